@@ -1,0 +1,79 @@
+#include "link/board_link.h"
+
+#include <algorithm>
+
+#include "log/log_file.h"
+
+namespace quillon::link {
+
+BoardLink& BoardLink::Instance() {
+    static BoardLink link;
+    return link;
+}
+
+BoardHandle CurrentBoard() { return BoardLink::Instance().Handle(); }
+
+void BoardLink::SetBackend(std::unique_ptr<Backend> backend) {
+    Close();
+    backend_ = std::move(backend);
+}
+
+bool BoardLink::Open() {
+    if (device_ || !backend_) return device_ != nullptr;
+    std::unique_ptr<Device> dev = backend_->OpenFirst();
+    if (!dev) return false;
+    if (wrapper_) dev = wrapper_(std::move(dev));
+    device_ = std::move(dev);
+    // Generations start at 1 and never wrap into -1.
+    if (++generation_ == 0x7FFFFFFF) generation_ = 1;
+    return true;
+}
+
+void BoardLink::Close() { device_.reset(); }
+
+BoardHandle BoardLink::Handle() const {
+    return device_ ? static_cast<BoardHandle>(generation_) : kNoBoard;
+}
+
+Device* BoardLink::DeviceFor(BoardHandle h) const {
+    if (h == kNoBoard || !device_ || h != static_cast<BoardHandle>(generation_)) return nullptr;
+    return device_.get();
+}
+
+void BoardLink::RegisterNotices(NoticePoster post) {
+    if (backend_) backend_->WatchDevices(std::move(post));
+}
+
+void BoardLink::OnDeviceChange(DeviceNotice notice) {
+    // A listener may add or remove listeners; walk a copy.
+    if (notice == DeviceNotice::Removal && IsOpen()) {
+        auto ls = listeners_;
+        for (BoardListener* l : ls) l->BoardGoing();
+        Close();
+        for (BoardListener* l : ls) l->BoardState(false);
+        LogFile::Write("USB CLOSE!!");
+    } else if (notice == DeviceNotice::Arrival && !IsOpen()) {
+        if (Open()) {
+            auto ls = listeners_;
+            for (BoardListener* l : ls) l->BoardState(true);
+            LogFile::Write("USB OPEN!!");
+        } else {
+            LogFile::Write("OPEN FAILED!!");
+        }
+    }
+}
+
+void BoardLink::AddListener(BoardListener* listener) { listeners_.push_back(listener); }
+
+void BoardLink::RemoveListener(BoardListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void BoardLink::ResetForTest() {
+    device_.reset();
+    backend_.reset();
+    wrapper_ = nullptr;
+    listeners_.clear();
+}
+
+}  // namespace quillon::link

@@ -1,0 +1,69 @@
+#pragma once
+// The one process-wide link to the open board.
+//
+// BoardHandle is what every device request takes first. -1 means no board: the
+// request fails at once without touching the bus. An open link hands out a
+// handle that carries its generation, so a handle taken before the link closed
+// never reaches a device again, even after a new board opened.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "link/device.h"
+
+namespace quillon::link {
+
+using BoardHandle = std::intptr_t;
+inline constexpr BoardHandle kNoBoard = -1;
+
+class BoardListener {
+public:
+    virtual ~BoardListener() = default;
+    virtual void BoardGoing() {}
+    virtual void BoardState(bool open) { (void)open; }
+};
+
+class BoardLink {
+public:
+    static BoardLink& Instance();
+
+    // Chooses the backend (done once by the programs before start-up).
+    void SetBackend(std::unique_ptr<Backend> backend);
+    Backend* backend() const { return backend_.get(); }
+    // Wraps every device that opens from now on (the wire trace).
+    using DeviceWrapper = std::function<std::unique_ptr<Device>(std::unique_ptr<Device>)>;
+    void SetDeviceWrapper(DeviceWrapper wrapper) { wrapper_ = std::move(wrapper); }
+
+    bool Open();
+    void Close();
+    bool IsOpen() const { return device_ != nullptr; }
+
+    // The current handle: kNoBoard while closed.
+    BoardHandle Handle() const;
+    // The device behind `h`, or nullptr when `h` is -1 or from an earlier link.
+    Device* DeviceFor(BoardHandle h) const;
+
+    // Registers for arrival and removal notices; `post` must deliver each notice
+    // to OnDeviceChange on the GUI thread.
+    void RegisterNotices(NoticePoster post);
+    void OnDeviceChange(DeviceNotice notice);
+
+    void AddListener(BoardListener* listener);
+    void RemoveListener(BoardListener* listener);
+
+    // Back to the state at program load (tests).
+    void ResetForTest();
+
+private:
+    std::unique_ptr<Backend> backend_;
+    DeviceWrapper wrapper_;
+    std::unique_ptr<Device> device_;
+    std::uint32_t generation_ = 0;
+    std::vector<BoardListener*> listeners_;
+};
+
+// Shorthand for BoardLink::Instance().Handle().
+BoardHandle CurrentBoard();
+
+}  // namespace quillon::link

@@ -1,0 +1,81 @@
+#pragma once
+// The narrow seam to one opened board: control transfers on the default pipe
+// and bulk transfers on the two data pipes. A backend is one file that
+// implements Device and Backend.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillon::link {
+
+inline constexpr std::uint8_t kBulkOutEp = 0x06;
+inline constexpr std::uint8_t kBulkInEp = 0x82;
+
+inline constexpr std::uint8_t kVendorOut = 0x40;  // vendor, host to device, recipient device
+inline constexpr std::uint8_t kVendorIn = 0xC0;   // vendor, device to host, recipient device
+
+struct SetupPacket {
+    std::uint8_t bmRequestType = 0;
+    std::uint8_t bRequest = 0;
+    std::uint16_t wValue = 0;
+    std::uint16_t wIndex = 0;
+    std::uint16_t wLength = 0;
+
+    bool In() const { return (bmRequestType & 0x80) != 0; }
+};
+
+enum class UsbError {
+    None,
+    Stall,      // the endpoint answered STALL
+    NoDevice,   // the board is gone (unplugged, reset, link closed)
+    Timeout,
+    Overflow,   // the board sent more than was asked for
+    Cancelled,
+    Io,         // any other failure of the bus or the driver
+};
+
+const char* UsbErrorName(UsbError e);  // "STALL", "NO_DEVICE", ...
+
+struct TransferResult {
+    UsbError error = UsbError::None;
+    std::uint32_t moved = 0;  // bytes actually moved, also on error
+    int systemCode = 0;       // the backend's own error code, for diagnostics
+
+    bool ok() const { return error == UsbError::None; }
+};
+
+class Device {
+public:
+    virtual ~Device() = default;
+    // `data` is the data stage: exactly setup.wLength bytes. OUT sends from it,
+    // IN receives into it.
+    virtual TransferResult Control(const SetupPacket& setup, std::span<std::uint8_t> data) = 0;
+    // Any length up to 4 GiB - 1 in one call; the backend splits as it must.
+    virtual TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) = 0;
+    virtual TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) = 0;
+};
+
+enum class DeviceNotice { Arrival, Removal };
+
+// Posts a notice to the GUI thread. Backends call it from any thread, never
+// while holding a lock that the GUI thread might take.
+using NoticePoster = std::function<void(DeviceNotice)>;
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual std::string Name() const = 0;
+    // Finds the first board and opens it; nullptr when there is none or the open
+    // failed (diagnostics go to standard output).
+    virtual std::unique_ptr<Device> OpenFirst() = 0;
+    // Starts delivering arrival and removal notices of matching devices.
+    virtual void WatchDevices(NoticePoster post) = 0;
+    // Version text of the USB stack below ("1.0.26.11724" for libusb).
+    virtual std::string DriverVersion() const = 0;
+};
+
+}  // namespace quillon::link

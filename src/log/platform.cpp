@@ -1,0 +1,94 @@
+#include "log/platform.h"
+
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+namespace quillon::platform {
+
+namespace {
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    if (v && *v) return v;
+    return fallback;
+}
+
+std::string Home() {
+    const char* h = std::getenv("HOME");
+    return (h && *h) ? h : "/";
+}
+}  // namespace
+
+std::string AppDataFolder() { return EnvOr("XDG_DATA_HOME", Home() + "/.local/share"); }
+
+std::string ConfigFolder() { return EnvOr("XDG_CONFIG_HOME", Home() + "/.config"); }
+
+std::string PrivateRuntimeFolder() {
+    const char* rt = std::getenv("XDG_RUNTIME_DIR");
+    if (rt && *rt) {
+        struct stat st{};
+        // Only trust it when it is ours and closed to others.
+        if (::stat(rt, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+            (st.st_mode & 077) == 0) {
+            return rt;
+        }
+    }
+    std::string dir = AppDataFolder() + "/Quillon7-run";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    ::chmod(dir.c_str(), 0700);
+    return dir;
+}
+
+std::string ProgramFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return CurrentDirectory();
+    buf[n] = '\0';
+    return std::filesystem::path(buf).parent_path().string();
+}
+
+std::string CurrentDirectory() {
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string() : p.string();
+}
+
+bool SetCurrentDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+
+std::optional<std::uint64_t> FreeSpace(const std::string& path) {
+    struct statvfs vfs{};
+    if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+}
+
+std::string FileSystemName(const std::string& path) {
+    struct statfs fs{};
+    if (::statfs(path.c_str(), &fs) != 0) return {};
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case MSDOS_SUPER_MAGIC: return "FAT32";
+        case 0x5346544e: return "NTFS";  // ntfs3 / ntfs-3g
+        case 0x2011BAB0: return "exFAT";
+        case EXT4_SUPER_MAGIC: return "ext4";  // ext2/3/4 share the magic
+        case BTRFS_SUPER_MAGIC: return "btrfs";
+        case 0x58465342: return "xfs";
+        case TMPFS_MAGIC: return "tmpfs";
+        case OVERLAYFS_SUPER_MAGIC: return "overlay";
+        default: return "unknown";
+    }
+}
+
+std::uint64_t TickMs() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace quillon::platform

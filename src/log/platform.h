@@ -1,0 +1,32 @@
+#pragma once
+// Where the program keeps its files on this desktop, and the few process-wide
+// facts that depend on the operating system. Every path is UTF-8.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillon::platform {
+
+// $XDG_DATA_HOME, or ~/.local/share.
+std::string AppDataFolder();
+// $XDG_CONFIG_HOME, or ~/.config.
+std::string ConfigFolder();
+// A folder only this user can read: $XDG_RUNTIME_DIR when it is usable, otherwise a
+// folder of our own created with mode 0700 (never a name shared by all users in /tmp).
+std::string PrivateRuntimeFolder();
+// The folder holding the running program.
+std::string ProgramFolder();
+
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
+
+// Free bytes on the volume holding `path`; nullopt when unknown.
+std::optional<std::uint64_t> FreeSpace(const std::string& path);
+// File-system name of the volume holding `path` ("FAT32" for vfat, "NTFS", "ext4", ...).
+std::string FileSystemName(const std::string& path);
+
+// Milliseconds from a steady clock.
+std::uint64_t TickMs();
+
+}  // namespace quillon::platform

@@ -1,0 +1,125 @@
+#include "log/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/fresh_home.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteIni(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << text;
+}
+
+TEST(StoredIntegerTest, ConversionOfTheOriginalToolkit) {
+    EXPECT_EQ(ParseStoredInteger("42"), 42);
+    EXPECT_EQ(ParseStoredInteger("-7"), -7);
+    EXPECT_EQ(ParseStoredInteger("$1F"), 31);
+    EXPECT_EQ(ParseStoredInteger("0x10"), 16);
+    EXPECT_EQ(ParseStoredInteger("0X3fff"), 0x3FFF);
+    EXPECT_EQ(ParseStoredInteger("$FFFFFFFF"), -1);
+    EXPECT_EQ(ParseStoredInteger(""), std::nullopt);
+    EXPECT_EQ(ParseStoredInteger("yes"), std::nullopt);
+    EXPECT_EQ(ParseStoredInteger("12a"), std::nullopt);
+    EXPECT_EQ(ParseStoredInteger("0x"), std::nullopt);
+    EXPECT_EQ(ParseStoredInteger("1F"), std::nullopt);  // hexadecimal needs its prefix
+    EXPECT_EQ(ParseStoredInteger("4294967296"), std::nullopt);
+    EXPECT_EQ(ParseStoredInteger("2147483648"), std::nullopt);
+}
+
+TEST(SettingsStoreTest, ValuesAreStoredAsStringsInTheirSections) {
+    test::FreshHome home;
+    {
+        SettingsStore s;
+        s.WriteInteger(kSetup, "LogView1Top", 120);
+        s.WriteBool(kSetup, "AUTO_CONFIG", true);
+        s.WriteBool(kSetup, "AUTO_TCL", false);
+        s.WriteString(kSetup, "CfgFileName", "/home/u/設計.rbf");
+        s.WriteString(kSetupLog, "NAME", "IPAGothic");
+    }
+    SettingsStore s;
+    EXPECT_EQ(s.ReadInteger(kSetup, "LogView1Top", 0), 120);
+    EXPECT_TRUE(s.ReadBool(kSetup, "AUTO_CONFIG", false));
+    EXPECT_FALSE(s.ReadBool(kSetup, "AUTO_TCL", true));
+    EXPECT_EQ(s.ReadString(kSetup, "CfgFileName", ""), "/home/u/設計.rbf");
+    EXPECT_EQ(s.ReadString(kSetupLog, "NAME", ""), "IPAGothic");
+    EXPECT_EQ(s.ReadString(kSetup, "NAME", "none"), "none");  // sections are separate
+
+    std::string ini = Slurp(home.iniPath());
+    EXPECT_NE(ini.find("[SETUP]"), std::string::npos);
+    EXPECT_NE(ini.find("LogView1Top=120"), std::string::npos);
+    EXPECT_NE(ini.find("AUTO_CONFIG=1"), std::string::npos);
+    EXPECT_NE(ini.find("AUTO_TCL=0"), std::string::npos);
+}
+
+TEST(SettingsStoreTest, PreparedValuesDecodeAsTheBoardModelsExpect) {
+    test::FreshHome home;
+    WriteIni(home.iniPath(),
+             "[SETUP]\nSPICont=2\nGPIO=yes\nREG512_ADRS=0x10\nCFG_TARGET_REG_ADRS=65535\n"
+             "MEM_NUM=$3\nLOG_WARNNING=abc\n");
+    SettingsStore s;
+    EXPECT_TRUE(s.ReadBool(kSetup, "SPICont", false));   // "2" is true
+    EXPECT_FALSE(s.ReadBool(kSetup, "GPIO", false));     // "yes" is the default
+    EXPECT_TRUE(s.ReadBool(kSetup, "GPIO", true));
+    EXPECT_EQ(s.ReadInteger(kSetup, "REG512_ADRS", 6), 16);
+    EXPECT_EQ(s.ReadInteger(kSetup, "CFG_TARGET_REG_ADRS", 0x3FFF) & 0x3FFF, 0x3FFF);
+    EXPECT_EQ(s.ReadInteger(kSetup, "MEM_NUM", 0), 3);
+    EXPECT_EQ(s.ReadInteger(kSetup, "LOG_WARNNING", 200), 200);
+    EXPECT_EQ(s.ReadInteger(kSetup, "MISSING", -5), -5);
+}
+
+TEST(SettingsStoreTest, ReadingWritesNothing) {
+    test::FreshHome home;
+    {
+        SettingsStore s;
+        (void)s.ReadString(kSetup, "CfgFileName", "*.rbf");
+    }
+    EXPECT_FALSE(fs::exists(home.iniPath()));
+}
+
+TEST(SettingsStoreTest, UnstorableWriteLeavesTheOldFileIntact) {
+    test::FreshHome home;
+    {
+        SettingsStore s;
+        s.WriteString(kSetup, "MemFileName", "a.bin");
+    }
+    const std::string before = Slurp(home.iniPath());
+    const auto dir = fs::path(home.iniPath()).parent_path();
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::geteuid() == 0) {
+        // root ignores permissions; make the file's place unusable instead.
+        fs::permissions(dir, fs::perms::owner_all);
+        fs::rename(home.iniPath(), home.iniPath() + ".keep");
+        fs::create_directory(home.iniPath());
+        {
+            SettingsStore s;
+            s.WriteString(kSetup, "MemFileName", "b.bin");  // must not throw or crash
+        }
+        fs::remove(home.iniPath());
+        fs::rename(home.iniPath() + ".keep", home.iniPath());
+    } else {
+        {
+            SettingsStore s;
+            s.WriteString(kSetup, "MemFileName", "b.bin");
+        }
+        fs::permissions(dir, fs::perms::owner_all);
+    }
+    EXPECT_EQ(Slurp(home.iniPath()), before);
+}
+
+}  // namespace
+}  // namespace quillon
