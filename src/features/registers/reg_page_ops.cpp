@@ -1,0 +1,125 @@
+#include "features/registers/reg_page_ops.h"
+
+#include <array>
+#include <cstdio>
+
+#include "log/settings_store.h"
+
+namespace quillon::features {
+
+namespace {
+
+// The register number as the integer conversion of the edit reads it: decimal,
+// or hexadecimal after "$" / "0x". Compared unsigned, so a negative number is
+// out of range as well.
+std::optional<std::uint32_t> RegNumber(std::string_view text, bool emulate) {
+    std::optional<int> n = ParseStoredInteger(text);
+    if (!n) return std::nullopt;
+    auto number = static_cast<std::uint32_t>(*n);
+    if (number >= (emulate ? kRegExNumberLimit : kRegNumberLimit)) return std::nullopt;
+    return number;
+}
+
+}  // namespace
+
+RegPageWidth RegPageWidthOf(int widthIndex) {
+    switch (widthIndex) {
+        case 1:
+            return {link::RegWidth::Bits16, 2, 4, 0xFFFFull};
+        case 2:
+            return {link::RegWidth::Bits32, 4, 8, 0xFFFFFFFFull};
+        case 3:
+            return {link::RegWidth::Bits64, 8, 16, ~0ull};
+        default:
+            return {link::RegWidth::Bits8, 1, 2, 0xFFull};
+    }
+}
+
+std::optional<std::uint64_t> ParseHexField(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
+        if (value >> 60) return std::nullopt;  // a 17th significant digit
+        value = value << 4 | static_cast<std::uint64_t>(d);
+    }
+    return value;
+}
+
+std::string HexField(std::uint64_t value, int digits) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%0*llX", digits, static_cast<unsigned long long>(value));
+    return buf;
+}
+
+RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int widthIndex,
+                           std::string_view field, bool emulate, Reporter& reporter) {
+    RegFieldResult result{false, std::string(field)};
+    if (h == link::kNoBoard) return result;
+    std::optional<std::uint32_t> number = RegNumber(numberText, emulate);
+    if (!number) return result;
+    const RegPageWidth w = RegPageWidthOf(widthIndex);
+
+    std::uint64_t value = 0;
+    if (!emulate) {
+        std::uint32_t low = 0, high = 0;
+        if (!link::VR_REG_READ(h, static_cast<std::uint16_t>(*number), w.code, low, high))
+            return result;
+        value = static_cast<std::uint64_t>(high) << 32 | low;
+    } else {
+        std::array<std::uint8_t, 64> buffer{};
+        if (!link::VR_REGEX_READ(h, static_cast<std::uint16_t>(*number),
+                                 std::span(buffer).first(static_cast<std::size_t>(w.bytes)))) {
+            reporter.Log("REG READ NG");
+            reporter.Message(kRegExReadFailed, MsgIcon::Warning);
+            return result;
+        }
+        for (int i = 0; i < 8; ++i) value |= static_cast<std::uint64_t>(buffer[i]) << (8 * i);
+        value &= w.mask;
+    }
+    result.ok = true;
+    result.field = HexField(value, w.digits);
+    return result;
+}
+
+RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, int widthIndex,
+                            std::string_view field, bool emulate, Reporter& reporter) {
+    RegFieldResult result{false, std::string(field)};
+    if (h == link::kNoBoard) return result;
+    std::optional<std::uint32_t> number = RegNumber(numberText, emulate);
+    if (!number) return result;
+    std::optional<std::uint64_t> value = ParseHexField(field);
+    if (!value) return result;
+    const RegPageWidth w = RegPageWidthOf(widthIndex);
+
+    if (!emulate) {
+        // The request masks the value to the width.
+        if (!link::VR_REG_WRITE(h, static_cast<std::uint16_t>(*number), w.code,
+                                static_cast<std::uint32_t>(*value),
+                                static_cast<std::uint32_t>(*value >> 32)))
+            return result;
+    } else {
+        std::array<std::uint8_t, 64> buffer{};
+        for (int i = 0; i < 8; ++i) buffer[i] = static_cast<std::uint8_t>(*value >> (8 * i));
+        if (!link::VR_REGEX_WRITE(
+                h, static_cast<std::uint16_t>(*number),
+                std::span<const std::uint8_t>(buffer).first(static_cast<std::size_t>(w.bytes)))) {
+            reporter.Log("REG WRITE NG");
+            reporter.Message(kRegExWriteFailed, MsgIcon::Warning);
+            return result;
+        }
+    }
+    result.ok = true;
+    result.field = HexField(*value, w.digits);
+    return result;
+}
+
+}  // namespace quillon::features
