@@ -1,0 +1,141 @@
+#include "features/config/fpga_load.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "link/bulk.h"
+#include "link/vendor_requests.h"
+
+namespace quillon::features {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct FileBytes {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::size_t size = 0;
+    std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
+};
+
+// The whole file, exactly as stored. Only regular files are read: a FIFO or a
+// device node would block or never end. Files of 4 GiB or more are refused, the
+// stream could not go to the board in one transfer anyway.
+std::optional<FileBytes> ReadConfigFile(const std::string& path) {
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size > 0xFFFFFFFFull) return std::nullopt;
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f) return std::nullopt;
+    FileBytes file;
+    file.size = static_cast<std::size_t>(size);
+    file.data.reset(new (std::nothrow) std::uint8_t[file.size ? file.size : 1]);
+    if (!file.data) return std::nullopt;
+    std::size_t got = 0;
+    while (got < file.size) {
+        const std::size_t n = std::fread(file.data.get() + got, 1, file.size - got, f.get());
+        if (n == 0) break;
+        got += n;
+    }
+    if (got < file.size) return std::nullopt;  // short read
+    return file;
+}
+
+bool ReadConfigStatus(link::BoardHandle h, std::uint32_t& status) {
+    std::uint32_t low = 0, high = 0;
+    if (!link::VR_REG_READ(h, kConfigStatusRegister, link::RegWidth::Bits8, low, high)) {
+        return false;
+    }
+    status = low & 0xFF;
+    return true;
+}
+
+std::atomic<std::uint16_t> g_targetRegister{0x3FFF};
+
+}  // namespace
+
+bool FpgaLoad(link::BoardHandle h, const std::string& path, const ConfigOptions& options,
+              Reporter& r) {
+    if (h == link::kNoBoard) return false;
+    // The begin request alone clears the FPGA; from here a failure leaves it
+    // unconfigured and the board in configuration mode until the next begin.
+    if (!link::VR_CFG_MODE(h, link::kCfgBegin)) return false;
+    if (options.layout == ConfigLayout::Standard) {
+        r.Log("!!");
+        r.Log(options.xilinx ? "1" : "0");
+        r.Log(options.bitswap ? "1" : "0");
+        r.Log(options.encrypt ? "1" : "0");
+    }
+    std::optional<ConfigStream> stream;
+    {
+        const auto file = ReadConfigFile(path);
+        if (!file) return false;
+        stream = ConfigStream::Build(file->bytes(), options);
+        // The file buffer goes here; only the stream is held during the transfer.
+    }
+    if (!stream) return false;
+    if (options.layout == ConfigLayout::TesseraXilinx) {
+        // The Tessera Xilinx loader needs a moment after the begin request before
+        // the first data word.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!link::BulkWrite(h, false, 0, static_cast<std::uint32_t>(stream->size()), stream->data())) {
+        return false;
+    }
+    stream.reset();
+    std::uint32_t status = 0;
+    if (!ReadConfigStatus(h, status)) return false;
+    const bool ended = link::VR_CFG_MODE(h, link::kCfgEnd);
+    return ended && status == 0;
+}
+
+bool FpgaConfigure(link::BoardHandle h, const std::string& path, bool xilinx, bool bitswap,
+                   bool encrypt, Reporter& r) {
+    return FpgaLoad(h, path, {ConfigLayout::Standard, xilinx, bitswap, encrypt}, r);
+}
+
+bool FpgaConfigureTesseraAltera(link::BoardHandle h, const std::string& path, bool encrypt,
+                                Reporter& r) {
+    return FpgaLoad(h, path, {ConfigLayout::TesseraAltera, false, false, encrypt}, r);
+}
+
+bool FpgaConfigureTesseraXilinx(link::BoardHandle h, const std::string& path, bool encrypt,
+                                Reporter& r) {
+    return FpgaLoad(h, path, {ConfigLayout::TesseraXilinx, false, false, encrypt}, r);
+}
+
+bool FpgaConfigureTesseraTavel(link::BoardHandle h, const std::string& path, Reporter& r) {
+    return FpgaLoad(h, path, {ConfigLayout::TesseraTavel, false, false, false}, r);
+}
+
+bool FpgaClear(link::BoardHandle h, Reporter& r) {
+    (void)r;
+    if (h == link::kNoBoard) return false;
+    if (!link::VR_CFG_MODE(h, link::kCfgBegin)) return false;
+    // The FPGA needs this long to drop its configuration and report it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::uint32_t status = 0;
+    if (!ReadConfigStatus(h, status)) return false;
+    if (!link::VR_CFG_MODE(h, link::kCfgEnd)) return false;
+    return status != 0;
+}
+
+std::uint16_t ConfigTargetRegister() {
+    return g_targetRegister.load();
+}
+
+void SetConfigTargetRegister(long long value) {
+    g_targetRegister.store(static_cast<std::uint16_t>(value & 0x3FFF));
+}
+
+}  // namespace quillon::features

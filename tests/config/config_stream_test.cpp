@@ -1,0 +1,181 @@
+// Stream layouts checked byte by byte on small files, and the length limits.
+
+#include "features/config/config_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+namespace quillon::features {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Build(const Bytes& file, ConfigOptions o) {
+    auto s = ConfigStream::Build(file, o);
+    EXPECT_TRUE(s.has_value());
+    if (!s) return {};
+    return Bytes(s->bytes().begin(), s->bytes().end());
+}
+
+ConfigOptions Standard(bool xilinx, bool bitswap, bool encrypt) {
+    return {ConfigLayout::Standard, xilinx, bitswap, encrypt};
+}
+
+bool AllEqual(const Bytes& s, std::size_t from, std::size_t to, std::uint8_t v) {
+    for (std::size_t i = from; i < to; ++i) {
+        if (s[i] != v) return false;
+    }
+    return true;
+}
+
+TEST(BitReverse, MatchesDefinition) {
+    EXPECT_EQ(BitReverse(0x01), 0x80);
+    EXPECT_EQ(BitReverse(0x03), 0xC0);
+    EXPECT_EQ(BitReverse(0xA0), 0x05);
+    EXPECT_EQ(BitReverse(0x00), 0x00);
+    for (unsigned b = 0; b < 256; ++b) {
+        EXPECT_EQ(BitReverse(BitReverse(static_cast<std::uint8_t>(b))), b);
+    }
+}
+
+TEST(StandardStream, PlainAndEncrypt) {
+    const Bytes file{0x11, 0x22, 0x33};
+    EXPECT_EQ(Build(file, Standard(false, false, false)), file);
+    EXPECT_EQ(Build(file, Standard(false, false, true)), (Bytes{0x11, 0, 0x22, 0, 0x33, 0}));
+    EXPECT_TRUE(Build({}, Standard(false, false, false)).empty());
+}
+
+TEST(StandardStream, XilinxEmptyFileIsTrailerOnly) {
+    const Bytes s = Build({}, Standard(true, false, false));
+    ASSERT_EQ(s.size(), 65536u);
+    EXPECT_TRUE(AllEqual(s, 0, s.size(), 0));
+}
+
+TEST(StandardStream, XilinxOddLengthPairsLastByteWithTrailer) {
+    const Bytes s = Build({0xB0, 0xB1, 0xB2}, Standard(true, false, false));
+    ASSERT_EQ(s.size(), 65539u);
+    EXPECT_EQ(s[0], 0xB1);
+    EXPECT_EQ(s[1], 0xB0);
+    EXPECT_EQ(s[2], 0x00);
+    EXPECT_EQ(s[3], 0xB2);
+    EXPECT_TRUE(AllEqual(s, 4, s.size(), 0));
+}
+
+TEST(StandardStream, XilinxEvenLengthAndEncryptSkipsExchange) {
+    const Bytes even = Build({1, 2, 3, 4}, Standard(true, false, false));
+    ASSERT_EQ(even.size(), 65540u);
+    EXPECT_EQ((Bytes(even.begin(), even.begin() + 4)), (Bytes{2, 1, 4, 3}));
+    EXPECT_TRUE(AllEqual(even, 4, even.size(), 0));
+
+    const Bytes enc = Build({1, 2, 3}, Standard(true, false, true));
+    ASSERT_EQ(enc.size(), 6u + 65536u);
+    EXPECT_EQ((Bytes(enc.begin(), enc.begin() + 6)), (Bytes{1, 0, 2, 0, 3, 0}));
+    EXPECT_TRUE(AllEqual(enc, 6, enc.size(), 0));
+}
+
+TEST(StandardStream, BitswapReversesDataAndKeepsFillersZero) {
+    EXPECT_EQ(Build({0xA0, 0x01}, Standard(false, true, false)), (Bytes{0x05, 0x80}));
+    EXPECT_EQ(Build({0xA0, 0x03}, Standard(false, true, true)), (Bytes{0x05, 0, 0xC0, 0}));
+    // Exchange and reversal together, odd length: the moved last byte is reversed too.
+    const Bytes s = Build({0x01, 0x03, 0xA0}, Standard(true, true, false));
+    ASSERT_EQ(s.size(), 65539u);
+    EXPECT_EQ((Bytes(s.begin(), s.begin() + 4)), (Bytes{0xC0, 0x80, 0x00, 0x05}));
+    EXPECT_TRUE(AllEqual(s, 4, s.size(), 0));
+}
+
+TEST(TesseraAlteraStream, OneOrFourWordsPerByte) {
+    EXPECT_EQ(Build({0x12, 0xFF}, {ConfigLayout::TesseraAltera, false, false, false}),
+              (Bytes{0x12, 0, 0, 0, 0xFF, 0, 0, 0}));
+    const Bytes enc = Build({0x12, 0x34}, {ConfigLayout::TesseraAltera, false, false, true});
+    ASSERT_EQ(enc.size(), 32u);
+    for (int w = 0; w < 8; ++w) {
+        EXPECT_EQ(enc[4 * w], w < 4 ? 0x12 : 0x34);
+        EXPECT_TRUE(AllEqual(enc, 4 * w + 1, 4 * w + 4, 0));
+    }
+}
+
+TEST(TesseraXilinxStream, SixBytesSendOneReversedGroup) {
+    const Bytes s = Build({0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5},
+                          {ConfigLayout::TesseraXilinx, false, false, false});
+    ASSERT_EQ(s.size(), 4194304u + 6u);
+    EXPECT_EQ((Bytes(s.begin(), s.begin() + 4)), (Bytes{0xA3, 0xA2, 0xA1, 0xA0}));
+    EXPECT_TRUE(AllEqual(s, 4, s.size() - 2, 0xFF));
+    EXPECT_EQ(s[s.size() - 2], 0x00);
+    EXPECT_EQ(s[s.size() - 1], 0x00);
+}
+
+TEST(TesseraXilinxStream, EncryptSpreadsGroupIntoWords) {
+    const Bytes s = Build({1, 2, 3, 4, 5}, {ConfigLayout::TesseraXilinx, false, false, true});
+    ASSERT_EQ(s.size(), 20u + 4194304u);
+    EXPECT_EQ((Bytes(s.begin(), s.begin() + 16)),
+              (Bytes{1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0}));
+    // The length is a whole number of words, so everything after the data is padding.
+    EXPECT_TRUE(AllEqual(s, 16, s.size(), 0xFF));
+}
+
+TEST(TesseraTavelStream, OddByteLeavesLastEightBytesZero) {
+    const Bytes s = Build({0x34, 0x12, 0x99}, {ConfigLayout::TesseraTavel, false, false, false});
+    ASSERT_EQ(s.size(), 24u);
+    for (int w = 0; w < 4; ++w) {
+        EXPECT_EQ((Bytes(s.begin() + 4 * w, s.begin() + 4 * w + 4)), (Bytes{0x34, 0x12, 0, 0}));
+    }
+    EXPECT_TRUE(AllEqual(s, 16, 24, 0));
+}
+
+TEST(ConfigStreamLength, SixtyFourBitAndRefusedBeyondOneTransfer) {
+    const std::uint64_t gib = 1ull << 30;
+    EXPECT_EQ(ConfigStreamLength(gib, {ConfigLayout::TesseraAltera, false, false, false}),
+              std::nullopt);  // 4 GiB would wrap to 0 in 32 bits
+    EXPECT_EQ(ConfigStreamLength(gib - 1, {ConfigLayout::TesseraAltera, false, false, false}),
+              4 * gib - 4);
+    EXPECT_EQ(ConfigStreamLength(0xFFFFFFFFull, Standard(false, false, false)), 0xFFFFFFFFull);
+    EXPECT_EQ(ConfigStreamLength(0xFFFFFFFFull, Standard(true, false, false)), std::nullopt);
+    EXPECT_EQ(ConfigStreamLength(0x100000000ull, Standard(false, false, false)), std::nullopt);
+    EXPECT_EQ(ConfigStreamLength(gib / 2, {ConfigLayout::TesseraTavel, false, false, false}),
+              std::nullopt);  // exactly 4 GiB
+}
+
+TEST(ConfigStreamLength, BuildRejectsWrongOutputSize) {
+    const Bytes file{1, 2, 3};
+    Bytes out(2, 0xEE);
+    EXPECT_FALSE(BuildConfigStream(file, Standard(false, false, false), out));
+    EXPECT_EQ(out, (Bytes{0xEE, 0xEE}));
+}
+
+// A larger file against a byte-by-byte model of each layout, to catch index
+// mistakes the short cases cannot show.
+TEST(ConfigStreamModel, LargerFilesMatchReference) {
+    Bytes file(1027);
+    std::iota(file.begin(), file.end(), std::uint8_t{7});
+    for (bool enc : {false, true}) {
+        const Bytes s = Build(file, {ConfigLayout::TesseraXilinx, false, false, enc});
+        for (std::size_t i = 0; i < file.size() / 4; ++i) {
+            for (int k = 0; k < 4; ++k) {
+                const std::uint8_t expected =
+                    enc ? (k == 0 ? file[4 * i] : 0) : file[4 * i + 3 - k];
+                const std::size_t at = enc ? 16 * i + 4 * 0 + k : 4 * i + k;
+                ASSERT_EQ(s[at], expected) << i << " " << k;
+            }
+            if (enc) {
+                for (int w = 1; w < 4; ++w) ASSERT_EQ(s[16 * i + 4 * w], file[4 * i + w]);
+            }
+        }
+    }
+    const Bytes tavel = Build(file, {ConfigLayout::TesseraTavel, false, false, false});
+    for (std::size_t i = 0; i < file.size() / 2; ++i) {
+        for (int w = 0; w < 4; ++w) {
+            ASSERT_EQ(tavel[16 * i + 4 * w], file[2 * i]);
+            ASSERT_EQ(tavel[16 * i + 4 * w + 1], file[2 * i + 1]);
+        }
+    }
+    const Bytes std = Build(file, Standard(true, true, false));
+    for (std::size_t j = 0; j + 1 < file.size(); j += 2) {
+        ASSERT_EQ(std[j], BitReverse(file[j + 1]));
+        ASSERT_EQ(std[j + 1], BitReverse(file[j]));
+    }
+}
+
+}  // namespace
+}  // namespace quillon::features
