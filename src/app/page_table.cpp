@@ -1,0 +1,48 @@
+#include "app/page_table.h"
+
+// Feature pages: include the page's header here and add its one line to
+// PageFactoryOf below. Nothing else in the frame changes for a new page.
+//   #include "app/pages/register_page.h"
+
+namespace quillon::app {
+
+namespace {
+
+const PageSpec kPages[kPageCount] = {
+    {1, "ﾚｼﾞｽﾀ操作", nullptr, true},
+    {2, "ﾒﾓﾘ操作", nullptr, true},
+    {3, "USBｺﾝﾌｨｸﾞ", "USBCONFIG", true},
+    {4, "ﾎﾞｰﾄﾞ情報", nullptr, true},
+    {5, "I2C操作", "I2CCont", false},
+    {6, "TCLｽｸﾘﾌﾟﾄ", nullptr, true},
+    {7, "転送ﾚｰﾄ測定", nullptr, true},
+    {8, "SPI操作", "SPICont", false},
+    {9, "SerBridge", "SerBridge", false},
+    {10, "SUSPEND操作", "SUSPEND", false},
+    {11, "温度ﾓﾆﾀ", "TEMPMoni", false},
+    {12, "GPIO", "GPIO", false},
+    {13, "NorBridge2", "NorBridge2", false},
+    {14, "GPIF設定", "GPIF_CONFIG", false},
+    {15, "拡張ﾚｼﾞｽﾀ", "REGEX", false},
+    {16, "ﾚｼﾞｽﾀ操作(512)", "REG512", false},
+    {17, "MCP4725", "MCP4725", false},
+    {18, "I2C操作2", "I2CCont3", false},
+    {19, "GPIF2_Master", nullptr, true},
+};
+
+}  // namespace
+
+const PageSpec& PageSpecOf(int number) {
+    if (number < 1 || number > kPageCount) number = 1;
+    return kPages[number - 1];
+}
+
+PageFactory PageFactoryOf(int number) {
+    switch (number) {
+        // One line per feature page, e.g.
+        //   case 1: return &MakeRegisterPage;
+        default: return nullptr;
+    }
+}
+
+}  // namespace quillon::app

@@ -1,0 +1,10 @@
+#include "app/startup_hooks.h"
+
+namespace quillon::app {
+
+StartupHooks& Hooks() {
+    static StartupHooks hooks;
+    return hooks;
+}
+
+}  // namespace quillon::app
