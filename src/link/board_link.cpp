@@ -11,7 +11,9 @@ BoardLink& BoardLink::Instance() {
     return link;
 }
 
-BoardHandle CurrentBoard() { return BoardLink::Instance().Handle(); }
+BoardHandle CurrentBoard() {
+    return BoardLink::Instance().Handle();
+}
 
 void BoardLink::SetBackend(std::unique_ptr<Backend> backend) {
     Close();
@@ -29,7 +31,9 @@ bool BoardLink::Open() {
     return true;
 }
 
-void BoardLink::Close() { device_.reset(); }
+void BoardLink::Close() {
+    device_.reset();
+}
 
 BoardHandle BoardLink::Handle() const {
     return device_ ? static_cast<BoardHandle>(generation_) : kNoBoard;
@@ -44,18 +48,25 @@ void BoardLink::RegisterNotices(NoticePoster post) {
     if (backend_) backend_->WatchDevices(std::move(post));
 }
 
+template <typename F>
+void BoardLink::Notify(F&& call) {
+    // A listener may add or remove listeners (or remove itself and be destroyed)
+    // while being told; walk a copy and skip any that is no longer registered.
+    const auto ls = listeners_;
+    for (BoardListener* l : ls) {
+        if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) call(l);
+    }
+}
+
 void BoardLink::OnDeviceChange(DeviceNotice notice) {
-    // A listener may add or remove listeners; walk a copy.
     if (notice == DeviceNotice::Removal && IsOpen()) {
-        auto ls = listeners_;
-        for (BoardListener* l : ls) l->BoardGoing();
+        Notify([](BoardListener* l) { l->BoardGoing(); });
         Close();
-        for (BoardListener* l : ls) l->BoardState(false);
+        Notify([](BoardListener* l) { l->BoardState(false); });
         LogFile::Write("USB CLOSE!!");
     } else if (notice == DeviceNotice::Arrival && !IsOpen()) {
         if (Open()) {
-            auto ls = listeners_;
-            for (BoardListener* l : ls) l->BoardState(true);
+            Notify([](BoardListener* l) { l->BoardState(true); });
             LogFile::Write("USB OPEN!!");
         } else {
             LogFile::Write("OPEN FAILED!!");
@@ -63,7 +74,9 @@ void BoardLink::OnDeviceChange(DeviceNotice notice) {
     }
 }
 
-void BoardLink::AddListener(BoardListener* listener) { listeners_.push_back(listener); }
+void BoardLink::AddListener(BoardListener* listener) {
+    listeners_.push_back(listener);
+}
 
 void BoardLink::RemoveListener(BoardListener* listener) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());

@@ -1,0 +1,121 @@
+#include "link/trace.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace quillon::link {
+
+namespace {
+
+constexpr std::size_t kShownBytes = 64;
+
+void AppendHex(std::string& out, unsigned value, int digits) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (int i = digits - 1; i >= 0; --i) out += kDigits[(value >> (4 * i)) & 0xF];
+}
+
+void AppendOutcome(std::string& out, std::span<const std::uint8_t> data, const TransferResult& r) {
+    if (!r.ok()) {
+        out += " -> ERR ";
+        out += UsbErrorName(r.error);
+        return;
+    }
+    out += " -> OK ";
+    out += std::to_string(r.moved);
+    // A backend never reports more than the buffer; guard anyway, the trace must
+    // not read past it.
+    const std::size_t moved = std::min<std::size_t>(r.moved, data.size());
+    if (moved == 0) return;
+    out += " data=";
+    const std::size_t shown = std::min(moved, kShownBytes);
+    for (std::size_t i = 0; i < shown; ++i) AppendHex(out, data[i], 2);
+    if (moved > kShownBytes) out += "...";
+}
+
+class TraceDevice final : public Device {
+  public:
+    TraceDevice(std::unique_ptr<Device> inner, std::shared_ptr<TraceLog> log)
+        : inner_(std::move(inner)), log_(std::move(log)) {}
+
+    TransferResult Control(const SetupPacket& setup, std::span<std::uint8_t> data) override {
+        TransferResult r = inner_->Control(setup, data);
+        log_->Line(TraceControlLine(setup, data, r));
+        return r;
+    }
+    TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
+        TransferResult r = inner_->BulkOut(endpoint, data);
+        log_->Line(TraceBulkLine(endpoint, data, r));
+        return r;
+    }
+    TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
+        TransferResult r = inner_->BulkIn(endpoint, data);
+        log_->Line(TraceBulkLine(endpoint, data, r));
+        return r;
+    }
+
+  private:
+    std::unique_ptr<Device> inner_;
+    std::shared_ptr<TraceLog> log_;
+};
+
+}  // namespace
+
+std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& error, bool append) {
+    std::FILE* f = std::fopen(path.c_str(), append ? "a" : "w");
+    if (!f) {
+        error = "cannot open the trace file \"" + path + "\": " + std::strerror(errno);
+        return nullptr;
+    }
+    return std::shared_ptr<TraceLog>(new TraceLog(f, path));
+}
+
+TraceLog::~TraceLog() {
+    std::fclose(file_);
+}
+
+void TraceLog::Line(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fputs(line.c_str(), file_);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+}
+
+std::string TraceControlLine(const SetupPacket& s, std::span<const std::uint8_t> data,
+                             const TransferResult& r) {
+    std::string out = "CTRL bm=";
+    AppendHex(out, s.bmRequestType, 2);
+    out += " req=";
+    AppendHex(out, s.bRequest, 2);
+    out += " val=";
+    AppendHex(out, s.wValue, 4);
+    out += " idx=";
+    AppendHex(out, s.wIndex, 4);
+    out += " len=";
+    out += std::to_string(s.wLength);
+    AppendOutcome(out, data, r);
+    return out;
+}
+
+std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> data,
+                          const TransferResult& r) {
+    std::string out = "BULK ep=";
+    AppendHex(out, endpoint, 2);
+    out += " len=";
+    out += std::to_string(data.size());
+    AppendOutcome(out, data, r);
+    return out;
+}
+
+std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,
+                                        std::shared_ptr<TraceLog> log) {
+    if (!inner || !log) return inner;
+    return std::make_unique<TraceDevice>(std::move(inner), std::move(log));
+}
+
+std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner, const std::string& path) {
+    std::string error;
+    return MakeTraceDevice(std::move(inner), TraceLog::Open(path, error, true));
+}
+
+}  // namespace quillon::link

@@ -1,0 +1,55 @@
+#pragma once
+// The wire trace: a Device that passes every transfer to the device it wraps and
+// writes one line per transfer to a trace file, e.g.
+//   CTRL bm=C0 req=B0 val=FFFF idx=3FC0 len=8 -> OK 8 data=0102030405060708
+//   BULK ep=06 len=4 -> OK 4 data=00FF1234
+//   CTRL bm=40 req=B1 val=0000 idx=0000 len=1 -> ERR STALL
+// data= holds what moved (as sent for OUT, as received for IN), cut after 64
+// bytes with "..."; it is left out when nothing moved. Every line is flushed
+// when written, so a run that crashes still leaves its trace.
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "link/device.h"
+
+namespace quillon::link {
+
+// One trace file shared by every device the link opens during a run.
+class TraceLog {
+  public:
+    // Creates the file (emptied, or kept and appended to with `append`); nullptr
+    // with `error` set when it cannot be opened.
+    static std::shared_ptr<TraceLog> Open(const std::string& path, std::string& error,
+                                          bool append = false);
+    ~TraceLog();
+    TraceLog(const TraceLog&) = delete;
+    TraceLog& operator=(const TraceLog&) = delete;
+
+    void Line(const std::string& line);
+    const std::string& path() const { return path_; }
+
+  private:
+    TraceLog(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+    std::mutex mutex_;
+    std::FILE* file_;
+    std::string path_;
+};
+
+// The text of one trace line, without the newline. `data` is the whole data
+// stage or bulk buffer; only its first result.moved bytes are shown.
+std::string TraceControlLine(const SetupPacket& setup, std::span<const std::uint8_t> data,
+                             const TransferResult& result);
+std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> data,
+                          const TransferResult& result);
+
+std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,
+                                        std::shared_ptr<TraceLog> log);
+// Opens `path` for this device alone (appending); a file that cannot be opened
+// gives back `inner` untraced.
+std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner, const std::string& path);
+
+}  // namespace quillon::link

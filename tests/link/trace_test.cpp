@@ -1,0 +1,94 @@
+// The wire trace: one flushed line per transfer, in the format scripts compare.
+
+#include "link/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "link/fake_board.h"
+#include "link/vendor_requests.h"
+#include "support/fresh_home.h"
+
+namespace quillon::link {
+namespace {
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+class Trace : public ::testing::Test, public test::LinkFixture {
+  protected:
+    void SetUp() override {
+        path = home.root() + "/trace.txt";
+        std::string error;
+        trace = TraceLog::Open(path, error);
+        ASSERT_TRUE(trace) << error;
+        board = OpenFake();
+        BoardLink::Instance().SetDeviceWrapper(
+            [t = trace](std::unique_ptr<Device> d) { return MakeTraceDevice(std::move(d), t); });
+        BoardLink::Instance().Close();
+        ASSERT_TRUE(BoardLink::Instance().Open());
+    }
+    test::FreshHome home;
+    std::string path;
+    std::shared_ptr<TraceLog> trace;
+    std::shared_ptr<test::FakeBoardState> board;
+};
+
+TEST_F(Trace, LinesAsTheyReachTheFile) {
+    board->answer = [](const SetupPacket& s, std::span<std::uint8_t> d) {
+        if (s.bRequest == vr::MEM_CMD) return TransferResult{UsbError::Stall, 0, -9};
+        for (std::size_t i = 0; i < d.size(); ++i) d[i] = static_cast<std::uint8_t>(i + 1);
+        return TransferResult{UsbError::None, static_cast<std::uint32_t>(d.size()), 0};
+    };
+    std::uint32_t lo, hi;
+    const BoardHandle h = CurrentBoard();
+    ASSERT_TRUE(VR_REG_READ(h, 0x3FFF, RegWidth::Bits64, lo, hi));
+    // Every line is on disk as soon as the transfer returns.
+    EXPECT_EQ(ReadLines(path),
+              std::vector<std::string>{
+                  "CTRL bm=C0 req=B0 val=FFFF idx=3FC0 len=8 -> OK 8 data=0102030405060708"});
+
+    ASSERT_TRUE(VR_GPIO_DIR(h, 2, 0x00FF));
+    EXPECT_FALSE(VR_MEM_CMD(h, kMemWriteBegin, 0));
+    std::vector<std::uint8_t> out = {0x00, 0xFF, 0x12, 0x34};
+    Device* dev = BoardLink::Instance().DeviceFor(h);
+    dev->BulkOut(kBulkOutEp, out);
+    std::vector<std::uint8_t> big(65, 0xAB), exact(64, 0xCD);
+    dev->BulkIn(kBulkInEp, big);
+    dev->BulkOut(kBulkOutEp, exact);
+    board->bulkResults = {{UsbError::NoDevice, 10, -4}, {UsbError::None, 2, 0}};
+    dev->BulkIn(kBulkInEp, big);
+    dev->BulkOut(kBulkOutEp, out);
+
+    const auto lines = ReadLines(path);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[1], "CTRL bm=40 req=B4 val=0002 idx=00FF len=0 -> OK 0");
+    EXPECT_EQ(lines[2], "CTRL bm=40 req=B1 val=0000 idx=0000 len=1 -> ERR STALL");
+    EXPECT_EQ(lines[3], "BULK ep=06 len=4 -> OK 4 data=00FF1234");
+    EXPECT_EQ(lines[4], "BULK ep=82 len=65 -> OK 65 data=" + Repeat("AB", 64) + "...");
+    EXPECT_EQ(lines[5], "BULK ep=06 len=64 -> OK 64 data=" + Repeat("CD", 64));
+    EXPECT_EQ(lines[6], "BULK ep=82 len=65 -> ERR NO_DEVICE");
+    EXPECT_EQ(lines[7], "BULK ep=06 len=4 -> OK 2 data=00FF");
+}
+
+TEST_F(Trace, OneFileAcrossReopenedBoards) {
+    ASSERT_TRUE(VR_FW_RESET(CurrentBoard()));
+    BoardLink::Instance().OnDeviceChange(DeviceNotice::Removal);
+    BoardLink::Instance().OnDeviceChange(DeviceNotice::Arrival);
+    ASSERT_TRUE(VR_FW_RESET(CurrentBoard()));
+    EXPECT_EQ(ReadLines(path).size(), 2u);
+}
+
+}  // namespace
+}  // namespace quillon::link
