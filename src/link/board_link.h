@@ -18,14 +18,14 @@ using BoardHandle = std::intptr_t;
 inline constexpr BoardHandle kNoBoard = -1;
 
 class BoardListener {
-  public:
+public:
     virtual ~BoardListener() = default;
     virtual void BoardGoing() {}
     virtual void BoardState(bool open) { (void)open; }
 };
 
 class BoardLink {
-  public:
+public:
     static BoardLink& Instance();
 
     // Chooses the backend (done once by the programs before start-up).
@@ -55,7 +55,7 @@ class BoardLink {
     // Back to the state at program load (tests).
     void ResetForTest();
 
-  private:
+private:
     template <typename F>
     void Notify(F&& call);
 
