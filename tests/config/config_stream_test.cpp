@@ -170,11 +170,30 @@ TEST(ConfigStreamModel, LargerFilesMatchReference) {
             ASSERT_EQ(tavel[16 * i + 4 * w + 1], file[2 * i + 1]);
         }
     }
-    const Bytes std = Build(file, Standard(true, true, false));
+    const Bytes xb = Build(file, Standard(true, true, false));
     for (std::size_t j = 0; j + 1 < file.size(); j += 2) {
-        ASSERT_EQ(std[j], BitReverse(file[j + 1]));
-        ASSERT_EQ(std[j + 1], BitReverse(file[j]));
+        ASSERT_EQ(xb[j], BitReverse(file[j + 1]));
+        ASSERT_EQ(xb[j + 1], BitReverse(file[j]));
     }
+    EXPECT_EQ(xb[1026], 0);
+    EXPECT_EQ(xb[1027], BitReverse(file[1026]));
+    const Bytes pb = Build(file, Standard(false, true, false));
+    const Bytes eb = Build(file, Standard(false, true, true));
+    for (std::size_t k = 0; k < file.size(); ++k) {
+        ASSERT_EQ(pb[k], BitReverse(file[k]));
+        ASSERT_EQ(eb[2 * k], BitReverse(file[k]));
+        ASSERT_EQ(eb[2 * k + 1], 0);
+    }
+}
+
+// The block-wise reversal must agree with the table for every byte value and
+// at every offset within a block.
+TEST(BitReverse, InPlaceAgreesWithTable) {
+    Bytes all(256 + 7);
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::uint8_t>(i * 37);
+    Bytes rev = all;
+    BitReverseInPlace(rev);
+    for (std::size_t i = 0; i < all.size(); ++i) ASSERT_EQ(rev[i], BitReverse(all[i]));
 }
 
 }  // namespace
