@@ -1,0 +1,46 @@
+#pragma once
+// Small helpers the macro families share (not part of the public interface).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "script/macro_syntax.h"
+#include "script/macros.h"
+
+namespace quillon::script::detail {
+
+inline MacroOutcome Refuse(MacroContext& ctx, std::string why) {
+    ctx.refusal = std::move(why);
+    return MacroOutcome::Failed;
+}
+
+// Scans the options; false (with the reason in ctx.refusal) when the text breaks a limit.
+inline bool ScanOptions(const OptionPatterns& patterns, std::string_view text, MacroContext& ctx) {
+    ScanError e = patterns.Scan(text);
+    if (e == ScanError::None) return true;
+    ctx.refusal = ScanErrorText(e);
+    return false;
+}
+
+inline void SetVariable(MacroContext& ctx, const char* name, long long value) {
+    if (ctx.setVariable) ctx.setVariable(name, std::to_string(value));
+}
+
+// Width option value (8, 16, 32, 64) to the shared register/memory width code.
+inline std::optional<std::uint8_t> WidthCode(std::uint32_t bits) {
+    switch (bits) {
+        case 8:
+            return 0x00;
+        case 16:
+            return 0x40;
+        case 32:
+            return 0x80;
+        case 64:
+            return 0xC0;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace quillon::script::detail

@@ -1,0 +1,209 @@
+// UC, MW, MR, FC and WAIT: the macros that work with files and time.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "features/config/fpga_load.h"
+#include "link/bulk.h"
+#include "script/macro_support.h"
+
+namespace quillon::script {
+
+using namespace detail;
+
+namespace {
+
+constexpr const char* kDefaultLength = "200000";
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct FreeDeleter {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+};
+using Buffer = std::unique_ptr<std::uint8_t[], FreeDeleter>;
+
+// calloc rather than a vector: a large zero-filled buffer costs nothing until it
+// is touched, and a length that cannot be had gives nullptr instead of an abort.
+Buffer ZeroBuffer(std::uint32_t length) {
+    return Buffer(static_cast<std::uint8_t*>(std::calloc(length, 1)));
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+struct MemoryOptions {
+    std::uint8_t widthCode = 0;
+    std::uint64_t length = 0;
+    std::string file;
+};
+
+// The common options of MW and MR: width first, then the length, then the file.
+std::optional<MemoryOptions> ReadMemoryOptions(const char* macro, std::string_view text,
+                                               MacroContext& ctx) {
+    std::optional<std::string> length, file;
+    std::optional<std::uint32_t> width;
+    OptionPatterns patterns;
+    patterns.Str("-L", length).Dec("-W", width).Str("-F", file);
+    if (!ScanOptions(patterns, text, ctx)) return std::nullopt;
+    MemoryOptions o;
+    auto code = WidthCode(width.value_or(8));
+    if (!code) {
+        Refuse(ctx, std::string(macro) + ": the width must be 8, 16, 32 or 64");
+        return std::nullopt;
+    }
+    o.widthCode = *code;
+    auto bytes = ParsePrefixedHex(length.value_or(kDefaultLength));
+    if (!bytes) {
+        Refuse(ctx, std::string(macro) + ": the -L length is not hexadecimal digits");
+        return std::nullopt;
+    }
+    o.length = *bytes;
+    if (static_cast<std::uint32_t>(o.length) == 0) {
+        Refuse(ctx, std::string(macro) + ": the length must not be 0");
+        return std::nullopt;
+    }
+    if (!file) {
+        Refuse(ctx, std::string(macro) + ": the -F file is missing");
+        return std::nullopt;
+    }
+    o.file = *file;
+    return o;
+}
+
+}  // namespace
+
+std::string ResolveMacroPath(const MacroContext& ctx, const std::string& name) {
+    if (ctx.baseDir.empty() || name.empty() || std::filesystem::path(name).is_absolute())
+        return name;
+    return (std::filesystem::path(ctx.baseDir) / name).string();
+}
+
+MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
+    std::optional<std::string> file, family;
+    bool bitswap = false, encrypt = false;
+    OptionPatterns patterns;
+    patterns.Str("-F", file).Str("-M", family).Flag("-B", bitswap).Flag("-E", encrypt);
+    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    if (!file) return Refuse(ctx, "UC: the -F file is missing");
+    const std::string path = ResolveMacroPath(ctx, *file);
+    if (!FileExists(path)) return MacroOutcome::NotDone;
+    // Without -M the file is taken as Altera's: only "X" selects Xilinx.
+    const bool xilinx = family && UpperAscii(*family) == "X";
+    return features::FpgaConfigure(ctx.board, path, xilinx, bitswap, encrypt, *ctx.reporter)
+               ? MacroOutcome::Done
+               : MacroOutcome::NotDone;
+}
+
+MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
+    auto o = ReadMemoryOptions("MW", text, ctx);
+    if (!o) return MacroOutcome::Failed;
+    // Only 32 bits travel in one transfer. A longer length would be cut and the
+    // write reported as done, so it is refused instead.
+    if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MW: the length is beyond 4 GiB - 1");
+    const auto length = static_cast<std::uint32_t>(o->length);
+    const std::string path = ResolveMacroPath(ctx, o->file);
+    if (!FileExists(path)) {
+        ctx.reporter->Message(o->file, MsgIcon::Information);
+        return MacroOutcome::Failed;
+    }
+    FilePtr f(std::fopen(path.c_str(), "rb"));
+    if (!f) return Refuse(ctx, "MW: the file cannot be opened");
+    Buffer buffer = ZeroBuffer(length);
+    if (!buffer) return Refuse(ctx, "MW: no memory for a buffer of that length");
+    // A short file leaves the rest of the buffer zero; a longer one is cut.
+    std::size_t got = std::fread(buffer.get(), 1, length, f.get());
+    (void)got;
+    if (std::ferror(f.get())) return Refuse(ctx, "MW: the file cannot be read");
+    f.reset();
+    return link::BulkWrite(ctx.board, false, o->widthCode, length, buffer.get())
+               ? MacroOutcome::Done
+               : MacroOutcome::Failed;
+}
+
+MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx) {
+    auto o = ReadMemoryOptions("MR", text, ctx);
+    if (!o) return MacroOutcome::Failed;
+    const auto length = static_cast<std::uint32_t>(o->length);
+    Buffer buffer = ZeroBuffer(length);
+    if (!buffer) return Refuse(ctx, "MR: no memory for a buffer of that length");
+    // The file is created only after the board delivered: a failed read leaves
+    // an existing file as it was.
+    if (!link::BulkRead(ctx.board, false, o->widthCode, length, buffer.get()))
+        return MacroOutcome::Failed;
+    const std::string path = ResolveMacroPath(ctx, o->file);
+    FilePtr f(std::fopen(path.c_str(), "wb"));
+    if (!f) return Refuse(ctx, "MR: the file cannot be created");
+    bool written = std::fwrite(buffer.get(), 1, length, f.get()) == length;
+    written = std::fclose(f.release()) == 0 && written;
+    if (!written) return Refuse(ctx, "MR: the file could not be written whole");
+    if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MR: the length is beyond 4 GiB - 1");
+    return MacroOutcome::Done;
+}
+
+MacroOutcome RunFileCompare(std::string_view text, MacroContext& ctx) {
+    std::optional<std::string> first, second;
+    OptionPatterns patterns;
+    patterns.Str("-S", first).Str("-D", second);
+    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    if (!first || !second) return Refuse(ctx, "FC: both -S and -D files must be given");
+    const std::string a = ResolveMacroPath(ctx, *first);
+    const std::string b = ResolveMacroPath(ctx, *second);
+    if (!FileExists(a) || !FileExists(b)) return MacroOutcome::NotDone;
+    FilePtr fa(std::fopen(a.c_str(), "rb"));
+    if (!fa) return MacroOutcome::NotDone;
+    FilePtr fb(std::fopen(b.c_str(), "rb"));
+    if (!fb) return MacroOutcome::NotDone;
+    std::error_code ea, eb;
+    auto sa = std::filesystem::file_size(a, ea);
+    auto sb = std::filesystem::file_size(b, eb);
+    if (ea || eb || sa != sb) return MacroOutcome::NotDone;
+    // Compared in pieces: the outcome is that of a whole-file compare without
+    // holding both files in memory.
+    std::unique_ptr<std::uint8_t[]> pa(new std::uint8_t[65536]), pb(new std::uint8_t[65536]);
+    for (;;) {
+        std::size_t na = std::fread(pa.get(), 1, 65536, fa.get());
+        std::size_t nb = std::fread(pb.get(), 1, 65536, fb.get());
+        if (na != nb || std::ferror(fa.get()) || std::ferror(fb.get()))
+            return MacroOutcome::NotDone;
+        if (na == 0) break;
+        if (std::memcmp(pa.get(), pb.get(), na) != 0) return MacroOutcome::NotDone;
+    }
+    return MacroOutcome::Done;
+}
+
+MacroOutcome RunWait(std::string_view text, MacroContext& ctx) {
+    std::optional<std::uint32_t> time;
+    OptionPatterns patterns;
+    patterns.Dec("-T", time);
+    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    if (!time) return Refuse(ctx, "WAIT: the -T time is missing");
+    // A negative time returns at once: read as an unsigned count it would wait
+    // about 49.7 days with no way to stop it.
+    const auto ms = static_cast<std::int32_t>(*time);
+    if (ms <= 0) return MacroOutcome::Done;
+    // A steady clock: setting the system clock back cannot stretch the wait.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (ctx.pump)
+            ctx.pump();
+        else
+            ctx.reporter->Pump();
+        // Events are served within a millisecond, without spinning a core.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return MacroOutcome::Done;
+}
+
+}  // namespace quillon::script
