@@ -22,6 +22,7 @@ struct FileDialogRequest {
     std::string fileName;    // proposed name
     std::string filter;      // Qt filter syntax: "RBF (*.rbf);;All (*.*)"
     bool save = false;
+    int selectedFilter = 0;  // index of the filter chosen when the dialog opens
 };
 
 struct FontChoice {
