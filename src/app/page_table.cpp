@@ -3,6 +3,11 @@
 // Feature pages: include the page's header here and add its one line to
 // PageFactoryOf below. Nothing else in the frame changes for a new page.
 //   #include "app/pages/register_page.h"
+#include "app/pages/tcl_page.h"
+#include "app/pages/gpif_page.h"
+#include "app/pages/reg512_page.h"
+#include "app/pages/regex_page.h"
+#include "app/pages/register_page.h"
 
 namespace quillon::app {
 
@@ -41,6 +46,11 @@ PageFactory PageFactoryOf(int number) {
     switch (number) {
         // One line per feature page, e.g.
         //   case 1: return &MakeRegisterPage;
+        case 6: return &MakeTclPage;
+        case 1: return &MakeRegisterPage;
+        case 14: return &MakeGpifPage;
+        case 15: return &MakeRegExPage;
+        case 16: return &MakeReg512Page;
         default: return nullptr;
     }
 }
