@@ -138,6 +138,10 @@ bool TclHost::Init(features::Reporter& reporter) {
     return true;
 }
 
+void TclHost::SetReporter(features::Reporter& reporter) {
+    State().reporter = &reporter;
+}
+
 bool TclHost::Ready() {
     return State().interp != nullptr;
 }

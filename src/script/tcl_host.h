@@ -28,6 +28,8 @@ class TclHost {
     // when it cannot; the run then goes on without an interpreter. A second
     // call only replaces the reporter.
     static bool Init(features::Reporter& reporter = features::DefaultReporter());
+    // Replaces the reporter without creating anything.
+    static void SetReporter(features::Reporter& reporter);
     static bool Ready();
     static Tcl_Interp* Interp();
 

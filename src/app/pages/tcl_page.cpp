@@ -1,0 +1,253 @@
+#include "app/pages/tcl_page.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/page_table.h"
+#include "app/startup_hooks.h"
+#include "log/platform.h"
+#include "log/prompter.h"
+#include "script/tcl_host.h"
+
+namespace quillon::app {
+
+namespace {
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+constexpr const char* kFilter = "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)";
+constexpr const char* kDefaultName = "*.tcl";
+constexpr int kAutoNameWidth = 390;
+
+std::string FolderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+}  // namespace
+
+QString ShortenPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width) return path;
+    const bool absolute = path.startsWith('/');
+    QStringList parts = path.split('/', Qt::SkipEmptyParts);
+    if (parts.size() < 2) return metrics.elidedText(path, Qt::ElideLeft, width);
+    const QString root = absolute ? QString("/") : QString();
+    const QString file = parts.takeLast();
+    // Keep the first folder when the path is relative, as the drive is kept.
+    QString head;
+    if (!absolute && !parts.isEmpty()) head = parts.takeFirst() + "/";
+    while (!parts.isEmpty()) {
+        parts.removeFirst();
+        QString text = root + head + "...";
+        for (const QString& p : parts) text += "/" + p;
+        text += "/" + file;
+        if (metrics.horizontalAdvance(text) <= width) return text;
+    }
+    const QString bare = root + head + ".../" + file;
+    if (metrics.horizontalAdvance(bare) <= width) return bare;
+    return metrics.elidedText(bare, Qt::ElideLeft, width);
+}
+
+TclPage::TclPage(PageContext& context, QWidget* parent) : Page(context, parent) {
+    setObjectName("TclPage");
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(8, 6, 8, 6);
+    rows->setSpacing(6);
+
+    auto* editLabel = new QLabel(U("TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ："), this);
+    edit_ = new QLineEdit(U(kDefaultName), this);
+    edit_->setObjectName("LabeledEdit1");
+    rows->addWidget(editLabel);
+    rows->addWidget(edit_);
+
+    auto* buttons = new QHBoxLayout;
+    select_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
+    select_->setObjectName("Button23");
+    run_ = new QPushButton(U("ｽｸﾘﾌﾟﾄ実行"), this);
+    run_->setObjectName("Button24");
+    open_ = new QPushButton(U("開く"), this);
+    open_->setObjectName("Button25");
+    buttons->addWidget(select_);
+    buttons->addWidget(run_);
+    buttons->addWidget(open_);
+    buttons->addStretch(1);
+    rows->addLayout(buttons);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->addWidget(new QLabel("Script Status", this), 0, 0);
+    grid->addWidget(new QLabel(U("→"), this), 0, 1);
+    status_ = new QLabel("-", this);
+    status_->setObjectName("ScriptStatus");
+    grid->addWidget(status_, 0, 2);
+    grid->addWidget(new QLabel("Script Time", this), 1, 0);
+    grid->addWidget(new QLabel(U("→"), this), 1, 1);
+    time_ = new QLabel("-", this);
+    time_->setObjectName("ScriptTime");
+    grid->addWidget(time_, 1, 2);
+    grid->setColumnStretch(2, 1);
+    rows->addLayout(grid);
+
+    notice_ = new QLabel(U("ｵｰﾄTCLｽｸﾘﾌﾟﾄが指定されています。"), this);
+    notice_->setObjectName("AutoTclNotice");
+    notice_->setStyleSheet("QLabel { color: red; }");
+    notice_->hide();
+    autoName_ = new QLabel("-", this);
+    autoName_->setObjectName("AutoTclName");
+    autoName_->hide();
+    rows->addWidget(notice_);
+    rows->addWidget(autoName_);
+    rows->addStretch(1);
+
+    connect(select_, &QPushButton::clicked, this, [this] { Button23Click(); });
+    connect(run_, &QPushButton::clicked, this, [this] { Button24Click(); });
+    connect(open_, &QPushButton::clicked, this, [this] { Button25Click(); });
+    if (QAction* n9 = ctx().MenuAction("N9")) {
+        // Qt flips a checkable item before it reports the click; the handler
+        // decides the new state itself, from the state before the click.
+        connect(n9, &QAction::triggered, this, [this, n9] {
+            n9->setChecked(!n9->isChecked());
+            N9Click();
+        });
+    }
+
+    // The page's controls work with a board only, and the run disables its own
+    // buttons while a script runs.
+    ctx().RegisterBoardControl(edit_);
+    for (QPushButton* b : {select_, run_, open_}) {
+        ctx().RegisterBoardControl(b, [this](bool open) { return open && !running_; });
+    }
+
+    PageContext* pc = &ctx();
+    Hooks().tclInit = [pc] { script::TclHost::Init(pc->reporter()); };
+    Hooks().autoScript = [this] { RunAutoScript(); };
+}
+
+TclPage::~TclPage() {
+    Hooks().tclInit = nullptr;
+    Hooks().autoScript = nullptr;
+    script::TclHost::SetReporter(features::DefaultReporter());
+}
+
+void TclPage::RestoreUiState(const SettingsStore& store) {
+    edit_->setText(QString::fromStdString(store.ReadString(kSetup, "TclFileName", kDefaultName)));
+    const bool on = store.ReadBool(kSetup, "AUTO_TCL", false);
+    if (QAction* n9 = ctx().MenuAction("N9")) n9->setChecked(on);
+    ShowAutoScript(on,
+                   QString::fromStdString(store.ReadString(kSetup, "AUTO_TCL_NAME", kDefaultName)));
+}
+
+void TclPage::ShowAutoScript(bool on, const QString& path) {
+    if (on)
+        autoName_->setText(ShortenPath(path, QFontMetrics(window()->font()), kAutoNameWidth));
+    else
+        autoName_->setText("-");
+    notice_->setVisible(on);
+    autoName_->setVisible(on);
+}
+
+void TclPage::SetStatusLabel(const QString& text, const char* colour) {
+    status_->setText(text);
+    status_->setStyleSheet(QString("QLabel { color: %1; }").arg(colour));
+}
+
+void TclPage::Button23Click() {
+    SettingsStore store;
+    FileDialogRequest request;
+    request.title = "TCLﾌｧｲﾙを選択してください。";
+    request.folder = store.ReadString(kSetup, "TclFileDir", platform::CurrentDirectory());
+    request.filter = kFilter;
+    request.selectedFilter = 0;
+    std::optional<std::string> chosen = Prompts().FileName(request);
+    if (!chosen) return;
+    edit_->setText(QString::fromStdString(*chosen));
+    store.WriteString(kSetup, "TclFileDir", FolderOf(*chosen));
+    store.WriteString(kSetup, "TclFileName", S(edit_->text()));
+}
+
+void TclPage::Button24Click() {
+    SetStatusLabel("Executing ... ", "black");
+    time_->setText("-");
+    time_->setStyleSheet("QLabel { color: black; }");
+    running_ = true;
+    ctx().RefreshBoardControls();
+    script::TclHost::RunReport run = script::TclHost::RunLogged(S(edit_->text()));
+    if (run.failed) {
+        ctx().reporter().Message("TCLｽｸﾘﾌﾟﾄ実行に失敗しました。", MsgIcon::Error);
+    } else {
+        time_->setText(QString("%1ms").arg(run.elapsedMs));
+        SetStatusLabel("Successfully!!", "blue");
+    }
+    running_ = false;
+    ctx().RefreshBoardControls();
+}
+
+void TclPage::Button25Click() {
+    const std::string path = S(edit_->text());
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        ctx().reporter().Message("ﾌｧｲﾙがありません。", MsgIcon::Warning);
+        return;
+    }
+    if (!Prompts().OpenWithDesktop(path)) {
+        ctx().reporter().Message("関連付けされたｱﾌﾟﾘｹｰｼｮﾝはありません。", MsgIcon::Warning);
+    }
+}
+
+void TclPage::N9Click() {
+    QAction* n9 = ctx().MenuAction("N9");
+    if (!n9) return;
+    SettingsStore store;
+    if (n9->isChecked()) {
+        n9->setChecked(false);
+        ShowAutoScript(false, QString());
+    } else {
+        n9->setChecked(true);
+        if (auto* frame = dynamic_cast<MainWindow*>(&ctx())) frame->RequestPage(kTclPage);
+        FileDialogRequest request;
+        request.folder = store.ReadString(kSetup, "AUTO_TCL_DIR", platform::CurrentDirectory());
+        request.filter = kFilter;
+        if (std::optional<std::string> chosen = Prompts().FileName(request)) {
+            store.WriteString(kSetup, "AUTO_TCL_DIR", FolderOf(*chosen));
+            store.WriteString(kSetup, "AUTO_TCL_NAME", *chosen);
+            ShowAutoScript(true, QString::fromStdString(*chosen));
+        }
+    }
+    store.WriteBool(kSetup, "AUTO_TCL", n9->isChecked());
+}
+
+void TclPage::RunAutoScript() {
+    const std::string path = SettingsStore().ReadString(kSetup, "AUTO_TCL_NAME", kDefaultName);
+    script::TclHost::AutoReport report = script::TclHost::RunAutoScript(path);
+    switch (report.outcome) {
+        case script::TclHost::AutoOutcome::Failed:
+            SetStatusLabel("Failed!!", "red");
+            break;
+        case script::TclHost::AutoOutcome::Succeeded:
+            SetStatusLabel("Successfully!!", "blue");
+            time_->setText(QString("%1ms").arg(report.elapsedMs));
+            break;
+        case script::TclHost::AutoOutcome::NoFile:
+        case script::TclHost::AutoOutcome::NoInterpreter:
+            break;
+    }
+}
+
+Page* MakeTclPage(PageContext& context) {
+    return new TclPage(context);
+}
+
+}  // namespace quillon::app

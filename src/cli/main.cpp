@@ -1,0 +1,204 @@
+// quillon-run: runs one Tcl script against the board without a window, for
+// benches and CI. Same Tcl host, same macros and the same log as the panel.
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "features/reporter.h"
+#include "link/backends.h"
+#include "link/board_link.h"
+#include "log/log_file.h"
+#include "log/platform.h"
+#include "script/tcl_host.h"
+
+namespace {
+
+using namespace quillon;
+
+constexpr int kExitOk = 0;
+constexpr int kExitScriptError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoBoard = 3;
+
+constexpr const char* kUsage =
+    "usage: quillon-run [--board usb|sim] [--sim-profile FILE] [--trace FILE] SCRIPT [ARG ...]\n";
+
+constexpr const char* kHelp =
+    "Runs the Tcl script SCRIPT against the board, headless, with the same Tcl host,\n"
+    "KVX_COMMAND macros and log as the Quillon Panel script page.\n"
+    "\n"
+    "Options (before SCRIPT; everything after SCRIPT is passed to the script):\n"
+    "  --board usb|sim      the board: the real board through libusb (default) or the\n"
+    "                       simulated board\n"
+    "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
+    "  --trace FILE         write every USB transfer to FILE (the wire trace)\n"
+    "  --help, -h           show this text\n"
+    "  --                   ends the options: the next word is SCRIPT even if it starts\n"
+    "                       with '-'\n"
+    "Each option also takes the form --option=VALUE.\n"
+    "\n"
+    "The script:\n"
+    "  - sees argv (the list of ARGs), argc and argv0 (SCRIPT as given);\n"
+    "  - is read as UTF-8; has the Tcl built-in commands (no package library, no\n"
+    "    'clock format') plus TPRINT text (writes a log line) and KVX_COMMAND macro\n"
+    "    (RW RR UC MW MR FC WAIT IW IR IW2 IR2 IW3 IR3 GW GR GD STA GTA);\n"
+    "  - writes with puts into stdout.txt in the private runtime folder\n"
+    "    ($XDG_RUNTIME_DIR, or ~/.local/share/Quillon7-run), not to this terminal.\n"
+    "Relative file names in macros (and in the script's own commands) resolve in the\n"
+    "directory quillon-run was started in.\n"
+    "\n"
+    "Output: every log line is written to this run's log file\n"
+    "($XDG_DATA_HOME/Quillon7/LOGyymmddhhnnss.txt) and echoed to standard output as it\n"
+    "is written. Message boxes a macro would show become lines on standard error.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the script completed without a Tcl error\n"
+    "  1  the script ended with a Tcl error (a failed macro, a syntax error, ...): the\n"
+    "     interpreter's result goes to standard error and to the log\n"
+    "  2  usage error, unknown or incomplete option, bad sim profile, trace file not\n"
+    "     creatable, or SCRIPT missing or unreadable\n"
+    "  3  no board could be opened (\"USB NOT OPEN!!\" is logged; the script does not run)\n"
+    "A script that calls 'exit N' ends the run with status N.\n"
+    "\n"
+    "Example:\n"
+    "  quillon-run --board sim examples/selftest.tcl\n";
+
+// Pending events (device notices, timers) run when TPRINT or WAIT let them.
+class RunnerReporter : public features::Reporter {
+  public:
+    void Pump() override { QCoreApplication::processEvents(); }
+};
+
+int Usage(const std::string& message) {
+    if (!message.empty()) std::fprintf(stderr, "quillon-run: %s\n", message.c_str());
+    std::fputs(kUsage, stderr);
+    std::fputs("Try 'quillon-run --help' for more.\n", stderr);
+    return kExitUsage;
+}
+
+bool IsValueOption(const std::string& a) {
+    return a == "--board" || a == "--sim-profile" || a == "--trace";
+}
+
+bool IsJoinedValueOption(const std::string& a) {
+    for (const char* name : {"--board=", "--sim-profile=", "--trace="}) {
+        if (a.rfind(name, 0) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> all(argv + 1, argv + argc);
+    QCoreApplication app(argc, argv);
+
+    // The options end at SCRIPT: what follows belongs to the script.
+    std::size_t scriptIndex = all.size();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::string& a = all[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            std::fputs("\n", stdout);
+            std::fputs(kHelp, stdout);
+            return kExitOk;
+        }
+        if (a == "--") {
+            scriptIndex = i + 1;
+            break;
+        }
+        if (IsValueOption(a)) {
+            ++i;
+            continue;
+        }
+        if (IsJoinedValueOption(a)) continue;
+        if (a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
+        scriptIndex = i;
+        break;
+    }
+    std::vector<std::string> optionWords(all.begin(),
+                                         all.begin() + std::min(scriptIndex, all.size()));
+    optionWords.erase(std::remove(optionWords.begin(), optionWords.end(), "--"), optionWords.end());
+    std::string error;
+    auto options = link::TakeBoardOptions(optionWords, error);
+    if (!options) return Usage(error);
+    if (scriptIndex >= all.size()) return Usage("no script given");
+    const std::string scriptArg = all[scriptIndex];
+    const std::vector<std::string> scriptArgs(all.begin() + scriptIndex + 1, all.end());
+
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(scriptArg, ec)) {
+        std::fprintf(stderr, "quillon-run: no such script: %s\n", scriptArg.c_str());
+        return kExitUsage;
+    }
+    if (std::FILE* f = std::fopen(scriptArg.c_str(), "rb")) {
+        std::fclose(f);
+    } else {
+        std::fprintf(stderr, "quillon-run: cannot read the script: %s\n", scriptArg.c_str());
+        return kExitUsage;
+    }
+    // The log writer moves into the log folder: remember where the user was.
+    const std::string startDir = platform::CurrentDirectory();
+    const std::string scriptPath = std::filesystem::absolute(scriptArg, ec).string();
+
+    if (!link::SetUpBoardLink(*options, error)) {
+        std::fprintf(stderr, "quillon-run: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    // Hot-plug notices may come from a backend thread: they are queued to this
+    // thread and handled where events are pumped.
+    link::BoardLink::Instance().RegisterNotices([](link::DeviceNotice notice) {
+        QMetaObject::invokeMethod(
+            qApp, [notice] { link::BoardLink::Instance().OnDeviceChange(notice); },
+            Qt::QueuedConnection);
+    });
+
+    LogFile::AttachEcho([](const std::string& line) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    });
+    LogFile::Open();
+    platform::SetCurrentDirectory(startDir);
+    LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
+
+    RunnerReporter reporter;
+    const auto finish = [](int code) {
+        script::TclHost::Shutdown();
+        link::BoardLink::Instance().Close();
+        return code;
+    };
+    if (!script::TclHost::Init(reporter)) {
+        std::fputs("quillon-run: the Tcl interpreter could not be created\n", stderr);
+        return finish(kExitScriptError);
+    }
+    script::TclHost::SetKeepDirectory(startDir);
+    script::TclHost::SetExitHandler([](int) { link::BoardLink::Instance().Close(); });
+
+    if (!link::BoardLink::Instance().Open()) {
+        LogFile::Write("USB NOT OPEN!!");
+        std::fputs("quillon-run: no board could be opened\n", stderr);
+        return finish(kExitNoBoard);
+    }
+    LogFile::Write("USB OPEN!!");
+    platform::SetCurrentDirectory(startDir);
+
+    script::TclHost::SetScriptArguments(scriptArg, scriptArgs);
+    script::TclHost::RunReport run = script::TclHost::RunLogged(scriptPath);
+    if (run.failed) {
+        std::fprintf(stderr, "%s\n", run.result.c_str());
+        // The stack says where: "while executing ..." with the script's line.
+        std::string info = script::TclHost::ErrorInfo();
+        if (info.rfind(run.result, 0) == 0) info.erase(0, run.result.size());
+        if (!info.empty() && info.front() == '\n') info.erase(0, 1);
+        if (!info.empty()) std::fprintf(stderr, "%s\n", info.c_str());
+        return finish(kExitScriptError);
+    }
+    LogFile::Write("TCL実行時間：" + std::to_string(run.elapsedMs) + "ms");
+    return finish(kExitOk);
+}
