@@ -4,7 +4,6 @@
 // PageFactoryOf below. Nothing else in the frame changes for a new page.
 //   #include "app/pages/register_page.h"
 #include "app/pages/tcl_page.h"
-#include "app/pages/tcl_page.h"
 #include "app/pages/gpif_page.h"
 #include "app/pages/reg512_page.h"
 #include "app/pages/regex_page.h"
@@ -47,7 +46,6 @@ PageFactory PageFactoryOf(int number) {
     switch (number) {
         // One line per feature page, e.g.
         //   case 1: return &MakeRegisterPage;
-        case 6: return &MakeTclPage;
         case 6: return &MakeTclPage;
         case 1: return &MakeRegisterPage;
         case 14: return &MakeGpifPage;
