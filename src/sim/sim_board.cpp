@@ -714,6 +714,12 @@ TransferResult SimBoard::Vendor(const SetupPacket& s, std::span<std::uint8_t> d,
             d[0] = watchdog_;
             return Ok(1);
         }
+        case kI2cxWrite: {
+            // A second phase with no first phase before it: nothing to do.
+            if (len != 1 || s.wValue != 0 || s.wIndex != 0) return Stall();
+            d[0] = kNack;
+            return Ok(1);
+        }
         case kDac1:
             return DacRequest(s, d, 0);
         case kDac2:
