@@ -84,6 +84,12 @@ bool I2cRead(BoardHandle h, std::uint8_t req, std::uint8_t addressByte, std::uin
     return true;
 }
 
+// Only bits 7..6 of a width code mean anything on the wire; the byte count must
+// follow the same bits.
+RegWidth WireWidth(RegWidth w) {
+    return static_cast<RegWidth>(static_cast<std::uint8_t>(w) & 0xC0);
+}
+
 void LogNumber(long long v) {
     LogFile::Write(std::to_string(v));
 }
@@ -158,6 +164,7 @@ bool VR_MEM_CMD(BoardHandle h, std::uint8_t command, std::uint8_t memoryWidth) {
 
 bool VR_REG_WRITE(BoardHandle h, std::uint16_t address, RegWidth width, std::uint32_t low,
                   std::uint32_t high) {
+    width = WireWidth(width);
     const int n = RegWidthBytes(width);
     std::uint64_t v = std::uint64_t{high} << 32 | low;
     if (n < 8) v &= (std::uint64_t{1} << (8 * n)) - 1;
@@ -169,6 +176,7 @@ bool VR_REG_WRITE(BoardHandle h, std::uint16_t address, RegWidth width, std::uin
 
 bool VR_REG_READ(BoardHandle h, std::uint16_t address, RegWidth width, std::uint32_t& low,
                  std::uint32_t& high) {
+    width = WireWidth(width);
     const int n = RegWidthBytes(width);
     std::array<std::uint8_t, 8> stage{};
     if (!In(h, vr::REG, RegWValue(address, width), static_cast<std::uint16_t>(address & 0x3FC0),

@@ -1,0 +1,111 @@
+#include "link/backends.h"
+
+#include "link/board_link.h"
+#include "link/trace.h"
+#include "link/usb/usb_backend.h"
+#include "sim/sim_backend.h"
+
+namespace quillon::link {
+
+namespace {
+
+// "--name VALUE" or "--name=VALUE" at args[i]. Returns false when args[i] is
+// not this option; sets `missing` when the value is absent.
+bool TakeValue(std::vector<std::string>& args, std::size_t i, const std::string& name,
+               std::string& value, bool& missing) {
+    const std::string& a = args[i];
+    if (a == name) {
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            missing = true;
+            return true;
+        }
+        value = args[i + 1];
+        args.erase(args.begin() + i, args.begin() + i + 2);
+        return true;
+    }
+    if (a.size() > name.size() && a.compare(0, name.size(), name) == 0 && a[name.size()] == '=') {
+        value = a.substr(name.size() + 1);
+        if (value.empty()) {
+            missing = true;
+            return true;
+        }
+        args.erase(args.begin() + i);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std::string& error) {
+    BoardOptions options;
+    std::size_t i = 0;
+    while (i < args.size()) {
+        if (args[i] == "--") break;  // everything after belongs to the program
+        bool missing = false;
+        std::string value;
+        std::string* target = nullptr;
+        std::string name;
+        for (auto [n, t] : {std::pair<const char*, std::string*>{"--board", &options.board},
+                            {"--sim-profile", &options.simProfile},
+                            {"--trace", &options.traceFile}}) {
+            if (TakeValue(args, i, n, value, missing)) {
+                name = n;
+                target = t;
+                break;
+            }
+        }
+        if (!target) {
+            ++i;
+            continue;
+        }
+        if (missing) {
+            error = name + " needs a value";
+            if (name == "--board")
+                error += " (usb or sim)";
+            else
+                error += " (a file name)";
+            return std::nullopt;
+        }
+        if (name == "--board" && value != "usb" && value != "sim") {
+            error = "unknown board \"" + value + "\" (use --board usb or --board sim)";
+            return std::nullopt;
+        }
+        *target = value;
+    }
+    return options;
+}
+
+std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& error) {
+    if (options.board == "usb") {
+        std::unique_ptr<Backend> b = usb::MakeUsbBackend();
+        if (!b) error = "the USB backend could not start";
+        return b;
+    }
+    if (options.board == "sim") return sim::MakeSimBackend(options.simProfile, error);
+    error = "unknown board \"" + options.board + "\" (use --board usb or --board sim)";
+    return nullptr;
+}
+
+bool SetUpBoardLink(const BoardOptions& options, std::string& error) {
+    std::unique_ptr<Backend> backend = MakeBackend(options, error);
+    if (!backend) return false;
+    // Opened once per run (emptied): the trace of one run, whatever boards come and go.
+    std::shared_ptr<TraceLog> trace;
+    if (!options.traceFile.empty()) {
+        trace = TraceLog::Open(options.traceFile, error);
+        if (!trace) return false;
+    }
+    BoardLink& link = BoardLink::Instance();
+    link.SetBackend(std::move(backend));
+    if (trace) {
+        // Every board opened during the run writes to the same file.
+        link.SetDeviceWrapper(
+            [trace](std::unique_ptr<Device> d) { return MakeTraceDevice(std::move(d), trace); });
+    } else {
+        link.SetDeviceWrapper(nullptr);
+    }
+    return true;
+}
+
+}  // namespace quillon::link
