@@ -82,13 +82,5 @@ TEST_F(Trace, LinesAsTheyReachTheFile) {
     EXPECT_EQ(lines[7], "BULK ep=06 len=4 -> OK 2 data=00FF");
 }
 
-TEST_F(Trace, OneFileAcrossReopenedBoards) {
-    ASSERT_TRUE(VR_FW_RESET(CurrentBoard()));
-    BoardLink::Instance().OnDeviceChange(DeviceNotice::Removal);
-    BoardLink::Instance().OnDeviceChange(DeviceNotice::Arrival);
-    ASSERT_TRUE(VR_FW_RESET(CurrentBoard()));
-    EXPECT_EQ(ReadLines(path).size(), 2u);
-}
-
 }  // namespace
 }  // namespace quillon::link

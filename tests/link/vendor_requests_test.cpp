@@ -33,32 +33,20 @@ void ExpectSetup(const Sent& s, int bm, int req, int val, int idx, int len) {
     EXPECT_EQ(s.setup.wLength, len);
 }
 
-TEST_F(VendorRequests, RegisterAddressAndWidthPacking) {
-    std::uint32_t lo = 0, hi = 0;
+// Register 0x3FFF, 0x40 and the 8bit mask are checked through the simulated
+// board; here the bits that board would not show.
+TEST_F(VendorRequests, RegisterPackingDropsWhatDoesNotFit) {
+    ASSERT_TRUE(VR_REG_WRITE(h(), 0xC002, RegWidth::Bits32, 0x11223344, 0x55667788));
+    ExpectSetup(board->sent.back(), 0x40, 0xB0, 0x0082, 0, 4);
+    EXPECT_EQ(board->sent.back().data, (std::vector<std::uint8_t>{0x44, 0x33, 0x22, 0x11}));
     board->answer = [](const SetupPacket&, std::span<std::uint8_t> d) {
-        for (std::size_t i = 0; i < d.size(); ++i) d[i] = static_cast<std::uint8_t>(0xF1 + i);
+        std::fill(d.begin(), d.end(), 0xEE);
         return TransferResult{UsbError::None, static_cast<std::uint32_t>(d.size()), 0};
     };
-    ASSERT_TRUE(VR_REG_READ(h(), 0x3FFF, RegWidth::Bits64, lo, hi));
-    ExpectSetup(board->sent.back(), 0xC0, 0xB0, 0xFFFF, 0x3FC0, 8);
-    EXPECT_EQ(lo, 0xF4F3F2F1u);
-    EXPECT_EQ(hi, 0xF8F7F6F5u);
-
-    ASSERT_TRUE(VR_REG_READ(h(), 0x40, RegWidth::Bits16, lo, hi));
-    ExpectSetup(board->sent.back(), 0xC0, 0xB0, 0x0140, 0x0040, 2);
-    EXPECT_EQ(lo, 0xF2F1u);
+    std::uint32_t lo = 0, hi = 9;
+    ASSERT_TRUE(VR_REG_READ(h(), 2, RegWidth::Bits32, lo, hi));
+    ExpectSetup(board->sent.back(), 0xC0, 0xB0, 0x0082, 0, 4);
     EXPECT_EQ(hi, 0u);
-
-    // Bits above 13 are dropped; a write carries no address in wIndex.
-    ASSERT_TRUE(VR_REG_WRITE(h(), 0xC002, RegWidth::Bits8, 0x1FF, 0xFFFFFFFF));
-    ExpectSetup(board->sent.back(), 0x40, 0xB0, 0x0002, 0, 1);
-    EXPECT_EQ(board->sent.back().data, (std::vector<std::uint8_t>{0xFF}));
-
-    ASSERT_TRUE(VR_REG_WRITE(h(), 0x1234, RegWidth::Bits32, 0x11223344, 0x55667788));
-    EXPECT_EQ(board->sent.back().data, (std::vector<std::uint8_t>{0x44, 0x33, 0x22, 0x11}));
-    ASSERT_TRUE(VR_REG_WRITE(h(), 0x1234, RegWidth::Bits64, 0x11223344, 0x55667788));
-    EXPECT_EQ(board->sent.back().data,
-              (std::vector<std::uint8_t>{0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55}));
 }
 
 TEST_F(VendorRequests, ShortOrFailedTransferFails) {
