@@ -199,6 +199,5 @@ int main(int argc, char** argv) {
         if (!info.empty()) std::fprintf(stderr, "%s\n", info.c_str());
         return finish(kExitScriptError);
     }
-    LogFile::Write("TCL実行時間：" + std::to_string(run.elapsedMs) + "ms");
     return finish(kExitOk);
 }

@@ -152,6 +152,9 @@ Tcl_Interp* TclHost::Interp() {
 int TclHost::RunFile(const std::string& path) {
     Tcl_Interp* interp = State().interp;
     if (!interp) return TCL_ERROR;
+    // The start lines of the run were logged, and the log writer moved into
+    // its folder: the script starts where the runner keeps it.
+    RestoreKeptDirectory();
     Tcl_Obj* pathObj = Tcl_NewStringObj(path.c_str(), -1);
     Tcl_IncrRefCount(pathObj);
     int code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");

@@ -1,0 +1,219 @@
+// Scripts through the real quillon-run binary against the simulated board:
+// the .tcl files under tcl/ check outcomes, variables, files and the wire
+// trace themselves; this driver checks what only the caller sees (exit
+// status, standard output and error, the capture file, the log).
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/fresh_home.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ScriptRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        work_ = fs::path(home_.root()) / "work";
+        fs::create_directories(work_);
+        trace_ = (fs::path(home_.root()) / "trace.txt").string();
+    }
+
+    // quillon-run with `args`, started in the work folder; never waits forever.
+    RunResult Exec(const std::vector<std::string>& args) {
+        QProcess p;
+        p.setProgram(QUILLON_RUN);
+        QStringList list;
+        for (const std::string& a : args) list << QString::fromStdString(a);
+        p.setArguments(list);
+        p.setWorkingDirectory(QString::fromStdString(work_.string()));
+        p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        p.start();
+        RunResult r;
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "quillon-run did not finish";
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    }
+
+    // A script of tests/script/tcl on the sim with the trace, optionally a profile.
+    RunResult Script(const std::string& name, const std::string& profile = {}) {
+        std::vector<std::string> args = {"--board", "sim", "--trace", trace_};
+        if (!profile.empty()) {
+            const fs::path pf = fs::path(home_.root()) / "profile.txt";
+            WriteFile(pf, profile);
+            args.insert(args.end(), {"--sim-profile", pf.string()});
+        }
+        args.push_back(std::string(QUILLON_TCL_DIR) + "/" + name);
+        args.push_back(trace_);
+        return Exec(args);
+    }
+
+    // An inline script in the work folder, on the sim.
+    RunResult Inline(const std::string& text, std::vector<std::string> extra = {}) {
+        WriteFile(work_ / "inline.tcl", text);
+        std::vector<std::string> args = {"--board", "sim", "inline.tcl"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Exec(args);
+    }
+
+    std::string LogText() const {
+        std::string all;
+        for (const auto& e : fs::directory_iterator(home_.logFolder())) all += ReadFile(e.path());
+        return all;
+    }
+
+    quillon::test::FreshHome home_;
+    fs::path work_;
+    std::string trace_;
+};
+
+void ExpectPassed(const RunResult& r, const std::string& marker) {
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_TRUE(Contains(r.out, marker)) << r.out;
+}
+
+TEST_F(ScriptRun, RegisterMacros) {
+    ExpectPassed(Script("registers.tcl"), "registers ok");
+}
+
+TEST_F(ScriptRun, IoMacrosAndWait) {
+    ExpectPassed(Script("io.tcl"), "io ok");
+}
+
+TEST_F(ScriptRun, DispatcherAnswersAndTheLogComesBack) {
+    ExpectPassed(Script("dispatch.tcl"), "log back on");
+}
+
+TEST_F(ScriptRun, MemoryMacrosWorkInTheCallersDirectory) {
+    RunResult r = Script("memory.tcl");
+    ExpectPassed(r, "memory ok");
+    // Relative names resolved where quillon-run was started, not in the log folder.
+    EXPECT_EQ(fs::file_size(work_ / "out.bin"), 256u);
+    EXPECT_TRUE(fs::exists(work_ / "back.bin"));
+    EXPECT_FALSE(fs::exists(fs::path(home_.logFolder()) / "out.bin"));
+    // MW with a missing file: its name, then "ERROR", as lines on standard error.
+    const auto name = r.err.find("not-there.bin");
+    ASSERT_NE(name, std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ERROR", name), std::string::npos) << r.err;
+}
+
+TEST_F(ScriptRun, FailedBulkReadLeavesFilesAlone) {
+    ExpectPassed(Script("mr_fault.tcl", "unplug_after_bulk_bytes = 1\n"), "mr fault ok");
+}
+
+TEST_F(ScriptRun, SilentI2cDeviceIsSoft) {
+    ExpectPassed(Script("i2c_fault.tcl", "i2c_status_zero = true\n"), "i2c fault ok");
+}
+
+TEST_F(ScriptRun, FailedMacroStopsTheScriptWithStatus1) {
+    RunResult r = Inline("TPRINT before\nKVX_COMMAND {RW -W12}\nTPRINT after\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.substr(0, 2), "0\n") << r.err;
+    EXPECT_TRUE(Contains(r.err, "line 2")) << r.err;
+    EXPECT_TRUE(Contains(r.out, "】 before\n"));
+    EXPECT_TRUE(Contains(r.out, "】 0\n")) << r.out;  // logged as the page logs it
+    EXPECT_FALSE(Contains(r.out, "after"));
+    EXPECT_FALSE(Contains(r.out, "実行終了"));
+    EXPECT_TRUE(Contains(LogText(), "】 0\n"));
+}
+
+TEST_F(ScriptRun, TclErrorGoesToStandardError) {
+    RunResult r = Inline("TPRINT start\nno_such_command 1\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Contains(r.err, "invalid command name \"no_such_command\"")) << r.err;
+}
+
+TEST_F(ScriptRun, PutsGoesOnlyToTheCaptureFile) {
+    RunResult r = Inline("puts \"captured ﾃｽﾄ\"\nputs two\nTPRINT \"logged\" ignored\n");
+    ExpectPassed(r, "】 logged\n");
+    EXPECT_FALSE(Contains(r.out, "captured"));
+    EXPECT_FALSE(Contains(r.out, "ignored"));
+    EXPECT_FALSE(Contains(LogText(), "captured"));
+    EXPECT_EQ(ReadFile(fs::path(home_.root()) / "run" / "stdout.txt"), "captured ﾃｽﾄ\rtwo\r");
+}
+
+TEST_F(ScriptRun, ScriptsAreReadAsUtf8WhateverTheLocale) {
+    qputenv("LC_ALL", "C");
+    RunResult r = Inline("TPRINT \"日本語ﾃｽﾄ\"\n");
+    qunsetenv("LC_ALL");
+    ExpectPassed(r, "】 日本語ﾃｽﾄ\n");
+}
+
+TEST_F(ScriptRun, ArgumentsReachTheScript) {
+    RunResult r =
+        Inline("TPRINT \"$argc|$argv|$argv0\"\nexit 7\n", {"one", "two words", "--board"});
+    EXPECT_EQ(r.exitCode, 7);
+    EXPECT_TRUE(Contains(r.out, "】 3|one {two words} --board|inline.tcl\n")) << r.out;
+}
+
+TEST_F(ScriptRun, StartAndEndLinesAsThePageWritesThem) {
+    RunResult r = Inline("TPRINT mid\n");
+    ExpectPassed(r, "USB OPEN!!");
+    const auto start = r.out.find("-------- TCLｽｸﾘﾌﾟﾄ実行開始 --------");
+    const auto file = r.out.find("TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：");
+    const auto mid = r.out.find("】 mid");
+    const auto end = r.out.find("-------- TCLｽｸﾘﾌﾟﾄ実行終了 --------");
+    ASSERT_NE(end, std::string::npos) << r.out;
+    EXPECT_LT(start, file);
+    EXPECT_LT(file, mid);
+    EXPECT_LT(mid, end);
+    EXPECT_EQ(r.out, LogText());
+}
+
+TEST_F(ScriptRun, NoBoardMeansStatus3AndNoRun) {
+    WriteFile(work_ / "touch.tcl", "set f [open ran.txt w]; close $f\n");
+    RunResult r = Exec({"--board", "usb", "touch.tcl"});
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_TRUE(Contains(r.out, "USB NOT OPEN!!"));
+    EXPECT_FALSE(fs::exists(work_ / "ran.txt"));
+}
+
+TEST_F(ScriptRun, UsageErrorsAreStatus2) {
+    EXPECT_EQ(Exec({}).exitCode, 2);
+    EXPECT_EQ(Exec({"--board", "sim", "missing.tcl"}).exitCode, 2);
+    WriteFile(work_ / "ok.tcl", "");
+    EXPECT_EQ(Exec({"--bogus", "ok.tcl"}).exitCode, 2);
+    EXPECT_EQ(Exec({"--board", "moon", "ok.tcl"}).exitCode, 2);
+    EXPECT_EQ(Exec({"--board"}).exitCode, 2);
+    RunResult help = Exec({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(Contains(help.out, "Exit status"));
+    EXPECT_TRUE(Contains(help.out, "--sim-profile"));
+}
+
+}  // namespace
