@@ -71,7 +71,8 @@ class ScriptRun : public ::testing::Test {
     }
 
     // A script of tests/script/tcl on the sim with the trace, optionally a profile.
-    RunResult Script(const std::string& name, const std::string& profile = {}) {
+    RunResult Script(const std::string& name, const std::string& profile = {},
+                     const std::string& extra = {}) {
         std::vector<std::string> args = {"--board", "sim", "--trace", trace_};
         if (!profile.empty()) {
             const fs::path pf = fs::path(home_.root()) / "profile.txt";
@@ -80,6 +81,7 @@ class ScriptRun : public ::testing::Test {
         }
         args.push_back(std::string(QUILLON_TCL_DIR) + "/" + name);
         args.push_back(trace_);
+        if (!extra.empty()) args.push_back(extra);
         return Exec(args);
     }
 
@@ -130,6 +132,11 @@ TEST_F(ScriptRun, MemoryMacrosWorkInTheCallersDirectory) {
     const auto name = r.err.find("not-there.bin");
     ASSERT_NE(name, std::string::npos) << r.err;
     EXPECT_NE(r.err.find("ERROR", name), std::string::npos) << r.err;
+}
+
+TEST_F(ScriptRun, ConfigureLoadsAndReportsTheBoardsVerdictSoftly) {
+    ExpectPassed(Script("configure.tcl", {}, "1"), "configure ok");
+    ExpectPassed(Script("configure.tcl", "config_status = 1\n", "0"), "configure ok");
 }
 
 TEST_F(ScriptRun, FailedBulkReadLeavesFilesAlone) {
