@@ -18,6 +18,8 @@ BoardHandle CurrentBoard() {
 void BoardLink::SetBackend(std::unique_ptr<Backend> backend) {
     Close();
     backend_ = std::move(backend);
+    // Notices registered before the backend was chosen still reach the link.
+    if (backend_ && post_) backend_->WatchDevices(post_);
 }
 
 bool BoardLink::Open() {
@@ -45,7 +47,8 @@ Device* BoardLink::DeviceFor(BoardHandle h) const {
 }
 
 void BoardLink::RegisterNotices(NoticePoster post) {
-    if (backend_) backend_->WatchDevices(std::move(post));
+    post_ = std::move(post);
+    if (backend_) backend_->WatchDevices(post_);
 }
 
 template <typename F>
@@ -86,6 +89,7 @@ void BoardLink::ResetForTest() {
     device_.reset();
     backend_.reset();
     wrapper_ = nullptr;
+    post_ = nullptr;
     listeners_.clear();
 }
 

@@ -61,6 +61,7 @@ private:
 
     std::unique_ptr<Backend> backend_;
     DeviceWrapper wrapper_;
+    NoticePoster post_;
     std::unique_ptr<Device> device_;
     std::uint32_t generation_ = 0;
     std::vector<BoardListener*> listeners_;
