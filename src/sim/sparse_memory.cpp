@@ -39,7 +39,8 @@ void SparseMemory::WriteInPage(std::uint64_t page, std::size_t offset, const std
         }
         Page& p = pages_[page];
         p.bytes.reset(new std::uint8_t[kPageSize]);
-        std::memset(p.bytes.get(), fill, kPageSize);
+        // A page written whole needs no fill first.
+        if (n != kPageSize) std::memset(p.bytes.get(), fill, kPageSize);
         ++storedPages_;
         it = pages_.find(page);
     }

@@ -206,6 +206,28 @@ TEST(SimBackendTest, DevicesStayBoundToTheSessionTheyOpenedIn) {
     EXPECT_TRUE(dev2->Control(s, info).ok());
 }
 
+TEST(SimBackendTest, FirmwareResetThroughADevicePostsRemovalThenArrival) {
+    Profile p;
+    p.resetDelayMs = 30;
+    SimBackend backend(p);
+    NoticeLog log;
+    backend.WatchDevices(log.Poster());
+    auto dev = backend.OpenFirst();
+    ASSERT_TRUE(dev);
+    std::vector<std::uint8_t> none;
+    link::SetupPacket reset{link::kVendorOut, 0xC9, 0, 0, 0};
+    EXPECT_TRUE(dev->Control(reset, none).ok());
+    EXPECT_EQ(log.Get(), std::vector<DeviceNotice>{DeviceNotice::Removal});
+    ASSERT_TRUE(log.WaitFor(2));
+    EXPECT_EQ(log.Get().back(), DeviceNotice::Arrival);
+    std::vector<std::uint8_t> info(2);
+    link::SetupPacket s{link::kVendorIn, 0xB3, 0x40, 0, 2};
+    EXPECT_EQ(dev->Control(s, info).error, UsbError::NoDevice);
+    auto again = backend.OpenFirst();
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->Control(s, info).ok());
+}
+
 TEST(SimBackendTest, SecondBoardComesAndGoesWithItsOwnNotices) {
     SimBackend backend;
     NoticeLog log;
