@@ -1,0 +1,707 @@
+#include "link/usb/usb_backend.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+#include <utility>
+
+#include "log/settings_store.h"
+
+namespace quillon::usb {
+
+using link::TransferResult;
+using link::UsbError;
+
+namespace {
+
+// Diagnostics of the device layer go to standard output, never to the log.
+void Diag(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Diag(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+UsbError FromLibusbError(int code) {
+    switch (code) {
+        case LIBUSB_SUCCESS:
+            return UsbError::None;
+        case LIBUSB_ERROR_PIPE:
+            return UsbError::Stall;
+        case LIBUSB_ERROR_NO_DEVICE:
+            return UsbError::NoDevice;
+        case LIBUSB_ERROR_TIMEOUT:
+            return UsbError::Timeout;
+        case LIBUSB_ERROR_OVERFLOW:
+            return UsbError::Overflow;
+        case LIBUSB_ERROR_INTERRUPTED:
+            return UsbError::Cancelled;
+        default:
+            return UsbError::Io;
+    }
+}
+
+UsbError FromTransferStatus(int status) {
+    switch (status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return UsbError::None;
+        case LIBUSB_TRANSFER_STALL:
+            return UsbError::Stall;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            return UsbError::NoDevice;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return UsbError::Timeout;
+        case LIBUSB_TRANSFER_OVERFLOW:
+            return UsbError::Overflow;
+        case LIBUSB_TRANSFER_CANCELLED:
+            return UsbError::Cancelled;
+        default:
+            return UsbError::Io;
+    }
+}
+
+// The libusb context. Open devices hold it too, so it outlives the backend
+// when a device is destroyed last.
+struct Context {
+    libusb_context* ctx = nullptr;
+    int initError = 0;
+    Context() { initError = libusb_init(&ctx); }
+    ~Context() {
+        if (ctx) libusb_exit(ctx);
+    }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+};
+
+// A device is known by bus number and address: the kernel does not hand the
+// address of a device that left to the next one at once, and both stay
+// readable from libusb's record after the descriptors are gone.
+using DeviceKey = std::uint32_t;
+DeviceKey KeyOf(libusb_device* d) {
+    return (DeviceKey{libusb_get_bus_number(d)} << 8) | libusb_get_device_address(d);
+}
+
+struct BoardInterface {
+    int number = -1;
+    int altSetting = 0;
+};
+
+struct ConfigDeleter {
+    void operator()(libusb_config_descriptor* c) const { libusb_free_config_descriptor(c); }
+};
+
+// The board's signature: a vendor-specific interface with the two bulk pipes.
+std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
+                                                 const std::vector<UsbId>& ids) {
+    libusb_device_descriptor dd{};
+    if (libusb_get_device_descriptor(dev, &dd) != LIBUSB_SUCCESS) return std::nullopt;
+    if (!ids.empty() &&
+        std::find(ids.begin(), ids.end(), UsbId{dd.idVendor, dd.idProduct}) == ids.end()) {
+        return std::nullopt;
+    }
+    libusb_config_descriptor* raw = nullptr;
+    if (libusb_get_active_config_descriptor(dev, &raw) != LIBUSB_SUCCESS || !raw) {
+        return std::nullopt;
+    }
+    std::unique_ptr<libusb_config_descriptor, ConfigDeleter> cfg(raw);
+    for (int i = 0; i < cfg->bNumInterfaces; ++i) {
+        const libusb_interface& itf = cfg->interface[i];
+        for (int a = 0; a < itf.num_altsetting; ++a) {
+            const libusb_interface_descriptor& alt = itf.altsetting[a];
+            if (alt.bInterfaceClass != LIBUSB_CLASS_VENDOR_SPEC) continue;
+            bool out = false, in = false;
+            for (int e = 0; e < alt.bNumEndpoints; ++e) {
+                const libusb_endpoint_descriptor& ep = alt.endpoint[e];
+                if ((ep.bmAttributes & 0x03) != LIBUSB_TRANSFER_TYPE_BULK) continue;
+                if (ep.bEndpointAddress == link::kBulkOutEp) out = true;
+                if (ep.bEndpointAddress == link::kBulkInEp) in = true;
+            }
+            if (out && in) return BoardInterface{alt.bInterfaceNumber, alt.bAlternateSetting};
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<UsbId> ReadUsbIdFilter() {
+    std::string text;
+    {
+        SettingsStore store;
+        text = store.ReadString(kSetup, kUsbIdsKey, "");
+    }
+    std::vector<std::string> rejected;
+    std::vector<UsbId> ids = ParseUsbIds(text, &rejected);
+    for (const std::string& r : rejected) {
+        Diag("USB_IDS: \"%s\" is not VID:PID in hexadecimal, ignored\n", r.c_str());
+    }
+    if (ids.empty() && !rejected.empty()) {
+        Diag("USB_IDS: no usable entry, any device with the board interface is accepted\n");
+    }
+    return ids;
+}
+
+struct DeviceListDeleter {
+    void operator()(libusb_device** list) const { libusb_free_device_list(list, 1); }
+};
+using DeviceList = std::unique_ptr<libusb_device*[], DeviceListDeleter>;
+
+// Shared by the open device and the backend's event thread: when the event
+// thread sees the open board leave, it marks it gone, and every transfer
+// waiting on it is cancelled by its own caller instead of waiting on.
+struct OpenState {
+    explicit OpenState(DeviceKey k) : key(k) {}
+    const DeviceKey key;
+    std::atomic<bool> gone{false};
+};
+
+// The completions of one call. The callback runs on whichever thread handles
+// libusb's events (the caller itself or the backend's event thread), so it
+// only queues the transfer and raises the flag that the waiting call watches.
+struct Completions {
+    std::mutex mu;
+    std::vector<libusb_transfer*> done;
+    int flag = 0;
+};
+
+void LIBUSB_CALL OnTransferDone(libusb_transfer* t) {
+    auto* c = static_cast<Completions*>(t->user_data);
+    std::lock_guard<std::mutex> lock(c->mu);
+    c->done.push_back(t);
+    c->flag = 1;
+}
+
+struct TransferDeleter {
+    void operator()(libusb_transfer* t) const { libusb_free_transfer(t); }
+};
+using TransferPtr = std::unique_ptr<libusb_transfer, TransferDeleter>;
+
+class UsbDevice final : public link::Device {
+  public:
+    UsbDevice(std::shared_ptr<Context> ctx, libusb_device_handle* handle, BoardInterface itf,
+              bool reattach, std::shared_ptr<OpenState> state, const UsbBackendOptions& options)
+        : ctx_(std::move(ctx)),
+          handle_(handle),
+          itf_(itf),
+          reattach_(reattach),
+          state_(std::move(state)),
+          chunk_(std::clamp<std::size_t>(options.chunkBytes, 512, std::size_t{1} << 30)),
+          inFlight_(std::clamp(options.inFlight, 1, 64)) {}
+
+    ~UsbDevice() override {
+        libusb_release_interface(handle_, itf_.number);
+        if (reattach_ && !state_->gone) libusb_attach_kernel_driver(handle_, itf_.number);
+        libusb_close(handle_);
+    }
+
+    TransferResult Control(const link::SetupPacket& setup, std::span<std::uint8_t> data) override;
+    TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
+        // libusb takes a non-const buffer for both directions; OUT only reads it.
+        return Bulk(endpoint, const_cast<std::uint8_t*>(data.data()), data.size());
+    }
+    TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
+        return Bulk(endpoint, data.data(), data.size());
+    }
+
+  private:
+    TransferResult Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length);
+
+    // One round of event handling for this call: returns when one of its
+    // transfers completed, another thread finished a round, or after 100 ms,
+    // so that a board marked gone is noticed even if nothing completes.
+    void AwaitEvents(Completions& c) {
+        timeval tv{0, 100000};
+        libusb_handle_events_timeout_completed(ctx_->ctx, &tv, &c.flag);
+    }
+    std::vector<libusb_transfer*> TakeDone(Completions& c) {
+        std::lock_guard<std::mutex> lock(c.mu);
+        c.flag = 0;
+        return std::exchange(c.done, {});
+    }
+
+    std::shared_ptr<Context> ctx_;
+    libusb_device_handle* handle_;
+    BoardInterface itf_;
+    bool reattach_;
+    std::shared_ptr<OpenState> state_;
+    std::size_t chunk_;
+    int inFlight_;
+};
+
+TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std::uint8_t> data) {
+    if (state_->gone) return {UsbError::NoDevice, 0, LIBUSB_ERROR_NO_DEVICE};
+    if (data.size() < setup.wLength) return {UsbError::Io, 0, LIBUSB_ERROR_INVALID_PARAM};
+
+    std::vector<std::uint8_t> buffer(LIBUSB_CONTROL_SETUP_SIZE + setup.wLength);
+    libusb_fill_control_setup(buffer.data(), setup.bmRequestType, setup.bRequest, setup.wValue,
+                              setup.wIndex, setup.wLength);
+    if (!setup.In() && setup.wLength) {
+        std::memcpy(buffer.data() + LIBUSB_CONTROL_SETUP_SIZE, data.data(), setup.wLength);
+    }
+    TransferPtr t(libusb_alloc_transfer(0));
+    if (!t) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
+    Completions c;
+    // Time-out 0: the request waits as long as the board takes.
+    libusb_fill_control_transfer(t.get(), handle_, buffer.data(), OnTransferDone, &c, 0);
+    int r = libusb_submit_transfer(t.get());
+    if (r != LIBUSB_SUCCESS) return {FromLibusbError(r), 0, r};
+
+    bool cancelled = false;
+    for (;;) {
+        if (!TakeDone(c).empty()) break;
+        if (state_->gone && !cancelled) {
+            libusb_cancel_transfer(t.get());
+            cancelled = true;
+        }
+        AwaitEvents(c);
+    }
+    const int status = t->status;
+    const auto moved = static_cast<std::uint32_t>(std::max(0, t->actual_length));
+    if (setup.In() && moved) {
+        std::memcpy(data.data(), buffer.data() + LIBUSB_CONTROL_SETUP_SIZE,
+                    std::min<std::size_t>(moved, setup.wLength));
+    }
+    UsbError e = FromTransferStatus(status);
+    if (e != UsbError::None && state_->gone) e = UsbError::NoDevice;
+    return {e, moved, e == UsbError::None ? 0 : status};
+}
+
+TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length) {
+    if (state_->gone) return {UsbError::NoDevice, 0, LIBUSB_ERROR_NO_DEVICE};
+    if (length == 0) return {};
+    if (length > 0xFFFFFFFFu) return {UsbError::Io, 0, LIBUSB_ERROR_INVALID_PARAM};
+
+    // A piece is one chunk of the call, in order; a slot is one transfer
+    // object that carries one piece at a time.
+    constexpr int kNotSubmitted = -1000;
+    struct Piece {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        int status = kNotSubmitted;  // libusb transfer status once completed
+        int submitError = 0;
+        int actual = 0;
+    };
+    struct Slot {
+        TransferPtr transfer;
+        std::size_t piece = 0;
+        bool busy = false;
+    };
+
+    const int slotCount =
+        static_cast<int>(std::min<std::size_t>(inFlight_, (length + chunk_ - 1) / chunk_));
+    std::vector<Slot> slots(slotCount);
+    for (Slot& s : slots) {
+        s.transfer.reset(libusb_alloc_transfer(0));
+        if (!s.transfer) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
+    }
+
+    Completions c;
+    std::vector<Piece> pieces;
+    pieces.reserve((length + chunk_ - 1) / chunk_);
+    std::size_t next = 0;
+    int busy = 0;
+    bool stop = false, cancelled = false;
+
+    for (;;) {
+        for (libusb_transfer* t : TakeDone(c)) {
+            auto it = std::find_if(slots.begin(), slots.end(),
+                                   [t](const Slot& s) { return s.transfer.get() == t; });
+            Piece& p = pieces[it->piece];
+            it->busy = false;
+            --busy;
+            p.status = t->status;
+            p.actual = t->actual_length;
+            // A short transfer is the end of the data the board has for us.
+            if (p.status != LIBUSB_TRANSFER_COMPLETED ||
+                static_cast<std::size_t>(p.actual) < p.length) {
+                stop = true;
+            }
+        }
+        if (state_->gone) stop = true;
+        for (Slot& s : slots) {
+            if (stop || next >= length) break;
+            if (s.busy) continue;
+            Piece p;
+            p.offset = next;
+            p.length = std::min(chunk_, length - next);
+            pieces.push_back(p);
+            s.piece = pieces.size() - 1;
+            libusb_fill_bulk_transfer(s.transfer.get(), handle_, endpoint, data + p.offset,
+                                      static_cast<int>(p.length), OnTransferDone, &c, 0);
+            const int r = libusb_submit_transfer(s.transfer.get());
+            if (r != LIBUSB_SUCCESS) {
+                pieces.back().submitError = r;
+                stop = true;
+                break;
+            }
+            s.busy = true;
+            ++busy;
+            next += p.length;
+        }
+        if (stop && !cancelled) {
+            // Whatever is still queued must finish (cancelled) before its
+            // buffer and transfer object may go.
+            for (Slot& s : slots) {
+                if (s.busy) libusb_cancel_transfer(s.transfer.get());
+            }
+            cancelled = true;
+        }
+        if (busy == 0 && (stop || next >= length)) break;
+        AwaitEvents(c);
+    }
+
+    std::uint64_t moved = 0;
+    UsbError error = UsbError::None;
+    int code = 0;
+    for (const Piece& p : pieces) {
+        if (p.submitError) {
+            error = FromLibusbError(p.submitError);
+            code = p.submitError;
+            break;
+        }
+        moved += static_cast<std::uint64_t>(std::max(0, p.actual));
+        if (p.status != LIBUSB_TRANSFER_COMPLETED) {
+            error = FromTransferStatus(p.status);
+            code = p.status;
+            break;
+        }
+        if (static_cast<std::size_t>(p.actual) < p.length) break;
+    }
+    if (state_->gone && (error != UsbError::None || moved < length)) {
+        error = UsbError::NoDevice;
+        if (!code) code = LIBUSB_ERROR_NO_DEVICE;
+    }
+    return {error, static_cast<std::uint32_t>(moved), code};
+}
+
+class UsbBackend final : public link::Backend {
+  public:
+    explicit UsbBackend(const UsbBackendOptions& options)
+        : options_(options), ctx_(std::make_shared<Context>()) {
+        if (ctx_->initError != LIBUSB_SUCCESS) {
+            Diag("libusb_init() ERROR!! %s\n", libusb_error_name(ctx_->initError));
+            ctx_->ctx = nullptr;
+        }
+    }
+    ~UsbBackend() override;
+
+    std::string Name() const override { return "usb"; }
+    std::unique_ptr<link::Device> OpenFirst() override;
+    void WatchDevices(link::NoticePoster post) override;
+    std::string DriverVersion() const override { return LibusbVersion(); }
+
+  private:
+    static int LIBUSB_CALL OnHotplug(libusb_context* ctx, libusb_device* dev,
+                                     libusb_hotplug_event event, void* self);
+    void EventLoop();
+    void TakeHotplugEvents();
+    void PollDevices();
+    void Left(DeviceKey key);
+    std::vector<UsbId> Filter() {
+        std::lock_guard<std::mutex> lock(mu_);
+        return filter_;
+    }
+
+    UsbBackendOptions options_;
+    std::shared_ptr<Context> ctx_;
+
+    std::mutex mu_;  // guards filter_, events_ and open_
+    std::vector<UsbId> filter_;
+    std::vector<std::pair<libusb_hotplug_event, libusb_device*>> events_;
+    std::weak_ptr<OpenState> open_;
+
+    // Owned by the event thread once it runs.
+    link::NoticePoster post_;
+    std::set<DeviceKey> known_;  // matching devices present, as last seen
+    bool hotplug_ = false;
+    libusb_hotplug_callback_handle callback_ = 0;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+};
+
+UsbBackend::~UsbBackend() {
+    if (thread_.joinable()) {
+        stop_ = true;
+        libusb_interrupt_event_handler(ctx_->ctx);
+        thread_.join();
+    }
+    if (hotplug_) libusb_hotplug_deregister_callback(ctx_->ctx, callback_);
+    for (auto& [event, dev] : events_) libusb_unref_device(dev);
+}
+
+std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
+    if (!ctx_->ctx) {
+        Diag("libusb_init() ERROR!! %s\n", libusb_error_name(ctx_->initError));
+        return nullptr;
+    }
+    std::vector<UsbId> filter = ReadUsbIdFilter();
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        filter_ = filter;
+    }
+    libusb_device** raw = nullptr;
+    const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
+    if (n < 0) {
+        Diag("libusb_get_device_list() ERROR!! %s\n", libusb_error_name(static_cast<int>(n)));
+        return nullptr;
+    }
+    DeviceList list(raw);
+    for (ssize_t i = 0; i < n; ++i) {
+        libusb_device* dev = list[i];
+        std::optional<BoardInterface> itf = FindBoardInterface(dev, filter);
+        if (!itf) continue;
+
+        // Only the first board is tried; later ones are not a fallback.
+        const unsigned bus = libusb_get_bus_number(dev), address = libusb_get_device_address(dev);
+        libusb_device_handle* handle = nullptr;
+        int r = libusb_open(dev, &handle);
+        if (r != LIBUSB_SUCCESS) {
+            Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
+                 address);
+            return nullptr;
+        }
+        bool reattach = false;
+        if (libusb_kernel_driver_active(handle, itf->number) == 1) {
+            r = libusb_detach_kernel_driver(handle, itf->number);
+            if (r != LIBUSB_SUCCESS) {
+                Diag("libusb_detach_kernel_driver() ERROR!! %s\n", libusb_error_name(r));
+                libusb_close(handle);
+                return nullptr;
+            }
+            reattach = true;
+        }
+        r = libusb_claim_interface(handle, itf->number);
+        if (r != LIBUSB_SUCCESS) {
+            Diag("libusb_claim_interface() ERROR!! %s (interface %d)\n", libusb_error_name(r),
+                 itf->number);
+            if (reattach) libusb_attach_kernel_driver(handle, itf->number);
+            libusb_close(handle);
+            return nullptr;
+        }
+        if (itf->altSetting != 0) {
+            r = libusb_set_interface_alt_setting(handle, itf->number, itf->altSetting);
+            if (r != LIBUSB_SUCCESS) {
+                Diag("libusb_set_interface_alt_setting() ERROR!! %s\n", libusb_error_name(r));
+                libusb_release_interface(handle, itf->number);
+                if (reattach) libusb_attach_kernel_driver(handle, itf->number);
+                libusb_close(handle);
+                return nullptr;
+            }
+        }
+        auto state = std::make_shared<OpenState>(KeyOf(dev));
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            open_ = state;
+        }
+        return std::make_unique<UsbDevice>(ctx_, handle, *itf, reattach, std::move(state),
+                                           options_);
+    }
+    return nullptr;
+}
+
+void UsbBackend::WatchDevices(link::NoticePoster post) {
+    if (!ctx_->ctx || thread_.joinable() || !post) return;
+    post_ = std::move(post);
+    std::vector<UsbId> filter = ReadUsbIdFilter();
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        filter_ = filter;
+    }
+    if (!options_.forcePolling && libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        // Registered before the first listing: a board that arrives in between
+        // is in both, and the listing below makes its arrival a known one.
+        const int r = libusb_hotplug_register_callback(
+            ctx_->ctx,
+            static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                              LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+            LIBUSB_HOTPLUG_NO_FLAGS, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+            LIBUSB_HOTPLUG_MATCH_ANY, &UsbBackend::OnHotplug, this, &callback_);
+        if (r == LIBUSB_SUCCESS) {
+            hotplug_ = true;
+        } else {
+            Diag("libusb_hotplug_register_callback() ERROR!! %s, polling instead\n",
+                 libusb_error_name(r));
+        }
+    }
+    libusb_device** raw = nullptr;
+    const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
+    if (n >= 0) {
+        DeviceList list(raw);
+        for (ssize_t i = 0; i < n; ++i) {
+            if (FindBoardInterface(list[i], filter)) known_.insert(KeyOf(list[i]));
+        }
+    }
+    thread_ = std::thread([this] { EventLoop(); });
+}
+
+// Runs inside libusb's event handling, on whichever thread that is: it keeps
+// a reference and queues the event. Matching, bookkeeping and notices happen
+// on the event thread, outside libusb.
+int LIBUSB_CALL UsbBackend::OnHotplug(libusb_context*, libusb_device* dev,
+                                      libusb_hotplug_event event, void* self) {
+    auto* backend = static_cast<UsbBackend*>(self);
+    libusb_ref_device(dev);
+    std::lock_guard<std::mutex> lock(backend->mu_);
+    backend->events_.emplace_back(event, dev);
+    return 0;
+}
+
+void UsbBackend::EventLoop() {
+    auto nextPoll = std::chrono::steady_clock::now() + options_.pollInterval;
+    while (!stop_) {
+        timeval tv{0, 200000};
+        libusb_handle_events_timeout_completed(ctx_->ctx, &tv, nullptr);
+        if (stop_) break;
+        if (hotplug_) {
+            TakeHotplugEvents();
+        } else if (std::chrono::steady_clock::now() >= nextPoll) {
+            PollDevices();
+            nextPoll = std::chrono::steady_clock::now() + options_.pollInterval;
+        }
+    }
+}
+
+void UsbBackend::Left(DeviceKey key) {
+    std::shared_ptr<OpenState> open;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        open = open_.lock();
+    }
+    if (open && open->key == key && !open->gone.exchange(true)) {
+        // Wakes a call that handles events itself, so it cancels at once.
+        libusb_interrupt_event_handler(ctx_->ctx);
+    }
+}
+
+void UsbBackend::TakeHotplugEvents() {
+    std::vector<std::pair<libusb_hotplug_event, libusb_device*>> events;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        events.swap(events_);
+    }
+    if (events.empty()) return;
+    const std::vector<UsbId> filter = Filter();
+    std::vector<link::DeviceNotice> notices;
+    for (auto& [event, dev] : events) {
+        const DeviceKey key = KeyOf(dev);
+        if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED) {
+            if (FindBoardInterface(dev, filter) && known_.insert(key).second) {
+                notices.push_back(link::DeviceNotice::Arrival);
+            }
+        } else {
+            Left(key);
+            // Matched against what was recorded on arrival: the device's
+            // descriptors may be gone by now.
+            if (known_.erase(key)) notices.push_back(link::DeviceNotice::Removal);
+        }
+        libusb_unref_device(dev);
+    }
+    for (link::DeviceNotice n : notices) post_(n);
+}
+
+void UsbBackend::PollDevices() {
+    libusb_device** raw = nullptr;
+    const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
+    if (n < 0) return;
+    DeviceList list(raw);
+    const std::vector<UsbId> filter = Filter();
+    std::set<DeviceKey> present;
+    std::vector<DeviceKey> matching;  // in enumeration order
+    for (ssize_t i = 0; i < n; ++i) {
+        present.insert(KeyOf(list[i]));
+        if (FindBoardInterface(list[i], filter)) matching.push_back(KeyOf(list[i]));
+    }
+    std::shared_ptr<OpenState> open;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        open = open_.lock();
+    }
+    if (open && !present.count(open->key)) Left(open->key);
+
+    std::vector<link::DeviceNotice> notices;
+    for (auto it = known_.begin(); it != known_.end();) {
+        if (std::find(matching.begin(), matching.end(), *it) == matching.end()) {
+            it = known_.erase(it);
+            notices.push_back(link::DeviceNotice::Removal);
+        } else {
+            ++it;
+        }
+    }
+    for (DeviceKey key : matching) {
+        if (known_.insert(key).second) notices.push_back(link::DeviceNotice::Arrival);
+    }
+    for (link::DeviceNotice notice : notices) post_(notice);
+}
+
+std::optional<unsigned> ParseHex16(std::string_view s) {
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+    if (s.empty() || s.size() > 4) return std::nullopt;
+    unsigned v = 0;
+    for (char ch : s) {
+        const int d = std::isdigit(static_cast<unsigned char>(ch))
+                          ? ch - '0'
+                          : (std::isxdigit(static_cast<unsigned char>(ch))
+                                 ? std::tolower(static_cast<unsigned char>(ch)) - 'a' + 10
+                                 : -1);
+        if (d < 0) return std::nullopt;
+        v = v * 16 + static_cast<unsigned>(d);
+    }
+    return v;
+}
+
+}  // namespace
+
+std::vector<UsbId> ParseUsbIds(std::string_view text, std::vector<std::string>* rejected) {
+    std::vector<UsbId> ids;
+    auto separator = [](char c) {
+        return c == ',' || c == ';' || std::isspace(static_cast<unsigned char>(c));
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && separator(text[i])) ++i;
+        std::size_t j = i;
+        while (j < text.size() && !separator(text[j])) ++j;
+        if (j == i) break;
+        const std::string_view entry = text.substr(i, j - i);
+        i = j;
+        const std::size_t colon = entry.find(':');
+        std::optional<unsigned> vid, pid;
+        if (colon != std::string_view::npos) {
+            vid = ParseHex16(entry.substr(0, colon));
+            pid = ParseHex16(entry.substr(colon + 1));
+        }
+        if (vid && pid) {
+            const UsbId id{static_cast<std::uint16_t>(*vid), static_cast<std::uint16_t>(*pid)};
+            if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+        } else if (rejected) {
+            rejected->emplace_back(entry);
+        }
+    }
+    return ids;
+}
+
+std::unique_ptr<link::Backend> MakeUsbBackend() {
+    return MakeUsbBackend(UsbBackendOptions{});
+}
+
+std::unique_ptr<link::Backend> MakeUsbBackend(const UsbBackendOptions& options) {
+    return std::make_unique<UsbBackend>(options);
+}
+
+std::string LibusbVersion() {
+    const libusb_version* v = libusb_get_version();
+    return std::to_string(v->major) + "." + std::to_string(v->minor) + "." +
+           std::to_string(v->micro) + "." + std::to_string(v->nano);
+}
+
+}  // namespace quillon::usb

@@ -1,0 +1,383 @@
+// The libusb backend against a umockdev testbed whose URBs the simulated
+// board answers: libusb itself runs for real, down to the usbdevfs ioctls.
+
+#include "link/usb/usb_backend.h"
+
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <numeric>
+#include <thread>
+
+#include "link/vendor_requests.h"
+#include "log/settings_store.h"
+#include "sim/sim_board.h"
+#include "support/fresh_home.h"
+#include "usb/usb_testbed.h"
+
+namespace quillon {
+namespace {
+
+using namespace std::chrono_literals;
+using link::DeviceNotice;
+using link::UsbError;
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+// Notices as the GUI thread would receive them.
+class NoticeLog {
+  public:
+    link::NoticePoster Poster() {
+        return [this](DeviceNotice n) {
+            std::lock_guard<std::mutex> lock(mu_);
+            got_.push_back(n);
+            cv_.notify_all();
+        };
+    }
+    bool WaitForCount(std::size_t n, std::chrono::milliseconds timeout = 10s) {
+        std::unique_lock<std::mutex> lock(mu_);
+        return cv_.wait_for(lock, timeout, [&] { return got_.size() >= n; });
+    }
+    std::vector<DeviceNotice> Got() {
+        std::lock_guard<std::mutex> lock(mu_);
+        return got_;
+    }
+
+  private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::vector<DeviceNotice> got_;
+};
+
+sim::Profile BoardWithIds(std::uint16_t vid, std::uint16_t pid) {
+    sim::Profile p;
+    p.usbVendorId = vid;
+    p.usbProductId = pid;
+    return p;
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed) {
+    std::vector<std::uint8_t> v(n);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (std::size_t i = 0; i < n; ++i) {
+        x = x * 1664525u + 1013904223u;
+        v[i] = static_cast<std::uint8_t>(x >> 24);
+    }
+    return v;
+}
+
+class UsbBackendTest : public ::testing::Test {
+  protected:
+    void Start(usb::UsbBackendOptions options = {}) { backend = usb::MakeUsbBackend(options); }
+    void SetUsbIds(const char* text) {
+        SettingsStore s;
+        s.WriteString(kSetup, usb::kUsbIdsKey, text);
+    }
+
+    // One memory command (VR_MEM_CMD) at 32-bit width.
+    static link::TransferResult MemCmd(link::Device& d, std::uint8_t command) {
+        std::uint8_t byte = command;
+        return d.Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&byte, 1});
+    }
+    static link::TransferResult WriteMemory(link::Device& d, std::span<const std::uint8_t> b) {
+        EXPECT_TRUE(MemCmd(d, link::kMemWriteBegin).ok());
+        link::TransferResult r = d.BulkOut(link::kBulkOutEp, b);
+        EXPECT_TRUE(MemCmd(d, link::kMemWriteEnd).ok());
+        return r;
+    }
+    static link::TransferResult ReadMemory(link::Device& d, std::span<std::uint8_t> b) {
+        EXPECT_TRUE(MemCmd(d, link::kMemReadBegin).ok());
+        link::TransferResult r = d.BulkIn(link::kBulkInEp, b);
+        EXPECT_TRUE(MemCmd(d, link::kMemReadEnd).ok());
+        return r;
+    }
+
+    test::FreshHome home;
+    sim::SimBoard board;
+    test::UsbTestbed bed;
+    std::unique_ptr<link::Backend> backend;  // last: goes before the testbed
+};
+
+TEST(UsbIds, ParsesListsAndRejectsBadEntries) {
+    using usb::ParseUsbIds;
+    using usb::UsbId;
+    EXPECT_EQ(ParseUsbIds("04B4:00F1,04B4:8613"),
+              (std::vector<UsbId>{{0x04B4, 0x00F1}, {0x04B4, 0x8613}}));
+    EXPECT_EQ(ParseUsbIds(" 0x04b4:0x00f1 ; 4b4:f1\t1234:ABCD,"),
+              (std::vector<UsbId>{{0x04B4, 0x00F1}, {0x1234, 0xABCD}}));
+    EXPECT_TRUE(ParseUsbIds("").empty());
+
+    std::vector<std::string> rejected;
+    const auto ids =
+        ParseUsbIds("04B4,04B4:,:8613,12345:0001,G4B4:0001,04B4:00F1:00,04B4:8613", &rejected);
+    EXPECT_EQ(ids, (std::vector<UsbId>{{0x04B4, 0x8613}}));
+    EXPECT_EQ(rejected, (std::vector<std::string>{"04B4", "04B4:", ":8613", "12345:0001",
+                                                  "G4B4:0001", "04B4:00F1:00"}));
+}
+
+TEST(UsbVersion, IsTheLibusbInUse) {
+    const libusb_version* v = libusb_get_version();
+    EXPECT_EQ(usb::LibusbVersion(), std::to_string(v->major) + "." + std::to_string(v->minor) +
+                                        "." + std::to_string(v->micro) + "." +
+                                        std::to_string(v->nano));
+    EXPECT_EQ(usb::MakeUsbBackend()->DriverVersion(), usb::LibusbVersion());
+}
+
+TEST_F(UsbBackendTest, OpensTheBoardBySignatureAndSkipsOtherDevices) {
+    // Same VID:PID as the board, but not its interface.
+    bed.PlugOther(2, test::UsbTestbed::OtherDescriptors(0x04B4, 0x00F1));
+    bed.Plug(3, board);
+    Start();
+
+    {
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        EXPECT_EQ(bed.Claims(2), 0);
+        EXPECT_EQ(bed.Claims(3), 1);
+
+        // Control IN: VR_REG_READ of register 0x123 at 32 bits.
+        board.SetRegister(0x123, 0x12345678);
+        std::uint8_t in[4] = {};
+        link::TransferResult r =
+            dev->Control({link::kVendorIn, link::vr::REG,
+                          link::RegWValue(0x123, link::RegWidth::Bits32), 0x123 & 0x3FC0, 4},
+                         in);
+        ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, 4u);
+        EXPECT_EQ(std::vector<std::uint8_t>(in, in + 4),
+                  (std::vector<std::uint8_t>{0x78, 0x56, 0x34, 0x12}));
+
+        // Control OUT: VR_REG_WRITE of register 0x3FFF at 16 bits.
+        std::uint8_t out[2] = {0xCD, 0xAB};
+        r = dev->Control({link::kVendorOut, link::vr::REG,
+                          link::RegWValue(0x3FFF, link::RegWidth::Bits16), 0, 2},
+                         out);
+        ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, 2u);
+        EXPECT_EQ(board.Register(0x3FFF) & 0xFFFF, 0xABCDu);
+
+        // A request the firmware does not know stalls.
+        std::uint8_t junk[2] = {};
+        r = dev->Control({link::kVendorIn, 0x7E, 0, 0, 2}, junk);
+        EXPECT_EQ(r.error, UsbError::Stall);
+        // The pipe still works after the stall.
+        r = dev->Control({link::kVendorIn, link::vr::REG,
+                          link::RegWValue(0x123, link::RegWidth::Bits32), 0x123 & 0x3FC0, 4},
+                         in);
+        EXPECT_TRUE(r.ok());
+        EXPECT_EQ(bed.Releases(3), 0);
+    }
+    // Destroying the device releases the interface.
+    EXPECT_EQ(bed.Releases(3), 1);
+}
+
+TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
+    sim::SimBoard second(BoardWithIds(0x04B4, 0x8613));
+    bed.Plug(2, board);
+    bed.Plug(3, second);
+    Start();
+
+    {
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        EXPECT_EQ(bed.Claims(2) + bed.Claims(3), 1);
+    }
+
+    SetUsbIds("zz:1, 04b4:8613 ,bogus");
+    testing::internal::CaptureStdout();
+    {
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_NE(dev, nullptr);
+        EXPECT_NE(out.find("\"zz:1\""), std::string::npos) << out;
+        EXPECT_NE(out.find("\"bogus\""), std::string::npos) << out;
+        const std::uint64_t before = second.RequestCount();
+        std::uint8_t in[2] = {};
+        EXPECT_TRUE(
+            dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2}, in)
+                .ok());
+        EXPECT_EQ(second.RequestCount(), before + 1);
+    }
+    EXPECT_EQ(bed.Claims(3), bed.Releases(3));
+
+    SetUsbIds("04B4:1234");
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+}
+
+TEST_F(UsbBackendTest, BulkOfAnyLengthMovesInOneCall) {
+    bed.Plug(2, board);
+    usb::UsbBackendOptions options;
+    options.chunkBytes = 64 * 1024;  // small chunks: many boundaries, quick
+    options.inFlight = 3;
+    Start(options);
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    board.SetRegister(0, 0);  // start address
+    board.SetRegister(1, 0);  // target memory
+
+    const std::size_t chunk = options.chunkBytes;
+    for (std::size_t n : {std::size_t{4}, std::size_t{512}, chunk - 4, chunk, chunk + 4, 3 * chunk,
+                          7 * chunk + 512}) {
+        SCOPED_TRACE(n);
+        const std::vector<std::uint8_t> data = Pattern(n, static_cast<std::uint32_t>(n));
+        link::TransferResult w = WriteMemory(*dev, data);
+        ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
+        EXPECT_EQ(w.moved, n);
+        EXPECT_EQ(board.ReadMemory(0, 0, n), data);
+
+        std::vector<std::uint8_t> back(n, 0xEE);
+        link::TransferResult r = ReadMemory(*dev, back);
+        ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, n);
+        EXPECT_EQ(back, data);
+    }
+    EXPECT_LE(bed.LargestUrb(2), chunk);
+}
+
+TEST_F(UsbBackendTest, FortyMegabytesGoBeyondTheUsbfsLimit) {
+    bed.Plug(2, board);
+    Start();  // default chunks: 1 MiB, four in flight
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    board.SetRegister(0, 0);
+    board.SetRegister(1, 0);
+
+    const std::size_t n = 40 * kMiB;
+    const std::vector<std::uint8_t> data = Pattern(n, 40);
+    link::TransferResult w = WriteMemory(*dev, data);
+    ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
+    EXPECT_EQ(w.moved, n);
+    std::vector<std::uint8_t> back(n);
+    link::TransferResult r = ReadMemory(*dev, back);
+    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, n);
+    EXPECT_TRUE(back == data);
+    EXPECT_EQ(bed.LargestUrb(2), kMiB);
+}
+
+TEST_F(UsbBackendTest, ShortTransferEndsTheCallWithWhatMoved) {
+    bed.Plug(2, board);
+    usb::UsbBackendOptions options;
+    options.chunkBytes = 64 * 1024;
+    Start(options);
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+
+    sim::Faults f;
+    f.shortBulkBy = 100;  // the first chunk comes back 100 bytes short
+    board.SetFaults(f);
+    std::vector<std::uint8_t> back(5 * options.chunkBytes);
+    link::TransferResult r = ReadMemory(*dev, back);
+    EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, options.chunkBytes - 100);
+}
+
+// Pulls the board while a 40 MiB read has transfers queued; `watch` also runs
+// the hot-plug watcher, whose removal notice cancels the transfers itself.
+void PullDuringRead(test::UsbTestbed& bed, link::Backend& backend, bool watch) {
+    NoticeLog notices;
+    if (watch) backend.WatchDevices(notices.Poster());
+    std::unique_ptr<link::Device> dev = backend.OpenFirst();
+    ASSERT_NE(dev, nullptr);
+
+    std::uint8_t begin = link::kMemReadBegin;
+    ASSERT_TRUE(dev->Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&begin, 1}).ok());
+    bed.HoldBulkAfter(2, 3 * kMiB);
+    std::vector<std::uint8_t> back(40 * kMiB);
+    auto reading =
+        std::async(std::launch::async, [&] { return dev->BulkIn(link::kBulkInEp, back); });
+    ASSERT_TRUE(bed.WaitForHeld(2, 10s));
+    bed.Unplug(2);
+
+    if (reading.wait_for(30s) != std::future_status::ready) {
+        ADD_FAILURE() << "the bulk call hangs after the unplug";
+        std::abort();  // the call still uses `back`: do not unwind under it
+    }
+    link::TransferResult r = reading.get();
+    EXPECT_EQ(r.error, UsbError::NoDevice) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, 3 * kMiB);
+
+    // The link is dead for further requests, and says so at once.
+    std::uint8_t in[2] = {};
+    EXPECT_EQ(dev->Control({link::kVendorIn, link::vr::BOARD_INFO, 0, 0, 2}, in).error,
+              UsbError::NoDevice);
+    if (watch) {
+        ASSERT_TRUE(notices.WaitForCount(1));
+        EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Removal});
+    }
+    dev.reset();  // closes a device that is gone without complaint
+}
+
+TEST_F(UsbBackendTest, RemovalDuringBulkEndsItWithNoDevice) {
+    bed.Plug(2, board);
+    Start();
+    PullDuringRead(bed, *backend, false);
+}
+
+TEST_F(UsbBackendTest, RemovalSeenByTheWatcherEndsBulkWithNoDevice) {
+    bed.Plug(2, board);
+    Start();
+    PullDuringRead(bed, *backend, true);
+}
+
+class UsbHotplugTest : public UsbBackendTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UsbHotplugTest, ArrivalAndRemovalOfBoardsOnly) {
+    const bool polling = GetParam();
+    if (!polling && !libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        GTEST_SKIP() << "libusb has no hot-plug support here";
+    }
+    usb::UsbBackendOptions options;
+    options.forcePolling = polling;
+    options.pollInterval = 50ms;
+    Start(options);
+    NoticeLog notices;
+    backend->WatchDevices(notices.Poster());
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+
+    // The other device comes first: by the time the board's arrival is told,
+    // the other one has been looked at and left alone.
+    bed.PlugOther(2, test::UsbTestbed::OtherDescriptors(0x04B4, 0x00F1));
+    bed.Plug(3, board);
+    ASSERT_TRUE(notices.WaitForCount(1));
+    EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Arrival});
+    {
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        EXPECT_EQ(bed.Claims(3), 1);
+    }
+
+    bed.Unplug(2);
+    bed.Unplug(3);
+    ASSERT_TRUE(notices.WaitForCount(2));
+    EXPECT_EQ(notices.Got(),
+              (std::vector<DeviceNotice>{DeviceNotice::Arrival, DeviceNotice::Removal}));
+
+    // A board filtered out by USB_IDS is not announced; the next one is.
+    SetUsbIds("04B4:8613");
+    backend.reset();
+    Start(options);
+    NoticeLog second;
+    backend->WatchDevices(second.Poster());
+    sim::SimBoard other(BoardWithIds(0x04B4, 0x1000));
+    sim::SimBoard wanted(BoardWithIds(0x04B4, 0x8613));
+    bed.Plug(4, other);
+    bed.Plug(5, wanted);
+    ASSERT_TRUE(second.WaitForCount(1));
+    bed.Unplug(4);
+    bed.Unplug(5);
+    ASSERT_TRUE(second.WaitForCount(2));
+    EXPECT_EQ(second.Got(),
+              (std::vector<DeviceNotice>{DeviceNotice::Arrival, DeviceNotice::Removal}));
+    backend.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Watch, UsbHotplugTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Polling" : "Hotplug"; });
+
+}  // namespace
+}  // namespace quillon
