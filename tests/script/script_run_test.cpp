@@ -202,6 +202,18 @@ TEST_F(ScriptRun, StartAndEndLinesAsThePageWritesThem) {
     EXPECT_EQ(r.out, LogText());
 }
 
+// The examples a newcomer runs first keep working.
+TEST_F(ScriptRun, ExamplesRunAgainstTheSim) {
+    RunResult r = Exec({"--board", "sim", std::string(QUILLON_EXAMPLES_DIR) + "/selftest.tcl"});
+    ExpectPassed(r, "passed, 0 failed");
+    ExpectPassed(Exec({"--board", "sim", std::string(QUILLON_EXAMPLES_DIR) + "/i2c_gpio.tcl"}),
+                 "EEPROM 10..13: 11 22 33 44");
+    ExpectPassed(Exec({"--board", "sim", std::string(QUILLON_EXAMPLES_DIR) + "/memory_dump.tcl",
+                       "200", "d.bin", "16"}),
+                 "(512 bytes)");
+    EXPECT_EQ(fs::file_size(work_ / "d.bin"), 512u);
+}
+
 TEST_F(ScriptRun, NoBoardMeansStatus3AndNoRun) {
     WriteFile(work_ / "touch.tcl", "set f [open ran.txt w]; close $f\n");
     RunResult r = Exec({"--board", "usb", "touch.tcl"});
