@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "sim/builtin_designs.h"
+
 namespace quillon::sim {
 
 using link::SetupPacket;
@@ -107,8 +109,11 @@ constexpr std::size_t kBulkSlice = 1u << 20;
 SimBoard::SimBoard(Profile profile) : profile_(std::move(profile)) {
     faults_ = profile_.faults;
     for (auto& port : i2c_) port.eeprom.fill(profile_.eepromFill);
-    std::lock_guard<std::mutex> lock(mu_);
-    PowerUpLocked();
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        PowerUpLocked();
+    }
+    RegisterBuiltinDesigns(*this);
 }
 
 SimBoard::~SimBoard() {
