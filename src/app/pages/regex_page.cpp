@@ -20,6 +20,7 @@ namespace quillon::app {
 namespace {
 
 constexpr int kSide = 8;
+constexpr int kCellWidth = 20;
 
 QString U(const char* text) {
     return QString::fromUtf8(text);
@@ -38,7 +39,7 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->horizontalHeader()->setDefaultSectionSize(24);
+    grid->horizontalHeader()->setDefaultSectionSize(kCellWidth);
     grid->verticalHeader()->setDefaultSectionSize(17);
     grid->horizontalHeader()->setMinimumSectionSize(10);
     grid->verticalHeader()->setMinimumSectionSize(10);
@@ -60,7 +61,8 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
         grid->setSelectionMode(QAbstractItemView::NoSelection);
         grid->setFocusPolicy(Qt::NoFocus);
     }
-    int w = grid->verticalHeader()->sizeHint().width() + kSide * 24 + 2 * grid->frameWidth();
+    int w =
+        grid->verticalHeader()->sizeHint().width() + kSide * kCellWidth + 2 * grid->frameWidth();
     int h = grid->horizontalHeader()->sizeHint().height() + kSide * 17 + 2 * grid->frameWidth();
     grid->setFixedSize(w, h);
     return grid;
