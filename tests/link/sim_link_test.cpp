@@ -174,6 +174,14 @@ TEST_F(SimLink, RemovalDuringALongTransferThenReplug) {
     ASSERT_TRUE(VR_BOARD_INFO(h(), kInfoFirmwareVersion, version));
     EXPECT_EQ(version, sim->board().profile().firmwareVersion);
     EXPECT_EQ(Trace().back().substr(0, 44), "CTRL bm=C0 req=B3 val=00C0 idx=0000 len=2 ->");
+
+    // The same on the way out.
+    f.unplugAfterBulkBytes = 1u << 20;
+    sim->board().SetFaults(f);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(BulkWrite(h(), false, 0xC0, length, buf.data()));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(log.back(), "4");
 }
 
 TEST_F(SimLink, SecondBoardArrivalIgnoredItsRemovalCloses) {
