@@ -16,6 +16,11 @@
 //   transfer stalls.
 // - A bulk transfer outside a memory begin/end pair, or against the direction
 //   of the open begin, stalls.
+// - Request 0xC6 serves both the extended registers and the I2CX read. An OUT
+//   with a non-zero wIndex (the data length) is an I2CX first phase; an IN right
+//   after it with wValue 0, wIndex 0 and the length data + 1 is its second
+//   phase; everything else is an extended-register access. (An I2CX read of
+//   zero data bytes is therefore taken as an extended-register write.)
 
 #include <array>
 #include <chrono>
