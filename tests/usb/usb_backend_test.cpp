@@ -136,8 +136,8 @@ TEST_F(UsbBackendTest, OpensTheBoardBySignatureAndSkipsOtherDevices) {
     {
         std::unique_ptr<link::Device> dev = backend->OpenFirst();
         ASSERT_NE(dev, nullptr);
-        EXPECT_EQ(bed.Claims(2), 0);
-        EXPECT_EQ(bed.Claims(3), 1);
+        EXPECT_EQ(bed.CountsOf(2).claims, 0);
+        EXPECT_EQ(bed.CountsOf(3).claims, 1);
 
         // Control IN: VR_REG_READ of register 0x123 at 32 bits.
         board.SetRegister(0x123, 0x12345678);
@@ -169,10 +169,10 @@ TEST_F(UsbBackendTest, OpensTheBoardBySignatureAndSkipsOtherDevices) {
                           link::RegWValue(0x123, link::RegWidth::Bits32), 0x123 & 0x3FC0, 4},
                          in);
         EXPECT_TRUE(r.ok());
-        EXPECT_EQ(bed.Releases(3), 0);
+        EXPECT_EQ(bed.CountsOf(3).releases, 0);
     }
     // Destroying the device releases the interface.
-    EXPECT_EQ(bed.Releases(3), 1);
+    EXPECT_EQ(bed.CountsOf(3).releases, 1);
 }
 
 TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
@@ -184,7 +184,7 @@ TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
     {
         std::unique_ptr<link::Device> dev = backend->OpenFirst();
         ASSERT_NE(dev, nullptr);
-        EXPECT_EQ(bed.Claims(2) + bed.Claims(3), 1);
+        EXPECT_EQ(bed.CountsOf(2).claims + bed.CountsOf(3).claims, 1);
     }
 
     SetUsbIds("zz:1, 04b4:8613 ,bogus");
@@ -202,10 +202,38 @@ TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
                 .ok());
         EXPECT_EQ(second.RequestCount(), before + 1);
     }
-    EXPECT_EQ(bed.Claims(3), bed.Releases(3));
+    EXPECT_EQ(bed.CountsOf(3).claims, bed.CountsOf(3).releases);
 
     SetUsbIds("04B4:1234");
     EXPECT_EQ(backend->OpenFirst(), nullptr);
+}
+
+TEST_F(UsbBackendTest, DetachesABoundKernelDriverAndGivesItBack) {
+    bed.Plug(2, board);
+    bed.BindDriver(2, "usbtest");
+    Start();
+    {
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        EXPECT_EQ(bed.CountsOf(2).detaches, 1);
+        EXPECT_EQ(bed.CountsOf(2).claims, 1);
+    }
+    EXPECT_EQ(bed.CountsOf(2).releases, 1);
+    EXPECT_EQ(bed.CountsOf(2).attaches, 1);
+}
+
+TEST_F(UsbBackendTest, StalledBulkPipeIsClearedForTheNextCall) {
+    bed.Plug(2, board);
+    Start();
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    std::vector<std::uint8_t> buffer(4096);
+    // Outside a memory begin/end pair the board stalls the pipe.
+    EXPECT_EQ(dev->BulkIn(link::kBulkInEp, buffer).error, UsbError::Stall);
+    link::TransferResult r = ReadMemory(*dev, buffer);
+    EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, buffer.size());
+    EXPECT_EQ(bed.CountsOf(2).clearHalts, 1);
 }
 
 TEST_F(UsbBackendTest, BulkOfAnyLengthMovesInOneCall) {
@@ -276,8 +304,9 @@ TEST_F(UsbBackendTest, ShortTransferEndsTheCallWithWhatMoved) {
     EXPECT_EQ(r.moved, options.chunkBytes - 100);
 }
 
-// Pulls the board while a 40 MiB read has transfers queued; `watch` also runs
-// the hot-plug watcher, whose removal notice cancels the transfers itself.
+// Pulls the board while a 40 MiB read has transfers queued. Without `watch`
+// the ends of the URBs tell the call; with it the URBs are left hanging and
+// only the watcher's removal can end the call (by cancelling them).
 void PullDuringRead(test::UsbTestbed& bed, link::Backend& backend, bool watch) {
     NoticeLog notices;
     if (watch) backend.WatchDevices(notices.Poster());
@@ -291,7 +320,7 @@ void PullDuringRead(test::UsbTestbed& bed, link::Backend& backend, bool watch) {
     auto reading =
         std::async(std::launch::async, [&] { return dev->BulkIn(link::kBulkInEp, back); });
     ASSERT_TRUE(bed.WaitForHeld(2, 10s));
-    bed.Unplug(2);
+    bed.Unplug(2, /*endUrbs=*/!watch);
 
     if (reading.wait_for(30s) != std::future_status::ready) {
         ADD_FAILURE() << "the bulk call hangs after the unplug";
@@ -348,7 +377,7 @@ TEST_P(UsbHotplugTest, ArrivalAndRemovalOfBoardsOnly) {
     {
         std::unique_ptr<link::Device> dev = backend->OpenFirst();
         ASSERT_NE(dev, nullptr);
-        EXPECT_EQ(bed.Claims(3), 1);
+        EXPECT_EQ(bed.CountsOf(3).claims, 1);
     }
 
     bed.Unplug(2);

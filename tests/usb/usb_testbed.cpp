@@ -3,12 +3,14 @@
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace quillon::test {
 namespace {
@@ -202,14 +204,14 @@ UsbTestbed::Dev& UsbTestbed::Find(int devnum) const {
     return *it->second;
 }
 
-void UsbTestbed::Unplug(int devnum) {
+void UsbTestbed::Unplug(int devnum, bool endUrbs) {
     Dev& dev = Find(devnum);
     {
         std::lock_guard<std::mutex> lock(dev.mu);
         if (dev.unplugged) return;
         dev.unplugged = true;
         // The kernel ends every URB of a vanished device with ESHUTDOWN.
-        while (!dev.held.empty()) {
+        while (endUrbs && !dev.held.empty()) {
             Urb u = dev.held.front();
             dev.held.pop_front();
             u.status = -ESHUTDOWN;
@@ -235,16 +237,16 @@ bool UsbTestbed::WaitForHeld(int devnum, std::chrono::milliseconds timeout) {
     return dev.cv.wait_for(lock, timeout, [&] { return !dev.held.empty(); });
 }
 
-int UsbTestbed::Claims(int devnum) const {
+void UsbTestbed::BindDriver(int devnum, std::string name) {
     Dev& dev = Find(devnum);
     std::lock_guard<std::mutex> lock(dev.mu);
-    return dev.claims;
+    dev.driver = std::move(name);
 }
 
-int UsbTestbed::Releases(int devnum) const {
+UsbTestbed::Counts UsbTestbed::CountsOf(int devnum) const {
     Dev& dev = Find(devnum);
     std::lock_guard<std::mutex> lock(dev.mu);
-    return dev.releases;
+    return dev.counts;
 }
 
 std::uint64_t UsbTestbed::LargestUrb(int devnum) const {
@@ -280,19 +282,62 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
                 umockdev_ioctl_client_complete(client, -1, ENODEV);
                 return TRUE;
             }
-            (request == USBDEVFS_CLAIMINTERFACE ? dev.claims : dev.releases) += 1;
+            if (request == USBDEVFS_CLAIMINTERFACE && !dev.driver.empty()) {
+                umockdev_ioctl_client_complete(client, -1, EBUSY);
+                return TRUE;
+            }
+            (request == USBDEVFS_CLAIMINTERFACE ? dev.counts.claims : dev.counts.releases) += 1;
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+        case USBDEVFS_CLEAR_HALT: {
+            UMockdevIoctlData* d = umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
+            const auto ep = static_cast<std::uint8_t>(*reinterpret_cast<unsigned*>(d->data));
+            g_object_unref(d);
+            std::lock_guard<std::mutex> lock(dev.mu);
+            std::erase(dev.halted, ep);
+            dev.counts.clearHalts += 1;
             umockdev_ioctl_client_complete(client, 0, 0);
             return TRUE;
         }
         case USBDEVFS_SETINTERFACE:
-        case USBDEVFS_CLEAR_HALT:
         case USBDEVFS_RESETEP:
         case USBDEVFS_RESET:
             umockdev_ioctl_client_complete(client, 0, 0);
             return TRUE;
-        case USBDEVFS_GETDRIVER:  // no kernel driver bound
-            umockdev_ioctl_client_complete(client, -1, ENODATA);
+        case USBDEVFS_GETDRIVER: {
+            UMockdevIoctlData* d =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr);
+            auto* g = reinterpret_cast<usbdevfs_getdriver*>(d->data);
+            std::lock_guard<std::mutex> lock(dev.mu);
+            if (dev.driver.empty()) {
+                umockdev_ioctl_client_complete(client, -1, ENODATA);
+            } else {
+                std::snprintf(g->driver, sizeof g->driver, "%s", dev.driver.c_str());
+                umockdev_ioctl_client_complete(client, 0, 0);
+            }
+            g_object_unref(d);
             return TRUE;
+        }
+        case USBDEVFS_IOCTL: {
+            UMockdevIoctlData* d =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+            const int code = reinterpret_cast<usbdevfs_ioctl*>(d->data)->ioctl_code;
+            g_object_unref(d);
+            std::lock_guard<std::mutex> lock(dev.mu);
+            if (code == static_cast<int>(USBDEVFS_DISCONNECT) && !dev.driver.empty()) {
+                dev.detached = std::exchange(dev.driver, {});
+                dev.counts.detaches += 1;
+                umockdev_ioctl_client_complete(client, 0, 0);
+            } else if (code == static_cast<int>(USBDEVFS_CONNECT) && !dev.detached.empty()) {
+                dev.driver = std::exchange(dev.detached, {});
+                dev.counts.attaches += 1;
+                umockdev_ioctl_client_complete(client, 0, 0);
+            } else {
+                umockdev_ioctl_client_complete(client, -1, ENODATA);
+            }
+            return TRUE;
+        }
         case USBDEVFS_SUBMITURB: {
             Submit(dev, client, arg);
             return TRUE;
@@ -367,6 +412,14 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
         }
         if (urb->type == USBDEVFS_URB_TYPE_BULK) {
             dev.largestUrb = std::max<std::uint64_t>(dev.largestUrb, length);
+            // A halted endpoint answers STALL until the host clears it.
+            if (std::find(dev.halted.begin(), dev.halted.end(), urb->endpoint) !=
+                dev.halted.end()) {
+                u.status = -EPIPE;
+                dev.done.push_back(u);
+                umockdev_ioctl_client_complete(client, 0, 0);
+                return;
+            }
             if (dev.bulkBytes >= dev.holdAfter) {
                 dev.held.push_back(u);
                 dev.cv.notify_all();
@@ -401,7 +454,10 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
     u.status = UrbStatus(r);
     u.actual = static_cast<int>(r.moved);
     std::lock_guard<std::mutex> lock(dev.mu);
-    if (urb->type == USBDEVFS_URB_TYPE_BULK) dev.bulkBytes += r.moved;
+    if (urb->type == USBDEVFS_URB_TYPE_BULK) {
+        dev.bulkBytes += r.moved;
+        if (r.error == link::UsbError::Stall) dev.halted.push_back(urb->endpoint);
+    }
     if (r.error == link::UsbError::NoDevice) dev.unplugged = true;
     dev.done.push_back(u);
     umockdev_ioctl_client_complete(client, 0, 0);

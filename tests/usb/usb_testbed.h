@@ -36,7 +36,9 @@ class UsbTestbed {
     void PlugOther(int devnum, std::vector<std::uint8_t> descriptors);
     // Pulls the cable: URBs in flight end with ESHUTDOWN as the kernel ends
     // them, further requests fail with ENODEV, udev sees "remove".
-    void Unplug(int devnum);
+    // With `endUrbs` false the URBs in flight stay there until the host
+    // cancels them (a driver that never completes them on its own).
+    void Unplug(int devnum, bool endUrbs = true);
 
     // From now on, bulk URBs of `devnum` beyond `bytes` bulk bytes are left in
     // flight unanswered (until an unplug ends them).
@@ -44,8 +46,19 @@ class UsbTestbed {
     // Waits until a URB is being held; false after `timeout`.
     bool WaitForHeld(int devnum, std::chrono::milliseconds timeout);
 
-    int Claims(int devnum) const;                // CLAIMINTERFACE requests seen
-    int Releases(int devnum) const;              // RELEASEINTERFACE requests seen
+    // A kernel driver holds the interface: claims fail with EBUSY until it
+    // is disconnected.
+    void BindDriver(int devnum, std::string name);
+
+    // usbdevfs requests that succeeded.
+    struct Counts {
+        int claims = 0;
+        int releases = 0;
+        int detaches = 0;  // kernel driver disconnected
+        int attaches = 0;  // kernel driver connected again
+        int clearHalts = 0;
+    };
+    Counts CountsOf(int devnum) const;
     std::uint64_t LargestUrb(int devnum) const;  // bytes of the largest bulk URB
 
     // Descriptors of a device with a vendor interface on other endpoints.
@@ -71,8 +84,10 @@ class UsbTestbed {
         std::uint64_t bulkBytes = 0;
         std::uint64_t holdAfter = UINT64_MAX;
         std::uint64_t largestUrb = 0;
-        int claims = 0;
-        int releases = 0;
+        Counts counts;
+        std::string driver;                // bound kernel driver, empty = none
+        std::string detached;              // the driver that was disconnected
+        std::vector<std::uint8_t> halted;  // bulk endpoints halted by a stall
     };
 
     void Add(int devnum, std::uint16_t vid, std::uint16_t pid,

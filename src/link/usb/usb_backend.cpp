@@ -272,7 +272,10 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
                     std::min<std::size_t>(moved, setup.wLength));
     }
     UsbError e = FromTransferStatus(status);
-    if (e != UsbError::None && state_->gone) e = UsbError::NoDevice;
+    // A cancel we did not ask for is libusb ending a vanished device's transfers.
+    if (e != UsbError::None && (state_->gone || (e == UsbError::Cancelled && !cancelled))) {
+        e = UsbError::NoDevice;
+    }
     return {e, moved, e == UsbError::None ? 0 : status};
 }
 
@@ -283,12 +286,10 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
 
     // A piece is one chunk of the call, in order; a slot is one transfer
     // object that carries one piece at a time.
-    constexpr int kNotSubmitted = -1000;
     struct Piece {
-        std::size_t offset = 0;
         std::size_t length = 0;
-        int status = kNotSubmitted;  // libusb transfer status once completed
-        int submitError = 0;
+        bool done = false;
+        int status = LIBUSB_TRANSFER_COMPLETED;
         int actual = 0;
     };
     struct Slot {
@@ -311,6 +312,15 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
     std::size_t next = 0;
     int busy = 0;
     bool stop = false, cancelled = false;
+    // Why the call stopped early; None for a short transfer.
+    UsbError stopError = UsbError::None;
+    int stopCode = 0;
+    auto Stop = [&](UsbError e, int code) {
+        if (stop) return;
+        stop = true;
+        stopError = e;
+        stopCode = code;
+    };
 
     for (;;) {
         for (libusb_transfer* t : TakeDone(c)) {
@@ -319,67 +329,70 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
             Piece& p = pieces[it->piece];
             it->busy = false;
             --busy;
+            p.done = true;
             p.status = t->status;
-            p.actual = t->actual_length;
-            // A short transfer is the end of the data the board has for us.
-            if (p.status != LIBUSB_TRANSFER_COMPLETED ||
-                static_cast<std::size_t>(p.actual) < p.length) {
-                stop = true;
+            p.actual = std::max(0, t->actual_length);
+            if (p.status == LIBUSB_TRANSFER_CANCELLED && !cancelled) {
+                // Not cancelled by us: libusb ends the transfers of a device
+                // that went away this way.
+                Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
+            } else if (p.status != LIBUSB_TRANSFER_COMPLETED) {
+                Stop(FromTransferStatus(p.status), p.status);
+            } else if (static_cast<std::size_t>(p.actual) < p.length) {
+                // A short transfer is the end of what the board has for us.
+                Stop(UsbError::None, 0);
             }
         }
-        if (state_->gone) stop = true;
+        if (state_->gone) Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
         for (Slot& s : slots) {
             if (stop || next >= length) break;
             if (s.busy) continue;
-            Piece p;
-            p.offset = next;
-            p.length = std::min(chunk_, length - next);
-            pieces.push_back(p);
-            s.piece = pieces.size() - 1;
-            libusb_fill_bulk_transfer(s.transfer.get(), handle_, endpoint, data + p.offset,
-                                      static_cast<int>(p.length), OnTransferDone, &c, 0);
+            const std::size_t n = std::min(chunk_, length - next);
+            libusb_fill_bulk_transfer(s.transfer.get(), handle_, endpoint, data + next,
+                                      static_cast<int>(n), OnTransferDone, &c, 0);
             const int r = libusb_submit_transfer(s.transfer.get());
             if (r != LIBUSB_SUCCESS) {
-                pieces.back().submitError = r;
-                stop = true;
+                Stop(FromLibusbError(r), r);
                 break;
             }
+            pieces.push_back({n});
+            s.piece = pieces.size() - 1;
             s.busy = true;
             ++busy;
-            next += p.length;
+            next += n;
         }
         if (stop && !cancelled) {
             // Whatever is still queued must finish (cancelled) before its
             // buffer and transfer object may go.
+            cancelled = true;
             for (Slot& s : slots) {
                 if (s.busy) libusb_cancel_transfer(s.transfer.get());
             }
-            cancelled = true;
         }
         if (busy == 0 && (stop || next >= length)) break;
         AwaitEvents(c);
     }
 
+    // The count is what moved without a gap: pieces after the first one that
+    // ended early do not count, even if data reached them.
     std::uint64_t moved = 0;
-    UsbError error = UsbError::None;
-    int code = 0;
     for (const Piece& p : pieces) {
-        if (p.submitError) {
-            error = FromLibusbError(p.submitError);
-            code = p.submitError;
+        moved += static_cast<std::uint64_t>(p.actual);
+        if (p.status != LIBUSB_TRANSFER_COMPLETED ||
+            static_cast<std::size_t>(p.actual) < p.length) {
             break;
         }
-        moved += static_cast<std::uint64_t>(std::max(0, p.actual));
-        if (p.status != LIBUSB_TRANSFER_COMPLETED) {
-            error = FromTransferStatus(p.status);
-            code = p.status;
-            break;
-        }
-        if (static_cast<std::size_t>(p.actual) < p.length) break;
     }
-    if (state_->gone && (error != UsbError::None || moved < length)) {
+    UsbError error = moved == length ? UsbError::None : stopError;
+    int code = error == UsbError::None ? 0 : stopCode;
+    if (state_->gone && moved < length) {
         error = UsbError::NoDevice;
-        if (!code) code = LIBUSB_ERROR_NO_DEVICE;
+        code = LIBUSB_ERROR_NO_DEVICE;
+    }
+    if (error == UsbError::Stall) {
+        // A stalled bulk pipe stays halted until the host clears it; without
+        // this every later transfer on it would stall too.
+        libusb_clear_halt(handle_, endpoint);
     }
     return {error, static_cast<std::uint32_t>(moved), code};
 }
