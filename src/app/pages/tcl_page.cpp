@@ -131,14 +131,22 @@ TclPage::TclPage(PageContext& context, QWidget* parent) : Page(context, parent) 
         ctx().RegisterBoardControl(b, [this](bool open) { return open && !running_; });
     }
 
-    PageContext* pc = &ctx();
-    Hooks().tclInit = [pc] { script::TclHost::Init(pc->reporter()); };
-    Hooks().autoScript = [this] { RunAutoScript(); };
+    // The start-up steps of the interpreter and the automatic script, unless
+    // someone (a test of the frame) has put its own in place.
+    if (!Hooks().tclInit && !Hooks().autoScript) {
+        PageContext* pc = &ctx();
+        Hooks().tclInit = [pc] { script::TclHost::Init(pc->reporter()); };
+        Hooks().autoScript = [this] { RunAutoScript(); };
+        ownsHooks_ = true;
+    }
 }
 
 TclPage::~TclPage() {
-    Hooks().tclInit = nullptr;
-    Hooks().autoScript = nullptr;
+    if (ownsHooks_) {
+        Hooks().tclInit = nullptr;
+        Hooks().autoScript = nullptr;
+    }
+    // The frame's reporter goes away with the frame.
     script::TclHost::SetReporter(features::DefaultReporter());
 }
 

@@ -46,6 +46,7 @@ class TclPage : public Page {
     QLabel* notice_ = nullptr;
     QLabel* autoName_ = nullptr;
     bool running_ = false;
+    bool ownsHooks_ = false;
 };
 
 // `path` shortened to fit `width` pixels: the root and the file name are kept
