@@ -1,25 +1,83 @@
+// quillon: the desktop panel.
+//   quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE]
+
 #include <QApplication>
-#include <QMainWindow>
-#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
 
 #include "app/instance_lock.h"
-#include "log/log_file.h"
+#include "app/main_window.h"
+#include "app/qt_prompter.h"
+#include "app/secondary_windows.h"
+#include "app/startup_hooks.h"
+#include "app/ui_fonts.h"
+#include "log/prompter.h"
+
+#ifdef QUILLON_HAVE_BOARDS
+#include "link/backends.h"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE]\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    using namespace quillon;
     QApplication app(argc, argv);
-    quillon::app::InstanceLock lock;
+    app::QtPrompter prompter;
+    SetPrompter(&prompter);
+
+    app::InstanceLock lock;
     if (!lock.TryLock()) {
-        QMessageBox box(QMessageBox::Warning, "Quillon Panel 7.0",
-                        QString::fromUtf8(quillon::app::kSecondInstanceText), QMessageBox::Ok);
-        if (qEnvironmentVariable("QUILLON_DIALOGS") != "stderr") box.exec();
-        else fprintf(stderr, "%s\n", quillon::app::kSecondInstanceText);
+        Prompts().Message(app::kSecondInstanceText, MsgIcon::Warning, MsgButtons::Ok);
         return 1;
     }
-    QApplication::setApplicationName(QString::fromUtf8(quillon::app::kApplicationTitle));
-    QMainWindow window;
-    window.setWindowTitle("Quillon Panel Quillon Application 7.0 for x86");
-    quillon::LogFile::Open();
-    quillon::LogFile::Write(window.windowTitle().toStdString());
-    window.show();
-    return app.exec();
+    QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle));
+    app::InstallFontFallbacks();
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef QUILLON_HAVE_BOARDS
+    std::string error;
+    std::optional<link::BoardOptions> options = link::TakeBoardOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (!args.empty()) {
+        std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
+        return 2;
+    }
+    if (!link::SetUpBoardLink(*options, error)) {
+        Prompts().Message(error, MsgIcon::Error, MsgButtons::Ok);
+        return 2;
+    }
+#else
+    if (!args.empty()) {
+        std::fprintf(stderr, "quillon: this build has no board backends\n%s", kUsage);
+        return 2;
+    }
+#endif
+
+    try {
+        // Creation order: the main window (its creation is the start-up
+        // sequence), then the windows that live for the whole run.
+        app::MainWindow window;
+        prompter.setParentWindow(&window);
+        window.FormCreate();
+        app::BusyWindow::Create();
+        app::VersionWindow::Create(&window);
+        for (const auto& create : app::Hooks().createWindows) create(&window);
+        window.show();
+        const int rc = app.exec();
+        SetPrompter(nullptr);
+        return rc;
+    } catch (const std::exception& e) {
+        Prompts().Message(e.what(), MsgIcon::Error, MsgButtons::Ok);
+        return 1;
+    }
 }

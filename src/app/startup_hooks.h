@@ -4,6 +4,9 @@
 // step fills it (from its page factory or its page's constructor).
 
 #include <functional>
+#include <vector>
+
+class QWidget;
 
 namespace quillon::app {
 
@@ -18,6 +21,9 @@ struct StartupHooks {
     // The memory page's length display (writes the status bar); called once at
     // start-up and whenever the memory page becomes the current page.
     std::function<void()> memLengthDisplay;
+    // Creates the run-long windows of other features after the version window
+    // (mode dialog, transfer-mode notice, split progress), owned by the main window.
+    std::vector<std::function<void(QWidget* mainWindow)>> createWindows;
 };
 
 StartupHooks& Hooks();

@@ -1,0 +1,271 @@
+#include "app/log_window.h"
+
+#include <QAction>
+#include <QEnterEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "app/ui_fonts.h"
+#include "log/log_file.h"
+#include "log/settings_store.h"
+
+namespace quillon::app {
+
+namespace {
+
+LogWindow* g_window = nullptr;
+
+constexpr int kDefaultTop = 0;
+constexpr int kDefaultLeft = 0;
+constexpr int kDefaultHeight = 220;
+constexpr int kDefaultWidth = 600;
+constexpr int kPanelHeight = 32;
+
+}  // namespace
+
+void FolderLabel::enterEvent(QEnterEvent* e) {
+    QFont f = font();
+    f.setUnderline(true);
+    setFont(f);
+    setStyleSheet("color: blue;");
+    QLabel::enterEvent(e);
+}
+
+void FolderLabel::leaveEvent(QEvent* e) {
+    QFont f = font();
+    f.setUnderline(false);
+    setFont(f);
+    setStyleSheet("color: black;");
+    QLabel::leaveEvent(e);
+}
+
+void FolderLabel::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
+    QLabel::mouseReleaseEvent(e);
+}
+
+LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
+    setObjectName("LogForm");
+    setWindowTitle(QString::fromUtf8("ﾛｸﾞＶｉｅｗ"));
+    setFont(UiFont(QString::fromUtf8(kFontMsPGothic), 12));
+    resize(592, 193);
+
+    memo_ = new QPlainTextEdit(this);
+    memo_->setObjectName("Memo1");
+    memo_->setReadOnly(true);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont mf(ResolvedFamily(QString::fromUtf8(kFontMsGothic)));
+    mf.setPointSize(9);  // 12 pixels at 96 dpi
+    memo_->setFont(mf);
+    memo_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* fontItem = new QAction(QString::fromUtf8("表示ﾌｫﾝﾄ変更"), this);
+    fontItem->setObjectName("N1");
+    connect(fontItem, &QAction::triggered, this, [this] { N1Click(); });
+    connect(memo_, &QWidget::customContextMenuRequested, this, [this, fontItem](const QPoint& p) {
+        QMenu menu(this);
+        menu.addAction(fontItem);
+        menu.exec(memo_->mapToGlobal(p));
+    });
+
+    panel_ = new QWidget(this);
+    panel_->setObjectName("Panel1");
+    panel_->setFixedHeight(kPanelHeight);
+    panel_->installEventFilter(this);
+    folder_ = new FolderLabel("-", panel_);
+    folder_->setObjectName("Label1");
+    folder_->setCursor(Qt::PointingHandCursor);
+    clear_ = new QPushButton(QString::fromUtf8("ｸﾘｱ"), panel_);
+    clear_->setObjectName("Button1");
+    clear_->setFixedSize(60, 25);
+    close_ = new QPushButton(QString::fromUtf8("閉じる"), panel_);
+    close_->setObjectName("Button2");
+    close_->setFixedSize(60, 25);
+    connect(clear_, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(close_, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(folder_, &FolderLabel::clicked, this, [this] { FolderClick(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(memo_, 1);
+    layout->addWidget(panel_);
+
+    // Dialog's own starting font, kept for the run.
+    dialogFont_.family = ResolvedFamily(QString::fromUtf8(kFontTahoma)).toStdString();
+    dialogFont_.pixelSize = 16;
+}
+
+LogWindow::~LogWindow() {
+    if (g_window == this) {
+        LogFile::AttachWindow(nullptr);
+        g_window = nullptr;
+    }
+}
+
+LogWindow* LogWindow::Create(QWidget* owner) {
+    if (g_window) return g_window;
+    g_window = new LogWindow(owner);
+    LogWindow* w = g_window;
+    {
+        SettingsStore store;
+        QFont f = w->memo_->font();
+        const std::string name = store.ReadString(kSetupLog, "NAME", f.family().toStdString());
+        const int size = store.ReadInteger(kSetupLog, "SIZE", f.pointSize());
+        f.setFamily(ResolvedFamily(QString::fromStdString(name)));
+        if (size > 0) f.setPointSize(size);
+        w->memo_->setFont(f);
+    }
+    w->memo_->clear();
+    LogFile::AttachWindow([](const std::string& line) { LogWindow::Append(line); });
+    return w;
+}
+
+LogWindow* LogWindow::Instance() {
+    return g_window;
+}
+
+void LogWindow::Destroy() {
+    delete g_window;
+}
+
+void LogWindow::Place() {
+    LogWindow* w = g_window;
+    if (!w) return;
+    SettingsStore store;
+    const int top = store.ReadInteger(kSetup, "LogView1Top", kDefaultTop);
+    const int left = store.ReadInteger(kSetup, "LogView1Left", kDefaultLeft);
+    const int height = store.ReadInteger(kSetup, "LogView1Height", kDefaultHeight);
+    const int width = store.ReadInteger(kSetup, "LogView1Width", kDefaultWidth);
+    w->move(left, top);
+    w->resize(width, height);
+    w->show();
+    w->placementReady_ = true;
+}
+
+void LogWindow::Append(const std::string& line) {
+    if (!g_window) return;
+    g_window->memo_->appendPlainText(QString::fromStdString(line));
+}
+
+void LogWindow::Put(bool replaceLast, std::string_view text) {
+    if (!g_window) return;
+    QPlainTextEdit* memo = g_window->memo_;
+    const QString line = QString::fromStdString(StampedLineNow(text));
+    // An empty text area has no last line to replace: the line is appended.
+    if (!replaceLast || memo->document()->isEmpty()) {
+        memo->appendPlainText(line);
+        return;
+    }
+    QTextCursor c(memo->document()->lastBlock());
+    c.movePosition(QTextCursor::StartOfBlock);
+    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.insertText(line);
+    memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+}
+
+void LogWindow::Show() {
+    if (!g_window) return;
+    g_window->show();
+    g_window->raise();
+}
+
+void LogWindow::ResetPlacement() {
+    LogWindow* w = g_window;
+    if (!w) return;
+    w->move(kDefaultLeft, kDefaultTop);
+    w->resize(kDefaultWidth, kDefaultHeight);
+    // A window already at the default place gets no move event; the keys must
+    // still read the defaults afterwards.
+    w->StoreMove();
+    w->StoreSize();
+    Show();
+}
+
+void LogWindow::SetCaption(const std::string& text) {
+    if (g_window) g_window->setWindowTitle(QString::fromStdString(text));
+}
+
+void LogWindow::SetFolderLabel(const std::string& text) {
+    if (g_window) g_window->folder_->setText(QString::fromStdString(text));
+}
+
+bool LogWindow::PlacementReady() {
+    return g_window && g_window->placementReady_;
+}
+
+void LogWindow::Button1Click() {
+    memo_->clear();
+}
+
+void LogWindow::Button2Click() {
+    hide();
+}
+
+void LogWindow::N1Click() {
+    std::optional<FontChoice> chosen = Prompts().Font(dialogFont_);
+    if (!chosen || chosen->family.empty()) return;
+    dialogFont_ = *chosen;
+    QFont f(QString::fromStdString(chosen->family));
+    if (chosen->pointSize > 0)
+        f.setPointSize(chosen->pointSize);
+    else if (chosen->pixelSize > 0)
+        f.setPixelSize(chosen->pixelSize);
+    memo_->setFont(f);
+    // Stored in points, as the size has always been kept.
+    int points = f.pointSize();
+    if (points <= 0) points = (chosen->pixelSize * 72 + 48) / 96;
+    SettingsStore store;
+    store.WriteInteger(kSetupLog, "SIZE", points);
+    store.WriteString(kSetupLog, "NAME", chosen->family);
+}
+
+void LogWindow::FolderClick() {
+    const std::string folder = LogFile::Folder();
+    if (!folder.empty()) Prompts().OpenWithDesktop(folder);
+}
+
+void LogWindow::StoreMove() {
+    if (!placementReady_) return;
+    SettingsStore store;
+    store.WriteInteger(kSetup, "LogView1Top", pos().y());
+    store.WriteInteger(kSetup, "LogView1Left", pos().x());
+}
+
+void LogWindow::StoreSize() {
+    if (!placementReady_) return;
+    SettingsStore store;
+    store.WriteInteger(kSetup, "LogView1Height", height());
+    store.WriteInteger(kSetup, "LogView1Width", width());
+}
+
+void LogWindow::LayOutPanel() {
+    const int w = panel_->width();
+    const int y = (kPanelHeight - close_->height()) / 2;
+    close_->move(w - 70, y);
+    clear_->move(w - close_->width() - 75, y);
+    folder_->setGeometry(8, 0, std::max(0, clear_->x() - 16), kPanelHeight);
+}
+
+bool LogWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == panel_ && e->type() == QEvent::Resize) LayOutPanel();
+    return QWidget::eventFilter(watched, e);
+}
+
+void LogWindow::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    StoreMove();
+}
+
+void LogWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    StoreSize();
+}
+
+}  // namespace quillon::app

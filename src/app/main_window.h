@@ -1,0 +1,143 @@
+#pragma once
+// The main window: the 19 pages, the three menus, the two buttons, the status
+// bar and the two timers, and the start-up sequence that brings the program up.
+
+#include <QMainWindow>
+#include <QVector>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/page.h"
+#include "app/page_table.h"
+#include "features/reporter.h"
+#include "link/board_link.h"
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStackedWidget;
+class QTimer;
+
+namespace quillon::app {
+
+class WrapTabBar;
+class MainWindow;
+
+// The reporter of the panel's handlers: the log writer, the dialog seam, the
+// status bar, the busy window and the event loop.
+class GuiReporter : public features::Reporter {
+  public:
+    explicit GuiReporter(MainWindow& window) : window_(window) {}
+    void Status(const std::string& text) override;
+    void Busy(const std::string& text) override;
+    void BusyHide() override;
+    void Pump() override;
+
+  private:
+    MainWindow& window_;
+};
+
+inline constexpr const char* kDesignedCaption = "Quillon Panel Quillon Application 7.0 for x86";
+inline constexpr const char* kSeriesTitle = "Brightlink Series：Quillon Application7";
+inline constexpr const char* kPageGuardText = "NorBridge2実行中はﾍﾟｰｼﾞの切り換えは出来ません。";
+
+// "winusb.sys = Ver%s" with the USB stack's version, or the failure line.
+void LogDriverVersion();
+
+class MainWindow : public QMainWindow, public PageContext, public link::BoardListener {
+    Q_OBJECT
+  public:
+    struct Options {
+        int splashMs = 800;
+    };
+    MainWindow() : MainWindow(Options{}) {}
+    explicit MainWindow(Options options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence; run once, right after construction.
+    void FormCreate();
+    void RestoreUiState();
+    void EnableBoardControls(bool enabled);
+
+    // PageContext
+    void SetStatus(const QString& text) override;
+    void RegisterBoardControl(QWidget* control, std::function<bool(bool)> rule = {}) override;
+    void RegisterBoardAction(QAction* action) override;
+    void RefreshBoardControls() override;
+    bool BoardOpen() const override { return boardControlsOn_; }
+    features::Reporter& reporter() override { return reporter_; }
+    QAction* MenuAction(const char* objectName) override;
+    QTimer* Timer(int number) override;
+    QWidget* PageWidget(int number) override;
+
+    // BoardListener
+    void BoardState(bool open) override;
+
+    // The pages: number 1..19.
+    Page* page(int number) const;
+    int currentPage() const;
+    bool pageShown(int number) const;
+    // A user's click on a tab: through the guard and the change handler.
+    bool RequestPage(int number);
+    // Puts a page in front without the guard (start-up).
+    void ShowPage(int number);
+    QString statusText() const;
+    WrapTabBar* tabBar() const { return tabs_; }
+    QWidget* pageArea() const { return pageArea_; }
+    // Client height of the first page after the page area is `areaHeight` high.
+    int FirstPageClientHeight(int areaHeight) const;
+    // Window height chosen by the start-up sizing (327, 381 or 375).
+    int designHeight() const { return designHeight_; }
+
+    // Handlers.
+    bool PageControl1Changing();
+    void PageControl1Change();
+    void Button1Click();
+    void Button3Click();
+    void N10Click() { Button3Click(); }
+    void View1Click();
+    void N3Click();
+    void N5Click();
+    void Quillon71Click();
+
+  signals:
+    // The exit command ran (the link is already closed).
+    void exitRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void BuildMenus();
+    void BuildPages();
+    QAction* AddAction(QMenu* menu, const char* name, const char* caption, bool checkable = false);
+    void ApplySizing();
+    void ApplyHeights(int areaHeight, int windowHeight, int buttonsTop);
+
+    struct BoardControl {
+        QWidget* widget;
+        std::function<bool(bool)> rule;
+    };
+
+    Options options_;
+    GuiReporter reporter_;
+    QWidget* central_ = nullptr;
+    QWidget* pageArea_ = nullptr;
+    WrapTabBar* tabs_ = nullptr;
+    QStackedWidget* stack_ = nullptr;
+    QVector<Page*> pages_;
+    QPushButton* button1_ = nullptr;
+    QPushButton* button3_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTimer* timer1_ = nullptr;
+    QTimer* timer2_ = nullptr;
+    QMenu* memModeMenu_ = nullptr;
+    std::map<std::string, QAction*> actions_;
+    std::vector<BoardControl> boardControls_;
+    std::vector<QAction*> boardActions_;
+    bool boardControlsOn_ = false;
+    int designHeight_ = 327;
+};
+
+}  // namespace quillon::app

@@ -1,0 +1,140 @@
+#include "app/qt_prompter.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace quillon::app {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+template <typename T>
+std::optional<T> Take(std::deque<T>& queue) {
+    if (queue.empty()) return std::nullopt;
+    T v = std::move(queue.front());
+    queue.pop_front();
+    return v;
+}
+
+QMessageBox::Icon BoxIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QtPrompter::QtPrompter() : headless_(qEnvironmentVariable("QUILLON_DIALOGS") == "stderr") {}
+
+std::vector<std::string> QtPrompter::messages() const {
+    std::vector<std::string> out;
+    for (const Asked& a : asked_) {
+        if (a.kind == Kind::Message) out.push_back(a.text);
+    }
+    return out;
+}
+
+void QtPrompter::clear() {
+    answers_.clear();
+    fileNames_.clear();
+    inputs_.clear();
+    fonts_.clear();
+    opens_.clear();
+    asked_.clear();
+}
+
+MsgAnswer QtPrompter::Message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    asked_.push_back({Kind::Message, text, icon, buttons, kMessageCaption});
+    if (auto a = Take(answers_)) {
+        // A queued Ok for a Yes/No question, or Yes for an OK box, means the
+        // one affirmative button the box has.
+        if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+        return *a == MsgAnswer::No ? MsgAnswer::No : MsgAnswer::Yes;
+    }
+    if (headless_) return stderr_.Message(text, icon, buttons);
+
+    QMessageBox box(
+        BoxIcon(icon), QString::fromUtf8(kMessageCaption), Q(text),
+        buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+        parent());
+    const int r = box.exec();
+    if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+    return r == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+std::optional<std::string> QtPrompter::Input(const std::string& caption, const std::string& prompt,
+                                             const std::string& initial) {
+    asked_.push_back({Kind::Input, prompt, MsgIcon::Information, MsgButtons::Ok, caption});
+    if (!inputs_.empty()) return *Take(inputs_);
+    if (headless_) return stderr_.Input(caption, prompt, initial);
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent(), Q(caption), Q(prompt), QLineEdit::Normal, Q(initial), &ok);
+    if (!ok) return std::nullopt;
+    return text.toStdString();
+}
+
+std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request) {
+    asked_.push_back({Kind::FileName, request.title, MsgIcon::Information, MsgButtons::Ok, {}});
+    if (!fileNames_.empty()) return *Take(fileNames_);
+    if (headless_) return stderr_.FileName(request);
+    QString start = Q(request.folder);
+    if (!request.fileName.empty()) {
+        start = start.isEmpty() ? Q(request.fileName) : start + "/" + Q(request.fileName);
+    }
+    const QString name =
+        request.save
+            ? QFileDialog::getSaveFileName(parent(), Q(request.title), start, Q(request.filter))
+            : QFileDialog::getOpenFileName(parent(), Q(request.title), start, Q(request.filter));
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
+    asked_.push_back({Kind::Font, initial.family, MsgIcon::Information, MsgButtons::Ok, {}});
+    if (!fonts_.empty()) return *Take(fonts_);
+    if (headless_) return stderr_.Font(initial);
+    QFont start(Q(initial.family));
+    if (initial.pixelSize > 0)
+        start.setPixelSize(initial.pixelSize);
+    else if (initial.pointSize > 0)
+        start.setPointSize(initial.pointSize);
+    bool ok = false;
+    // Scalable fonts only: the log view is read at any size.
+    const QFont f =
+        QFontDialog::getFont(&ok, start, parent(), QString(), QFontDialog::ScalableFonts);
+    if (!ok) return std::nullopt;
+    FontChoice c;
+    c.family = f.family().toStdString();
+    c.pointSize = f.pointSize() > 0 ? f.pointSize() : 0;
+    c.pixelSize = f.pixelSize() > 0 ? f.pixelSize() : 0;
+    return c;
+}
+
+bool QtPrompter::OpenWithDesktop(const std::string& pathOrUrl) {
+    asked_.push_back({Kind::Open, pathOrUrl, MsgIcon::Information, MsgButtons::Ok, {}});
+    if (!opens_.empty()) return *Take(opens_);
+    if (headless_) return stderr_.OpenWithDesktop(pathOrUrl);
+    const QString s = Q(pathOrUrl);
+    const QUrl url = QFileInfo::exists(s) ? QUrl::fromLocalFile(QFileInfo(s).absoluteFilePath())
+                                          : QUrl::fromUserInput(s);
+    return QDesktopServices::openUrl(url);
+}
+
+}  // namespace quillon::app

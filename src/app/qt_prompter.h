@@ -1,0 +1,72 @@
+#pragma once
+// The panel's dialog seam: real Qt dialogs, answered ahead of time by tests.
+//
+// Every question is recorded. An answer queued with setNext...() is taken
+// before any window opens, so a test never meets a modal dialog. With the
+// environment variable QUILLON_DIALOGS=stderr nothing is ever shown: questions
+// without a queued answer are answered like the headless runner does (OK, No,
+// cancelled) and written to standard error.
+
+#include <QPointer>
+#include <QWidget>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "log/prompter.h"
+
+namespace quillon::app {
+
+class QtPrompter : public Prompter {
+  public:
+    QtPrompter();
+
+    // The window dialogs are centred over (the main window once it exists).
+    void setParentWindow(QWidget* window) { parent_ = window; }
+    // True when QUILLON_DIALOGS=stderr was set at construction (or forced).
+    bool headless() const { return headless_; }
+    void setHeadless(bool headless) { headless_ = headless; }
+
+    MsgAnswer Message(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
+                                     const std::string& initial) override;
+    std::optional<std::string> FileName(const FileDialogRequest& request) override;
+    std::optional<FontChoice> Font(const FontChoice& initial) override;
+    bool OpenWithDesktop(const std::string& pathOrUrl) override;
+
+    // Test seam: answers taken in order by the next questions of that kind.
+    void setNextAnswer(MsgAnswer answer) { answers_.push_back(answer); }
+    void setNextFileName(std::optional<std::string> name) { fileNames_.push_back(std::move(name)); }
+    void setNextInput(std::optional<std::string> text) { inputs_.push_back(std::move(text)); }
+    void setNextFont(std::optional<FontChoice> font) { fonts_.push_back(std::move(font)); }
+    void setNextOpenResult(bool started) { opens_.push_back(started); }
+
+    enum class Kind { Message, Input, FileName, Font, Open };
+    struct Asked {
+        Kind kind;
+        std::string text;  // message text, input prompt, dialog title or the opened path
+        MsgIcon icon = MsgIcon::Information;
+        MsgButtons buttons = MsgButtons::Ok;
+        std::string caption;  // always kMessageCaption for messages
+    };
+    const std::vector<Asked>& asked() const { return asked_; }
+    // The texts of the message boxes asked so far.
+    std::vector<std::string> messages() const;
+    void clear();
+
+  private:
+    QWidget* parent() const { return parent_.data(); }
+
+    QPointer<QWidget> parent_;
+    bool headless_ = false;
+    StderrPrompter stderr_;
+    std::deque<MsgAnswer> answers_;
+    std::deque<std::optional<std::string>> fileNames_;
+    std::deque<std::optional<std::string>> inputs_;
+    std::deque<std::optional<FontChoice>> fonts_;
+    std::deque<bool> opens_;
+    std::vector<Asked> asked_;
+};
+
+}  // namespace quillon::app

@@ -1,0 +1,331 @@
+#include "app/secondary_windows.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/ui_fonts.h"
+#include "log/prompter.h"
+
+#ifndef QUILLON_VERSION
+#define QUILLON_VERSION ""
+#endif
+
+namespace quillon::app {
+
+namespace {
+
+BusyWindow* g_busy = nullptr;
+VersionWindow* g_version = nullptr;
+
+void CentreOnScreen(QWidget* w) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect r = screen->availableGeometry();
+    w->move(r.center() - QPoint(w->width() / 2, w->height() / 2));
+}
+
+QFont Styled(const char* family, int pixels, bool bold, bool italic) {
+    QFont f = UiFont(QString::fromUtf8(family), pixels);
+    f.setBold(bold);
+    f.setItalic(italic);
+    return f;
+}
+
+// The program's icon: a board with its FPGA, 57 x 56.
+QPixmap ProgramIcon() {
+    QPixmap pm(57, 56);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0x1b, 0x6e, 0x3a));
+    p.setPen(QPen(QColor(0x0d, 0x3d, 0x1f), 2));
+    p.drawRoundedRect(QRectF(3, 6, 51, 44), 5, 5);
+    p.setBrush(QColor(0x22, 0x22, 0x28));
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRectF(18, 17, 22, 22));
+    p.setPen(QPen(QColor(0xd8, 0xc0, 0x60), 1.5));
+    for (int i = 0; i < 5; ++i) {
+        const double o = 19.5 + i * 4.5;
+        p.drawLine(QPointF(o, 13), QPointF(o, 17));
+        p.drawLine(QPointF(o, 39), QPointF(o, 43));
+        p.drawLine(QPointF(14, o), QPointF(18, o));
+        p.drawLine(QPointF(40, o), QPointF(44, o));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xc0, 0xc4, 0xcc));
+    p.drawRect(QRectF(0, 22, 8, 12));
+    return pm;
+}
+
+}  // namespace
+
+QString ProgramVersion() {
+    const QString v = QString::fromUtf8(QUILLON_VERSION);
+    return v.isEmpty() ? QStringLiteral("0.0.0.0") : v;
+}
+
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}
+
+QPixmap SplashPicture() {
+    QPixmap pm(1000, 719);
+    pm.fill(QColor(0x87, 0xce, 0xeb));  // sky blue
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient sky(0, 0, 0, 719);
+    sky.setColorAt(0, QColor(0xb8, 0xe4, 0xf7));
+    sky.setColorAt(1, QColor(0x5a, 0xb0, 0xdc));
+    p.fillRect(pm.rect(), sky);
+
+    // The board: a green card with the USB controller, the FPGA and its memory.
+    const QRectF board(170, 250, 660, 330);
+    p.setPen(QPen(QColor(0x0d, 0x3d, 0x1f), 4));
+    p.setBrush(QColor(0x1b, 0x6e, 0x3a));
+    p.drawRoundedRect(board, 18, 18);
+    p.setPen(QPen(QColor(0xd8, 0xc0, 0x60), 3));
+    for (int i = 0; i < 9; ++i) {
+        const double y = 300 + i * 28;
+        p.drawLine(QPointF(330, y), QPointF(430, y));
+        p.drawLine(QPointF(610, y), QPointF(700, y));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x24, 0x24, 0x2c));
+    p.drawRect(QRectF(430, 300, 180, 180));  // FPGA
+    p.drawRect(QRectF(250, 330, 80, 80));    // USB controller
+    p.drawRect(QRectF(700, 300, 90, 50));    // memory
+    p.drawRect(QRectF(700, 380, 90, 50));
+    p.setBrush(QColor(0xc0, 0xc4, 0xcc));
+    p.drawRect(QRectF(140, 350, 50, 60));  // USB connector
+    p.setPen(QColor(0xe0, 0xe0, 0xe0));
+    p.setFont(Styled("Tahoma", 22, true, false));
+    p.drawText(QRectF(430, 300, 180, 180), Qt::AlignCenter, "FPGA");
+    p.setFont(Styled("Tahoma", 14, true, false));
+    p.drawText(QRectF(250, 330, 80, 80), Qt::AlignCenter, "USB");
+
+    p.setPen(QColor(0x0a, 0x2a, 0x6a));
+    p.setFont(Styled("Tahoma", 72, true, true));
+    p.drawText(QRectF(0, 60, 1000, 100), Qt::AlignCenter, "Quillon Panel");
+    p.setFont(Styled("Tahoma", 36, true, true));
+    p.drawText(QRectF(0, 160, 1000, 60), Qt::AlignCenter, "Quillon Application7");
+    p.setFont(Styled("Tahoma", 22, false, false));
+    p.drawText(QRectF(0, 610, 1000, 40), Qt::AlignCenter, "Ver" + ProgramVersion());
+    p.setFont(Styled("メイリオ", 20, false, false));
+    p.drawText(QRectF(0, 650, 1000, 40), Qt::AlignCenter,
+               QString::fromUtf8("USB FPGAボード コントロールパネル"));
+    return pm;
+}
+
+void SplashScreen::ShowFor(int ms) {
+    QLabel splash(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
+    splash.setObjectName("SplashForm");
+    splash.setStyleSheet("QLabel { background: #87ceeb; border: 1px solid black; }");
+    splash.setPixmap(SplashPicture());
+    splash.setFixedSize(1002, 721);
+    CentreOnScreen(&splash);
+    splash.show();
+    // Poll the clock while serving events: repaints and device notices run
+    // meanwhile. The timer only wakes the wait; it needs no running loop.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.start(20);
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    } while (clock.elapsed() < ms);
+    splash.close();
+}
+
+BusyWindow::BusyWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint) {
+    setObjectName("InfoForm");
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFixedSize(626, 140);
+    panel_ = new QLabel(QString::fromUtf8(kDefaultText), this);
+    panel_->setObjectName("Panel1");
+    panel_->setAlignment(Qt::AlignCenter);
+    panel_->setFont(UiFont(QString::fromUtf8(kFontTahoma), 48));
+    panel_->setStyleSheet("QLabel { color: blue; background: transparent; }");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel_);
+    CentreOnScreen(this);
+}
+
+BusyWindow* BusyWindow::Create() {
+    if (!g_busy) g_busy = new BusyWindow();
+    return g_busy;
+}
+
+BusyWindow* BusyWindow::Instance() {
+    return g_busy;
+}
+
+void BusyWindow::Destroy() {
+    delete g_busy;
+}
+
+BusyWindow::~BusyWindow() {
+    if (g_busy == this) g_busy = nullptr;
+}
+
+void BusyWindow::Show(const std::string& text) {
+    BusyWindow* w = Create();
+    w->panel_->setText(QString::fromStdString(text));
+    w->show();
+    w->raise();
+    QCoreApplication::processEvents();
+}
+
+void BusyWindow::Hide() {
+    if (g_busy) g_busy->hide();
+}
+
+QString BusyWindow::text() const {
+    return panel_->text();
+}
+
+UrlLabel::UrlLabel(const QString& url, QWidget* parent) : QLabel(url, parent), url_(url) {
+    QFont f = font();
+    f.setUnderline(true);
+    setFont(f);
+    setCursor(Qt::PointingHandCursor);
+    SetColour("blue");
+}
+
+void UrlLabel::SetColour(const char* colour) {
+    setStyleSheet(QString("QLabel { color: %1; }").arg(colour));
+}
+
+void UrlLabel::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) SetColour("red");
+    QLabel::mousePressEvent(e);
+}
+
+void UrlLabel::mouseReleaseEvent(QMouseEvent* e) {
+    SetColour("blue");
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) {
+        Prompts().OpenWithDesktop(url_.toStdString());
+    }
+    QLabel::mouseReleaseEvent(e);
+}
+
+VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner) {
+    setObjectName("VersionForm");
+    setWindowTitle(QString::fromUtf8("バージョン情報"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+    setFixedSize(457, 253);
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(ProgramIcon());
+    icon->setGeometry(24, 20, 57, 56);
+
+    auto title = [this](const QString& text, int y) {
+        auto* l = new QLabel(text, this);
+        l->setFont(Styled("Tahoma", 20, true, true));
+        l->setStyleSheet("QLabel { color: blue; }");
+        l->setGeometry(104, y, 330, 28);
+        return l;
+    };
+    title("Quillon Panel", 18);
+    title("Quillon Application7", 46);
+
+    auto* vlabel = new QLabel("Version", this);
+    vlabel->setFont(Styled("Tahoma", 13, true, true));
+    vlabel->setGeometry(104, 84, 70, 20);
+    version_ = new QLabel(ProgramVersion(), this);
+    version_->setObjectName("VersionLabel");
+    version_->setGeometry(180, 84, 200, 20);
+
+    const char* lines[] = {"Ardenfield Quillon Panel",
+                           "USB FPGA ボード用コントロールアプリケーション",
+                           "Copyright (C) Ardenfield. All rights reserved."};
+    int y = 114;
+    for (const char* line : lines) {
+        auto* l = new QLabel(QString::fromUtf8(line), this);
+        l->setGeometry(104, y, 340, 18);
+        y += 20;
+    }
+    auto* urlLabel = new QLabel(QString::fromUtf8("ﾎｰﾑﾍﾟｰｼﾞURL"), this);
+    urlLabel->setGeometry(104, 180, 90, 18);
+    auto* link = new UrlLabel(QString::fromUtf8(kHomePage), this);
+    link->setObjectName("UrlLabel");
+    link->setGeometry(196, 180, 250, 18);
+
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("Button1");
+    ok->setGeometry(190, 212, 75, 27);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    CentreOnScreen(this);
+}
+
+VersionWindow* VersionWindow::Create(QWidget* owner) {
+    if (!g_version) g_version = new VersionWindow(owner);
+    return g_version;
+}
+
+VersionWindow* VersionWindow::Instance() {
+    return g_version;
+}
+
+void VersionWindow::Destroy() {
+    delete g_version;
+}
+
+VersionWindow::~VersionWindow() {
+    if (g_version == this) g_version = nullptr;
+}
+
+void VersionWindow::ShowModal() {
+    Create()->exec();
+}
+
+QString VersionWindow::versionText() const {
+    return version_->text();
+}
+
+void HelpOpen() {
+    const QString folder = ProgramFolder();
+    QDir::setCurrent(folder);
+    // Nothing to tell when the manual or a browser is missing: the shell's
+    // result has never been shown.
+    Prompts().OpenWithDesktop(QDir(folder).filePath("manual/index.html").toStdString());
+}
+
+bool OnlineUpdate(QWidget* mainWindow) {
+    const QString folder = ProgramFolder();
+    QDir::setCurrent(folder);
+    const QString loader = QDir(folder).filePath("Loader");
+    const QFileInfo info(loader);
+    if (!info.exists()) {
+        Prompts().Message(kUpdaterMissingText, MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    if (!info.isExecutable() || !QProcess::startDetached(loader, {}, folder)) {
+        Prompts().Message(kUpdaterFailedText, MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    // The updater replaces this program's files: the panel must not keep running.
+    if (mainWindow) mainWindow->close();
+    return true;
+}
+
+}  // namespace quillon::app

@@ -1,0 +1,109 @@
+// The real program, started the way a user (or a check on a fresh machine) does.
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <filesystem>
+#include <fstream>
+
+#include "app/instance_lock.h"
+#include "app_test_support.h"
+
+namespace quillon::test {
+namespace {
+
+QProcessEnvironment PanelEnvironment(const FreshHome& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QUILLON_DIALOGS", "stderr");
+    env.insert("XDG_DATA_HOME", QString::fromStdString(home.data()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.config()));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(home.root() + "/run"));
+    return env;
+}
+
+// The texts of the newest log file, stamps removed.
+std::vector<std::string> LogOf(const FreshHome& home) {
+    std::vector<std::string> lines;
+    std::error_code ec;
+    std::filesystem::path newest;
+    for (const auto& e : std::filesystem::directory_iterator(home.logFolder(), ec)) {
+        if (newest.empty() || e.path() > newest) newest = e.path();
+    }
+    if (newest.empty()) return lines;
+    std::ifstream in(newest);
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find("】 ");
+        lines.push_back(at == std::string::npos ? line : line.substr(at + 4));
+    }
+    return lines;
+}
+
+// Waits (pumping nothing; the program runs in its own process) until `done`.
+template <typename F>
+bool WaitFor(F done, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+TEST(Program, SecondStartIsRefusedAndTheFirstRunsOn) {
+    EnsureApp();
+    FreshHome home;
+    QProcess first;
+    first.setProcessEnvironment(PanelEnvironment(home));
+    first.start(QUILLON_BIN, {});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    // The first copy has come up once its log shows the board's state.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto lines = LogOf(home);
+            return lines.size() >= 3 || first.state() == QProcess::NotRunning;
+        },
+        20000));
+    ASSERT_EQ(first.state(), QProcess::Running) << first.readAllStandardError().toStdString();
+
+    const auto lines = LogOf(home);
+    EXPECT_TRUE(lines[0].starts_with("Brightlink Series：Quillon Application7 Ver"));
+    EXPECT_TRUE(lines[1].starts_with("winusb.sys = Ver") ||
+                lines[1] == "ﾄﾞﾗｲﾊﾞﾊﾞｰｼﾞｮﾝの取得に失敗しました。");
+    EXPECT_TRUE(lines[2] == "USB NOT OPEN!!" || lines[2] == "USB OPEN!!");
+
+    QProcess second;
+    second.setProcessEnvironment(PanelEnvironment(home));
+    second.start(QUILLON_BIN, {});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    const std::string err = second.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("2重起動は出来ません。"), std::string::npos) << err;
+    EXPECT_NE(err.find("[warning]"), std::string::npos) << err;
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000)) {
+        first.kill();
+        first.waitForFinished(5000);
+    }
+}
+
+TEST(Program, BadBoardOptionIsRefusedWithUsage) {
+    EnsureApp();
+    FreshHome home;
+    QProcess p;
+    p.setProcessEnvironment(PanelEnvironment(home));
+    p.start(QUILLON_BIN, {"--board", "parallel-port"});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_NE(p.readAllStandardError().indexOf("usage: quillon"), -1);
+}
+
+}  // namespace
+}  // namespace quillon::test

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include "app/main_window.h"
+#include "app/qt_prompter.h"
+#include "app/secondary_windows.h"
+#include "app_test_support.h"
+
+namespace quillon::test {
+namespace {
+
+using app::QtPrompter;
+
+TEST(Prompter, QueuedAnswersComeFirstAndEveryQuestionIsRecorded) {
+    EnsureApp();
+    QtPrompter p;
+    p.setHeadless(true);
+    p.setNextAnswer(MsgAnswer::Yes);
+    p.setNextFileName(std::string("/tmp/a.rbf"));
+    p.setNextFileName(std::nullopt);
+    p.setNextInput(std::string("42"));
+
+    EXPECT_EQ(p.Message("erase?", MsgIcon::Warning, MsgButtons::YesNo), MsgAnswer::Yes);
+    // Nothing queued any more: headless answers No, never Yes.
+    EXPECT_EQ(p.Message("erase again?", MsgIcon::Warning, MsgButtons::YesNo), MsgAnswer::No);
+    EXPECT_EQ(p.FileName({"open", "", "", "", false}), std::optional<std::string>("/tmp/a.rbf"));
+    EXPECT_EQ(p.FileName({"open", "", "", "", false}), std::nullopt);
+    EXPECT_EQ(p.FileName({"open", "", "", "", false}), std::nullopt);
+    EXPECT_EQ(p.Input("c", "value", ""), std::optional<std::string>("42"));
+    EXPECT_EQ(p.Input("c", "value", "x"), std::nullopt);
+
+    ASSERT_EQ(p.asked().size(), 7u);
+    EXPECT_EQ(p.asked()[0].caption, "Quillon Panel 7.0");
+    EXPECT_EQ(p.asked()[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(p.asked()[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(p.messages(), (std::vector<std::string>{"erase?", "erase again?"}));
+}
+
+TEST(Prompter, AQueuedNoForAnOkBoxStillAnswersOk) {
+    EnsureApp();
+    QtPrompter p;
+    p.setHeadless(true);
+    p.setNextAnswer(MsgAnswer::No);
+    EXPECT_EQ(p.Message("done", MsgIcon::Information, MsgButtons::Ok), MsgAnswer::Ok);
+}
+
+TEST(BusyWindow, ShowsTheCallersTextUntilHidden) {
+    PanelTest t;
+    auto* busy = app::BusyWindow::Create();
+    EXPECT_EQ(busy->text().toStdString(), "waiting for configure....");
+    EXPECT_EQ(busy->size(), QSize(626, 140));
+    app::BusyWindow::Show("Processing for MemWrite ...");
+    EXPECT_TRUE(busy->isVisible());
+    EXPECT_EQ(busy->text().toStdString(), "Processing for MemWrite ...");
+    app::BusyWindow::Hide();
+    EXPECT_FALSE(busy->isVisible());
+}
+
+TEST(VersionWindow, ShowsTheBuildVersionAndEscapeCloses) {
+    PanelTest t;
+    auto* v = app::VersionWindow::Create();
+    EXPECT_EQ(v->windowTitle().toStdString(), "バージョン情報");
+    EXPECT_EQ(v->versionText().toStdString(), QUILLON_VERSION);
+    v->open();
+    ASSERT_TRUE(v->isVisible());
+    QTest::keyClick(v, Qt::Key_Escape);
+    EXPECT_FALSE(v->isVisible());
+}
+
+TEST(Splash, WaitsWhileEventsRun) {
+    PanelTest t;
+    bool served = false;
+    QTimer::singleShot(50, [&] { served = true; });
+    QElapsedTimer clock;
+    clock.start();
+    app::SplashScreen::ShowFor(200);
+    EXPECT_GE(clock.elapsed(), 200);
+    EXPECT_TRUE(served);
+    EXPECT_EQ(app::SplashPicture().size(), QSize(1000, 719));
+}
+
+TEST(HelpAndUpdate, HelpOpensTheManualBesideTheProgram) {
+    PanelTest t;
+    app::MainWindow w(app::MainWindow::Options{0});
+    w.MenuAction("N3")->trigger();
+    ASSERT_EQ(t.prompter.asked().size(), 1u);
+    EXPECT_EQ(t.prompter.asked()[0].kind, QtPrompter::Kind::Open);
+    EXPECT_EQ(t.prompter.asked()[0].text,
+              (app::ProgramFolder() + "/manual/index.html").toStdString());
+}
+
+TEST(HelpAndUpdate, MissingUpdaterIsToldAndThePanelStays) {
+    PanelTest t;
+    ASSERT_FALSE(QFile::exists(app::ProgramFolder() + "/Loader"));
+    app::MainWindow w(app::MainWindow::Options{0});
+    w.show();
+    w.MenuAction("Quillon71")->trigger();
+    EXPECT_EQ(t.prompter.messages(), std::vector<std::string>{app::kUpdaterMissingText});
+    EXPECT_EQ(t.prompter.asked()[0].icon, MsgIcon::Warning);
+    EXPECT_TRUE(w.isVisible());
+}
+
+}  // namespace
+}  // namespace quillon::test
