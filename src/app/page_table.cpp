@@ -8,6 +8,7 @@
 #include "app/pages/reg512_page.h"
 #include "app/pages/regex_page.h"
 #include "app/pages/register_page.h"
+#include "app/pages/config_page.h"
 
 namespace quillon::app {
 
@@ -48,6 +49,7 @@ PageFactory PageFactoryOf(int number) {
         //   case 1: return &MakeRegisterPage;
         case 6: return &MakeTclPage;
         case 1: return &MakeRegisterPage;
+        case 3: return &MakeConfigPage;
         case 14: return &MakeGpifPage;
         case 15: return &MakeRegExPage;
         case 16: return &MakeReg512Page;

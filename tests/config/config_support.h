@@ -1,0 +1,248 @@
+#pragma once
+// What the configuration tests share: a simulated board whose every transfer
+// is recorded on its way in, a reporter and a prompter that keep what the user
+// would have seen, and a small frame for the page.
+
+#include <QAction>
+#include <QApplication>
+#include <QWidget>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/page.h"
+#include "features/reporter.h"
+#include "link/board_link.h"
+#include "link/vendor_requests.h"
+#include "log/log_file.h"
+#include "log/prompter.h"
+#include "sim/sim_backend.h"
+#include "support/fresh_home.h"
+
+namespace quillon::test {
+
+// One transfer as the board saw it.
+struct Wire {
+    bool bulk = false;
+    link::SetupPacket setup;         // control only
+    std::vector<std::uint8_t> data;  // control data stage
+    std::uint64_t bulkLength = 0;    // bulk only
+    bool ok = false;
+
+    // "B2:C1", "B1:C0", "BULK:65539", "B0:IN2", ... (short forms for order checks)
+    std::string Short() const {
+        if (bulk) return "BULK:" + std::to_string(bulkLength);
+        char buf[32];
+        if (setup.In()) {
+            std::snprintf(buf, sizeof buf, "%02X:IN%u", setup.bRequest, setup.wValue & 0x3F);
+        } else {
+            std::snprintf(buf, sizeof buf, "%02X:%02X", setup.bRequest, data.empty() ? 0 : data[0]);
+        }
+        return buf;
+    }
+};
+
+class WireRecorder : public link::Device {
+  public:
+    WireRecorder(std::unique_ptr<link::Device> inner, std::shared_ptr<std::vector<Wire>> wire)
+        : inner_(std::move(inner)), wire_(std::move(wire)) {}
+    link::TransferResult Control(const link::SetupPacket& setup,
+                                 std::span<std::uint8_t> data) override {
+        Wire w;
+        w.setup = setup;
+        if (!setup.In()) w.data.assign(data.begin(), data.end());
+        link::TransferResult r = inner_->Control(setup, data);
+        if (setup.In()) w.data.assign(data.begin(), data.end());
+        w.ok = r.ok();
+        wire_->push_back(std::move(w));
+        return r;
+    }
+    link::TransferResult BulkOut(std::uint8_t ep, std::span<const std::uint8_t> data) override {
+        link::TransferResult r = inner_->BulkOut(ep, data);
+        Wire w;
+        w.bulk = true;
+        w.bulkLength = data.size();
+        w.ok = r.ok();
+        wire_->push_back(std::move(w));
+        return r;
+    }
+    link::TransferResult BulkIn(std::uint8_t ep, std::span<std::uint8_t> data) override {
+        return inner_->BulkIn(ep, data);
+    }
+
+  private:
+    std::unique_ptr<link::Device> inner_;
+    std::shared_ptr<std::vector<Wire>> wire_;
+};
+
+struct Shown {
+    enum Kind { Log, Box, Status, Busy, BusyHide } kind;
+    std::string text;
+    MsgIcon icon = MsgIcon::Information;
+    bool operator==(const Shown&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Shown& s) {
+    static const char* const kinds[] = {"log", "box", "status", "busy", "busyhide"};
+    return os << kinds[s.kind] << "(" << s.text << ", " << static_cast<int>(s.icon) << ")";
+}
+
+class RecordingReporter : public features::Reporter {
+  public:
+    void Log(std::string_view text) override { shown.push_back({Shown::Log, std::string(text)}); }
+    MsgAnswer Message(const std::string& text, MsgIcon icon, MsgButtons) override {
+        shown.push_back({Shown::Box, text, icon});
+        return MsgAnswer::Ok;
+    }
+    void Status(const std::string& text) override { shown.push_back({Shown::Status, text}); }
+    void Busy(const std::string& text) override { shown.push_back({Shown::Busy, text}); }
+    void BusyHide() override { shown.push_back({Shown::BusyHide, {}}); }
+    void Pump() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
+    std::vector<std::string> Logs() const {
+        std::vector<std::string> l;
+        for (const Shown& s : shown)
+            if (s.kind == Shown::Log) l.push_back(s.text);
+        return l;
+    }
+    std::vector<Shown> Boxes() const {
+        std::vector<Shown> b;
+        for (const Shown& s : shown)
+            if (s.kind == Shown::Box) b.push_back(s);
+        return b;
+    }
+    void Clear() { shown.clear(); }
+
+    std::vector<Shown> shown;
+    int pumps = 0;
+    std::function<void()> onPump;
+};
+
+// A fresh home and a simulated board of `profile` opened on the one BoardLink.
+class SimBoardFixture {
+  public:
+    explicit SimBoardFixture(sim::Profile profile = {}, bool open = true) {
+        LogFile::ResetForTest();
+        link::BoardLink& bl = link::BoardLink::Instance();
+        bl.ResetForTest();
+        auto backend = std::make_unique<sim::SimBackend>(profile);
+        backend_ = backend.get();
+        bl.SetBackend(std::move(backend));
+        auto wire = wire_;
+        bl.SetDeviceWrapper(
+            [wire](std::unique_ptr<link::Device> d) -> std::unique_ptr<link::Device> {
+                return std::make_unique<WireRecorder>(std::move(d), wire);
+            });
+        if (open) bl.Open();
+    }
+    ~SimBoardFixture() {
+        link::BoardLink::Instance().ResetForTest();
+        LogFile::ResetForTest();
+    }
+
+    sim::SimBoard& board() { return backend_->board(); }
+    std::vector<Wire>& wire() { return *wire_; }
+    std::vector<std::string> Order() const {
+        std::vector<std::string> o;
+        for (const Wire& w : *wire_) o.push_back(w.Short());
+        return o;
+    }
+    void SetConfigStatus(std::optional<std::uint8_t> status) {
+        sim::Faults f = board().GetFaults();
+        f.configStatus = status;
+        board().SetFaults(f);
+    }
+    const FreshHome& home() const { return home_; }
+
+    // A file of `bytes` in the fresh home.
+    std::string File(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = home_.root() + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+  private:
+    FreshHome home_;
+    sim::SimBackend* backend_ = nullptr;
+    std::shared_ptr<std::vector<Wire>> wire_ = std::make_shared<std::vector<Wire>>();
+};
+
+// Answers file dialogs from a queue (nullopt = cancelled), message boxes with OK,
+// and keeps every question.
+class QueuePrompter : public StderrPrompter {
+  public:
+    QueuePrompter() { SetPrompter(this); }
+    ~QueuePrompter() override { SetPrompter(nullptr); }
+    MsgAnswer Message(const std::string& text, MsgIcon icon, MsgButtons) override {
+        messages.push_back({Shown::Box, text, icon});
+        return MsgAnswer::Ok;
+    }
+    std::optional<std::string> FileName(const FileDialogRequest& request) override {
+        files.push_back(request);
+        if (fileAnswers.empty()) return std::nullopt;
+        std::optional<std::string> a = fileAnswers.front();
+        fileAnswers.pop_front();
+        return a;
+    }
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::vector<FileDialogRequest> files;
+    std::vector<Shown> messages;
+};
+
+// The frame around the page under test: records board controls, offers the
+// Options menu item "ｵｰﾄｺﾝﾌｨｸﾞ".
+class FakeFrame : public app::PageContext {
+  public:
+    FakeFrame() : menuOwner_(new QWidget) {
+        n8_ = new QAction(QString::fromUtf8("ｵｰﾄｺﾝﾌｨｸﾞ"), menuOwner_.get());
+        n8_->setObjectName("N8");
+        n8_->setCheckable(true);
+    }
+    void SetStatus(const QString& text) override { reporter_.Status(text.toStdString()); }
+    void RegisterBoardControl(QWidget* control, std::function<bool(bool)> rule) override {
+        controls.push_back({control, std::move(rule)});
+    }
+    void RegisterBoardAction(QAction* action) override { actions.push_back(action); }
+    void RefreshBoardControls() override { Enable(BoardOpen()); }
+    void Enable(bool open) {
+        for (auto& [w, rule] : controls) w->setEnabled(rule ? rule(open) : open);
+    }
+    bool BoardOpen() const override { return link::BoardLink::Instance().IsOpen(); }
+    features::Reporter& reporter() override { return reporter_; }
+    QAction* MenuAction(const char* objectName) override {
+        return std::string(objectName) == "N8" ? n8_ : nullptr;
+    }
+    QTimer* Timer(int) override { return nullptr; }
+    QWidget* PageWidget(int) override { return nullptr; }
+
+    RecordingReporter& rec() { return reporter_; }
+    QAction* n8() { return n8_; }
+
+    std::vector<std::pair<QWidget*, std::function<bool(bool)>>> controls;
+    std::vector<QAction*> actions;
+
+  private:
+    RecordingReporter reporter_;
+    std::unique_ptr<QWidget> menuOwner_;
+    QAction* n8_ = nullptr;
+};
+
+inline void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "config_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+}  // namespace quillon::test
