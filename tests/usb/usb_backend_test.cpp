@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <numeric>
@@ -206,6 +207,19 @@ TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
 
     SetUsbIds("04B4:1234");
     EXPECT_EQ(backend->OpenFirst(), nullptr);
+
+    // Typed into the settings file by hand, unquoted.
+    {
+        std::ofstream ini(home.iniPath());
+        ini << "[SETUP]\nUSB_IDS=04B4:9999,04b4:8613\n";
+    }
+    const std::uint64_t before = second.RequestCount();
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    std::uint8_t in[2] = {};
+    EXPECT_TRUE(
+        dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2}, in).ok());
+    EXPECT_EQ(second.RequestCount(), before + 1);
 }
 
 TEST_F(UsbBackendTest, DetachesABoundKernelDriverAndGivesItBack) {

@@ -420,6 +420,16 @@ class UsbBackend final : public link::Backend {
     void TakeHotplugEvents();
     void PollDevices();
     void Left(DeviceKey key);
+    // Outside the lock: the poster may block on the GUI thread's queue.
+    void Post(const std::vector<link::DeviceNotice>& notices) {
+        if (notices.empty()) return;
+        link::NoticePoster post;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            post = post_;
+        }
+        for (link::DeviceNotice n : notices) post(n);
+    }
     std::vector<UsbId> Filter() {
         std::lock_guard<std::mutex> lock(mu_);
         return filter_;
@@ -428,13 +438,14 @@ class UsbBackend final : public link::Backend {
     UsbBackendOptions options_;
     std::shared_ptr<Context> ctx_;
 
-    std::mutex mu_;  // guards filter_, events_ and open_
+    std::mutex mu_;  // guards filter_, events_, open_ and post_
     std::vector<UsbId> filter_;
     std::vector<std::pair<libusb_hotplug_event, libusb_device*>> events_;
     std::weak_ptr<OpenState> open_;
 
+    link::NoticePoster post_;  // guarded by mu_
+
     // Owned by the event thread once it runs.
-    link::NoticePoster post_;
     std::set<DeviceKey> known_;  // matching devices present, as last seen
     bool hotplug_ = false;
     libusb_hotplug_callback_handle callback_ = 0;
@@ -523,8 +534,13 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
 }
 
 void UsbBackend::WatchDevices(link::NoticePoster post) {
-    if (!ctx_->ctx || thread_.joinable() || !post) return;
-    post_ = std::move(post);
+    if (!ctx_->ctx || !post) return;
+    {
+        // Watching already: only the receiver of the notices changes.
+        std::lock_guard<std::mutex> lock(mu_);
+        post_ = std::move(post);
+        if (thread_.joinable()) return;
+    }
     std::vector<UsbId> filter = ReadUsbIdFilter();
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -619,7 +635,7 @@ void UsbBackend::TakeHotplugEvents() {
         }
         libusb_unref_device(dev);
     }
-    for (link::DeviceNotice n : notices) post_(n);
+    Post(notices);
 }
 
 void UsbBackend::PollDevices() {
@@ -653,7 +669,7 @@ void UsbBackend::PollDevices() {
     for (DeviceKey key : matching) {
         if (known_.insert(key).second) notices.push_back(link::DeviceNotice::Arrival);
     }
-    for (link::DeviceNotice notice : notices) post_(notice);
+    Post(notices);
 }
 
 std::optional<unsigned> ParseHex16(std::string_view s) {
