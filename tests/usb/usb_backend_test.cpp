@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -365,6 +366,37 @@ TEST_F(UsbBackendTest, RemovalSeenByTheWatcherEndsBulkWithNoDevice) {
     bed.Plug(2, board);
     Start();
     PullDuringRead(bed, *backend, true);
+}
+
+TEST_F(UsbBackendTest, BoardLeavingTheBusMidTransferEndsItWithNoDevice) {
+    bed.Plug(2, board);
+    Start();
+    NoticeLog notices;
+    backend->WatchDevices(notices.Poster());
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    board.SetRegister(0, 0);
+    board.SetRegister(1, 0);
+    const std::vector<std::uint8_t> data = Pattern(16 * kMiB, 7);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+
+    // The board drops off inside the third piece; the pieces queued behind
+    // it meet a device that is no longer there.
+    sim::Faults f;
+    f.unplugAfterBulkBytes = 2 * kMiB + kMiB / 2;
+    board.SetFaults(f);
+    std::uint8_t begin = link::kMemReadBegin;
+    ASSERT_TRUE(dev->Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&begin, 1}).ok());
+    std::vector<std::uint8_t> back(16 * kMiB);
+    link::TransferResult r = dev->BulkIn(link::kBulkInEp, back);
+    EXPECT_EQ(r.error, UsbError::NoDevice) << link::UsbErrorName(r.error);
+    EXPECT_GE(r.moved, 2 * kMiB);
+    EXPECT_LE(r.moved, f.unplugAfterBulkBytes);
+    EXPECT_TRUE(std::equal(back.begin(), back.begin() + r.moved, data.begin()));
+
+    bed.Unplug(2);  // udev hears of it afterwards
+    ASSERT_TRUE(notices.WaitForCount(1));
+    EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Removal});
 }
 
 class UsbHotplugTest : public UsbBackendTest, public ::testing::WithParamInterface<bool> {};

@@ -208,7 +208,8 @@ void UsbTestbed::Unplug(int devnum, bool endUrbs) {
     Dev& dev = Find(devnum);
     {
         std::lock_guard<std::mutex> lock(dev.mu);
-        if (dev.unplugged) return;
+        if (dev.removed) return;
+        dev.removed = true;
         dev.unplugged = true;
         // The kernel ends every URB of a vanished device with ESHUTDOWN.
         while (endUrbs && !dev.held.empty()) {

@@ -78,9 +78,10 @@ class UsbTestbed {
         UMockdevIoctlBase* handler = nullptr;
         mutable std::mutex mu;
         std::condition_variable cv;
-        bool unplugged = false;
-        std::deque<Urb> done;  // waiting to be reaped
-        std::deque<Urb> held;  // left in flight
+        bool unplugged = false;  // off the bus: requests fail
+        bool removed = false;    // taken out of the testbed
+        std::deque<Urb> done;    // waiting to be reaped
+        std::deque<Urb> held;    // left in flight
         std::uint64_t bulkBytes = 0;
         std::uint64_t holdAfter = UINT64_MAX;
         std::uint64_t largestUrb = 0;
