@@ -1,6 +1,7 @@
 #include "app/pages/regex_page.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,10 +21,24 @@ namespace quillon::app {
 namespace {
 
 constexpr int kSide = 8;
-constexpr int kCellWidth = 20;
 
 QString U(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// Cells just wide enough for two digits in the grid's font; the grid takes
+// exactly the room of its 9 x 9 cells.
+void SizeGrid(QTableWidget* grid) {
+    const QFontMetrics fm(grid->font());
+    const int cellWidth = fm.horizontalAdvance("00") + 6;
+    const int cellHeight = fm.height() + 2;
+    const int labelWidth = fm.horizontalAdvance("+00") + 6;
+    grid->horizontalHeader()->setDefaultSectionSize(cellWidth);
+    grid->verticalHeader()->setDefaultSectionSize(cellHeight);
+    grid->horizontalHeader()->setFixedHeight(cellHeight);
+    grid->verticalHeader()->setFixedWidth(labelWidth);
+    grid->setFixedSize(labelWidth + kSide * cellWidth + 2 * grid->frameWidth(),
+                       cellHeight * (kSide + 1) + 2 * grid->frameWidth());
 }
 
 QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
@@ -39,8 +54,6 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->horizontalHeader()->setDefaultSectionSize(kCellWidth);
-    grid->verticalHeader()->setDefaultSectionSize(17);
     grid->horizontalHeader()->setMinimumSectionSize(10);
     grid->verticalHeader()->setMinimumSectionSize(10);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -61,10 +74,10 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
         grid->setSelectionMode(QAbstractItemView::NoSelection);
         grid->setFocusPolicy(Qt::NoFocus);
     }
-    int w =
-        grid->verticalHeader()->sizeHint().width() + kSide * kCellWidth + 2 * grid->frameWidth();
-    int h = grid->horizontalHeader()->sizeHint().height() + kSide * 17 + 2 * grid->frameWidth();
-    grid->setFixedSize(w, h);
+    grid->setTextElideMode(Qt::ElideNone);
+    grid->setStyleSheet("QHeaderView::section { padding: 0px; }");
+    grid->setWordWrap(false);
+    SizeGrid(grid);
     return grid;
 }
 
@@ -171,6 +184,14 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
         ctx().RegisterBoardControl(w);
     PaintCells();
     HookEmulateSwitch();
+}
+
+void RegExPage::changeEvent(QEvent* event) {
+    Page::changeEvent(event);
+    if (event->type() == QEvent::FontChange && readGrid_) {
+        SizeGrid(readGrid_);
+        SizeGrid(writeGrid_);
+    }
 }
 
 int RegExPage::length() const {

@@ -47,6 +47,9 @@ class RegExPage : public Page {
     int length() const;
     int address() const;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void HookEmulateSwitch();
     void PaintCells();
