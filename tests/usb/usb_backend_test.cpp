@@ -12,8 +12,6 @@
 #include <fstream>
 #include <future>
 #include <mutex>
-#include <numeric>
-#include <thread>
 
 #include "link/vendor_requests.h"
 #include "log/settings_store.h"
