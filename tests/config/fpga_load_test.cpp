@@ -109,6 +109,19 @@ TEST_F(FpgaLoadTest, ShortBulkTransferFails) {
     EXPECT_TRUE(board().Configuration().configMode);
 }
 
+// Sparse files: the size is what counts, nothing of them is read.
+TEST_F(FpgaLoadTest, StreamsBeyondOneTransferAreRefusedBeforeReading) {
+    const std::string big = File("big.rbf", {});
+    std::filesystem::resize_file(big, 256ull << 20);  // 16n = 4 GiB with encrypt
+    EXPECT_FALSE(FpgaConfigureTesseraAltera(link::CurrentBoard(), big, true, rec));
+    EXPECT_EQ(Order(), (Seq{"B2:C1"}));
+
+    wire().clear();
+    std::filesystem::resize_file(big, 4ull << 30);  // its length no longer fits 32 bits
+    EXPECT_FALSE(FpgaConfigure(link::CurrentBoard(), big, false, false, false, rec));
+    EXPECT_EQ(Order(), (Seq{"B2:C1"}));
+}
+
 TEST_F(FpgaLoadTest, NoBoardSendsNothing) {
     const std::string path = File("d.rbf", {1});
     EXPECT_FALSE(FpgaConfigure(link::kNoBoard, path, false, false, false, rec));

@@ -412,7 +412,7 @@ void ConfigPage::N8Click() {
 
 void ConfigPage::RunStartupAutoConfig() {
     const auto settings = features::AutoConfigSettings::Read(SettingsStore());
-    if (!settings.enabled) return;
+    if (!settings.enabled || !ctx().BoardOpen()) return;
     const auto result = features::RunAutoConfig(link::CurrentBoard(), settings, ctx().reporter());
     switch (result.outcome) {
         case features::AutoConfigResult::Outcome::NoFile:

@@ -30,11 +30,13 @@ struct FileBytes {
 // The whole file, exactly as stored. Only regular files are read: a FIFO or a
 // device node would block or never end. Files of 4 GiB or more are refused, the
 // stream could not go to the board in one transfer anyway.
-std::optional<FileBytes> ReadConfigFile(const std::string& path) {
+// The stream length is checked before anything is read, so a file whose stream
+// could never go to the board costs no memory.
+std::optional<FileBytes> ReadConfigFile(const std::string& path, const ConfigOptions& options) {
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size > 0xFFFFFFFFull) return std::nullopt;
+    if (ec || !ConfigStreamLength(size, options)) return std::nullopt;
     FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) return std::nullopt;
     FileBytes file;
@@ -78,7 +80,7 @@ bool FpgaLoad(link::BoardHandle h, const std::string& path, const ConfigOptions&
     }
     std::optional<ConfigStream> stream;
     {
-        const auto file = ReadConfigFile(path);
+        const auto file = ReadConfigFile(path, options);
         if (!file) return false;
         stream = ConfigStream::Build(file->bytes(), options);
         // The file buffer goes here; only the stream is held during the transfer.
