@@ -186,6 +186,16 @@ struct TransferDeleter {
 };
 using TransferPtr = std::unique_ptr<libusb_transfer, TransferDeleter>;
 
+// Linux refuses URBs beyond this much memory in flight (usbfs_memory_mb, 16
+// by default); the queued pieces of one call stay within it.
+constexpr std::size_t kUsbfsLimit = std::size_t{16} << 20;
+
+// Pieces are whole multiples of 1024 bytes, the largest bulk packet (USB 3.0),
+// so a piece before the last never ends inside a packet.
+std::size_t ChunkSize(std::size_t wanted) {
+    return std::clamp<std::size_t>(wanted & ~std::size_t{1023}, 1024, kUsbfsLimit);
+}
+
 class UsbDevice final : public link::Device {
   public:
     UsbDevice(std::shared_ptr<Context> ctx, libusb_device_handle* handle, BoardInterface itf,
@@ -195,8 +205,9 @@ class UsbDevice final : public link::Device {
           itf_(itf),
           reattach_(reattach),
           state_(std::move(state)),
-          chunk_(std::clamp<std::size_t>(options.chunkBytes, 512, std::size_t{1} << 30)),
-          inFlight_(std::clamp(options.inFlight, 1, 64)) {}
+          chunk_(ChunkSize(options.chunkBytes)),
+          inFlight_(static_cast<int>(std::clamp<std::size_t>(
+              static_cast<std::size_t>(std::max(options.inFlight, 1)), 1, kUsbfsLimit / chunk_))) {}
 
     ~UsbDevice() override {
         libusb_release_interface(handle_, itf_.number);
