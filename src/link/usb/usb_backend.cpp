@@ -558,8 +558,8 @@ void UsbBackend::WatchDevices(link::NoticePoster post) {
         filter_ = filter;
     }
     if (!options_.forcePolling && libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
-        // Registered before the first listing: a board that arrives in between
-        // is in both, and the listing below makes its arrival a known one.
+        // Registered before the first listing, so that no board arriving in
+        // between is missed.
         const int r = libusb_hotplug_register_callback(
             ctx_->ctx,
             static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
@@ -635,7 +635,10 @@ void UsbBackend::TakeHotplugEvents() {
     for (auto& [event, dev] : events) {
         const DeviceKey key = KeyOf(dev);
         if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED) {
-            if (FindBoardInterface(dev, filter) && known_.insert(key).second) {
+            // Told even when the first listing already had it (it arrived
+            // in between): an arrival while a board is open changes nothing.
+            if (FindBoardInterface(dev, filter)) {
+                known_.insert(key);
                 notices.push_back(link::DeviceNotice::Arrival);
             }
         } else {
