@@ -33,6 +33,14 @@ HostState& State() {
     return s;
 }
 
+// The capture channel while it is still the standard output: a script may have
+// closed it ("close stdout"), and Tcl then freed it.
+Tcl_Channel LiveCapture() {
+    HostState& s = State();
+    if (s.capture && Tcl_GetStdChannel(TCL_STDOUT) != s.capture) s.capture = nullptr;
+    return s.capture;
+}
+
 void RestoreKeptDirectory() {
     const std::string& dir = State().keepDir;
     if (!dir.empty() && platform::CurrentDirectory() != dir) platform::SetCurrentDirectory(dir);
@@ -159,7 +167,7 @@ int TclHost::RunFile(const std::string& path) {
     Tcl_IncrRefCount(pathObj);
     int code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");
     Tcl_DecrRefCount(pathObj);
-    if (State().capture) Tcl_Flush(State().capture);
+    if (Tcl_Channel chan = LiveCapture()) Tcl_Flush(chan);
     RestoreKeptDirectory();
     return code;
 }
@@ -257,7 +265,7 @@ std::string TclHost::CapturePath() {
 
 void TclHost::Shutdown() {
     HostState& s = State();
-    if (!s.capture || !s.interp) return;
+    if (!s.interp || !LiveCapture()) return;
     Tcl_Channel chan = s.capture;
     s.capture = nullptr;
     Tcl_Flush(chan);

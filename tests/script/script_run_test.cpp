@@ -174,6 +174,12 @@ TEST_F(ScriptRun, PutsGoesOnlyToTheCaptureFile) {
     EXPECT_EQ(ReadFile(fs::path(home_.root()) / "run" / "stdout.txt"), "captured ﾃｽﾄ\rtwo\r");
 }
 
+TEST_F(ScriptRun, ScriptClosingStdoutEndsCleanly) {
+    RunResult r = Inline("puts a\nclose stdout\nTPRINT closed\n");
+    ExpectPassed(r, "】 closed\n");
+    EXPECT_EQ(ReadFile(fs::path(home_.root()) / "run" / "stdout.txt"), "a\r");
+}
+
 TEST_F(ScriptRun, ScriptsAreReadAsUtf8WhateverTheLocale) {
     qputenv("LC_ALL", "C");
     RunResult r = Inline("TPRINT \"日本語ﾃｽﾄ\"\n");
