@@ -13,11 +13,8 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
-#include "log/prompter.h"
-
-#ifdef QUILLON_HAVE_BOARDS
 #include "link/backends.h"
-#endif
+#include "log/prompter.h"
 
 namespace {
 
@@ -41,7 +38,6 @@ int main(int argc, char** argv) {
     app::InstallFontFallbacks();
 
     std::vector<std::string> args(argv + 1, argv + argc);
-#ifdef QUILLON_HAVE_BOARDS
     std::string error;
     std::optional<link::BoardOptions> options = link::TakeBoardOptions(args, error);
     if (!options) {
@@ -56,12 +52,6 @@ int main(int argc, char** argv) {
         Prompts().Message(error, MsgIcon::Error, MsgButtons::Ok);
         return 2;
     }
-#else
-    if (!args.empty()) {
-        std::fprintf(stderr, "quillon: this build has no board backends\n%s", kUsage);
-        return 2;
-    }
-#endif
 
     try {
         // Creation order: the main window (its creation is the start-up

@@ -8,19 +8,23 @@ namespace quillon::app {
 
 QSize TabButton::sizeHint() const {
     const QFontMetrics fm(font());
-    return {fm.horizontalAdvance(text()) + 14, WrapTabBar::kRowHeight};
+    return {fm.horizontalAdvance(text()) + 2 * kPadding, WrapTabBar::kRowHeight};
 }
 
 void TabButton::paintEvent(QPaintEvent*) {
     QStylePainter p(this);
     QStyleOptionTab opt;
     opt.initFrom(this);
-    opt.text = text();
     opt.shape = QTabBar::RoundedNorth;
     opt.position = QStyleOptionTab::Middle;
     if (isChecked()) opt.state |= QStyle::State_Selected;
     if (isDown()) opt.state |= QStyle::State_Sunken;
-    p.drawControl(QStyle::CE_TabBarTab, opt);
+    p.drawControl(QStyle::CE_TabBarTabShape, opt);
+    // The caption is drawn here, not by the style: the style's label margins
+    // would cut the captions of a tightly packed row.
+    p.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    p.drawText(rect().adjusted(1, isChecked() ? 0 : 1, -1, 0), Qt::AlignCenter, text());
 }
 
 WrapTabBar::WrapTabBar(QWidget* parent) : QWidget(parent) {
@@ -72,22 +76,35 @@ void WrapTabBar::setCurrentIndex(int index) {
 
 int WrapTabBar::LayOut(int width, bool apply) const {
     if (width <= 0) width = 1;
+    // Fill rows left to right; a tab that does not fit starts the next row.
+    QVector<QVector<int>> rows;
     int x = 0;
-    int row = 0;
-    bool any = false;
     for (int i = 0; i < tabs_.size(); ++i) {
         if (!visible_[i]) continue;
-        const QSize s = tabs_[i]->sizeHint();
-        const int w = std::min(s.width(), width);
-        if (x > 0 && x + w > width) {
-            ++row;
+        const int w = std::min(tabs_[i]->sizeHint().width(), width);
+        if (rows.isEmpty() || (x > 0 && x + w > width)) {
+            rows.push_back({});
             x = 0;
         }
-        if (apply) tabs_[i]->setGeometry(x, row * kRowHeight, w, kRowHeight);
+        rows.back().push_back(i);
         x += w;
-        any = true;
     }
-    return any ? row + 1 : 0;
+    if (!apply) return rows.size();
+    // Several rows are stretched to the full width, as multi-line tabs are.
+    for (int r = 0; r < rows.size(); ++r) {
+        int used = 0;
+        for (int i : rows[r]) used += std::min(tabs_[i]->sizeHint().width(), width);
+        const int extra = rows.size() > 1 ? width - used : 0;
+        int left = 0;
+        for (int k = 0; k < rows[r].size(); ++k) {
+            const int i = rows[r][k];
+            const int share = extra * (k + 1) / rows[r].size() - extra * k / rows[r].size();
+            const int w = std::min(tabs_[i]->sizeHint().width(), width) + share;
+            tabs_[i]->setGeometry(left, r * kRowHeight, w, kRowHeight);
+            left += w;
+        }
+    }
+    return rows.size();
 }
 
 int WrapTabBar::rowsForWidth(int width) const {

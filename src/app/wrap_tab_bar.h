@@ -15,6 +15,7 @@ class TabButton : public QAbstractButton {
     using QAbstractButton::QAbstractButton;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
+    static constexpr int kPadding = 6;
 
   protected:
     void paintEvent(QPaintEvent* e) override;

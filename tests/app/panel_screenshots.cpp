@@ -1,0 +1,67 @@
+// Development tool: renders every page and window of the panel to PNG files
+// for a look at fonts and clipping.
+//   QT_QPA_PLATFORM=offscreen panel_screenshots OUT_DIR [--board sim]
+// Run it with XDG_CONFIG_HOME/XDG_DATA_HOME pointing at a demo home.
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <cstdio>
+
+#include "app/log_window.h"
+#include "app/main_window.h"
+#include "app/qt_prompter.h"
+#include "app/secondary_windows.h"
+#include "app/ui_fonts.h"
+#include "link/backends.h"
+
+using namespace quillon;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: panel_screenshots OUT_DIR [board options]\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    app::QtPrompter prompter;
+    prompter.setHeadless(true);
+    SetPrompter(&prompter);
+    app::InstallFontFallbacks();
+
+    std::vector<std::string> args(argv + 2, argv + argc);
+    std::string error;
+    auto options = link::TakeBoardOptions(args, error);
+    if (!options || !link::SetUpBoardLink(*options, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+
+    app::MainWindow w(app::MainWindow::Options{0});
+    w.FormCreate();
+    w.show();
+    QApplication::processEvents();
+    for (int n = 1; n <= app::kPageCount; ++n) {
+        if (!w.pageShown(n)) continue;
+        w.RequestPage(n);
+        QApplication::processEvents();
+        w.grab().save(QString("%1/page-%2.png").arg(out).arg(n, 2, 10, QChar('0')));
+    }
+    int i = 0;
+    for (QMenu* m : w.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+        m->popup(QPoint(0, 0));
+        QApplication::processEvents();
+        m->grab().save(QString("%1/menu-%2.png").arg(out).arg(++i));
+        m->hide();
+    }
+    app::LogWindow::Instance()->grab().save(out + "/log-window.png");
+    app::VersionWindow::Create(&w)->grab().save(out + "/version.png");
+    app::BusyWindow::Show("Processing for Configure ...");
+    app::BusyWindow::Instance()->grab().save(out + "/busy.png");
+    app::SplashPicture().save(out + "/splash.png");
+    std::printf("window %dx%d, first page client height %d\n", w.width(), w.height(),
+                w.FirstPageClientHeight(217));
+    return 0;
+}
