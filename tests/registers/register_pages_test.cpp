@@ -189,6 +189,18 @@ TEST_F(RegisterPages, RegExEmptyCellBlocksEveryWrite) {
     ASSERT_EQ(wire().size(), 1u);
     EXPECT_EQ(wire()[0].data, (std::vector<std::uint8_t>{0x00}));
     EXPECT_EQ(writeGrid->item(7, 7)->text(), "FF");
+
+    // Text still in an open cell editor is what gets written.
+    page.show();
+    writeGrid->setCurrentCell(0, 0);
+    writeGrid->editItem(writeGrid->item(0, 0));
+    auto* editor = writeGrid->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("5c");
+    Find<QPushButton>(&page, "Button50")->click();
+    ASSERT_EQ(wire().size(), 2u);
+    EXPECT_EQ(wire()[1].data, (std::vector<std::uint8_t>{0x5C}));
+    EXPECT_EQ(writeGrid->item(0, 0)->text(), "5C");
 }
 
 TEST_F(RegisterPages, RegExValueLabelsOpenTheirInputBoxes) {
