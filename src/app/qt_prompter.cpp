@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -40,7 +41,14 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 
 }  // namespace
 
-QtPrompter::QtPrompter() : headless_(qEnvironmentVariable("QUILLON_DIALOGS") == "stderr") {}
+QtPrompter::QtPrompter() = default;
+
+bool QtPrompter::headless() const {
+    if (headless_) return *headless_;
+    if (qEnvironmentVariable("QUILLON_DIALOGS") == "stderr") return true;
+    const QString platform = QGuiApplication::platformName();
+    return platform == "offscreen" || platform == "minimal";
+}
 
 std::vector<std::string> QtPrompter::messages() const {
     std::vector<std::string> out;
@@ -67,7 +75,7 @@ MsgAnswer QtPrompter::Message(const std::string& text, MsgIcon icon, MsgButtons 
         if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
         return *a == MsgAnswer::No ? MsgAnswer::No : MsgAnswer::Yes;
     }
-    if (headless_) return stderr_.Message(text, icon, buttons);
+    if (headless()) return stderr_.Message(text, icon, buttons);
 
     QMessageBox box(
         BoxIcon(icon), QString::fromUtf8(kMessageCaption), Q(text),
@@ -82,7 +90,7 @@ std::optional<std::string> QtPrompter::Input(const std::string& caption, const s
                                              const std::string& initial) {
     asked_.push_back({Kind::Input, prompt, MsgIcon::Information, MsgButtons::Ok, caption});
     if (!inputs_.empty()) return *Take(inputs_);
-    if (headless_) return stderr_.Input(caption, prompt, initial);
+    if (headless()) return stderr_.Input(caption, prompt, initial);
     bool ok = false;
     const QString text =
         QInputDialog::getText(parent(), Q(caption), Q(prompt), QLineEdit::Normal, Q(initial), &ok);
@@ -93,7 +101,7 @@ std::optional<std::string> QtPrompter::Input(const std::string& caption, const s
 std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request) {
     asked_.push_back({Kind::FileName, request.title, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!fileNames_.empty()) return *Take(fileNames_);
-    if (headless_) return stderr_.FileName(request);
+    if (headless()) return stderr_.FileName(request);
     QString start = Q(request.folder);
     if (!request.fileName.empty()) {
         start = start.isEmpty() ? Q(request.fileName) : start + "/" + Q(request.fileName);
@@ -109,7 +117,7 @@ std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request
 std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
     asked_.push_back({Kind::Font, initial.family, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!fonts_.empty()) return *Take(fonts_);
-    if (headless_) return stderr_.Font(initial);
+    if (headless()) return stderr_.Font(initial);
     QFont start(Q(initial.family));
     if (initial.pixelSize > 0)
         start.setPixelSize(initial.pixelSize);
@@ -130,7 +138,7 @@ std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
 bool QtPrompter::OpenWithDesktop(const std::string& pathOrUrl) {
     asked_.push_back({Kind::Open, pathOrUrl, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!opens_.empty()) return *Take(opens_);
-    if (headless_) return stderr_.OpenWithDesktop(pathOrUrl);
+    if (headless()) return stderr_.OpenWithDesktop(pathOrUrl);
     const QString s = Q(pathOrUrl);
     const QUrl url = QFileInfo::exists(s) ? QUrl::fromLocalFile(QFileInfo(s).absoluteFilePath())
                                           : QUrl::fromUserInput(s);

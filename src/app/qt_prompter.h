@@ -3,7 +3,8 @@
 //
 // Every question is recorded. An answer queued with setNext...() is taken
 // before any window opens, so a test never meets a modal dialog. With the
-// environment variable QUILLON_DIALOGS=stderr nothing is ever shown: questions
+// environment variable QUILLON_DIALOGS=stderr (or on a platform without a
+// visible screen) nothing is ever shown: questions
 // without a queued answer are answered like the headless runner does (OK, No,
 // cancelled) and written to standard error.
 
@@ -24,8 +25,10 @@ class QtPrompter : public Prompter {
 
     // The window dialogs are centred over (the main window once it exists).
     void setParentWindow(QWidget* window) { parent_ = window; }
-    // True when QUILLON_DIALOGS=stderr was set at construction (or forced).
-    bool headless() const { return headless_; }
+    // True when QUILLON_DIALOGS=stderr is set or the platform has no screen
+    // anyone looks at (offscreen, minimal): a modal box there could never be
+    // answered. setHeadless overrides the detection.
+    bool headless() const;
     void setHeadless(bool headless) { headless_ = headless; }
 
     MsgAnswer Message(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
@@ -59,7 +62,7 @@ class QtPrompter : public Prompter {
     QWidget* parent() const { return parent_.data(); }
 
     QPointer<QWidget> parent_;
-    bool headless_ = false;
+    std::optional<bool> headless_;
     StderrPrompter stderr_;
     std::deque<MsgAnswer> answers_;
     std::deque<std::optional<std::string>> fileNames_;

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTimer>
+#include <fstream>
 
 #include "app/page_table.h"
 #include "app/par_flash.h"
@@ -84,6 +85,41 @@ TEST(StartUp, WithoutBoardSkipsAutomaticStepsAndDisablesBoardItems) {
     for (const char* name : {"N8", "N9", "N14", "N15", "View1", "N3", "N5", "Quillon71"}) {
         EXPECT_TRUE(w.MenuAction(name)->isEnabled()) << name;
     }
+}
+
+TEST(StartUp, WithoutALogFolderNothingElseStarts) {
+    PanelTest t;
+    t.bus->present = true;
+    // A file where the data folder should be: the log folder cannot be made.
+    { std::ofstream(t.home.root() + "/blocked") << "x"; }
+    ::setenv("XDG_DATA_HOME", (t.home.root() + "/blocked").c_str(), 1);
+    MainWindow w(NoSplash());
+    bool tcl = false;
+    app::Hooks().tclInit = [&] { tcl = true; };
+    w.FormCreate();
+
+    EXPECT_EQ(t.prompter.messages(),
+              std::vector<std::string>{"ｱﾌﾟﾘｹｰｼｮﾝﾃﾞｨﾚｸﾄﾘの作成に失敗しました。"});
+    EXPECT_FALSE(link::BoardLink::Instance().IsOpen());
+    EXPECT_FALSE(tcl);
+    // A board that arrives later still opens the link.
+    t.bus->Plug();
+    RunQueued();
+    EXPECT_TRUE(link::BoardLink::Instance().IsOpen());
+    EXPECT_TRUE(w.BoardOpen());
+}
+
+TEST(StartUp, ABoardArrivingDuringTheSplashIsKeptNotOpenedTwice) {
+    PanelTest t;
+    t.bus->present = true;
+    QTimer::singleShot(0, [&] { t.bus->Plug(); });
+    MainWindow w(MainWindow::Options{100});
+    w.FormCreate();
+    EXPECT_EQ(t.bus->opens, 1);
+    EXPECT_TRUE(link::BoardLink::Instance().IsOpen());
+    EXPECT_TRUE(w.BoardOpen());
+    const auto lines = t.LogLines();
+    EXPECT_EQ(lines.back(), "USB OPEN!!");
 }
 
 TEST(StartUp, EmptyStoreShowsTheDefaultPagesAndOptions) {
