@@ -254,8 +254,11 @@ void MainWindow::FormCreate() {
     // 1-2. Device notices reach the link on the GUI thread, whatever thread
     // the backend notices them on.
     link::BoardLink::Instance().RegisterNotices([](link::DeviceNotice notice) {
+        // A notice after the application object is gone (shutdown) has nowhere to go.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
         QMetaObject::invokeMethod(
-            qApp, [notice] { link::BoardLink::Instance().OnDeviceChange(notice); },
+            app, [notice] { link::BoardLink::Instance().OnDeviceChange(notice); },
             Qt::QueuedConnection);
     });
 
