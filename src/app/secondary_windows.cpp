@@ -310,8 +310,7 @@ void HelpOpen() {
     Prompts().OpenWithDesktop(QDir(folder).filePath("manual/index.html").toStdString());
 }
 
-bool OnlineUpdate(QWidget* mainWindow) {
-    const QString folder = ProgramFolder();
+bool OnlineUpdate(QWidget* mainWindow, const QString& folder) {
     QDir::setCurrent(folder);
     const QString loader = QDir(folder).filePath("Loader");
     const QFileInfo info(loader);

@@ -81,8 +81,8 @@ class VersionWindow : public QDialog {
 void HelpOpen();
 // "Quillon7のｵﾝﾗｲﾝｱｯﾌﾟﾃﾞｰﾄ": starts the updater `Loader` beside the program and,
 // once it runs, closes `mainWindow`. False (after telling the user) when it
-// could not be started.
-bool OnlineUpdate(QWidget* mainWindow);
+// could not be started. `folder` is the program's folder (tests give another).
+bool OnlineUpdate(QWidget* mainWindow, const QString& folder = ProgramFolder());
 
 inline constexpr const char* kUpdaterMissingText = "ｱｯﾌﾟﾃﾞｰﾄ本体を起動できませんでした。";
 inline constexpr const char* kUpdaterFailedText = "ｱｯﾌﾟﾃﾞｰﾄを起動できませんでした。";

@@ -105,5 +105,26 @@ TEST(HelpAndUpdate, MissingUpdaterIsToldAndThePanelStays) {
     EXPECT_TRUE(w.isVisible());
 }
 
+TEST(HelpAndUpdate, UpdaterThatCannotRunIsToldAndOneThatRunsClosesThePanel) {
+    PanelTest t;
+    const QString folder = QString::fromStdString(t.home.root());
+    const QString loader = folder + "/Loader";
+    {
+        QFile f(loader);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nexit 0\n");
+    }
+    app::MainWindow w(app::MainWindow::Options{0});
+    w.show();
+    EXPECT_FALSE(app::OnlineUpdate(&w, folder));  // not executable
+    EXPECT_EQ(t.prompter.messages(), std::vector<std::string>{app::kUpdaterFailedText});
+    EXPECT_TRUE(w.isVisible());
+
+    QFile::setPermissions(loader, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(app::OnlineUpdate(&w, folder));
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(t.prompter.messages().size(), 1u);
+}
+
 }  // namespace
 }  // namespace quillon::test
