@@ -72,6 +72,7 @@ void WrapTabBar::setCurrentIndex(int index) {
     if (index < 0 || index >= tabs_.size()) return;
     current_ = index;
     for (int i = 0; i < tabs_.size(); ++i) tabs_[i]->setChecked(i == index);
+    LayOut(width(), true);
 }
 
 int WrapTabBar::LayOut(int width, bool apply) const {
@@ -90,6 +91,15 @@ int WrapTabBar::LayOut(int width, bool apply) const {
         x += w;
     }
     if (!apply) return rows.size();
+    // The row holding the current tab sits next to the page, as the rows of
+    // multi-line tabs have always moved; the others keep their order above it.
+    for (int r = 0; r + 1 < rows.size(); ++r) {
+        if (rows[r].contains(current_)) {
+            QVector<int> cur = rows.takeAt(r);
+            rows.push_back(cur);
+            break;
+        }
+    }
     // Several rows are stretched to the full width, as multi-line tabs are.
     for (int r = 0; r < rows.size(); ++r) {
         int used = 0;
