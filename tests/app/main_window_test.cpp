@@ -169,8 +169,15 @@ TEST(StartUp, WindowHeightFollowsTheRowsOfTabs) {
         EXPECT_EQ(w.pageArea()->height(), area);
         EXPECT_EQ(w.findChild<QPushButton*>("Button3")->y(), area + 16);
         if (everyPage) {
-            EXPECT_GT(w.tabBar()->rowsForWidth(586), 1);
+            const int rows = w.tabBar()->rowsForWidth(586);
+            EXPECT_GT(rows, 1);
             EXPECT_NE(w.designHeight(), 327);
+            // The current tab's row is the one next to the page.
+            const int lastRowY = (rows - 1) * app::WrapTabBar::kRowHeight;
+            EXPECT_EQ(w.tabBar()->tabButton(0)->y(), lastRowY);
+            ASSERT_TRUE(w.RequestPage(19));
+            EXPECT_EQ(w.tabBar()->tabButton(18)->y(), lastRowY);
+            EXPECT_NE(w.tabBar()->tabButton(0)->y(), lastRowY);
         }
         // No tab is cut off or stacked onto another one.
         for (int i = 0; i < w.tabBar()->count(); ++i) {
