@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config_support.h"
+#include "support/feature_support.h"
 #include "features/config/config_stream.h"
 #include "sim/sim_board.h"
 

@@ -15,7 +15,7 @@
 
 #include "app/mode_sel_form.h"
 #include "app/startup_hooks.h"
-#include "config_support.h"
+#include "support/feature_support.h"
 #include "features/config/config_stream.h"
 #include "features/config/fpga_load.h"
 #include "log/settings_store.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config_support.h"
+#include "support/feature_support.h"
 #include "sim/sim_board.h"
 
 namespace quillon::features {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "log/settings_store.h"
-#include "register_support.h"
+#include "support/feature_support.h"
 
 namespace quillon::features {
 namespace {

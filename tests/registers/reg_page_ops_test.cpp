@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "register_support.h"
+#include "support/feature_support.h"
 
 namespace quillon::features {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "register_support.h"
+#include "support/feature_support.h"
 
 namespace quillon::features {
 namespace {

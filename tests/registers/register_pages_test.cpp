@@ -18,7 +18,7 @@
 #include "app/pages/register_page.h"
 #include "features/registers/reg512_test.h"
 #include "log/settings_store.h"
-#include "register_support.h"
+#include "support/feature_support.h"
 
 namespace quillon::app {
 namespace {
