@@ -41,10 +41,6 @@ constexpr int kPageFrame = 2;
 constexpr int kHeightOutsideClient = 67;
 constexpr int kButtonHeight = 25;
 
-QString U(const char* s) {
-    return QString::fromUtf8(s);
-}
-
 }  // namespace
 
 bool ParFlashRunning() {

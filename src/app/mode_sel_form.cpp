@@ -13,16 +13,13 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include "app/page.h"
 #include "log/prompter.h"
 #include "log/settings_store.h"
 
 namespace quillon::app {
 
 namespace {
-
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
 
 constexpr const char* kModeCaption = "ｺﾝﾌｨｸﾞﾓｰﾄﾞを選択して下さい。";
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <string>
 
 #include "features/reporter.h"
 #include "log/settings_store.h"
@@ -15,6 +16,10 @@ class QAction;
 class QTimer;
 
 namespace quillon::app {
+
+// The program's texts are UTF-8 literals.
+inline QString U(const char* text) { return QString::fromUtf8(text); }
+inline std::string S(const QString& text) { return text.toStdString(); }
 
 // What the frame offers a page.
 class PageContext {

@@ -28,13 +28,6 @@ namespace quillon::app {
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-std::string S(const QString& text) {
-    return text.toStdString();
-}
-
 // The file dialog's filters; 0 = RBF, 1 = BIN, 2 = all files.
 constexpr const char* kConfigFilter = "RBFﾌｧｲﾙ(*.rbf);;BINﾌｧｲﾙ(*.bin);;全て(*.*)";
 constexpr const char* kBinTitle = "BINﾌｧｲﾙを選択してください。";

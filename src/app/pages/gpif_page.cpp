@@ -11,12 +11,6 @@
 
 namespace quillon::app {
 
-namespace {
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-}  // namespace
-
 GpifPage::GpifPage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("GpifPage");
     auto* page = new QVBoxLayout(this);

@@ -11,12 +11,6 @@
 
 namespace quillon::app {
 
-namespace {
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-}  // namespace
-
 Reg512Page::Reg512Page(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("Reg512Page");
     auto* page = new QVBoxLayout(this);

@@ -22,10 +22,6 @@ namespace {
 
 constexpr int kSide = 8;
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 // Cells just wide enough for two digits in the grid's font; the grid takes
 // exactly the room of its 9 x 9 cells.
 void SizeGrid(QTableWidget* grid) {

@@ -22,10 +22,6 @@ namespace {
 
 constexpr int kFieldChars = 16;
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 bool EmulateFlag() {
     return SettingsStore().ReadBool(kSetup, "REGEX_EMULATE", false);
 }

@@ -22,13 +22,6 @@ namespace quillon::app {
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
-std::string S(const QString& text) {
-    return text.toStdString();
-}
-
 constexpr const char* kFilter = "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)";
 constexpr const char* kDefaultName = "*.tcl";
 constexpr int kAutoNameWidth = 390;
