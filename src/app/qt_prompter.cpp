@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QStringList>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGuiApplication>
@@ -106,10 +107,14 @@ std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request
     if (!request.fileName.empty()) {
         start = start.isEmpty() ? Q(request.fileName) : start + "/" + Q(request.fileName);
     }
+    // The dialog opens on the filter the caller chose (by its index in the list).
+    const QStringList filters = Q(request.filter).split(";;");
+    QString selected = filters.value(request.selectedFilter, filters.value(0));
     const QString name =
-        request.save
-            ? QFileDialog::getSaveFileName(parent(), Q(request.title), start, Q(request.filter))
-            : QFileDialog::getOpenFileName(parent(), Q(request.title), start, Q(request.filter));
+        request.save ? QFileDialog::getSaveFileName(parent(), Q(request.title), start,
+                                                    Q(request.filter), &selected)
+                     : QFileDialog::getOpenFileName(parent(), Q(request.title), start,
+                                                    Q(request.filter), &selected);
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }

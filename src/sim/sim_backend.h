@@ -23,7 +23,8 @@ class SimBackend : public link::Backend {
     // The first board on the bus (the main one, else the second).
     std::unique_ptr<link::Device> OpenFirst() override;
     void WatchDevices(link::NoticePoster post) override;
-    std::string DriverVersion() const override { return "sim"; }
+    // Shown where a real driver's version would be ("winusb.sys = Ver..." in the log).
+    std::string DriverVersion() const override { return "0.0.0.0 (simulated board)"; }
 
     // --- Test and demo controls ---
     SimBoard& board() { return *board_; }

@@ -184,7 +184,7 @@ TEST(SimBackendTest, DevicesStayBoundToTheSessionTheyOpenedIn) {
     SimBackend backend;
     EXPECT_EQ(ActiveSimBackend(), &backend);
     EXPECT_EQ(backend.Name(), "sim");
-    EXPECT_EQ(backend.DriverVersion(), "sim");
+    EXPECT_EQ(backend.DriverVersion(), "0.0.0.0 (simulated board)");
     NoticeLog log;
     backend.WatchDevices(log.Poster());
 
