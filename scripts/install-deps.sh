@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
+    qt6-base-dev qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
     libusb-1.0-0-dev tcl8.6-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     umockdev libumockdev-dev
-    xvfb xauth fonts-ipafont-gothic
+    xvfb xauth fonts-ipafont-gothic fontconfig
 )
 
 missing=()
