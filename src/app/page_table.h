@@ -24,7 +24,7 @@ struct PageSpec {
     bool visibleByDefault;      // the key's default
 };
 
-// number 1..19; anything else gives the spec of page 1.
+// number 1..19; anything else gives the entry of page 1.
 const PageSpec& PageSpecOf(int number);
 // The factory of page `number`, nullptr when the page is still an empty frame.
 PageFactory PageFactoryOf(int number);
