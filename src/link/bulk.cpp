@@ -22,6 +22,7 @@ bool MemCommand(BoardHandle h, bool lengthFraming, std::uint8_t command, std::ui
 TransferResult NoDevice() {
     TransferResult r;
     r.error = UsbError::NoDevice;
+    r.systemCode = -4;  // as the backends number it (libusb's LIBUSB_ERROR_NO_DEVICE)
     return r;
 }
 
@@ -43,11 +44,17 @@ bool CheckPipe(const TransferResult& r, std::uint32_t length, const char* errorC
     return true;
 }
 
+// A handle of a link that has closed since the caller took it is no board
+// either: the board it named is gone.
+bool NoBoard(BoardHandle h) {
+    return BoardLink::Instance().DeviceFor(h) == nullptr;
+}
+
 }  // namespace
 
 bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
                const std::uint8_t* data) {
-    if (h == kNoBoard) {
+    if (NoBoard(h)) {
         LogFile::Write("1");
         return false;
     }
@@ -68,7 +75,7 @@ bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std:
 
 bool BulkRead(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
               std::uint8_t* buffer) {
-    if (h == kNoBoard) return false;
+    if (NoBoard(h)) return false;
     if (!MemCommand(h, lengthFraming, kMemReadBegin, memoryWidth, length)) {
         LogFile::Write(lengthFraming ? "D2" : "D1");
         return false;

@@ -30,12 +30,12 @@ struct SetupPacket {
 
 enum class UsbError {
     None,
-    Stall,      // the endpoint answered STALL
-    NoDevice,   // the board is gone (unplugged, reset, link closed)
+    Stall,     // the endpoint answered STALL
+    NoDevice,  // the board is gone (unplugged, reset, link closed)
     Timeout,
-    Overflow,   // the board sent more than was asked for
+    Overflow,  // the board sent more than was asked for
     Cancelled,
-    Io,         // any other failure of the bus or the driver
+    Io,  // any other failure of the bus or the driver
 };
 
 const char* UsbErrorName(UsbError e);  // "STALL", "NO_DEVICE", ...
@@ -43,13 +43,15 @@ const char* UsbErrorName(UsbError e);  // "STALL", "NO_DEVICE", ...
 struct TransferResult {
     UsbError error = UsbError::None;
     std::uint32_t moved = 0;  // bytes actually moved, also on error
-    int systemCode = 0;       // the backend's own error code, for diagnostics
+    // The backend's own error code, for diagnostics ("ERROR code :%d"). Both
+    // backends number it as libusb does (-4 no device, -9 pipe stalled, ...).
+    int systemCode = 0;
 
     bool ok() const { return error == UsbError::None; }
 };
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     // `data` is the data stage: exactly setup.wLength bytes. OUT sends from it,
     // IN receives into it.
@@ -66,7 +68,7 @@ enum class DeviceNotice { Arrival, Removal };
 using NoticePoster = std::function<void(DeviceNotice)>;
 
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     virtual std::string Name() const = 0;
     // Finds the first board and opens it; nullptr when there is none or the open

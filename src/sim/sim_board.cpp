@@ -52,14 +52,23 @@ constexpr std::uint8_t kCfgEnd = 0x41;
 constexpr std::uint8_t kAck = 1;
 constexpr std::uint8_t kNack = 0;
 
+// Error codes as libusb numbers them (LIBUSB_ERROR_IO, _NO_DEVICE, _PIPE), so
+// that "ERROR code :%d" reads the same whichever board is behind the link.
+constexpr int kCodeIo = -1;
+constexpr int kCodeNoDevice = -4;
+constexpr int kCodePipe = -9;
+
 TransferResult Ok(std::size_t moved) {
     return {UsbError::None, static_cast<std::uint32_t>(moved), 0};
 }
 TransferResult Stall() {
-    return {UsbError::Stall, 0, 0};
+    return {UsbError::Stall, 0, kCodePipe};
 }
 TransferResult Gone(std::size_t moved = 0) {
-    return {UsbError::NoDevice, static_cast<std::uint32_t>(moved), 0};
+    return {UsbError::NoDevice, static_cast<std::uint32_t>(moved), kCodeNoDevice};
+}
+TransferResult IoError() {
+    return {UsbError::Io, 0, kCodeIo};
 }
 
 int WidthBytes(std::uint8_t code) {
@@ -307,10 +316,10 @@ TransferResult SimBoard::Control(const SetupPacket& setup, std::span<std::uint8_
     return DoControl(std::nullopt, setup, data);
 }
 TransferResult SimBoard::BulkOut(std::uint8_t ep, std::span<const std::uint8_t> data) {
-    return DoBulk(std::nullopt, ep, data.data(), nullptr, data.size());
+    return DoBulk(std::nullopt, ep, true, data.data(), nullptr, data.size());
 }
 TransferResult SimBoard::BulkIn(std::uint8_t ep, std::span<std::uint8_t> data) {
-    return DoBulk(std::nullopt, ep, nullptr, data.data(), data.size());
+    return DoBulk(std::nullopt, ep, false, nullptr, data.data(), data.size());
 }
 TransferResult SimBoard::ControlInSession(std::uint64_t session, const SetupPacket& setup,
                                           std::span<std::uint8_t> data) {
@@ -318,11 +327,11 @@ TransferResult SimBoard::ControlInSession(std::uint64_t session, const SetupPack
 }
 TransferResult SimBoard::BulkOutInSession(std::uint64_t session, std::uint8_t ep,
                                           std::span<const std::uint8_t> data) {
-    return DoBulk(session, ep, data.data(), nullptr, data.size());
+    return DoBulk(session, ep, true, data.data(), nullptr, data.size());
 }
 TransferResult SimBoard::BulkInInSession(std::uint64_t session, std::uint8_t ep,
                                          std::span<std::uint8_t> data) {
-    return DoBulk(session, ep, nullptr, data.data(), data.size());
+    return DoBulk(session, ep, false, nullptr, data.data(), data.size());
 }
 
 void SimBoard::PaceControl() const {
@@ -338,14 +347,14 @@ TransferResult SimBoard::DoControl(std::optional<std::uint64_t> session, const S
     {
         std::lock_guard<std::mutex> lock(mu_);
         if (!onBus_ || (session && *session != session_)) return Gone();
-        if (data.size() != setup.wLength) return {UsbError::Io, 0, 0};
+        if (data.size() != setup.wLength) return IoError();
         const std::uint64_t n = ++requests_;
         if (faults_.unplugAtRequest == n) {
             LeaveBusLocked();
             leave = true;
             r = Gone();
         } else if (faults_.failRequest == n) {
-            r = {UsbError::Io, 0, 0};
+            r = IoError();
         } else if (faults_.stallRequest == n) {
             r = Stall();
         } else {
@@ -366,9 +375,8 @@ TransferResult SimBoard::DoControl(std::optional<std::uint64_t> session, const S
     return r;
 }
 
-TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8_t ep,
+TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8_t ep, bool isOut,
                                 const std::uint8_t* out, std::uint8_t* in, std::size_t length) {
-    const bool isOut = out != nullptr || in == nullptr;
     const double rate = BulkRate(profile_.linkSpeed);
     const auto start = Clock::now();
     std::size_t moved = 0;

@@ -196,7 +196,8 @@ class SimBoard : private DesignContext {
 
     link::TransferResult DoControl(std::optional<std::uint64_t> session,
                                    const link::SetupPacket& setup, std::span<std::uint8_t> data);
-    link::TransferResult DoBulk(std::optional<std::uint64_t> session, std::uint8_t ep,
+    // `isOut` says the direction: an empty buffer may come without a pointer.
+    link::TransferResult DoBulk(std::optional<std::uint64_t> session, std::uint8_t ep, bool isOut,
                                 const std::uint8_t* out, std::uint8_t* in, std::size_t length);
     // Decoding, with mu_ held. Returns the result; may set `leave`.
     link::TransferResult Vendor(const link::SetupPacket& s, std::span<std::uint8_t> data,
