@@ -45,7 +45,9 @@ public:
     Device* DeviceFor(BoardHandle h) const;
 
     // Registers for arrival and removal notices; `post` must deliver each notice
-    // to OnDeviceChange on the GUI thread.
+    // to OnDeviceChange on the GUI thread, later, through its event loop. A
+    // board may post from inside a transfer (an unplug, a firmware reset), so
+    // calling OnDeviceChange from `post` itself would free the device in use.
     void RegisterNotices(NoticePoster post);
     void OnDeviceChange(DeviceNotice notice);
 
