@@ -7,6 +7,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -18,6 +19,9 @@
 #include "sim/sim_board.h"
 #include "support/fresh_home.h"
 #include "usb/usb_testbed.h"
+
+// After glib's headers, which use Qt's keywords as names.
+#include <QCoreApplication>
 
 namespace quillon {
 namespace {
@@ -235,6 +239,18 @@ TEST_F(UsbBackendTest, DetachesABoundKernelDriverAndGivesItBack) {
     EXPECT_EQ(bed.CountsOf(2).attaches, 1);
 }
 
+TEST_F(UsbBackendTest, ABoardAnotherProgramHoldsIsLeftAloneWithAHint) {
+    bed.Plug(2, board);
+    bed.BindDriver(2, "usbfs");  // what the kernel reports for another program's claim
+    Start();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("LIBUSB_ERROR_BUSY"), std::string::npos) << out;
+    EXPECT_NE(out.find("another program has the board open"), std::string::npos) << out;
+    EXPECT_EQ(bed.CountsOf(2).detaches, 0);  // not ours to take away
+}
+
 TEST_F(UsbBackendTest, StalledBulkPipeIsClearedForTheNextCall) {
     bed.Plug(2, board);
     Start();
@@ -277,6 +293,37 @@ TEST_F(UsbBackendTest, BulkOfAnyLengthMovesInOneCall) {
         EXPECT_EQ(back, data);
     }
     EXPECT_LE(bed.LargestUrb(2), chunk);
+    EXPECT_EQ(bed.CountsOf(2).babbles, 0);
+}
+
+// The testbed's board streams whole packets, as one that was not told the
+// length does: a read that ends inside a packet must not overflow.
+TEST_F(UsbBackendTest, ReadEndingInsideASuperSpeedPacketGetsItsBytes) {
+    sim::Profile p;
+    p.linkSpeed = sim::LinkSpeed::Usb3;  // 1024-byte packets
+    sim::SimBoard fast(p);
+    bed.Plug(2, fast);
+    usb::UsbBackendOptions options;
+    options.chunkBytes = 4096;
+    Start(options);
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    fast.SetRegister(0, 0);
+    fast.SetRegister(1, 0);
+    const std::vector<std::uint8_t> data = Pattern(3 * 4096, 3);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+    for (std::size_t n :
+         {std::size_t{1}, std::size_t{512}, std::size_t{1536}, std::size_t{2 * 4096 + 1000}}) {
+        SCOPED_TRACE(n);
+        std::vector<std::uint8_t> back(n + 16, 0xEE);
+        link::TransferResult r = ReadMemory(*dev, std::span(back).first(n));
+        ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, n);
+        EXPECT_TRUE(std::equal(back.begin(), back.begin() + n, data.begin()));
+        EXPECT_EQ(back[n], 0xEE);  // nothing beyond the buffer
+    }
+    // A babble error halts the pipe on xHCI; reads never cause one.
+    EXPECT_EQ(bed.CountsOf(2).babbles, 0);
 }
 
 TEST_F(UsbBackendTest, FortyMegabytesGoBeyondTheUsbfsLimit) {
@@ -315,6 +362,13 @@ TEST_F(UsbBackendTest, ShortTransferEndsTheCallWithWhatMoved) {
     link::TransferResult r = ReadMemory(*dev, back);
     EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
     EXPECT_EQ(r.moved, options.chunkBytes - 100);
+
+    // A zero-length packet first: nothing moved, and the call ends there.
+    f.shortBulkBy = options.chunkBytes;
+    board.SetFaults(f);
+    r = ReadMemory(*dev, back);
+    EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, 0u);
 }
 
 // Pulls the board while a 40 MiB read has transfers queued. Without `watch`
@@ -395,6 +449,61 @@ TEST_F(UsbBackendTest, BoardLeavingTheBusMidTransferEndsItWithNoDevice) {
     bed.Unplug(2);  // udev hears of it afterwards
     ASSERT_TRUE(notices.WaitForCount(1));
     EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Removal});
+}
+
+TEST_F(UsbBackendTest, RemovalDuringAControlRequestEndsIt) {
+    // Without a watcher the kernel ends the request; with one, the request
+    // is left in flight and only the removal the watcher sees ends it.
+    sim::SimBoard second;
+    Start();
+    NoticeLog notices;
+    for (int devnum : {2, 3}) {
+        SCOPED_TRACE(devnum);
+        const bool watch = devnum == 3;
+        bed.Plug(devnum, watch ? second : board);
+        if (watch) backend->WatchDevices(notices.Poster());
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        bed.HoldControl(devnum);
+        std::uint8_t in[8] = {};
+        auto asking = std::async(std::launch::async, [&] {
+            return dev->Control({link::kVendorIn, link::vr::BOARD_INFO, 0, 0, 8}, in);
+        });
+        ASSERT_TRUE(bed.WaitForHeld(devnum, 10s));
+        bed.Unplug(devnum, /*endUrbs=*/!watch);
+        if (asking.wait_for(30s) != std::future_status::ready) {
+            ADD_FAILURE() << "the control request hangs after the unplug";
+            std::abort();
+        }
+        EXPECT_EQ(asking.get().error, UsbError::NoDevice);
+    }
+}
+
+// At exit the application object goes before the board link (a static)
+// destroys the backend: no notice may be posted in between.
+TEST_F(UsbBackendTest, NoNoticeIsPostedOnceTheApplicationIsGone) {
+    Start();
+    NoticeLog notices;
+    std::atomic<int> withoutApp{0};
+    {
+        int argc = 1;
+        char name[] = "usb_tests";
+        char* argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv);
+        backend->WatchDevices([&](DeviceNotice n) {
+            if (!QCoreApplication::instance()) ++withoutApp;
+            notices.Poster()(n);
+        });
+        bed.Plug(2, board);
+        ASSERT_TRUE(notices.WaitForCount(1));
+    }
+    bed.Unplug(2);
+    bed.Plug(3, board);
+    // Nothing to wait for but the absence of a notice: the watcher would
+    // have told these within milliseconds.
+    EXPECT_FALSE(notices.WaitForCount(2, 300ms));
+    EXPECT_EQ(withoutApp, 0);
+    backend.reset();
 }
 
 class UsbHotplugTest : public UsbBackendTest, public ::testing::WithParamInterface<bool> {};

@@ -143,6 +143,12 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
     dev->devnum = devnum;
     dev->board = board;
     dev->syspath = "/sys/devices/usb1/1-" + std::to_string(devnum);
+    for (std::size_t i = 0; i + 6 < descriptors.size() && descriptors[i] > 0; i += descriptors[i]) {
+        if (descriptors[i + 1] == 0x05) {
+            dev->packetSize[descriptors[i + 2]] =
+                (descriptors[i + 4] | (descriptors[i + 5] << 8)) & 0x7FF;
+        }
+    }
     dev->handler = umockdev_ioctl_base_new();
     g_signal_connect_after(dev->handler, "handle-ioctl", G_CALLBACK(&UsbTestbed::HandleIoctl),
                            dev.get());
@@ -236,6 +242,12 @@ bool UsbTestbed::WaitForHeld(int devnum, std::chrono::milliseconds timeout) {
     Dev& dev = Find(devnum);
     std::unique_lock<std::mutex> lock(dev.mu);
     return dev.cv.wait_for(lock, timeout, [&] { return !dev.held.empty(); });
+}
+
+void UsbTestbed::HoldControl(int devnum) {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    dev.holdControl = true;
 }
 
 void UsbTestbed::BindDriver(int devnum, std::string name) {
@@ -411,6 +423,12 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
             umockdev_ioctl_client_complete(client, -1, dev.board ? ENODEV : EPIPE);
             return;
         }
+        if (urb->type == USBDEVFS_URB_TYPE_CONTROL && dev.holdControl) {
+            dev.held.push_back(u);
+            dev.cv.notify_all();
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return;
+        }
         if (urb->type == USBDEVFS_URB_TYPE_BULK) {
             dev.largestUrb = std::max<std::uint64_t>(dev.largestUrb, length);
             // A halted endpoint answers STALL until the host clears it.
@@ -443,7 +461,20 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
         r = dev.board->Control(s, std::span<std::uint8_t>(bytes + 8, stage));
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK) {
         const std::size_t n = static_cast<std::size_t>(length);
-        if (urb->endpoint & 0x80) {
+        const auto mps = dev.packetSize.find(urb->endpoint);
+        if ((urb->endpoint & 0x80) && mps != dev.packetSize.end() && mps->second &&
+            n % mps->second) {
+            // The board sends whole packets while it has data; a buffer that
+            // ends inside one overflows (babble), as on a real bus.
+            std::vector<std::uint8_t> packets((n / mps->second + 1) * mps->second);
+            r = dev.board->BulkIn(urb->endpoint, packets);
+            std::copy_n(packets.begin(), std::min<std::size_t>(r.moved, n), bytes);
+            if (r.ok() && r.moved > n) {
+                r = {link::UsbError::Overflow, static_cast<std::uint32_t>(n), 0};
+                std::lock_guard<std::mutex> lock(dev.mu);
+                dev.counts.babbles += 1;
+            }
+        } else if (urb->endpoint & 0x80) {
             r = dev.board->BulkIn(urb->endpoint, std::span<std::uint8_t>(bytes, bytes ? n : 0));
         } else {
             r = dev.board->BulkOut(urb->endpoint,

@@ -46,6 +46,9 @@ class UsbTestbed {
     // Waits until a URB is being held; false after `timeout`.
     bool WaitForHeld(int devnum, std::chrono::milliseconds timeout);
 
+    // From now on, control URBs of `devnum` are left in flight unanswered.
+    void HoldControl(int devnum);
+
     // A kernel driver holds the interface: claims fail with EBUSY until it
     // is disconnected.
     void BindDriver(int devnum, std::string name);
@@ -57,6 +60,7 @@ class UsbTestbed {
         int detaches = 0;  // kernel driver disconnected
         int attaches = 0;  // kernel driver connected again
         int clearHalts = 0;
+        int babbles = 0;  // bulk IN URBs the board sent more into than they held
     };
     Counts CountsOf(int devnum) const;
     std::uint64_t LargestUrb(int devnum) const;  // bytes of the largest bulk URB
@@ -84,6 +88,8 @@ class UsbTestbed {
         std::deque<Urb> held;    // left in flight
         std::uint64_t bulkBytes = 0;
         std::uint64_t holdAfter = UINT64_MAX;
+        bool holdControl = false;
+        std::map<std::uint8_t, std::size_t> packetSize;  // wMaxPacketSize by endpoint
         std::uint64_t largestUrb = 0;
         Counts counts;
         std::string driver;                // bound kernel driver, empty = none

@@ -2,14 +2,17 @@
 
 #include <libusb.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <thread>
@@ -96,11 +99,22 @@ DeviceKey KeyOf(libusb_device* d) {
 struct BoardInterface {
     int number = -1;
     int altSetting = 0;
+    // wMaxPacketSize of the two pipes: 512 at high speed, 1024 at SuperSpeed,
+    // 64 at full speed.
+    std::size_t packetOut = 512;
+    std::size_t packetIn = 512;
 };
 
 struct ConfigDeleter {
     void operator()(libusb_config_descriptor* c) const { libusb_free_config_descriptor(c); }
 };
+
+std::size_t PacketSize(const libusb_endpoint_descriptor& ep) {
+    // Bits 11-12 are extra transactions per microframe (interrupt and
+    // isochronous only); a bulk pipe that claims 0 bytes is taken as high speed.
+    const std::size_t n = ep.wMaxPacketSize & 0x7FF;
+    return n ? n : 512;
+}
 
 // The board's signature: a vendor-specific interface with the two bulk pipes.
 std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
@@ -121,14 +135,21 @@ std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
         for (int a = 0; a < itf.num_altsetting; ++a) {
             const libusb_interface_descriptor& alt = itf.altsetting[a];
             if (alt.bInterfaceClass != LIBUSB_CLASS_VENDOR_SPEC) continue;
+            BoardInterface found{alt.bInterfaceNumber, alt.bAlternateSetting};
             bool out = false, in = false;
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
                 const libusb_endpoint_descriptor& ep = alt.endpoint[e];
                 if ((ep.bmAttributes & 0x03) != LIBUSB_TRANSFER_TYPE_BULK) continue;
-                if (ep.bEndpointAddress == link::kBulkOutEp) out = true;
-                if (ep.bEndpointAddress == link::kBulkInEp) in = true;
+                if (ep.bEndpointAddress == link::kBulkOutEp) {
+                    out = true;
+                    found.packetOut = PacketSize(ep);
+                }
+                if (ep.bEndpointAddress == link::kBulkInEp) {
+                    in = true;
+                    found.packetIn = PacketSize(ep);
+                }
             }
-            if (out && in) return BoardInterface{alt.bInterfaceNumber, alt.bAlternateSetting};
+            if (out && in) return found;
         }
     }
     return std::nullopt;
@@ -190,10 +211,15 @@ using TransferPtr = std::unique_ptr<libusb_transfer, TransferDeleter>;
 // by default); the queued pieces of one call stay within it.
 constexpr std::size_t kUsbfsLimit = std::size_t{16} << 20;
 
-// Pieces are whole multiples of 1024 bytes, the largest bulk packet (USB 3.0),
-// so a piece before the last never ends inside a packet.
-std::size_t ChunkSize(std::size_t wanted) {
-    return std::clamp<std::size_t>(wanted & ~std::size_t{1023}, 1024, kUsbfsLimit);
+// Pieces are whole multiples of the pipes' packet size (1024 bytes, the
+// largest bulk packet, covers every usual one), so a piece before the last
+// never ends inside a packet: a short packet there would end the transfer
+// for the board.
+std::size_t ChunkSize(std::size_t wanted, const BoardInterface& itf) {
+    const std::size_t chunk =
+        std::clamp<std::size_t>(wanted & ~std::size_t{1023}, 1024, kUsbfsLimit);
+    const std::size_t unit = std::lcm(itf.packetOut, itf.packetIn);  // at most 2047 * 2047
+    return std::max(unit, chunk - chunk % unit);
 }
 
 class UsbDevice final : public link::Device {
@@ -205,7 +231,7 @@ class UsbDevice final : public link::Device {
           itf_(itf),
           reattach_(reattach),
           state_(std::move(state)),
-          chunk_(ChunkSize(options.chunkBytes)),
+          chunk_(ChunkSize(options.chunkBytes, itf)),
           inFlight_(static_cast<int>(std::clamp<std::size_t>(
               static_cast<std::size_t>(std::max(options.inFlight, 1)), 1, kUsbfsLimit / chunk_))) {}
 
@@ -295,32 +321,49 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
     if (length == 0) return {};
     if (length > 0xFFFFFFFFu) return {UsbError::Io, 0, LIBUSB_ERROR_INVALID_PARAM};
 
-    // A piece is one chunk of the call, in order; a slot is one transfer
+    // An IN call whose length ends inside a packet: a board that was not told
+    // the length (one-byte memory command) streams, and sends the whole last
+    // packet. Into a buffer too small for it that is a babble error
+    // (LIBUSB_TRANSFER_OVERFLOW; an xHCI controller halts the pipe on it), so
+    // the last partial packet is read into a buffer of one whole packet and
+    // what lies beyond the length asked for is dropped, as WinUSB does.
+    const bool in = (endpoint & LIBUSB_ENDPOINT_IN) != 0;
+    const std::size_t tail = in ? length % itf_.packetIn : 0;
+    const std::size_t direct = length - tail;
+    std::vector<std::uint8_t> bounce(tail ? itf_.packetIn : 0);
+
+    // A piece is one part of the call, in order; a carrier is one transfer
     // object that carries one piece at a time.
     struct Piece {
-        std::size_t length = 0;
+        std::size_t offset = 0;
+        std::size_t length = 0;  // of the call's bytes
+        bool bounced = false;    // received into `bounce`
         bool done = false;
         int status = LIBUSB_TRANSFER_COMPLETED;
-        int actual = 0;
+        std::size_t counted = 0;  // of the call's bytes that arrived or went
     };
-    struct Slot {
+    struct Carrier {
         TransferPtr transfer;
         std::size_t piece = 0;
         bool busy = false;
     };
 
-    const int slotCount =
-        static_cast<int>(std::min<std::size_t>(inFlight_, (length + chunk_ - 1) / chunk_));
-    std::vector<Slot> slots(slotCount);
-    for (Slot& s : slots) {
+    std::vector<Piece> pieces;
+    pieces.reserve(direct / chunk_ + 2);
+    for (std::size_t off = 0; off < direct; off += chunk_) {
+        pieces.push_back({off, std::min(chunk_, direct - off)});
+    }
+    if (tail) pieces.push_back({direct, tail, true});
+
+    const int carrierCount = static_cast<int>(std::min<std::size_t>(inFlight_, pieces.size()));
+    std::vector<Carrier> carriers(carrierCount);
+    for (Carrier& s : carriers) {
         s.transfer.reset(libusb_alloc_transfer(0));
         if (!s.transfer) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
     }
 
     Completions c;
-    std::vector<Piece> pieces;
-    pieces.reserve((length + chunk_ - 1) / chunk_);
-    std::size_t next = 0;
+    std::size_t next = 0;  // the next piece to submit
     int busy = 0;
     bool stop = false, cancelled = false;
     // Why the call stopped early; None for a short transfer.
@@ -335,52 +378,56 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
 
     for (;;) {
         for (libusb_transfer* t : TakeDone(c)) {
-            auto it = std::find_if(slots.begin(), slots.end(),
-                                   [t](const Slot& s) { return s.transfer.get() == t; });
+            auto it = std::find_if(carriers.begin(), carriers.end(),
+                                   [t](const Carrier& s) { return s.transfer.get() == t; });
             Piece& p = pieces[it->piece];
             it->busy = false;
             --busy;
             p.done = true;
             p.status = t->status;
-            p.actual = std::max(0, t->actual_length);
+            const auto actual = static_cast<std::size_t>(std::max(0, t->actual_length));
+            p.counted = std::min(actual, p.length);
+            if (p.bounced) std::memcpy(data + p.offset, bounce.data(), p.counted);
             if (p.status == LIBUSB_TRANSFER_CANCELLED && !cancelled) {
                 // Not cancelled by us: libusb ends the transfers of a device
                 // that went away this way.
                 Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
             } else if (p.status != LIBUSB_TRANSFER_COMPLETED) {
                 Stop(FromTransferStatus(p.status), p.status);
-            } else if (static_cast<std::size_t>(p.actual) < p.length) {
-                // A short transfer is the end of what the board has for us.
+            } else if (p.counted < p.length) {
+                // A short packet (or a zero-length one) is the end of what
+                // the board has for us: the call ends here, it does not go on
+                // with the pieces behind it.
                 Stop(UsbError::None, 0);
             }
         }
         if (state_->gone) Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
-        for (Slot& s : slots) {
-            if (stop || next >= length) break;
+        for (Carrier& s : carriers) {
+            if (stop || next >= pieces.size()) break;
             if (s.busy) continue;
-            const std::size_t n = std::min(chunk_, length - next);
-            libusb_fill_bulk_transfer(s.transfer.get(), handle_, endpoint, data + next,
+            const Piece& p = pieces[next];
+            std::uint8_t* buffer = p.bounced ? bounce.data() : data + p.offset;
+            const std::size_t n = p.bounced ? bounce.size() : p.length;
+            libusb_fill_bulk_transfer(s.transfer.get(), handle_, endpoint, buffer,
                                       static_cast<int>(n), OnTransferDone, &c, 0);
             const int r = libusb_submit_transfer(s.transfer.get());
             if (r != LIBUSB_SUCCESS) {
                 Stop(FromLibusbError(r), r);
                 break;
             }
-            pieces.push_back({n});
-            s.piece = pieces.size() - 1;
+            s.piece = next++;
             s.busy = true;
             ++busy;
-            next += n;
         }
         if (stop && !cancelled) {
             // Whatever is still queued must finish (cancelled) before its
             // buffer and transfer object may go.
             cancelled = true;
-            for (Slot& s : slots) {
+            for (Carrier& s : carriers) {
                 if (s.busy) libusb_cancel_transfer(s.transfer.get());
             }
         }
-        if (busy == 0 && (stop || next >= length)) break;
+        if (busy == 0 && (stop || next >= pieces.size())) break;
         AwaitEvents(c);
     }
 
@@ -388,11 +435,9 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
     // ended early do not count, even if data reached them.
     std::uint64_t moved = 0;
     for (const Piece& p : pieces) {
-        moved += static_cast<std::uint64_t>(p.actual);
-        if (p.status != LIBUSB_TRANSFER_COMPLETED ||
-            static_cast<std::size_t>(p.actual) < p.length) {
-            break;
-        }
+        if (!p.done) break;
+        moved += p.counted;
+        if (p.status != LIBUSB_TRANSFER_COMPLETED || p.counted < p.length) break;
     }
     UsbError error = moved == length ? UsbError::None : stopError;
     int code = error == UsbError::None ? 0 : stopCode;
@@ -400,9 +445,10 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
         error = UsbError::NoDevice;
         code = LIBUSB_ERROR_NO_DEVICE;
     }
-    if (error == UsbError::Stall) {
-        // A stalled bulk pipe stays halted until the host clears it; without
-        // this every later transfer on it would stall too.
+    if (stopError == UsbError::Stall || stopError == UsbError::Overflow) {
+        // A stalled bulk pipe (and one that babbled, on xHCI) stays halted
+        // until the host clears it; without this every later transfer on it
+        // would fail too. Also when all bytes had arrived before it.
         libusb_clear_halt(handle_, endpoint);
     }
     return {error, static_cast<std::uint32_t>(moved), code};
@@ -413,7 +459,7 @@ class UsbBackend final : public link::Backend {
     explicit UsbBackend(const UsbBackendOptions& options)
         : options_(options), ctx_(std::make_shared<Context>()) {
         if (ctx_->initError != LIBUSB_SUCCESS) {
-            Diag("libusb_init() ERROR!! %s\n", libusb_error_name(ctx_->initError));
+            InitFailed();
             ctx_->ctx = nullptr;
         }
     }
@@ -424,7 +470,16 @@ class UsbBackend final : public link::Backend {
     void WatchDevices(link::NoticePoster post) override;
     std::string DriverVersion() const override { return LibusbVersion(); }
 
+    // Ends the event thread: no notice is posted after this returns.
+    void StopWatching();
+
   private:
+    void InitFailed() const {
+        Diag("libusb_init() ERROR!! %s\n", libusb_error_name(ctx_->initError));
+        Diag(
+            "  no board can be opened (is /dev/bus/usb there? a container must be given"
+            " the host's USB devices)\n");
+    }
     static int LIBUSB_CALL OnHotplug(libusb_context* ctx, libusb_device* dev,
                                      libusb_hotplug_event event, void* self);
     void EventLoop();
@@ -460,23 +515,57 @@ class UsbBackend final : public link::Backend {
     std::set<DeviceKey> known_;  // matching devices present, as last seen
     bool hotplug_ = false;
     libusb_hotplug_callback_handle callback_ = 0;
+    std::mutex threadMu_;  // guards thread_ and watching_ against a stop from elsewhere
     std::thread thread_;
+    bool watching_ = false;  // started once; a stopped watch does not start again
     std::atomic<bool> stop_{false};
 };
 
+// The backends whose event thread runs. That thread calls the poster, which
+// hands notices to the application object and so must not run once that is
+// gone: a post routine of the application stops every watch at the start of
+// its destruction, and a handler at exit stops them before the statics they
+// might touch are destroyed (the board link, which owns the backend, is a
+// static itself and goes late). Allocated once and never freed, so that it
+// outlives every static.
+struct Watchers {
+    std::mutex mu;
+    std::set<UsbBackend*> running;
+};
+Watchers& TheWatchers() {
+    static Watchers* w = new Watchers;
+    return *w;
+}
+
+void StopAllWatchers() {
+    Watchers& w = TheWatchers();
+    std::lock_guard<std::mutex> lock(w.mu);
+    for (UsbBackend* b : w.running) b->StopWatching();
+    w.running.clear();
+}
+
+void UsbBackend::StopWatching() {
+    std::lock_guard<std::mutex> lock(threadMu_);
+    if (!thread_.joinable()) return;
+    stop_ = true;
+    libusb_interrupt_event_handler(ctx_->ctx);
+    thread_.join();
+}
+
 UsbBackend::~UsbBackend() {
-    if (thread_.joinable()) {
-        stop_ = true;
-        libusb_interrupt_event_handler(ctx_->ctx);
-        thread_.join();
+    {
+        Watchers& w = TheWatchers();
+        std::lock_guard<std::mutex> lock(w.mu);
+        w.running.erase(this);
     }
+    StopWatching();
     if (hotplug_) libusb_hotplug_deregister_callback(ctx_->ctx, callback_);
     for (auto& [event, dev] : events_) libusb_unref_device(dev);
 }
 
 std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
     if (!ctx_->ctx) {
-        Diag("libusb_init() ERROR!! %s\n", libusb_error_name(ctx_->initError));
+        InitFailed();
         return nullptr;
     }
     std::vector<UsbId> filter = ReadUsbIdFilter();
@@ -503,13 +592,22 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
         if (r != LIBUSB_SUCCESS) {
             Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
                  address);
+            if (r == LIBUSB_ERROR_ACCESS) {
+                Diag(
+                    "  no permission for /dev/bus/usb/%03u/%03u: install the udev rule"
+                    " packaging/70-quillon.rules as /etc/udev/rules.d/70-quillon.rules,"
+                    " run 'sudo udevadm control --reload', then plug the board in again\n",
+                    bus, address);
+            }
             return nullptr;
         }
         bool reattach = false;
         if (libusb_kernel_driver_active(handle, itf->number) == 1) {
             r = libusb_detach_kernel_driver(handle, itf->number);
             if (r != LIBUSB_SUCCESS) {
-                Diag("libusb_detach_kernel_driver() ERROR!! %s\n", libusb_error_name(r));
+                Diag("libusb_detach_kernel_driver() ERROR!! %s (interface %d)\n",
+                     libusb_error_name(r), itf->number);
+                Diag("  a kernel driver holds the board's interface and would not let it go\n");
                 libusb_close(handle);
                 return nullptr;
             }
@@ -519,6 +617,16 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
         if (r != LIBUSB_SUCCESS) {
             Diag("libusb_claim_interface() ERROR!! %s (interface %d)\n", libusb_error_name(r),
                  itf->number);
+            if (r == LIBUSB_ERROR_BUSY) {
+                Diag(
+                    "  another program has the board open (another quillon or quillon-run?):"
+                    " end it, then plug the board in again\n");
+            } else if (r == LIBUSB_ERROR_ACCESS) {
+                Diag(
+                    "  no permission for /dev/bus/usb/%03u/%03u: install the udev rule"
+                    " packaging/70-quillon.rules (see the manual)\n",
+                    bus, address);
+            }
             if (reattach) libusb_attach_kernel_driver(handle, itf->number);
             libusb_close(handle);
             return nullptr;
@@ -550,8 +658,10 @@ void UsbBackend::WatchDevices(link::NoticePoster post) {
         // Watching already: only the receiver of the notices changes.
         std::lock_guard<std::mutex> lock(mu_);
         post_ = std::move(post);
-        if (thread_.joinable()) return;
     }
+    std::lock_guard<std::mutex> threadLock(threadMu_);
+    if (watching_) return;
+    watching_ = true;
     std::vector<UsbId> filter = ReadUsbIdFilter();
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -582,6 +692,15 @@ void UsbBackend::WatchDevices(link::NoticePoster post) {
         }
     }
     thread_ = std::thread([this] { EventLoop(); });
+
+    {
+        Watchers& w = TheWatchers();
+        std::lock_guard<std::mutex> lock(w.mu);
+        w.running.insert(this);
+    }
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { std::atexit(&StopAllWatchers); });
+    if (QCoreApplication::instance()) qAddPostRoutine(&StopAllWatchers);
 }
 
 // Runs inside libusb's event handling, on whichever thread that is: it keeps
