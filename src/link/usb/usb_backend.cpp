@@ -155,6 +155,18 @@ std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
     return std::nullopt;
 }
 
+// The device file belongs to root unless a udev rule gives it to the user.
+void NoAccess(libusb_device* dev) {
+    libusb_device_descriptor dd{};
+    libusb_get_device_descriptor(dev, &dd);
+    Diag(
+        "  no permission for /dev/bus/usb/%03u/%03u (%04x:%04x): install the udev rule"
+        " packaging/70-quillon.rules as /etc/udev/rules.d/70-quillon.rules (with a line for"
+        " %04x:%04x), run 'sudo udevadm control --reload', then plug the board in again\n",
+        libusb_get_bus_number(dev), libusb_get_device_address(dev), dd.idVendor, dd.idProduct,
+        dd.idVendor, dd.idProduct);
+}
+
 std::vector<UsbId> ReadUsbIdFilter() {
     std::string text;
     {
@@ -592,13 +604,7 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
         if (r != LIBUSB_SUCCESS) {
             Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
                  address);
-            if (r == LIBUSB_ERROR_ACCESS) {
-                Diag(
-                    "  no permission for /dev/bus/usb/%03u/%03u: install the udev rule"
-                    " packaging/70-quillon.rules as /etc/udev/rules.d/70-quillon.rules,"
-                    " run 'sudo udevadm control --reload', then plug the board in again\n",
-                    bus, address);
-            }
+            if (r == LIBUSB_ERROR_ACCESS) NoAccess(dev);
             return nullptr;
         }
         bool reattach = false;
@@ -622,10 +628,7 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
                     "  another program has the board open (another quillon or quillon-run?):"
                     " end it, then plug the board in again\n");
             } else if (r == LIBUSB_ERROR_ACCESS) {
-                Diag(
-                    "  no permission for /dev/bus/usb/%03u/%03u: install the udev rule"
-                    " packaging/70-quillon.rules (see the manual)\n",
-                    bus, address);
+                NoAccess(dev);
             }
             if (reattach) libusb_attach_kernel_driver(handle, itf->number);
             libusb_close(handle);
