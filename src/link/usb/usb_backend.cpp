@@ -75,6 +75,27 @@ UsbError FromTransferStatus(int status) {
     }
 }
 
+// A transfer's status as the libusb error code of the same meaning, so that
+// every failure reports its code in one numbering (libusb_error).
+int ErrorCodeOf(int status) {
+    switch (status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return LIBUSB_SUCCESS;
+        case LIBUSB_TRANSFER_STALL:
+            return LIBUSB_ERROR_PIPE;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            return LIBUSB_ERROR_NO_DEVICE;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return LIBUSB_ERROR_TIMEOUT;
+        case LIBUSB_TRANSFER_OVERFLOW:
+            return LIBUSB_ERROR_OVERFLOW;
+        case LIBUSB_TRANSFER_CANCELLED:
+            return LIBUSB_ERROR_INTERRUPTED;
+        default:
+            return LIBUSB_ERROR_IO;
+    }
+}
+
 // The libusb context. Open devices hold it too, so it outlives the backend
 // when a device is destroyed last.
 struct Context {
@@ -325,7 +346,9 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
     if (e != UsbError::None && (state_->gone || (e == UsbError::Cancelled && !cancelled))) {
         e = UsbError::NoDevice;
     }
-    return {e, moved, e == UsbError::None ? 0 : status};
+    int code = ErrorCodeOf(status);
+    if (e == UsbError::NoDevice) code = LIBUSB_ERROR_NO_DEVICE;
+    return {e, moved, e == UsbError::None ? 0 : code};
 }
 
 TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length) {
@@ -405,7 +428,7 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
                 // that went away this way.
                 Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
             } else if (p.status != LIBUSB_TRANSFER_COMPLETED) {
-                Stop(FromTransferStatus(p.status), p.status);
+                Stop(FromTransferStatus(p.status), ErrorCodeOf(p.status));
             } else if (p.counted < p.length) {
                 // A short packet (or a zero-length one) is the end of what
                 // the board has for us: the call ends here, it does not go on
