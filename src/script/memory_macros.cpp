@@ -109,15 +109,15 @@ MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
 MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MW", text, ctx);
     if (!o) return MacroOutcome::Failed;
-    // Only 32 bits travel in one transfer. A longer length would be cut and the
-    // write reported as done, so it is refused instead.
-    if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MW: the length is beyond 4 GiB - 1");
-    const auto length = static_cast<std::uint32_t>(o->length);
     const std::string path = ResolveMacroPath(ctx, o->file);
     if (!FileExists(path)) {
         ctx.reporter->Message(o->file, MsgIcon::Information);
         return MacroOutcome::Failed;
     }
+    // Only 32 bits travel in one transfer. A longer length would be cut and the
+    // write reported as done, so it is refused instead.
+    if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MW: the length is beyond 4 GiB - 1");
+    const auto length = static_cast<std::uint32_t>(o->length);
     FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) return Refuse(ctx, "MW: the file cannot be opened");
     Buffer buffer = ZeroBuffer(length);

@@ -221,6 +221,8 @@ TclHost::AutoReport TclHost::RunAutoScript(const std::string& path) {
         return report;
     }
     if (!Ready()) {
+        // Nothing can run it: reported like a run that failed.
+        r.Log("ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + path);
         report.outcome = AutoOutcome::NoInterpreter;
         return report;
     }

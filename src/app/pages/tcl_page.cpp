@@ -235,6 +235,7 @@ void TclPage::RunAutoScript() {
     script::TclHost::AutoReport report = script::TclHost::RunAutoScript(path);
     switch (report.outcome) {
         case script::TclHost::AutoOutcome::Failed:
+        case script::TclHost::AutoOutcome::NoInterpreter:
             SetStatusLabel("Failed!!", "red");
             break;
         case script::TclHost::AutoOutcome::Succeeded:
@@ -242,7 +243,6 @@ void TclPage::RunAutoScript() {
             time_->setText(QString("%1ms").arg(report.elapsedMs));
             break;
         case script::TclHost::AutoOutcome::NoFile:
-        case script::TclHost::AutoOutcome::NoInterpreter:
             break;
     }
 }
