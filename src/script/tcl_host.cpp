@@ -17,6 +17,8 @@ namespace {
 
 // TPRINT writes at most this many bytes of its text.
 constexpr std::size_t kMaxPrintBytes = 259;
+// Tcl events served by one pump of WAIT.
+constexpr int kMaxTclEventsPerPump = 256;
 
 struct HostState {
     Tcl_Interp* interp = nullptr;
@@ -69,9 +71,12 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) {
         Tcl_SetVar(interp, name, value.c_str(), TCL_GLOBAL_ONLY);
     };
     // WAIT lets the window's events and the script's own (after, fileevent) run.
+    // A handler that schedules itself again ("after 0") always leaves an event
+    // pending, so one pump serves a bounded number and WAIT still sees its clock.
     ctx.pump = [] {
         State().reporter->Pump();
-        while (Tcl_DoOneEvent(TCL_ALL_EVENTS | TCL_DONT_WAIT)) {
+        for (int i = 0; i < kMaxTclEventsPerPump; ++i) {
+            if (!Tcl_DoOneEvent(TCL_ALL_EVENTS | TCL_DONT_WAIT)) break;
         }
     };
     MacroAnswer answer = DispatchMacro(words, ctx);

@@ -72,5 +72,13 @@ expect "event during WAIT" [info exists ::fired] 1
 set t0 [clock milliseconds]
 ok "WAIT -T-5" 1
 if {[clock milliseconds] - $t0 > 1000} { error "WAIT -T-5 waited" }
+# A handler that reschedules itself at once keeps an event pending all the time;
+# WAIT still ends on its clock.
+proc spin {} { after 0 spin }
+spin
+set t0 [clock milliseconds]
+ok "WAIT -T50" 1
+if {[clock milliseconds] - $t0 > 5000} { error "WAIT -T50 with a busy event loop" }
+foreach id [after info] { after cancel $id }
 fails "WAIT"
 TPRINT "io ok"
