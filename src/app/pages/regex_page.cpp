@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -47,7 +48,9 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
     }
     grid->setHorizontalHeaderLabels(cols);
     grid->setVerticalHeaderLabels(rows);
+    // The row labels are centred; the column labels sit right like the bytes.
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setMinimumSectionSize(10);
@@ -71,7 +74,7 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
         grid->setFocusPolicy(Qt::NoFocus);
     }
     grid->setTextElideMode(Qt::ElideNone);
-    grid->setStyleSheet("QHeaderView::section { padding: 0px; }");
+    grid->setStyleSheet("QHeaderView::section { padding: 0px 2px 0px 0px; }");
     grid->setWordWrap(false);
     SizeGrid(grid);
     return grid;
@@ -106,7 +109,9 @@ void LinkLabel::leaveEvent(QEvent* event) {
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
-    emit clicked();
+    // A click is the left button let go over the label.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
 }
 
 RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, parent) {
@@ -120,11 +125,11 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
                       const char* labelName, int min, int max, int pos, int ticks) {
         auto* line = new QHBoxLayout;
         line->addWidget(new QLabel(U(caption), this));
-        line->addWidget(new QLabel(U("→"), this));
         value = new LinkLabel(this);
         value->setObjectName(labelName);
         value->setText(QString::number(pos));
         value->setMinimumWidth(32);
+        line->addSpacing(6);
         line->addWidget(value);
         line->addStretch(1);
         left->addLayout(line);
@@ -220,14 +225,15 @@ void RegExPage::N17Click() {
 void RegExPage::PaintCells() {
     // Bytes at or beyond the length are shaded, so the active part of the burst
     // stays visible in both grids.
-    const QColor beyond = palette().color(QPalette::Dark);
-    const QColor readFace = palette().color(QPalette::Button);
-    const QColor writeFace = writeGrid_->palette().color(QPalette::Base);
+    // Within the burst the read grid shows button face and the write grid its
+    // own colour: no brush of the cell's own, the grid's base shows through.
+    const QBrush beyond = palette().color(QPalette::Dark);
+    const QBrush readFace = palette().color(QPalette::Button);
     const int len = length();
     for (int i = 0; i < kSide * kSide; ++i) {
         const bool active = i < len;
         readGrid_->item(i / kSide, i % kSide)->setBackground(active ? readFace : beyond);
-        writeGrid_->item(i / kSide, i % kSide)->setBackground(active ? writeFace : beyond);
+        writeGrid_->item(i / kSide, i % kSide)->setBackground(active ? QBrush() : beyond);
     }
 }
 

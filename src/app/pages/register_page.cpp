@@ -8,10 +8,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string_view>
 
+#include "app/ui_fonts.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
@@ -101,19 +104,27 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         auto* dataLay = new QHBoxLayout(dataBox);
         dataLay->setContentsMargins(4, 2, 4, 2);
         dataLay->setSpacing(3);
-        const int fieldWidth = fontMetrics().horizontalAdvance(QString(kFieldChars, 'F')) + 10;
         grp.readBack = new QLineEdit("00", dataBox);
         grp.readBack->setObjectName("regReadBack" + n);
         grp.readBack->setReadOnly(true);
         grp.readBack->setMaxLength(kFieldChars);
-        grp.readBack->setFixedWidth(fieldWidth);
         QPalette grey = grp.readBack->palette();
         grey.setColor(QPalette::Base, palette().color(QPalette::Button));
         grp.readBack->setPalette(grey);
         grp.value = new QLineEdit("00", dataBox);
         grp.value->setObjectName("regValue" + n);
         grp.value->setMaxLength(kFieldChars);
-        grp.value->setFixedWidth(fieldWidth);
+        // Sixteen hexadecimal digits stay in view: a fixed-pitch font, and the
+        // edit as wide as the digits plus its frame and text margins.
+        for (QLineEdit* e : {grp.readBack, grp.value}) {
+            e->setFont(UiFont(U(kFontMsGothic), 12));
+            const QFontMetrics fm(e->font());
+            int digit = 0;
+            for (char c : std::string_view("0123456789ABCDEF"))
+                digit = std::max(digit, fm.horizontalAdvance(QChar(c)));
+            e->setFixedWidth(kFieldChars * digit +
+                             2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
+        }
         grp.read = new QPushButton("Read", dataBox);
         grp.write = new QPushButton("Write", dataBox);
         grp.read->setObjectName("Button" + QString::number(4 + 2 * g));
