@@ -135,8 +135,8 @@ void MainWindow::BuildMenus() {
     opt->addSeparator();
     memModeMenu_ = opt->addMenu(U("ﾒﾓﾘ転送ﾓｰﾄﾞ切り換え"));
     memModeMenu_->setObjectName("MemModeMenu");
-    memModeMenu_->menuAction()->setObjectName("MemMode1");
-    actions_["MemMode1"] = memModeMenu_->menuAction();
+    memModeMenu_->menuAction()->setObjectName("N12");
+    actions_["N12"] = memModeMenu_->menuAction();
     QMenu* memRead = memModeMenu_->addMenu("MemRead");
     memRead->menuAction()->setObjectName("MemRead1");
     actions_["MemRead1"] = memRead->menuAction();
@@ -328,7 +328,7 @@ void MainWindow::RestoreUiState() {
         return store.ReadBool(kSetup, key, def);
     };
 
-    a("MemMode1")->setVisible(flag("GPIF_WAVE"));
+    a("N12")->setVisible(flag("GPIF_WAVE"));
     a("N14")->setChecked(flag("MR_SCRAMBLE"));
     a("N15")->setChecked(flag("MW_SCRAMBLE"));
     a("N17")->setChecked(flag("REGEX_EMULATE"));

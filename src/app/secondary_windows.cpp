@@ -160,7 +160,14 @@ BusyWindow::BusyWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint) 
     panel_->setObjectName("Panel1");
     panel_->setAlignment(Qt::AlignCenter);
     panel_->setFont(UiFont(QString::fromUtf8(kFontTahoma), 48));
-    panel_->setStyleSheet("QLabel { color: blue; background: transparent; }");
+    // The panel covers the whole window: what shows is a raised banner, readable
+    // over anything, also where the desktop cannot draw a transparent window.
+    panel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel_->setLineWidth(1);
+    panel_->setAutoFillBackground(true);
+    QPalette pal = panel_->palette();
+    pal.setColor(QPalette::WindowText, Qt::blue);
+    panel_->setPalette(pal);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(panel_);

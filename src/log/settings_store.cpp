@@ -2,7 +2,7 @@
 
 #include <QSettings>
 #include <QString>
-
+#include <QStringList>
 #include <cctype>
 #include <cstdint>
 
@@ -29,12 +29,18 @@ SettingsStore::~SettingsStore() {
     delete impl_;
 }
 
-std::string SettingsStore::FilePath() { return platform::ConfigFolder() + "/Ardenfield/Quillon7.ini"; }
+std::string SettingsStore::FilePath() {
+    return platform::ConfigFolder() + "/Ardenfield/Quillon7.ini";
+}
 
 std::string SettingsStore::ReadString(std::string_view section, std::string_view key,
                                       std::string_view def) const {
     QVariant v = impl_->settings.value(KeyPath(section, key));
     if (!v.isValid()) return std::string(def);
+    // A value typed into the file by hand with a comma and no quotes ("DDR3
+    // (bank 0, 1)") comes back from the INI reader as a list; as a list it
+    // would read as an empty string, so it is joined back into its text.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(", ").toStdString();
     return v.toString().toStdString();
 }
 
@@ -84,9 +90,12 @@ std::optional<int> ParseStoredInteger(std::string_view t) {
     for (; i < t.size(); ++i) {
         int c = static_cast<unsigned char>(t[i]);
         int d;
-        if (std::isdigit(c)) d = c - '0';
-        else if (base == 16 && std::isxdigit(c)) d = std::tolower(c) - 'a' + 10;
-        else return std::nullopt;
+        if (std::isdigit(c))
+            d = c - '0';
+        else if (base == 16 && std::isxdigit(c))
+            d = std::tolower(c) - 'a' + 10;
+        else
+            return std::nullopt;
         value = value * base + static_cast<unsigned>(d);
         if (value > 0xFFFFFFFFull) return std::nullopt;
     }
@@ -95,7 +104,8 @@ std::optional<int> ParseStoredInteger(std::string_view t) {
         std::int64_t v = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
         return static_cast<int>(negative ? -v : v);
     }
-    std::int64_t v = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+    std::int64_t v =
+        negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
     if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
     return static_cast<int>(v);
 }

@@ -79,7 +79,7 @@ TEST(StartUp, WithoutBoardSkipsAutomaticStepsAndDisablesBoardItems) {
     EXPECT_EQ(lines[2], "USB NOT OPEN!!");
     EXPECT_EQ(lines.size(), 3u);
     EXPECT_FALSE(automatic);
-    for (const char* name : {"MemMode1", "N20", "N21", "N23", "N24", "FX31"}) {
+    for (const char* name : {"N12", "N20", "N21", "N23", "N24", "FX31"}) {
         EXPECT_FALSE(w.MenuAction(name)->isEnabled()) << name;
     }
     for (const char* name : {"N8", "N9", "N14", "N15", "View1", "N3", "N5", "Quillon71"}) {
@@ -139,7 +139,7 @@ TEST(StartUp, EmptyStoreShowsTheDefaultPagesAndOptions) {
     for (const char* name : {"N8", "N9", "N14", "N15", "View1"}) {
         EXPECT_TRUE(w.MenuAction(name)->isVisible()) << name;
     }
-    for (const char* name : {"MemMode1", "N17", "Tessera1", "N20", "N21", "N23", "N24", "FX31"}) {
+    for (const char* name : {"N12", "N17", "Tessera1", "N20", "N21", "N23", "N24", "FX31"}) {
         EXPECT_FALSE(w.MenuAction(name)->isVisible()) << name;
     }
     EXPECT_TRUE(w.MenuAction("Burst1")->isChecked());

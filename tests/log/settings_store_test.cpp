@@ -70,16 +70,18 @@ TEST(SettingsStoreTest, PreparedValuesDecodeAsTheBoardModelsExpect) {
     test::FreshHome home;
     WriteIni(home.iniPath(),
              "[SETUP]\nSPICont=2\nGPIO=yes\nREG512_ADRS=0x10\nCFG_TARGET_REG_ADRS=65535\n"
-             "MEM_NUM=$3\nLOG_WARNNING=abc\n");
+             "MEM_NUM=$3\nLOG_WARNNING=abc\nMEM_LIST0=DDR3 (bank 0, 1)\n");
     SettingsStore s;
-    EXPECT_TRUE(s.ReadBool(kSetup, "SPICont", false));   // "2" is true
-    EXPECT_FALSE(s.ReadBool(kSetup, "GPIO", false));     // "yes" is the default
+    EXPECT_TRUE(s.ReadBool(kSetup, "SPICont", false));  // "2" is true
+    EXPECT_FALSE(s.ReadBool(kSetup, "GPIO", false));    // "yes" is the default
     EXPECT_TRUE(s.ReadBool(kSetup, "GPIO", true));
     EXPECT_EQ(s.ReadInteger(kSetup, "REG512_ADRS", 6), 16);
     EXPECT_EQ(s.ReadInteger(kSetup, "CFG_TARGET_REG_ADRS", 0x3FFF) & 0x3FFF, 0x3FFF);
     EXPECT_EQ(s.ReadInteger(kSetup, "MEM_NUM", 0), 3);
     EXPECT_EQ(s.ReadInteger(kSetup, "LOG_WARNNING", 200), 200);
     EXPECT_EQ(s.ReadInteger(kSetup, "MISSING", -5), -5);
+    // A hand-typed name with a comma keeps its text.
+    EXPECT_EQ(s.ReadString(kSetup, "MEM_LIST0", "unknown"), "DDR3 (bank 0, 1)");
 }
 
 TEST(SettingsStoreTest, ReadingWritesNothing) {
