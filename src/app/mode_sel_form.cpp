@@ -184,15 +184,13 @@ AutoConfigNotice::AutoConfigNotice(QWidget* parent) : QWidget(parent) {
     path_->setFixedWidth(kPathWidth);
     for (QLabel* l : {title_, mode_, path_}) MakeRed(l);
 
-    auto* top = new QHBoxLayout;
-    top->setSpacing(6);
-    top->addWidget(title_);
-    top->addWidget(mode_);
-    top->addStretch();
+    // One line each: beside the title, the longest mode text
+    // ("Xilinxﾓｰﾄﾞ(+BITSWAP+ENCRYPT)") would not fit left of the buttons.
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(0);
-    rows->addLayout(top);
+    rows->addWidget(title_);
+    rows->addWidget(mode_);
     rows->addWidget(path_);
     HideNotice();
 }
