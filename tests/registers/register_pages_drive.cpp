@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEnterEvent>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -285,6 +286,14 @@ int main(int argc, char** argv) {
     w.RequestPage(15);
     RegExPage();
     Shot(out, 15, "regex-after");
+    {
+        // The length value under the mouse pointer.
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(W<QWidget>("Label21"), &enter);
+        Shot(out, 15, "regex-hover");
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(W<QWidget>("Label21"), &leave);
+    }
     w.RequestPage(14);
     GpifPage();
     Shot(out, 14, "gpif-after");
