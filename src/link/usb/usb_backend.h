@@ -36,7 +36,8 @@ struct UsbBackendOptions {
     // hot-plug support (the path taken on platforms without it).
     bool forcePolling = false;
     std::chrono::milliseconds pollInterval{1000};
-    // A bulk call is cut into transfers of this size (a multiple of 1024),
+    // A bulk call is cut into transfers of this size (rounded down to a
+    // multiple of 1024 and of the pipes' packet size),
     // `inFlight` of them queued at a time, never more than the 16 MiB that
     // usbfs allows by default. Four of 1 MiB keep the bus busy well below it.
     std::size_t chunkBytes = std::size_t{1} << 20;
