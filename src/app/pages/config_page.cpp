@@ -87,10 +87,10 @@ ConfigPage::ConfigPage(PageContext& context, QWidget* parent) : Page(context, pa
     for (QCheckBox* b : {tessera_, tavel_, external_, bitswap_, encrypt_}) b->hide();
     tavel_->setEnabled(false);
 
-    auto* statusCaption = new QLabel(U("Config Status →"), this);
+    auto* statusCaption = new QLabel("Config Status", this);
     status_ = new QLabel("-", this);
     status_->setObjectName("Label1");
-    auto* timeCaption = new QLabel(U("Config Time →"), this);
+    auto* timeCaption = new QLabel("Config Time", this);
     time_ = new QLabel("-", this);
     time_->setObjectName("Label2");
     for (QLabel* l : {status_, time_}) l->setMinimumWidth(100);
@@ -124,7 +124,7 @@ ConfigPage::ConfigPage(PageContext& context, QWidget* parent) : Page(context, pa
     boxes->setColumnMinimumWidth(2, 80);
 
     auto* results = new QGridLayout;
-    results->setHorizontalSpacing(6);
+    results->setHorizontalSpacing(12);
     results->setVerticalSpacing(0);
     results->addWidget(statusCaption, 0, 0);
     results->addWidget(status_, 0, 1);
