@@ -147,6 +147,14 @@ void MainWindow::BuildMenus() {
     actions_["MemWrite1"] = memWrite->menuAction();
     AddAction(memWrite, "Burst2", "Burst", true)->setChecked(true);
     AddAction(memWrite, "Word2", "Word", true);
+    // A waveform item's mark tells what the board was last told: a click does not
+    // move it by itself. The item's handler (connected after this) checks the chosen
+    // item and clears its sibling once the board took the request.
+    for (const char* name : {"Burst1", "Word1", "Burst2", "Word2"}) {
+        QAction* item = actions_.at(name);
+        connect(item, &QAction::triggered, this,
+                [item](bool checked) { item->setChecked(!checked); });
+    }
     opt->addSeparator();
     AddAction(opt, "N14", "ﾒﾓﾘﾘｰﾄﾞ時にｽｸﾗﾝﾌﾞﾙ化を行う", true);
     AddAction(opt, "N15", "ﾒﾓﾘﾗｲﾄ時にｽｸﾗﾝﾌﾞﾙ化を行う", true);
