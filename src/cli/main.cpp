@@ -2,7 +2,6 @@
 // benches and CI. Same Tcl host, same macros and the same log as the panel.
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -153,11 +152,7 @@ int main(int argc, char** argv) {
     }
     // Hot-plug notices may come from a backend thread: they are queued to this
     // thread and handled where events are pumped.
-    link::BoardLink::Instance().RegisterNotices([](link::DeviceNotice notice) {
-        QMetaObject::invokeMethod(
-            qApp, [notice] { link::BoardLink::Instance().OnDeviceChange(notice); },
-            Qt::QueuedConnection);
-    });
+    link::RegisterQueuedNotices();
 
     LogFile::AttachEcho([](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stdout);

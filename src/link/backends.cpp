@@ -1,5 +1,8 @@
 #include "link/backends.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
+
 #include "link/board_link.h"
 #include "link/trace.h"
 #include "link/usb/usb_backend.h"
@@ -106,6 +109,16 @@ bool SetUpBoardLink(const BoardOptions& options, std::string& error) {
         link.SetDeviceWrapper(nullptr);
     }
     return true;
+}
+
+void RegisterQueuedNotices() {
+    BoardLink::Instance().RegisterNotices([](DeviceNotice notice) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
+        QMetaObject::invokeMethod(
+            app, [notice] { BoardLink::Instance().OnDeviceChange(notice); },
+            Qt::QueuedConnection);
+    });
 }
 
 }  // namespace quillon::link

@@ -27,4 +27,10 @@ std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& e
 // Installs the backend and, when asked, the wire trace on the one BoardLink.
 bool SetUpBoardLink(const BoardOptions& options, std::string& error);
 
+// Registers the link for arrival and removal notices, delivered to
+// BoardLink::OnDeviceChange through the Qt event loop of the application's
+// thread, whatever thread a backend notices them on. Notices after the
+// application object is gone are dropped.
+void RegisterQueuedNotices();
+
 }  // namespace quillon::link
