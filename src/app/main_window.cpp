@@ -20,6 +20,7 @@
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "app/wrap_tab_bar.h"
+#include "link/backends.h"
 #include "log/log_file.h"
 #include "log/settings_store.h"
 
@@ -257,14 +258,7 @@ void MainWindow::ApplySizing() {
 void MainWindow::FormCreate() {
     // 1-2. Device notices reach the link on the GUI thread, whatever thread
     // the backend notices them on.
-    link::BoardLink::Instance().RegisterNotices([](link::DeviceNotice notice) {
-        // A notice after the application object is gone (shutdown) has nowhere to go.
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app) return;
-        QMetaObject::invokeMethod(
-            app, [notice] { link::BoardLink::Instance().OnDeviceChange(notice); },
-            Qt::QueuedConnection);
-    });
+    link::RegisterQueuedNotices();
 
     // 3. The log window, before the log file, so the file's own messages show.
     LogWindow::Create(this);
