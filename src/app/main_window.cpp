@@ -205,8 +205,8 @@ void MainWindow::BuildPages() {
     stack_->setLineWidth(1);
 
     for (int n = 1; n <= kPageCount; ++n) {
-        const PageSpec& spec = PageSpecOf(n);
-        tabs_->addTab(U(spec.caption));
+        const PageInfo& info = PageInfoOf(n);
+        tabs_->addTab(U(info.caption));
         PageFactory factory = PageFactoryOf(n);
         Page* p = factory ? factory(*this) : nullptr;
         if (!p) p = new Page(*this);
@@ -350,9 +350,9 @@ void MainWindow::RestoreUiState() {
     EnableBoardControls(false);
 
     for (int n = 1; n <= kPageCount; ++n) {
-        const PageSpec& spec = PageSpecOf(n);
-        if (spec.visibilityKey)
-            tabs_->setTabVisible(n - 1, flag(spec.visibilityKey, spec.visibleByDefault));
+        const PageInfo& info = PageInfoOf(n);
+        if (info.visibilityKey)
+            tabs_->setTabVisible(n - 1, flag(info.visibilityKey, info.visibleByDefault));
     }
     a("N20")->setVisible(flag("TEMP_ALERT"));
     a("N21")->setVisible(flag("TEMP_ALERT"));

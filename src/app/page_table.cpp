@@ -14,7 +14,7 @@ namespace quillon::app {
 
 namespace {
 
-const PageSpec kPages[kPageCount] = {
+const PageInfo kPages[kPageCount] = {
     {1, "ﾚｼﾞｽﾀ操作", nullptr, true},
     {2, "ﾒﾓﾘ操作", nullptr, true},
     {3, "USBｺﾝﾌｨｸﾞ", "USBCONFIG", true},
@@ -38,7 +38,7 @@ const PageSpec kPages[kPageCount] = {
 
 }  // namespace
 
-const PageSpec& PageSpecOf(int number) {
+const PageInfo& PageInfoOf(int number) {
     if (number < 1 || number > kPageCount) number = 1;
     return kPages[number - 1];
 }

@@ -17,7 +17,7 @@ inline constexpr int kNorBridge2Page = 13;
 
 using PageFactory = Page* (*)(PageContext&);
 
-struct PageSpec {
+struct PageInfo {
     int number;                 // 1..19
     const char* caption;        // the tab caption
     const char* visibilityKey;  // SETUP key deciding whether the tab is shown; nullptr = always
@@ -25,7 +25,7 @@ struct PageSpec {
 };
 
 // number 1..19; anything else gives the entry of page 1.
-const PageSpec& PageSpecOf(int number);
+const PageInfo& PageInfoOf(int number);
 // The factory of page `number`, nullptr when the page is still an empty frame.
 PageFactory PageFactoryOf(int number);
 

@@ -130,7 +130,7 @@ TEST(StartUp, EmptyStoreShowsTheDefaultPagesAndOptions) {
     std::vector<int> shown;
     for (int n = 1; n <= app::kPageCount; ++n) {
         if (w.pageShown(n)) shown.push_back(n);
-        EXPECT_EQ(w.tabBar()->tabText(n - 1).toStdString(), app::PageSpecOf(n).caption);
+        EXPECT_EQ(w.tabBar()->tabText(n - 1).toStdString(), app::PageInfoOf(n).caption);
     }
     EXPECT_EQ(shown, (std::vector<int>{1, 2, 3, 4, 6, 7, 19}));
     EXPECT_EQ(w.tabBar()->tabText(18).toStdString(), "GPIF2_Master");
@@ -161,7 +161,7 @@ TEST(StartUp, WindowHeightFollowsTheRowsOfTabs) {
         PanelTest t;
         if (everyPage) {
             for (int n = 1; n <= app::kPageCount; ++n) {
-                if (const char* key = app::PageSpecOf(n).visibilityKey) t.Store(key, "1");
+                if (const char* key = app::PageInfoOf(n).visibilityKey) t.Store(key, "1");
             }
         }
         MainWindow w(NoSplash());
