@@ -29,27 +29,6 @@ constexpr int kPanelHeight = 32;
 
 }  // namespace
 
-void FolderLabel::enterEvent(QEnterEvent* e) {
-    QFont f = font();
-    f.setUnderline(true);
-    setFont(f);
-    setStyleSheet("color: blue;");
-    QLabel::enterEvent(e);
-}
-
-void FolderLabel::leaveEvent(QEvent* e) {
-    QFont f = font();
-    f.setUnderline(false);
-    setFont(f);
-    setStyleSheet("color: black;");
-    QLabel::leaveEvent(e);
-}
-
-void FolderLabel::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
-    QLabel::mouseReleaseEvent(e);
-}
-
 LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName("LogForm");
     setWindowTitle(QString::fromUtf8("ﾛｸﾞＶｉｅｗ"));
@@ -78,9 +57,8 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     panel_->setObjectName("Panel1");
     panel_->setFixedHeight(kPanelHeight);
     panel_->installEventFilter(this);
-    folder_ = new FolderLabel("-", panel_);
+    folder_ = new LinkLabel("-", panel_);
     folder_->setObjectName("Label1");
-    folder_->setCursor(Qt::PointingHandCursor);
     clear_ = new QPushButton(QString::fromUtf8("ｸﾘｱ"), panel_);
     clear_->setObjectName("Button1");
     clear_->setFixedSize(60, 25);
@@ -89,7 +67,7 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     close_->setFixedSize(60, 25);
     connect(clear_, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(close_, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(folder_, &FolderLabel::clicked, this, [this] { FolderClick(); });
+    connect(folder_, &LinkLabel::clicked, this, [this] { FolderClick(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

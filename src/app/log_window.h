@@ -3,32 +3,17 @@
 // while the program runs. Closing it only hides it. It keeps the placement the
 // user gives it (once start-up has placed it) and the font chosen for it.
 
-#include <QLabel>
 #include <QWidget>
 #include <string>
 #include <string_view>
 
+#include "app/link_label.h"
 #include "log/prompter.h"
 
 class QPlainTextEdit;
 class QPushButton;
 
 namespace quillon::app {
-
-// The folder label: underlined and blue under the mouse, opens the folder on click.
-class FolderLabel : public QLabel {
-    Q_OBJECT
-  public:
-    using QLabel::QLabel;
-
-  signals:
-    void clicked();
-
-  protected:
-    void enterEvent(QEnterEvent* e) override;
-    void leaveEvent(QEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-};
 
 class LogWindow : public QWidget {
     Q_OBJECT
@@ -56,7 +41,7 @@ class LogWindow : public QWidget {
     ~LogWindow() override;
 
     QPlainTextEdit* memo() const { return memo_; }
-    FolderLabel* folderLabel() const { return folder_; }
+    LinkLabel* folderLabel() const { return folder_; }
     // Handlers of the window's own controls.
     void Button1Click();  // "ｸﾘｱ"
     void Button2Click();  // "閉じる"
@@ -76,7 +61,7 @@ class LogWindow : public QWidget {
 
     QPlainTextEdit* memo_ = nullptr;
     QWidget* panel_ = nullptr;
-    FolderLabel* folder_ = nullptr;
+    LinkLabel* folder_ = nullptr;
     QPushButton* clear_ = nullptr;
     QPushButton* close_ = nullptr;
     FontChoice dialogFont_;

@@ -82,38 +82,6 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
 
 }  // namespace
 
-LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
-    setCursor(Qt::PointingHandCursor);
-    SetHot(false);
-}
-
-void LinkLabel::SetHot(bool hot) {
-    QFont f = font();
-    f.setBold(hot);
-    f.setUnderline(hot);
-    setFont(f);
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, hot ? Qt::blue : Qt::black);
-    setPalette(p);
-}
-
-void LinkLabel::enterEvent(QEnterEvent* event) {
-    SetHot(true);
-    QLabel::enterEvent(event);
-}
-
-void LinkLabel::leaveEvent(QEvent* event) {
-    SetHot(false);
-    QLabel::leaveEvent(event);
-}
-
-void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    // A click is the left button let go over the label.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
-}
-
 RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("RegExPage");
     auto* top = new QHBoxLayout(this);
@@ -125,7 +93,7 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
                       const char* labelName, int min, int max, int pos, int ticks) {
         auto* line = new QHBoxLayout;
         line->addWidget(new QLabel(U(caption), this));
-        value = new LinkLabel(this);
+        value = new LinkLabel(this, true);
         value->setObjectName(labelName);
         value->setText(QString::number(pos));
         value->setMinimumWidth(32);

@@ -6,30 +6,13 @@
 
 #include <QLabel>
 
+#include "app/link_label.h"
 #include "app/page.h"
 
 class QSlider;
 class QTableWidget;
 
 namespace quillon::app {
-
-// A value label that behaves as a link: blue, bold and underlined under the
-// mouse pointer, black plain text otherwise; a click emits clicked().
-class LinkLabel : public QLabel {
-    Q_OBJECT
-  public:
-    explicit LinkLabel(QWidget* parent = nullptr);
-  signals:
-    void clicked();
-
-  protected:
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-  private:
-    void SetHot(bool hot);
-};
 
 class RegExPage : public Page {
     Q_OBJECT

@@ -1,0 +1,41 @@
+#include "app/link_label.h"
+
+#include <QMouseEvent>
+#include <QPalette>
+
+namespace quillon::app {
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent, bool boldWhenHot)
+    : QLabel(text, parent), boldWhenHot_(boldWhenHot) {
+    setCursor(Qt::PointingHandCursor);
+    SetHot(false);
+}
+
+void LinkLabel::SetHot(bool hot) {
+    QFont f = font();
+    f.setUnderline(hot);
+    if (boldWhenHot_) f.setBold(hot);
+    setFont(f);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, hot ? Qt::blue : Qt::black);
+    setPalette(p);
+}
+
+void LinkLabel::enterEvent(QEnterEvent* event) {
+    SetHot(true);
+    QLabel::enterEvent(event);
+}
+
+void LinkLabel::leaveEvent(QEvent* event) {
+    SetHot(false);
+    QLabel::leaveEvent(event);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    // A click is the left button let go over the label.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+}  // namespace quillon::app
