@@ -4,45 +4,21 @@
 // Run it with XDG_CONFIG_HOME/XDG_DATA_HOME pointing at a demo home.
 
 #include <QApplication>
-#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
-#include <cstdio>
 
 #include "app/log_window.h"
-#include "app/main_window.h"
-#include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
-#include "app/ui_fonts.h"
-#include "link/backends.h"
+#include "support/panel_harness.h"
 
 using namespace quillon;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: panel_screenshots OUT_DIR [board options]\n");
-        return 2;
-    }
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(out);
-    app::QtPrompter prompter;
-    prompter.setHeadless(true);
-    SetPrompter(&prompter);
-    app::InstallFontFallbacks();
-
-    std::vector<std::string> args(argv + 2, argv + argc);
-    std::string error;
-    auto options = link::TakeBoardOptions(args, error);
-    if (!options || !link::SetUpBoardLink(*options, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-
-    app::MainWindow w(app::MainWindow::Options{0});
-    w.FormCreate();
-    w.show();
-    QApplication::processEvents();
+    test::PanelHarness harness;
+    if (!harness.Start(argc, argv, "panel_screenshots")) return 2;
+    const QString& out = harness.out;
+    app::MainWindow& w = *harness.window;
     for (int n = 1; n <= app::kPageCount; ++n) {
         if (!w.pageShown(n)) continue;
         w.RequestPage(n);

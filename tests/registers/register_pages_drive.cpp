@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QEnterEvent>
 #include <QImage>
 #include <QLineEdit>
@@ -18,9 +17,7 @@
 
 #include "app/main_window.h"
 #include "app/pages/regex_page.h"
-#include "app/qt_prompter.h"
-#include "app/ui_fonts.h"
-#include "link/backends.h"
+#include "support/panel_harness.h"
 
 using namespace quillon;
 
@@ -246,31 +243,12 @@ void Reg512Page() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: register_pages_drive OUT_DIR [board options]\n");
-        return 2;
-    }
-    const QString out = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(out);
-    app::QtPrompter prompter;
-    prompter.setHeadless(true);
-    SetPrompter(&prompter);
-    g_prompter = &prompter;
-    app::InstallFontFallbacks();
-
-    std::vector<std::string> args(argv + 2, argv + argc);
-    std::string error;
-    auto options = link::TakeBoardOptions(args, error);
-    if (!options || !link::SetUpBoardLink(*options, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-
-    app::MainWindow w(app::MainWindow::Options{0});
+    test::PanelHarness harness;
+    if (!harness.Start(argc, argv, "register_pages_drive")) return 2;
+    const QString& out = harness.out;
+    app::MainWindow& w = *harness.window;
+    g_prompter = &harness.prompter;
     g_window = &w;
-    w.FormCreate();
-    w.show();
-    QApplication::processEvents();
     Step("start-up");
     for (int n : {1, 14, 15, 16})
         std::printf("page %d shown: %d\n", n, static_cast<int>(w.pageShown(n)));

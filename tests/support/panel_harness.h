@@ -1,0 +1,55 @@
+#pragma once
+// Start-up shared by the development tools that drive the real panel:
+//   TOOL OUT_DIR [board options]
+// A headless dialog seam, the Japanese font fallbacks, the board from the
+// options, and the main window after its start-up sequence.
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/qt_prompter.h"
+#include "app/ui_fonts.h"
+#include "link/backends.h"
+
+namespace quillon::test {
+
+class PanelHarness {
+  public:
+    // False (after a message on standard error) for a usage or board error.
+    bool Start(int argc, char** argv, const char* tool) {
+        if (argc < 2) {
+            std::fprintf(stderr, "usage: %s OUT_DIR [board options]\n", tool);
+            return false;
+        }
+        out = QString::fromLocal8Bit(argv[1]);
+        QDir().mkpath(out);
+        prompter.setHeadless(true);
+        SetPrompter(&prompter);
+        app::InstallFontFallbacks();
+
+        std::vector<std::string> args(argv + 2, argv + argc);
+        std::string error;
+        auto options = link::TakeBoardOptions(args, error);
+        if (!options || !link::SetUpBoardLink(*options, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return false;
+        }
+        window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
+        window->FormCreate();
+        window->show();
+        QApplication::processEvents();
+        return true;
+    }
+    ~PanelHarness() { SetPrompter(nullptr); }
+
+    QString out;
+    app::QtPrompter prompter;
+    std::unique_ptr<app::MainWindow> window;
+};
+
+}  // namespace quillon::test
