@@ -387,7 +387,7 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
                 err = ENODEV;
             } else if (dev.failClaims > 0) {
                 --dev.failClaims;
-                err = ENOENT;
+                err = EINVAL;  // what this request answers for a missing interface
             } else if (!dev.driver.empty()) {
                 const bool same = dev.driver == dc.driver;
                 if ((dc.flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) ? same

@@ -86,8 +86,8 @@ class UsbTestbed {
     // error: the host's data toggle is reset and the board's is not, so the
     // first packet after it is lost until the host clears the endpoint).
     void FailUrb(int devnum, int nth, int error, std::size_t partial = 0);
-    // The next `count` claims fail with ENOENT: the interface is not
-    // registered yet.
+    // The next `count` claims fail as for an interface that is not
+    // registered yet (ENOENT; EINVAL from a disconnect-and-claim).
     void FailClaims(int devnum, int count);
 
     // A kernel driver holds the interface: claims fail with EBUSY until it
