@@ -2,10 +2,13 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QThread>
 
 #include "link/board_link.h"
+#include "link/hints.h"
 #include "link/trace.h"
 #include "link/usb/usb_backend.h"
+#include "log/log_file.h"
 #include "sim/sim_backend.h"
 
 namespace quillon::link {
@@ -118,6 +121,21 @@ void RegisterQueuedNotices() {
         QMetaObject::invokeMethod(
             app, [notice] { BoardLink::Instance().OnDeviceChange(notice); },
             Qt::QueuedConnection);
+    });
+}
+
+void RouteHintsToLog() {
+    SetHintSink([](const std::string& text) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
+        // The log belongs to the application's thread; the USB event thread
+        // hints of an arrival too.
+        if (QThread::currentThread() == app->thread()) {
+            LogFile::Write(text);
+        } else {
+            QMetaObject::invokeMethod(
+                app, [text] { LogFile::Write(text); }, Qt::QueuedConnection);
+        }
     });
 }
 

@@ -572,14 +572,25 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
     u.id = dev.nextId++;
     if (u.bulk()) dev.log.push_back({UrbEvent::Submit, u.id, u.endpoint, length, 0});
     dev.submits += 1;
-    if (dev.late) {
-        dev.pending.push_back(u);
-        dev.cv.notify_all();
-    } else {
+    if (!dev.late) {
         Answer(dev, u, lock);
+        lock.unlock();
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return;
     }
+    // Completing the submit copies the URB's buffer back to the client: the
+    // completer may write into it only afterwards. (Nothing else of this
+    // client is handled meanwhile: umockdev serves its ioctls one by one.)
     lock.unlock();
     umockdev_ioctl_client_complete(client, 0, 0);
+    lock.lock();
+    if (dev.unplugged) {
+        u.status = -ESHUTDOWN;
+        dev.done.push_back(u);
+    } else {
+        dev.pending.push_back(u);
+    }
+    dev.cv.notify_all();
 }
 
 void UsbTestbed::Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock) {
