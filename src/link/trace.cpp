@@ -15,6 +15,8 @@ void AppendHex(std::string& out, unsigned value, int digits) {
     for (int i = digits - 1; i >= 0; --i) out += kDigits[(value >> (4 * i)) & 0xF];
 }
 
+// `data` holds at least the first bytes that moved (all of them, or the head a
+// streamed transfer kept).
 void AppendOutcome(std::string& out, std::span<const std::uint8_t> data, const TransferResult& r) {
     if (!r.ok()) {
         out += " -> ERR ";
@@ -30,7 +32,7 @@ void AppendOutcome(std::string& out, std::span<const std::uint8_t> data, const T
     out += " data=";
     const std::size_t shown = std::min(moved, kShownBytes);
     for (std::size_t i = 0; i < shown; ++i) AppendHex(out, data[i], 2);
-    if (moved > kShownBytes) out += "...";
+    if (r.moved > kShownBytes) out += "...";
 }
 
 class TraceDevice final : public Device {
@@ -54,7 +56,47 @@ class TraceDevice final : public Device {
         return r;
     }
 
+    // A streamed transfer is one line, as one call of its length would be: the
+    // head of the data is kept as it passes.
+    TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                 const BulkSource& source) override {
+        Head head;
+        TransferResult r = inner_->BulkOutStream(
+            endpoint, length, [&](std::span<std::uint8_t> piece) {
+                if (!source(piece)) return false;
+                head.Keep(piece);
+                return true;
+            });
+        log_->Line(TraceBulkLine(endpoint, length, head.bytes(), r));
+        return r;
+    }
+    TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                const BulkSink& sink) override {
+        Head head;
+        TransferResult r =
+            inner_->BulkInStream(endpoint, length, [&](std::span<const std::uint8_t> piece) {
+                head.Keep(piece);
+                return sink(piece);
+            });
+        log_->Line(TraceBulkLine(endpoint, length, head.bytes(), r));
+        return r;
+    }
+
   private:
+    class Head {
+      public:
+        void Keep(std::span<const std::uint8_t> piece) {
+            const std::size_t n = std::min(piece.size(), kShownBytes - size_);
+            std::copy_n(piece.begin(), n, bytes_ + size_);
+            size_ += n;
+        }
+        std::span<const std::uint8_t> bytes() const { return {bytes_, size_}; }
+
+      private:
+        std::uint8_t bytes_[kShownBytes] = {};
+        std::size_t size_ = 0;
+    };
+
     std::unique_ptr<Device> inner_;
     std::shared_ptr<TraceLog> log_;
 };
@@ -99,11 +141,16 @@ std::string TraceControlLine(const SetupPacket& s, std::span<const std::uint8_t>
 
 std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> data,
                           const TransferResult& r) {
+    return TraceBulkLine(endpoint, data.size(), data, r);
+}
+
+std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
+                          std::span<const std::uint8_t> head, const TransferResult& r) {
     std::string out = "BULK ep=";
     AppendHex(out, endpoint, 2);
     out += " len=";
-    out += std::to_string(data.size());
-    AppendOutcome(out, data, r);
+    out += std::to_string(length);
+    AppendOutcome(out, head, r);
     return out;
 }
 
