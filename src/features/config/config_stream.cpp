@@ -131,74 +131,71 @@ inline void StoreEachWordFourTimes(std::uint8_t* p, __m128i w) {
     Store128(p + 48, _mm_shuffle_epi32(w, 0xFF));
 }
 
-// Pair exchange, 64 bytes a step: four loads in flight keep the memory busy.
-std::size_t VectorExchange(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
+// Runs `step` (vector, file offset) on every whole 16-byte block of the file;
+// returns the bytes done. Four loads are issued ahead of their steps, which
+// keeps the memory busy where a step is short.
+template <typename Step>
+inline std::size_t ForEachBlock(const std::uint8_t* b, std::size_t n, Step step) {
     std::size_t i = 0;
     for (; i + 64 <= n; i += 64) {
         const __m128i v0 = Load128(b + i);
         const __m128i v1 = Load128(b + i + 16);
         const __m128i v2 = Load128(b + i + 32);
         const __m128i v3 = Load128(b + i + 48);
-        Store128(out + i, SwapBytePairs128(v0));
-        Store128(out + i + 16, SwapBytePairs128(v1));
-        Store128(out + i + 32, SwapBytePairs128(v2));
-        Store128(out + i + 48, SwapBytePairs128(v3));
+        step(v0, i);
+        step(v1, i + 16);
+        step(v2, i + 32);
+        step(v3, i + 48);
     }
-    for (; i + 16 <= n; i += 16) Store128(out + i, SwapBytePairs128(Load128(b + i)));
+    for (; i + 16 <= n; i += 16) step(Load128(b + i), i);
     return i;
+}
+
+std::size_t VectorExchange(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
+    return ForEachBlock(
+        b, n, [out](__m128i v, std::size_t i) { Store128(out + i, SwapBytePairs128(v)); });
 }
 
 // Each byte followed by a zero byte.
 std::size_t VectorSpread2(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
     const __m128i z = _mm_setzero_si128();
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = Load128(b + i);
+    return ForEachBlock(b, n, [out, z](__m128i v, std::size_t i) {
         Store128(out + 2 * i, _mm_unpacklo_epi8(v, z));
         Store128(out + 2 * i + 16, _mm_unpackhi_epi8(v, z));
-    }
-    return i;
+    });
 }
 
 // One 32-bit word per byte; with kRepeat four identical words per byte.
 template <bool kRepeat>
 std::size_t VectorWords(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
     const __m128i z = _mm_setzero_si128();
-    constexpr std::size_t kPerByte = kRepeat ? 16 : 4;
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = Load128(b + i);
+    return ForEachBlock(b, n, [out, z](__m128i v, std::size_t i) {
         const __m128i lo = _mm_unpacklo_epi8(v, z);
         const __m128i hi = _mm_unpackhi_epi8(v, z);
         const __m128i w[4] = {_mm_unpacklo_epi16(lo, z), _mm_unpackhi_epi16(lo, z),
                               _mm_unpacklo_epi16(hi, z), _mm_unpackhi_epi16(hi, z)};
-        std::uint8_t* p = out + kPerByte * i;
+        std::uint8_t* p = out + (kRepeat ? 16 : 4) * i;
         for (int k = 0; k < 4; ++k) {
             if constexpr (kRepeat)
                 StoreEachWordFourTimes(p + 64 * k, w[k]);
             else
                 Store128(p + 16 * k, w[k]);
         }
-    }
-    return i;
+    });
 }
 
 std::size_t VectorReverseWords(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) Store128(out + i, ReverseWords128(Load128(b + i)));
-    return i;
+    return ForEachBlock(b, n,
+                        [out](__m128i v, std::size_t i) { Store128(out + i, ReverseWords128(v)); });
 }
 
 // Eight 16-bit units, each as four identical 32-bit words.
 std::size_t VectorTavel(const std::uint8_t* b, std::size_t n, std::uint8_t* out) {
     const __m128i z = _mm_setzero_si128();
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = Load128(b + i);
+    return ForEachBlock(b, n, [out, z](__m128i v, std::size_t i) {
         StoreEachWordFourTimes(out + 8 * i, _mm_unpacklo_epi16(v, z));
         StoreEachWordFourTimes(out + 8 * i + 64, _mm_unpackhi_epi16(v, z));
-    }
-    return i;
+    });
 }
 #endif
 
