@@ -87,7 +87,6 @@ class TraceDevice final : public Device {
     }
 
   private:
-<<<<<<< HEAD
     class Head {
       public:
         void Keep(std::span<const std::uint8_t> piece) {
@@ -101,14 +100,13 @@ class TraceDevice final : public Device {
         std::uint8_t bytes_[kShownBytes] = {};
         std::size_t size_ = 0;
     };
-=======
+
     // A failed transfer is often the last thing before a removal or an abort:
     // its line, and all before it, go to the file at once.
     void Record(const std::string& line, const TransferResult& r) {
         log_->Line(line);
         if (!r.ok()) log_->Flush();
     }
->>>>>>> main
 
     std::unique_ptr<Device> inner_;
     std::shared_ptr<TraceLog> log_;
