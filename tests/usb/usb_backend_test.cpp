@@ -419,8 +419,33 @@ std::vector<test::UsbTestbed::UrbEvent> EventsOf(const std::vector<test::UsbTest
     return out;
 }
 
+// From the first completion to the submission of the last piece, at least
+// three URBs stay outstanding, and every completion is followed by a new
+// submission before the next completion is reaped.
+void ExpectQueueKeptFull(const std::vector<test::UsbTestbed::UrbEvent>& out, std::size_t n) {
+    using Event = test::UsbTestbed::UrbEvent;
+    const auto lastSubmit = std::find_if(out.rbegin(), out.rend(),
+                                         [](const Event& e) { return e.kind == Event::Submit; });
+    const auto lastSubmitAt = static_cast<std::size_t>(out.rend() - lastSubmit - 1);
+    const QueueDepth depth = DepthOf(out);
+    std::size_t submits = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        EXPECT_EQ(out[i].length, static_cast<int>(kMiB));
+        if (out[i].kind == Event::Submit) {
+            ++submits;
+            continue;
+        }
+        if (i >= lastSubmitAt) continue;
+        EXPECT_GE(depth.afterEvent[i], 3) << "after the reap of URB " << out[i].id;
+        EXPECT_EQ(out[i + 1].kind, Event::Submit) << "after the reap of URB " << out[i].id;
+    }
+    EXPECT_EQ(submits, n / kMiB);
+    EXPECT_EQ(depth.most, 4);
+}
+
 // The bus goes on while the host refills: the test bed completes the next URB
-// only once the host had its chance to submit another one.
+// only once the host had its chance to submit another one. The same holds for
+// a streamed transfer, whose source fills a piece while the queue is on the bus.
 TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
     using Event = test::UsbTestbed::UrbEvent;
     bed.Plug(2, board);
@@ -432,46 +457,105 @@ TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
     board.SetRegister(1, 0);
 
     const std::size_t n = kLarge;
-    const std::vector<std::uint8_t> data = Pattern(n, 40);
-    link::TransferResult w = WriteMemory(*dev, data);
-    ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
-    EXPECT_EQ(w.moved, n);
-
-    // From the first completion to the submission of the last piece, at
-    // least three URBs stay outstanding, and every completion is followed by
-    // a new submission before the next completion is reaped.
-    const std::vector<Event> out = EventsOf(bed.UrbLog(2), link::kBulkOutEp);
-    const auto lastSubmit =
-        std::find_if(out.rbegin(), out.rend(), [](const Event& e) { return e.kind == Event::Submit; });
-    const auto lastSubmitAt = static_cast<std::size_t>(out.rend() - lastSubmit - 1);
-    const QueueDepth depth = DepthOf(out);
-    int submits = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (out[i].kind == Event::Submit) {
-            ++submits;
-            EXPECT_EQ(out[i].length, static_cast<int>(kMiB));
-            continue;
+    for (bool streamed : {false, true}) {
+        SCOPED_TRACE(streamed ? "streamed" : "from one buffer");
+        const std::vector<std::uint8_t> data = Pattern(n, streamed ? 41 : 40);
+        const std::size_t logFrom = bed.UrbLog(2).size();
+        link::TransferResult w;
+        if (streamed) {
+            std::size_t at = 0;
+            EXPECT_TRUE(MemCmd(*dev, link::kMemWriteBegin).ok());
+            w = dev->BulkOutStream(link::kBulkOutEp, static_cast<std::uint32_t>(n),
+                                   [&](std::span<std::uint8_t> piece) {
+                                       std::copy_n(data.begin() + at, piece.size(), piece.begin());
+                                       at += piece.size();
+                                       return true;
+                                   });
+            EXPECT_TRUE(MemCmd(*dev, link::kMemWriteEnd).ok());
+        } else {
+            w = WriteMemory(*dev, data);
         }
-        EXPECT_EQ(out[i].length, static_cast<int>(kMiB));
-        if (i >= lastSubmitAt) continue;
-        EXPECT_GE(depth.afterEvent[i], 3) << "after the reap of URB " << out[i].id;
-        EXPECT_EQ(out[i + 1].kind, Event::Submit) << "after the reap of URB " << out[i].id;
-    }
-    EXPECT_EQ(submits, static_cast<int>(n / kMiB));
-    EXPECT_EQ(depth.most, 4);
-    EXPECT_EQ(board.ReadMemory(0, 0, n) == data, true);
+        ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
+        EXPECT_EQ(w.moved, n);
+        EXPECT_TRUE(board.ReadMemory(0, 0, n) == data);
+        std::vector<Event> log = bed.UrbLog(2);
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
+        ExpectQueueKeptFull(EventsOf(log, link::kBulkOutEp), n);
 
-    // Reads keep one URB of 4 MiB outstanding: a short packet may end any
-    // of them, and nothing may be queued behind it to take what follows.
-    std::vector<std::uint8_t> back(n);
-    link::TransferResult r = ReadMemory(*dev, back);
-    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
-    EXPECT_EQ(r.moved, n);
-    EXPECT_TRUE(back == data);
-    const std::vector<Event> in = EventsOf(bed.UrbLog(2), link::kBulkInEp);
-    EXPECT_EQ(DepthOf(in).most, 1);
-    EXPECT_EQ(in.size(), 2 * n / (4 * kMiB));
+        // Reads keep one URB of 4 MiB outstanding: a short packet may end any
+        // of them, and nothing may be queued behind it to take what follows.
+        std::vector<std::uint8_t> back;
+        link::TransferResult r;
+        if (streamed) {
+            EXPECT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
+            r = dev->BulkInStream(link::kBulkInEp, static_cast<std::uint32_t>(n),
+                                  [&](std::span<const std::uint8_t> piece) {
+                                      back.insert(back.end(), piece.begin(), piece.end());
+                                      return true;
+                                  });
+            EXPECT_TRUE(MemCmd(*dev, link::kMemReadEnd).ok());
+        } else {
+            back.resize(n);
+            r = ReadMemory(*dev, back);
+        }
+        ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, n);
+        EXPECT_TRUE(back == data);
+        log = bed.UrbLog(2);
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
+        const std::vector<Event> in = EventsOf(log, link::kBulkInEp);
+        EXPECT_EQ(DepthOf(in).most, 1);
+        EXPECT_EQ(in.size(), 2 * n / (4 * kMiB));
+    }
     EXPECT_EQ(bed.LargestUrb(2), 4 * kMiB);
+}
+
+// A streamed transfer's source or sink may stop it: the transfer ends at once
+// with the bytes that moved; a short packet ends a streamed read as any other.
+TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
+    bed.Plug(2, board);
+    usb::UsbBackendOptions options;
+    options.chunkBytes = 64 * 1024;
+    Start(options);
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    const std::uint32_t n = 16 * 64 * 1024;
+    const std::vector<std::uint8_t> data = Pattern(n, 17);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+
+    int pieces = 0;
+    ASSERT_TRUE(MemCmd(*dev, link::kMemWriteBegin).ok());
+    link::TransferResult r = dev->BulkOutStream(link::kBulkOutEp, n, [&](std::span<std::uint8_t> p) {
+        std::fill(p.begin(), p.end(), 0);
+        return ++pieces <= 5;
+    });
+    EXPECT_EQ(r.error, UsbError::Cancelled);
+    EXPECT_EQ(r.moved, 5u * 64 * 1024);
+
+    std::vector<std::uint8_t> back;
+    ASSERT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
+    r = dev->BulkInStream(link::kBulkInEp, n, [&](std::span<const std::uint8_t> p) {
+        back.insert(back.end(), p.begin(), p.end());
+        return back.size() < n / 2;
+    });
+    EXPECT_EQ(r.error, UsbError::Cancelled);
+    EXPECT_EQ(r.moved, back.size());
+    EXPECT_EQ(back.size(), n / 2);
+
+    sim::Faults f;
+    f.shortBulkBy = 100;
+    board.SetFaults(f);
+    back.clear();
+    const std::uint64_t before = board.BulkBytes();
+    ASSERT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
+    r = dev->BulkInStream(link::kBulkInEp, n, [&](std::span<const std::uint8_t> p) {
+        back.insert(back.end(), p.begin(), p.end());
+        return true;
+    });
+    EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, back.size());
+    EXPECT_EQ(board.BulkBytes() - before, r.moved);
+    EXPECT_EQ(back.size(), 4u * 64 * 1024 - 100);
 }
 
 // A short packet ends the call; what the board sends after it stays on the

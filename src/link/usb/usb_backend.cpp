@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <optional>
 #include <set>
@@ -361,6 +362,82 @@ std::size_t ChunkSize(std::size_t wanted, const BoardInterface& itf) {
     return std::max(unit, chunk - chunk % unit);
 }
 
+// Where the pieces of a bulk call come from and go to.
+class PieceIo {
+  public:
+    virtual ~PieceIo() = default;
+    // The buffer for the piece at `offset` of the call, `length` bytes (at most
+    // the piece size it was made for), filled for OUT; nullptr while none is
+    // free (one comes back with Release) or, with `stopped` set, when the
+    // caller's source stopped the transfer.
+    virtual std::uint8_t* Acquire(std::size_t offset, std::size_t length, bool& stopped) = 0;
+    // A piece has ended, in order, with `counted` of its bytes moved (IN: in
+    // `buffer`), and `buffer` is free again. False: the caller's sink stopped
+    // the transfer.
+    virtual bool Release(std::uint8_t* buffer, std::size_t offset, std::size_t counted) = 0;
+};
+
+// The caller's own buffer of the whole length: pieces go straight from and
+// into it.
+class CallerBuffer final : public PieceIo {
+  public:
+    explicit CallerBuffer(std::uint8_t* data) : data_(data) {}
+    std::uint8_t* Acquire(std::size_t offset, std::size_t, bool&) override {
+        return data_ + offset;
+    }
+    bool Release(std::uint8_t* buffer, std::size_t offset, std::size_t counted) override {
+        if (buffer != data_ + offset) std::memcpy(data_ + offset, buffer, counted);
+        return true;
+    }
+
+  private:
+    std::uint8_t* data_;
+};
+
+// A few buffers of one piece each, filled by a streamed transfer's source or
+// emptied into its sink.
+class PiecePool final : public PieceIo {
+  public:
+    PiecePool(std::size_t pieceSize, std::size_t count, const link::BulkSource* source,
+              const link::BulkSink* sink)
+        : source_(source), sink_(sink) {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[pieceSize ? pieceSize : 1]);
+            if (!b) return;
+            free_.push_back(b.get());
+            buffers_.push_back(std::move(b));
+        }
+        ok_ = true;
+    }
+    bool ok() const { return ok_; }
+    std::uint8_t* Acquire(std::size_t, std::size_t length, bool& stopped) override {
+        if (free_.empty()) return nullptr;
+        std::uint8_t* b = free_.back();
+        if (source_ && !(*source_)(std::span<std::uint8_t>(b, length))) {
+            stopped = true;
+            return nullptr;
+        }
+        free_.pop_back();
+        return b;
+    }
+    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted) override {
+        for (const auto& b : buffers_) {
+            if (b.get() == buffer) free_.push_back(buffer);
+        }
+        if (sink_ && counted > 0) {
+            return (*sink_)(std::span<const std::uint8_t>(buffer, counted));
+        }
+        return true;
+    }
+
+  private:
+    const link::BulkSource* source_;
+    const link::BulkSink* sink_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
+    std::vector<std::uint8_t*> free_;
+    bool ok_ = false;
+};
+
 struct DeviceSettings {
     std::chrono::milliseconds controlTimeout{5000};
     std::chrono::milliseconds bulkTimeout{0};  // 0: none
@@ -391,14 +468,34 @@ class UsbDevice final : public link::Device {
     TransferResult Control(const link::SetupPacket& setup, std::span<std::uint8_t> data) override;
     TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
         // libusb takes a non-const buffer for both directions; OUT only reads it.
-        return Bulk(endpoint, const_cast<std::uint8_t*>(data.data()), data.size());
+        CallerBuffer io(const_cast<std::uint8_t*>(data.data()));
+        return Bulk(endpoint, data.size(), io);
     }
     TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
-        return Bulk(endpoint, data.data(), data.size());
+        CallerBuffer io(data.data());
+        return Bulk(endpoint, data.size(), io);
+    }
+    // The streamed forms keep the pipe as busy as one call over a buffer of
+    // the whole length: the source fills a piece while the pieces before it
+    // are on the bus, the sink takes a piece while the next one is.
+    TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                 const link::BulkSource& source) override {
+        PiecePool io(std::min<std::size_t>(length, chunk_), static_cast<std::size_t>(inFlight_),
+                     &source, nullptr);
+        if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
+        return Bulk(endpoint, length, io);
+    }
+    TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                const link::BulkSink& sink) override {
+        PiecePool io(std::min<std::size_t>(length, InPiece()), 2, nullptr, &sink);
+        if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
+        return Bulk(endpoint, length, io);
     }
 
   private:
-    TransferResult Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length);
+    TransferResult Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io);
+    // Reads move in pieces as large as the writes' whole queue.
+    std::size_t InPiece() const { return chunk_ * static_cast<std::size_t>(inFlight_); }
 
     // libusb's time-out of a bulk piece with `queued` bytes of the call to
     // move before it ends (its own and those queued ahead of it); 0 = none.
@@ -489,7 +586,7 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
 // URB where the host controller does scatter-gather (the kernel then ends the
 // URB at the short packet), and otherwise as URBs flagged so that the kernel
 // cancels the rest of the piece at a short packet.
-TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length) {
+TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io) {
     if (state_->gone) return {UsbError::NoDevice, 0, LIBUSB_ERROR_NO_DEVICE};
     if (length == 0) return {};
     if (length > 0xFFFFFFFFu) return {UsbError::Io, 0, LIBUSB_ERROR_INVALID_PARAM};
@@ -510,7 +607,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
     struct Piece {
         std::size_t offset = 0;
         std::size_t length = 0;  // of the call's bytes
-        bool bounced = false;    // received into `bounce`
+        std::uint8_t* buffer = nullptr;
+        bool bounced = false;  // received into `bounce`
         bool done = false;
         int status = LIBUSB_TRANSFER_COMPLETED;
         std::size_t counted = 0;  // of the call's bytes that arrived or went
@@ -521,13 +619,17 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
         bool busy = false;
     };
 
-    std::size_t pieceSize = in ? chunk_ * static_cast<std::size_t>(inFlight_) : chunk_;
+    std::size_t pieceSize = in ? InPiece() : chunk_;
     int queueLimit = in ? 1 : inFlight_;
     std::vector<Piece> pieces;
     pieces.reserve(direct / chunk_ + 2);
     std::vector<Carrier> carriers;
-    std::size_t planned = 0;  // bytes of the call in pieces so far
-    std::size_t queued = 0;   // bytes of the pieces in flight
+    std::optional<Piece> ready;  // has its buffer, not submitted yet
+    std::size_t planned = 0;     // bytes of the call in pieces so far
+    std::size_t queued = 0;      // bytes of the pieces in flight
+    std::size_t released = 0;    // pieces handed back to `io`, in order
+    std::uint64_t moved = 0;     // bytes of the released pieces, without a gap
+    bool gap = false;            // a released piece ended early
 
     Completions c;
     int busy = 0;
@@ -542,6 +644,78 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
         stopCode = code;
     };
 
+    auto Submit = [&] {
+        while (!stop && busy < queueLimit && (ready || planned < length)) {
+            if (!ready) {
+                Piece p;
+                p.offset = planned;
+                p.bounced = planned >= direct;
+                p.length = p.bounced ? tail : std::min(pieceSize, direct - planned);
+                bool stopped = false;
+                p.buffer = p.bounced ? bounce.data() : io.Acquire(p.offset, p.length, stopped);
+                if (stopped) Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
+                if (!p.buffer) return;  // none free until a piece is released
+                ready = p;
+                planned += p.length;
+            }
+            auto carrier = std::find_if(carriers.begin(), carriers.end(),
+                                        [](const Carrier& s) { return !s.busy; });
+            if (carrier == carriers.end()) {
+                TransferPtr t(libusb_alloc_transfer(0));
+                if (!t) return Stop(UsbError::Io, LIBUSB_ERROR_NO_MEM);
+                carriers.push_back({std::move(t)});
+                carrier = carriers.end() - 1;
+            }
+            Piece& p = *ready;
+            const std::size_t n = p.bounced ? bounce.size() : p.length;
+            libusb_fill_bulk_transfer(carrier->transfer.get(), handle_, endpoint, p.buffer,
+                                      static_cast<int>(n), OnTransferDone, &c,
+                                      PieceTimeout(queued + p.length));
+            const int r = libusb_submit_transfer(carrier->transfer.get());
+            if (r == LIBUSB_ERROR_NO_MEM && busy > 0) {
+                // usbfs memory is one pool for all programs: wait for a piece
+                // of ours to give some back, and keep fewer in flight.
+                queueLimit = busy;
+                Diag("usbfs memory used up: going on with %d transfers in flight\n", busy);
+                return;
+            }
+            if (r == LIBUSB_ERROR_NO_MEM && !p.bounced && pieceSize > chunk_) {
+                pieceSize = chunk_;
+                planned -= p.length - std::min(p.length, chunk_);
+                p.length = std::min(p.length, chunk_);
+                Diag("usbfs memory used up: going on in pieces of %zu bytes\n", chunk_);
+                continue;
+            }
+            if (r != LIBUSB_SUCCESS) {
+                if (r == LIBUSB_ERROR_NO_MEM) ReportUsbfsMemory();
+                return Stop(FromLibusbError(r), r);
+            }
+            carrier->piece = pieces.size();
+            carrier->busy = true;
+            pieces.push_back(p);
+            ready.reset();
+            queued += p.length;
+            ++busy;
+        }
+    };
+
+    // Hands the pieces that have ended back to `io`, in order. The count is
+    // what moved without a gap: pieces after the first one that ended early
+    // do not count, even if data reached them.
+    auto Release = [&] {
+        for (; released < pieces.size() && pieces[released].done; ++released) {
+            Piece& p = pieces[released];
+            const std::size_t counted = gap ? 0 : p.counted;
+            if (!gap) moved += counted;
+            const bool more = io.Release(p.buffer, p.offset, counted);
+            if (p.status != LIBUSB_TRANSFER_COMPLETED || p.counted < p.length) gap = true;
+            if (!more && !gap) {
+                Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
+                gap = true;
+            }
+        }
+    };
+
     for (;;) {
         for (libusb_transfer* t : TakeDone(c)) {
             auto it = std::find_if(carriers.begin(), carriers.end(),
@@ -554,7 +728,6 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
             p.status = t->status;
             const auto actual = static_cast<std::size_t>(std::max(0, t->actual_length));
             p.counted = std::min(actual, p.length);
-            if (p.bounced) std::memcpy(data + p.offset, bounce.data(), p.counted);
             if (p.status == LIBUSB_TRANSFER_CANCELLED && !cancelled) {
                 // Not cancelled by us: libusb ends the transfers of a device
                 // that went away this way.
@@ -569,52 +742,12 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
             }
         }
         if (state_->gone) Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
-        while (!stop && planned < length && busy < queueLimit) {
-            Piece p;
-            p.offset = planned;
-            p.bounced = planned >= direct;
-            p.length = p.bounced ? tail : std::min(pieceSize, direct - planned);
-            auto carrier = std::find_if(carriers.begin(), carriers.end(),
-                                        [](const Carrier& s) { return !s.busy; });
-            if (carrier == carriers.end()) {
-                carriers.push_back({TransferPtr(libusb_alloc_transfer(0))});
-                carrier = carriers.end() - 1;
-                if (!carrier->transfer) {
-                    carriers.pop_back();
-                    Stop(UsbError::Io, LIBUSB_ERROR_NO_MEM);
-                    break;
-                }
-            }
-            std::uint8_t* buffer = p.bounced ? bounce.data() : data + p.offset;
-            const std::size_t n = p.bounced ? bounce.size() : p.length;
-            libusb_fill_bulk_transfer(carrier->transfer.get(), handle_, endpoint, buffer,
-                                      static_cast<int>(n), OnTransferDone, &c,
-                                      PieceTimeout(queued + p.length));
-            const int r = libusb_submit_transfer(carrier->transfer.get());
-            if (r == LIBUSB_ERROR_NO_MEM && busy > 0) {
-                // usbfs memory is one pool for all programs: wait for a piece
-                // of ours to give some back, and keep fewer in flight.
-                queueLimit = busy;
-                Diag("usbfs memory used up: going on with %d transfers in flight\n", busy);
-                break;
-            }
-            if (r == LIBUSB_ERROR_NO_MEM && pieceSize > chunk_) {
-                pieceSize = chunk_;
-                Diag("usbfs memory used up: going on in pieces of %zu bytes\n", chunk_);
-                continue;
-            }
-            if (r != LIBUSB_SUCCESS) {
-                if (r == LIBUSB_ERROR_NO_MEM) ReportUsbfsMemory();
-                Stop(FromLibusbError(r), r);
-                break;
-            }
-            carrier->piece = pieces.size();
-            carrier->busy = true;
-            pieces.push_back(p);
-            planned += p.length;
-            queued += p.length;
-            ++busy;
-        }
+        // The next piece goes out before the last one is handed back: a
+        // sink then works while the bus does. A source's buffer comes free
+        // only with the release, so it gets a second chance after it.
+        Submit();
+        Release();
+        Submit();
         if (stop && !cancelled) {
             // Whatever is still queued must finish (cancelled) before its
             // buffer and transfer object may go.
@@ -623,18 +756,11 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
                 if (s.busy) libusb_cancel_transfer(s.transfer.get());
             }
         }
-        if (busy == 0 && (stop || planned >= length)) break;
+        if (busy == 0 && (stop || (planned >= length && !ready))) break;
         AwaitEvents(c);
     }
+    Release();
 
-    // The count is what moved without a gap: pieces after the first one that
-    // ended early do not count, even if data reached them.
-    std::uint64_t moved = 0;
-    for (const Piece& p : pieces) {
-        if (!p.done) break;
-        moved += p.counted;
-        if (p.status != LIBUSB_TRANSFER_COMPLETED || p.counted < p.length) break;
-    }
     UsbError error = moved == length ? UsbError::None : stopError;
     int code = error == UsbError::None ? 0 : stopCode;
     if (state_->gone && moved < length) {
