@@ -140,6 +140,20 @@ std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed) {
 class UsbBackendTest : public ::testing::Test {
   protected:
     void Start(usb::UsbBackendOptions options = {}) { backend = usb::MakeUsbBackend(options); }
+    static usb::UsbBackendOptions SmallPieces() {
+        usb::UsbBackendOptions o;
+        o.chunkBytes = 64 * 1024;  // many piece boundaries in little data
+        return o;
+    }
+    // Plugs `board` in as device 2 and opens it; memory transfers go to
+    // address 0 of memory 0.
+    std::unique_ptr<link::Device> PlugAndOpen(const usb::UsbBackendOptions& options) {
+        bed.Plug(2, board);
+        Start(options);
+        board.SetRegister(0, 0);
+        board.SetRegister(1, 0);
+        return backend->OpenFirst();
+    }
     void SetUsbIds(const char* text) {
         SettingsStore s;
         s.WriteString(kSetup, usb::kUsbIdsKey, text);
@@ -513,11 +527,7 @@ TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
 // A streamed transfer's source or sink may stop it: the transfer ends at once
 // with the bytes that moved; a short packet ends a streamed read as any other.
 TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
-    bed.Plug(2, board);
-    usb::UsbBackendOptions options;
-    options.chunkBytes = 64 * 1024;
-    Start(options);
-    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
     ASSERT_NE(dev, nullptr);
     const std::uint32_t n = 16 * 64 * 1024;
     const std::vector<std::uint8_t> data = Pattern(n, 17);
@@ -755,16 +765,11 @@ TEST_F(UsbBackendTest, ControlRequestTheBoardNeverAnswersTimesOut) {
 // The FPGA stops taking or giving data in the middle of a piece: the call
 // ends with a time-out and the bytes that moved, and the pipe is cleared.
 TEST_F(UsbBackendTest, BulkTransferTheBoardStopsServingTimesOutWithWhatMoved) {
-    bed.Plug(2, board);
-    bed.CompleteLater(2);
-    usb::UsbBackendOptions options;
-    options.chunkBytes = 64 * 1024;
+    usb::UsbBackendOptions options = SmallPieces();
     options.bulkTimeout = 200ms;
-    Start(options);
-    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    std::unique_ptr<link::Device> dev = PlugAndOpen(options);
     ASSERT_NE(dev, nullptr);
-    board.SetRegister(0, 0);
-    board.SetRegister(1, 0);
+    bed.CompleteLater(2);
     const std::vector<std::uint8_t> data = Pattern(kMiB, 5);
     ASSERT_TRUE(WriteMemory(*dev, data).ok());
 
@@ -795,14 +800,8 @@ TEST_F(UsbBackendTest, BulkTransferTheBoardStopsServingTimesOutWithWhatMoved) {
 // A transaction error leaves the data toggles out of step unless the pipe is
 // cleared; then the next transfer would lose its first packet.
 TEST_F(UsbBackendTest, TransactionErrorIsClearedSoTheNextTransferIsWhole) {
-    bed.Plug(2, board);
-    usb::UsbBackendOptions options;
-    options.chunkBytes = 64 * 1024;
-    Start(options);
-    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
     ASSERT_NE(dev, nullptr);
-    board.SetRegister(0, 0);
-    board.SetRegister(1, 0);
     const std::vector<std::uint8_t> data = Pattern(64 * 1024, 11);
     ASSERT_TRUE(WriteMemory(*dev, data).ok());
 
@@ -829,15 +828,9 @@ TEST_F(UsbBackendTest, TransactionErrorIsClearedSoTheNextTransferIsWhole) {
 // call waits for one and goes on with fewer; with none it fails and says
 // what to do.
 TEST_F(UsbBackendTest, UsbfsMemoryUsedUp) {
-    bed.Plug(2, board);
-    usb::UsbBackendOptions options;
-    options.chunkBytes = 64 * 1024;
-    Start(options);
     HintLog hints;
-    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
     ASSERT_NE(dev, nullptr);
-    board.SetRegister(0, 0);
-    board.SetRegister(1, 0);
     const std::vector<std::uint8_t> data = Pattern(16 * 64 * 1024, 9);
 
     bed.FailSubmit(2, 3, ENOMEM);
