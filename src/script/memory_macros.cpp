@@ -50,7 +50,7 @@ struct MemoryOptions {
 };
 
 // The common options of MW and MR: width first, then the length, then the file.
-std::optional<MemoryOptions> ReadMemoryOptions(const char* macro, std::string_view text,
+std::optional<MemoryOptions> ReadMemoryOptions(const char* macro, const MacroText& text,
                                                MacroContext& ctx) {
     std::optional<std::string> length, file;
     std::optional<std::uint32_t> width;
@@ -90,7 +90,7 @@ std::string ResolveMacroPath(const MacroContext& ctx, const std::string& name) {
     return (std::filesystem::path(ctx.baseDir) / name).string();
 }
 
-MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunConfigure(const MacroText& text, MacroContext& ctx) {
     std::optional<std::string> file, family;
     bool bitswap = false, encrypt = false;
     OptionPatterns patterns;
@@ -106,7 +106,7 @@ MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MW", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const std::string path = ResolveMacroPath(ctx, o->file);
@@ -132,7 +132,7 @@ MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunMemoryRead(const MacroText& text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MR", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const auto length = static_cast<std::uint32_t>(o->length);
@@ -152,7 +152,7 @@ MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunFileCompare(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunFileCompare(const MacroText& text, MacroContext& ctx) {
     std::optional<std::string> first, second;
     OptionPatterns patterns;
     patterns.Str("-S", first).Str("-D", second);
@@ -183,7 +183,7 @@ MacroOutcome RunFileCompare(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunWait(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunWait(const MacroText& text, MacroContext& ctx) {
     std::optional<std::uint32_t> time;
     OptionPatterns patterns;
     patterns.Dec("-T", time);

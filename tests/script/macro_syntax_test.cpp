@@ -141,12 +141,14 @@ struct Recorded {
 Recorded g_last;
 MacroOutcome g_outcome = MacroOutcome::Done;
 
-MacroOutcome Recorder(std::string_view text, MacroContext&) {
-    g_last.text = std::string(text);
+MacroOutcome Recorder(const MacroText& text, MacroContext&) {
+    g_last.text.clear();
+    for (std::size_t i = 0; i < text.size(); ++i)
+        g_last.text += "[" + std::string(text.item(i)) + "]";
     g_last.logWasOn = LogFile::Enabled();
     return g_outcome;
 }
-MacroOutcome Failing(std::string_view, MacroContext&) {
+MacroOutcome Failing(const MacroText&, MacroContext&) {
     return MacroOutcome::Failed;
 }
 
@@ -177,15 +179,15 @@ class Dispatch : public ::testing::Test {
     RecordingPrompter prompter_;
 };
 
-TEST_F(Dispatch, NamesAreCaseBlindAndMacrosGetTheTextAsWritten) {
+TEST_F(Dispatch, NamesAreCaseBlindAndMacrosGetTheItemsAsWritten) {
     MacroAnswer a = Run({"rr -a16 -w32"});
     EXPECT_EQ(a.result, "1");
     EXPECT_FALSE(a.error);
-    EXPECT_EQ(g_last.text, "rr -a16 -w32");
+    EXPECT_EQ(g_last.text, "[rr][-a16][-w32]");
     EXPECT_FALSE(g_last.logWasOn);
     EXPECT_TRUE(LogFile::Enabled());
     Run({"\"RR\",\"-A16\""});
-    EXPECT_EQ(g_last.text, "\"RR\",\"-A16\"");
+    EXPECT_EQ(g_last.text, "[RR][-A16]");
 }
 
 TEST_F(Dispatch, WordsAreGluedWithoutSeparator) {
