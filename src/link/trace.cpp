@@ -40,11 +40,13 @@ class LineText {
     std::string_view view() const { return {buf_, size_}; }
 
   private:
-    // The longest line: a bulk header with two 10-digit counts and 64 bytes of data.
+    // The longest line: a bulk header with two 20-digit counts and 64 bytes of data.
     char buf_[256];
     std::size_t size_ = 0;
 };
 
+// `data` holds at least the first bytes that moved (all of them, or the head a
+// streamed transfer kept).
 void AddOutcome(LineText& out, std::span<const std::uint8_t> data, const TransferResult& r) {
     if (!r.ok()) {
         out.Add(" -> ERR ");
@@ -60,7 +62,7 @@ void AddOutcome(LineText& out, std::span<const std::uint8_t> data, const Transfe
     out.Add(" data=");
     const std::size_t shown = std::min(moved, kShownBytes);
     for (std::size_t i = 0; i < shown; ++i) out.Hex(data[i], 2);
-    if (moved > kShownBytes) out.Add("...");
+    if (r.moved > kShownBytes) out.Add("...");
 }
 
 void FormatControl(LineText& out, const SetupPacket& s, std::span<const std::uint8_t> data,
@@ -78,13 +80,13 @@ void FormatControl(LineText& out, const SetupPacket& s, std::span<const std::uin
     AddOutcome(out, data, r);
 }
 
-void FormatBulk(LineText& out, std::uint8_t endpoint, std::span<const std::uint8_t> data,
-                const TransferResult& r) {
+void FormatBulk(LineText& out, std::uint8_t endpoint, std::uint64_t length,
+                std::span<const std::uint8_t> head, const TransferResult& r) {
     out.Add("BULK ep=");
     out.Hex(endpoint, 2);
     out.Add(" len=");
-    out.Decimal(data.size());
-    AddOutcome(out, data, r);
+    out.Decimal(length);
+    AddOutcome(out, head, r);
 }
 
 class TraceDevice final : public Device {
@@ -101,25 +103,67 @@ class TraceDevice final : public Device {
     }
     TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
         TransferResult r = inner_->BulkOut(endpoint, data);
-        LineText line;
-        FormatBulk(line, endpoint, data, r);
-        Record(line, r);
+        RecordBulk(endpoint, data.size(), data, r);
         return r;
     }
     TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
         TransferResult r = inner_->BulkIn(endpoint, data);
-        LineText line;
-        FormatBulk(line, endpoint, data, r);
-        Record(line, r);
+        RecordBulk(endpoint, data.size(), data, r);
+        return r;
+    }
+
+    // A streamed transfer is one line, as one call of its length would be: the
+    // head of the data is kept as it passes.
+    TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                 const BulkSource& source) override {
+        Head head;
+        TransferResult r =
+            inner_->BulkOutStream(endpoint, length, [&](std::span<std::uint8_t> piece) {
+                if (!source(piece)) return false;
+                head.Keep(piece);
+                return true;
+            });
+        RecordBulk(endpoint, length, head.bytes(), r);
+        return r;
+    }
+    TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                const BulkSink& sink) override {
+        Head head;
+        TransferResult r =
+            inner_->BulkInStream(endpoint, length, [&](std::span<const std::uint8_t> piece) {
+                head.Keep(piece);
+                return sink(piece);
+            });
+        RecordBulk(endpoint, length, head.bytes(), r);
         return r;
     }
 
   private:
+    class Head {
+      public:
+        void Keep(std::span<const std::uint8_t> piece) {
+            const std::size_t n = std::min(piece.size(), kShownBytes - size_);
+            std::copy_n(piece.begin(), n, bytes_ + size_);
+            size_ += n;
+        }
+        std::span<const std::uint8_t> bytes() const { return {bytes_, size_}; }
+
+      private:
+        std::uint8_t bytes_[kShownBytes] = {};
+        std::size_t size_ = 0;
+    };
+
     // A failed transfer is often the last thing before a removal or an abort:
     // its line, and all before it, go to the file at once.
     void Record(const LineText& line, const TransferResult& r) {
         log_->Line(line.view());
         if (!r.ok()) log_->Flush();
+    }
+    void RecordBulk(std::uint8_t endpoint, std::uint64_t length, std::span<const std::uint8_t> head,
+                    const TransferResult& r) {
+        LineText line;
+        FormatBulk(line, endpoint, length, head, r);
+        Record(line, r);
     }
 
     std::unique_ptr<Device> inner_;
@@ -217,8 +261,13 @@ std::string TraceControlLine(const SetupPacket& s, std::span<const std::uint8_t>
 
 std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> data,
                           const TransferResult& r) {
+    return TraceBulkLine(endpoint, data.size(), data, r);
+}
+
+std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
+                          std::span<const std::uint8_t> head, const TransferResult& r) {
     LineText line;
-    FormatBulk(line, endpoint, data, r);
+    FormatBulk(line, endpoint, length, head, r);
     return std::string(line.view());
 }
 

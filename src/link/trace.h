@@ -76,6 +76,10 @@ std::string TraceControlLine(const SetupPacket& setup, std::span<const std::uint
                              const TransferResult& result);
 std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> data,
                           const TransferResult& result);
+// The same for a transfer of `length` bytes of which `head` holds the first
+// (at least the shown ones that moved).
+std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
+                          std::span<const std::uint8_t> head, const TransferResult& result);
 
 std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,
                                         std::shared_ptr<TraceLog> log);

@@ -86,6 +86,53 @@ TEST_F(Trace, LinesAsTheyReachTheFile) {
     EXPECT_EQ(lines[7], "BULK ep=06 len=4 -> OK 2 data=00FF");
 }
 
+// A streamed transfer reaches the device in pieces but is one transfer: one
+// line with its whole length and the head of its data.
+TEST_F(Trace, StreamedTransferIsOneLine) {
+    Device* dev = BoardLink::Instance().DeviceFor(CurrentBoard());
+    const std::uint32_t length = static_cast<std::uint32_t>(kStreamPiece * 2 + 512);
+    std::uint8_t next = 0;
+    const BulkSource counting = [&](std::span<std::uint8_t> piece) {
+        for (auto& b : piece) b = next++;
+        return true;
+    };
+    EXPECT_TRUE(dev->BulkOutStream(kBulkOutEp, length, counting).ok());
+    EXPECT_EQ(board->sent.size(), 3u);  // the pieces the device saw
+
+    std::uint64_t received = 0;
+    board->bulkResults = {{UsbError::None, static_cast<std::uint32_t>(kStreamPiece), 0},
+                          {UsbError::NoDevice, 100, -4}};
+    const auto r = dev->BulkInStream(kBulkInEp, length, [&](std::span<const std::uint8_t> p) {
+        received += p.size();
+        return true;
+    });
+    EXPECT_EQ(r.error, UsbError::NoDevice);
+    EXPECT_EQ(r.moved, kStreamPiece + 100);
+    EXPECT_EQ(received, kStreamPiece);
+
+    // The source stops after the first piece.
+    int pieces = 0;
+    const auto stopped = dev->BulkOutStream(kBulkOutEp, length, [&](std::span<std::uint8_t> p) {
+        std::fill(p.begin(), p.end(), 0);
+        return ++pieces == 1;
+    });
+    EXPECT_EQ(stopped.error, UsbError::Cancelled);
+    EXPECT_EQ(stopped.moved, kStreamPiece);
+
+    const auto lines = ReadLines(path);
+    ASSERT_EQ(lines.size(), 3u);
+    std::string head;
+    for (int i = 0; i < 64; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", i);
+        head += hex;
+    }
+    EXPECT_EQ(lines[0], "BULK ep=06 len=" + std::to_string(length) + " -> OK " +
+                            std::to_string(length) + " data=" + head + "...");
+    EXPECT_EQ(lines[1], "BULK ep=82 len=" + std::to_string(length) + " -> ERR NO_DEVICE");
+    EXPECT_EQ(lines[2], "BULK ep=06 len=" + std::to_string(length) + " -> ERR CANCELLED");
+}
+
 // With no further transfer and no failure, the timed write still brings the
 // line to the file (about a second later; the bound here is only a guard).
 TEST_F(Trace, QuietLinesReachTheFileByTime) {
