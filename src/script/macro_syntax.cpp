@@ -75,7 +75,10 @@ MacroText::MacroText(std::string_view text) {
                 put(t[p++]);
             }
         } else {
-            while (p<n&& static_cast<unsigned char>(t[p])> ' ' && t[p] != ',') put(t[p++]);
+            // Everything up to a separator belongs to the item, a NUL byte too
+            // (a script may pass one; it is refused where a value must not hold it).
+            while (p < n && !IsListBlank(static_cast<unsigned char>(t[p])) && t[p] != ',')
+                put(t[p++]);
         }
         AddItem(static_cast<std::size_t>(start - data_), static_cast<std::size_t>(w - start));
         while (p < n && IsListBlank(static_cast<unsigned char>(t[p]))) ++p;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -120,34 +121,59 @@ inline bool StartsWith(std::string_view text, std::string_view prefix) {
 // bytes (a file name with a NUL would name another file than the script meant).
 ScanError CheckStringValue(std::string_view value);
 
-// One pattern of a macro's option table: where its value goes in the macro's
-// options (a struct of optional numbers, optional strings and flags). Tables
-// are static data, built with the helpers below, in the order the macro
-// matches them.
+// One pattern of a macro's option table: its kind, its prefix (upper case) and
+// what stores a match into the macro's options (a struct of optional numbers,
+// optional strings and flags). Tables are static data, built with the helpers
+// below, in the order the macro matches them:
+//   constexpr OptionPattern<ReadOptions> kTable[] = {HexOption<&ReadOptions::address>("-A")};
 template <typename Options>
 struct OptionPattern {
     OptionKind kind;
-    std::string_view prefix;  // upper case
-    std::optional<std::uint32_t> Options::*number = nullptr;
-    std::optional<std::string> Options::*string = nullptr;
-    bool Options::*flag = nullptr;
+    std::string_view prefix;
+    void (*store)(Options& options, const OptionMatch& match);
 };
 
-template <typename O>
-constexpr OptionPattern<O> DecOption(std::string_view prefix, std::optional<std::uint32_t> O::*to) {
-    return {OptionKind::Dec, prefix, to, nullptr, nullptr};
+template <typename M>
+struct OptionMember;
+template <typename C, typename T>
+struct OptionMember<T C::*> {
+    using Options = C;
+    using Value = T;
+};
+
+template <auto Member>
+void StoreOption(typename OptionMember<decltype(Member)>::Options& o, const OptionMatch& m) {
+    using Value = typename OptionMember<decltype(Member)>::Value;
+    if constexpr (std::is_same_v<Value, bool>)
+        o.*Member = true;
+    else if constexpr (std::is_same_v<Value, std::optional<std::string>>)
+        o.*Member = std::string(m.string);
+    else
+        o.*Member = m.number;
 }
-template <typename O>
-constexpr OptionPattern<O> HexOption(std::string_view prefix, std::optional<std::uint32_t> O::*to) {
-    return {OptionKind::Hex, prefix, to, nullptr, nullptr};
+
+template <auto Member, OptionKind kKind, typename Value>
+constexpr OptionPattern<typename OptionMember<decltype(Member)>::Options> MakeOption(
+    std::string_view prefix) {
+    static_assert(std::is_same_v<typename OptionMember<decltype(Member)>::Value, Value>,
+                  "the option's member does not hold what its kind reads");
+    return {kKind, prefix, &StoreOption<Member>};
 }
-template <typename O>
-constexpr OptionPattern<O> StrOption(std::string_view prefix, std::optional<std::string> O::*to) {
-    return {OptionKind::Str, prefix, nullptr, to, nullptr};
+template <auto Member>
+constexpr auto DecOption(std::string_view prefix) {
+    return MakeOption<Member, OptionKind::Dec, std::optional<std::uint32_t>>(prefix);
 }
-template <typename O>
-constexpr OptionPattern<O> FlagOption(std::string_view item, bool O::*to) {
-    return {OptionKind::Flag, item, nullptr, nullptr, to};
+template <auto Member>
+constexpr auto HexOption(std::string_view prefix) {
+    return MakeOption<Member, OptionKind::Hex, std::optional<std::uint32_t>>(prefix);
+}
+template <auto Member>
+constexpr auto StrOption(std::string_view prefix) {
+    return MakeOption<Member, OptionKind::Str, std::optional<std::string>>(prefix);
+}
+template <auto Member>
+constexpr auto FlagOption(std::string_view item) {
+    return MakeOption<Member, OptionKind::Flag, bool>(item);
 }
 
 // Matches every item (the macro name included) against every pattern of
@@ -178,21 +204,8 @@ ScanError ScanItems(const MacroText& text, const Patterns& patterns, Store&& sto
 // would have stored; each macro decides whether it reads them signed or unsigned.
 template <typename O, std::size_t N>
 ScanError ScanOptionTable(const OptionPattern<O> (&table)[N], const MacroText& text, O& out) {
-    return ScanItems(text, table, [&out](const OptionPattern<O>& p, const OptionMatch& m) {
-        switch (m.got) {
-            case OptionMatch::Got::Number:
-                out.*(p.number) = m.number;
-                break;
-            case OptionMatch::Got::String:
-                out.*(p.string) = std::string(m.string);
-                break;
-            case OptionMatch::Got::Flag:
-                out.*(p.flag) = true;
-                break;
-            case OptionMatch::Got::Nothing:
-                break;
-        }
-    });
+    return ScanItems(text, table,
+                     [&out](const OptionPattern<O>& p, const OptionMatch& m) { p.store(out, m); });
 }
 
 // The same rules with the patterns given one by one at run time, each storing

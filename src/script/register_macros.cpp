@@ -22,10 +22,10 @@ struct WriteOptions {
     bool extended = false;
 };
 constexpr OptionPattern<WriteOptions> kWriteOptions[] = {
-    DecOption("-A", &WriteOptions::address),
-    DecOption("-W", &WriteOptions::width),
-    StrOption("-D", &WriteOptions::data),
-    FlagOption("-REGEX", &WriteOptions::extended),
+    DecOption<&WriteOptions::address>("-A"),
+    DecOption<&WriteOptions::width>("-W"),
+    StrOption<&WriteOptions::data>("-D"),
+    FlagOption<&WriteOptions::extended>("-REGEX"),
 };
 
 struct ReadOptions {
@@ -36,9 +36,9 @@ struct ReadOptions {
 // The decimal reading of an item overrides its hexadecimal one whenever it
 // matches: -A100 is register 100, -AFF 255, -A1F 1.
 constexpr OptionPattern<ReadOptions> kReadOptions[] = {
-    HexOption("-A", &ReadOptions::address), DecOption("-A", &ReadOptions::address),
-    HexOption("-W", &ReadOptions::width),   DecOption("-W", &ReadOptions::width),
-    StrOption("-C", &ReadOptions::ignored), FlagOption("-REGEX", &ReadOptions::extended),
+    HexOption<&ReadOptions::address>("-A"), DecOption<&ReadOptions::address>("-A"),
+    HexOption<&ReadOptions::width>("-W"),   DecOption<&ReadOptions::width>("-W"),
+    StrOption<&ReadOptions::ignored>("-C"), FlagOption<&ReadOptions::extended>("-REGEX"),
 };
 
 }  // namespace

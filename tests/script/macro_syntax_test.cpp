@@ -120,6 +120,24 @@ TEST(OptionScan, StringValuesKeepTheScriptsLetterCase) {
     EXPECT_EQ(file, "my");
 }
 
+// A NUL byte is no separator: it stays in its item, ends a number like any
+// other stray byte, and makes a string value (a file name) refused.
+TEST(OptionScan, NulStaysInItsItemAndIsRefusedInAValue) {
+    using namespace std::string_literals;
+    const MacroText text("MR -L10,-Fx\0y -A1\0"s);
+    ASSERT_EQ(text.size(), 4u);
+    EXPECT_EQ(text.item(2), "-Fx\0y"s);
+    std::optional<std::string> file;
+    std::optional<std::uint32_t> address;
+    OptionPatterns p;
+    p.Dec("-A", address);
+    EXPECT_EQ(p.Scan(text), ScanError::None);
+    EXPECT_EQ(address, 1u);
+    p.Str("-F", file);
+    EXPECT_EQ(p.Scan(text), ScanError::NulInValue);
+    EXPECT_FALSE(file.has_value());
+}
+
 TEST(OptionScan, LimitsAreRefusedNotCut) {
     std::optional<std::string> file;
     OptionPatterns p;
