@@ -1,24 +1,25 @@
 #pragma once
-// Only one panel runs per user. The lock is a file in the user's private runtime
-// folder; a lock left behind by a crashed run is recognised as stale and taken over.
+// Only one panel runs per user. The lock is held on a file in the user's
+// private runtime folder for as long as the panel runs; the system lets go of
+// it when the process ends, so neither a crash nor what a power loss leaves in
+// the file keeps the next start out.
 
-#include <memory>
 #include <string>
 
-class QLockFile;
+#include "log/file_io.h"
 
 namespace quillon::app {
 
 class InstanceLock {
 public:
-    InstanceLock();
-    ~InstanceLock();
-    // False when another instance holds the lock.
+    // False only when another running instance holds the lock. When no lock
+    // can be made at all (an unusable runtime folder), the start goes ahead,
+    // with a line on standard error.
     bool TryLock();
     static std::string LockPath();
 
 private:
-    std::unique_ptr<QLockFile> lock_;
+    platform::FileLock lock_;
 };
 
 inline constexpr const char* kSecondInstanceText = "2重起動は出来ません。";

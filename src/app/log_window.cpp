@@ -1,11 +1,15 @@
 #include "app/log_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QEnterEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -26,6 +30,33 @@ constexpr int kDefaultLeft = 0;
 constexpr int kDefaultHeight = 220;
 constexpr int kDefaultWidth = 600;
 constexpr int kPanelHeight = 32;
+// The smallest window a stored size gives: the button panel and a few lines.
+constexpr int kMinWidth = 200;
+constexpr int kMinHeight = kPanelHeight + 60;
+// A stored font size beyond this (far beyond anything a log is read in) is
+// taken as damage and the default size kept.
+constexpr int kMaxFontPoints = 200;
+
+// A stored place and size are whatever text the settings hold: a size beyond
+// the screen cannot be painted, and a window beyond its edge cannot be
+// reached. The window is kept whole inside the screen's free area.
+QRect ScreenArea() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return screen->availableVirtualGeometry();
+    return QRect(0, 0, 1024, 768);
+}
+
+// The window's outer rectangle (frame included, `frame` being its margins)
+// moved and shrunk into `area`.
+QRect FitOnScreen(QRect outer, const QRect& area, const QMargins& frame) {
+    const int minW = std::min(kMinWidth + frame.left() + frame.right(), area.width());
+    const int minH = std::min(kMinHeight + frame.top() + frame.bottom(), area.height());
+    const int w = std::clamp(outer.width(), minW, area.width());
+    const int h = std::clamp(outer.height(), minH, area.height());
+    const int x = std::clamp(outer.left(), area.left(), area.left() + area.width() - w);
+    const int y = std::clamp(outer.top(), area.top(), area.top() + area.height() - h);
+    return QRect(x, y, w, h);
+}
 
 }  // namespace
 
@@ -97,7 +128,7 @@ LogWindow* LogWindow::Create(QWidget* owner) {
         const std::string name = store.ReadString(kSetupLog, "NAME", f.family().toStdString());
         const int size = store.ReadInteger(kSetupLog, "SIZE", f.pointSize());
         f.setFamily(ResolvedFamily(QString::fromStdString(name)));
-        if (size > 0) f.setPointSize(size);
+        if (size > 0 && size <= kMaxFontPoints) f.setPointSize(size);
         w->memo_->setFont(f);
     }
     w->memo_->clear();
@@ -121,9 +152,22 @@ void LogWindow::Place() {
     const int left = store.ReadInteger(kSetup, "LogView1Left", kDefaultLeft);
     const int height = store.ReadInteger(kSetup, "LogView1Height", kDefaultHeight);
     const int width = store.ReadInteger(kSetup, "LogView1Width", kDefaultWidth);
-    w->move(left, top);
-    w->resize(width, height);
+    // Values far outside any screen are cut before they reach QRect's int
+    // arithmetic; the frame's margins are known once the window is shown.
+    const auto cut = [](int v) { return std::clamp(v, -100000, 100000); };
+    QRect place = FitOnScreen(QRect(cut(left), cut(top), cut(width), cut(height)), ScreenArea(), {});
+    w->move(place.topLeft());
+    w->resize(place.size());
     w->show();
+    const QRect frame = w->frameGeometry();
+    const QMargins margins(w->geometry().left() - frame.left(), w->geometry().top() - frame.top(),
+                           frame.right() - w->geometry().right(),
+                           frame.bottom() - w->geometry().bottom());
+    const QRect outer = FitOnScreen(frame, ScreenArea(), margins);
+    if (outer != frame) {
+        w->move(outer.topLeft());
+        w->resize(outer.size().shrunkBy(margins));
+    }
     w->placementReady_ = true;
 }
 

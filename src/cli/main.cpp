@@ -2,6 +2,8 @@
 // benches and CI. Same Tcl host, same macros and the same log as the panel.
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "features/reporter.h"
 #include "link/backends.h"
 #include "link/board_link.h"
+#include "log/file_io.h"
 #include "log/log_file.h"
 #include "log/platform.h"
 #include "script/tcl_host.h"
@@ -50,9 +53,11 @@ constexpr const char* kHelp =
     "  - is read as UTF-8; has the Tcl built-in commands (no package library, no\n"
     "    'clock format') plus TPRINT text (writes a log line) and KVX_COMMAND macro\n"
     "    (RW RR UC MW MR FC WAIT IW IR IW2 IR2 IW3 IR3 GW GR GD STA GTA);\n"
-    "  - writes with puts into stdout.txt in the private runtime folder\n"
-    "    ($XDG_RUNTIME_DIR, or else $XDG_DATA_HOME/Quillon7-run, by default\n"
-    "    ~/.local/share/Quillon7-run), not to this terminal.\n"
+    "  - writes with puts into quillon-run-PID-stdout.txt (PID: this run's process\n"
+    "    number) in the private runtime folder ($XDG_RUNTIME_DIR, or else\n"
+    "    $XDG_DATA_HOME/Quillon7-run, by default ~/.local/share/Quillon7-run), not to\n"
+    "    this terminal; the file is removed at the end when nothing was written to it.\n"
+    "    (The panel's own capture there is stdout.txt.)\n"
     "Relative file names in macros (and in the script's own commands) resolve in the\n"
     "directory quillon-run was started in.\n"
     "\n"
@@ -79,6 +84,18 @@ class RunnerReporter : public features::Reporter {
   public:
     void Pump() override { QCoreApplication::processEvents(); }
 };
+
+// A board that left during the script is told in the log ("USB CLOSE!!")
+// before the run ends, so the log shows why the script failed. The notice is
+// queued; on a real bus it comes a moment after the request that failed.
+void TakeRemovalNotice() {
+    QCoreApplication::processEvents();
+    QDeadlineTimer deadline(2000);
+    while (link::BoardLink::Instance().RemovalPending() && !deadline.hasExpired()) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents();
+    }
+}
 
 int Usage(const std::string& message) {
     if (!message.empty()) std::fprintf(stderr, "quillon-run: %s\n", message.c_str());
@@ -137,17 +154,20 @@ int main(int argc, char** argv) {
     const std::string scriptArg = all[scriptIndex];
     const std::vector<std::string> scriptArgs(all.begin() + scriptIndex + 1, all.end());
 
+    {
+        platform::InputFile script;
+        const auto status = script.Open(scriptArg);
+        if (status == platform::InputFile::Status::Missing) {
+            std::fprintf(stderr, "quillon-run: no such script: %s\n", scriptArg.c_str());
+            return kExitUsage;
+        }
+        if (status != platform::InputFile::Status::Ok) {
+            std::fprintf(stderr, "quillon-run: the script %s %s\n", scriptArg.c_str(),
+                         platform::InputFile::Describe(status));
+            return kExitUsage;
+        }
+    }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(scriptArg, ec)) {
-        std::fprintf(stderr, "quillon-run: no such script: %s\n", scriptArg.c_str());
-        return kExitUsage;
-    }
-    if (std::FILE* f = std::fopen(scriptArg.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        std::fprintf(stderr, "quillon-run: cannot read the script: %s\n", scriptArg.c_str());
-        return kExitUsage;
-    }
     // The log writer moves into the log folder: remember where the user was.
     const std::string startDir = platform::CurrentDirectory();
     const std::string scriptPath = std::filesystem::absolute(scriptArg, ec).string();
@@ -171,7 +191,12 @@ int main(int argc, char** argv) {
     LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
 
     RunnerReporter reporter;
+    // A capture of its own: the panel and other runs may be running beside it.
+    script::TclHost::SetCaptureFile("quillon-run-" + std::to_string(QCoreApplication::applicationPid()) +
+                                        "-stdout.txt",
+                                    true);
     const auto finish = [](int code) {
+        TakeRemovalNotice();
         script::TclHost::Shutdown();
         link::BoardLink::Instance().Close();
         return link::FinishTraceStatus(code, "quillon-run");
@@ -182,6 +207,7 @@ int main(int argc, char** argv) {
     }
     script::TclHost::SetKeepDirectory(startDir);
     script::TclHost::SetExitHandler([](int code) {
+        TakeRemovalNotice();
         link::BoardLink::Instance().Close();
         return link::FinishTraceStatus(code, "quillon-run");
     });

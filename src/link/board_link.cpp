@@ -28,6 +28,7 @@ bool BoardLink::Open() {
     if (!dev) return false;
     if (wrapper_) dev = wrapper_(std::move(dev));
     device_ = std::move(dev);
+    gone_ = false;
     // Generations start at 1 and never wrap into -1.
     if (++generation_ == 0x7FFFFFFF) generation_ = 1;
     return true;
@@ -35,6 +36,7 @@ bool BoardLink::Open() {
 
 void BoardLink::Close() {
     device_.reset();
+    gone_ = false;
 }
 
 BoardHandle BoardLink::Handle() const {
@@ -87,6 +89,7 @@ void BoardLink::RemoveListener(BoardListener* listener) {
 
 void BoardLink::ResetForTest() {
     device_.reset();
+    gone_ = false;
     backend_.reset();
     wrapper_ = nullptr;
     post_ = nullptr;

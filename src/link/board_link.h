@@ -6,7 +6,9 @@
 // handle that carries its generation, so a handle taken before the link closed
 // never reaches a device again, even after a new board opened.
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,6 +53,12 @@ public:
     void RegisterNotices(NoticePoster post);
     void OnDeviceChange(DeviceNotice notice);
 
+    // A request found the open board gone. The removal notice that closes the
+    // link follows through the event loop, a moment later on a real bus;
+    // RemovalPending() tells whoever ends the run that it is still to come.
+    void NoteGone() { gone_.store(true, std::memory_order_relaxed); }
+    bool RemovalPending() const { return device_ && gone_.load(std::memory_order_relaxed); }
+
     void AddListener(BoardListener* listener);
     void RemoveListener(BoardListener* listener);
 
@@ -66,6 +74,7 @@ private:
     NoticePoster post_;
     std::unique_ptr<Device> device_;
     std::uint32_t generation_ = 0;
+    std::atomic<bool> gone_{false};
     std::vector<BoardListener*> listeners_;
 };
 

@@ -30,6 +30,7 @@ TransferResult NoDevice() {
 bool CheckPipe(const TransferResult& r, std::uint32_t length, const char* errorCode,
                const char* sizeCode) {
     if (!r.ok()) {
+        if (r.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
         std::printf("ERROR code :%d\n", r.systemCode);
         std::fflush(stdout);
         LogFile::Write(errorCode);

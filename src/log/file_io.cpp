@@ -1,9 +1,11 @@
 #include "log/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -59,7 +61,11 @@ InputFile::~InputFile() {
 
 InputFile::Status InputFile::Open(const std::string& path) {
     Close();
-    if (!PathExists(path)) return Status::Missing;
+    struct stat named{};
+    if (path.empty() || ::stat(path.c_str(), &named) != 0)
+        return errno == EACCES ? Status::Unreadable : Status::Missing;
+    // Devices are not even opened: opening one may already do something.
+    if (!S_ISREG(named.st_mode)) return Status::NotRegular;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Status::Unreadable;
     struct stat st{};
@@ -93,6 +99,81 @@ void InputFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     size_ = 0;
+}
+
+const char* InputFile::Describe(Status status) {
+    switch (status) {
+        case Status::Ok: return "can be read";
+        case Status::Missing: return "does not exist";
+        case Status::NotRegular: return "is not a regular file";
+        case Status::Unreadable: return "cannot be read";
+    }
+    return "cannot be read";
+}
+
+// --- ReadWholeFile -----------------------------------------------------------
+
+namespace {
+
+std::string SizeText(std::uint64_t bytes) {
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+std::string WholeFile::Describe(std::uint64_t maxBytes) const {
+    switch (status) {
+        case Status::Ok: return "was read";
+        case Status::Missing: return InputFile::Describe(InputFile::Status::Missing);
+        case Status::NotRegular: return InputFile::Describe(InputFile::Status::NotRegular);
+        case Status::Unreadable: return InputFile::Describe(InputFile::Status::Unreadable);
+        case Status::TooLarge: return "is larger than " + SizeText(maxBytes);
+    }
+    return "cannot be read";
+}
+
+WholeFile ReadWholeFile(const std::string& path, std::uint64_t maxBytes) {
+    WholeFile whole;
+    InputFile file;
+    switch (file.Open(path)) {
+        case InputFile::Status::Ok: break;
+        case InputFile::Status::Missing: whole.status = WholeFile::Status::Missing; return whole;
+        case InputFile::Status::NotRegular:
+            whole.status = WholeFile::Status::NotRegular;
+            return whole;
+        case InputFile::Status::Unreadable:
+            whole.status = WholeFile::Status::Unreadable;
+            return whole;
+    }
+    if (file.size() > maxBytes) {
+        whole.status = WholeFile::Status::TooLarge;
+        return whole;
+    }
+    // One byte more than the cap is asked for: a file that grew since it was
+    // opened is caught too.
+    whole.bytes.resize(static_cast<std::size_t>(file.size()) + 1);
+    std::size_t got = 0;
+    for (;;) {
+        const auto n = file.Read(whole.bytes.data() + got, whole.bytes.size() - got);
+        if (!n) {
+            whole.bytes.clear();
+            whole.status = WholeFile::Status::Unreadable;
+            return whole;
+        }
+        got += *n;
+        if (got < whole.bytes.size()) break;
+        if (got > maxBytes) {
+            whole.bytes.clear();
+            whole.status = WholeFile::Status::TooLarge;
+            return whole;
+        }
+        whole.bytes.resize(std::min<std::uint64_t>(maxBytes + 1, got * 2));
+    }
+    whole.bytes.resize(got);
+    whole.status = WholeFile::Status::Ok;
+    return whole;
 }
 
 // --- OutputFile --------------------------------------------------------------
@@ -243,6 +324,46 @@ bool ScratchFile::Read(std::uint64_t offset, std::uint8_t* out, std::size_t n) c
         n -= static_cast<std::size_t>(r);
     }
     return true;
+}
+
+// --- FileLock ------------------------------------------------------------------
+
+FileLock::~FileLock() {
+    Release();
+}
+
+FileLock::Result FileLock::TryLock(const std::string& path) {
+    Release();
+    if (path.empty()) return Result::Failed;
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return Result::Failed;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Result::Failed;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held ? Result::HeldElsewhere : Result::Failed;
+    }
+    // For whoever looks: the holder's process number. Nothing reads it back.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) (void)WriteAll(fd, reinterpret_cast<const std::uint8_t*>(pid.data()), pid.size());
+    fd_ = fd;
+    return Result::Taken;
+}
+
+void FileLock::Release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool FileLock::ClearOddEntry(const std::string& path) {
+    struct stat st{};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return false;
+    return S_ISDIR(st.st_mode) ? ::rmdir(path.c_str()) == 0 : ::unlink(path.c_str()) == 0;
 }
 
 }  // namespace quillon::platform

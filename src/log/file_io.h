@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::platform {
 
@@ -27,6 +28,9 @@ class InputFile {
     // Opens `path` for sequential reading; a FIFO or a device is refused
     // without waiting for a writer.
     Status Open(const std::string& path);
+    // What a failed Open means, in a few words for a message ("is not a
+    // regular file").
+    static const char* Describe(Status status);
     bool isOpen() const { return fd_ >= 0; }
     // Size at the time of opening.
     std::uint64_t size() const { return size_; }
@@ -38,6 +42,20 @@ class InputFile {
     int fd_ = -1;
     std::uint64_t size_ = 0;
 };
+
+// The whole of a file we did not write (a profile, a script, a rule file),
+// for a parser: only a regular file, read without waiting on a FIFO, and
+// refused when it is larger than `maxBytes` (so /dev/zero or a wrong file
+// cannot take all memory).
+struct WholeFile {
+    enum class Status { Ok, Missing, NotRegular, Unreadable, TooLarge };
+    Status status = Status::Unreadable;
+    std::vector<std::uint8_t> bytes;
+    bool ok() const { return status == Status::Ok; }
+    // "is not a regular file", "is larger than 1 MiB", ...
+    std::string Describe(std::uint64_t maxBytes) const;
+};
+WholeFile ReadWholeFile(const std::string& path, std::uint64_t maxBytes);
 
 // An output file written in place: created or emptied when opened (a FIFO
 // opens only when a reader waits on it, a folder not at all).
@@ -99,6 +117,34 @@ class ScratchFile {
 
   private:
     bool Ensure();
+    int fd_ = -1;
+};
+
+// Holds an exclusive lock on a file for as long as the object lives. The
+// system drops the lock when the process ends however it ends, so what a
+// crash or a power loss leaves behind (an empty file, old text) never counts
+// as held. The file's contents are not part of the lock.
+class FileLock {
+  public:
+    enum class Result { Taken, HeldElsewhere, Failed };
+
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Creates `path` when needed and takes the lock without waiting. Something
+    // at `path` that is not a regular file (a folder, a FIFO, a link) is
+    // Failed, never waited on.
+    Result TryLock(const std::string& path);
+    bool held() const { return fd_ >= 0; }
+    void Release();
+    // Removes what keeps a lock from being made at `path`: a link, a FIFO, a
+    // socket, a device node or an empty folder (a folder with contents stays).
+    // False when nothing was removed.
+    static bool ClearOddEntry(const std::string& path);
+
+  private:
     int fd_ = -1;
 };
 

@@ -1,7 +1,6 @@
 // UC, MW, MR, FC and WAIT: the macros that work with files and time.
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,16 +24,11 @@ constexpr const char* kDefaultLength = "200000";
 
 constexpr const char* kBusy = "another transfer is running";
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
-    }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
+// A folder, a FIFO or a device under a macro's file name is refused with the
+// reason: none of them can be read as a file, and a FIFO would wait for ever.
+MacroOutcome RefuseUnreadable(MacroContext& ctx, const char* macro, const std::string& name,
+                              platform::InputFile::Status status) {
+    return Refuse(ctx, std::string(macro) + ": " + name + " " + platform::InputFile::Describe(status));
 }
 
 // The option tables, in the order each macro matches them.
@@ -124,7 +118,13 @@ MacroOutcome RunConfigure(const MacroText& text, MacroContext& ctx) {
     const auto& [file, family, bitswap, encrypt] = given;
     if (!file) return Refuse(ctx, "UC: the -F file is missing");
     const std::string path = ResolveMacroPath(ctx, *file);
-    if (!FileExists(path)) return MacroOutcome::NotDone;
+    if (!platform::PathExists(path)) return MacroOutcome::NotDone;
+    {
+        platform::InputFile probe;
+        const auto status = probe.Open(path);
+        if (status == platform::InputFile::Status::NotRegular)
+            return RefuseUnreadable(ctx, "UC", *file, status);
+    }
     features::BusyGate::Hold hold = features::BusyGate::TryTake("UC");
     if (!hold) return Refuse(ctx, kBusy);
     // Without -M the file is taken as Altera's: only "X" selects Xilinx.
@@ -138,7 +138,7 @@ MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MW", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const std::string path = ResolveMacroPath(ctx, o->file);
-    if (!FileExists(path)) {
+    if (!platform::PathExists(path)) {
         ctx.reporter->Message(o->file, MsgIcon::Information);
         return MacroOutcome::Failed;
     }
@@ -149,8 +149,8 @@ MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     features::BusyGate::Hold hold = features::BusyGate::TryTake("MW");
     if (!hold) return Refuse(ctx, kBusy);
     platform::InputFile file;
-    if (file.Open(path) != platform::InputFile::Status::Ok)
-        return Refuse(ctx, "MW: the file cannot be opened");
+    if (const auto status = file.Open(path); status != platform::InputFile::Status::Ok)
+        return RefuseUnreadable(ctx, "MW", o->file, status);
     // The file streams into the one transfer: a short file is followed by
     // zeros, a longer one is cut at the length.
     features::FileFeed feed(file, false);
@@ -188,25 +188,24 @@ MacroOutcome RunFileCompare(const MacroText& text, MacroContext& ctx) {
     if (!first || !second) return Refuse(ctx, "FC: both -S and -D files must be given");
     const std::string a = ResolveMacroPath(ctx, *first);
     const std::string b = ResolveMacroPath(ctx, *second);
-    if (!FileExists(a) || !FileExists(b)) return MacroOutcome::NotDone;
-    FilePtr fa(std::fopen(a.c_str(), "rb"));
-    if (!fa) return MacroOutcome::NotDone;
-    FilePtr fb(std::fopen(b.c_str(), "rb"));
-    if (!fb) return MacroOutcome::NotDone;
-    std::error_code ea, eb;
-    auto sa = std::filesystem::file_size(a, ea);
-    auto sb = std::filesystem::file_size(b, eb);
-    if (ea || eb || sa != sb) return MacroOutcome::NotDone;
+    if (!platform::PathExists(a) || !platform::PathExists(b)) return MacroOutcome::NotDone;
+    platform::InputFile fa, fb;
+    const auto sa = fa.Open(a), sb = fb.Open(b);
+    if (sa == platform::InputFile::Status::NotRegular) return RefuseUnreadable(ctx, "FC", *first, sa);
+    if (sb == platform::InputFile::Status::NotRegular) return RefuseUnreadable(ctx, "FC", *second, sb);
+    if (sa != platform::InputFile::Status::Ok || sb != platform::InputFile::Status::Ok)
+        return MacroOutcome::NotDone;
+    if (fa.size() != fb.size()) return MacroOutcome::NotDone;
     // Compared in pieces: the outcome is that of a whole-file compare without
     // holding both files in memory.
-    std::unique_ptr<std::uint8_t[]> pa(new std::uint8_t[65536]), pb(new std::uint8_t[65536]);
+    constexpr std::size_t kPiece = 65536;
+    std::unique_ptr<std::uint8_t[]> pa(new std::uint8_t[kPiece]), pb(new std::uint8_t[kPiece]);
     for (;;) {
-        std::size_t na = std::fread(pa.get(), 1, 65536, fa.get());
-        std::size_t nb = std::fread(pb.get(), 1, 65536, fb.get());
-        if (na != nb || std::ferror(fa.get()) || std::ferror(fb.get()))
-            return MacroOutcome::NotDone;
-        if (na == 0) break;
-        if (std::memcmp(pa.get(), pb.get(), na) != 0) return MacroOutcome::NotDone;
+        const auto na = fa.Read(pa.get(), kPiece);
+        const auto nb = fb.Read(pb.get(), kPiece);
+        if (!na || !nb || *na != *nb) return MacroOutcome::NotDone;
+        if (*na == 0) break;
+        if (std::memcmp(pa.get(), pb.get(), *na) != 0) return MacroOutcome::NotDone;
     }
     return MacroOutcome::Done;
 }

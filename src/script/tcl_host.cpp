@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "link/board_link.h"
+#include "log/file_io.h"
 #include "log/log_file.h"
 #include "log/platform.h"
 #include "script/dispatcher.h"
@@ -20,6 +21,8 @@ namespace {
 constexpr std::size_t kMaxPrintBytes = 259;
 // Tcl events served by one pump of WAIT.
 constexpr int kMaxTclEventsPerPump = 256;
+// Scripts are text a person writes; a file beyond this is not one.
+constexpr std::uint64_t kMaxScriptBytes = 64u << 20;
 
 // "read" and "read_high" set as integer objects, their names made once.
 class TclVariables final : public MacroVariables {
@@ -55,6 +58,8 @@ class TclVariables final : public MacroVariables {
 struct HostState {
     Tcl_Interp* interp = nullptr;
     Tcl_Channel capture = nullptr;
+    std::string captureName = "stdout.txt";
+    bool dropEmptyCapture = false;
     std::string capturePath;
     features::Reporter* reporter = &features::DefaultReporter();
     std::string keepDir;
@@ -210,7 +215,7 @@ bool TclHost::Init(features::Reporter& reporter) {
         LogFile::Write("TCLの初期化に失敗しました。");
         return false;
     }
-    s.capturePath = folder + "/stdout.txt";
+    s.capturePath = folder + "/" + s.captureName;
 
     Tcl_FindExecutable(nullptr);
     // Scripts, file names and the capture are UTF-8 whatever the locale says;
@@ -281,6 +286,22 @@ int TclHost::RunFile(const std::string& path) {
     // The start lines of the run were logged, and the log writer moved into
     // its folder: the script starts where the runner keeps it.
     RestoreKeptDirectory();
+    // A FIFO or a device would hold the program in Tcl's read for ever, and a
+    // file of any size would be read whole: neither reaches Tcl.
+    {
+        platform::InputFile script;
+        const auto status = script.Open(path);
+        const char* why = status == platform::InputFile::Status::NotRegular ? "not a regular file"
+                          : status == platform::InputFile::Status::Ok && script.size() > kMaxScriptBytes
+                              ? "larger than 64 MiB"
+                              : nullptr;
+        if (why) {
+            const std::string text = "couldn't read file \"" + path + "\": " + why;
+            Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+            Tcl_SetVar(interp, "errorInfo", text.c_str(), TCL_GLOBAL_ONLY);
+            return TCL_ERROR;
+        }
+    }
     Tcl_Obj* pathObj = Tcl_NewStringObj(path.c_str(), -1);
     Tcl_IncrRefCount(pathObj);
     int code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");
@@ -386,15 +407,29 @@ std::string TclHost::CapturePath() {
 
 void TclHost::Shutdown() {
     HostState& s = State();
-    if (!s.interp || !LiveCapture()) return;
-    Tcl_Channel chan = s.capture;
-    s.capture = nullptr;
-    Tcl_Flush(chan);
-    // Tcl_Close panics on a channel that is still a standard channel: take it
-    // out of that role first, then the unregister drops the last reference and
-    // closes the file.
-    Tcl_SetStdChannel(nullptr, TCL_STDOUT);
-    Tcl_UnregisterChannel(s.interp, chan);
+    if (!s.interp) return;
+    if (LiveCapture()) {
+        Tcl_Channel chan = s.capture;
+        s.capture = nullptr;
+        Tcl_Flush(chan);
+        // Tcl_Close panics on a channel that is still a standard channel: take it
+        // out of that role first, then the unregister drops the last reference and
+        // closes the file.
+        Tcl_SetStdChannel(nullptr, TCL_STDOUT);
+        Tcl_UnregisterChannel(s.interp, chan);
+    }
+    if (s.dropEmptyCapture) {
+        s.dropEmptyCapture = false;
+        std::error_code ec;
+        if (std::filesystem::file_size(s.capturePath, ec) == 0 && !ec)
+            std::filesystem::remove(s.capturePath, ec);
+    }
+}
+
+void TclHost::SetCaptureFile(const std::string& name, bool dropWhenEmpty) {
+    HostState& s = State();
+    s.captureName = name;
+    s.dropEmptyCapture = dropWhenEmpty;
 }
 
 }  // namespace quillon::script

@@ -5,9 +5,9 @@
 // Tcl library's initialisation script: scripts have the built-in commands only
 // (no package path, no "clock format"), plus TPRINT and KVX_COMMAND.
 //
-// What scripts write to standard output (puts) goes to "stdout.txt" in the
-// user's private runtime folder, lines ended by a carriage return; the program
-// never shows it.
+// What scripts write to standard output (puts) goes to a capture file in the
+// user's private runtime folder ("stdout.txt" for the panel), lines ended by a
+// carriage return; the program never shows it.
 
 #include <cstdint>
 #include <functional>
@@ -72,6 +72,11 @@ class TclHost {
     // ends; returns the exit status to end with (by default the script's code).
     static void SetExitHandler(std::function<int(int code)> handler);
 
+    // The capture file's name in the private runtime folder ("stdout.txt" by
+    // default), set before Init. Every program that can run beside another
+    // needs a name of its own. With `dropWhenEmpty` a capture that nothing was
+    // written to is removed at Shutdown.
+    static void SetCaptureFile(const std::string& name, bool dropWhenEmpty);
     // Full path of the capture file.
     static std::string CapturePath();
     // Flushes and closes the capture channel. Safe to call more than once; also

@@ -2,8 +2,8 @@
 
 #include <cctype>
 #include <charconv>
-#include <fstream>
-#include <sstream>
+
+#include "log/file_io.h"
 
 namespace quillon::sim {
 
@@ -230,15 +230,14 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
 
 std::optional<Profile> LoadProfile(const std::string& path, std::string& error) {
     if (path.empty()) return Profile{};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open the sim profile " + path;
+    const platform::WholeFile file = platform::ReadWholeFile(path, kMaxProfileBytes);
+    if (!file.ok()) {
+        error = "the sim profile " + path + " " + file.Describe(kMaxProfileBytes);
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     std::string why;
-    auto p = ParseProfile(text.str(), why);
+    auto p = ParseProfile(
+        std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()), why);
     if (!p) error = path + ": " + why;
     return p;
 }

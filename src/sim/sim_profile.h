@@ -86,7 +86,10 @@ struct Profile {
 
 // Reads a profile from text; nullopt with `error` ("line 3: unknown key 'foo'").
 std::optional<Profile> ParseProfile(std::string_view text, std::string& error);
-// Reads a profile file; an empty path gives the default profile.
+// A profile is a few dozen short lines; anything much larger is not one.
+inline constexpr std::uint64_t kMaxProfileBytes = 1u << 20;
+// Reads a profile file; an empty path gives the default profile. Only a
+// regular file of at most kMaxProfileBytes is read.
 std::optional<Profile> LoadProfile(const std::string& path, std::string& error);
 
 const char* LinkSpeedName(LinkSpeed s);  // "fast", "usb2", "usb3"

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
@@ -77,6 +79,30 @@ TEST(LogWindowPlacement, MovesAreStoredRestoredAndReset) {
     Settle();
     EXPECT_EQ(Stored(), (Placement{0, 0, 220, 600}));
     EXPECT_TRUE(LogWindow::Instance()->isVisible());
+}
+
+// Stored values are whatever text the file holds: the window always ends up
+// whole on the screen, paintable, with a readable font.
+TEST(LogWindowPlacement, DamagedValuesKeepTheWindowOnTheScreen) {
+    PanelTest t;
+    const QRect screen = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    for (const char* value : {"100000", "2147483647", "-2147483648", "-5", "0", "junk"}) {
+        {
+            SettingsStore s;
+            for (const char* key : {"LogView1Top", "LogView1Left", "LogView1Height", "LogView1Width"})
+                s.WriteString(kSetup, key, value);
+            s.WriteString(kSetupLog, "SIZE", value);
+        }
+        LogWindow::Destroy();
+        LogWindow* w = LogWindow::Create(nullptr);
+        LogWindow::Place();
+        Settle();
+        EXPECT_TRUE(screen.contains(w->frameGeometry().topLeft())) << value;
+        EXPECT_TRUE(screen.contains(w->frameGeometry())) << value;
+        EXPECT_GE(w->width(), 200) << value;
+        EXPECT_FALSE(w->grab().isNull()) << value;
+        EXPECT_LE(w->memo()->font().pointSize(), 200) << value;
+    }
 }
 
 TEST(LogWindowLines, PutReplacesTheLastLineAndLeavesTheLogFileAlone) {

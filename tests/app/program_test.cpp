@@ -8,6 +8,8 @@
 #include <QProcessEnvironment>
 #include <QThread>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <fstream>
 
 #include "app/instance_lock.h"
@@ -90,6 +92,55 @@ TEST(Program, SecondStartIsRefusedAndTheFirstRunsOn) {
     if (!first.waitForFinished(5000)) {
         first.kill();
         first.waitForFinished(5000);
+    }
+}
+
+// Whatever a power loss or a stray command left where the lock lives, the
+// panel starts (and ends through its automatic script's "exit").
+TEST(Program, LeftoverLockNeverKeepsThePanelOut) {
+    EnsureApp();
+    FreshHome home;
+    const std::string script = home.root() + "/auto.tcl";
+    std::ofstream(script) << "exit 0\n";
+    std::filesystem::create_directories(std::filesystem::path(home.iniPath()).parent_path());
+    std::ofstream(home.iniPath()) << "[SETUP]\nAUTO_TCL=1\nAUTO_TCL_NAME=" << script << "\n";
+    const std::filesystem::path lock = home.root() + "/run/KVX-Quillon-Panel7.lock";
+    const auto leave = [&](const std::string& what) {
+        std::filesystem::remove_all(lock);
+        if (what == "empty") std::ofstream(lock.string());
+        if (what == "garbage") std::ofstream(lock.string()) << "\x01\x02 not a pid\n\n";
+        if (what == "pid of a live process") std::ofstream(lock.string()) << ::getpid() << "\n";
+        if (what == "folder") std::filesystem::create_directories(lock);
+        if (what == "folder with contents") std::filesystem::create_directories(lock / "x");
+        if (what == "fifo") ::mkfifo(lock.c_str(), 0600);
+    };
+    for (const char* what : {"empty", "garbage", "pid of a live process", "folder",
+                             "folder with contents", "fifo"}) {
+        leave(what);
+        QProcess p;
+        p.setProcessEnvironment(PanelEnvironment(home));
+        p.start(QUILLON_BIN, {"--board", "sim"});
+        ASSERT_TRUE(p.waitForFinished(30000)) << what;
+        EXPECT_EQ(p.exitCode(), 0) << what << p.readAllStandardError().toStdString();
+    }
+}
+
+// A profile that is not a regular file is refused before the window comes up.
+TEST(Program, SimProfileThatIsNoFileIsStatus2) {
+    EnsureApp();
+    FreshHome home;
+    const std::string fifo = home.root() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& profile : {fifo, home.root(), std::string("/dev/zero")}) {
+        QProcess p;
+        p.setProcessEnvironment(PanelEnvironment(home));
+        p.start(QUILLON_BIN, {"--board", "sim", "--sim-profile", QString::fromStdString(profile)});
+        ASSERT_TRUE(p.waitForFinished(30000)) << profile;
+        EXPECT_EQ(p.exitCode(), 2) << profile;
+        const std::string err = p.readAllStandardError().toStdString();
+        EXPECT_NE(err.find("the sim profile " + profile + " is not a regular file"),
+                  std::string::npos)
+            << err;
     }
 }
 

@@ -7,6 +7,9 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,6 +25,7 @@ namespace fs = std::filesystem;
 struct RunResult {
     int exitCode = -1;
     std::string out, err;
+    qint64 pid = 0;
 };
 
 std::string ReadFile(const fs::path& p) {
@@ -48,17 +52,27 @@ class ScriptRun : public ::testing::Test {
     }
 
     // quillon-run with `args`, started in the work folder; never waits forever.
-    RunResult Exec(const std::vector<std::string>& args) {
+    // `shell` runs it through bash -c with "$@" standing for the call.
+    RunResult Exec(const std::vector<std::string>& args, int limitMs = 120000,
+                   const std::string& shell = {}) {
         QProcess p;
         p.setProgram(QUILLON_RUN);
         QStringList list;
         for (const std::string& a : args) list << QString::fromStdString(a);
+        if (!shell.empty()) {
+            list.prepend(QUILLON_RUN);
+            list.prepend("bash");
+            list.prepend(QString::fromStdString(shell));
+            list.prepend("-c");
+            p.setProgram("bash");
+        }
         p.setArguments(list);
         p.setWorkingDirectory(QString::fromStdString(work_.string()));
         p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
         p.start();
         RunResult r;
-        if (!p.waitForFinished(120000)) {
+        r.pid = p.processId();
+        if (!p.waitForFinished(limitMs)) {
             p.kill();
             p.waitForFinished();
             ADD_FAILURE() << "quillon-run did not finish";
@@ -92,6 +106,12 @@ class ScriptRun : public ::testing::Test {
         std::vector<std::string> args = {"--board", "sim", "inline.tcl"};
         args.insert(args.end(), extra.begin(), extra.end());
         return Exec(args);
+    }
+
+    // Where this run's puts went.
+    std::string CaptureOf(const RunResult& r) const {
+        return ReadFile(fs::path(home_.root()) / "run" /
+                        ("quillon-run-" + std::to_string(r.pid) + "-stdout.txt"));
     }
 
     std::string LogText() const {
@@ -166,19 +186,30 @@ TEST_F(ScriptRun, TclErrorGoesToStandardError) {
     EXPECT_TRUE(Contains(r.err, "invalid command name \"no_such_command\"")) << r.err;
 }
 
-TEST_F(ScriptRun, PutsGoesOnlyToTheCaptureFile) {
+// Each run has a capture of its own: the panel's stdout.txt beside it is left
+// alone, and a capture nothing was written to does not stay behind.
+TEST_F(ScriptRun, PutsGoesOnlyToTheRunsOwnCaptureFile) {
+    const fs::path panelCapture = fs::path(home_.root()) / "run" / "stdout.txt";
+    WriteFile(panelCapture, "the panel's\r");
     RunResult r = Inline("puts \"captured ﾃｽﾄ\"\nputs two\nTPRINT \"logged\" ignored\n");
     ExpectPassed(r, "】 logged\n");
     EXPECT_FALSE(Contains(r.out, "captured"));
     EXPECT_FALSE(Contains(r.out, "ignored"));
     EXPECT_FALSE(Contains(LogText(), "captured"));
-    EXPECT_EQ(ReadFile(fs::path(home_.root()) / "run" / "stdout.txt"), "captured ﾃｽﾄ\rtwo\r");
+    EXPECT_EQ(CaptureOf(r), "captured ﾃｽﾄ\rtwo\r");
+    EXPECT_EQ(ReadFile(panelCapture), "the panel's\r");
+
+    RunResult quiet = Inline("TPRINT quiet\n");
+    ExpectPassed(quiet, "】 quiet\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(home_.root()) / "run"),
+                            fs::directory_iterator()),
+              2);  // the panel's and the first run's
 }
 
 TEST_F(ScriptRun, ScriptClosingStdoutEndsCleanly) {
     RunResult r = Inline("puts a\nclose stdout\nTPRINT closed\n");
     ExpectPassed(r, "】 closed\n");
-    EXPECT_EQ(ReadFile(fs::path(home_.root()) / "run" / "stdout.txt"), "a\r");
+    EXPECT_EQ(CaptureOf(r), "a\r");
 }
 
 TEST_F(ScriptRun, ScriptsAreReadAsUtf8WhateverTheLocale) {
@@ -279,6 +310,92 @@ TEST_F(ScriptRun, TraceIsWholeAtTheEndAndItsLossIsStatus4) {
     // A script that failed keeps its own status.
     WriteFile(work_ / "bad.tcl", "KVX_COMMAND {RR -A1}\nKVX_COMMAND {RW -W12}\n");
     EXPECT_EQ(Exec({"--board", "sim", "--trace", "/dev/full", "bad.tcl"}).exitCode, 1);
+}
+
+// What is not a regular file (a FIFO nobody writes, a folder, an endless
+// device) is refused at once with its name and the reason, wherever a file is
+// read: the script, the sim's profile, the macros' files. Each run has a time
+// limit, so a run that waits fails here instead of holding the suite.
+TEST_F(ScriptRun, SpecialFilesAreRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo((work_ / "fifo").c_str(), 0600), 0);
+    fs::create_directories(work_ / "dir");
+    WriteFile(work_ / "good.bin", "good");
+    WriteFile(work_ / "ok.tcl", "TPRINT ran\n");
+    WriteFile(work_ / "big.profile", std::string(2 << 20, '#'));
+    constexpr int kLimit = 30000;
+
+    for (const char* script : {"fifo", "dir", "/dev/zero"}) {
+        RunResult r = Exec({"--board", "sim", script}, kLimit);
+        EXPECT_EQ(r.exitCode, 2) << script << r.err;
+        EXPECT_TRUE(Contains(r.err, "is not a regular file")) << r.err;
+    }
+    for (const std::string profile : {"fifo", "dir", "/dev/zero", "big.profile"}) {
+        RunResult r = Exec({"--board", "sim", "--sim-profile", profile, "ok.tcl"}, kLimit);
+        EXPECT_EQ(r.exitCode, 2) << profile << r.err;
+        EXPECT_TRUE(Contains(r.err, "the sim profile " + profile + " is ")) << r.err;
+        EXPECT_FALSE(Contains(r.out, "ran"));
+    }
+    EXPECT_TRUE(Contains(Exec({"--board", "sim", "--sim-profile", "big.profile", "ok.tcl"}).err,
+                         "is larger than 1 MiB"));
+
+    WriteFile(work_ / "macros.tcl",
+              "foreach m {{MW -L1000 -Ffifo} {FC -Sfifo -Dgood.bin} {FC -Sgood.bin -Ddir}\n"
+              "           {UC -Ffifo} {MW -L10 -Fdir} {MW -L10 -F/dev/zero}} {\n"
+              "    set r [catch {KVX_COMMAND $m} answer]\n"
+              "    regexp {refused: ([^)]*)} $::errorInfo -> why\n"
+              "    TPRINT \"$m => $r $answer: $why\"\n"
+              "}\n");
+    RunResult r = Exec({"--board", "sim", "--trace", trace_, "macros.tcl"}, kLimit);
+    ExpectPassed(r, "");
+    for (const char* line : {"MW -L1000 -Ffifo => 1 0: MW: fifo is not a regular file",
+                             "FC -Sfifo -Dgood.bin => 1 0: FC: fifo is not a regular file",
+                             "FC -Sgood.bin -Ddir => 1 0: FC: dir is not a regular file",
+                             "UC -Ffifo => 1 0: UC: fifo is not a regular file",
+                             "MW -L10 -Fdir => 1 0: MW: dir is not a regular file",
+                             "MW -L10 -F/dev/zero => 1 0: MW: /dev/zero is not a regular file"}) {
+        EXPECT_TRUE(Contains(r.out, line)) << line << "\n" << r.out;
+    }
+    // Refused before anything reached the board (UC would clear the FPGA).
+    EXPECT_FALSE(Contains(ReadFile(trace_), "BULK")) << ReadFile(trace_);
+    EXPECT_FALSE(Contains(ReadFile(trace_), "req=B1")) << ReadFile(trace_);
+}
+
+// MR onto an existing file on a disk that fills up: the failure is reported,
+// the old file is whole and nothing of the new one is left beside it. The
+// file-size limit stands in for the full disk (both end the write the same way).
+TEST_F(ScriptRun, ReadOntoAFullDiskLeavesTheOldFileWhole) {
+    WriteFile(work_ / "keep.bin", "keep me");
+    WriteFile(work_ / "full.tcl",
+              "set r [catch {KVX_COMMAND {MR -L4000 -Fkeep.bin}} answer]\n"
+              "regexp {refused: ([^)]*)} $::errorInfo -> why\n"
+              "TPRINT \"over $r $answer: $why\"\n"
+              "set r [catch {KVX_COMMAND {MR -L4000 -Fnew.bin}} answer]\n"
+              "TPRINT \"new $r $answer\"\n");
+    RunResult r = Exec({"--board", "sim", "full.tcl"}, 120000,
+                       "trap '' XFSZ; ulimit -f 8; exec \"$@\"");
+    ExpectPassed(r, "】 over 1 0: MR: the file could not be written whole\n");
+    EXPECT_TRUE(Contains(r.out, "】 new 1 0\n")) << r.out;
+    EXPECT_EQ(ReadFile(work_ / "keep.bin"), "keep me");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(work_)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"full.tcl", "keep.bin"}));
+}
+
+// A board that leaves during a macro makes the script fail; the log tells why.
+TEST_F(ScriptRun, UnplugThatFailsTheScriptIsInTheLog) {
+    WriteFile(work_ / "profile.txt", "unplug_after_bulk_bytes = 1\n");
+    WriteFile(work_ / "unplug.tcl", "KVX_COMMAND {MR -L100 -Fout.bin}\nTPRINT after\n");
+    WriteFile(work_ / "unplug-exit.tcl",
+              "if {[catch {KVX_COMMAND {MR -L100 -Fout.bin}}]} { exit 5 }\n");
+    for (const char* script : {"unplug.tcl", "unplug-exit.tcl"}) {
+        RunResult r = Exec({"--board", "sim", "--sim-profile", "profile.txt", script});
+        EXPECT_EQ(r.exitCode, std::string(script) == "unplug.tcl" ? 1 : 5) << r.err;
+        EXPECT_TRUE(Contains(r.out, "】 USB CLOSE!!\n")) << script << r.out;
+        EXPECT_FALSE(Contains(r.out, "after"));
+        EXPECT_FALSE(fs::exists(work_ / "out.bin"));
+    }
+    EXPECT_TRUE(Contains(LogText(), "USB CLOSE!!"));
 }
 
 TEST_F(ScriptRun, NoBoardMeansStatus3AndNoRun) {

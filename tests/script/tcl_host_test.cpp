@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -137,6 +140,21 @@ TEST_F(TclHostTest, LoggedRunWritesThePageLines) {
     a = TclHost::RunAutoScript(bad);
     EXPECT_EQ(a.outcome, TclHost::AutoOutcome::Failed);
     EXPECT_EQ(reporter_->lines, (std::vector<std::string>{"ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + bad}));
+}
+
+// The page runs whatever name its field holds: a FIFO or a folder is refused
+// at once (Tcl would wait in its read for ever on the FIFO).
+TEST_F(TclHostTest, ScriptThatIsNoFileFailsAtOnce) {
+    ASSERT_TRUE(TclHost::Init(*reporter_));
+    const std::string fifo = (dir() / "script.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, dir().string()}) {
+        ::alarm(10);  // a run that waits ends the suite here instead of holding it
+        const TclHost::RunReport r = TclHost::RunLogged(path);
+        ::alarm(0);
+        EXPECT_TRUE(r.failed);
+        EXPECT_EQ(r.result, "couldn't read file \"" + path + "\": not a regular file");
+    }
 }
 
 }  // namespace

@@ -2,24 +2,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
+#include "log/file_io.h"
 
 namespace quillon::features {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct FileBytes {
     std::unique_ptr<std::uint8_t[]> data;
@@ -33,23 +26,15 @@ struct FileBytes {
 // The stream length is checked before anything is read, so a file whose stream
 // could never go to the board costs no memory.
 std::optional<FileBytes> ReadConfigFile(const std::string& path, const ConfigOptions& options) {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || !ConfigStreamLength(size, options)) return std::nullopt;
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) return std::nullopt;
+    platform::InputFile in;
+    if (in.Open(path) != platform::InputFile::Status::Ok) return std::nullopt;
+    if (!ConfigStreamLength(in.size(), options)) return std::nullopt;
     FileBytes file;
-    file.size = static_cast<std::size_t>(size);
+    file.size = static_cast<std::size_t>(in.size());
     file.data.reset(new (std::nothrow) std::uint8_t[file.size ? file.size : 1]);
     if (!file.data) return std::nullopt;
-    std::size_t got = 0;
-    while (got < file.size) {
-        const std::size_t n = std::fread(file.data.get() + got, 1, file.size - got, f.get());
-        if (n == 0) break;
-        got += n;
-    }
-    if (got < file.size) return std::nullopt;  // short read
+    const auto got = in.Read(file.data.get(), file.size);
+    if (!got || *got < file.size) return std::nullopt;  // read error or short read
     return file;
 }
 
