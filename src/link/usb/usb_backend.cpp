@@ -12,16 +12,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <new>
 #include <numeric>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <utility>
 
 #include "link/hints.h"
+#include "log/file_io.h"
 #include "log/settings_store.h"
 
 namespace quillon::usb {
@@ -239,7 +240,10 @@ std::string ToLower(std::string s) {
 
 // Whether a rule file has a line for `id` that is not a comment.
 bool RuleCovers(const std::string& path, UsbId id) {
-    std::ifstream in(path);
+    // A rule file is a few lines; whatever else sits under its name is not read.
+    const platform::WholeFile file = platform::ReadWholeFile(path, 1u << 20);
+    if (!file.ok()) return false;
+    std::istringstream in(std::string(file.bytes.begin(), file.bytes.end()));
     const std::string vid = Format("idvendor}==\"%04x\"", id.vid);
     const std::string pid = Format("idproduct}==\"%04x\"", id.pid);
     std::string line;
