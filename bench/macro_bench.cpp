@@ -143,6 +143,8 @@ int main(int argc, char** argv) {
     std::printf("%-30s %9s %11s %11s %9s %9s\n", "macro (trivial command)", "us/call", "calls/s",
                 "trivial us", "for-loop", "time-loop");
     const std::string set = "set x 1";
+    // RR reads a register that holds something (a fresh one reads 0).
+    MicrosPerCall(interp, "KVX_COMMAND {RW -A16 -W32 -D12345678}", 1, Loop::For);
     const Figures rr = Measure(interp, "KVX_COMMAND {RR -A16 -W32}", set, n, rounds);
     Report("RR -A16 -W32 (set x 1)", rr);
     Report("RW -A16 -W32 -D12345678 (set)",
