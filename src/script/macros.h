@@ -58,9 +58,4 @@ MacroOutcome RunGpioDirection(std::string_view text, MacroContext& ctx);
 MacroOutcome RunTempAlertSet(std::string_view text, MacroContext& ctx);
 MacroOutcome RunTempAlertGet(std::string_view text, MacroContext& ctx);
 
-// The I2C address byte of "-D" and "-S": (D & 0x0F) << 4 | (S & 0x07) << 1.
-inline std::uint8_t I2cAddressByte(std::uint32_t device, std::uint32_t select) {
-    return static_cast<std::uint8_t>(((device & 0x0F) << 4) | ((select & 0x07) << 1));
-}
-
 }  // namespace quillon::script

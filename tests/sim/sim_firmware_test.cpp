@@ -216,13 +216,13 @@ TEST(SimFirmware, SupervisionRequestsKeepTheirValues) {
     EXPECT_EQ(board.GpifWave(0), 0);
 }
 
-TEST(SimFirmware, TemperatureDriftsAroundFortyDegrees) {
+TEST(SimFirmware, TemperatureDriftsAFewDegreesAroundForty) {
     SimBoard board;
     RawHost host{board};
     auto t = host.InBytes(0xC2, 0, 0, 2);
     ASSERT_EQ(t.size(), 2u);
-    EXPECT_GE(t[1], 38);
-    EXPECT_LE(t[1], 42);
+    EXPECT_GE(t[1], 36);
+    EXPECT_LE(t[1], 44);
     EXPECT_LE(t[0], 99);                                             // hundredths
     EXPECT_EQ(host.In(0xC2, 1, 0, 2).error, link::UsbError::Stall);  // one sensor only
 }
