@@ -4,10 +4,12 @@
 // Run it with XDG_CONFIG_HOME/XDG_DATA_HOME pointing at a demo home.
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
 
 #include "app/log_window.h"
+#include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "support/panel_harness.h"
 
@@ -25,6 +27,17 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         w.grab().save(QString("%1/page-%2.png").arg(out).arg(n, 2, 10, QChar('0')));
     }
+    // The status bar with a result in it, and the configuration page without a
+    // board (its disabled buttons).
+    w.RequestPage(4);
+    w.SetStatus(QString::fromUtf8("ﾎﾞｰﾄﾞ情報取得に成功しました。"));
+    QApplication::processEvents();
+    w.grab().save(out + "/status-bar.png");
+    w.EnableBoardControls(false);
+    w.RequestPage(3);
+    QApplication::processEvents();
+    w.grab().save(out + "/page-03-no-board.png");
+    w.EnableBoardControls(true);
     int i = 0;
     for (QMenu* m : w.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
         m->popup(QPoint(0, 0));
@@ -37,6 +50,13 @@ int main(int argc, char** argv) {
     app::BusyWindow::Show("Processing for Configure ...");
     app::BusyWindow::Instance()->grab().save(out + "/busy.png");
     app::SplashPicture().save(out + "/splash.png");
+    {
+        auto box = app::MakeInputBox(&w, "温度警告設定値の変更",
+                                     "温度警告の設定値を整数(0-255)で入力してください｡", "");
+        box->show();
+        QApplication::processEvents();
+        box->grab().save(out + "/input-box.png");
+    }
     std::printf("window %dx%d, first page client height %d\n", w.width(), w.height(),
                 w.FirstPageClientHeight(217));
     return 0;
