@@ -83,9 +83,9 @@ void Gpif2Master::Write(std::uint32_t address, std::uint32_t value) {
                 done_ = false;
                 runSize_ = capSize_;
                 dmaOffset_ = dmaStart_ - memBase_;
-                due_ = context_.Uptime() +
-                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                           kCaptureTime);
+                due_ =
+                    context_.Uptime() +
+                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(kCaptureTime);
             }
             break;
         case kDmaStart:

@@ -36,8 +36,7 @@ bool I2cBus::Write(std::uint8_t addressByte, std::span<const std::uint8_t> wordA
         // register (010) or DAC and EEPROM (011): then D11..D4, D3..D0 << 4.
         if (bytes.size() >= 2 && (bytes[0] & 0xC0) == 0) {
             dac_.value = static_cast<std::uint16_t>((bytes[0] & 0x0F) << 8 | bytes[1]);
-        } else if (bytes.size() >= 3 &&
-                   ((bytes[0] & 0xE0) == 0x40 || (bytes[0] & 0xE0) == 0x60)) {
+        } else if (bytes.size() >= 3 && ((bytes[0] & 0xE0) == 0x40 || (bytes[0] & 0xE0) == 0x60)) {
             dac_.value = static_cast<std::uint16_t>(bytes[1] << 4 | bytes[2] >> 4);
         }
         ++dac_.writes;

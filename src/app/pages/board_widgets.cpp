@@ -16,7 +16,8 @@ namespace {
 int DigitsWidth(const QLineEdit* e, int chars) {
     const QFontMetrics fm(e->font());
     int digit = 0;
-    for (QChar c : QStringLiteral("0123456789ABCDEF")) digit = std::max(digit, fm.horizontalAdvance(c));
+    for (QChar c : QStringLiteral("0123456789ABCDEF"))
+        digit = std::max(digit, fm.horizontalAdvance(c));
     return chars * digit + 2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 10;
 }
 

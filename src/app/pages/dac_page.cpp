@@ -37,8 +37,8 @@ DacPage::DacPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     static const char* const kCaptions[4] = {"1st Byte:", "2nd Byte:", "3rd Byte", "4th Byte:"};
     static const char* const kDefaults[4] = {"C0", "40", "00", "00"};
     for (int i = 0; i < 4; ++i) {
-        bytes_[i] = HexEdit(this, kDefaults[i], 2,
-                            qPrintable(QString("LabeledEdit%1").arg(16 + i)), kCaptions[i]);
+        bytes_[i] = HexEdit(this, kDefaults[i], 2, qPrintable(QString("LabeledEdit%1").arg(16 + i)),
+                            kCaptions[i]);
         grid->addWidget(new QLabel(kCaptions[i], this), i, 0, Qt::AlignRight);
         grid->addWidget(bytes_[i], i, 1);
     }

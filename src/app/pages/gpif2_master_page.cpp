@@ -32,10 +32,9 @@ Gpif2MasterPage::Gpif2MasterPage(PageContext& context, QWidget* parent) : Page(c
         const char* input;
         int readButton;
     };
-    const Group groups[2] = {{"REG_BASE_ADRS = 21'h1F_FFFFh = 2097151", "REG_BASE_ADRS",
-                              "50000000", 63},
-                             {"MEM_BASE_ADRS = 21'h1F_FFFEh = 2097150", "MEM_BASE_ADRS",
-                              "40000000", 65}};
+    const Group groups[2] = {
+        {"REG_BASE_ADRS = 21'h1F_FFFFh = 2097151", "REG_BASE_ADRS", "50000000", 63},
+        {"MEM_BASE_ADRS = 21'h1F_FFFEh = 2097150", "MEM_BASE_ADRS", "40000000", 65}};
     for (int g = 0; g < 2; ++g) {
         const Group& def = groups[g];
         Base& base = bases_[g];

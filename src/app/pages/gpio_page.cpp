@@ -33,10 +33,10 @@ GpioPage::GpioPage(PageContext& context, QWidget* parent) : Page(context, parent
             ChoiceList(box, {"IN", "OUT"}, qPrintable(QString("ComboBox%1").arg(1 + p)), "DIR");
         auto* set = new QPushButton("Set", box);
         set->setObjectName(QString("Button%1").arg(35 + p));
-        port.read = ValueEdit(box, "00", 2, qPrintable(QString("LabeledEdit%1").arg(2 + 2 * p)),
-                              "Read");
-        port.write = HexEdit(box, "00", 2, qPrintable(QString("LabeledEdit%1").arg(3 + 2 * p)),
-                             "Write");
+        port.read =
+            ValueEdit(box, "00", 2, qPrintable(QString("LabeledEdit%1").arg(2 + 2 * p)), "Read");
+        port.write =
+            HexEdit(box, "00", 2, qPrintable(QString("LabeledEdit%1").arg(3 + 2 * p)), "Write");
         auto* read = new QPushButton("Read", box);
         auto* write = new QPushButton("Write", box);
         read->setObjectName(QString("Button%1").arg(38 + 2 * p));
@@ -67,8 +67,8 @@ GpioPage::GpioPage(PageContext& context, QWidget* parent) : Page(context, parent
 }
 
 void GpioPage::SetDirection(int port) {
-    features::GpioDirectionSet(link::CurrentBoard(), port,
-                               S(ports_[port].direction->currentText()), ctx().reporter());
+    features::GpioDirectionSet(link::CurrentBoard(), port, S(ports_[port].direction->currentText()),
+                               ctx().reporter());
 }
 
 void GpioPage::Read(int port) {

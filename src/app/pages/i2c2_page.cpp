@@ -22,8 +22,7 @@ I2c2Page::I2c2Page(PageContext& context, QWidget* parent) : Page(context, parent
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     port_ = ChoiceList(this, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox6", U("ﾎﾟｰﾄ選択："));
-    length_ = ChoiceList(this, {U("3ﾊﾞｲﾄﾓｰﾄﾞ"), U("4ﾊﾞｲﾄﾓｰﾄﾞ")}, "ComboBox7",
-                         U("Readｺﾏﾝﾄﾞ長："));
+    length_ = ChoiceList(this, {U("3ﾊﾞｲﾄﾓｰﾄﾞ"), U("4ﾊﾞｲﾄﾓｰﾄﾞ")}, "ComboBox7", U("Readｺﾏﾝﾄﾞ長："));
     top->addWidget(new QLabel(U("ﾎﾟｰﾄ選択："), this));
     top->addWidget(port_);
     top->addSpacing(16);
@@ -45,15 +44,15 @@ I2c2Page::I2c2Page(PageContext& context, QWidget* parent) : Page(context, parent
         row->addSpacing(4);
         for (int i = 0; i < 4; ++i) {
             row->addWidget(new QLabel(kCaptions[i], box));
-            grp.bytes[i] = HexEdit(box, kDefaults[i], 2,
-                                   qPrintable(QString("LabeledEdit%1").arg(20 + 4 * g + i)),
-                                   kCaptions[i]);
+            grp.bytes[i] =
+                HexEdit(box, kDefaults[i], 2,
+                        qPrintable(QString("LabeledEdit%1").arg(20 + 4 * g + i)), kCaptions[i]);
             row->addWidget(grp.bytes[i]);
             row->addSpacing(4);
         }
         row->addWidget(new QLabel(U("→"), box));
-        grp.result = ValueEdit(box, "00", 2, qPrintable(QString("Edit%1").arg(40 + g)),
-                               "Read Data");
+        grp.result =
+            ValueEdit(box, "00", 2, qPrintable(QString("Edit%1").arg(40 + g)), "Read Data");
         row->addWidget(grp.result);
         row->addSpacing(6);
         auto* read = new QPushButton("Read", box);

@@ -73,8 +73,8 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
         grp.reg = HexEdit(box, "00", 2, qPrintable(QString("Edit%1").arg(n)), "Reg Address");
         grp.readData =
             ValueEdit(box, "00", 2, qPrintable(QString("Edit%1").arg(n + 1)), "Read Data");
-        grp.writeData = HexEdit(box, "00", 2, qPrintable(QString("Edit%1").arg(n + 2)),
-                                "Write Data");
+        grp.writeData =
+            HexEdit(box, "00", 2, qPrintable(QString("Edit%1").arg(n + 2)), "Write Data");
         auto* read = new QPushButton("Read", box);
         auto* write = new QPushButton("Write", box);
         read->setObjectName(QString("Button%1").arg(19 + 2 * g));
@@ -95,8 +95,8 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
 
         connect(read, &QPushButton::clicked, this, [this, g] { ByteRead(g); });
         connect(write, &QPushButton::clicked, this, [this, g] { ByteWrite(g); });
-        for (QWidget* w : std::initializer_list<QWidget*>{grp.reg, grp.readData, grp.writeData,
-                                                          read, write})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{grp.reg, grp.readData, grp.writeData, read, write})
             ctx().RegisterBoardControl(w);
     }
     right->addStretch(1);

@@ -24,7 +24,7 @@ class TempPage : public Page, public link::BoardListener {
     explicit TempPage(PageContext& context, QWidget* parent = nullptr);
     ~TempPage() override;
 
-    void Button34Click();  // 更新
+    void Button34Click();   // 更新
     void CheckBox2Click();  // 自動更新
     void Timer2Timer();
     void N20Click();   // change the temperature alert setting

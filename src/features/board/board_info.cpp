@@ -67,8 +67,8 @@ std::string Hex(const char* format, unsigned value) {
 }
 
 // One item: its value, or the failure reported.
-std::optional<std::uint16_t> ReadItem(link::BoardHandle h, std::uint8_t item,
-                                      const char* failure, Reporter& reporter) {
+std::optional<std::uint16_t> ReadItem(link::BoardHandle h, std::uint8_t item, const char* failure,
+                                      Reporter& reporter) {
     std::uint16_t v = 0;
     if (link::VR_BOARD_INFO(h, item, v)) return v;
     reporter.Log(failure);
@@ -101,8 +101,8 @@ std::string SpeedText(std::uint16_t code) {
 
 BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter) {
     BoardInfoLabels out;
-    const auto firmware = ReadItem(h, link::kInfoFirmwareVersion,
-                                   "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。", reporter);
+    const auto firmware =
+        ReadItem(h, link::kInfoFirmwareVersion, "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。", reporter);
     if (!firmware) return out;
     out.firmwareVersion = Hex("%04Xh", *firmware);
     reporter.Log("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ：" + *out.firmwareVersion);
@@ -122,8 +122,7 @@ BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter) {
     out.chipRevision = Hex("%02Xh", *revision);
     reporter.Log("FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ ：" + Hex("%04Xh", *revision));
 
-    const auto speed =
-        ReadItem(h, link::kInfoSpeed, "接続ｽﾋﾟｰﾄﾞの取得に失敗しました。", reporter);
+    const auto speed = ReadItem(h, link::kInfoSpeed, "接続ｽﾋﾟｰﾄﾞの取得に失敗しました。", reporter);
     if (!speed) return out;
     out.speed = SpeedText(*speed);
     reporter.Log("接続ｽﾋﾟｰﾄﾞ : " + *out.speed);

@@ -36,8 +36,7 @@ bool BlockRead32(link::BoardHandle h, std::uint32_t address, std::uint32_t& valu
     return link::VR_REG512_READ32(h, address, value);
 }
 
-bool G2mBaseWrite(link::BoardHandle h, G2mBase which, std::string_view input,
-                  Reporter& reporter) {
+bool G2mBaseWrite(link::BoardHandle h, G2mBase which, std::string_view input, Reporter& reporter) {
     const auto parsed = ParseHexField(input);
     if (!parsed) return false;
     const auto value = static_cast<std::uint32_t>(*parsed);

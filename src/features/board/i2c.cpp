@@ -161,8 +161,8 @@ bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cComm
                     Reporter& reporter) {
     const auto buffer = CommandFromFields(fields);
     std::uint8_t data = 0;
-    if (!buffer || !I2cReadCommand(h, portIndex == 0 ? 0 : 1, lengthIndex == 0 ? 3 : 4, *buffer,
-                                   data)) {
+    if (!buffer ||
+        !I2cReadCommand(h, portIndex == 0 ? 0 : 1, lengthIndex == 0 ? 3 : 4, *buffer, data)) {
         Fail(reporter, "I2C READ2 NG", kReadFailed);
         return false;
     }
@@ -171,11 +171,10 @@ bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cComm
     return true;
 }
 
-bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex,
-                     I2cCommandFields& fields, Reporter& reporter) {
+bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
+                     Reporter& reporter) {
     const auto buffer = CommandFromFields(fields);
-    if (!buffer ||
-        !I2cSendCommand(h, portIndex == 0 ? 0 : 1, lengthIndex == 0 ? 3 : 4, *buffer)) {
+    if (!buffer || !I2cSendCommand(h, portIndex == 0 ? 0 : 1, lengthIndex == 0 ? 3 : 4, *buffer)) {
         Fail(reporter, "I2C WRITE2 NG", kWriteFailed);
         return false;
     }

@@ -86,8 +86,8 @@ struct I2cCommandFields {
 // and shows the warning.
 bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
                     Reporter& reporter = DefaultReporter());
-bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex,
-                     I2cCommandFields& fields, Reporter& reporter = DefaultReporter());
+bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
+                     Reporter& reporter = DefaultReporter());
 
 // The "MCP4725" page's SET: four hexadecimal fields (low 8 bits each), sent
 // uninterpreted. A field that does not convert is refused ("無効な文字列です。",
