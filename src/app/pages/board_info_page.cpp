@@ -36,9 +36,9 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
                         {"接続ｽﾋﾟｰﾄﾞ", "Label7", speed_}};
     int r = 0;
     for (const Row& row : rows) {
-        grid->addWidget(new QLabel(U(row.caption), group), r, 0);
-        grid->addWidget(new QLabel(U("→"), group), r, 1);
         row.value = ValueLabel(group, row.name, U(row.caption));
+        grid->addWidget(Caption(group, U(row.caption), row.value), r, 0);
+        grid->addWidget(new QLabel(U("→"), group), r, 1);
         grid->addWidget(row.value, r, 2);
         ++r;
     }

@@ -54,6 +54,12 @@ QComboBox* ChoiceList(QWidget* parent, const QStringList& items, const char* obj
     return c;
 }
 
+QLabel* Caption(QWidget* parent, const QString& text, QWidget* field) {
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(field);
+    return l;
+}
+
 QLabel* ValueLabel(QWidget* parent, const char* objectName, const QString& caption) {
     auto* l = new QLabel("-", parent);
     l->setObjectName(objectName);

@@ -24,6 +24,10 @@ QLineEdit* ValueEdit(QWidget* parent, const QString& text, int chars, const char
 // A drop-down list of fixed entries, the first chosen.
 QComboBox* ChoiceList(QWidget* parent, const QStringList& items, const char* objectName,
                       const QString& accessibleName);
+// The caption beside a field; it labels the field for assistive technology
+// too (a list's accessible name is its current entry on some platforms, so
+// the label relation is what names it there).
+QLabel* Caption(QWidget* parent, const QString& text, QWidget* field);
 // A value label ("-" until set) described by its row caption.
 QLabel* ValueLabel(QWidget* parent, const char* objectName, const QString& caption);
 

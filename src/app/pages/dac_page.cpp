@@ -39,7 +39,7 @@ DacPage::DacPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     for (int i = 0; i < 4; ++i) {
         bytes_[i] = HexEdit(this, kDefaults[i], 2, qPrintable(QString("LabeledEdit%1").arg(16 + i)),
                             kCaptions[i]);
-        grid->addWidget(new QLabel(kCaptions[i], this), i, 0, Qt::AlignRight);
+        grid->addWidget(Caption(this, kCaptions[i], bytes_[i]), i, 0, Qt::AlignRight);
         grid->addWidget(bytes_[i], i, 1);
     }
     auto* set = new QPushButton("SET", this);

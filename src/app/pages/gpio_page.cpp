@@ -43,14 +43,14 @@ GpioPage::GpioPage(PageContext& context, QWidget* parent) : Page(context, parent
         write->setObjectName(QString("Button%1").arg(39 + 2 * p));
         for (QPushButton* b : {set, read, write}) b->setFixedWidth(50);
 
-        grid->addWidget(new QLabel("DIR", box), 0, 0);
+        grid->addWidget(Caption(box, "DIR", port.direction), 0, 0);
         grid->addWidget(port.direction, 0, 1, 1, 2);
         grid->addWidget(set, 0, 3);
-        grid->addWidget(new QLabel("Read", box), 1, 0);
+        grid->addWidget(Caption(box, "Read", port.read), 1, 0);
         grid->addWidget(port.read, 1, 1);
         grid->addWidget(new QLabel(U("→"), box), 1, 2, Qt::AlignCenter);
         grid->addWidget(read, 1, 3);
-        grid->addWidget(new QLabel("Write", box), 2, 0);
+        grid->addWidget(Caption(box, "Write", port.write), 2, 0);
         grid->addWidget(port.write, 2, 1);
         grid->addWidget(new QLabel("(HEX)", box), 2, 2);
         grid->addWidget(write, 2, 3);

@@ -23,10 +23,10 @@ I2c2Page::I2c2Page(PageContext& context, QWidget* parent) : Page(context, parent
     top->setSpacing(4);
     port_ = ChoiceList(this, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox6", U("ﾎﾟｰﾄ選択："));
     length_ = ChoiceList(this, {U("3ﾊﾞｲﾄﾓｰﾄﾞ"), U("4ﾊﾞｲﾄﾓｰﾄﾞ")}, "ComboBox7", U("Readｺﾏﾝﾄﾞ長："));
-    top->addWidget(new QLabel(U("ﾎﾟｰﾄ選択："), this));
+    top->addWidget(Caption(this, U("ﾎﾟｰﾄ選択："), port_));
     top->addWidget(port_);
     top->addSpacing(16);
-    top->addWidget(new QLabel(U("Readｺﾏﾝﾄﾞ長："), this));
+    top->addWidget(Caption(this, U("Readｺﾏﾝﾄﾞ長："), length_));
     top->addWidget(length_);
     top->addStretch(1);
     page->addLayout(top);
@@ -43,10 +43,10 @@ I2c2Page::I2c2Page(PageContext& context, QWidget* parent) : Page(context, parent
         row->addWidget(new QLabel("(HEX)", box));
         row->addSpacing(4);
         for (int i = 0; i < 4; ++i) {
-            row->addWidget(new QLabel(kCaptions[i], box));
             grp.bytes[i] =
                 HexEdit(box, kDefaults[i], 2,
                         qPrintable(QString("LabeledEdit%1").arg(20 + 4 * g + i)), kCaptions[i]);
+            row->addWidget(Caption(box, kCaptions[i], grp.bytes[i]));
             row->addWidget(grp.bytes[i]);
             row->addSpacing(4);
         }

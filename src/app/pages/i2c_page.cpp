@@ -37,10 +37,10 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     devGrid->setVerticalSpacing(2);
     type_ = HexEdit(device, "7", 1, "Edit13", "Device Type Identifer");
     bits_ = HexEdit(device, "0", 1, "Edit14", "Device Adrs");
-    devGrid->addWidget(new QLabel("Device Type Identifer", device), 0, 0);
+    devGrid->addWidget(Caption(device, "Device Type Identifer", type_), 0, 0);
     devGrid->addWidget(type_, 0, 1);
     devGrid->addWidget(new QLabel("(HEX 4bits)", device), 0, 2);
-    devGrid->addWidget(new QLabel("Device Adrs", device), 1, 0);
+    devGrid->addWidget(Caption(device, "Device Adrs", bits_), 1, 0);
     devGrid->addWidget(bits_, 1, 1);
     devGrid->addWidget(new QLabel("(HEX 3bits)", device), 1, 2);
 
@@ -80,7 +80,7 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
         read->setObjectName(QString("Button%1").arg(19 + 2 * g));
         write->setObjectName(QString("Button%1").arg(20 + 2 * g));
         for (QPushButton* b : {read, write}) b->setFixedWidth(56);
-        grid->addWidget(new QLabel("Reg Address", box), 0, 0);
+        grid->addWidget(Caption(box, "Reg Address", grp.reg), 0, 0);
         grid->addWidget(grp.reg, 0, 1);
         grid->addWidget(new QLabel("(HEX)", box), 0, 2);
         grid->addWidget(new QLabel(U("→"), box), 0, 3);

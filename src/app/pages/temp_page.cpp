@@ -41,7 +41,7 @@ TempPage::TempPage(PageContext& context, QWidget* parent) : Page(context, parent
     update->setFixedWidth(72);
     auto_ = new QCheckBox(U("自動更新"), box);
     auto_->setObjectName("CheckBox2");
-    row->addWidget(new QLabel("FPGA Temperature", box));
+    row->addWidget(Caption(box, "FPGA Temperature", value_));
     row->addWidget(new QLabel(U("→"), box));
     row->addWidget(value_);
     row->addStretch(1);
