@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -320,6 +321,16 @@ config_status = 1
     EXPECT_EQ(p->faults.unplugAfterBulkBytes, 1048576u);
     EXPECT_TRUE(p->faults.i2cStatusZero);
     EXPECT_EQ(p->faults.configStatus, 1);
+}
+
+TEST(SimProfileTest, ExampleBoardsLoad) {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(QUILLON_SOURCE_DIR "/examples/boards")) {
+        std::string error;
+        EXPECT_TRUE(LoadProfile(e.path().string(), error)) << error;
+        ++n;
+    }
+    EXPECT_GE(n, 4);
 }
 
 TEST(SimProfileTest, BadProfilesAreRefusedWithTheLine) {
