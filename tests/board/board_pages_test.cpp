@@ -31,16 +31,8 @@ using test::Shown;
 using test::StatusText;
 using test::Warning;
 
-template <typename T>
-T* Find(QWidget* page, const char* name) {
-    T* w = page->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-struct AppFirst {
-    AppFirst() { test::EnsureApp(); }
-};
+using test::AppFirst;
+using test::Find;
 
 sim::Profile Board() {
     sim::Profile p;
