@@ -20,6 +20,7 @@
 #include "app/pages/i2c_page.h"
 #include "app/pages/suspend_page.h"
 #include "app/pages/temp_page.h"
+#include "features/busy_gate.h"
 #include "log/settings_store.h"
 #include "support/feature_support.h"
 
@@ -186,6 +187,14 @@ TEST_F(TempMonitor, AutoUpdateRunsOnTheCheckBoxAndTicks) {
     page.Timer2Timer();
     page.Timer2Timer();
     EXPECT_EQ(page.chart().points().size(), 2u);
+    {
+        // A tick that comes while a long operation runs sends nothing.
+        auto hold = features::BusyGate::TryTake("MemWrite");
+        const std::size_t sent = wire().size();
+        page.Timer2Timer();
+        EXPECT_EQ(wire().size(), sent);
+        EXPECT_TRUE(page.timer()->isActive());
+    }
     Auto()->click();
     EXPECT_FALSE(page.timer()->isActive());
 }

@@ -14,6 +14,7 @@
 #include <QtCharts/QValueAxis>
 
 #include "app/pages/board_widgets.h"
+#include "features/busy_gate.h"
 
 namespace quillon::app {
 
@@ -142,6 +143,9 @@ void TempPage::CheckBox2Click() {
 }
 
 void TempPage::Timer2Timer() {
+    // A long operation lets events run between its pieces; the tick waits for
+    // the next round rather than put a request in between.
+    if (features::BusyGate::Busy()) return;
     if (auto reading = features::TemperatureReadAndShow(link::CurrentBoard(), ctx().reporter())) {
         Show(*reading);
         return;
