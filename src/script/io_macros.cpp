@@ -28,7 +28,7 @@ constexpr std::uint32_t kGpioPorts = features::kGpioPorts;  // ports A, C and E 
 
 }  // namespace
 
-MacroOutcome RunI2cWrite(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunI2cWrite(const MacroText& text, MacroContext& ctx) {
     Value d, s, a, w;
     OptionPatterns patterns;
     patterns.Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
@@ -40,7 +40,7 @@ MacroOutcome RunI2cWrite(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunI2cRead(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx) {
     Value c, d, s, a;
     OptionPatterns patterns;
     patterns.Hex("-C", c).Hex("-D", d).Hex("-S", s).Hex("-A", a);
@@ -54,7 +54,7 @@ MacroOutcome RunI2cRead(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunI2cWrite2(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx) {
     Value p, d, s, a, w;
     OptionPatterns patterns;
     patterns.Dec("-P", p).Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
@@ -70,7 +70,7 @@ MacroOutcome RunI2cWrite2(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunI2cRead2(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx) {
     Value p, c, d, s, a;
     OptionPatterns patterns;
     patterns.Dec("-P", p).Hex("-C", c).Hex("-D", d).Hex("-S", s).Hex("-A", a);
@@ -85,7 +85,7 @@ MacroOutcome RunI2cRead2(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunI2cWrite3(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunI2cWrite3(const MacroText& text, MacroContext& ctx) {
     Value p, m, d, s, a, w;
     OptionPatterns patterns;
     patterns.Dec("-P", p).Hex("-M", m).Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
@@ -101,7 +101,7 @@ MacroOutcome RunI2cWrite3(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunI2cRead3(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunI2cRead3(const MacroText& text, MacroContext& ctx) {
     Value p, m, d, s, a;
     OptionPatterns patterns;
     patterns.Dec("-P", p).Hex("-M", m).Hex("-D", d).Hex("-S", s).Hex("-A", a);
@@ -122,7 +122,7 @@ MacroOutcome RunI2cRead3(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunGpioWrite(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunGpioWrite(const MacroText& text, MacroContext& ctx) {
     Value p, w;
     OptionPatterns patterns;
     patterns.Dec("-P", p).Hex("-W", w);
@@ -134,7 +134,7 @@ MacroOutcome RunGpioWrite(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunGpioRead(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunGpioRead(const MacroText& text, MacroContext& ctx) {
     Value p, c;
     OptionPatterns patterns;
     patterns.Dec("-P", p).Hex("-C", c);
@@ -147,7 +147,7 @@ MacroOutcome RunGpioRead(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunGpioDirection(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunGpioDirection(const MacroText& text, MacroContext& ctx) {
     Value p;
     std::optional<std::string> direction;
     OptionPatterns patterns;
@@ -168,7 +168,7 @@ MacroOutcome RunGpioDirection(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunTempAlertSet(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunTempAlertSet(const MacroText& text, MacroContext& ctx) {
     Value t;
     OptionPatterns patterns;
     patterns.Dec("-T", t);
@@ -180,7 +180,7 @@ MacroOutcome RunTempAlertSet(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunTempAlertGet(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunTempAlertGet(const MacroText& text, MacroContext& ctx) {
     OptionPatterns patterns;
     if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
     std::uint8_t byte = 0;
