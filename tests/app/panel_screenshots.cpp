@@ -8,6 +8,7 @@
 #include <QMenuBar>
 
 #include "app/log_window.h"
+#include "app/memory_windows.h"
 #include "app/secondary_windows.h"
 #include "support/panel_harness.h"
 
@@ -37,6 +38,13 @@ int main(int argc, char** argv) {
     app::BusyWindow::Show("Processing for Configure ...");
     app::BusyWindow::Instance()->grab().save(out + "/busy.png");
     app::SplashPicture().save(out + "/splash.png");
+    // The run-long windows that program entry creates after the version window.
+    if (auto* split = w.findChild<app::TSplitForm*>()) {
+        split->SetSize("10485760 Bytes");
+        split->SetPiece("1/5", "2 MiBytes");
+        split->grab().save(out + "/split.png");
+    }
+    if (auto* note = w.findChild<app::TNoteForm*>()) note->grab().save(out + "/note.png");
     std::printf("window %dx%d, first page client height %d\n", w.width(), w.height(),
                 w.FirstPageClientHeight(217));
     return 0;
