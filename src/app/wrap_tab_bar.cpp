@@ -1,10 +1,46 @@
 #include "app/wrap_tab_bar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
 namespace quillon::app {
+
+namespace {
+
+// Accessibility sees a tab as a page tab that can be pressed (as Qt's own tab
+// bars show theirs), not as a check box whose toggle would bypass the request.
+class TabButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit TabButtonAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::PageTab) {}
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.selectable = true;
+        s.selected = button()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && button()->isEnabled()) button()->click();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+  private:
+    TabButton* button() const { return static_cast<TabButton*>(widget()); }
+};
+
+QAccessibleInterface* TabButtonAccessibleFactory(const QString& key, QObject* object) {
+    if (key == QLatin1String(TabButton::staticMetaObject.className()) && object->isWidgetType())
+        return new TabButtonAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
+}  // namespace
 
 QSize TabButton::sizeHint() const {
     const QFontMetrics fm(font());
@@ -28,6 +64,11 @@ void TabButton::paintEvent(QPaintEvent*) {
 }
 
 WrapTabBar::WrapTabBar(QWidget* parent) : QWidget(parent) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&TabButtonAccessibleFactory);
+        return true;
+    }();
+    (void)accessible;
     QSizePolicy sp(QSizePolicy::Preferred, QSizePolicy::Fixed);
     sp.setHeightForWidth(true);
     setSizePolicy(sp);

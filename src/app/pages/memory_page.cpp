@@ -204,8 +204,12 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     for (const WaveItem& w : kWaveItems) {
         if (QAction* a = item(w.name)) {
             const int direction = static_cast<int>(w.direction), wave = static_cast<int>(w.wave);
-            connect(a, &QAction::triggered, this,
-                    [this, direction, wave] { WaveClick(direction, wave); });
+            // Queued: the notice and the boxes are modal, and whoever triggered
+            // the item (a menu click, an accessibility client waiting for its
+            // answer) gets it back first.
+            connect(
+                a, &QAction::triggered, this,
+                [this, direction, wave] { WaveClick(direction, wave); }, Qt::QueuedConnection);
         }
     }
 
