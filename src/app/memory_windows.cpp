@@ -3,16 +3,15 @@
 #include <QCheckBox>
 #include <QFont>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/page.h"
+#include "app/secondary_windows.h"
 #include "app/ui_fonts.h"
 #include "features/memory/mem_transfer.h"
 #include "log/settings_store.h"
@@ -23,13 +22,6 @@ namespace {
 
 constexpr const char* kSplitCaption = "分割ﾒﾓﾘ転送中...";
 constexpr const char* kNoteCaption = "■ﾒﾓﾘ転送ﾓｰﾄﾞに関するお知らせ■";
-
-void Centre(QWidget* w) {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->availableGeometry();
-        w->move(r.center() - QPoint(w->width() / 2, w->height() / 2));
-    }
-}
 
 // A read-only text of a few lines, sized to show them all.
 QPlainTextEdit* Note(const QStringList& lines, int rows, QWidget* parent) {
@@ -109,7 +101,7 @@ TSplitForm::TSplitForm(QWidget* parent)
 
 void TSplitForm::ShowCentred() {
     for (QLabel* l : {size_, count_, bytes_}) l->setText("-");
-    Centre(this);
+    CentreOnScreen(this);
     show();
     raise();
 }
@@ -165,7 +157,7 @@ TNoteForm::TNoteForm(QWidget* parent)
 }
 
 void TNoteForm::Run() {
-    Centre(this);
+    CentreOnScreen(this);
     exec();
 }
 
