@@ -10,11 +10,15 @@ namespace quillon::app {
 
 namespace {
 
-// Accessibility sees a tab as a page tab that can be pressed (as Qt's own tab
-// bars show theirs), not as a check box whose toggle would bypass the request.
-class TabButtonAccessible : public QAccessibleWidget {
+// A tab as assistive technology sees it: a page tab named by its caption,
+// selected while its page is in front, whose one action is a click (so it
+// asks the owner for the page like a mouse click does; toggling the check
+// state alone would not).
+class TabAccessible : public QAccessibleWidget {
   public:
-    explicit TabButtonAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::PageTab) {}
+    explicit TabAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::PageTab) {}
+    TabButton* button() const { return static_cast<TabButton*>(widget()); }
+
     QString text(QAccessible::Text t) const override {
         return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
     }
@@ -25,18 +29,16 @@ class TabButtonAccessible : public QAccessibleWidget {
         return s;
     }
     QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString& action) override {
-        if (action == pressAction() && button()->isEnabled()) button()->click();
+    void doAction(const QString& name) override {
+        if (name == pressAction() || name == toggleAction()) button()->click();
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
-
-  private:
-    TabButton* button() const { return static_cast<TabButton*>(widget()); }
 };
 
-QAccessibleInterface* TabButtonAccessibleFactory(const QString& key, QObject* object) {
-    if (key == QLatin1String(TabButton::staticMetaObject.className()) && object->isWidgetType())
-        return new TabButtonAccessible(static_cast<QWidget*>(object));
+QAccessibleInterface* TabAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(TabButton::staticMetaObject.className()) && object &&
+        object->isWidgetType())
+        return new TabAccessible(static_cast<QWidget*>(object));
     return nullptr;
 }
 
@@ -64,11 +66,8 @@ void TabButton::paintEvent(QPaintEvent*) {
 }
 
 WrapTabBar::WrapTabBar(QWidget* parent) : QWidget(parent) {
-    static const bool accessible = [] {
-        QAccessible::installFactory(&TabButtonAccessibleFactory);
-        return true;
-    }();
-    (void)accessible;
+    static const bool installed = (QAccessible::installFactory(&TabAccessibleFactory), true);
+    (void)installed;
     QSizePolicy sp(QSizePolicy::Preferred, QSizePolicy::Fixed);
     sp.setHeightForWidth(true);
     setSizePolicy(sp);

@@ -186,6 +186,10 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             if (!u8(p.gpioInput[2])) return bad();
         } else if (key == "eeprom_fill") {
             if (!u8(p.eepromFill)) return bad();
+        } else if (key == "wide_eeprom_address") {
+            // An address byte of its own: even, and not the other parts'.
+            if (!ParseUnsigned(value, 0xFE, n) || (n & 1) || n == 0xA0 || n == 0xC0) return bad();
+            p.wideEepromAddress = static_cast<std::uint8_t>(n);
         } else if (key == "fw_reset_answers") {
             if (!ParseBool(value, b)) return bad();
             p.fwResetAnswers = b;

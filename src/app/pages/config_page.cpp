@@ -43,10 +43,14 @@ bool FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
+// The colour of an enabled control's text; a disabled one keeps the
+// disabled palette's grey, so it does not look pressable.
 void SetTextColor(QWidget* w, const QColor& color) {
     QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, color);
-    p.setColor(QPalette::ButtonText, color);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(g, QPalette::WindowText, color);
+        p.setColor(g, QPalette::ButtonText, color);
+    }
     w->setPalette(p);
 }
 
