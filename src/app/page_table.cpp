@@ -9,6 +9,8 @@
 #include "app/pages/regex_page.h"
 #include "app/pages/register_page.h"
 #include "app/pages/config_page.h"
+#include "app/pages/memory_page.h"
+#include "app/pages/rate_page.h"
 #include "app/pages/board_info_page.h"
 #include "app/pages/i2c_page.h"
 #include "app/pages/suspend_page.h"
@@ -57,7 +59,9 @@ PageFactory PageFactoryOf(int number) {
         //   case 1: return &MakeRegisterPage;
         case 6: return &MakeTclPage;
         case 1: return &MakeRegisterPage;
+        case 2: return &MakeMemoryPage;
         case 3: return &MakeConfigPage;
+        case 7: return &MakeRatePage;
         case 14: return &MakeGpifPage;
         case 15: return &MakeRegExPage;
         case 16: return &MakeReg512Page;

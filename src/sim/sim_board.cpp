@@ -309,7 +309,8 @@ SparseMemory& SimBoard::Memory(std::uint8_t target) {
         const std::uint64_t limit =
             profile_.memoryLimitMiB * (1ull << 20) / SparseMemory::kPageSize;
         m = std::make_unique<SparseMemory>(
-            static_cast<std::size_t>(std::min<std::uint64_t>(limit, SIZE_MAX)));
+            static_cast<std::size_t>(std::min<std::uint64_t>(limit, SIZE_MAX)),
+            profile_.memoryDiscard);
     }
     return *m;
 }

@@ -198,6 +198,14 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             p.resetDelayMs = static_cast<int>(n);
         } else if (key == "memory_limit_mib") {
             if (!u64(p.memoryLimitMiB)) return bad();
+        } else if (key == "memory_store") {
+            const std::string v = Lower(value);
+            if (v == "scratch")
+                p.memoryDiscard = false;
+            else if (v == "discard")
+                p.memoryDiscard = true;
+            else
+                return bad();
         } else if (key == "fail_request") {
             if (!u64(p.faults.failRequest)) return bad();
         } else if (key == "stall_request") {

@@ -82,6 +82,10 @@ struct Profile {
     // Memory behind the FPGA: pages stored at most (MiB); further pages with
     // data other than one repeated byte are dropped (read back as 0).
     std::uint64_t memoryLimitMiB = 8192;
+    // Discard: the memory keeps nothing; writes are dropped and every read
+    // gives the address pattern (each 64-bit word holds its own byte address,
+    // least significant byte first). For runs that measure the host alone.
+    bool memoryDiscard = false;
 
     Faults faults;
 };

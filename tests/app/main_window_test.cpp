@@ -145,10 +145,6 @@ TEST(StartUp, EmptyStoreShowsTheDefaultPagesAndOptions) {
     }
     EXPECT_TRUE(w.MenuAction("Burst1")->isChecked());
     EXPECT_TRUE(w.MenuAction("Burst2")->isChecked());
-    // Only a waveform request that the board took moves the marks.
-    w.MenuAction("Word1")->trigger();
-    EXPECT_FALSE(w.MenuAction("Word1")->isChecked());
-    EXPECT_TRUE(w.MenuAction("Burst1")->isChecked());
     EXPECT_FALSE(w.MenuAction("N14")->isChecked());
     EXPECT_FALSE(w.Timer(1)->isActive());
     EXPECT_EQ(w.Timer(1)->interval(), 500);

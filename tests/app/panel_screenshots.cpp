@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/log_window.h"
+#include "app/memory_windows.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "sim/sim_backend.h"
@@ -69,6 +70,13 @@ int main(int argc, char** argv) {
     app::BusyWindow::Show("Processing for Configure ...");
     app::BusyWindow::Instance()->grab().save(out + "/busy.png");
     app::SplashPicture().save(out + "/splash.png");
+    // The run-long windows that program entry creates after the version window.
+    if (auto* split = w.findChild<app::TSplitForm*>()) {
+        split->SetSize("10485760 Bytes");
+        split->SetPiece("1/5", "2 MiBytes");
+        split->grab().save(out + "/split.png");
+    }
+    if (auto* note = w.findChild<app::TNoteForm*>()) note->grab().save(out + "/note.png");
     {
         auto box = app::MakeInputBox(&w, "温度警告設定値の変更",
                                      "温度警告の設定値を整数(0-255)で入力してください｡", "");

@@ -339,6 +339,7 @@ eeprom_fill = 0
 fw_reset_answers = no
 reset_delay_ms = 100
 memory_limit_mib = 512
+memory_store = discard
 fail_request = 3
 stall_request = 4
 unplug_at_request = 5
@@ -365,6 +366,7 @@ config_status = 1
     EXPECT_FALSE(p->fwResetAnswers);
     EXPECT_EQ(p->resetDelayMs, 100);
     EXPECT_EQ(p->memoryLimitMiB, 512u);
+    EXPECT_TRUE(p->memoryDiscard);
     EXPECT_EQ(p->faults.failRequest, 3u);
     EXPECT_EQ(p->faults.unplugAtRequest, 5u);
     EXPECT_EQ(p->faults.shortBulkBy, 512u);

@@ -140,6 +140,17 @@ TEST(SimMemory, StoredPagesComeBackAndReuseTheirPlace) {
     EXPECT_EQ(m.DroppedBytes(), 0u);
 }
 
+TEST(SimMemory, DiscardingMemoryKeepsNothingAndReadsItsAddresses) {
+    SparseMemory m(SIZE_MAX, true);
+    m.Write(0, Pattern(SparseMemory::kPageSize));
+    EXPECT_EQ(m.StoredPages(), 0u);
+    std::vector<std::uint8_t> back(12);
+    m.Read(0x0102030405060705ull, back);
+    EXPECT_EQ(back, (std::vector<std::uint8_t>{0x03, 0x02, 0x01,  // the word at ...700
+                                               0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,
+                                               0x10}));
+}
+
 TEST(SimMemory, BulkOutsideAFramedTransferStalls) {
     SimBoard board;
     RawHost host{board};
