@@ -67,9 +67,4 @@ MacroOutcome RunGpioDirection(const MacroText& text, MacroContext& ctx);
 MacroOutcome RunTempAlertSet(const MacroText& text, MacroContext& ctx);
 MacroOutcome RunTempAlertGet(const MacroText& text, MacroContext& ctx);
 
-// The I2C address byte of "-D" and "-S": (D & 0x0F) << 4 | (S & 0x07) << 1.
-inline std::uint8_t I2cAddressByte(std::uint32_t device, std::uint32_t select) {
-    return static_cast<std::uint8_t>(((device & 0x0F) << 4) | ((select & 0x07) << 1));
-}
-
 }  // namespace quillon::script

@@ -18,6 +18,10 @@
 #include "sim/sparse_memory.h"
 
 namespace quillon::sim {
+class Gpif2Master;
+}
+
+namespace quillon::sim {
 
 // What the board offers a design.
 class DesignContext {
@@ -72,8 +76,9 @@ class FpgaDesign {
 
 // The user's design, loaded at power-up and by any stream no other design
 // claims: 16384 registers of 64 bits, 1024 extended byte registers, a sparse
-// 21-bit block-register space, and a memory path that starts at the byte
-// address in register 0 of the memory numbered by register 1.
+// 21-bit block-register space with a GPIF II master bridge and capture block
+// in it, and a memory path that starts at the byte address in register 0 of
+// the memory numbered by register 1.
 class UserDesign : public FpgaDesign {
   public:
     static constexpr int kRegisters = 16384;
@@ -81,6 +86,7 @@ class UserDesign : public FpgaDesign {
     static constexpr std::uint32_t kBlockSpace = 1u << 21;
 
     explicit UserDesign(DesignContext& context);
+    ~UserDesign() override;
 
     std::string Name() const override { return "user"; }
     std::uint64_t RegRead(std::uint16_t address, int bytes) override;
@@ -102,6 +108,8 @@ class UserDesign : public FpgaDesign {
 
   private:
     std::unique_ptr<std::uint64_t[]> regs_;
+    // The GPIF II master bridge and capture block (gpif2_master.h).
+    std::unique_ptr<Gpif2Master> g2m_;
     std::uint8_t regex_[kRegexBytes] = {};
     // Block registers in 512-byte pages.
     std::unordered_map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> block_;
