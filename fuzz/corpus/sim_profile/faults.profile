@@ -1,0 +1,13 @@
+link_speed = usb2
+fail_request = 7
+stall_request = 0x10
+unplug_at_request = 3
+stall_bulk = 2
+unplug_at_bulk = 4
+short_bulk = 512
+unplug_after_bulk_bytes = 1048576
+i2c_status_zero = true
+config_status = auto
+memory_limit_mib = 16
+gpio_input_a = 0x12
+gpio_input_e = 255

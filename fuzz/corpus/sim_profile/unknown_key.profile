@@ -1,0 +1,2 @@
+temperature = 42.50
+bogus_key = 1
