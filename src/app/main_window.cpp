@@ -123,6 +123,10 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
 MainWindow::~MainWindow() {
     link::BoardLink::Instance().RemoveListener(this);
+    // The controls go with the window's children after this body, when the
+    // list they would leave is gone already.
+    for (const BoardControl& c : boardControls_)
+        disconnect(c.widget, &QObject::destroyed, this, nullptr);
 }
 
 QAction* MainWindow::AddAction(QMenu* menu, const char* name, const char* caption, bool checkable) {

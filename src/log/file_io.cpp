@@ -53,6 +53,13 @@ bool PathExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+bool IsStreamTarget(const std::string& path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 &&
+           (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ||
+            S_ISSOCK(st.st_mode));
+}
+
 // --- InputFile ---------------------------------------------------------------
 
 InputFile::~InputFile() {

@@ -14,6 +14,9 @@ namespace quillon::platform {
 
 // True when something (a file, a folder, a device ...) has this name.
 bool PathExists(const std::string& path);
+// True for a FIFO, a device or a socket: a name that takes data as a stream
+// and cannot be written beside and renamed over.
+bool IsStreamTarget(const std::string& path);
 
 // A regular file read from its start.
 class InputFile {

@@ -284,11 +284,18 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
 
-    // A split read empties its file first; a refused begin leaves it empty.
+    // So does a split read, whether its begin is refused or a piece is lost.
     rec.Clear();
     FailNextRequest();
     EXPECT_FALSE(Read(Req(out, "200", true)));
-    EXPECT_EQ(fs::file_size(out), 0u);
+    f.stallBulk = board().BulkCount() + 2;
+    board().SetFaults(f);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(Read(Req(out, "400200", true)));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    for (const auto& e : fs::directory_iterator(home().root()))
+        EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
 }
 
 TEST_F(MemTransfer, FullDiskIsNeverSuccess) {

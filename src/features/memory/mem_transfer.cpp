@@ -175,6 +175,31 @@ std::string TargetFolder(const std::string& path) {
 
 // --- Split transfers ---------------------------------------------------------
 
+namespace {
+
+// Where a split read puts its pieces: a file written beside the target and
+// renamed over it when kept, or the target itself when it is a stream (a
+// FIFO with a reader, a device).
+class PieceFile {
+  public:
+    bool Open(const std::string& path) {
+        streamed_ = platform::IsStreamTarget(path);
+        return streamed_ ? stream_.Open(path) : file_.Open(path);
+    }
+    bool Write(const std::uint8_t* bytes, std::size_t n) {
+        return streamed_ ? stream_.Write(bytes, n) : file_.Write(bytes, n);
+    }
+    // Puts what was written in place (and closes).
+    bool Keep() { return streamed_ ? stream_.Close() : file_.Commit(); }
+
+  private:
+    bool streamed_ = false;
+    platform::OutputFile stream_;
+    platform::ReplacingFile file_;
+};
+
+}  // namespace
+
 bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCode,
                    const std::string& path, std::uint64_t length, SplitCount& count,
                    bool scramble, Reporter& reporter, MemTransferView& view) {
@@ -227,7 +252,10 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     reporter.Pump();
     auto buffer = PieceBuffer();
     if (!buffer) return false;
-    platform::OutputFile file;
+    // The pieces go to a file beside the target, which takes its place when
+    // the read ends or is cancelled: a read that fails leaves the file that
+    // was there as it was. A FIFO or a device takes them as they come.
+    PieceFile file;
     if (!file.Open(path)) return false;
 
     if (!SplitCommand(h, lengthFraming, link::kMemReadBegin, widthCode, length)) return false;
@@ -246,7 +274,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         if (SplitCancelRequested()) {
             count.bytes = (k + 1) * kSplitPiece;
             count.pieces = static_cast<std::uint32_t>(k + 1);
-            const bool closed = file.Close();
+            const bool closed = file.Keep();
             buffer.reset();
             if (!SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length))
                 ClearSplitCancel();
@@ -258,10 +286,9 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         reporter.Pump();
     }
     if (p.rest > 0 && !receive(static_cast<std::uint32_t>(p.rest))) return false;
-    const bool closed = file.Close();
     buffer.reset();
     const bool ended = SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length);
-    return ended && closed;
+    return ended && file.Keep();
 }
 
 // --- The buttons ---------------------------------------------------------------

@@ -60,7 +60,8 @@ struct SplitCount {
 bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCode,
                    const std::string& path, std::uint64_t length, SplitCount& count,
                    bool scramble, Reporter& reporter, MemTransferView& view);
-// Split read into `path` (created, or emptied, before the first request).
+// Split read into `path`: written beside it and put in its place when the read
+// ends or is cancelled; a failed read leaves an existing file as it was.
 bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCode,
                   const std::string& path, std::uint64_t length, SplitCount& count,
                   bool scramble, Reporter& reporter, MemTransferView& view);

@@ -1,0 +1,350 @@
+// Every long operation against a board that fails it at each of its requests
+// in turn: the request fails with an I/O error, is stalled, or the board
+// leaves the bus instead of answering it; bulk transfers are stalled or lost
+// the same way. Each run must end with the operation's own failure text, give
+// back what it took (the busy window, the one-long-operation gate, its
+// button), and leave the user's files as they were. A run that hangs ends the
+// test program (alarm), so a regression fails instead of holding the suite.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/pages/config_page.h"
+#include "features/busy_gate.h"
+#include "features/memory/mem_transfer.h"
+#include "features/memory/rate_measure.h"
+#include "link/backends.h"
+#include "script/tcl_host.h"
+#include "support/feature_support.h"
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where the board lets the operation down.
+struct FaultPoint {
+    enum Kind { FailRequest, StallRequest, UnplugAtRequest, StallBulk, UnplugAtBulk } kind;
+    std::uint64_t index;  // 1 = the operation's first request (or bulk transfer)
+
+    bool Unplugs() const { return kind == UnplugAtRequest || kind == UnplugAtBulk; }
+    std::string Name() const {
+        static const char* const names[] = {"fail request", "stall request", "unplug at request",
+                                            "stall bulk", "unplug at bulk"};
+        return std::string(names[kind]) + " " + std::to_string(index);
+    }
+    // Armed on `board`, counted from what it has seen so far.
+    void Arm(sim::SimBoard& board) const {
+        sim::Faults f = board.GetFaults();
+        const std::uint64_t request = board.RequestCount() + index;
+        const std::uint64_t bulk = board.BulkCount() + index;
+        switch (kind) {
+            case FailRequest: f.failRequest = request; break;
+            case StallRequest: f.stallRequest = request; break;
+            case UnplugAtRequest: f.unplugAtRequest = request; break;
+            case StallBulk: f.stallBulk = bulk; break;
+            case UnplugAtBulk: f.unplugAtBulk = bulk; break;
+        }
+        board.SetFaults(f);
+    }
+};
+
+std::vector<FaultPoint> EveryFault(std::uint64_t requests, std::uint64_t bulks) {
+    std::vector<FaultPoint> points;
+    for (std::uint64_t i = 1; i <= requests; ++i) {
+        for (auto kind : {FaultPoint::FailRequest, FaultPoint::StallRequest,
+                          FaultPoint::UnplugAtRequest})
+            points.push_back({kind, i});
+    }
+    for (std::uint64_t i = 1; i <= bulks; ++i) {
+        for (auto kind : {FaultPoint::StallBulk, FaultPoint::UnplugAtBulk})
+            points.push_back({kind, i});
+    }
+    return points;
+}
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The files in a folder, sorted: nothing half-written may stay beside them.
+std::vector<std::string> Listing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The busy window was hidden after it was last shown.
+bool BusyGone(const std::vector<Shown>& shown) {
+    bool up = false;
+    for (const Shown& s : shown) {
+        if (s.kind == Shown::Busy) up = true;
+        if (s.kind == Shown::BusyHide) up = false;
+    }
+    return !up;
+}
+
+// One run's world: a fresh home and board, removal notices delivered through
+// the event loop as in the programs, and the reporter letting events run
+// where the operation lets them (so an unplug closes the link mid-operation).
+class SweepRun : private AppFirst, public SimBoardFixture {
+  public:
+    SweepRun() {
+        link::RegisterQueuedNotices();
+        rec.onPump = [] { QCoreApplication::processEvents(); };
+        work = fs::path(home().root()) / "work";
+        fs::create_directories(work);
+    }
+    ~SweepRun() {
+        // Notices of this board are handled now, not by the next run's link.
+        QCoreApplication::processEvents();
+    }
+    std::string Put(const std::string& name, const std::string& bytes) {
+        std::ofstream(work / name, std::ios::binary) << bytes;
+        return (work / name).string();
+    }
+    bool Logged(const std::string& text) const {
+        for (const std::string& l : rec.Logs())
+            if (l == text) return true;
+        return false;
+    }
+    bool Boxed(const std::string& text) const {
+        for (const Shown& s : rec.Boxes())
+            if (s.text == text) return true;
+        return false;
+    }
+
+    LogRecordingReporter rec;
+    fs::path work;
+};
+
+// One operation under the sweep.
+struct Operation {
+    std::function<void(SweepRun&)> prepare;  // files, page, board state
+    std::function<bool(SweepRun&)> run;      // true when the operation reports success
+    std::function<void(SweepRun&)> failed;   // what a failed run must show and leave
+};
+
+// Counts the operation's requests and bulk transfers on a clean run, then
+// runs it once for every fault at every one of them.
+void Sweep(const Operation& op) {
+    std::uint64_t requests = 0, bulks = 0;
+    {
+        SweepRun clean;
+        op.prepare(clean);
+        const std::uint64_t r0 = clean.board().RequestCount(), b0 = clean.board().BulkCount();
+        ASSERT_TRUE(op.run(clean)) << ::testing::PrintToString(clean.rec.shown);
+        requests = clean.board().RequestCount() - r0;
+        bulks = clean.board().BulkCount() - b0;
+    }
+    ASSERT_GT(requests, 0u);
+    for (const FaultPoint& p : EveryFault(requests, bulks)) {
+        SCOPED_TRACE(p.Name());
+        SweepRun run;
+        op.prepare(run);
+        p.Arm(run.board());
+        ::alarm(60);  // a run that hangs ends the program here
+        const bool ok = op.run(run);
+        ::alarm(0);
+        EXPECT_FALSE(ok);
+        op.failed(run);
+        EXPECT_TRUE(BusyGone(run.rec.shown));
+        EXPECT_FALSE(features::BusyGate::Busy()) << features::BusyGate::Holder();
+        if (p.Unplugs()) {
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(link::BoardLink::Instance().IsOpen());
+        }
+        if (::testing::Test::HasFailure()) return;  // one failing point tells enough
+    }
+}
+
+// --- Configuration load, from the configuration page -------------------------
+
+TEST(FaultSweep, ConfigurationLoadFromThePage) {
+    std::unique_ptr<FakeFrame> frame;
+    std::unique_ptr<app::ConfigPage> page;
+    std::string path;
+    Operation op;
+    op.prepare = [&](SweepRun& r) {
+        page.reset();
+        frame = std::make_unique<FakeFrame>();
+        page = std::make_unique<app::ConfigPage>(*frame);
+        path = r.Put("design.rbf", std::string(4096, '\x5A'));
+        page->findChild<QLineEdit*>("LabeledEdit1")->setText(QString::fromStdString(path));
+        frame->Enable(true);
+        frame->rec().onPump = r.rec.onPump;
+    };
+    op.run = [&](SweepRun&) {
+        page->Button17Click();
+        return page->findChild<QLabel*>("Label1")->text() == "Successfully!!";
+    };
+    op.failed = [&](SweepRun&) {
+        EXPECT_EQ(page->findChild<QLabel*>("Label1")->text(), "Failed!!");
+        const auto logs = frame->rec().Logs();
+        EXPECT_NE(std::find(logs.begin(), logs.end(), "USBｺﾝﾌｨｸﾞ失敗 → " + path), logs.end());
+        EXPECT_TRUE(BusyGone(frame->rec().shown));
+        EXPECT_EQ(page->findChild<QPushButton*>("Button17")->isEnabled(),
+                  link::BoardLink::Instance().IsOpen());
+    };
+    Sweep(op);
+    page.reset();
+}
+
+// --- Memory transfers -----------------------------------------------------------
+
+// The button's state through a transfer.
+class ButtonView : public features::MemTransferView {
+  public:
+    void SetButtonEnabled(bool on) override { enabled = on; }
+    void ShowSplit() override { split = true; }
+    void HideSplit() override { split = false; }
+    bool enabled = true, split = false;
+};
+
+constexpr std::uint64_t kSplitLength = 2 * features::kSplitPiece + 0x1000;  // three pieces
+
+Operation MemoryWrite(bool split) {
+    auto view = std::make_shared<ButtonView>();
+    auto path = std::make_shared<std::string>();
+    Operation op;
+    op.prepare = [=](SweepRun& r) {
+        *view = ButtonView();
+        *path = r.Put("image.bin", std::string(split ? kSplitLength : 0x1000, '\x3C'));
+    };
+    op.run = [=](SweepRun& r) {
+        features::MemTransferRequest req;
+        req.path = *path;
+        char length[32];
+        std::snprintf(length, sizeof length, "%llX",
+                      static_cast<unsigned long long>(split ? kSplitLength : 0x1000));
+        req.lengthText = length;
+        req.split = split;
+        return features::MemWriteRun(link::CurrentBoard(), req, r.rec, *view);
+    };
+    op.failed = [=](SweepRun& r) {
+        EXPECT_TRUE(r.Logged(features::kMemWriteFailed));
+        EXPECT_TRUE(r.Boxed(features::kMemWriteFailed));
+        EXPECT_TRUE(view->enabled);
+        EXPECT_FALSE(view->split);
+        EXPECT_EQ(ReadFile(*path), std::string(split ? kSplitLength : 0x1000, '\x3C'));
+    };
+    return op;
+}
+
+Operation MemoryRead(bool split) {
+    auto view = std::make_shared<ButtonView>();
+    auto path = std::make_shared<std::string>();
+    Operation op;
+    op.prepare = [=](SweepRun& r) {
+        *view = ButtonView();
+        *path = r.Put("dump.bin", "the previous dump");
+    };
+    op.run = [=](SweepRun& r) {
+        features::MemTransferRequest req;
+        req.path = *path;
+        char length[32];
+        std::snprintf(length, sizeof length, "%llX",
+                      static_cast<unsigned long long>(split ? kSplitLength : 0x1000));
+        req.lengthText = length;
+        req.split = split;
+        return features::MemReadRun(link::CurrentBoard(), req, r.rec, *view);
+    };
+    op.failed = [=](SweepRun& r) {
+        EXPECT_TRUE(r.Logged(features::kMemReadFailed));
+        EXPECT_TRUE(r.Boxed(features::kMemReadFailed));
+        EXPECT_TRUE(view->enabled);
+        EXPECT_FALSE(view->split);
+        // A failed read leaves the file that was there, and nothing beside it.
+        EXPECT_EQ(ReadFile(*path), "the previous dump");
+        EXPECT_EQ(Listing(r.work), std::vector<std::string>{"dump.bin"});
+    };
+    return op;
+}
+
+TEST(FaultSweep, NormalMemoryWrite) {
+    Sweep(MemoryWrite(false));
+}
+TEST(FaultSweep, SplitMemoryWrite) {
+    Sweep(MemoryWrite(true));
+}
+TEST(FaultSweep, NormalMemoryRead) {
+    Sweep(MemoryRead(false));
+}
+TEST(FaultSweep, SplitMemoryRead) {
+    Sweep(MemoryRead(true));
+}
+
+TEST(FaultSweep, RateMeasurement) {
+    auto controls = std::make_shared<bool>(true);
+    Operation op;
+    op.prepare = [=](SweepRun&) { *controls = true; };
+    op.run = [=](SweepRun& r) {
+        // The smallest block: 16 writes and 16 reads of 512 bytes.
+        return features::RunRateMeasurement(link::CurrentBoard(), features::kRateBlockCount - 1,
+                                            false, r.rec, [=](bool on) { *controls = on; });
+    };
+    op.failed = [=](SweepRun& r) {
+        EXPECT_TRUE(r.Logged(features::kRateFailed)) << ::testing::PrintToString(r.rec.Logs());
+        EXPECT_TRUE(r.Boxed(features::kRateFailed));
+        EXPECT_TRUE(*controls);
+    };
+    Sweep(op);
+}
+
+// --- A script of macros -----------------------------------------------------------
+
+TEST(FaultSweep, ScriptOfMacros) {
+    auto script = std::make_shared<std::string>();
+    auto report = std::make_shared<script::TclHost::RunReport>();
+    Operation op;
+    op.prepare = [=](SweepRun& r) {
+        ASSERT_TRUE(script::TclHost::Init(r.rec));
+        script::TclHost::SetReporter(r.rec);
+        script::TclHost::SetKeepDirectory(r.work.string());
+        r.Put("design.rbf", std::string(2048, '\x11'));
+        r.Put("image.bin", std::string(0x400, '\x22'));
+        r.Put("dump.bin", "the previous dump");
+        // Every macro must answer 1: a 0 from a soft failure (UC) fails too.
+        *script = r.Put("script.tcl",
+                        "proc must {text} { if {[KVX_COMMAND $text] ne 1} { error \"$text\" } }\n"
+                        "must {RW -A16 -W32 -D12345678}\n"
+                        "must {RR -A16 -W32}\n"
+                        "must {UC -Fdesign.rbf}\n"
+                        "must {MW -L400 -W32 -Fimage.bin}\n"
+                        "must {MR -L400 -W32 -Fdump.bin}\n"
+                        "must {IW -DA -S0 -A10 -W55}\n");
+    };
+    op.run = [=](SweepRun&) {
+        *report = script::TclHost::RunLogged(*script);
+        return !report->failed;
+    };
+    op.failed = [=](SweepRun& r) {
+        EXPECT_TRUE(report->failed);
+        EXPECT_TRUE(LogFile::Enabled());  // switched on again after the failed macro
+        // MR fails as a whole: the old dump is there, or it was replaced whole.
+        const std::string dump = ReadFile(r.work / "dump.bin");
+        EXPECT_TRUE(dump == "the previous dump" || dump.size() == 0x400) << dump.size();
+        EXPECT_EQ(Listing(r.work),
+                  (std::vector<std::string>{"design.rbf", "dump.bin", "image.bin", "script.tcl"}));
+    };
+    Sweep(op);
+    script::TclHost::SetReporter(features::DefaultReporter());
+}
+
+}  // namespace
+}  // namespace quillon::test
