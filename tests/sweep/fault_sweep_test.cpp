@@ -218,75 +218,51 @@ class ButtonView : public features::MemTransferView {
 
 constexpr std::uint64_t kSplitLength = 2 * features::kSplitPiece + 0x1000;  // three pieces
 
-Operation MemoryWrite(bool split) {
+// MemWrite from a file, or MemRead onto an existing file, normal or split.
+Operation MemoryTransfer(bool read, bool split) {
     auto view = std::make_shared<ButtonView>();
     auto path = std::make_shared<std::string>();
+    const std::uint64_t length = split ? kSplitLength : 0x1000;
+    const std::string before = read ? "the previous dump" : std::string(length, '\x3C');
+    const char* failure = read ? features::kMemReadFailed : features::kMemWriteFailed;
     Operation op;
     op.prepare = [=](SweepRun& r) {
         *view = ButtonView();
-        *path = r.Put("image.bin", std::string(split ? kSplitLength : 0x1000, '\x3C'));
+        *path = r.Put("file.bin", before);
     };
     op.run = [=](SweepRun& r) {
         features::MemTransferRequest req;
         req.path = *path;
-        char length[32];
-        std::snprintf(length, sizeof length, "%llX",
-                      static_cast<unsigned long long>(split ? kSplitLength : 0x1000));
-        req.lengthText = length;
+        char text[32];
+        std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(length));
+        req.lengthText = text;
         req.split = split;
-        return features::MemWriteRun(link::CurrentBoard(), req, r.rec, *view);
+        return read ? features::MemReadRun(link::CurrentBoard(), req, r.rec, *view)
+                    : features::MemWriteRun(link::CurrentBoard(), req, r.rec, *view);
     };
     op.failed = [=](SweepRun& r) {
-        EXPECT_TRUE(r.Logged(features::kMemWriteFailed));
-        EXPECT_TRUE(r.Boxed(features::kMemWriteFailed));
+        EXPECT_TRUE(r.Logged(failure));
+        EXPECT_TRUE(r.Boxed(failure));
         EXPECT_TRUE(view->enabled);
         EXPECT_FALSE(view->split);
-        EXPECT_EQ(ReadFile(*path), std::string(split ? kSplitLength : 0x1000, '\x3C'));
-    };
-    return op;
-}
-
-Operation MemoryRead(bool split) {
-    auto view = std::make_shared<ButtonView>();
-    auto path = std::make_shared<std::string>();
-    Operation op;
-    op.prepare = [=](SweepRun& r) {
-        *view = ButtonView();
-        *path = r.Put("dump.bin", "the previous dump");
-    };
-    op.run = [=](SweepRun& r) {
-        features::MemTransferRequest req;
-        req.path = *path;
-        char length[32];
-        std::snprintf(length, sizeof length, "%llX",
-                      static_cast<unsigned long long>(split ? kSplitLength : 0x1000));
-        req.lengthText = length;
-        req.split = split;
-        return features::MemReadRun(link::CurrentBoard(), req, r.rec, *view);
-    };
-    op.failed = [=](SweepRun& r) {
-        EXPECT_TRUE(r.Logged(features::kMemReadFailed));
-        EXPECT_TRUE(r.Boxed(features::kMemReadFailed));
-        EXPECT_TRUE(view->enabled);
-        EXPECT_FALSE(view->split);
-        // A failed read leaves the file that was there, and nothing beside it.
-        EXPECT_EQ(ReadFile(*path), "the previous dump");
-        EXPECT_EQ(Listing(r.work), std::vector<std::string>{"dump.bin"});
+        // The file is as it was (a failed read leaves the old one), nothing beside it.
+        EXPECT_EQ(ReadFile(*path), before);
+        EXPECT_EQ(Listing(r.work), std::vector<std::string>{"file.bin"});
     };
     return op;
 }
 
 TEST(FaultSweep, NormalMemoryWrite) {
-    Sweep(MemoryWrite(false));
+    Sweep(MemoryTransfer(false, false));
 }
 TEST(FaultSweep, SplitMemoryWrite) {
-    Sweep(MemoryWrite(true));
+    Sweep(MemoryTransfer(false, true));
 }
 TEST(FaultSweep, NormalMemoryRead) {
-    Sweep(MemoryRead(false));
+    Sweep(MemoryTransfer(true, false));
 }
 TEST(FaultSweep, SplitMemoryRead) {
-    Sweep(MemoryRead(true));
+    Sweep(MemoryTransfer(true, true));
 }
 
 TEST(FaultSweep, RateMeasurement) {
