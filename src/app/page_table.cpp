@@ -9,6 +9,9 @@
 #include "app/pages/regex_page.h"
 #include "app/pages/register_page.h"
 #include "app/pages/config_page.h"
+#include "app/pages/nor_bridge_page.h"
+#include "app/pages/ser_bridge_page.h"
+#include "app/pages/spi_page.h"
 
 namespace quillon::app {
 
@@ -53,6 +56,9 @@ PageFactory PageFactoryOf(int number) {
         case 14: return &MakeGpifPage;
         case 15: return &MakeRegExPage;
         case 16: return &MakeReg512Page;
+        case 8: return &MakeSpiPage;
+        case 9: return &MakeSerBridgePage;
+        case 13: return &MakeNorBridgePage;
         default: return nullptr;
     }
 }

@@ -115,7 +115,8 @@ constexpr std::size_t kBulkSlice = 1u << 20;
 
 }  // namespace
 
-SimBoard::SimBoard(Profile profile) : profile_(std::move(profile)) {
+SimBoard::SimBoard(Profile profile)
+    : profile_(std::move(profile)), flash_(std::make_unique<BoardFlash>(profile_.flash)) {
     faults_ = profile_.faults;
     for (auto& port : i2c_) port.eeprom.fill(profile_.eepromFill);
     {
@@ -126,6 +127,11 @@ SimBoard::SimBoard(Profile profile) : profile_(std::move(profile)) {
 }
 
 SimBoard::~SimBoard() {
+    {
+        // The program ends: what the flash holds by now goes to its folder.
+        std::lock_guard<std::mutex> lock(mu_);
+        PowerLossLocked();
+    }
     {
         std::lock_guard<std::mutex> lock(timerMu_);
         stopTimer_ = true;
@@ -139,6 +145,8 @@ SimBoard::~SimBoard() {
 void SimBoard::PowerUpLocked() {
     FirmwareResetLocked();
     powerUp_ = Clock::now();
+    if (design_) design_->Halt();
+    flash_->PowerUp();
     memory_.clear();
     cfgMode_ = false;
     stream_.clear();
@@ -179,6 +187,11 @@ void SimBoard::FirmwareResetLocked() {
     if (design_) design_->MemEnd(memDirection_);
 }
 
+void SimBoard::PowerLossLocked() {
+    if (design_) design_->Halt();
+    flash_->Save();
+}
+
 void SimBoard::LeaveBusLocked() {
     onBus_ = false;
     ++session_;
@@ -212,6 +225,7 @@ void SimBoard::Unplug() {
         std::lock_guard<std::mutex> lock(mu_);
         if (onBus_) {
             LeaveBusLocked();
+            PowerLossLocked();
             left = true;
         }
         std::lock_guard<std::mutex> timerLock(timerMu_);
@@ -351,6 +365,7 @@ TransferResult SimBoard::DoControl(std::optional<std::uint64_t> session, const S
         const std::uint64_t n = ++requests_;
         if (faults_.unplugAtRequest == n) {
             LeaveBusLocked();
+            PowerLossLocked();
             leave = true;
             r = Gone();
         } else if (faults_.failRequest == n) {
@@ -433,6 +448,7 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
             if (leave) {
                 faults_.unplugAfterBulkBytes = 0;
                 LeaveBusLocked();
+                PowerLossLocked();
             }
         }
         if (leave) {
@@ -798,6 +814,7 @@ TransferResult SimBoard::CfgMode(std::uint8_t mode) {
         // design is gone from here on, whatever follows.
         if (memOpen_ && design_) design_->MemEnd(memDirection_);
         memOpen_ = false;
+        if (design_) design_->Halt();
         design_.reset();
         cfgMode_ = true;
         stream_.clear();
@@ -1048,6 +1065,17 @@ MemCommand SimBoard::LastMemCommand() const {
 bool SimBoard::MemTransferOpen() const {
     std::lock_guard<std::mutex> lock(mu_);
     return memOpen_;
+}
+
+std::vector<std::uint8_t> SimBoard::FlashContents(FlashChip chip) const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return flash_->Contents(chip);
+}
+
+void SimBoard::LoadFlash(FlashChip chip, std::uint64_t address,
+                         std::span<const std::uint8_t> bytes) {
+    std::lock_guard<std::mutex> lock(mu_);
+    flash_->Cells(chip).Load(address, bytes);
 }
 
 GpioPort SimBoard::Gpio(int port) const {

@@ -216,6 +216,11 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
                 if (!u8(v)) return bad();
                 p.faults.configStatus = v;
             }
+        } else if (std::string why; ParseFlashKey(key, value, p.flash, why)) {
+            if (!why.empty()) {
+                error = where + why;
+                return std::nullopt;
+            }
         } else {
             error = where + "unknown key '" + key + "'";
             return std::nullopt;

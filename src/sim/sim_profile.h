@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/flash_profile.h"
+
 namespace quillon::sim {
 
 enum class LinkSpeed {
@@ -77,6 +79,9 @@ struct Profile {
     // Memory behind the FPGA: pages stored at most (MiB); further pages with
     // data other than one repeated byte are dropped (read back as 0).
     std::uint64_t memoryLimitMiB = 8192;
+
+    // The flash memories and the designs that reach them.
+    FlashProfile flash;
 
     Faults faults;
 };

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "sim/fpga_design.h"
+#include "sim/spi_core.h"
 
 namespace quillon::sim {
 
@@ -16,9 +17,17 @@ std::uint64_t ByteMask(int bytes) {
 }  // namespace
 
 UserDesign::UserDesign(DesignContext& context)
-    : context_(context), regs_(new std::uint64_t[kRegisters]()) {}
+    : context_(context), regs_(new std::uint64_t[kRegisters]()) {
+    BoardFlash& flash = context.Flash();
+    if (const auto base = flash.profile().spiCoreBase)
+        spi_ = std::make_unique<SpiCore>(*base, flash.ufm(), flash.m25p128());
+}
+
+UserDesign::~UserDesign() = default;
 
 std::uint64_t UserDesign::RegRead(std::uint16_t address, int bytes) {
+    std::uint64_t v = 0;
+    if (spi_ && spi_->Read(address % kRegisters, v, FlashClock::now())) return v & ByteMask(bytes);
     return regs_[address % kRegisters] & ByteMask(bytes);
 }
 
@@ -27,6 +36,7 @@ void UserDesign::RegWrite(std::uint16_t address, int bytes, std::uint64_t value)
     const std::uint64_t mask = ByteMask(bytes);
     std::uint64_t& r = regs_[address % kRegisters];
     r = (r & ~mask) | (value & mask);
+    if (spi_) spi_->Write(address % kRegisters, r, FlashClock::now());
 }
 
 void UserDesign::RegexRead(std::uint16_t address, std::span<std::uint8_t> out) {

@@ -1,0 +1,30 @@
+#pragma once
+// What the three flash pages share: a caption that names its field for
+// accessibility, the result label of a run, and the data-file choice of the
+// two bridge pages.
+
+#include <QColor>
+#include <QLabel>
+#include <QString>
+#include <string>
+
+#include "features/flash/ser_bridge.h"
+
+class QLineEdit;
+
+namespace quillon::app {
+
+// A caption for `field`: shown above or beside it, and the field's
+// accessible name (and so its name for screen readers and outside checks).
+QLabel* FieldCaption(const QString& text, QWidget* field, QWidget* parent);
+
+// "-", "実行中" or "Executing ...", "Successful!!", "Failed !!" in black,
+// blue or red.
+void ShowRunResult(QLabel* label, features::RunResult result, const char* executingText);
+
+// The file dialog of a bridge page ("ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。", binary
+// files first): starts in the folder stored under `dirKey`, and on OK puts the
+// path into `edit` and stores its folder and the edit's text.
+void ChooseDataFile(QLineEdit* edit, const char* dirKey, const char* nameKey);
+
+}  // namespace quillon::app
