@@ -265,7 +265,7 @@ void SpiPage::Button29Click() {
 }
 
 void SpiPage::Timer1Timer() {
-    erasing_->setVisible(!erasing_->isVisible());
+    erasing_->setHidden(!erasing_->isHidden());
 }
 
 Page* MakeSpiPage(PageContext& context) {
