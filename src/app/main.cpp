@@ -1,5 +1,5 @@
 // quillon: the desktop panel.
-//   quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE]
+//   quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
 
 #include <QApplication>
 #include <cstdio>
@@ -15,11 +15,12 @@
 #include "app/ui_fonts.h"
 #include "link/backends.h"
 #include "log/prompter.h"
+#include "script/tcl_host.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE]\n";
+    "usage: quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
 
 }  // namespace
 
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A script's "exit" ends the program too: the trace is finished on that way out.
+    script::TclHost::SetExitHandler(
+        [](int code) { return link::FinishTraceStatus(code, "quillon"); });
+
     try {
         // Creation order: the main window (its creation is the start-up
         // sequence), then the windows that live for the whole run.
@@ -65,7 +70,7 @@ int main(int argc, char** argv) {
         window.show();
         const int rc = app.exec();
         SetPrompter(nullptr);
-        return rc;
+        return link::FinishTraceStatus(rc, "quillon");
     } catch (const std::exception& e) {
         Prompts().Message(e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;

@@ -25,7 +25,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoBoard = 3;
 
 constexpr const char* kUsage =
-    "usage: quillon-run [--board usb|sim] [--sim-profile FILE] [--trace FILE] SCRIPT [ARG ...]\n";
+    "usage: quillon-run [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
+    "                   SCRIPT [ARG ...]\n";
 
 constexpr const char* kHelp =
     "Runs the Tcl script SCRIPT against the board, headless, with the same Tcl host,\n"
@@ -35,7 +36,10 @@ constexpr const char* kHelp =
     "  --board usb|sim      the board: the real board through libusb (default) or the\n"
     "                       simulated board\n"
     "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
-    "  --trace FILE         write every USB transfer to FILE (the wire trace)\n"
+    "  --trace FILE         write every USB transfer to FILE (the wire trace); lines are\n"
+    "                       written in blocks, at the latest a second after their transfer\n"
+    "  --trace-sync         write each trace line as its transfer returns (for a script\n"
+    "                       that reads its own trace; slower)\n"
     "  --help, -h           show this text\n"
     "  --                   ends the options: the next word is SCRIPT even if it starts\n"
     "                       with '-'\n"
@@ -63,6 +67,8 @@ constexpr const char* kHelp =
     "  2  usage error, unknown or incomplete option, bad sim profile, trace file not\n"
     "     creatable, or SCRIPT missing or unreadable\n"
     "  3  no board could be opened (\"USB NOT OPEN!!\" is logged; the script does not run)\n"
+    "  4  the run went well but the wire trace could not be written whole (a full disk,\n"
+    "     --trace /dev/full): standard error says where it stopped\n"
     "A script that calls 'exit N' ends the run with status N.\n"
     "\n"
     "Example:\n"
@@ -116,7 +122,7 @@ int main(int argc, char** argv) {
             ++i;
             continue;
         }
-        if (IsJoinedValueOption(a)) continue;
+        if (IsJoinedValueOption(a) || a == link::kTraceSyncOption) continue;
         if (a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
         scriptIndex = i;
         break;
@@ -167,14 +173,17 @@ int main(int argc, char** argv) {
     const auto finish = [](int code) {
         script::TclHost::Shutdown();
         link::BoardLink::Instance().Close();
-        return code;
+        return link::FinishTraceStatus(code, "quillon-run");
     };
     if (!script::TclHost::Init(reporter)) {
         std::fputs("quillon-run: the Tcl interpreter could not be created\n", stderr);
         return finish(kExitScriptError);
     }
     script::TclHost::SetKeepDirectory(startDir);
-    script::TclHost::SetExitHandler([](int) { link::BoardLink::Instance().Close(); });
+    script::TclHost::SetExitHandler([](int code) {
+        link::BoardLink::Instance().Close();
+        return link::FinishTraceStatus(code, "quillon-run");
+    });
 
     if (!link::BoardLink::Instance().Open()) {
         LogFile::Write("USB NOT OPEN!!");

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <cstdio>
 
 #include "link/board_link.h"
 #include "link/trace.h"
@@ -11,6 +12,12 @@
 namespace quillon::link {
 
 namespace {
+
+// The run's wire trace, kept so that the end of the run can close it.
+std::shared_ptr<TraceLog>& RunTrace() {
+    static std::shared_ptr<TraceLog> trace;
+    return trace;
+}
 
 // "--name VALUE" or "--name=VALUE" at args[i]. Returns false when args[i] is
 // not this option; sets `missing` when the value is absent.
@@ -45,6 +52,11 @@ std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std
     std::size_t i = 0;
     while (i < args.size()) {
         if (args[i] == "--") break;  // everything after belongs to the program
+        if (args[i] == kTraceSyncOption) {
+            options.traceSync = true;
+            args.erase(args.begin() + i);
+            continue;
+        }
         bool missing = false;
         std::string value;
         std::string* target = nullptr;
@@ -96,11 +108,13 @@ bool SetUpBoardLink(const BoardOptions& options, std::string& error) {
     // Opened once per run (emptied): the trace of one run, whatever boards come and go.
     std::shared_ptr<TraceLog> trace;
     if (!options.traceFile.empty()) {
-        trace = TraceLog::Open(options.traceFile, error);
+        trace = TraceLog::Open(options.traceFile, error, false,
+                               options.traceSync ? TraceWrites::EachLine : TraceWrites::Gathered);
         if (!trace) return false;
     }
     BoardLink& link = BoardLink::Instance();
     link.SetBackend(std::move(backend));
+    RunTrace() = trace;
     if (trace) {
         // Every board opened during the run writes to the same file.
         link.SetDeviceWrapper(
@@ -111,13 +125,29 @@ bool SetUpBoardLink(const BoardOptions& options, std::string& error) {
     return true;
 }
 
+bool FinishTrace(std::string& error) {
+    std::shared_ptr<TraceLog> trace = RunTrace();
+    if (!trace) return true;
+    return trace->Close(error);
+}
+
+void FlushTrace() {
+    if (const std::shared_ptr<TraceLog>& trace = RunTrace()) trace->Flush();
+}
+
+int FinishTraceStatus(int status, const char* program) {
+    std::string error;
+    if (FinishTrace(error)) return status;
+    std::fprintf(stderr, "%s: the wire trace is incomplete: %s\n", program, error.c_str());
+    return status == 0 ? kExitTraceLost : status;
+}
+
 void RegisterQueuedNotices() {
     BoardLink::Instance().RegisterNotices([](DeviceNotice notice) {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
         QMetaObject::invokeMethod(
-            app, [notice] { BoardLink::Instance().OnDeviceChange(notice); },
-            Qt::QueuedConnection);
+            app, [notice] { BoardLink::Instance().OnDeviceChange(notice); }, Qt::QueuedConnection);
     });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Choosing the board by name, and the options every program shares:
-//   --board usb|sim   --sim-profile FILE   --trace FILE
+//   --board usb|sim   --sim-profile FILE   --trace FILE   --trace-sync
 
 #include <memory>
 #include <optional>
@@ -15,7 +15,11 @@ struct BoardOptions {
     std::string board = "usb";  // "usb" or "sim"
     std::string simProfile;     // --sim-profile FILE
     std::string traceFile;      // --trace FILE
+    bool traceSync = false;     // --trace-sync: each trace line written as its transfer returns
 };
+
+// The one board option without a value.
+inline constexpr const char* kTraceSyncOption = "--trace-sync";
 
 // Removes the board options from `args` (argv without argv[0]) and returns them;
 // nullopt with `error` set for a bad value or a missing argument.
@@ -26,6 +30,21 @@ std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& e
 
 // Installs the backend and, when asked, the wire trace on the one BoardLink.
 bool SetUpBoardLink(const BoardOptions& options, std::string& error);
+
+// Exit status of a run whose wire trace lost lines (when nothing else failed).
+inline constexpr int kExitTraceLost = 4;
+
+// The end of the run for the wire trace: writes out what it still holds and
+// closes it. False, with `error` saying why, when any line of the run's trace
+// could not be written; true when the run has no trace.
+bool FinishTrace(std::string& error);
+// Writes out what the run's trace has gathered, for a reader that wants the
+// file as it stands now.
+void FlushTrace();
+// FinishTrace for a program's last step: `status` when the trace is whole (or
+// there is none); otherwise the loss goes to standard error under `program`'s
+// name, and a `status` of 0 becomes kExitTraceLost.
+int FinishTraceStatus(int status, const char* program);
 
 // Registers the link for arrival and removal notices, delivered to
 // BoardLink::OnDeviceChange through the Qt event loop of the application's

@@ -50,10 +50,9 @@ bool NoBoard(BoardHandle h) {
     return BoardLink::Instance().DeviceFor(h) == nullptr;
 }
 
-}  // namespace
-
-bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
-               const std::uint8_t* data) {
+template <typename Pipe>
+bool FramedWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                 std::uint32_t length, Pipe&& pipe) {
     if (NoBoard(h)) {
         LogFile::Write("1");
         return false;
@@ -63,8 +62,7 @@ bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std:
         return false;
     }
     Device* dev = BoardLink::Instance().DeviceFor(h);
-    const TransferResult r =
-        dev ? dev->BulkOut(kBulkOutEp, std::span<const std::uint8_t>(data, length)) : NoDevice();
+    const TransferResult r = dev ? pipe(*dev) : NoDevice();
     if (!CheckPipe(r, length, "4", "5")) return false;
     if (!MemCommand(h, lengthFraming, kMemWriteEnd, memoryWidth, length)) {
         LogFile::Write(lengthFraming ? "7" : "6");
@@ -73,22 +71,52 @@ bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std:
     return true;
 }
 
-bool BulkRead(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
-              std::uint8_t* buffer) {
+template <typename Pipe>
+bool FramedRead(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
+                Pipe&& pipe) {
     if (NoBoard(h)) return false;
     if (!MemCommand(h, lengthFraming, kMemReadBegin, memoryWidth, length)) {
         LogFile::Write(lengthFraming ? "D2" : "D1");
         return false;
     }
     Device* dev = BoardLink::Instance().DeviceFor(h);
-    const TransferResult r =
-        dev ? dev->BulkIn(kBulkInEp, std::span<std::uint8_t>(buffer, length)) : NoDevice();
+    const TransferResult r = dev ? pipe(*dev) : NoDevice();
     if (!CheckPipe(r, length, "D3", "D4")) return false;
     if (!MemCommand(h, lengthFraming, kMemReadEnd, memoryWidth, length)) {
         LogFile::Write(lengthFraming ? "D6" : "D5");
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
+               const std::uint8_t* data) {
+    return FramedWrite(h, lengthFraming, memoryWidth, length, [&](Device& dev) {
+        return dev.BulkOut(kBulkOutEp, std::span<const std::uint8_t>(data, length));
+    });
+}
+
+bool BulkRead(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
+              std::uint8_t* buffer) {
+    return FramedRead(h, lengthFraming, memoryWidth, length, [&](Device& dev) {
+        return dev.BulkIn(kBulkInEp, std::span<std::uint8_t>(buffer, length));
+    });
+}
+
+bool BulkWriteStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                     std::uint32_t length, const BulkSource& source) {
+    return FramedWrite(h, lengthFraming, memoryWidth, length, [&](Device& dev) {
+        return dev.BulkOutStream(kBulkOutEp, length, source);
+    });
+}
+
+bool BulkReadStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                    std::uint32_t length, const BulkSink& sink) {
+    return FramedRead(h, lengthFraming, memoryWidth, length, [&](Device& dev) {
+        return dev.BulkInStream(kBulkInEp, length, sink);
+    });
 }
 
 }  // namespace quillon::link

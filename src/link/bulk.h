@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "link/board_link.h"
+#include "link/device.h"
 
 namespace quillon::link {
 
@@ -14,5 +15,13 @@ bool BulkWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std:
                const std::uint8_t* data);
 bool BulkRead(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
               std::uint8_t* buffer);
+
+// The same framing, codes and single pipe transfer, with the data streamed
+// (Device::BulkOutStream / BulkInStream) instead of held in one buffer. A
+// source or sink that stops the transfer fails it like a pipe error ("4"/"D3").
+bool BulkWriteStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                     std::uint32_t length, const BulkSource& source);
+bool BulkReadStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                    std::uint32_t length, const BulkSink& sink);
 
 }  // namespace quillon::link

@@ -1,5 +1,9 @@
 #include "link/device.h"
 
+#include <algorithm>
+#include <memory>
+#include <new>
+
 namespace quillon::link {
 
 const char* UsbErrorName(UsbError e) {
@@ -13,6 +17,59 @@ const char* UsbErrorName(UsbError e) {
         case UsbError::Io: return "IO";
     }
     return "IO";
+}
+
+namespace {
+
+TransferResult Stopped(std::uint32_t moved) {
+    // Numbered as libusb numbers an interrupted call (LIBUSB_ERROR_INTERRUPTED).
+    return {UsbError::Cancelled, moved, -10};
+}
+
+std::unique_ptr<std::uint8_t[]> PieceBuffer(std::uint32_t length) {
+    const std::size_t n = std::min<std::size_t>(length, kStreamPiece);
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[n ? n : 1]);
+}
+
+TransferResult NoMemory(std::uint32_t moved) {
+    return {UsbError::Io, moved, -11};  // LIBUSB_ERROR_NO_MEM
+}
+
+}  // namespace
+
+TransferResult Device::BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                     const BulkSource& source) {
+    auto buffer = PieceBuffer(length);
+    if (!buffer) return NoMemory(0);
+    std::uint32_t moved = 0;
+    do {
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kStreamPiece, length - moved));
+        const std::span<std::uint8_t> piece(buffer.get(), n);
+        if (!source(piece)) return Stopped(moved);
+        TransferResult r = BulkOut(endpoint, piece);
+        moved += std::min(r.moved, n);
+        if (!r.ok()) return {r.error, moved, r.systemCode};
+        if (r.moved < n) break;  // the board took less: the transfer ends short
+    } while (moved < length);
+    return {UsbError::None, moved, 0};
+}
+
+TransferResult Device::BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                    const BulkSink& sink) {
+    auto buffer = PieceBuffer(length);
+    if (!buffer) return NoMemory(0);
+    std::uint32_t moved = 0;
+    do {
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kStreamPiece, length - moved));
+        TransferResult r = BulkIn(endpoint, std::span<std::uint8_t>(buffer.get(), n));
+        const std::uint32_t got = std::min(r.moved, n);
+        moved += got;
+        if (!r.ok()) return {r.error, moved, r.systemCode};
+        if (got > 0 && !sink(std::span<const std::uint8_t>(buffer.get(), got)))
+            return Stopped(moved);
+        if (got < n) break;  // a short packet ended the transfer
+    } while (moved < length);
+    return {UsbError::None, moved, 0};
 }
 
 }  // namespace quillon::link

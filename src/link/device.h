@@ -50,6 +50,16 @@ struct TransferResult {
     bool ok() const { return error == UsbError::None; }
 };
 
+// A streamed bulk transfer is one transfer of a given length, on the wire and
+// in the trace, whose data the caller hands over (OUT) or takes (IN) in pieces
+// as it goes, so that no buffer of the whole length is ever needed. Pieces come
+// in order and hold at most kStreamPiece bytes. A source fills its piece whole;
+// a sink gets the bytes as they arrive. Either returns false to stop the
+// transfer, which then ends with UsbError::Cancelled and the bytes moved so far.
+inline constexpr std::size_t kStreamPiece = 4u << 20;
+using BulkSource = std::function<bool(std::span<std::uint8_t> piece)>;
+using BulkSink = std::function<bool(std::span<const std::uint8_t> piece)>;
+
 class Device {
   public:
     virtual ~Device() = default;
@@ -59,6 +69,14 @@ class Device {
     // Any length up to 4 GiB - 1 in one call; the backend splits as it must.
     virtual TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) = 0;
     virtual TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) = 0;
+    // Streamed transfers of `length` bytes. By default the pieces go through
+    // BulkOut/BulkIn one after the other, each a whole number of packets, so
+    // the board sees the packets of one transfer; a backend that can keep the
+    // pipe busy across pieces overrides these.
+    virtual TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                         const BulkSource& source);
+    virtual TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                        const BulkSink& sink);
 };
 
 enum class DeviceNotice { Arrival, Removal };

@@ -8,7 +8,10 @@
 #include <memory>
 #include <thread>
 
+#include "features/busy_gate.h"
 #include "features/config/fpga_load.h"
+#include "features/memory/file_stream.h"
+#include "log/file_io.h"
 #include "link/bulk.h"
 #include "script/macro_support.h"
 
@@ -20,23 +23,14 @@ namespace {
 
 constexpr const char* kDefaultLength = "200000";
 
+constexpr const char* kBusy = "another transfer is running";
+
 struct FileCloser {
     void operator()(std::FILE* f) const {
         if (f) std::fclose(f);
     }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-struct FreeDeleter {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-};
-using Buffer = std::unique_ptr<std::uint8_t[], FreeDeleter>;
-
-// calloc rather than a vector: a large zero-filled buffer costs nothing until it
-// is touched, and a length that cannot be had gives nullptr instead of an abort.
-Buffer ZeroBuffer(std::uint32_t length) {
-    return Buffer(static_cast<std::uint8_t*>(std::calloc(length, 1)));
-}
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
@@ -99,6 +93,8 @@ MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
     if (!file) return Refuse(ctx, "UC: the -F file is missing");
     const std::string path = ResolveMacroPath(ctx, *file);
     if (!FileExists(path)) return MacroOutcome::NotDone;
+    features::BusyGate::Hold hold = features::BusyGate::TryTake("UC");
+    if (!hold) return Refuse(ctx, kBusy);
     // Without -M the file is taken as Altera's: only "X" selects Xilinx.
     const bool xilinx = family && UpperAscii(*family) == "X";
     return features::FpgaConfigure(ctx.board, path, xilinx, bitswap, encrypt, *ctx.reporter)
@@ -118,16 +114,15 @@ MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
     // write reported as done, so it is refused instead.
     if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MW: the length is beyond 4 GiB - 1");
     const auto length = static_cast<std::uint32_t>(o->length);
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) return Refuse(ctx, "MW: the file cannot be opened");
-    Buffer buffer = ZeroBuffer(length);
-    if (!buffer) return Refuse(ctx, "MW: no memory for a buffer of that length");
-    // A short file leaves the rest of the buffer zero; a longer one is cut.
-    std::size_t got = std::fread(buffer.get(), 1, length, f.get());
-    (void)got;
-    if (std::ferror(f.get())) return Refuse(ctx, "MW: the file cannot be read");
-    f.reset();
-    return link::BulkWrite(ctx.board, false, o->widthCode, length, buffer.get())
+    features::BusyGate::Hold hold = features::BusyGate::TryTake("MW");
+    if (!hold) return Refuse(ctx, kBusy);
+    platform::InputFile file;
+    if (file.Open(path) != platform::InputFile::Status::Ok)
+        return Refuse(ctx, "MW: the file cannot be opened");
+    // The file streams into the one transfer: a short file is followed by
+    // zeros, a longer one is cut at the length.
+    features::FileFeed feed(file, false);
+    return link::BulkWriteStream(ctx.board, false, o->widthCode, length, feed.Source())
                ? MacroOutcome::Done
                : MacroOutcome::Failed;
 }
@@ -136,18 +131,20 @@ MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MR", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const auto length = static_cast<std::uint32_t>(o->length);
-    Buffer buffer = ZeroBuffer(length);
-    if (!buffer) return Refuse(ctx, "MR: no memory for a buffer of that length");
-    // The file is created only after the board delivered: a failed read leaves
-    // an existing file as it was.
-    if (!link::BulkRead(ctx.board, false, o->widthCode, length, buffer.get()))
-        return MacroOutcome::Failed;
+    features::BusyGate::Hold hold = features::BusyGate::TryTake("MR");
+    if (!hold) return Refuse(ctx, kBusy);
+    // The data goes to a file beside the destination, which takes its place
+    // only after the board delivered everything: a failed read leaves an
+    // existing file as it was.
     const std::string path = ResolveMacroPath(ctx, o->file);
-    FilePtr f(std::fopen(path.c_str(), "wb"));
-    if (!f) return Refuse(ctx, "MR: the file cannot be created");
-    bool written = std::fwrite(buffer.get(), 1, length, f.get()) == length;
-    written = std::fclose(f.release()) == 0 && written;
-    if (!written) return Refuse(ctx, "MR: the file could not be written whole");
+    platform::ReplacingFile file;
+    const bool created = file.Open(path);
+    features::FileDrain drain(file, false);
+    if (!link::BulkReadStream(ctx.board, false, o->widthCode, length, drain.Sink()))
+        return MacroOutcome::Failed;
+    if (!created) return Refuse(ctx, "MR: the file cannot be created");
+    if (drain.writeFailed() || drain.written() != length || !file.Commit())
+        return Refuse(ctx, "MR: the file could not be written whole");
     if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MR: the length is beyond 4 GiB - 1");
     return MacroOutcome::Done;
 }

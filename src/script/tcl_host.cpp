@@ -26,7 +26,7 @@ struct HostState {
     std::string capturePath;
     features::Reporter* reporter = &features::DefaultReporter();
     std::string keepDir;
-    std::function<void(int)> exitHandler;
+    std::function<int(int)> exitHandler;
     bool atExitRegistered = false;
 };
 
@@ -91,9 +91,9 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) {
 
 void ExitProc(ClientData data) {
     const int code = static_cast<int>(reinterpret_cast<std::intptr_t>(data));
-    if (State().exitHandler) State().exitHandler(code);
+    const int status = State().exitHandler ? State().exitHandler(code) : code;
     TclHost::Shutdown();
-    std::exit(code);
+    std::exit(status);
 }
 
 void SetOption(Tcl_Interp* interp, Tcl_Channel chan, const char* name, const char* value) {
@@ -262,7 +262,7 @@ void TclHost::SetKeepDirectory(const std::string& dir) {
     RestoreKeptDirectory();
 }
 
-void TclHost::SetExitHandler(std::function<void(int)> handler) {
+void TclHost::SetExitHandler(std::function<int(int)> handler) {
     State().exitHandler = std::move(handler);
 }
 

@@ -68,8 +68,9 @@ class TclHost {
     // every TPRINT and macro (the log writer moves into the log folder), and
     // the base of relative file names in the macros. Empty: the log-folder rule.
     static void SetKeepDirectory(const std::string& dir);
-    // What Tcl's "exit" does; by default the channel is closed and the process ends.
-    static void SetExitHandler(std::function<void(int code)> handler);
+    // Runs on Tcl's "exit" before the capture channel is closed and the process
+    // ends; returns the exit status to end with (by default the script's code).
+    static void SetExitHandler(std::function<int(int code)> handler);
 
     // Full path of the capture file.
     static std::string CapturePath();

@@ -26,6 +26,14 @@ class SimDevice : public link::Device {
     link::TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
         return board_->BulkInInSession(session_, endpoint, data);
     }
+    link::TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                       const link::BulkSource& source) override {
+        return board_->BulkOutStreamInSession(session_, endpoint, length, source);
+    }
+    link::TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                      const link::BulkSink& sink) override {
+        return board_->BulkInStreamInSession(session_, endpoint, length, sink);
+    }
 
   private:
     std::shared_ptr<SimBoard> board_;

@@ -70,6 +70,11 @@ TransferResult Gone(std::size_t moved = 0) {
 TransferResult IoError() {
     return {UsbError::Io, 0, kCodeIo};
 }
+// The host stopped a streamed transfer; numbered as libusb numbers an
+// interrupted call.
+TransferResult Cancelled(std::size_t moved) {
+    return {UsbError::Cancelled, static_cast<std::uint32_t>(moved), -10};
+}
 
 int WidthBytes(std::uint8_t code) {
     switch (code & 0xC0) {
@@ -304,6 +309,11 @@ std::uint64_t SimBoard::RequestCount() const {
     return requests_;
 }
 
+std::uint64_t SimBoard::BulkCount() const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return bulkTransfers_;
+}
+
 std::uint64_t SimBoard::BulkBytes() const {
     std::lock_guard<std::mutex> lock(mu_);
     return bulkBytes_;
@@ -330,10 +340,10 @@ TransferResult SimBoard::Control(const SetupPacket& setup, std::span<std::uint8_
     return DoControl(std::nullopt, setup, data);
 }
 TransferResult SimBoard::BulkOut(std::uint8_t ep, std::span<const std::uint8_t> data) {
-    return DoBulk(std::nullopt, ep, true, data.data(), nullptr, data.size());
+    return DoBulk(std::nullopt, ep, true, data.data(), nullptr, data.size(), nullptr, nullptr);
 }
 TransferResult SimBoard::BulkIn(std::uint8_t ep, std::span<std::uint8_t> data) {
-    return DoBulk(std::nullopt, ep, false, nullptr, data.data(), data.size());
+    return DoBulk(std::nullopt, ep, false, nullptr, data.data(), data.size(), nullptr, nullptr);
 }
 TransferResult SimBoard::ControlInSession(std::uint64_t session, const SetupPacket& setup,
                                           std::span<std::uint8_t> data) {
@@ -341,11 +351,20 @@ TransferResult SimBoard::ControlInSession(std::uint64_t session, const SetupPack
 }
 TransferResult SimBoard::BulkOutInSession(std::uint64_t session, std::uint8_t ep,
                                           std::span<const std::uint8_t> data) {
-    return DoBulk(session, ep, true, data.data(), nullptr, data.size());
+    return DoBulk(session, ep, true, data.data(), nullptr, data.size(), nullptr, nullptr);
+}
+TransferResult SimBoard::BulkOutStreamInSession(std::uint64_t session, std::uint8_t ep,
+                                                std::uint32_t length,
+                                                const link::BulkSource& source) {
+    return DoBulk(session, ep, true, nullptr, nullptr, length, &source, nullptr);
 }
 TransferResult SimBoard::BulkInInSession(std::uint64_t session, std::uint8_t ep,
                                          std::span<std::uint8_t> data) {
-    return DoBulk(session, ep, false, nullptr, data.data(), data.size());
+    return DoBulk(session, ep, false, nullptr, data.data(), data.size(), nullptr, nullptr);
+}
+TransferResult SimBoard::BulkInStreamInSession(std::uint64_t session, std::uint8_t ep,
+                                               std::uint32_t length, const link::BulkSink& sink) {
+    return DoBulk(session, ep, false, nullptr, nullptr, length, nullptr, &sink);
 }
 
 void SimBoard::PaceControl() const {
@@ -391,32 +410,51 @@ TransferResult SimBoard::DoControl(std::optional<std::uint64_t> session, const S
 }
 
 TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8_t ep, bool isOut,
-                                const std::uint8_t* out, std::uint8_t* in, std::size_t length) {
+                                const std::uint8_t* out, std::uint8_t* in, std::size_t length,
+                                const link::BulkSource* source, const link::BulkSink* sink) {
     const double rate = BulkRate(profile_.linkSpeed);
     const auto start = Clock::now();
     std::size_t moved = 0;
     std::size_t limit = length;
-    bool first = true;
+    bool unplugged = false;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!onBus_ || (session && *session != session_)) return Gone();
+        const std::uint64_t n = ++bulkTransfers_;
+        if (faults_.unplugAtBulk == n) {
+            LeaveBusLocked();
+            unplugged = true;
+        } else {
+            if (faults_.stallBulk == n) return Stall();
+            if (ep != (isOut ? link::kBulkOutEp : link::kBulkInEp)) return Stall();
+            // The FIFO only runs between a begin and an end command, in the
+            // begin's direction, with something behind it.
+            const MemDirection want = isOut ? MemDirection::Write : MemDirection::Read;
+            if (!memOpen_ || memDirection_ != want) return Stall();
+            if (cfgMode_ ? !isOut : design_ == nullptr) return Stall();
+            if (faults_.shortBulkBy > 0 && length > 0) {
+                limit = length - std::min<std::size_t>(faults_.shortBulkBy, length);
+                faults_.shortBulkBy = 0;
+            }
+        }
+    }
+    if (unplugged) {
+        Notify(BoardEvent::LeftBus);
+        return Gone();
+    }
+    // Streamed data passes through one slice of scratch space.
+    std::unique_ptr<std::uint8_t[]> scratch;
+    if (source || sink) scratch.reset(new std::uint8_t[std::min(kBulkSlice, std::max<std::size_t>(limit, 1))]);
     do {
         bool leave = false;
-        std::size_t took = 0, chunk = 0;
+        std::size_t took = 0;
+        std::size_t chunk = std::min(kBulkSlice, limit - moved);
+        if (source && chunk > 0 && !(*source)({scratch.get(), chunk})) return Cancelled(moved);
+        const std::uint8_t* from = source ? scratch.get() : out + moved;
+        std::uint8_t* to = sink ? scratch.get() : in + moved;
         {
             std::lock_guard<std::mutex> lock(mu_);
             if (!onBus_ || (session && *session != session_)) return Gone(moved);
-            if (first) {
-                first = false;
-                if (ep != (isOut ? link::kBulkOutEp : link::kBulkInEp)) return Stall();
-                // The FIFO only runs between a begin and an end command, in the
-                // begin's direction, with something behind it.
-                const MemDirection want = isOut ? MemDirection::Write : MemDirection::Read;
-                if (!memOpen_ || memDirection_ != want) return Stall();
-                if (cfgMode_ ? !isOut : design_ == nullptr) return Stall();
-                if (faults_.shortBulkBy > 0 && length > 0) {
-                    limit = length - std::min<std::size_t>(faults_.shortBulkBy, length);
-                    faults_.shortBulkBy = 0;
-                }
-            }
-            chunk = std::min(kBulkSlice, limit - moved);
             if (faults_.unplugAfterBulkBytes > 0) {
                 const std::uint64_t sent = bulkBytes_ - faultBulkBase_;
                 const std::uint64_t left =
@@ -428,7 +466,7 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
             }
             if (chunk > 0) {
                 if (cfgMode_) {
-                    const std::span<const std::uint8_t> piece(out + moved, chunk);
+                    const std::span<const std::uint8_t> piece(from, chunk);
                     if (stream_.size() < kStreamKeep) {
                         const std::size_t keep = std::min(chunk, kStreamKeep - stream_.size());
                         stream_.insert(stream_.end(), piece.begin(), piece.begin() + keep);
@@ -438,9 +476,9 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
                     streamLength_ += chunk;
                     took = chunk;
                 } else if (isOut) {
-                    took = design_->MemWrite({out + moved, chunk});
+                    took = design_->MemWrite({from, chunk});
                 } else {
-                    took = design_->MemRead({in + moved, chunk});
+                    took = design_->MemRead({to, chunk});
                 }
             }
             moved += took;
@@ -451,6 +489,7 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
                 PowerLossLocked();
             }
         }
+        if (sink && took > 0 && !(*sink)({scratch.get(), took})) return Cancelled(moved);
         if (leave) {
             Notify(BoardEvent::LeftBus);
             return Gone(moved);

@@ -108,6 +108,13 @@ class SimBoard : private DesignContext {
                                           std::span<const std::uint8_t> data);
     link::TransferResult BulkInInSession(std::uint64_t session, std::uint8_t ep,
                                          std::span<std::uint8_t> data);
+    // Streamed transfers (link::Device::BulkOutStream): one transfer as the
+    // board sees it, faults included, with the data passed in slices.
+    link::TransferResult BulkOutStreamInSession(std::uint64_t session, std::uint8_t ep,
+                                                std::uint32_t length,
+                                                const link::BulkSource& source);
+    link::TransferResult BulkInStreamInSession(std::uint64_t session, std::uint8_t ep,
+                                               std::uint32_t length, const link::BulkSink& sink);
 
     // Bus presence.
     bool OnBus() const;
@@ -130,6 +137,7 @@ class SimBoard : private DesignContext {
     Faults GetFaults() const;
     std::uint64_t RequestCount() const;  // control transfers seen so far
     std::uint64_t BulkBytes() const;     // bulk bytes moved so far
+    std::uint64_t BulkCount() const;     // bulk transfers seen so far
 
     // USB descriptors as the sysfs "descriptors" attribute holds them: the
     // device descriptor then the configuration descriptor (one vendor-specific
@@ -202,8 +210,10 @@ class SimBoard : private DesignContext {
     link::TransferResult DoControl(std::optional<std::uint64_t> session,
                                    const link::SetupPacket& setup, std::span<std::uint8_t> data);
     // `isOut` says the direction: an empty buffer may come without a pointer.
+    // A streamed transfer gives `source` or `sink` instead of `out` or `in`.
     link::TransferResult DoBulk(std::optional<std::uint64_t> session, std::uint8_t ep, bool isOut,
-                                const std::uint8_t* out, std::uint8_t* in, std::size_t length);
+                                const std::uint8_t* out, std::uint8_t* in, std::size_t length,
+                                const link::BulkSource* source, const link::BulkSink* sink);
     // Decoding, with mu_ held. Returns the result; may set `leave`.
     link::TransferResult Vendor(const link::SetupPacket& s, std::span<std::uint8_t> data,
                                 bool& leave);
@@ -243,6 +253,7 @@ class SimBoard : private DesignContext {
     std::uint64_t session_ = 1;
     std::uint64_t requests_ = 0;
     std::uint64_t bulkBytes_ = 0;
+    std::uint64_t bulkTransfers_ = 0;
     std::uint64_t blockReads_ = 0;
     std::uint64_t fwResets_ = 0;
     std::chrono::steady_clock::time_point powerUp_;

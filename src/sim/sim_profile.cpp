@@ -200,6 +200,10 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             if (!u64(p.faults.stallRequest)) return bad();
         } else if (key == "unplug_at_request") {
             if (!u64(p.faults.unplugAtRequest)) return bad();
+        } else if (key == "stall_bulk") {
+            if (!u64(p.faults.stallBulk)) return bad();
+        } else if (key == "unplug_at_bulk") {
+            if (!u64(p.faults.unplugAtBulk)) return bad();
         } else if (key == "short_bulk") {
             if (!ParseUnsigned(value, 0xFFFFFFFFu, n)) return bad();
             p.faults.shortBulkBy = static_cast<std::uint32_t>(n);

@@ -24,6 +24,9 @@ struct Faults {
     std::uint64_t failRequest = 0;      // that request ends with an I/O error, nothing done
     std::uint64_t stallRequest = 0;     // that request is stalled, nothing done
     std::uint64_t unplugAtRequest = 0;  // the board leaves the bus instead of answering it
+    // Bulk transfers are counted the same way, on their own (1 = the first).
+    std::uint64_t stallBulk = 0;     // that bulk transfer is stalled, nothing moves
+    std::uint64_t unplugAtBulk = 0;  // the board leaves the bus instead of doing it
     // The next bulk transfer moves this many bytes fewer than asked (and still
     // reports success); used once.
     std::uint32_t shortBulkBy = 0;

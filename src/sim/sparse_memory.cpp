@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace quillon::sim {
 
@@ -14,6 +15,13 @@ bool Uniform(const std::uint8_t* p, std::size_t n) {
 
 }  // namespace
 
+void SparseMemory::ReleaseSlot(Page& p) {
+    if (p.slot == kNoSlot) return;
+    freeSlots_.push_back(p.slot);
+    p.slot = kNoSlot;
+    --storedPages_;
+}
+
 void SparseMemory::WriteInPage(std::uint64_t page, std::size_t offset, const std::uint8_t* src,
                                std::size_t n) {
     auto it = pages_.find(page);
@@ -23,28 +31,45 @@ void SparseMemory::WriteInPage(std::uint64_t page, std::size_t offset, const std
             if (src[0] != 0) pages_[page].fill = src[0];
             return;
         }
-        if (it->second.bytes) {
-            it->second.bytes.reset();
-            --storedPages_;
-        }
+        ReleaseSlot(it->second);
         it->second.fill = src[0];
         return;
     }
-    if (it == pages_.end() || !it->second.bytes) {
+    if (it == pages_.end() || it->second.slot == kNoSlot) {
         const std::uint8_t fill = it == pages_.end() ? 0 : it->second.fill;
         if (fill == (n ? src[0] : fill) && Uniform(src, n)) return;  // writes what is there
         if (storedPages_ >= limitPages_) {
             droppedBytes_ += n;
             return;
         }
-        Page& p = pages_[page];
-        p.bytes.reset(new std::uint8_t[kPageSize]);
-        // A page written whole needs no fill first.
-        if (n != kPageSize) std::memset(p.bytes.get(), fill, kPageSize);
+        std::uint64_t slot = nextSlot_;
+        if (!freeSlots_.empty()) {
+            slot = freeSlots_.back();
+            freeSlots_.pop_back();
+        } else {
+            ++nextSlot_;
+        }
+        // The page enters the store whole: its old fill around the new bytes.
+        const std::uint64_t base = slot * kPageSize;
+        bool ok;
+        if (n == kPageSize) {
+            ok = store_.Write(base, src, n);
+        } else {
+            std::unique_ptr<std::uint8_t[]> whole(new std::uint8_t[kPageSize]);
+            std::memset(whole.get(), fill, kPageSize);
+            std::memcpy(whole.get() + offset, src, n);
+            ok = store_.Write(base, whole.get(), kPageSize);
+        }
+        if (!ok) {
+            freeSlots_.push_back(slot);
+            droppedBytes_ += n;
+            return;
+        }
+        pages_[page].slot = slot;
         ++storedPages_;
-        it = pages_.find(page);
+        return;
     }
-    std::memcpy(it->second.bytes.get() + offset, src, n);
+    if (!store_.Write(it->second.slot * kPageSize + offset, src, n)) droppedBytes_ += n;
 }
 
 void SparseMemory::Write(std::uint64_t address, std::span<const std::uint8_t> bytes) {
@@ -65,14 +90,24 @@ void SparseMemory::Read(std::uint64_t address, std::span<std::uint8_t> out) cons
         const std::uint64_t a = address + done;
         const std::uint64_t page = a / kPageSize;
         const std::size_t offset = static_cast<std::size_t>(a % kPageSize);
-        const std::size_t n = std::min(kPageSize - offset, out.size() - done);
+        std::size_t n = std::min(kPageSize - offset, out.size() - done);
         auto it = pages_.find(page);
         if (it == pages_.end()) {
             std::memset(out.data() + done, 0, n);
-        } else if (!it->second.bytes) {
+        } else if (it->second.slot == kNoSlot) {
             std::memset(out.data() + done, it->second.fill, n);
         } else {
-            std::memcpy(out.data() + done, it->second.bytes.get() + offset, n);
+            // Pages stored one after the other are read in one go.
+            const std::uint64_t slot = it->second.slot;
+            std::uint64_t next = page + 1;
+            while (done + n < out.size()) {
+                auto more = pages_.find(next);
+                if (more == pages_.end() || more->second.slot != slot + (next - page)) break;
+                n += std::min(kPageSize, out.size() - done - n);
+                ++next;
+            }
+            if (!store_.Read(slot * kPageSize + offset, out.data() + done, n))
+                std::memset(out.data() + done, 0, n);
         }
         done += n;
     }
@@ -80,6 +115,10 @@ void SparseMemory::Read(std::uint64_t address, std::span<std::uint8_t> out) cons
 
 void SparseMemory::Clear() {
     pages_.clear();
+    freeSlots_.clear();
+    // Slots are reused from the start; the old bytes are overwritten before
+    // any page reads them.
+    nextSlot_ = 0;
     storedPages_ = 0;
     droppedBytes_ = 0;
 }

@@ -104,5 +104,34 @@ TEST(Program, BadBoardOptionIsRefusedWithUsage) {
     EXPECT_NE(p.readAllStandardError().indexOf("usage: quillon"), -1);
 }
 
+// The panel finishes its trace on a script's "exit" too: whole in a file, and a
+// trace that could not be written ends the run with status 4.
+TEST(Program, TraceIsFinishedOnExitAndItsLossIsStatus4) {
+    EnsureApp();
+    FreshHome home;
+    const std::string script = home.root() + "/auto.tcl";
+    std::ofstream(script) << "KVX_COMMAND {RR -A1}\nexit 0\n";
+    std::filesystem::create_directories(std::filesystem::path(home.iniPath()).parent_path());
+    std::ofstream(home.iniPath()) << "[SETUP]\nAUTO_TCL=1\nAUTO_TCL_NAME=" << script << "\n";
+    const std::string trace = home.root() + "/trace.txt";
+    for (const std::string& target : {trace, std::string("/dev/full")}) {
+        if (!std::filesystem::exists(target) && target == "/dev/full") continue;
+        QProcess p;
+        p.setProcessEnvironment(PanelEnvironment(home));
+        p.start(QUILLON_BIN, {"--board", "sim", "--trace", QString::fromStdString(target)});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const std::string err = p.readAllStandardError().toStdString();
+        if (target == trace) {
+            EXPECT_EQ(p.exitCode(), 0) << err;
+            std::ifstream in(trace);
+            const std::string text((std::istreambuf_iterator<char>(in)), {});
+            EXPECT_NE(text.find("CTRL bm=C0 req=B0 val=0001 "), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(p.exitCode(), 4) << err;
+            EXPECT_NE(err.find("/dev/full"), std::string::npos) << err;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillon::test

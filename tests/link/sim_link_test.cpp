@@ -20,12 +20,14 @@ using Lines = std::vector<std::string>;
 
 TEST(BoardOptions, FormsAndErrors) {
     std::string error;
-    std::vector<std::string> args = {
-        "a.tcl", "--board=sim", "--trace", "t.txt", "--sim-profile=p.ini", "--", "--board", "x"};
+    std::vector<std::string> args = {"a.tcl", "--board=sim",  "--trace",
+                                     "t.txt", "--trace-sync", "--sim-profile=p.ini",
+                                     "--",    "--board",      "x"};
     auto o = TakeBoardOptions(args, error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->board, "sim");
     EXPECT_EQ(o->traceFile, "t.txt");
+    EXPECT_TRUE(o->traceSync);
     EXPECT_EQ(o->simProfile, "p.ini");
     EXPECT_EQ(args, (Lines{"a.tcl", "--", "--board", "x"}));
 
@@ -72,6 +74,7 @@ class SimLink : public ::testing::Test, public test::LinkFixture {
         for (DeviceNotice n : ns) BoardLink::Instance().OnDeviceChange(n);
     }
     Lines Trace() const {
+        FlushTrace();
         std::ifstream in(tracePath);
         Lines lines;
         for (std::string l; std::getline(in, l);) lines.push_back(l);

@@ -1,10 +1,14 @@
-// The wire trace: one flushed line per transfer, in the format scripts compare.
+// The wire trace: one line per transfer, in the format scripts compare; lines
+// gathered and written on failure, by time and at the end; lost writes reported.
 
 #include "link/trace.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "link/fake_board.h"
 #include "link/vendor_requests.h"
@@ -54,13 +58,11 @@ TEST_F(Trace, LinesAsTheyReachTheFile) {
     std::uint32_t lo, hi;
     const BoardHandle h = CurrentBoard();
     ASSERT_TRUE(VR_REG_READ(h, 0x3FFF, RegWidth::Bits64, lo, hi));
-    // Every line is on disk as soon as the transfer returns.
-    EXPECT_EQ(ReadLines(path),
-              std::vector<std::string>{
-                  "CTRL bm=C0 req=B0 val=FFFF idx=3FC0 len=8 -> OK 8 data=0102030405060708"});
-
     ASSERT_TRUE(VR_GPIO_DIR(h, 2, 0x00FF));
+    // A failed transfer writes its line, and every line before it, at once.
     EXPECT_FALSE(VR_MEM_CMD(h, kMemWriteBegin, 0));
+    EXPECT_EQ(ReadLines(path).size(), 3u);
+
     std::vector<std::uint8_t> out = {0x00, 0xFF, 0x12, 0x34};
     Device* dev = BoardLink::Instance().DeviceFor(h);
     dev->BulkOut(kBulkOutEp, out);
@@ -71,8 +73,10 @@ TEST_F(Trace, LinesAsTheyReachTheFile) {
     dev->BulkIn(kBulkInEp, big);
     dev->BulkOut(kBulkOutEp, out);
 
+    trace->Flush();
     const auto lines = ReadLines(path);
     ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "CTRL bm=C0 req=B0 val=FFFF idx=3FC0 len=8 -> OK 8 data=0102030405060708");
     EXPECT_EQ(lines[1], "CTRL bm=40 req=B4 val=0002 idx=00FF len=0 -> OK 0");
     EXPECT_EQ(lines[2], "CTRL bm=40 req=B1 val=0000 idx=0000 len=1 -> ERR STALL");
     EXPECT_EQ(lines[3], "BULK ep=06 len=4 -> OK 4 data=00FF1234");
@@ -80,6 +84,84 @@ TEST_F(Trace, LinesAsTheyReachTheFile) {
     EXPECT_EQ(lines[5], "BULK ep=06 len=64 -> OK 64 data=" + Repeat("CD", 64));
     EXPECT_EQ(lines[6], "BULK ep=82 len=65 -> ERR NO_DEVICE");
     EXPECT_EQ(lines[7], "BULK ep=06 len=4 -> OK 2 data=00FF");
+}
+
+// A streamed transfer reaches the device in pieces but is one transfer: one
+// line with its whole length and the head of its data.
+TEST_F(Trace, StreamedTransferIsOneLine) {
+    Device* dev = BoardLink::Instance().DeviceFor(CurrentBoard());
+    const std::uint32_t length = static_cast<std::uint32_t>(kStreamPiece * 2 + 512);
+    std::uint8_t next = 0;
+    const BulkSource counting = [&](std::span<std::uint8_t> piece) {
+        for (auto& b : piece) b = next++;
+        return true;
+    };
+    EXPECT_TRUE(dev->BulkOutStream(kBulkOutEp, length, counting).ok());
+    EXPECT_EQ(board->sent.size(), 3u);  // the pieces the device saw
+
+    std::uint64_t received = 0;
+    board->bulkResults = {{UsbError::None, static_cast<std::uint32_t>(kStreamPiece), 0},
+                          {UsbError::NoDevice, 100, -4}};
+    const auto r = dev->BulkInStream(kBulkInEp, length, [&](std::span<const std::uint8_t> p) {
+        received += p.size();
+        return true;
+    });
+    EXPECT_EQ(r.error, UsbError::NoDevice);
+    EXPECT_EQ(r.moved, kStreamPiece + 100);
+    EXPECT_EQ(received, kStreamPiece);
+
+    // The source stops after the first piece.
+    int pieces = 0;
+    const auto stopped = dev->BulkOutStream(kBulkOutEp, length, [&](std::span<std::uint8_t> p) {
+        std::fill(p.begin(), p.end(), 0);
+        return ++pieces == 1;
+    });
+    EXPECT_EQ(stopped.error, UsbError::Cancelled);
+    EXPECT_EQ(stopped.moved, kStreamPiece);
+
+    const auto lines = ReadLines(path);
+    ASSERT_EQ(lines.size(), 3u);
+    std::string head;
+    for (int i = 0; i < 64; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", i);
+        head += hex;
+    }
+    EXPECT_EQ(lines[0], "BULK ep=06 len=" + std::to_string(length) + " -> OK " +
+                            std::to_string(length) + " data=" + head + "...");
+    EXPECT_EQ(lines[1], "BULK ep=82 len=" + std::to_string(length) + " -> ERR NO_DEVICE");
+    EXPECT_EQ(lines[2], "BULK ep=06 len=" + std::to_string(length) + " -> ERR CANCELLED");
+}
+
+// With no further transfer and no failure, the timed write still brings the
+// line to the file (about a second later; the bound here is only a guard).
+TEST_F(Trace, QuietLinesReachTheFileByTime) {
+    std::uint32_t lo, hi;
+    ASSERT_TRUE(VR_REG_READ(CurrentBoard(), 1, RegWidth::Bits8, lo, hi));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ReadLines(path).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(ReadLines(path).size(), 1u);
+    std::string error;
+    EXPECT_TRUE(trace->Close(error)) << error;
+}
+
+// A trace that cannot be written (a full disk) says so when it happens and at
+// the end; nothing after the loss is written as if the trace were whole.
+TEST(TraceLoss, FullDeviceIsReportedAndEndsTheTrace) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    std::string error;
+    auto trace = TraceLog::Open("/dev/full", error);
+    ASSERT_TRUE(trace) << error;
+    ::testing::internal::CaptureStderr();
+    trace->Line("CTRL bm=40 req=B4 val=0002 idx=00FF len=0 -> OK 0");
+    trace->Flush();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("/dev/full"), std::string::npos) << said;
+    trace->Line("BULK ep=06 len=4 -> OK 4 data=00FF1234");
+    EXPECT_FALSE(trace->Close(error));
+    EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
+    EXPECT_FALSE(trace->Close(error));  // a second close still tells the loss
 }
 
 }  // namespace

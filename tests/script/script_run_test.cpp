@@ -70,10 +70,11 @@ class ScriptRun : public ::testing::Test {
         return r;
     }
 
-    // A script of tests/script/tcl on the sim with the trace, optionally a profile.
+    // A script of tests/script/tcl on the sim with the trace (written line by
+    // line: the scripts read it as they go), optionally a profile.
     RunResult Script(const std::string& name, const std::string& profile = {},
                      const std::string& extra = {}) {
-        std::vector<std::string> args = {"--board", "sim", "--trace", trace_};
+        std::vector<std::string> args = {"--board", "sim", "--trace", trace_, "--trace-sync"};
         if (!profile.empty()) {
             const fs::path pf = fs::path(home_.root()) / "profile.txt";
             WriteFile(pf, profile);
@@ -218,6 +219,30 @@ TEST_F(ScriptRun, ExamplesRunAgainstTheSim) {
                        "200", "d.bin", "16"}),
                  "(512 bytes)");
     EXPECT_EQ(fs::file_size(work_ / "d.bin"), 512u);
+}
+
+// The gathered trace is whole when the run ends, also by "exit"; a trace that
+// could not be written turns a good run into status 4, with the reason.
+TEST_F(ScriptRun, TraceIsWholeAtTheEndAndItsLossIsStatus4) {
+    WriteFile(work_ / "rr.tcl", "KVX_COMMAND {RR -A1}\nKVX_COMMAND {RW -A2 -D5}\n");
+    WriteFile(work_ / "rr-exit.tcl", "KVX_COMMAND {RR -A1}\nexit 0\n");
+    for (const char* script : {"rr.tcl", "rr-exit.tcl"}) {
+        ExpectPassed(Exec({"--board", "sim", "--trace", trace_, script}), "");
+        const std::string trace = ReadFile(trace_);
+        EXPECT_TRUE(Contains(trace, "CTRL bm=C0 req=B0 val=0001 ")) << script << trace;
+        if (std::string(script) == "rr.tcl") {
+            EXPECT_TRUE(Contains(trace, "CTRL bm=40 req=B0 val=0002 "));
+        }
+    }
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    for (const char* script : {"rr.tcl", "rr-exit.tcl"}) {
+        RunResult r = Exec({"--board", "sim", "--trace", "/dev/full", script});
+        EXPECT_EQ(r.exitCode, 4) << script << r.err;
+        EXPECT_TRUE(Contains(r.err, "/dev/full")) << r.err;
+    }
+    // A script that failed keeps its own status.
+    WriteFile(work_ / "bad.tcl", "KVX_COMMAND {RR -A1}\nKVX_COMMAND {RW -W12}\n");
+    EXPECT_EQ(Exec({"--board", "sim", "--trace", "/dev/full", "bad.tcl"}).exitCode, 1);
 }
 
 TEST_F(ScriptRun, NoBoardMeansStatus3AndNoRun) {

@@ -118,6 +118,54 @@ TEST(SimFaults, UnplugAfterBulkBytesCutsTheTransferWhereItWas) {
     board.SetEventHandler(nullptr);
 }
 
+// Bulk transfers are counted on their own, so a fault can hit any piece of a
+// split transfer; a streamed transfer counts once and meets the same faults
+// as one call of its length.
+TEST(SimFaults, BulkFaultsHitTheirTransferAndStreamsAreOneTransfer) {
+    SimBoard board;
+    RawHost host{board};
+    int left = 0;
+    board.SetEventHandler([&](BoardEvent e) { left += e == BoardEvent::LeftBus; });
+    std::vector<std::uint8_t> buf(512, 0x22);
+    Faults f;
+    f.stallBulk = board.BulkCount() + 2;
+    f.shortBulkBy = 100;
+    board.SetFaults(f);
+    ASSERT_TRUE(host.MemCmd(0xC0));
+    std::size_t given = 0;
+    const link::BulkSource source = [&](std::span<std::uint8_t> piece) {
+        std::fill(piece.begin(), piece.end(), 0x33);
+        given += piece.size();
+        return true;
+    };
+    auto r = board.BulkOutStreamInSession(board.Session(), 0x06, 3'000'000, source);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.moved, 3'000'000u - 100);  // short once, at the end of the one transfer
+    EXPECT_EQ(board.BulkOut(0x06, buf).error, UsbError::Stall);
+    EXPECT_TRUE(board.BulkOut(0x06, buf).ok());
+    EXPECT_EQ(board.BulkCount(), 3u);
+    EXPECT_EQ(board.ReadMemory(0, 0, 1)[0], 0x33);
+
+    f = Faults{};
+    f.unplugAtBulk = board.BulkCount() + 1;
+    board.SetFaults(f);
+    EXPECT_EQ(board.BulkOut(0x06, buf).error, UsbError::NoDevice);
+    EXPECT_EQ(left, 1);
+    board.Plug();
+
+    // Read back as a stream; the sink may stop it.
+    ASSERT_TRUE(host.MemCmd(0x80));
+    std::size_t taken = 0;
+    r = board.BulkInStreamInSession(board.Session(), 0x82, 3'000'000,
+                                    [&](std::span<const std::uint8_t> piece) {
+                                        taken += piece.size();
+                                        return taken < 2'000'000;
+                                    });
+    EXPECT_EQ(r.error, UsbError::Cancelled);
+    EXPECT_EQ(r.moved, 2u << 20);
+    board.SetEventHandler(nullptr);
+}
+
 TEST(SimFaults, UnplugFromAnotherThreadEndsAPacedTransferPromptly) {
     Profile p;
     p.linkSpeed = LinkSpeed::Usb2;  // 80 MB would take two seconds
@@ -295,6 +343,8 @@ stall_request = 4
 unplug_at_request = 5
 short_bulk = 512
 unplug_after_bulk_bytes = 1048576
+stall_bulk = 6
+unplug_at_bulk = 7
 i2c_status_zero = yes
 config_status = 1
 )",
@@ -318,6 +368,8 @@ config_status = 1
     EXPECT_EQ(p->faults.unplugAtRequest, 5u);
     EXPECT_EQ(p->faults.shortBulkBy, 512u);
     EXPECT_EQ(p->faults.unplugAfterBulkBytes, 1048576u);
+    EXPECT_EQ(p->faults.stallBulk, 6u);
+    EXPECT_EQ(p->faults.unplugAtBulk, 7u);
     EXPECT_TRUE(p->faults.i2cStatusZero);
     EXPECT_EQ(p->faults.configStatus, 1);
 }

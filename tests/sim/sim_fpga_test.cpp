@@ -114,6 +114,29 @@ TEST(SimMemory, SparseMemoryLimitDropsInsteadOfGrowing) {
     EXPECT_TRUE(std::equal(back.begin(), back.end(), data.begin()));
 }
 
+// Pages with bytes of their own live in the scratch file: they come back
+// whole, and an overwrite or a fill page frees their place for another.
+TEST(SimMemory, StoredPagesComeBackAndReuseTheirPlace) {
+    SparseMemory m;
+    const auto a = Pattern(3 * SparseMemory::kPageSize + 10);
+    m.Write(100, a);
+    EXPECT_EQ(m.StoredPages(), 4u);
+    std::vector<std::uint8_t> back(a.size());
+    m.Read(100, back);
+    EXPECT_EQ(back, a);
+    m.Write(0, std::vector<std::uint8_t>(SparseMemory::kPageSize, 0));
+    EXPECT_EQ(m.StoredPages(), 3u);
+    const auto b = Pattern(SparseMemory::kPageSize, 7);
+    m.Write(10 * SparseMemory::kPageSize, b);
+    EXPECT_EQ(m.StoredPages(), 4u);
+    back.resize(b.size());
+    m.Read(10 * SparseMemory::kPageSize, back);
+    EXPECT_EQ(back, b);
+    m.Read(SparseMemory::kPageSize, back);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), a.begin() + SparseMemory::kPageSize - 100));
+    EXPECT_EQ(m.DroppedBytes(), 0u);
+}
+
 TEST(SimMemory, BulkOutsideAFramedTransferStalls) {
     SimBoard board;
     RawHost host{board};

@@ -77,6 +77,21 @@ public:
     link::TransferResult BulkIn(std::uint8_t ep, std::span<std::uint8_t> data) override {
         return inner_->BulkIn(ep, data);
     }
+    // A streamed transfer is one transfer of its whole length.
+    link::TransferResult BulkOutStream(std::uint8_t ep, std::uint32_t length,
+                                       const link::BulkSource& source) override {
+        link::TransferResult r = inner_->BulkOutStream(ep, length, source);
+        Wire w;
+        w.bulk = true;
+        w.bulkLength = length;
+        w.ok = r.ok();
+        wire_->push_back(std::move(w));
+        return r;
+    }
+    link::TransferResult BulkInStream(std::uint8_t ep, std::uint32_t length,
+                                      const link::BulkSink& sink) override {
+        return inner_->BulkInStream(ep, length, sink);
+    }
 
 private:
     std::unique_ptr<link::Device> inner_;
@@ -130,6 +145,22 @@ public:
     std::vector<Shown> shown;
     int pumps = 0;
     std::function<void()> onPump;
+};
+
+// A RecordingReporter whose log lines take the real way, through the log
+// writer, so that the lines the link layer writes on its own (bulk error
+// codes) are kept in order among them. Attach it after the log writer was
+// reset (SimBoardFixture resets it).
+class LogRecordingReporter : public RecordingReporter {
+public:
+    LogRecordingReporter() {
+        LogFile::AttachEcho([this](const std::string& line) {
+            const auto at = line.find("】 ");
+            shown.push_back(LogLine(at == std::string::npos ? line : line.substr(at + 4)));
+        });
+    }
+    ~LogRecordingReporter() override { LogFile::AttachEcho(nullptr); }
+    void Log(std::string_view text) override { LogFile::Write(text); }
 };
 
 // A fresh home and a simulated board of `profile` on the one BoardLink (opened

@@ -47,6 +47,10 @@ std::optional<std::uint64_t> ConfigStreamLength(std::uint64_t fileLength,
 // Returns false (and writes nothing) when `out` has the wrong length.
 bool BuildConfigStream(std::span<const std::uint8_t> file, const ConfigOptions& options,
                        std::span<std::uint8_t> out);
+// The same streams built without the vector instructions (the path on hosts that
+// lack them); the tests hold both paths to the plain definition of each layout.
+bool BuildConfigStreamWithoutVectors(std::span<const std::uint8_t> file,
+                                     const ConfigOptions& options, std::span<std::uint8_t> out);
 
 // A built stream, owning its buffer.
 class ConfigStream {

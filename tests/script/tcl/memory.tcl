@@ -24,6 +24,29 @@ ok "MW -L200 -W32 -Fimage.bin" 1
 ok "MR -L200 -W32 -Fback.bin" 1
 ok "FC -Simage.bin -Dback.bin" 1
 
+# Beyond the few megabytes the data moves through, a transfer is still one
+# transfer on the wire.
+write_bytes big.bin [string repeat $pattern 18432]
+set m [trace_mark]
+ok "MW -L900000 -Fbig.bin" 1
+ok "MR -L900000 -Fbigback.bin" 1
+ok "FC -Sbig.bin -Dbigback.bin" 1
+expect_trace "9 MiB each way" $m {
+    {CTRL bm=40 req=B1 * data=C0}
+    {BULK ep=06 len=9437184 -> OK 9437184 data=00070E15*...}
+    {CTRL bm=40 req=B1 * data=40}
+    {CTRL bm=40 req=B1 * data=80}
+    {BULK ep=82 len=9437184 -> OK 9437184 data=00070E15*...}
+    {CTRL bm=40 req=B1 * data=00}
+}
+
+# A full disk and a folder are failures, never success.
+expect "MR to a full disk" [fails "MR -L200 -F/dev/full"] 0
+file mkdir folder
+expect "MW from a folder" [fails "MW -L200 -Ffolder"] 0
+expect "MR over a folder" [fails "MR -L200 -Ffolder"] 0
+expect "folder kept" [file isdirectory folder] 1
+
 # File names keep their case: Image.bin is not image.bin.
 write_bytes Image.bin [binary format H* 01]
 ok "FC -SImage.bin -Dimage.bin" 0

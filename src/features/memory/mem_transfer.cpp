@@ -1,0 +1,415 @@
+#include "features/memory/mem_transfer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+
+#include "features/busy_gate.h"
+#include "features/memory/file_stream.h"
+#include "features/memory/mem_page.h"
+#include "link/bulk.h"
+#include "link/vendor_requests.h"
+#include "log/file_io.h"
+#include "log/platform.h"
+
+namespace quillon::features {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool g_splitCancel = false;
+
+constexpr const char* kNoFile = "指定されたﾌｧｲﾙは存在しません。";
+constexpr const char* kLengthNotHex = "転送ｻｲｽﾞをHEX値で指定して下さい。";
+constexpr const char* kLengthBad = "転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。";
+constexpr const char* kUseSplit = "4GiB以上は分割ﾒﾓﾘ転送を使用して下さい。";
+constexpr const char* kFileNotOpened = "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。";
+constexpr const char* kZeroFill =
+    "ﾃﾞｰﾀﾌｧｲﾙより設定されている転送ﾚﾝｸﾞｽが大きいのでﾗｲﾄﾃﾞｰﾀの後半は｢0｣で埋められます。";
+constexpr const char* kUserCancel = "ﾕｰｻﾞｰｷｬﾝｾﾙ";
+constexpr const char* kNoFreeSpaceLog = "HDDの空き容量が取得できませんでした";
+constexpr const char* kNoFreeSpace = "HDDの空き容量が取得できませんでした。";
+constexpr const char* kDiskFull = "HDDの空き容量が足りません。";
+constexpr const char* kNoFileSystem = "ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。";
+constexpr const char* kFat32 = "FAT32の上限ﾌｧｲﾙｻｲｽﾞを超えています。";
+
+// A file longer than this on a FAT32 volume cannot exist.
+constexpr std::uint64_t kFat32Limit = 0xFFFFFFFFull;
+
+std::uint64_t Ms(Clock::duration d) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    return ms > 0 ? static_cast<std::uint64_t>(ms) : 0;
+}
+
+// Both memory commands of a split transfer, in the form the framing chooses.
+bool SplitCommand(link::BoardHandle h, bool lengthFraming, std::uint8_t command,
+                  std::uint8_t widthCode, std::uint64_t length) {
+    // The unit count has 30 bits; a transfer of 4 GiB or more states it
+    // truncated, as the request's fields carry it.
+    return lengthFraming ? link::VR_MEM_CMDLEN(h, command, static_cast<std::uint32_t>(length >> 2))
+                         : link::VR_MEM_CMD(h, command, widthCode);
+}
+
+struct Pieces {
+    std::uint64_t whole;  // N
+    std::uint64_t rest;   // R
+};
+
+// A length of at most one piece is sent as a rest, exactly 2 MiB included.
+Pieces SplitPieces(std::uint64_t length) {
+    if (length <= kSplitPiece) return {0, length};
+    return {length / kSplitPiece, length % kSplitPiece};
+}
+
+std::string SizeLabel(std::uint64_t length) {
+    return std::to_string(length) + " Bytes";
+}
+
+void ShowPiece(MemTransferView& view, std::uint64_t k, std::uint64_t n) {
+    view.SplitPiece(std::to_string(k) + "/" + std::to_string(n),
+                    std::to_string(2 * k) + " MiBytes");
+}
+
+std::unique_ptr<std::uint8_t[]> PieceBuffer() {
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[kSplitPiece]());
+}
+
+link::Device* DeviceOf(link::BoardHandle h) {
+    return link::BoardLink::Instance().DeviceFor(h);
+}
+
+// The log lines that end every transfer that ran: mode, file, time and rate.
+void LogResult(Reporter& r, const std::string& mode, bool scramble, const std::string& path,
+               std::uint64_t ms, std::uint64_t bytes) {
+    r.Log(mode + (scramble ? "[SCRAMBLE ON]" : "[SCRAMBLE OFF]"));
+    r.Log(" → FileName：[" + path + "]");
+    if (ms == 0) {
+        r.Log(" → 転送時間が｢0ms｣なので計算できませんでした。");
+        return;
+    }
+    r.Log(" → 転送時間:" + std::to_string(ms) + " ms, ﾚｰﾄ: " + std::to_string(bytes / ms) +
+          " Kbyte/s 転送ﾊﾞｲﾄ数 " + std::to_string(bytes) + " Byte ");
+}
+
+// Steps shared by both buttons: the length and the 4 GiB rule. `failed` is
+// "ﾒﾓﾘﾗｲﾄに失敗しました。" or "ﾒﾓﾘﾘｰﾄﾞに失敗しました。".
+std::optional<std::uint64_t> CheckLength(const MemTransferRequest& req, const char* failed,
+                                         Reporter& r) {
+    const std::optional<std::uint64_t> length = ParseMemLength(req.lengthText);
+    if (!length) {
+        r.Log(std::string(failed) + "(転送ｻｲｽﾞ不明)");
+        r.Message(kLengthNotHex, MsgIcon::Error);
+        return std::nullopt;
+    }
+    if (*length == 0 || *length % 512 != 0) {
+        r.Log(std::string(failed) + "(転送ｻｲｽﾞｴﾗｰ)");
+        r.Message(kLengthBad, MsgIcon::Error);
+        return std::nullopt;
+    }
+    if (!req.split && *length > kNormalLimit) {
+        r.Log(kUseSplit);
+        r.Message(kUseSplit, MsgIcon::Warning);
+        return std::nullopt;
+    }
+    return length;
+}
+
+// A split transfer with its progress window: false after a failure (told to
+// the user); after a cancel `length` becomes the bytes that moved. `ms` is
+// the time of the whole loop.
+template <typename Split>
+bool RunSplit(Reporter& r, MemTransferView& view, const char* failed, std::uint64_t& length,
+              std::uint64_t& ms, Split&& split) {
+    view.ShowSplit();
+    ClearSplitCancel();
+    const auto start = Clock::now();
+    SplitCount count;
+    if (!split(count)) {
+        if (!SplitCancelRequested()) {
+            r.Log(failed);
+            r.Message(failed, MsgIcon::Warning);
+            view.HideSplit();
+            return false;
+        }
+        r.Log(kUserCancel);
+        r.Log("転送回数:[" + std::to_string(count.pieces) + "]");
+        length = count.bytes;
+    }
+    ms = Ms(Clock::now() - start);
+    view.HideSplit();
+    return true;
+}
+
+void Refuse(Reporter& r, const char* text) {
+    r.Log(text);
+    r.Message(text, MsgIcon::Warning);
+}
+
+}  // namespace
+
+bool SplitCancelRequested() {
+    return g_splitCancel;
+}
+void RequestSplitCancel() {
+    g_splitCancel = true;
+}
+void ClearSplitCancel() {
+    g_splitCancel = false;
+}
+
+DiskQueries DiskQueries::Platform() {
+    DiskQueries q;
+    q.freeSpace = [](const std::string& folder) { return platform::FreeSpace(folder); };
+    q.fileSystem = [](const std::string& folder) { return platform::FileSystemName(folder); };
+    return q;
+}
+
+std::string TargetFolder(const std::string& path) {
+    const std::filesystem::path p(path);
+    if (!p.is_absolute()) return {};
+    return p.parent_path().string();
+}
+
+// --- Split transfers ---------------------------------------------------------
+
+bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCode,
+                   const std::string& path, std::uint64_t length, SplitCount& count,
+                   bool scramble, Reporter& reporter, MemTransferView& view) {
+    if (!DeviceOf(h)) return false;
+    auto buffer = PieceBuffer();
+    if (!buffer) return false;
+    platform::InputFile file;
+    if (file.Open(path) != platform::InputFile::Status::Ok) return false;
+    const Pieces p = SplitPieces(length);
+    view.SplitSize(SizeLabel(length));
+    reporter.Pump();
+
+    if (!SplitCommand(h, lengthFraming, link::kMemWriteBegin, widthCode, length)) return false;
+    // Reads a whole piece from the file and sends it in one transfer.
+    auto send = [&](std::uint32_t n) {
+        const std::optional<std::size_t> got = file.Read(buffer.get(), n);
+        if (!got || *got < n) return false;
+        if (scramble) MemScramble({buffer.get(), n});
+        link::Device* dev = DeviceOf(h);
+        if (!dev) return false;
+        const link::TransferResult r = dev->BulkOut(link::kBulkOutEp, {buffer.get(), n});
+        return r.ok() && r.moved == n;
+    };
+    for (std::uint64_t k = 0; k < p.whole; ++k) {
+        if (!send(kSplitPiece)) return false;
+        ShowPiece(view, k, p.whole);
+        if (SplitCancelRequested()) {
+            count.bytes = (k + 1) * kSplitPiece;
+            count.pieces = static_cast<std::uint32_t>(k + 1);
+            file.Close();
+            buffer.reset();
+            if (!SplitCommand(h, lengthFraming, link::kMemWriteEnd, widthCode, length))
+                ClearSplitCancel();
+            return false;
+        }
+        reporter.Pump();
+    }
+    if (p.rest > 0 && !send(static_cast<std::uint32_t>(p.rest))) return false;
+    file.Close();
+    buffer.reset();
+    return SplitCommand(h, lengthFraming, link::kMemWriteEnd, widthCode, length);
+}
+
+bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCode,
+                  const std::string& path, std::uint64_t length, SplitCount& count,
+                  bool scramble, Reporter& reporter, MemTransferView& view) {
+    if (!DeviceOf(h)) return false;
+    const Pieces p = SplitPieces(length);
+    view.SplitSize(SizeLabel(length));
+    reporter.Pump();
+    auto buffer = PieceBuffer();
+    if (!buffer) return false;
+    platform::OutputFile file;
+    if (!file.Open(path)) return false;
+
+    if (!SplitCommand(h, lengthFraming, link::kMemReadBegin, widthCode, length)) return false;
+    // Receives a whole piece in one transfer and appends it to the file.
+    auto receive = [&](std::uint32_t n) {
+        link::Device* dev = DeviceOf(h);
+        if (!dev) return false;
+        const link::TransferResult r = dev->BulkIn(link::kBulkInEp, {buffer.get(), n});
+        if (!r.ok() || r.moved != n) return false;
+        if (scramble) MemScramble({buffer.get(), n});
+        return file.Write(buffer.get(), n);
+    };
+    for (std::uint64_t k = 0; k < p.whole; ++k) {
+        if (!receive(kSplitPiece)) return false;
+        ShowPiece(view, k, p.whole);
+        if (SplitCancelRequested()) {
+            count.bytes = (k + 1) * kSplitPiece;
+            count.pieces = static_cast<std::uint32_t>(k + 1);
+            const bool closed = file.Close();
+            buffer.reset();
+            if (!SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length))
+                ClearSplitCancel();
+            // The pieces that did arrive must be in the file, or the cancel
+            // would pass for a good partial read.
+            if (!closed) ClearSplitCancel();
+            return false;
+        }
+        reporter.Pump();
+    }
+    if (p.rest > 0 && !receive(static_cast<std::uint32_t>(p.rest))) return false;
+    const bool closed = file.Close();
+    buffer.reset();
+    const bool ended = SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length);
+    return ended && closed;
+}
+
+// --- The buttons ---------------------------------------------------------------
+
+bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
+                 MemTransferView& view) {
+    BusyGate::Hold hold = TakeOrRefuse("MemWrite", r);
+    if (!hold) return false;
+
+    // 1-4.
+    if (!platform::PathExists(req.path)) {
+        r.Log(std::string(kMemWriteFailed) + "(ﾌｧｲﾙ無し)");
+        r.Message(kNoFile, MsgIcon::Error);
+        return false;
+    }
+    std::optional<std::uint64_t> length = CheckLength(req, kMemWriteFailed, r);
+    if (!length) return false;
+    // 5.
+    const std::uint8_t width = MemWidthCode(req.widthIndex);
+    std::string mode;
+    std::uint64_t ms = 0;
+
+    if (req.split) {
+        // 6.
+        const bool done = RunSplit(r, view, kMemWriteFailed, *length, ms, [&](SplitCount& count) {
+            return MemSplitWrite(h, req.tessera, width, req.path, *length, count, req.scramble, r,
+                                 view);
+        });
+        if (!done) return false;
+        mode = "Split Memory Write";
+    } else {
+        // 7.
+        r.Busy("Processing for MemWrite ...");
+        view.SetButtonEnabled(false);
+        r.Pump();
+        auto fail = [&](const char* log, const char* box) {
+            r.BusyHide();
+            view.SetButtonEnabled(true);
+            r.Log(log);
+            r.Message(box, MsgIcon::Warning);
+            return false;
+        };
+        platform::InputFile file;
+        if (file.Open(req.path) != platform::InputFile::Status::Ok)
+            return fail(kMemWriteFailed, kFileNotOpened);
+        if (file.size() < *length) r.Log(kZeroFill);
+        // The data streams from the file as the pipe takes it; the time counts
+        // the transfer alone, as if the file had been read before.
+        FileFeed feed(file, req.scramble);
+        const auto start = Clock::now();
+        const bool ok = link::BulkWriteStream(h, req.tessera, width,
+                                              static_cast<std::uint32_t>(*length), feed.Source());
+        const auto spent = Clock::now() - start - feed.clock().spent();
+        if (!ok) return fail(kMemWriteFailed, kMemWriteFailed);
+        ms = Ms(spent);
+        mode = "Normal Memory Write";
+    }
+    // 8-11.
+    LogResult(r, mode, req.scramble, req.path, ms, *length);
+    if (!req.split) {
+        view.SetButtonEnabled(true);
+        r.BusyHide();
+    }
+    return true;
+}
+
+bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
+                MemTransferView& view, const DiskQueries& disk) {
+    BusyGate::Hold hold = TakeOrRefuse("MemRead", r);
+    if (!hold) return false;
+
+    // 1-3.
+    std::optional<std::uint64_t> length = CheckLength(req, kMemReadFailed, r);
+    if (!length) return false;
+    // 4-6. The drive of the file is its folder here.
+    const std::string folder = TargetFolder(req.path);
+    const std::optional<std::uint64_t> free =
+        folder.empty() ? std::nullopt : disk.freeSpace(folder);
+    if (!free) {
+        r.Log(kNoFreeSpaceLog);
+        r.Message(kNoFreeSpace, MsgIcon::Warning);
+        return false;
+    }
+    if (*free <= *length) {
+        Refuse(r, kDiskFull);
+        return false;
+    }
+    if (*length > kFat32Limit) {
+        const std::string fs = disk.fileSystem(folder);
+        if (fs.empty()) {
+            Refuse(r, kNoFileSystem);
+            return false;
+        }
+        if (fs == "FAT32") {
+            Refuse(r, kFat32);
+            return false;
+        }
+    }
+    // 7.
+    const std::uint8_t width = MemWidthCode(req.widthIndex);
+    std::string mode;
+    std::uint64_t ms = 0;
+
+    if (!req.split) {
+        // 8.
+        r.Busy("Processing for MemRead ...");
+        view.SetButtonEnabled(false);
+        r.Pump();
+        auto fail = [&](const std::string& log) {
+            r.BusyHide();
+            view.SetButtonEnabled(true);
+            r.Log(log);
+            r.Message(kMemReadFailed, MsgIcon::Warning);
+            return false;
+        };
+        // The file is written beside its target while the data arrives and
+        // takes its place only once all of it is there: a failed transfer
+        // leaves an existing file as it was.
+        platform::ReplacingFile file;
+        const bool created = file.Open(req.path);
+        FileDrain drain(file, req.scramble);
+        const auto start = Clock::now();
+        const bool ok = link::BulkReadStream(h, req.tessera, width,
+                                             static_cast<std::uint32_t>(*length), drain.Sink());
+        const auto spent = Clock::now() - start - drain.clock().spent();
+        if (!ok) return fail(kMemReadFailed);
+        if (!created) return fail(std::string(kMemReadFailed) + "(ﾌｧｲﾙ作成ｴﾗｰ)");
+        if (drain.writeFailed() || drain.written() != *length || !file.Commit())
+            return fail(kMemReadFailed);
+        r.BusyHide();
+        ms = Ms(spent);
+        mode = "Normal Memory Read";
+    } else {
+        // 9.
+        const bool done = RunSplit(r, view, kMemReadFailed, *length, ms, [&](SplitCount& count) {
+            return MemSplitRead(h, req.tessera, width, req.path, *length, count, req.scramble, r,
+                                view);
+        });
+        if (!done) {
+            view.SetButtonEnabled(true);
+            return false;
+        }
+        mode = "Split Memory Read";
+    }
+    // 10-11.
+    LogResult(r, mode, req.scramble, req.path, ms, *length);
+    view.SetButtonEnabled(true);
+    return true;
+}
+
+}  // namespace quillon::features

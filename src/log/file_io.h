@@ -1,0 +1,105 @@
+#pragma once
+// Files that large transfers read and write piece by piece. Every user-named
+// path may be a directory, a FIFO, a device or on a full disk: these classes
+// never block on opening, read only regular files, and report every failed or
+// short write.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillon::platform {
+
+// True when something (a file, a folder, a device ...) has this name.
+bool PathExists(const std::string& path);
+
+// A regular file read from its start.
+class InputFile {
+  public:
+    enum class Status { Ok, Missing, NotRegular, Unreadable };
+
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Opens `path` for sequential reading; a FIFO or a device is refused
+    // without waiting for a writer.
+    Status Open(const std::string& path);
+    bool isOpen() const { return fd_ >= 0; }
+    // Size at the time of opening.
+    std::uint64_t size() const { return size_; }
+    // Reads until `n` bytes or the end of the file; nullopt on a read error.
+    std::optional<std::size_t> Read(std::uint8_t* out, std::size_t n);
+    void Close();
+
+  private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// An output file written in place: created or emptied when opened (a FIFO
+// opens only when a reader waits on it, a folder not at all).
+class OutputFile {
+  public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Open(const std::string& path);
+    bool isOpen() const { return fd_ >= 0; }
+    // Writes all `n` bytes; false when any of them could not be written.
+    bool Write(const std::uint8_t* bytes, std::size_t n);
+    // False when the file had not been opened or closing reported an error.
+    bool Close();
+
+  private:
+    int fd_ = -1;
+};
+
+// A file written beside its target and renamed over it only when complete,
+// so a failure on the way leaves an existing file as it was. A target that
+// exists but is not a regular file (a folder, a device, a FIFO) is refused.
+// The new file keeps the old one's permissions.
+class ReplacingFile {
+  public:
+    ReplacingFile() = default;
+    ~ReplacingFile();  // removes the unfinished file
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool Open(const std::string& target);
+    bool isOpen() const { return fd_ >= 0; }
+    bool Write(const std::uint8_t* bytes, std::size_t n);
+    // Flushes the data to the disk and puts the file in place.
+    bool Commit();
+    // Removes the unfinished file.
+    void Discard();
+
+  private:
+    int fd_ = -1;
+    std::string temp_;
+    std::string target_;
+};
+
+// Bulky scratch data kept on disk instead of in the process's memory: an
+// unnamed file that disappears when it is closed. Opened on the first write.
+class ScratchFile {
+  public:
+    ScratchFile() = default;
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    bool Write(std::uint64_t offset, const std::uint8_t* bytes, std::size_t n);
+    // Bytes never written read 0.
+    bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
+
+  private:
+    bool Ensure();
+    int fd_ = -1;
+};
+
+}  // namespace quillon::platform

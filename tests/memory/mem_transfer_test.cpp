@@ -1,0 +1,397 @@
+// Memory write and read against the simulated board: what the board received
+// or gave, the files produced, and what the user was shown.
+
+#include "features/memory/mem_transfer.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "features/busy_gate.h"
+#include "features/memory/file_stream.h"
+#include "support/feature_support.h"
+
+namespace quillon::test {
+namespace {
+
+using features::MemTransferRequest;
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t MiB = 1 << 20;
+
+struct RecordingView : features::MemTransferView {
+    void ShowSplit() override { events.push_back("show"); }
+    void HideSplit() override { events.push_back("hide"); }
+    void SplitSize(const std::string& t) override { size = t; }
+    void SplitPiece(const std::string& c, const std::string& b) override {
+        pieces.push_back(c + " " + b);
+    }
+    void SetButtonEnabled(bool on) override { events.push_back(on ? "button on" : "button off"); }
+    std::vector<std::string> events, pieces;
+    std::string size;
+};
+
+std::vector<std::uint8_t> Random(std::size_t n, unsigned seed = 1) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v) b = static_cast<std::uint8_t>(rng());
+    return v;
+}
+
+std::vector<std::uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The log without the rate line, whose figures depend on the machine.
+Lines Steady(Lines logs) {
+    std::erase_if(logs, [](const std::string& l) { return l.starts_with(" → 転送時間"); });
+    return logs;
+}
+
+features::DiskQueries Disk(std::uint64_t free = 1ull << 40, std::string fs = "ext4") {
+    features::DiskQueries d;
+    d.freeSpace = [free](const std::string&) { return std::optional<std::uint64_t>(free); };
+    d.fileSystem = [fs](const std::string&) { return fs; };
+    return d;
+}
+
+class MemTransfer : public ::testing::Test, public SimBoardFixture {
+  protected:
+    MemTransferRequest Req(const std::string& path, const std::string& length, bool split) {
+        MemTransferRequest r;
+        r.path = path;
+        r.lengthText = length;
+        r.split = split;
+        return r;
+    }
+    bool Write(const MemTransferRequest& r) {
+        return features::MemWriteRun(link::CurrentBoard(), r, rec, view);
+    }
+    bool Read(const MemTransferRequest& r, features::DiskQueries disk = Disk()) {
+        return features::MemReadRun(link::CurrentBoard(), r, rec, view, disk);
+    }
+    std::vector<std::uint8_t> Memory(std::size_t n) { return board().ReadMemory(0, 0, n); }
+    std::string Path(const std::string& name) { return home().root() + "/" + name; }
+
+    LogRecordingReporter rec;
+    RecordingView view;
+};
+
+TEST_F(MemTransfer, ShortFileIsZeroFilledInANormalWriteAndFailsASplitOne) {
+    const auto data = Random(100);
+    const std::string path = File("short.bin", data);
+    board().WriteMemory(0, 0, std::vector<std::uint8_t>(512, 0xEE));
+
+    ASSERT_TRUE(Write(Req(path, "200", false)));
+    auto expected = data;
+    expected.resize(512, 0);
+    EXPECT_EQ(Memory(512), expected);
+    EXPECT_EQ(Order(), (Lines{"B1:C0", "BULK:512", "B1:40"}));
+    EXPECT_EQ(Steady(rec.Logs()),
+              (Lines{"ﾃﾞｰﾀﾌｧｲﾙより設定されている転送ﾚﾝｸﾞｽが大きいのでﾗｲﾄﾃﾞｰﾀの後半は｢0｣で埋められま"
+                     "す。",
+                     "Normal Memory Write[SCRAMBLE OFF]", " → FileName：[" + path + "]"}));
+    EXPECT_EQ(view.events, (Lines{"button off", "button on"}));
+    EXPECT_EQ(rec.shown.front().kind, Shown::Busy);
+    EXPECT_EQ(rec.shown.front().text, "Processing for MemWrite ...");
+    EXPECT_EQ(rec.shown.back().kind, Shown::BusyHide);
+
+    rec.Clear();
+    view.events.clear();
+    EXPECT_FALSE(Write(Req(path, "200", true)));
+    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾗｲﾄに失敗しました。"});
+    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("ﾒﾓﾘﾗｲﾄに失敗しました。")});
+    EXPECT_EQ(view.events, (Lines{"show", "hide"}));
+}
+
+TEST_F(MemTransfer, SplitWriteSendsWholePiecesAndShowsThem) {
+    const auto data = Random(6 * MiB);
+    const std::string path = File("six.bin", data);
+    ASSERT_TRUE(Write(Req(path, "600000", true)));
+    EXPECT_EQ(view.size, "6291456 Bytes");
+    EXPECT_EQ(view.pieces, (Lines{"0/3 0 MiBytes", "1/3 2 MiBytes", "2/3 4 MiBytes"}));
+    EXPECT_EQ(Order(),
+              (Lines{"B1:C0", "BULK:2097152", "BULK:2097152", "BULK:2097152", "B1:40"}));
+    EXPECT_EQ(Memory(data.size()), data);
+    EXPECT_EQ(Steady(rec.Logs()),
+              (Lines{"Split Memory Write[SCRAMBLE OFF]", " → FileName：[" + path + "]"}));
+
+    // Exactly one piece's length goes as a rest: no piece labels.
+    view.pieces.clear();
+    wire().clear();
+    ASSERT_TRUE(Write(Req(path, "200000", true)));
+    EXPECT_TRUE(view.pieces.empty());
+    EXPECT_EQ(Order(), (Lines{"B1:C0", "BULK:2097152", "B1:40"}));
+}
+
+TEST_F(MemTransfer, CancelStopsAfterTheNextWholePiece) {
+    const auto data = Random(10 * MiB);
+    const std::string path = File("ten.bin", data);
+    board().WriteMemory(0, 0, std::vector<std::uint8_t>(10 * MiB, 0xEE));
+    // The press is served in the event pass after piece 1.
+    rec.onPump = [&] {
+        if (view.pieces.size() == 2) features::RequestSplitCancel();
+    };
+    ASSERT_TRUE(Write(Req(path, "A00000", true)));
+    EXPECT_EQ(Steady(rec.Logs()),
+              (Lines{"ﾕｰｻﾞｰｷｬﾝｾﾙ", "転送回数:[3]", "Split Memory Write[SCRAMBLE OFF]",
+                     " → FileName：[" + path + "]"}));
+    const auto logs = rec.Logs();
+    EXPECT_TRUE(logs.back().ends_with("転送ﾊﾞｲﾄ数 6291456 Byte ") ||
+                logs.back() == " → 転送時間が｢0ms｣なので計算できませんでした。")
+        << logs.back();
+    const auto memory = Memory(10 * MiB);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 6 * MiB, memory.begin()));
+    EXPECT_EQ(memory[6 * MiB], 0xEE);
+    EXPECT_EQ(Order().back(), "B1:40");  // the end command follows a cancel
+    EXPECT_TRUE(features::SplitCancelRequested());
+
+    // A press served after the last whole piece does not stop the rest.
+    rec.Clear();
+    const std::string longer = File("longer.bin", Random(6 * MiB + 512));
+    rec.onPump = [&] {
+        if (view.pieces.size() == 3) features::RequestSplitCancel();
+    };
+    view.pieces.clear();
+    ASSERT_TRUE(Write(Req(longer, "600200", true)));
+    EXPECT_EQ(Steady(rec.Logs()),
+              (Lines{"Split Memory Write[SCRAMBLE OFF]", " → FileName：[" + longer + "]"}));
+}
+
+TEST_F(MemTransfer, CancelledSplitReadKeepsWhatArrived) {
+    const auto data = Random(10 * MiB);
+    board().WriteMemory(0, 0, data);
+    rec.onPump = [&] {
+        if (view.pieces.size() == 1) features::RequestSplitCancel();
+    };
+    const std::string out = Path("dump.bin");
+    ASSERT_TRUE(Read(Req(out, "A00000", true)));
+    EXPECT_EQ(Steady(rec.Logs()),
+              (Lines{"ﾕｰｻﾞｰｷｬﾝｾﾙ", "転送回数:[2]", "Split Memory Read[SCRAMBLE OFF]",
+                     " → FileName：[" + out + "]"}));
+    EXPECT_EQ(ReadAll(out), std::vector<std::uint8_t>(data.begin(), data.begin() + 4 * MiB));
+    EXPECT_EQ(Order().back(), "B1:00");
+}
+
+TEST_F(MemTransfer, ScrambleOnTheWayInAndOut) {
+    const std::vector<std::uint8_t> plain = {0x00, 0xFF, 0x12, 0x34};
+    const std::vector<std::uint8_t> scrambled = {0xAA, 0x55, 0xB8, 0x9E};
+    auto file = plain;
+    file.resize(512, 0);
+    const std::string path = File("plain.bin", file);
+    for (bool split : {false, true}) {
+        SCOPED_TRACE(split ? "split" : "normal");
+        board().WriteMemory(0, 0, std::vector<std::uint8_t>(512, 0));
+        auto req = Req(path, "200", split);
+        req.scramble = true;
+        rec.Clear();
+        ASSERT_TRUE(Write(req));
+        EXPECT_EQ(Memory(4), scrambled);
+        EXPECT_EQ(rec.Logs().front(),
+                  split ? "Split Memory Write[SCRAMBLE ON]" : "Normal Memory Write[SCRAMBLE ON]");
+
+        const std::string out = Path(split ? "back-split.bin" : "back.bin");
+        auto back = Req(out, "200", split);
+        back.scramble = true;
+        ASSERT_TRUE(Read(back));
+        EXPECT_EQ(ReadAll(out), file);
+    }
+}
+
+TEST_F(MemTransfer, WriteRefusesBadInputBeforeAnyRequest) {
+    const std::string path = File("ok.bin", Random(512));
+    struct Case {
+        std::string path, length;
+        bool split;
+        std::string log, box;
+        MsgIcon icon;
+    } cases[] = {
+        {Path("missing.bin"), "200", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(ﾌｧｲﾙ無し)",
+         "指定されたﾌｧｲﾙは存在しません。", MsgIcon::Error},
+        {path, "xyz", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞ不明)",
+         "転送ｻｲｽﾞをHEX値で指定して下さい。", MsgIcon::Error},
+        {path, "0", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞｴﾗｰ)",
+         "転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。", MsgIcon::Error},
+        {path, "201", false, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞｴﾗｰ)",
+         "転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。", MsgIcon::Error},
+        {path, "100000000", false, "4GiB以上は分割ﾒﾓﾘ転送を使用して下さい。",
+         "4GiB以上は分割ﾒﾓﾘ転送を使用して下さい。", MsgIcon::Warning},
+    };
+    for (const Case& c : cases) {
+        rec.Clear();
+        EXPECT_FALSE(Write(Req(c.path, c.length, c.split)));
+        EXPECT_EQ(rec.Logs(), Lines{c.log}) << c.length;
+        EXPECT_EQ(rec.Boxes(), (std::vector<Shown>{{Shown::Box, c.box, c.icon}}));
+    }
+    EXPECT_TRUE(wire().empty());
+    // The longest normal length passes the checks (and fails without a board).
+    Unplug();
+    rec.Clear();
+    EXPECT_FALSE(Write(Req(path, "FFFFFE00", false)));
+    const Lines logs = rec.Logs();
+    EXPECT_EQ(Lines(logs.end() - 2, logs.end()), (Lines{"1", "ﾒﾓﾘﾗｲﾄに失敗しました。"}));
+}
+
+TEST_F(MemTransfer, ReadChecksTheDiskFirst) {
+    const std::string out = Path("out.bin");
+    int fsAsked = 0;
+    auto disk = Disk(0x200);
+    EXPECT_FALSE(Read(Req(out, "200", false), disk));
+    EXPECT_EQ(rec.Logs(), Lines{"HDDの空き容量が足りません。"});
+
+    // A relative path has no drive whose space could be told.
+    rec.Clear();
+    EXPECT_FALSE(Read(Req("*.bin", "200", false)));
+    EXPECT_EQ(rec.Logs(), Lines{"HDDの空き容量が取得できませんでした"});
+    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("HDDの空き容量が取得できませんでした。")});
+
+    disk = Disk(1ull << 40, "FAT32");
+    disk.fileSystem = [&](const std::string&) {
+        ++fsAsked;
+        return std::string("FAT32");
+    };
+    rec.Clear();
+    EXPECT_FALSE(Read(Req(out, "100000000", true), disk));
+    EXPECT_EQ(rec.Logs(), Lines{"FAT32の上限ﾌｧｲﾙｻｲｽﾞを超えています。"});
+    EXPECT_EQ(fsAsked, 1);
+    // Below 4 GiB the file system is not asked.
+    Unplug();
+    EXPECT_FALSE(Read(Req(out, "FFFFFE00", false), disk));
+    EXPECT_EQ(fsAsked, 1);
+    rec.Clear();
+    EXPECT_FALSE(Read(Req(out, "100000000", true), Disk(1ull << 40, "")));
+    EXPECT_EQ(rec.Logs(), Lines{"ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。"});
+    EXPECT_TRUE(wire().empty());
+}
+
+TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
+    const std::string out = File("keep.bin", {'k', 'e', 'e', 'p'});
+    sim::Faults f;
+    f.stallBulk = board().BulkCount() + 1;
+    board().SetFaults(f);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(Read(Req(out, "200", false)));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rec.Logs(), (Lines{"D3", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。"}));
+    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    // Nothing is left beside it.
+    for (const auto& e : fs::directory_iterator(home().root()))
+        EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
+
+    // A split read empties its file first; a refused begin leaves it empty.
+    rec.Clear();
+    FailNextRequest();
+    EXPECT_FALSE(Read(Req(out, "200", true)));
+    EXPECT_EQ(fs::file_size(out), 0u);
+}
+
+TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
+    board().WriteMemory(0, 0, Random(4 * MiB));
+    // A split read into a device that takes nothing.
+    EXPECT_FALSE(Read(Req("/dev/full", "400000", true)));
+    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。"});
+
+    // A normal read that hits the file size limit: the old file stays.
+    const std::string out = File("old.bin", {1, 2, 3});
+    struct rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = MiB;
+    auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    rec.Clear();
+    const bool ok = Read(Req(out, "400000", false));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。"});
+    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));
+    // The wire carried the whole transfer all the same.
+    EXPECT_EQ(Order(), (Lines{"B1:80", "B1:80", "B1:00"}));
+}
+
+TEST_F(MemTransfer, LengthFramingCarriesTheUnits) {
+    const std::string path = File("quarter.bin", Random(0x40000));
+    auto req = Req(path, "40000", false);
+    req.tessera = true;
+    ASSERT_TRUE(Write(req));
+    ASSERT_EQ(wire().size(), 3u);
+    EXPECT_EQ(wire()[0].setup.bRequest, link::vr::MEM_CMDLEN);
+    EXPECT_EQ(wire()[0].setup.wValue, 0x0000);
+    EXPECT_EQ(wire()[0].setup.wIndex, 0xC001);
+    EXPECT_EQ(wire()[2].setup.wIndex, 0x4001);
+    wire().clear();
+    auto read = Req(Path("q.bin"), "40000", true);
+    read.tessera = true;
+    ASSERT_TRUE(Read(read));
+    EXPECT_EQ(wire().front().setup.wIndex, 0x8001);
+    EXPECT_EQ(wire().back().setup.wIndex, 0x0001);
+}
+
+// The board leaves at every request and every bulk transfer of a split
+// write and read: each time the transfer fails the user's way and returns.
+TEST(MemTransferUnplug, EveryStepOfASplitTransfer) {
+    const std::uint64_t length = 6 * MiB + 512;  // begin, 3 pieces, a rest, end
+    for (bool write : {true, false}) {
+        for (int step = 1; step <= 6; ++step) {
+            SCOPED_TRACE((write ? "write step " : "read step ") + std::to_string(step));
+            SimBoardFixture f;
+            const std::string path =
+                write ? f.File("src.bin", Random(length)) : f.home().root() + "/dst.bin";
+            sim::Faults faults;
+            // Steps 1 and 6 are the memory commands, 2 to 5 the bulk transfers.
+            if (step == 1 || step == 6)
+                faults.unplugAtRequest = f.board().RequestCount() + (step == 1 ? 1 : 2);
+            else
+                faults.unplugAtBulk = f.board().BulkCount() + static_cast<std::uint64_t>(step - 1);
+            f.board().SetFaults(faults);
+            LogRecordingReporter rec;
+            RecordingView view;
+            MemTransferRequest req;
+            req.path = path;
+            req.lengthText = "600200";
+            req.split = true;
+            testing::internal::CaptureStdout();
+            const bool ok = write ? features::MemWriteRun(link::CurrentBoard(), req, rec, view)
+                                  : features::MemReadRun(link::CurrentBoard(), req, rec, view,
+                                                         features::DiskQueries::Platform());
+            testing::internal::GetCapturedStdout();
+            EXPECT_FALSE(ok);
+            const char* failed = write ? "ﾒﾓﾘﾗｲﾄに失敗しました。" : "ﾒﾓﾘﾘｰﾄﾞに失敗しました。";
+            EXPECT_EQ(rec.Logs().back(), failed);
+            EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning(failed)});
+            EXPECT_EQ(view.events.back(), write ? "hide" : "button on");
+            EXPECT_FALSE(features::BusyGate::Busy());
+        }
+    }
+}
+
+TEST_F(MemTransfer, OneTransferAtATime) {
+    const std::string path = File("six.bin", Random(6 * MiB));
+    bool tried = false;
+    rec.onPump = [&] {
+        if (tried || view.pieces.empty()) return;
+        tried = true;
+        // Pressed while the split write runs: refused, nothing sent.
+        const std::size_t before = wire().size();
+        RecordingReporter other;
+        RecordingView otherView;
+        EXPECT_FALSE(features::MemReadRun(link::CurrentBoard(), Req(Path("x.bin"), "200", false),
+                                          other, otherView, Disk()));
+        EXPECT_EQ(other.Boxes(), std::vector<Shown>{Warning(features::kBusyRefusal)});
+        EXPECT_EQ(wire().size(), before);
+        EXPECT_EQ(features::BusyGate::Holder(), "MemWrite");
+    };
+    ASSERT_TRUE(Write(Req(path, "600000", true)));
+    EXPECT_TRUE(tried);
+    EXPECT_FALSE(features::BusyGate::Busy());
+}
+
+}  // namespace
+}  // namespace quillon::test
