@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "features/busy_gate.h"
 #include "flash_support.h"
 #include "sim/board_flash.h"
 
@@ -163,6 +164,13 @@ TEST(NorBridge2, NothingIsTouchedWithoutAYesOrWithoutADataFile) {
     EXPECT_EQ(run.view.runs, 0);
 
     run.rec.answer = MsgAnswer::Yes;
+    {
+        // Another long operation has the board: refused before the question.
+        const BusyGate::Hold other = BusyGate::TryTake("MemWrite");
+        EXPECT_FALSE(run.Execute(run.board.File("d.bin", {1, 2})));
+        EXPECT_EQ(run.rec.Boxes().back(), test::Warning(kBusyRefusal));
+        EXPECT_EQ(run.rec.Boxes().size(), 2u);  // the "No" question before, no new question
+    }
     EXPECT_FALSE(run.Execute(run.board.home().root() + "/missing.bin"));
     EXPECT_EQ(run.rec.Boxes().back(), test::Warning("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。"));
     EXPECT_TRUE(run.board.wire().empty());  // not even the bridge was loaded

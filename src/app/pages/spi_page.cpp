@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/pages/flash_common.h"
+#include "features/busy_gate.h"
 #include "features/flash/spi_memory.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
@@ -174,8 +175,10 @@ void SpiPage::Button27Click() {
     const auto base = ParseBase(base_->text());
     const auto address = Hex(address_);
     if (!base || !address) return Invalid();
-    readButton_->setEnabled(false);
     features::Reporter& r = ctx().reporter();
+    const auto hold = features::TakeOrRefuse("SPI-Read", r);
+    if (!hold) return;
+    readButton_->setEnabled(false);
     const link::BoardHandle h = link::CurrentBoard();
     const auto a = static_cast<std::uint32_t>(*address);
     bool ok;
@@ -206,8 +209,10 @@ void SpiPage::Button28Click() {
     const auto address = Hex(address_);
     const auto data = Hex(write_);
     if (!base || !address || !data) return Invalid();
-    writeButton_->setEnabled(false);
     features::Reporter& r = ctx().reporter();
+    const auto hold = features::TakeOrRefuse("SPI-Write", r);
+    if (!hold) return;
+    writeButton_->setEnabled(false);
     const link::BoardHandle h = link::CurrentBoard();
     const auto a = static_cast<std::uint32_t>(*address);
     const bool ok =
@@ -230,8 +235,10 @@ void SpiPage::EraseFailed(const char* text) {
 void SpiPage::Button29Click() {
     const auto base = ParseBase(base_->text());
     if (!base) return Invalid();
-    eraseButton_->setEnabled(false);
     features::Reporter& r = ctx().reporter();
+    const auto hold = features::TakeOrRefuse("ChipErase", r);
+    if (!hold) return;
+    eraseButton_->setEnabled(false);
     const link::BoardHandle h = link::CurrentBoard();
     if (Flash()) {
         if (r.Message("M25P128のﾁｯﾌﾟｲﾚｰｽを行いますか?", MsgIcon::Warning, MsgButtons::YesNo) ==

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "features/busy_gate.h"
 #include "features/config/fpga_load.h"
 #include "features/flash/bridge_files.h"
 #include "features/flash/flash_time.h"
@@ -86,7 +87,8 @@ bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geomet
 }
 
 bool NorBridge2ReadCfi(link::BoardHandle h, int targetIndex, NorBridgeView& view, Reporter& r) {
-    if (!Confirmed(r)) return false;
+    const BusyGate::Hold hold = TakeOrRefuse("Read CFI", r);
+    if (!hold || !Confirmed(r)) return false;
     view.ShowLog();
     RunScope scope(view, false);
     view.SetResult(RunResult::Dash);
@@ -99,8 +101,9 @@ bool NorBridge2ReadCfi(link::BoardHandle h, int targetIndex, NorBridgeView& view
 
 bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& dataPath,
                        bool dump, NorBridgeView& view, Reporter& r) {
-    // 1.
-    if (!Confirmed(r)) return false;
+    // 1. No run while another long operation has the board.
+    const BusyGate::Hold hold = TakeOrRefuse("NorBridge2", r);
+    if (!hold || !Confirmed(r)) return false;
     // 2.
     const std::int64_t startMs = Time().NowMs() / 1000 * 1000;
     view.ShowLog();

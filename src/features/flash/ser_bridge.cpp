@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "features/busy_gate.h"
 #include "features/config/fpga_load.h"
 #include "features/flash/bridge_files.h"
 #include "features/flash/flash_time.h"
@@ -169,6 +170,9 @@ bool Run::Transfer(const std::string& dataPath) {
 }
 
 bool Run::Execute(int targetIndex, const std::string& dataPath) {
+    // No run while another long operation has the board.
+    const BusyGate::Hold hold = TakeOrRefuse("SerBridge", r_);
+    if (!hold) return false;
     // 1.
     if (r_.Message(kConfirm, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return false;
     // 2.
