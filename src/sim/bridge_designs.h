@@ -82,6 +82,13 @@ class SerBridgeDesign : public BridgeDesignBase {
     enum class Job { Idle, Erase, EraseCheck, Write, Verify };
     using Clock = std::chrono::steady_clock;
 
+    // The part of the next `n` bytes of the memory path inside the SSRAM:
+    // its offset in the transfer and in the SSRAM, and its length.
+    struct Window {
+        std::uint64_t offset = 0, ssram = 0;
+        std::size_t length = 0;
+    };
+    Window MemWindow(std::size_t n);
     void Advance(Clock::time_point now);
     Clock::duration Scaled(double seconds) const;
     void CopyUpTo(std::uint64_t bytes);

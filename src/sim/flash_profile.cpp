@@ -1,38 +1,12 @@
 #include "sim/flash_profile.h"
 
-#include <cctype>
-#include <charconv>
+#include "sim/sim_profile.h"
+
 #include <cstdlib>
 
 namespace quillon::sim {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return s;
-}
-
-// Decimal or 0x-hexadecimal, at most `max`.
-std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t max) {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    std::uint64_t v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, base);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v > max)
-        return std::nullopt;
-    return v;
-}
 
 // A block size: bytes, or with K / M.
 std::optional<std::uint64_t> Size(std::string_view text) {
@@ -40,7 +14,7 @@ std::optional<std::uint64_t> Size(std::string_view text) {
     if (!text.empty() && (text.back() == 'K' || text.back() == 'k')) unit = 1024;
     if (!text.empty() && (text.back() == 'M' || text.back() == 'm')) unit = 1024 * 1024;
     if (unit != 1) text.remove_suffix(1);
-    auto n = Number(text, 1u << 30);
+    auto n = ProfileNumber(text, 1u << 30);
     if (!n) return std::nullopt;
     return *n * unit;
 }
@@ -58,12 +32,12 @@ std::optional<std::vector<NorRegion>> ParseNorRegions(std::string_view text) {
     std::uint64_t total = 0;
     while (!text.empty()) {
         const auto comma = text.find(',');
-        const std::string_view item = Trim(text.substr(0, comma));
+        const std::string_view item = ProfileTrim(text.substr(0, comma));
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
         const auto x = item.find_first_of("xX");
         if (x == std::string_view::npos) return std::nullopt;
-        const auto blocks = Number(Trim(item.substr(0, x)), 65536);
-        const auto bytes = Size(Trim(item.substr(x + 1)));
+        const auto blocks = ProfileNumber(ProfileTrim(item.substr(0, x)), 65536);
+        const auto bytes = Size(ProfileTrim(item.substr(x + 1)));
         if (!blocks || *blocks == 0 || !bytes || *bytes == 0 || *bytes % 256 != 0 ||
             *bytes > kMaxBlockBytes)
             return std::nullopt;
@@ -77,7 +51,7 @@ std::optional<std::vector<NorRegion>> ParseNorRegions(std::string_view text) {
 
 bool ParseFlashKey(std::string_view key, std::string_view value, FlashProfile& flash,
                    std::string& error) {
-    const std::string v = Lower(value);
+    const std::string v = ProfileLower(value);
     const auto bad = [&] {
         error = "bad value '" + std::string(value) + "' for " + std::string(key);
         return true;
@@ -87,7 +61,7 @@ bool ParseFlashKey(std::string_view key, std::string_view value, FlashProfile& f
             field.reset();
             return true;
         }
-        auto n = Number(value, 0xFFFFFFFFu);
+        auto n = ProfileNumber(value, 0xFFFFFFFFu);
         if (!n) return bad();
         field = static_cast<std::uint32_t>(*n);
         return true;
@@ -110,7 +84,7 @@ bool ParseFlashKey(std::string_view key, std::string_view value, FlashProfile& f
             return true;
         }
         // The core takes six registers from the base on.
-        auto n = Number(value, 0x3FFF - 5);
+        auto n = ProfileNumber(value, 0x3FFF - 5);
         if (!n) return bad();
         flash.spiCoreBase = static_cast<std::uint16_t>(*n);
         return true;

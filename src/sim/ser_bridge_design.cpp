@@ -161,26 +161,30 @@ void SerBridgeDesign::MemBegin(const sim::MemBegin& begin) {
     cursor_ = Plain(kStartAddressReg) & 0xFFFFFFFFull;
 }
 
-std::uint32_t SerBridgeDesign::MemWrite(std::span<const std::uint8_t> bytes) {
-    if (!memOpen_) return 0;
-    // Only the SSRAM window holds what the memory path writes; the bridge
-    // takes the rest and drops it.
-    const std::uint64_t end = cursor_ + bytes.size();
+SerBridgeDesign::Window SerBridgeDesign::MemWindow(std::size_t n) {
+    // Only the SSRAM window holds what the memory path moves; the bridge
+    // takes the rest of a write and drops it, and reads 0 there.
+    const std::uint64_t end = cursor_ + n;
     const std::uint64_t lo = std::max<std::uint64_t>(cursor_, kSsramBase);
     const std::uint64_t hi = std::min<std::uint64_t>(end, std::uint64_t{kSsramBase} + kSsramBytes);
-    if (lo < hi) ssram_.Write(lo - kSsramBase, bytes.subspan(lo - cursor_, hi - lo));
+    Window w;
+    if (lo < hi) w = {lo - cursor_, lo - kSsramBase, static_cast<std::size_t>(hi - lo)};
     cursor_ = end;
+    return w;
+}
+
+std::uint32_t SerBridgeDesign::MemWrite(std::span<const std::uint8_t> bytes) {
+    if (!memOpen_) return 0;
+    const Window w = MemWindow(bytes.size());
+    if (w.length) ssram_.Write(w.ssram, bytes.subspan(w.offset, w.length));
     return static_cast<std::uint32_t>(bytes.size());
 }
 
 std::uint32_t SerBridgeDesign::MemRead(std::span<std::uint8_t> out) {
     if (!memOpen_) return 0;
     std::fill(out.begin(), out.end(), 0);
-    const std::uint64_t end = cursor_ + out.size();
-    const std::uint64_t lo = std::max<std::uint64_t>(cursor_, kSsramBase);
-    const std::uint64_t hi = std::min<std::uint64_t>(end, std::uint64_t{kSsramBase} + kSsramBytes);
-    if (lo < hi) ssram_.Read(lo - kSsramBase, out.subspan(lo - cursor_, hi - lo));
-    cursor_ = end;
+    const Window w = MemWindow(out.size());
+    if (w.length) ssram_.Read(w.ssram, out.subspan(w.offset, w.length));
     return static_cast<std::uint32_t>(out.size());
 }
 

@@ -68,6 +68,20 @@ bool ParseTemperature(std::string_view text, std::uint16_t& out) {
 
 }  // namespace
 
+std::string_view ProfileTrim(std::string_view text) {
+    return Trim(text);
+}
+
+std::string ProfileLower(std::string_view text) {
+    return Lower(text);
+}
+
+std::optional<std::uint64_t> ProfileNumber(std::string_view text, std::uint64_t max) {
+    std::uint64_t v = 0;
+    if (!ParseUnsigned(text, max, v)) return std::nullopt;
+    return v;
+}
+
 const char* LinkSpeedName(LinkSpeed s) {
     switch (s) {
         case LinkSpeed::Fast:

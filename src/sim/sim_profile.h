@@ -96,4 +96,11 @@ std::optional<Profile> LoadProfile(const std::string& path, std::string& error);
 
 const char* LinkSpeedName(LinkSpeed s);  // "fast", "usb2", "usb3"
 
+// How values of the profile are read, for the keys parsed elsewhere too
+// (sim/flash_profile.cpp): blanks trimmed, names compared in lower case,
+// numbers decimal or 0x-hexadecimal up to `max`.
+std::string_view ProfileTrim(std::string_view text);
+std::string ProfileLower(std::string_view text);
+std::optional<std::uint64_t> ProfileNumber(std::string_view text, std::uint64_t max);
+
 }  // namespace quillon::sim

@@ -10,13 +10,37 @@
 
 #include "features/flash/ser_bridge.h"
 
+class QComboBox;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
 
 namespace quillon::app {
 
 // A caption for `field`: shown above or beside it, and the field's
 // accessible name (and so its name for screen readers and outside checks).
 QLabel* FieldCaption(const QString& text, QWidget* field, QWidget* parent);
+
+// The controls both bridge pages have, laid out alike: the data file with
+// its caption and file button, the target list with its caption and the two
+// run buttons, the progress bar with its text, and the result and time
+// labels after "Execute Result →" and "Execute Time →". More rows go to `rows`.
+struct BridgePageLayout {
+    QLineEdit* file;
+    QPushButton* choose;
+    QComboBox* target;
+    QPushButton* first;
+    QPushButton* second;
+    QProgressBar* progress;
+    QLabel* progressText;
+    QLabel* result;
+    QLabel* time;
+    QVBoxLayout* rows;
+};
+BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption,
+                                  const QStringList& targets, const QString& first,
+                                  const QString& second);
 
 // "-", "実行中" or "Executing ...", "Successful!!", "Failed !!" in black,
 // blue or red.

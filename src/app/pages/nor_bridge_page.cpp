@@ -1,8 +1,6 @@
 #include "app/pages/nor_bridge_page.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -29,65 +27,27 @@ QString ElapsedClockText(std::int64_t milliseconds) {
 NorBridgePage::NorBridgePage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("NorBridgePage");
 
-    file_ = new QLineEdit("*.bin", this);
+    const BridgePageLayout l = LayOutBridgePage(
+        this, "WriteDataFile:", {"Norrin/EP2C35", "Norrin/EP2C70"}, "Read CFI", "Execute");
+    file_ = l.file;
     file_->setObjectName("LabeledEdit20");
-    auto* fileLabel = FieldCaption("WriteDataFile:", file_, this);
-    choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
+    choose_ = l.choose;
     choose_->setObjectName("Button44");
-    target_ = new QComboBox(this);
+    target_ = l.target;
     target_->setObjectName("ComboBox13");
-    target_->addItems({"Norrin/EP2C35", "Norrin/EP2C70"});
-    target_->setCurrentIndex(0);
-    auto* targetLabel = FieldCaption("Target Board Select :", target_, this);
-    readCfi_ = new QPushButton("Read CFI", this);
+    readCfi_ = l.first;
     readCfi_->setObjectName("Button45");
-    execute_ = new QPushButton("Execute", this);
+    execute_ = l.second;
     execute_->setObjectName("Button46");
-    progress_ = new QProgressBar(this);
+    progress_ = l.progress;
     progress_->setObjectName("ProgressBar3");
-    progress_->setMinimum(0);
-    progress_->setValue(0);
-    progress_->setTextVisible(false);
-    progress_->setAccessibleName(U("進捗"));
-    progressText_ = new QLabel("0%", this);
+    progressText_ = l.progressText;
     progressText_->setObjectName("Label50");
-    progressText_->setMinimumWidth(110);
-    result_ = new QLabel("-", this);
+    result_ = l.result;
     result_->setObjectName("Label52");
-    time_ = new QLabel("-", this);
+    time_ = l.time;
     time_->setObjectName("Label54");
-    for (QLabel* l : {result_, time_}) l->setMinimumWidth(90);
-
-    auto* rows = new QVBoxLayout(this);
-    rows->setContentsMargins(8, 4, 8, 4);
-    rows->setSpacing(3);
-    rows->addWidget(fileLabel);
-    auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(file_, 1);
-    fileRow->addWidget(choose_);
-    rows->addLayout(fileRow);
-    auto* targetRow = new QHBoxLayout;
-    targetRow->addWidget(targetLabel);
-    targetRow->addWidget(target_);
-    targetRow->addStretch();
-    targetRow->addWidget(readCfi_);
-    targetRow->addWidget(execute_);
-    rows->addLayout(targetRow);
-    auto* progressRow = new QHBoxLayout;
-    progressRow->addWidget(progress_, 1);
-    progressRow->addWidget(progressText_);
-    rows->addLayout(progressRow);
-    auto* results = new QGridLayout;
-    results->setHorizontalSpacing(8);
-    results->addWidget(new QLabel("Execute Result", this), 0, 0);
-    results->addWidget(new QLabel(U("→"), this), 0, 1);
-    results->addWidget(result_, 0, 2);
-    results->addWidget(new QLabel("Execute Time", this), 0, 3);
-    results->addWidget(new QLabel(U("→"), this), 0, 4);
-    results->addWidget(time_, 0, 5);
-    results->setColumnStretch(6, 1);
-    rows->addLayout(results);
-    rows->addStretch();
+    l.rows->addStretch();
 
     connect(choose_, &QPushButton::clicked, this, [this] { Button44Click(); });
     connect(readCfi_, &QPushButton::clicked, this, [this] { Button45Click(); });

@@ -1,8 +1,6 @@
 #include "app/pages/ser_bridge_page.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -19,72 +17,32 @@ namespace quillon::app {
 SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("SerBridgePage");
 
-    file_ = new QLineEdit("*.bin", this);
+    const BridgePageLayout l =
+        LayOutBridgePage(this, "WriteDataFile :",
+                         {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"}, "Cansel", "Execute");
+    file_ = l.file;
     file_->setObjectName("LabeledEdit14");
-    auto* fileLabel = FieldCaption("WriteDataFile :", file_, this);
-    choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
+    choose_ = l.choose;
     choose_->setObjectName("Button30");
-    cancel_ = new QPushButton("Cansel", this);
+    cancel_ = l.first;
     cancel_->setObjectName("Button31");
-    execute_ = new QPushButton("Execute", this);
+    execute_ = l.second;
     execute_->setObjectName("Button32");
-    target_ = new QComboBox(this);
+    target_ = l.target;
     target_->setObjectName("ComboBox10");
-    target_->addItems({"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"});
-    target_->setCurrentIndex(0);
-    auto* targetLabel = FieldCaption("Target Board Select :", target_, this);
-    progress_ = new QProgressBar(this);
+    progress_ = l.progress;
     progress_->setObjectName("ProgressBar2");
-    progress_->setRange(0, 100);
-    progress_->setValue(0);
-    progress_->setTextVisible(false);
-    progress_->setAccessibleName(U("進捗"));
-    percent_ = new QLabel("0%", this);
+    percent_ = l.progressText;
     percent_->setObjectName("Label41");
-    result_ = new QLabel("-", this);
+    result_ = l.result;
     result_->setObjectName("Label43");
-    time_ = new QLabel("-", this);
+    time_ = l.time;
     time_->setObjectName("Label45");
     phase_ = new QLabel(this);
     phase_->setObjectName("Label46");
-    for (QLabel* l : {percent_, result_, time_}) l->setMinimumWidth(80);
-
-    auto* rows = new QVBoxLayout(this);
-    rows->setContentsMargins(8, 4, 8, 4);
-    rows->setSpacing(3);
-    rows->addWidget(fileLabel);
-    auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(file_, 1);
-    fileRow->addWidget(choose_);
-    rows->addLayout(fileRow);
-
-    auto* targetRow = new QHBoxLayout;
-    targetRow->addWidget(targetLabel);
-    targetRow->addWidget(target_);
-    targetRow->addStretch();
-    targetRow->addWidget(cancel_);
-    targetRow->addWidget(execute_);
-    rows->addLayout(targetRow);
-
-    auto* progressRow = new QHBoxLayout;
-    progressRow->addWidget(progress_, 1);
-    progressRow->addWidget(percent_);
-    rows->addLayout(progressRow);
-
-    auto* results = new QGridLayout;
-    results->setHorizontalSpacing(8);
-    results->setVerticalSpacing(0);
-    results->addWidget(new QLabel("Execute Result", this), 0, 0);
-    results->addWidget(new QLabel(U("→"), this), 0, 1);
-    results->addWidget(result_, 0, 2);
-    results->addWidget(new QLabel("Execute Time", this), 0, 3);
-    results->addWidget(new QLabel(U("→"), this), 0, 4);
-    results->addWidget(time_, 0, 5);
-    results->setColumnStretch(6, 1);
-    rows->addLayout(results);
-    rows->addWidget(phase_);
-    rows->addStretch();
-    rows->addWidget(new QLabel(U("※最大ﾃﾞｰﾀｻｲｽﾞは16MiBytesです。"), this));
+    l.rows->addWidget(phase_);
+    l.rows->addStretch();
+    l.rows->addWidget(new QLabel(U("※最大ﾃﾞｰﾀｻｲｽﾞは16MiBytesです。"), this));
 
     connect(choose_, &QPushButton::clicked, this, [this] { Button30Click(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { Button31Click(); });

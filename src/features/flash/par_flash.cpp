@@ -79,6 +79,22 @@ bool WriteDump(const std::string& path, const std::uint8_t* data, std::uint64_t 
     return !ec;
 }
 
+struct DataFile {
+    FilePtr file;
+    std::uint64_t size = 0;
+};
+
+// The data file opened for reading, or a log line saying it is not there.
+std::optional<DataFile> OpenDataFile(const std::string& path, Reporter& r) {
+    const auto size = DataFileSize(path);
+    FilePtr f(size ? std::fopen(path.c_str(), "rb") : nullptr);
+    if (!f) {
+        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+        return std::nullopt;
+    }
+    return DataFile{std::move(f), *size};
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> DataFileSize(const std::string& path) {
@@ -216,13 +232,10 @@ bool ParFlashWriteChunk(link::BoardHandle h, std::uint32_t byteAddress, std::uin
 
 bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
                         const std::string& path, ParFlashDisplay& display, Reporter& r) {
-    const auto fileSize = DataFileSize(path);
-    FilePtr f(fileSize ? std::fopen(path.c_str(), "rb") : nullptr);
-    if (!f) {
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
-        return false;
-    }
-    const std::uint64_t size = (*fileSize + 1) & ~std::uint64_t{1};
+    auto data = OpenDataFile(path, r);
+    if (!data) return false;
+    const std::uint64_t fileSize = data->size;
+    const std::uint64_t size = (fileSize + 1) & ~std::uint64_t{1};
     std::uint64_t chunks = size / kChunkBytes;
     std::uint64_t rest = size % kChunkBytes;
     std::uint64_t length = rest != 0 ? size + kChunkBytes : size;
@@ -238,11 +251,11 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
     // padding, which is why the buffer is a chunk longer than the data.
     auto buffer = Allocate(length, 0xFF);
     if (!buffer) return false;
-    if (!ReadInto(f.get(), buffer.get(), std::min<std::uint64_t>(*fileSize, length))) {
+    if (!ReadInto(data->file.get(), buffer.get(), std::min<std::uint64_t>(fileSize, length))) {
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    f.reset();
+    data.reset();
 
     display.Range(static_cast<std::uint32_t>(rest != 0 ? chunks + 1 : chunks));
     display.Position(0);
@@ -275,25 +288,22 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
     if (!ParFlashBusWrite(h, 0, 0xF0F0) || !Write32(h, kAddress, 0) || !Write32(h, kCount, 0) ||
         !Control(h, {0x00, 0x02, 0x00}))
         return false;
-    const auto fileSize = DataFileSize(path);
-    FilePtr f(fileSize ? std::fopen(path.c_str(), "rb") : nullptr);
-    if (!f) {
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
-        return false;
-    }
-    const std::uint64_t length = (*fileSize + 1) & ~std::uint64_t{1};
+    auto data = OpenDataFile(path, r);
+    if (!data) return false;
+    const std::uint64_t fileSize = data->size;
+    const std::uint64_t length = (fileSize + 1) & ~std::uint64_t{1};
     const std::uint64_t compare = std::min<std::uint64_t>(geometry.totalBytes, length);
     // Only what is compared is read: the rest of a file larger than the flash
     // plays no part.
     auto expected = Allocate(compare, 0x00);
     auto read = Allocate(compare, 0x00);
     if (!expected || !read) return false;
-    if (!ReadInto(f.get(), expected.get(), std::min<std::uint64_t>(*fileSize, compare))) {
+    if (!ReadInto(data->file.get(), expected.get(), std::min<std::uint64_t>(fileSize, compare))) {
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    f.reset();
-    if (*fileSize % 2 != 0 && *fileSize < compare) expected[*fileSize] = 0xFF;
+    data.reset();
+    if (fileSize % 2 != 0 && fileSize < compare) expected[fileSize] = 0xFF;
 
     if (!link::BulkRead(h, false, 0, static_cast<std::uint32_t>(compare), read.get())) {
         r.Log("FLASHﾒﾓﾘよりﾃﾞｰﾀをﾘｰﾄﾞ出来ませんでした。");
@@ -310,7 +320,7 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
     }
     if (dump) {
         const std::string dumpPath = VerifyDumpPath();
-        if (!WriteDump(dumpPath, read.get(), std::min<std::uint64_t>(*fileSize, compare))) {
+        if (!WriteDump(dumpPath, read.get(), std::min<std::uint64_t>(fileSize, compare))) {
             r.Log("ﾀﾞﾝﾌﾟﾌｧｲﾙを作成出来ませんでした。 → " + dumpPath);
             return false;
         }
