@@ -274,6 +274,7 @@ void MainWindow::FormCreate() {
     LogWindow::SetCaption("LOG View - " + LogFile::FileName());
     LogWindow::SetFolderLabel("ﾛｸﾞﾌｧｲﾙは｢" + LogFile::Folder() + "｣に保存されます。");
     LogWindow::Show();
+    link::RouteHintsToLog();
 
     // 5. Start-up settings.
     int logWarning = 200;

@@ -166,6 +166,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     });
     LogFile::Open();
+    link::RouteHintsToLog();
     platform::SetCurrentDirectory(startDir);
     LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
 

@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QThread>
 #include <cstdio>
 
 #include "link/board_link.h"
+#include "link/hints.h"
 #include "link/trace.h"
 #include "link/usb/usb_backend.h"
+#include "log/log_file.h"
 #include "sim/sim_backend.h"
 
 namespace quillon::link {
@@ -148,6 +151,21 @@ void RegisterQueuedNotices() {
         if (!app) return;
         QMetaObject::invokeMethod(
             app, [notice] { BoardLink::Instance().OnDeviceChange(notice); }, Qt::QueuedConnection);
+    });
+}
+
+void RouteHintsToLog() {
+    SetHintSink([](const std::string& text) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
+        // The log belongs to the application's thread; the USB event thread
+        // hints of an arrival too.
+        if (QThread::currentThread() == app->thread()) {
+            LogFile::Write(text);
+        } else {
+            QMetaObject::invokeMethod(
+                app, [text] { LogFile::Write(text); }, Qt::QueuedConnection);
+        }
     });
 }
 

@@ -52,4 +52,9 @@ int FinishTraceStatus(int status, const char* program);
 // application object is gone are dropped.
 void RegisterQueuedNotices();
 
+// Writes the device link's hints (no access, board busy, usbfs memory, board
+// without firmware) to the log as well, on the application's thread. Called
+// once the log is open.
+void RouteHintsToLog();
+
 }  // namespace quillon::link

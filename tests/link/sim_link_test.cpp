@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <fstream>
 #include <mutex>
+#include <thread>
 
 #include "link/backends.h"
 #include "link/bulk.h"
 #include "link/fake_board.h"
+#include "link/hints.h"
 #include "link/vendor_requests.h"
 #include "sim/sim_backend.h"
 #include "support/fresh_home.h"
@@ -45,6 +48,26 @@ TEST(BoardOptions, FormsAndErrors) {
     args = {"--board=pci"};
     TakeBoardOptions(args, error);
     EXPECT_NE(error.find("pci"), std::string::npos);
+}
+
+// The USB event thread hints too: its hints reach the log on the
+// application's thread, in the order given.
+TEST(LinkHints, ReachTheLogOnTheApplicationsThread) {
+    test::FreshHome home;
+    test::LinkFixture fixture;
+    int argc = 1;
+    char name[] = "link_sim_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    ASSERT_TRUE(LogFile::Open());
+    RouteHintsToLog();
+    Hint("on the application's thread");
+    EXPECT_EQ(fixture.log, Lines{"on the application's thread"});
+    std::thread([] { Hint("from the event thread"); }).join();
+    EXPECT_EQ(fixture.log.size(), 1u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fixture.log, (Lines{"on the application's thread", "from the event thread"}));
+    SetHintSink(nullptr);
 }
 
 class SimLink : public ::testing::Test, public test::LinkFixture {

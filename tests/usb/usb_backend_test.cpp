@@ -8,12 +8,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <mutex>
+#include <thread>
 
+#include "link/hints.h"
 #include "link/vendor_requests.h"
 #include "log/settings_store.h"
 #include "sim/sim_board.h"
@@ -31,6 +35,14 @@ using link::DeviceNotice;
 using link::UsbError;
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+// Under ThreadSanitizer every byte touched costs many times more; the large
+// transfers shrink there (what they show does not depend on their size).
+#if defined(__SANITIZE_THREAD__)
+constexpr std::size_t kLarge = 12 * kMiB;
+#else
+constexpr std::size_t kLarge = 40 * kMiB;
+#endif
 
 // Notices as the GUI thread would receive them.
 class NoticeLog {
@@ -57,6 +69,57 @@ class NoticeLog {
     std::vector<DeviceNotice> got_;
 };
 
+// Hints as the log would receive them.
+class HintLog {
+  public:
+    HintLog() {
+        link::SetHintSink([this](const std::string& text) {
+            std::lock_guard<std::mutex> lock(mu_);
+            got_.push_back(text);
+            cv_.notify_all();
+        });
+    }
+    ~HintLog() { link::SetHintSink(nullptr); }
+    bool WaitForCount(std::size_t n, std::chrono::milliseconds timeout = 10s) {
+        std::unique_lock<std::mutex> lock(mu_);
+        return cv_.wait_for(lock, timeout, [&] { return got_.size() >= n; });
+    }
+    std::vector<std::string> Got() {
+        std::lock_guard<std::mutex> lock(mu_);
+        return got_;
+    }
+    // The one hint that contains all of `words`; fails the test otherwise.
+    std::string One(std::initializer_list<const char*> words) {
+        std::vector<std::string> found;
+        for (const std::string& h : Got()) {
+            if (std::all_of(words.begin(), words.end(),
+                            [&](const char* w) { return h.find(w) != std::string::npos; })) {
+                found.push_back(h);
+            }
+        }
+        EXPECT_EQ(found.size(), 1u) << ::testing::PrintToString(Got());
+        return found.empty() ? std::string() : found.front();
+    }
+
+  private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::vector<std::string> got_;
+};
+
+// Runs `call` on a thread of its own and gives its result; a call that does
+// not end within 30 s fails the test and ends the process, since it still
+// uses the test's buffers.
+template <typename F>
+auto Bounded(const char* what, F&& call) {
+    auto running = std::async(std::launch::async, std::forward<F>(call));
+    if (running.wait_for(30s) != std::future_status::ready) {
+        ADD_FAILURE() << what << " hangs";
+        std::abort();
+    }
+    return running.get();
+}
+
 sim::Profile BoardWithIds(std::uint16_t vid, std::uint16_t pid) {
     sim::Profile p;
     p.usbVendorId = vid;
@@ -77,6 +140,20 @@ std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed) {
 class UsbBackendTest : public ::testing::Test {
   protected:
     void Start(usb::UsbBackendOptions options = {}) { backend = usb::MakeUsbBackend(options); }
+    static usb::UsbBackendOptions SmallPieces() {
+        usb::UsbBackendOptions o;
+        o.chunkBytes = 64 * 1024;  // many piece boundaries in little data
+        return o;
+    }
+    // Plugs `board` in as device 2 and opens it; memory transfers go to
+    // address 0 of memory 0.
+    std::unique_ptr<link::Device> PlugAndOpen(const usb::UsbBackendOptions& options) {
+        bed.Plug(2, board);
+        Start(options);
+        board.SetRegister(0, 0);
+        board.SetRegister(1, 0);
+        return backend->OpenFirst();
+    }
     void SetUsbIds(const char* text) {
         SettingsStore s;
         s.WriteString(kSetup, usb::kUsbIdsKey, text);
@@ -227,7 +304,9 @@ TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
 
 TEST_F(UsbBackendTest, DetachesABoundKernelDriverAndGivesItBack) {
     bed.Plug(2, board);
-    bed.BindDriver(2, "usbtest");
+    // A driver that binds again as soon as it is let go: detaching and
+    // claiming must be one step.
+    bed.BindDriver(2, "usbtest", /*rebinds=*/true);
     Start();
     {
         std::unique_ptr<link::Device> dev = backend->OpenFirst();
@@ -243,12 +322,15 @@ TEST_F(UsbBackendTest, ABoardAnotherProgramHoldsIsLeftAloneWithAHint) {
     bed.Plug(2, board);
     bed.BindDriver(2, "usbfs");  // what the kernel reports for another program's claim
     Start();
+    HintLog hints;
     testing::internal::CaptureStdout();
     EXPECT_EQ(backend->OpenFirst(), nullptr);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("LIBUSB_ERROR_BUSY"), std::string::npos) << out;
     EXPECT_NE(out.find("another program has the board open"), std::string::npos) << out;
     EXPECT_EQ(bed.CountsOf(2).detaches, 0);  // not ours to take away
+    // The log hears of it too.
+    EXPECT_NE(hints.One({"another program has the board open"}), "");
 }
 
 TEST_F(UsbBackendTest, StalledBulkPipeIsClearedForTheNextCall) {
@@ -292,7 +374,8 @@ TEST_F(UsbBackendTest, BulkOfAnyLengthMovesInOneCall) {
         EXPECT_EQ(r.moved, n);
         EXPECT_EQ(back, data);
     }
-    EXPECT_LE(bed.LargestUrb(2), chunk);
+    // Writes in pieces of `chunk`, reads in pieces as large as the writes' queue.
+    EXPECT_EQ(bed.LargestUrb(2), chunk * options.inFlight);
     EXPECT_EQ(bed.CountsOf(2).babbles, 0);
 }
 
@@ -326,52 +409,206 @@ TEST_F(UsbBackendTest, ReadEndingInsideASuperSpeedPacketGetsItsBytes) {
     EXPECT_EQ(bed.CountsOf(2).babbles, 0);
 }
 
-TEST_F(UsbBackendTest, FortyMegabytesGoBeyondTheUsbfsLimit) {
+// Outstanding URBs of one direction after each event of the log.
+struct QueueDepth {
+    std::vector<int> afterEvent;
+    int most = 0;
+};
+QueueDepth DepthOf(const std::vector<test::UsbTestbed::UrbEvent>& log) {
+    QueueDepth d;
+    int now = 0;
+    for (const auto& e : log) {
+        now += e.kind == test::UsbTestbed::UrbEvent::Submit ? 1 : -1;
+        d.afterEvent.push_back(now);
+        d.most = std::max(d.most, now);
+    }
+    return d;
+}
+
+std::vector<test::UsbTestbed::UrbEvent> EventsOf(const std::vector<test::UsbTestbed::UrbEvent>& log,
+                                                 std::uint8_t endpoint) {
+    std::vector<test::UsbTestbed::UrbEvent> out;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(out),
+                 [&](const auto& e) { return e.endpoint == endpoint; });
+    return out;
+}
+
+// From the first completion to the submission of the last piece, at least
+// three URBs stay outstanding, and every completion is followed by a new
+// submission before the next completion is reaped.
+void ExpectQueueKeptFull(const std::vector<test::UsbTestbed::UrbEvent>& out, std::size_t n) {
+    using Event = test::UsbTestbed::UrbEvent;
+    const auto lastSubmit = std::find_if(out.rbegin(), out.rend(),
+                                         [](const Event& e) { return e.kind == Event::Submit; });
+    const auto lastSubmitAt = static_cast<std::size_t>(out.rend() - lastSubmit - 1);
+    const QueueDepth depth = DepthOf(out);
+    std::size_t submits = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        EXPECT_EQ(out[i].length, static_cast<int>(kMiB));
+        if (out[i].kind == Event::Submit) {
+            ++submits;
+            continue;
+        }
+        if (i >= lastSubmitAt) continue;
+        EXPECT_GE(depth.afterEvent[i], 3) << "after the reap of URB " << out[i].id;
+        EXPECT_EQ(out[i + 1].kind, Event::Submit) << "after the reap of URB " << out[i].id;
+    }
+    EXPECT_EQ(submits, n / kMiB);
+    EXPECT_EQ(depth.most, 4);
+}
+
+// The bus goes on while the host refills: the test bed completes the next URB
+// only once the host had its chance to submit another one. The same holds for
+// a streamed transfer, whose source fills a piece while the queue is on the bus.
+TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
+    using Event = test::UsbTestbed::UrbEvent;
     bed.Plug(2, board);
-    Start();  // default chunks: 1 MiB, four in flight
+    bed.CompleteLater(2, /*refillGrace=*/300ms);
+    Start();  // default pieces: 1 MiB, four in flight
     std::unique_ptr<link::Device> dev = backend->OpenFirst();
     ASSERT_NE(dev, nullptr);
     board.SetRegister(0, 0);
     board.SetRegister(1, 0);
 
-    const std::size_t n = 40 * kMiB;
-    const std::vector<std::uint8_t> data = Pattern(n, 40);
-    link::TransferResult w = WriteMemory(*dev, data);
-    ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
-    EXPECT_EQ(w.moved, n);
-    std::vector<std::uint8_t> back(n);
-    link::TransferResult r = ReadMemory(*dev, back);
-    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
-    EXPECT_EQ(r.moved, n);
-    EXPECT_TRUE(back == data);
-    EXPECT_EQ(bed.LargestUrb(2), kMiB);
+    const std::size_t n = kLarge;
+    for (bool streamed : {false, true}) {
+        SCOPED_TRACE(streamed ? "streamed" : "from one buffer");
+        const std::vector<std::uint8_t> data = Pattern(n, streamed ? 41 : 40);
+        const std::size_t logFrom = bed.UrbLog(2).size();
+        link::TransferResult w;
+        if (streamed) {
+            std::size_t at = 0;
+            EXPECT_TRUE(MemCmd(*dev, link::kMemWriteBegin).ok());
+            w = dev->BulkOutStream(link::kBulkOutEp, static_cast<std::uint32_t>(n),
+                                   [&](std::span<std::uint8_t> piece) {
+                                       std::copy_n(data.begin() + at, piece.size(), piece.begin());
+                                       at += piece.size();
+                                       return true;
+                                   });
+            EXPECT_TRUE(MemCmd(*dev, link::kMemWriteEnd).ok());
+        } else {
+            w = WriteMemory(*dev, data);
+        }
+        ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
+        EXPECT_EQ(w.moved, n);
+        EXPECT_TRUE(board.ReadMemory(0, 0, n) == data);
+        std::vector<Event> log = bed.UrbLog(2);
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
+        ExpectQueueKeptFull(EventsOf(log, link::kBulkOutEp), n);
+
+        // Reads keep one URB of 4 MiB outstanding: a short packet may end any
+        // of them, and nothing may be queued behind it to take what follows.
+        std::vector<std::uint8_t> back;
+        link::TransferResult r;
+        if (streamed) {
+            EXPECT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
+            r = dev->BulkInStream(link::kBulkInEp, static_cast<std::uint32_t>(n),
+                                  [&](std::span<const std::uint8_t> piece) {
+                                      back.insert(back.end(), piece.begin(), piece.end());
+                                      return true;
+                                  });
+            EXPECT_TRUE(MemCmd(*dev, link::kMemReadEnd).ok());
+        } else {
+            back.resize(n);
+            r = ReadMemory(*dev, back);
+        }
+        ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, n);
+        EXPECT_TRUE(back == data);
+        log = bed.UrbLog(2);
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
+        const std::vector<Event> in = EventsOf(log, link::kBulkInEp);
+        EXPECT_EQ(DepthOf(in).most, 1);
+        EXPECT_EQ(in.size(), 2 * n / (4 * kMiB));
+    }
+    EXPECT_EQ(bed.LargestUrb(2), 4 * kMiB);
 }
 
-TEST_F(UsbBackendTest, ShortTransferEndsTheCallWithWhatMoved) {
-    bed.Plug(2, board);
-    usb::UsbBackendOptions options;
-    options.chunkBytes = 64 * 1024;
-    Start(options);
-    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+// A streamed transfer's source or sink may stop it: the transfer ends at once
+// with the bytes that moved; a short packet ends a streamed read as any other.
+TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
+    std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
     ASSERT_NE(dev, nullptr);
+    const std::uint32_t n = 16 * 64 * 1024;
+    const std::vector<std::uint8_t> data = Pattern(n, 17);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+
+    int pieces = 0;
+    ASSERT_TRUE(MemCmd(*dev, link::kMemWriteBegin).ok());
+    link::TransferResult r = dev->BulkOutStream(link::kBulkOutEp, n, [&](std::span<std::uint8_t> p) {
+        std::fill(p.begin(), p.end(), 0);
+        return ++pieces <= 5;
+    });
+    EXPECT_EQ(r.error, UsbError::Cancelled);
+    EXPECT_EQ(r.moved, 5u * 64 * 1024);
+
+    std::vector<std::uint8_t> back;
+    ASSERT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
+    r = dev->BulkInStream(link::kBulkInEp, n, [&](std::span<const std::uint8_t> p) {
+        back.insert(back.end(), p.begin(), p.end());
+        return back.size() < n / 2;
+    });
+    EXPECT_EQ(r.error, UsbError::Cancelled);
+    EXPECT_EQ(r.moved, back.size());
+    EXPECT_EQ(back.size(), n / 2);
 
     sim::Faults f;
-    f.shortBulkBy = 100;  // the first chunk comes back 100 bytes short
+    f.shortBulkBy = 100;
     board.SetFaults(f);
-    std::vector<std::uint8_t> back(5 * options.chunkBytes);
-    link::TransferResult r = ReadMemory(*dev, back);
+    back.clear();
+    const std::uint64_t before = board.BulkBytes();
+    ASSERT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
+    r = dev->BulkInStream(link::kBulkInEp, n, [&](std::span<const std::uint8_t> p) {
+        back.insert(back.end(), p.begin(), p.end());
+        return true;
+    });
     EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
-    EXPECT_EQ(r.moved, options.chunkBytes - 100);
-
-    // A zero-length packet first: nothing moved, and the call ends there.
-    f.shortBulkBy = options.chunkBytes;
-    board.SetFaults(f);
-    r = ReadMemory(*dev, back);
-    EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
-    EXPECT_EQ(r.moved, 0u);
+    EXPECT_EQ(r.moved, back.size());
+    EXPECT_EQ(board.BulkBytes() - before, r.moved);
+    EXPECT_EQ(back.size(), 4u * 64 * 1024 - 100);
 }
 
-// Pulls the board while a 40 MiB read has transfers queued. Without `watch`
+// A short packet ends the call; what the board sends after it stays on the
+// board for the next transfer: every byte the board sent is one the call
+// reports.
+TEST_F(UsbBackendTest, ShortTransferEndsTheCallWithWhatMoved) {
+    for (bool late : {false, true}) {
+        SCOPED_TRACE(late ? "completed later" : "completed at once");
+        sim::SimBoard b;
+        const int devnum = late ? 3 : 2;
+        bed.Plug(devnum, b);
+        if (late) bed.CompleteLater(devnum);
+        usb::UsbBackendOptions options;
+        options.chunkBytes = 64 * 1024;
+        Start(options);
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+
+        sim::Faults f;
+        f.shortBulkBy = 100;  // the first piece comes back 100 bytes short
+        b.SetFaults(f);
+        std::vector<std::uint8_t> back(5 * options.chunkBytes);
+        std::uint64_t before = b.BulkBytes();
+        link::TransferResult r = ReadMemory(*dev, back);
+        EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, 4 * options.chunkBytes - 100);
+        EXPECT_EQ(b.BulkBytes() - before, r.moved);
+
+        // A zero-length packet first: nothing moved, and the call ends there.
+        f.shortBulkBy = 4 * options.chunkBytes;
+        b.SetFaults(f);
+        before = b.BulkBytes();
+        r = ReadMemory(*dev, back);
+        EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, 0u);
+        EXPECT_EQ(b.BulkBytes() - before, 0u);
+        EXPECT_EQ(DepthOf(EventsOf(bed.UrbLog(devnum), link::kBulkInEp)).most, 1);
+        dev.reset();
+        bed.Unplug(devnum);
+    }
+}
+
+// Pulls the board while a large read has a transfer in flight. Without `watch`
 // the ends of the URBs tell the call; with it the URBs are left hanging and
 // only the watcher's removal can end the call (by cancelling them).
 void PullDuringRead(test::UsbTestbed& bed, link::Backend& backend, bool watch) {
@@ -383,7 +620,7 @@ void PullDuringRead(test::UsbTestbed& bed, link::Backend& backend, bool watch) {
     std::uint8_t begin = link::kMemReadBegin;
     ASSERT_TRUE(dev->Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&begin, 1}).ok());
     bed.HoldBulkAfter(2, 3 * kMiB);
-    std::vector<std::uint8_t> back(40 * kMiB);
+    std::vector<std::uint8_t> back(kLarge);
     auto reading =
         std::async(std::launch::async, [&] { return dev->BulkIn(link::kBulkInEp, back); });
     ASSERT_TRUE(bed.WaitForHeld(2, 10s));
@@ -429,17 +666,17 @@ TEST_F(UsbBackendTest, BoardLeavingTheBusMidTransferEndsItWithNoDevice) {
     ASSERT_NE(dev, nullptr);
     board.SetRegister(0, 0);
     board.SetRegister(1, 0);
-    const std::vector<std::uint8_t> data = Pattern(16 * kMiB, 7);
+    const std::vector<std::uint8_t> data = Pattern(kLarge / 2, 7);
     ASSERT_TRUE(WriteMemory(*dev, data).ok());
 
-    // The board drops off inside the third piece; the pieces queued behind
-    // it meet a device that is no longer there.
+    // The board drops off in the middle of a piece: the call ends with what
+    // came before.
     sim::Faults f;
     f.unplugAfterBulkBytes = 2 * kMiB + kMiB / 2;
     board.SetFaults(f);
     std::uint8_t begin = link::kMemReadBegin;
     ASSERT_TRUE(dev->Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&begin, 1}).ok());
-    std::vector<std::uint8_t> back(16 * kMiB);
+    std::vector<std::uint8_t> back(kLarge / 2);
     link::TransferResult r = dev->BulkIn(link::kBulkInEp, back);
     EXPECT_EQ(r.error, UsbError::NoDevice) << link::UsbErrorName(r.error);
     EXPECT_GE(r.moved, 2 * kMiB);
@@ -504,6 +741,255 @@ TEST_F(UsbBackendTest, NoNoticeIsPostedOnceTheApplicationIsGone) {
     EXPECT_FALSE(notices.WaitForCount(2, 300ms));
     EXPECT_EQ(withoutApp, 0);
     backend.reset();
+}
+
+// The firmware NAKs a vendor request (an FX3 waiting for its FPGA): the
+// request ends with a time-out instead of blocking the program.
+TEST_F(UsbBackendTest, ControlRequestTheBoardNeverAnswersTimesOut) {
+    bed.Plug(2, board);
+    usb::UsbBackendOptions options;
+    options.controlTimeout = 200ms;
+    Start(options);
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    bed.HoldControl(2);
+    std::uint8_t in[2] = {};
+    const link::SetupPacket info{link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2};
+    link::TransferResult r = Bounded("the control request", [&] { return dev->Control(info, in); });
+    EXPECT_EQ(r.error, UsbError::Timeout) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.systemCode, LIBUSB_ERROR_TIMEOUT);
+    bed.StopHolding(2);
+    EXPECT_TRUE(dev->Control(info, in).ok());
+}
+
+// The FPGA stops taking or giving data in the middle of a piece: the call
+// ends with a time-out and the bytes that moved, and the pipe is cleared.
+TEST_F(UsbBackendTest, BulkTransferTheBoardStopsServingTimesOutWithWhatMoved) {
+    usb::UsbBackendOptions options = SmallPieces();
+    options.bulkTimeout = 200ms;
+    std::unique_ptr<link::Device> dev = PlugAndOpen(options);
+    ASSERT_NE(dev, nullptr);
+    bed.CompleteLater(2);
+    const std::vector<std::uint8_t> data = Pattern(kMiB, 5);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+
+    const std::size_t stopsAfter = 150 * 1024 + 512;
+    std::vector<std::uint8_t> back(data.size());
+    for (bool in : {false, true}) {
+        SCOPED_TRACE(in ? "read" : "write");
+        const std::uint64_t before = board.BulkBytes();
+        bed.HoldBulkAfter(2, stopsAfter);
+        link::TransferResult r = Bounded("the bulk call", [&] {
+            return in ? ReadMemory(*dev, back) : WriteMemory(*dev, data);
+        });
+        EXPECT_EQ(r.error, UsbError::Timeout) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.systemCode, LIBUSB_ERROR_TIMEOUT);
+        EXPECT_EQ(r.moved, stopsAfter);
+        EXPECT_EQ(board.BulkBytes() - before, r.moved);
+        if (in) {
+            EXPECT_TRUE(std::equal(back.begin(), back.begin() + stopsAfter, data.begin()));
+        }
+        bed.StopHolding(2);
+    }
+    EXPECT_EQ(bed.CountsOf(2).clearHalts, 2);
+    link::TransferResult r = ReadMemory(*dev, back);
+    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_TRUE(back == data);
+}
+
+// A transaction error leaves the data toggles out of step unless the pipe is
+// cleared; then the next transfer would lose its first packet.
+TEST_F(UsbBackendTest, TransactionErrorIsClearedSoTheNextTransferIsWhole) {
+    std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
+    ASSERT_NE(dev, nullptr);
+    const std::vector<std::uint8_t> data = Pattern(64 * 1024, 11);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+
+    const std::uint64_t before = board.BulkBytes();
+    bed.FailUrb(2, 1, EPROTO, 4096);
+    std::vector<std::uint8_t> back(data.size());
+    link::TransferResult r = ReadMemory(*dev, back);
+    EXPECT_EQ(r.error, UsbError::Io) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, 4096u);
+    EXPECT_EQ(board.BulkBytes() - before, r.moved);
+    r = ReadMemory(*dev, back);
+    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_TRUE(back == data);
+
+    bed.FailUrb(2, 1, EPROTO);
+    EXPECT_EQ(WriteMemory(*dev, Pattern(64 * 1024, 12)).error, UsbError::Io);
+    const std::vector<std::uint8_t> again = Pattern(64 * 1024, 13);
+    ASSERT_TRUE(WriteMemory(*dev, again).ok());
+    EXPECT_TRUE(board.ReadMemory(0, 0, again.size()) == again);
+    EXPECT_EQ(bed.CountsOf(2).clearHalts, 2);
+}
+
+// usbfs_memory_mb is one pool for every program. With pieces in flight the
+// call waits for one and goes on with fewer; with none it fails and says
+// what to do.
+TEST_F(UsbBackendTest, UsbfsMemoryUsedUp) {
+    HintLog hints;
+    std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
+    ASSERT_NE(dev, nullptr);
+    const std::vector<std::uint8_t> data = Pattern(16 * 64 * 1024, 9);
+
+    bed.FailSubmit(2, 3, ENOMEM);
+    link::TransferResult r = WriteMemory(*dev, data);
+    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_EQ(r.moved, data.size());
+    EXPECT_TRUE(board.ReadMemory(0, 0, data.size()) == data);
+
+    // A read has one piece in flight, larger than a write's: it goes on in
+    // pieces of a write's size.
+    bed.FailSubmit(2, 1, ENOMEM);
+    std::vector<std::uint8_t> back(data.size());
+    r = ReadMemory(*dev, back);
+    ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+    EXPECT_TRUE(back == data);
+    EXPECT_TRUE(hints.Got().empty());
+
+    bed.FailSubmit(2, 1, ENOMEM);
+    r = WriteMemory(*dev, data);
+    EXPECT_EQ(r.error, UsbError::Io);
+    EXPECT_EQ(r.systemCode, LIBUSB_ERROR_NO_MEM);
+    EXPECT_EQ(r.moved, 0u);
+    EXPECT_NE(hints.One({"usbfs_memory_mb"}), "");
+}
+
+// The kernel announces a device before it has set its configuration, and
+// registers the interface a little after that.
+TEST_F(UsbBackendTest, BoardArrivingBeforeItsConfigurationIsSetOpensOnceItIs) {
+    if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        GTEST_SKIP() << "libusb has no hot-plug support here";
+    }
+    Start();
+    NoticeLog notices;
+    backend->WatchDevices(notices.Poster());
+    bed.Plug(2, board, {.configured = false, .descriptors = {}});
+    // Lets udev's announcement through first; nothing is timed here.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(notices.Got().empty());
+    bed.Configure(2);
+    ASSERT_TRUE(notices.WaitForCount(1));
+    EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Arrival});
+
+    bed.FailClaims(2, 2);
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(bed.CountsOf(2).claims, 1);
+}
+
+// Descriptors of a board whose alternate setting 0 gives the pipes no packet
+// size (no bandwidth) and setting 1 gives them 512 bytes.
+std::vector<std::uint8_t> TwoSettingsDescriptors(const sim::SimBoard& b) {
+    std::vector<std::uint8_t> d = b.UsbDescriptors();
+    d.resize(18 + 9);  // device and configuration descriptors
+    for (std::uint8_t alt : {0, 1}) {
+        d.insert(d.end(), {9, 0x04, 0, alt, 2, 0xFF, 0, 0, 0});
+        const std::uint8_t size = alt ? 0x02 : 0x00;  // 512 or 0, high byte
+        for (std::uint8_t ep : {link::kBulkOutEp, link::kBulkInEp}) {
+            d.insert(d.end(), {7, 0x05, ep, 0x02, 0x00, size, 0});
+        }
+    }
+    const auto total = static_cast<std::uint16_t>(d.size() - 18);
+    d[18 + 2] = static_cast<std::uint8_t>(total);
+    d[18 + 3] = static_cast<std::uint8_t>(total >> 8);
+    return d;
+}
+
+TEST_F(UsbBackendTest, AlternateSettingWithoutPacketsIsPassedOver) {
+    bed.Plug(2, board, {.descriptors = TwoSettingsDescriptors(board)});
+    Start();
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(bed.CountsOf(2).altSettings, std::vector<int>{1});
+    board.SetRegister(0, 0);
+    board.SetRegister(1, 0);
+    const std::vector<std::uint8_t> data = Pattern(4096, 4);
+    ASSERT_TRUE(WriteMemory(*dev, data).ok());
+    std::vector<std::uint8_t> back(data.size());
+    ASSERT_TRUE(ReadMemory(*dev, back).ok());
+    EXPECT_TRUE(back == data);
+}
+
+// After a firmware reset or a failed update the controller shows up as its
+// bootloader (FX3) or at its default ID without firmware (FX2).
+TEST_F(UsbBackendTest, BoardWithoutItsFirmwareIsNamed) {
+    bed.PlugOther(2, test::UsbTestbed::BootloaderDescriptors(0x04B4, 0x00F3));
+    bed.PlugOther(3, test::UsbTestbed::OtherDescriptors(0x04B4, 0x8613));
+    Start();
+    HintLog hints;
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_NE(hints.One({"04b4:00f3", "bootloader"}), "");
+    EXPECT_NE(hints.One({"04b4:8613", "firmware"}), "");
+    EXPECT_EQ(hints.Got().size(), 2u);
+
+    // One of the board's own IDs, but not its pipes.
+    SetUsbIds("04B4:1004");
+    bed.PlugOther(4, test::UsbTestbed::OtherDescriptors(0x04B4, 0x1004));
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_NE(hints.One({"04b4:1004", "firmware"}), "");
+}
+
+TEST_F(UsbBackendTest, BoardComesBackThroughItsBootloader) {
+    Start();
+    NoticeLog notices;
+    HintLog hints;
+    backend->WatchDevices(notices.Poster());
+    bed.Plug(2, board);
+    ASSERT_TRUE(notices.WaitForCount(1));
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+
+    bed.Unplug(2);
+    ASSERT_TRUE(notices.WaitForCount(2));
+    dev.reset();
+    bed.PlugOther(3, test::UsbTestbed::BootloaderDescriptors(0x04B4, 0x00F3));
+    ASSERT_TRUE(hints.WaitForCount(1));
+    EXPECT_NE(hints.One({"04b4:00f3", "bootloader"}), "");
+    bed.Unplug(3);
+    bed.Plug(4, board);
+    ASSERT_TRUE(notices.WaitForCount(3));
+    EXPECT_EQ(notices.Got(), (std::vector<DeviceNotice>{DeviceNotice::Arrival, DeviceNotice::Removal,
+                                                        DeviceNotice::Arrival}));
+    dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    std::uint8_t in[2] = {};
+    EXPECT_TRUE(
+        dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2}, in).ok());
+    EXPECT_EQ(hints.Got().size(), 1u);
+}
+
+TEST(UsbAccessHint, NamesTheInstalledRuleOrTheLineToInstall) {
+    test::FreshHome home;
+    const std::filesystem::path root = std::getenv("XDG_DATA_HOME");
+    const std::filesystem::path etc = root / "etc", lib = root / "lib";
+    std::filesystem::create_directories(etc);
+    std::filesystem::create_directories(lib);
+    const std::vector<std::string> dirs{etc.string(), lib.string()};
+
+    // Nothing installed: the hint gives the rule line to install.
+    std::string h = usb::AccessHint(1, 5, {0x04B4, 0x00F1}, dirs);
+    EXPECT_NE(h.find("/dev/bus/usb/001/005"), std::string::npos) << h;
+    EXPECT_NE(h.find("ATTR{idVendor}==\"04b4\", ATTR{idProduct}==\"00f1\""), std::string::npos)
+        << h;
+    EXPECT_NE(h.find((etc / "70-quillon.rules").string()), std::string::npos) << h;
+
+    // Installed, without a line for this board: add one to that file.
+    {
+        std::ofstream rule(lib / "70-quillon.rules");
+        rule << "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"04b4\", ATTR{idProduct}==\"8613\", "
+                "TAG+=\"uaccess\"\n";
+    }
+    h = usb::AccessHint(1, 5, {0x04B4, 0x00F1}, dirs);
+    EXPECT_NE(h.find((lib / "70-quillon.rules").string()), std::string::npos) << h;
+    EXPECT_NE(h.find("no line for 04b4:00f1"), std::string::npos) << h;
+
+    // Installed with its line: the rule has not taken effect yet.
+    h = usb::AccessHint(1, 5, {0x04B4, 0x8613}, dirs);
+    EXPECT_NE(h.find((lib / "70-quillon.rules").string()), std::string::npos) << h;
+    EXPECT_NE(h.find("udevadm"), std::string::npos) << h;
+    EXPECT_EQ(h.find("no line for"), std::string::npos) << h;
 }
 
 class UsbHotplugTest : public UsbBackendTest, public ::testing::WithParamInterface<bool> {};

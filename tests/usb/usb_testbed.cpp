@@ -51,7 +51,33 @@ int UrbStatus(const link::TransferResult& r) {
     return -EPROTO;
 }
 
+// Device and configuration descriptor of a device with one vendor-specific
+// interface and the given endpoints (address, wMaxPacketSize).
+std::vector<std::uint8_t> VendorDevice(std::uint16_t vid, std::uint16_t pid,
+                                       std::vector<std::pair<std::uint8_t, std::uint16_t>> eps) {
+    const auto total = static_cast<std::uint16_t>(9 + 9 + 7 * eps.size());
+    std::vector<std::uint8_t> d = {
+        0x12, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x40,  // device
+        std::uint8_t(vid), std::uint8_t(vid >> 8), std::uint8_t(pid), std::uint8_t(pid >> 8),
+        0x00, 0x01, 0x00, 0x00, 0x00, 0x01,  //
+        0x09, 0x02, std::uint8_t(total), std::uint8_t(total >> 8), 0x01, 0x01, 0x00, 0x80,
+        0x32,  // configuration
+        0x09, 0x04, 0x00, 0x00, std::uint8_t(eps.size()), 0xFF, 0x00, 0x00, 0x00,  // interface
+    };
+    for (auto [ep, mps] : eps) {
+        d.insert(d.end(), {0x07, 0x05, ep, 0x02, std::uint8_t(mps), std::uint8_t(mps >> 8), 0x00});
+    }
+    return d;
+}
+
 }  // namespace
+
+bool UsbTestbed::Urb::control() const {
+    return type == USBDEVFS_URB_TYPE_CONTROL;
+}
+bool UsbTestbed::Urb::bulk() const {
+    return type == USBDEVFS_URB_TYPE_BULK;
+}
 
 UsbTestbed::UsbTestbed() {
     testbed_ = umockdev_testbed_new();
@@ -59,93 +85,56 @@ UsbTestbed::UsbTestbed() {
 }
 
 UsbTestbed::~UsbTestbed() {
+    for (auto& [n, dev] : devs_) StopCompleter(*dev);
     for (auto& [n, dev] : devs_) {
         umockdev_testbed_detach_ioctl(testbed_, ("/dev/bus/usb/001/" + Three(n)).c_str(), nullptr);
     }
     g_object_unref(testbed_);
     for (auto& [n, dev] : devs_) {
-        for (Urb& u : dev->done) g_object_unref(u.urb);
-        for (Urb& u : dev->held) g_object_unref(u.urb);
+        for (auto* q : {&dev->pending, &dev->done, &dev->held}) {
+            for (Urb& u : *q) g_object_unref(u.urb);
+        }
         g_object_unref(dev->handler);
     }
 }
 
 std::vector<std::uint8_t> UsbTestbed::OtherDescriptors(std::uint16_t vid, std::uint16_t pid) {
     // A vendor-specific interface, but with bulk endpoints 0x02 and 0x81.
-    return {
-        0x12,
-        0x01,
-        0x00,
-        0x02,
-        0x00,
-        0x00,
-        0x00,
-        0x40,  //
-        std::uint8_t(vid),
-        std::uint8_t(vid >> 8),
-        std::uint8_t(pid),  //
-        std::uint8_t(pid >> 8),
-        0x00,
-        0x01,
-        0x00,
-        0x00,
-        0x00,
-        0x01,  //
-        0x09,
-        0x02,
-        0x20,
-        0x00,
-        0x01,
-        0x01,
-        0x00,
-        0x80,
-        0x32,  // configuration
-        0x09,
-        0x04,
-        0x00,
-        0x00,
-        0x02,
-        0xFF,
-        0x00,
-        0x00,
-        0x00,  // interface
-        0x07,
-        0x05,
-        0x02,
-        0x02,
-        0x00,
-        0x02,
-        0x00,  // bulk OUT 0x02
-        0x07,
-        0x05,
-        0x81,
-        0x02,
-        0x00,
-        0x02,
-        0x00,  // bulk IN 0x81
-    };
+    return VendorDevice(vid, pid, {{0x02, 512}, {0x81, 512}});
 }
 
-void UsbTestbed::Plug(int devnum, sim::SimBoard& board) {
-    Add(devnum, board.profile().usbVendorId, board.profile().usbProductId, board.UsbDescriptors(),
-        &board);
+std::vector<std::uint8_t> UsbTestbed::BootloaderDescriptors(std::uint16_t vid, std::uint16_t pid) {
+    return VendorDevice(vid, pid, {});
 }
 
-void UsbTestbed::PlugOther(int devnum, std::vector<std::uint8_t> descriptors) {
+void UsbTestbed::Plug(int devnum, sim::SimBoard& board, const PlugOptions& options) {
+    Add(devnum, board.profile().usbVendorId, board.profile().usbProductId,
+        options.descriptors.empty() ? board.UsbDescriptors() : options.descriptors, &board,
+        options.configured);
+}
+
+void UsbTestbed::PlugOther(int devnum, std::vector<std::uint8_t> descriptors, bool configured) {
     const std::uint16_t vid = descriptors[8] | (descriptors[9] << 8);
     const std::uint16_t pid = descriptors[10] | (descriptors[11] << 8);
-    Add(devnum, vid, pid, descriptors, nullptr);
+    Add(devnum, vid, pid, descriptors, nullptr, configured);
 }
 
 void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
-                     const std::vector<std::uint8_t>& descriptors, sim::SimBoard* board) {
+                     const std::vector<std::uint8_t>& descriptors, sim::SimBoard* board,
+                     bool configured) {
     auto dev = std::make_unique<Dev>();
     dev->devnum = devnum;
     dev->board = board;
     dev->syspath = "/sys/devices/usb1/1-" + std::to_string(devnum);
-    for (std::size_t i = 0; i + 6 < descriptors.size() && descriptors[i] > 0; i += descriptors[i]) {
-        if (descriptors[i + 1] == 0x05) {
-            dev->packetSize[descriptors[i + 2]] =
+    int iface = 0, alt = 0;
+    for (std::size_t i = 0; i + 1 < descriptors.size() && descriptors[i] > 0;
+         i += descriptors[i]) {
+        if (descriptors[i + 1] == 0x04 && i + 3 < descriptors.size()) {
+            iface = descriptors[i + 2];
+            alt = descriptors[i + 3];
+            dev->packetSize[iface][alt];
+        } else if (descriptors[i + 1] == 0x05 && i + 5 < descriptors.size()) {
+            dev->packetSize[iface][alt][descriptors[i + 2]] =
                 (descriptors[i + 4] | (descriptors[i + 5] << 8)) & 0x7FF;
         }
     }
@@ -167,7 +156,8 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
     char vidText[8], pidText[8];
     std::snprintf(vidText, sizeof vidText, "%04x", vid);
     std::snprintf(pidText, sizeof pidText, "%04x", pid);
-    // Attribute values carry the trailing newline that sysfs gives them.
+    // Attribute values carry the trailing newline that sysfs gives them; an
+    // unconfigured device has an empty bConfigurationValue.
     const std::string record =
         "P: /devices/usb1/1-" + std::to_string(devnum) + "\n" + "N: bus/usb/001/" + Three(devnum) +
         "\n"
@@ -180,7 +170,8 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
         "A: busnum=1\\n\n"
         "A: devnum=" +
         std::to_string(devnum) + "\\n\n" + "A: dev=189:" + std::to_string(devnum - 1) + "\\n\n" +
-        "A: bConfigurationValue=1\\n\n"
+        "A: bConfigurationValue=" + (configured ? "1" : "") +
+        "\\n\n"
         "A: speed=480\\n\n"
         "A: idVendor=" +
         vidText + "\\n\n" + "A: idProduct=" + pidText + "\\n\n" +
@@ -203,6 +194,11 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
     if (!g_file_test(file.c_str(), G_FILE_TEST_EXISTS)) std::ofstream(file).flush();
 }
 
+void UsbTestbed::Configure(int devnum) {
+    Dev& dev = Find(devnum);
+    umockdev_testbed_set_attribute(testbed_, dev.syspath.c_str(), "bConfigurationValue", "1\n");
+}
+
 UsbTestbed::Dev& UsbTestbed::Find(int devnum) const {
     std::lock_guard<std::mutex> lock(devsMu_);
     auto it = devs_.find(devnum);
@@ -217,14 +213,17 @@ void UsbTestbed::Unplug(int devnum, bool endUrbs) {
         if (dev.removed) return;
         dev.removed = true;
         dev.unplugged = true;
-        // The kernel ends every URB of a vanished device with ESHUTDOWN.
-        while (endUrbs && !dev.held.empty()) {
-            Urb u = dev.held.front();
-            dev.held.pop_front();
-            u.status = -ESHUTDOWN;
-            u.actual = 0;
-            dev.done.push_back(u);
+        // The kernel ends every URB of a vanished device with ESHUTDOWN,
+        // with the bytes that moved before.
+        for (auto* q : {&dev.held, &dev.pending}) {
+            while (endUrbs && !q->empty()) {
+                Urb u = q->front();
+                q->pop_front();
+                u.status = -ESHUTDOWN;
+                dev.done.push_back(u);
+            }
         }
+        dev.cv.notify_all();
     }
     // The uevent is built from the device's sysfs record, so it goes out
     // before the record does.
@@ -232,10 +231,35 @@ void UsbTestbed::Unplug(int devnum, bool endUrbs) {
     umockdev_testbed_remove_device(testbed_, dev.syspath.c_str());
 }
 
+void UsbTestbed::CompleteLater(int devnum, std::chrono::milliseconds refillGrace) {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    dev.refillGrace = refillGrace;
+    if (dev.late) return;
+    dev.late = true;
+    dev.completer = std::thread([&dev] { CompleterLoop(dev); });
+}
+
+void UsbTestbed::StopCompleter(Dev& dev) {
+    {
+        std::lock_guard<std::mutex> lock(dev.mu);
+        dev.stop = true;
+        dev.cv.notify_all();
+    }
+    if (dev.completer.joinable()) dev.completer.join();
+}
+
 void UsbTestbed::HoldBulkAfter(int devnum, std::uint64_t bytes) {
     Dev& dev = Find(devnum);
     std::lock_guard<std::mutex> lock(dev.mu);
-    dev.holdAfter = bytes;
+    dev.holdAfter = dev.bulkBytes + bytes;
+}
+
+void UsbTestbed::StopHolding(int devnum) {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    dev.holdAfter = UINT64_MAX;
+    dev.holdControl = false;
 }
 
 bool UsbTestbed::WaitForHeld(int devnum, std::chrono::milliseconds timeout) {
@@ -250,10 +274,32 @@ void UsbTestbed::HoldControl(int devnum) {
     dev.holdControl = true;
 }
 
-void UsbTestbed::BindDriver(int devnum, std::string name) {
+void UsbTestbed::FailSubmit(int devnum, int nth, int error) {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    dev.failSubmitAt = nth;
+    dev.failSubmitError = error;
+}
+
+void UsbTestbed::FailUrb(int devnum, int nth, int error, std::size_t partial) {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    dev.failUrbAt = nth;
+    dev.failUrbError = error;
+    dev.failUrbPartial = partial;
+}
+
+void UsbTestbed::FailClaims(int devnum, int count) {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    dev.failClaims = count;
+}
+
+void UsbTestbed::BindDriver(int devnum, std::string name, bool rebinds) {
     Dev& dev = Find(devnum);
     std::lock_guard<std::mutex> lock(dev.mu);
     dev.driver = std::move(name);
+    dev.rebinds = rebinds;
 }
 
 UsbTestbed::Counts UsbTestbed::CountsOf(int devnum) const {
@@ -268,8 +314,28 @@ std::uint64_t UsbTestbed::LargestUrb(int devnum) const {
     return dev.largestUrb;
 }
 
+std::vector<UsbTestbed::UrbEvent> UsbTestbed::UrbLog(int devnum) const {
+    Dev& dev = Find(devnum);
+    std::lock_guard<std::mutex> lock(dev.mu);
+    return dev.log;
+}
+
 gboolean UsbTestbed::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
     return Handle(*static_cast<Dev*>(self), client);
+}
+
+std::size_t UsbTestbed::PacketSizeLocked(const Dev& dev, std::uint8_t endpoint, bool* known) {
+    for (const auto& [iface, alts] : dev.packetSize) {
+        const auto cur = dev.altSetting.find(iface);
+        const auto alt = alts.find(cur == dev.altSetting.end() ? 0 : cur->second);
+        if (alt == alts.end()) continue;
+        const auto ep = alt->second.find(endpoint);
+        if (ep == alt->second.end()) continue;
+        if (known) *known = true;
+        return ep->second;
+    }
+    if (known) *known = false;
+    return 0;
 }
 
 gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
@@ -295,12 +361,50 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
                 umockdev_ioctl_client_complete(client, -1, ENODEV);
                 return TRUE;
             }
-            if (request == USBDEVFS_CLAIMINTERFACE && !dev.driver.empty()) {
-                umockdev_ioctl_client_complete(client, -1, EBUSY);
-                return TRUE;
+            if (request == USBDEVFS_CLAIMINTERFACE) {
+                if (dev.failClaims > 0) {
+                    --dev.failClaims;
+                    umockdev_ioctl_client_complete(client, -1, ENOENT);
+                    return TRUE;
+                }
+                if (!dev.driver.empty()) {
+                    umockdev_ioctl_client_complete(client, -1, EBUSY);
+                    return TRUE;
+                }
             }
             (request == USBDEVFS_CLAIMINTERFACE ? dev.counts.claims : dev.counts.releases) += 1;
             umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+        case USBDEVFS_DISCONNECT_CLAIM: {
+            UMockdevIoctlData* d =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_disconnect_claim), nullptr);
+            const auto dc = *reinterpret_cast<usbdevfs_disconnect_claim*>(d->data);
+            g_object_unref(d);
+            std::lock_guard<std::mutex> lock(dev.mu);
+            int err = 0;
+            if (dev.unplugged) {
+                err = ENODEV;
+            } else if (dev.failClaims > 0) {
+                --dev.failClaims;
+                err = EINVAL;  // what this request answers for a missing interface
+            } else if (!dev.driver.empty()) {
+                const bool same = dev.driver == dc.driver;
+                if ((dc.flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) ? same
+                    : (dc.flags & USBDEVFS_DISCONNECT_CLAIM_IF_DRIVER)  ? !same
+                                                                        : false) {
+                    err = EBUSY;
+                } else {
+                    dev.detached = std::exchange(dev.driver, {});
+                    dev.counts.detaches += 1;
+                }
+            }
+            if (err) {
+                umockdev_ioctl_client_complete(client, -1, err);
+            } else {
+                dev.counts.claims += 1;
+                umockdev_ioctl_client_complete(client, 0, 0);
+            }
             return TRUE;
         }
         case USBDEVFS_CLEAR_HALT: {
@@ -308,12 +412,30 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
             const auto ep = static_cast<std::uint8_t>(*reinterpret_cast<unsigned*>(d->data));
             g_object_unref(d);
             std::lock_guard<std::mutex> lock(dev.mu);
+            // CLEAR_FEATURE(ENDPOINT_HALT) resets the data toggle on both sides.
             std::erase(dev.halted, ep);
+            std::erase(dev.toggled, ep);
             dev.counts.clearHalts += 1;
             umockdev_ioctl_client_complete(client, 0, 0);
             return TRUE;
         }
-        case USBDEVFS_SETINTERFACE:
+        case USBDEVFS_SETINTERFACE: {
+            UMockdevIoctlData* d =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_setinterface), nullptr);
+            const auto si = *reinterpret_cast<usbdevfs_setinterface*>(d->data);
+            g_object_unref(d);
+            std::lock_guard<std::mutex> lock(dev.mu);
+            const auto iface = dev.packetSize.find(static_cast<int>(si.interface));
+            if (iface == dev.packetSize.end() ||
+                !iface->second.count(static_cast<int>(si.altsetting))) {
+                umockdev_ioctl_client_complete(client, -1, EINVAL);
+                return TRUE;
+            }
+            dev.altSetting[static_cast<int>(si.interface)] = static_cast<int>(si.altsetting);
+            dev.counts.altSettings.push_back(static_cast<int>(si.altsetting));
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
         case USBDEVFS_RESETEP:
         case USBDEVFS_RESET:
             umockdev_ioctl_client_complete(client, 0, 0);
@@ -339,7 +461,9 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
             g_object_unref(d);
             std::lock_guard<std::mutex> lock(dev.mu);
             if (code == static_cast<int>(USBDEVFS_DISCONNECT) && !dev.driver.empty()) {
-                dev.detached = std::exchange(dev.driver, {});
+                // A driver that binds again at once is back before a claim
+                // that follows the disconnect can come.
+                if (!dev.rebinds) dev.detached = std::exchange(dev.driver, {});
                 dev.counts.detaches += 1;
                 umockdev_ioctl_client_complete(client, 0, 0);
             } else if (code == static_cast<int>(USBDEVFS_CONNECT) && !dev.detached.empty()) {
@@ -361,12 +485,19 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
             {
                 std::lock_guard<std::mutex> lock(dev.mu);
                 if (dev.done.empty()) {
-                    const bool gone = dev.unplugged && dev.held.empty();
+                    const bool gone = dev.unplugged && dev.held.empty() && dev.pending.empty();
                     umockdev_ioctl_client_complete(client, -1, gone ? ENODEV : EAGAIN);
                     return TRUE;
                 }
                 u = dev.done.front();
                 dev.done.pop_front();
+                if (u.bulk()) {
+                    dev.log.push_back({UrbEvent::Reap, u.id, u.endpoint, u.actual, u.status});
+                }
+                if (dev.awaitingReap == u.id) {
+                    dev.awaitingReap = 0;
+                    dev.cv.notify_all();
+                }
             }
             auto* urb = reinterpret_cast<usbdevfs_urb*>(u.urb->data);
             urb->status = u.status;
@@ -382,15 +513,17 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
         case USBDEVFS_DISCARDURB: {
             const gulong address = *reinterpret_cast<gulong*>(arg->data);
             std::lock_guard<std::mutex> lock(dev.mu);
-            for (auto it = dev.held.begin(); it != dev.held.end(); ++it) {
-                if (it->urb->client_addr != address) continue;
-                Urb u = *it;
-                dev.held.erase(it);
-                u.status = -ENOENT;
-                u.actual = 0;
-                dev.done.push_back(u);
-                umockdev_ioctl_client_complete(client, 0, 0);
-                return TRUE;
+            // A URB the board has not finished ends with what moved so far.
+            for (auto* q : {&dev.held, &dev.pending}) {
+                for (auto it = q->begin(); it != q->end(); ++it) {
+                    if (it->urb->client_addr != address) continue;
+                    Urb u = *it;
+                    q->erase(it);
+                    u.status = -ENOENT;
+                    dev.done.push_back(u);
+                    umockdev_ioctl_client_complete(client, 0, 0);
+                    return TRUE;
+                }
             }
             // Already answered: the kernel says EINVAL, libusb reaps it as is.
             umockdev_ioctl_client_complete(client, -1, EINVAL);
@@ -410,89 +543,189 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
         length > 0 ? umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
                                                  static_cast<gsize>(length), nullptr)
                    : nullptr;
-    std::uint8_t* bytes = buffer ? buffer->data : nullptr;
     if (buffer) g_object_unref(buffer);  // urbData keeps it as its child
 
     Urb u;
     u.urb = urbData;
-    {
-        std::unique_lock<std::mutex> lock(dev.mu);
-        if (dev.unplugged || !dev.board) {
+    u.type = urb->type;
+    u.endpoint = urb->endpoint;
+    u.bytes = buffer ? buffer->data : nullptr;
+    u.length = length;
+
+    std::unique_lock<std::mutex> lock(dev.mu);
+    auto refuse = [&](int err) {
+        lock.unlock();
+        g_object_unref(urbData);
+        umockdev_ioctl_client_complete(client, -1, err);
+    };
+    if (dev.unplugged || !dev.board) return refuse(dev.board ? ENODEV : EPIPE);
+    if (u.bulk()) {
+        if (dev.failSubmitAt > 0 && --dev.failSubmitAt == 0) return refuse(dev.failSubmitError);
+        // usbfs takes only endpoints of the interfaces' current settings,
+        // and the host controller no endpoint without a packet size.
+        bool known = false;
+        const std::size_t mps = PacketSizeLocked(dev, u.endpoint, &known);
+        if (!known) return refuse(ENOENT);
+        if (mps == 0) return refuse(EMSGSIZE);
+        dev.largestUrb = std::max<std::uint64_t>(dev.largestUrb, length);
+    }
+    u.id = dev.nextId++;
+    if (u.bulk()) dev.log.push_back({UrbEvent::Submit, u.id, u.endpoint, length, 0});
+    dev.submits += 1;
+    if (!dev.late) {
+        Answer(dev, u, lock);
+        lock.unlock();
+        umockdev_ioctl_client_complete(client, 0, 0);
+        return;
+    }
+    // Completing the submit copies the URB's buffer back to the client: the
+    // completer may write into it only afterwards. (Nothing else of this
+    // client is handled meanwhile: umockdev serves its ioctls one by one.)
+    lock.unlock();
+    umockdev_ioctl_client_complete(client, 0, 0);
+    lock.lock();
+    if (dev.unplugged) {
+        u.status = -ESHUTDOWN;
+        dev.done.push_back(u);
+    } else {
+        dev.pending.push_back(u);
+    }
+    dev.cv.notify_all();
+}
+
+void UsbTestbed::Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock) {
+    auto finish = [&](int status) {
+        u.status = status;
+        dev.done.push_back(u);
+    };
+    auto hold = [&] {
+        dev.held.push_back(u);
+        dev.cv.notify_all();
+    };
+    if (u.control() && dev.holdControl) return hold();
+    if (!u.control() && !u.bulk()) return finish(-EPROTO);
+
+    if (u.control()) {
+        link::TransferResult r{link::UsbError::Io};
+        if (u.length >= 8) {
+            const std::uint8_t* b = u.bytes;
+            link::SetupPacket s;
+            s.bmRequestType = b[0];
+            s.bRequest = b[1];
+            s.wValue = static_cast<std::uint16_t>(b[2] | (b[3] << 8));
+            s.wIndex = static_cast<std::uint16_t>(b[4] | (b[5] << 8));
+            s.wLength = static_cast<std::uint16_t>(b[6] | (b[7] << 8));
+            const std::size_t stage = std::min<std::size_t>(s.wLength, u.length - 8);
             lock.unlock();
-            g_object_unref(urbData);
-            umockdev_ioctl_client_complete(client, -1, dev.board ? ENODEV : EPIPE);
-            return;
+            r = dev.board->Control(s, std::span<std::uint8_t>(u.bytes + 8, stage));
+            lock.lock();
         }
-        if (urb->type == USBDEVFS_URB_TYPE_CONTROL && dev.holdControl) {
-            dev.held.push_back(u);
-            dev.cv.notify_all();
-            umockdev_ioctl_client_complete(client, 0, 0);
-            return;
-        }
-        if (urb->type == USBDEVFS_URB_TYPE_BULK) {
-            dev.largestUrb = std::max<std::uint64_t>(dev.largestUrb, length);
-            // A halted endpoint answers STALL until the host clears it.
-            if (std::find(dev.halted.begin(), dev.halted.end(), urb->endpoint) !=
-                dev.halted.end()) {
-                u.status = -EPIPE;
-                dev.done.push_back(u);
-                umockdev_ioctl_client_complete(client, 0, 0);
-                return;
-            }
-            if (dev.bulkBytes >= dev.holdAfter) {
-                dev.held.push_back(u);
-                dev.cv.notify_all();
-                umockdev_ioctl_client_complete(client, 0, 0);
-                return;
-            }
-        }
+        u.actual = static_cast<int>(r.moved);
+        if (r.error == link::UsbError::NoDevice) dev.unplugged = true;
+        return finish(UrbStatus(r));
     }
 
+    // A halted endpoint answers STALL until the host clears it.
+    if (std::find(dev.halted.begin(), dev.halted.end(), u.endpoint) != dev.halted.end()) {
+        return finish(-EPIPE);
+    }
+    const bool in = (u.endpoint & 0x80) != 0;
+    const std::size_t mps = PacketSizeLocked(dev, u.endpoint, nullptr);
+    const auto n = static_cast<std::size_t>(u.length);
+    std::size_t limit = n;  // bytes this URB may move now
+    int failure = 0;
+    if (dev.failUrbAt > 0 && --dev.failUrbAt == 0) {
+        failure = dev.failUrbError;
+        limit = std::min(n, dev.failUrbPartial);
+    }
+    bool holding = false;
+    if (dev.bulkBytes >= dev.holdAfter) return hold();
+    if (dev.bulkBytes + limit > dev.holdAfter) {
+        limit = static_cast<std::size_t>(dev.holdAfter - dev.bulkBytes);
+        holding = true;
+    }
+    // Toggles out of step: the first packet is taken for a repeat of the
+    // last one and dropped by whoever receives it.
+    const bool dropFirst =
+        std::find(dev.toggled.begin(), dev.toggled.end(), u.endpoint) != dev.toggled.end();
+    std::erase(dev.toggled, u.endpoint);
+
     // The board answers outside the lock: it may take its time (link speed).
-    link::TransferResult r;
-    if (urb->type == USBDEVFS_URB_TYPE_CONTROL && length >= 8) {
-        link::SetupPacket s;
-        s.bmRequestType = bytes[0];
-        s.bRequest = bytes[1];
-        s.wValue = static_cast<std::uint16_t>(bytes[2] | (bytes[3] << 8));
-        s.wIndex = static_cast<std::uint16_t>(bytes[4] | (bytes[5] << 8));
-        s.wLength = static_cast<std::uint16_t>(bytes[6] | (bytes[7] << 8));
-        const std::size_t stage = std::min<std::size_t>(s.wLength, length - 8);
-        r = dev.board->Control(s, std::span<std::uint8_t>(bytes + 8, stage));
-    } else if (urb->type == USBDEVFS_URB_TYPE_BULK) {
-        const std::size_t n = static_cast<std::size_t>(length);
-        const auto mps = dev.packetSize.find(urb->endpoint);
-        if ((urb->endpoint & 0x80) && mps != dev.packetSize.end() && mps->second &&
-            n % mps->second) {
-            // The board sends whole packets while it has data; a buffer that
-            // ends inside one overflows (babble), as on a real bus.
-            std::vector<std::uint8_t> packets((n / mps->second + 1) * mps->second);
-            r = dev.board->BulkIn(urb->endpoint, packets);
-            std::copy_n(packets.begin(), std::min<std::size_t>(r.moved, n), bytes);
-            if (r.ok() && r.moved > n) {
-                r = {link::UsbError::Overflow, static_cast<std::uint32_t>(n), 0};
-                std::lock_guard<std::mutex> lock(dev.mu);
-                dev.counts.babbles += 1;
-            }
-        } else if (urb->endpoint & 0x80) {
-            r = dev.board->BulkIn(urb->endpoint, std::span<std::uint8_t>(bytes, bytes ? n : 0));
-        } else {
-            r = dev.board->BulkOut(urb->endpoint,
-                                   std::span<const std::uint8_t>(bytes, bytes ? n : 0));
+    lock.unlock();
+    link::TransferResult r;  // nothing moved when the URB may move nothing
+    std::size_t skip = 0;
+    if (dropFirst && limit > 0 && mps) {
+        skip = std::min(mps, limit);
+        if (in) {
+            std::vector<std::uint8_t> lost(skip);
+            dev.board->BulkIn(u.endpoint, lost);
         }
+    }
+    bool babble = false;
+    if (in && mps && limit == n && n % mps) {
+        // The board sends whole packets while it has data; a buffer that
+        // ends inside one overflows (babble), as on a real bus.
+        std::vector<std::uint8_t> packets((n / mps + 1) * mps);
+        r = dev.board->BulkIn(u.endpoint, packets);
+        std::copy_n(packets.begin(), std::min<std::size_t>(r.moved, n), u.bytes);
+        if (r.ok() && r.moved > n) {
+            r = {link::UsbError::Overflow, static_cast<std::uint32_t>(n), 0};
+            babble = true;
+        }
+    } else if (limit == 0) {
+    } else if (in) {
+        r = dev.board->BulkIn(u.endpoint, std::span<std::uint8_t>(u.bytes, limit));
     } else {
-        r.error = link::UsbError::Io;
+        r = dev.board->BulkOut(u.endpoint,
+                               std::span<const std::uint8_t>(u.bytes + skip, limit - skip));
+        if (r.moved) r.moved += static_cast<std::uint32_t>(skip);  // the host saw it go
     }
-    u.status = UrbStatus(r);
+    lock.lock();
+    if (babble) dev.counts.babbles += 1;
     u.actual = static_cast<int>(r.moved);
-    std::lock_guard<std::mutex> lock(dev.mu);
-    if (urb->type == USBDEVFS_URB_TYPE_BULK) {
-        dev.bulkBytes += r.moved;
-        if (r.error == link::UsbError::Stall) dev.halted.push_back(urb->endpoint);
-    }
+    dev.bulkBytes += r.moved;
     if (r.error == link::UsbError::NoDevice) dev.unplugged = true;
-    dev.done.push_back(u);
-    umockdev_ioctl_client_complete(client, 0, 0);
+    if (r.error == link::UsbError::Stall || r.error == link::UsbError::Overflow) {
+        dev.halted.push_back(u.endpoint);
+    }
+    if (!r.ok()) return finish(UrbStatus(r));
+    if (failure) {
+        if (failure == EPIPE || failure == EOVERFLOW) dev.halted.push_back(u.endpoint);
+        if (failure == EPROTO) dev.toggled.push_back(u.endpoint);
+        return finish(-failure);
+    }
+    if (holding && r.moved == limit) return hold();
+    finish(0);
+}
+
+void UsbTestbed::CompleterLoop(Dev& dev) {
+    std::unique_lock<std::mutex> lock(dev.mu);
+    std::uint64_t submitsAtReap = 0;
+    bool graceDue = false;
+    for (;;) {
+        dev.cv.wait(lock, [&] {
+            return dev.stop || (!dev.unplugged && !dev.pending.empty() && dev.awaitingReap == 0);
+        });
+        if (dev.stop) return;
+        if (graceDue && dev.refillGrace.count() > 0) {
+            // The bus goes on with the next URB while the host refills its
+            // queue; a host that refills at once has done so by now.
+            graceDue = false;
+            dev.cv.wait_for(lock, dev.refillGrace,
+                            [&] { return dev.stop || dev.submits > submitsAtReap; });
+            continue;  // the queue may have changed meanwhile
+        }
+        Urb u = dev.pending.front();
+        dev.pending.pop_front();
+        const std::size_t before = dev.done.size();
+        Answer(dev, u, lock);
+        if (dev.done.size() > before) {
+            dev.awaitingReap = dev.done.back().id;
+            dev.cv.wait(lock, [&] { return dev.stop || dev.awaitingReap == 0 || dev.unplugged; });
+            submitsAtReap = dev.submits;
+            graceDue = true;
+        }
+    }
 }
 
 }  // namespace quillon::test

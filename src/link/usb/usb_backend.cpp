@@ -11,13 +11,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <optional>
 #include <set>
 #include <thread>
 #include <utility>
 
+#include "link/hints.h"
 #include "log/settings_store.h"
 
 namespace quillon::usb {
@@ -132,12 +136,13 @@ struct ConfigDeleter {
 
 std::size_t PacketSize(const libusb_endpoint_descriptor& ep) {
     // Bits 11-12 are extra transactions per microframe (interrupt and
-    // isochronous only); a bulk pipe that claims 0 bytes is taken as high speed.
-    const std::size_t n = ep.wMaxPacketSize & 0x7FF;
-    return n ? n : 512;
+    // isochronous only).
+    return ep.wMaxPacketSize & 0x7FF;
 }
 
 // The board's signature: a vendor-specific interface with the two bulk pipes.
+// An alternate setting that gives a pipe no packet size (an FX2 keeps its
+// setting 0 without bandwidth) cannot carry data and does not count.
 std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
                                                  const std::vector<UsbId>& ids) {
     libusb_device_descriptor dd{};
@@ -162,12 +167,12 @@ std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
                 const libusb_endpoint_descriptor& ep = alt.endpoint[e];
                 if ((ep.bmAttributes & 0x03) != LIBUSB_TRANSFER_TYPE_BULK) continue;
                 if (ep.bEndpointAddress == link::kBulkOutEp) {
-                    out = true;
                     found.packetOut = PacketSize(ep);
+                    out = found.packetOut > 0;
                 }
                 if (ep.bEndpointAddress == link::kBulkInEp) {
-                    in = true;
                     found.packetIn = PacketSize(ep);
+                    in = found.packetIn > 0;
                 }
             }
             if (out && in) return found;
@@ -176,16 +181,92 @@ std::optional<BoardInterface> FindBoardInterface(libusb_device* dev,
     return std::nullopt;
 }
 
-// The device file belongs to root unless a udev rule gives it to the user.
-void NoAccess(libusb_device* dev) {
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+// The IDs the USB controllers show without firmware of the board: an FX3
+// runs its boot loader, an FX2 without firmware enumerates as the bare chip.
+constexpr UsbId kFx3Bootloader{0x04B4, 0x00F3};
+constexpr UsbId kFx2Bare{0x04B4, 0x8613};
+// The boards' own ID, for when USB_IDS does not name theirs.
+constexpr UsbId kBoardId{0x04B4, 0x00F1};
+
+// A device that is a board's controller without the board's firmware
+// running: the hint that says so, or nothing.
+std::optional<std::string> NoFirmwareHint(libusb_device* dev, const std::vector<UsbId>& ids) {
     libusb_device_descriptor dd{};
-    libusb_get_device_descriptor(dev, &dd);
-    Diag(
-        "  no permission for /dev/bus/usb/%03u/%03u (%04x:%04x): install the udev rule"
-        " packaging/70-quillon.rules as /etc/udev/rules.d/70-quillon.rules (with a line for"
-        " %04x:%04x), run 'sudo udevadm control --reload', then plug the board in again\n",
-        libusb_get_bus_number(dev), libusb_get_device_address(dev), dd.idVendor, dd.idProduct,
-        dd.idVendor, dd.idProduct);
+    if (libusb_get_device_descriptor(dev, &dd) != LIBUSB_SUCCESS) return std::nullopt;
+    libusb_config_descriptor* raw = nullptr;
+    if (libusb_get_active_config_descriptor(dev, &raw) != LIBUSB_SUCCESS || !raw) {
+        return std::nullopt;  // not configured yet: nothing to tell by
+    }
+    libusb_free_config_descriptor(raw);
+    if (FindBoardInterface(dev, {})) return std::nullopt;
+    const UsbId id{dd.idVendor, dd.idProduct};
+    const char* what = nullptr;
+    if (id == kFx3Bootloader) {
+        what = "is an FX3 in its bootloader: the board's firmware is not running (after a"
+               " firmware reset or a failed update)";
+    } else if (id == kFx2Bare) {
+        what = "is an FX2 at its default ID without firmware (no firmware in its EEPROM, or"
+               " a failed update)";
+    } else if (ids.empty() ? id == kBoardId
+                           : std::find(ids.begin(), ids.end(), id) != ids.end()) {
+        what = "has a board's ID but not the board's pipes 0x06 and 0x82: its firmware is not"
+               " running (bootloader, or no firmware)";
+    } else {
+        return std::nullopt;
+    }
+    return Format(
+        "USB: %04x:%04x (bus %03u device %03u) %s; load the board's firmware, then plug the"
+        " board in again",
+        id.vid, id.pid, libusb_get_bus_number(dev), libusb_get_device_address(dev), what);
+}
+
+constexpr const char* kRuleName = "70-quillon.rules";
+
+std::string ToLower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Whether a rule file has a line for `id` that is not a comment.
+bool RuleCovers(const std::string& path, UsbId id) {
+    std::ifstream in(path);
+    const std::string vid = Format("idvendor}==\"%04x\"", id.vid);
+    const std::string pid = Format("idproduct}==\"%04x\"", id.pid);
+    std::string line;
+    while (std::getline(in, line)) {
+        line = ToLower(line);
+        std::erase(line, ' ');
+        if (line.empty() || line[0] == '#') continue;
+        if (line.find(vid) != std::string::npos && line.find(pid) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReportBusy() {
+    link::Hint(
+        "another program has the board open (another quillon or quillon-run?): end it, then"
+        " plug the board in again");
+}
+
+// usbfs refused a URB for want of memory with nothing of ours in flight.
+void ReportUsbfsMemory() {
+    link::Hint(
+        "USB: usbfs memory used up (the kernel's pool usbfs_memory_mb, 16 MiB by default, is"
+        " shared by every program using USB): end other USB programs, or raise it with 'echo 256"
+        " | sudo tee /sys/module/usbcore/parameters/usbfs_memory_mb' (for good: the kernel"
+        " parameter usbcore.usbfs_memory_mb=256)");
 }
 
 std::vector<UsbId> ReadUsbIdFilter() {
@@ -203,6 +284,32 @@ std::vector<UsbId> ReadUsbIdFilter() {
         Diag("USB_IDS: no usable entry, any device with the board interface is accepted\n");
     }
     return ids;
+}
+
+std::chrono::milliseconds ReadBulkTimeout() {
+    int seconds = kBulkTimeoutDefaultSeconds;
+    {
+        SettingsStore store;
+        seconds = store.ReadInteger(kSetup, kBulkTimeoutKey, kBulkTimeoutDefaultSeconds);
+    }
+    if (seconds < 0) seconds = kBulkTimeoutDefaultSeconds;
+    return std::chrono::seconds(std::min(seconds, 24 * 3600));
+}
+
+// A tenth of the link's signalling rate, in bytes per second: what a bulk
+// piece is allowed at the least before it counts as stuck.
+double SlowestRate(libusb_device* dev) {
+    switch (libusb_get_device_speed(dev)) {
+        case LIBUSB_SPEED_LOW:
+        case LIBUSB_SPEED_FULL:
+            return 12e6 / 80;
+        case LIBUSB_SPEED_SUPER:
+            return 5e9 / 80;
+        case LIBUSB_SPEED_SUPER_PLUS:
+            return 10e9 / 80;
+        default:
+            return 480e6 / 80;
+    }
 }
 
 struct DeviceListDeleter {
@@ -255,36 +362,149 @@ std::size_t ChunkSize(std::size_t wanted, const BoardInterface& itf) {
     return std::max(unit, chunk - chunk % unit);
 }
 
+// Where the pieces of a bulk call come from and go to.
+class PieceIo {
+  public:
+    virtual ~PieceIo() = default;
+    // The buffer for the piece at `offset` of the call, `length` bytes (at most
+    // the piece size it was made for), filled for OUT; nullptr while none is
+    // free (one comes back with Release) or, with `stopped` set, when the
+    // caller's source stopped the transfer.
+    virtual std::uint8_t* Acquire(std::size_t offset, std::size_t length, bool& stopped) = 0;
+    // A piece has ended, in order, with `counted` of its bytes moved (IN: in
+    // `buffer`), and `buffer` is free again. False: the caller's sink stopped
+    // the transfer.
+    virtual bool Release(std::uint8_t* buffer, std::size_t offset, std::size_t counted) = 0;
+};
+
+// The caller's own buffer of the whole length: pieces go straight from and
+// into it.
+class CallerBuffer final : public PieceIo {
+  public:
+    explicit CallerBuffer(std::uint8_t* data) : data_(data) {}
+    std::uint8_t* Acquire(std::size_t offset, std::size_t, bool&) override {
+        return data_ + offset;
+    }
+    bool Release(std::uint8_t* buffer, std::size_t offset, std::size_t counted) override {
+        if (buffer != data_ + offset) std::memcpy(data_ + offset, buffer, counted);
+        return true;
+    }
+
+  private:
+    std::uint8_t* data_;
+};
+
+// A few buffers of one piece each, filled by a streamed transfer's source or
+// emptied into its sink.
+class PiecePool final : public PieceIo {
+  public:
+    PiecePool(std::size_t pieceSize, std::size_t count, const link::BulkSource* source,
+              const link::BulkSink* sink)
+        : source_(source), sink_(sink) {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[pieceSize ? pieceSize : 1]);
+            if (!b) return;
+            free_.push_back(b.get());
+            buffers_.push_back(std::move(b));
+        }
+        ok_ = true;
+    }
+    bool ok() const { return ok_; }
+    std::uint8_t* Acquire(std::size_t, std::size_t length, bool& stopped) override {
+        if (free_.empty()) return nullptr;
+        std::uint8_t* b = free_.back();
+        if (source_ && !(*source_)(std::span<std::uint8_t>(b, length))) {
+            stopped = true;
+            return nullptr;
+        }
+        free_.pop_back();
+        return b;
+    }
+    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted) override {
+        for (const auto& b : buffers_) {
+            if (b.get() == buffer) free_.push_back(buffer);
+        }
+        if (sink_ && counted > 0) {
+            return (*sink_)(std::span<const std::uint8_t>(buffer, counted));
+        }
+        return true;
+    }
+
+  private:
+    const link::BulkSource* source_;
+    const link::BulkSink* sink_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
+    std::vector<std::uint8_t*> free_;
+    bool ok_ = false;
+};
+
+struct DeviceSettings {
+    std::chrono::milliseconds controlTimeout{5000};
+    std::chrono::milliseconds bulkTimeout{0};  // 0: none
+    double slowestRate = 480e6 / 80;           // bytes per second
+};
+
 class UsbDevice final : public link::Device {
   public:
     UsbDevice(std::shared_ptr<Context> ctx, libusb_device_handle* handle, BoardInterface itf,
-              bool reattach, std::shared_ptr<OpenState> state, const UsbBackendOptions& options)
+              std::shared_ptr<OpenState> state, const UsbBackendOptions& options,
+              DeviceSettings settings)
         : ctx_(std::move(ctx)),
           handle_(handle),
           itf_(itf),
-          reattach_(reattach),
           state_(std::move(state)),
+          settings_(settings),
           chunk_(ChunkSize(options.chunkBytes, itf)),
           inFlight_(static_cast<int>(std::clamp<std::size_t>(
               static_cast<std::size_t>(std::max(options.inFlight, 1)), 1, kUsbfsLimit / chunk_))) {}
 
     ~UsbDevice() override {
+        // With libusb's automatic detach the kernel driver that had the
+        // interface gets it back here.
         libusb_release_interface(handle_, itf_.number);
-        if (reattach_ && !state_->gone) libusb_attach_kernel_driver(handle_, itf_.number);
         libusb_close(handle_);
     }
 
     TransferResult Control(const link::SetupPacket& setup, std::span<std::uint8_t> data) override;
     TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
         // libusb takes a non-const buffer for both directions; OUT only reads it.
-        return Bulk(endpoint, const_cast<std::uint8_t*>(data.data()), data.size());
+        CallerBuffer io(const_cast<std::uint8_t*>(data.data()));
+        return Bulk(endpoint, data.size(), io);
     }
     TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
-        return Bulk(endpoint, data.data(), data.size());
+        CallerBuffer io(data.data());
+        return Bulk(endpoint, data.size(), io);
+    }
+    // The streamed forms keep the pipe as busy as one call over a buffer of
+    // the whole length: the source fills a piece while the pieces before it
+    // are on the bus, the sink takes a piece while the next one is.
+    TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
+                                 const link::BulkSource& source) override {
+        PiecePool io(std::min<std::size_t>(length, chunk_), static_cast<std::size_t>(inFlight_),
+                     &source, nullptr);
+        if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
+        return Bulk(endpoint, length, io);
+    }
+    TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
+                                const link::BulkSink& sink) override {
+        PiecePool io(std::min<std::size_t>(length, InPiece()), 2, nullptr, &sink);
+        if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
+        return Bulk(endpoint, length, io);
     }
 
   private:
-    TransferResult Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length);
+    TransferResult Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io);
+    // Reads move in pieces as large as the writes' whole queue.
+    std::size_t InPiece() const { return chunk_ * static_cast<std::size_t>(inFlight_); }
+
+    // libusb's time-out of a bulk piece with `queued` bytes of the call to
+    // move before it ends (its own and those queued ahead of it); 0 = none.
+    unsigned PieceTimeout(std::size_t queued) const {
+        if (settings_.bulkTimeout.count() <= 0) return 0;
+        const double ms = static_cast<double>(settings_.bulkTimeout.count()) +
+                          static_cast<double>(queued) * 1000.0 / settings_.slowestRate;
+        return static_cast<unsigned>(std::min(ms, 4.0e9));
+    }
 
     // One round of event handling for this call: returns when one of its
     // transfers completed, another thread finished a round, or after 100 ms,
@@ -302,8 +522,8 @@ class UsbDevice final : public link::Device {
     std::shared_ptr<Context> ctx_;
     libusb_device_handle* handle_;
     BoardInterface itf_;
-    bool reattach_;
     std::shared_ptr<OpenState> state_;
+    DeviceSettings settings_;
     std::size_t chunk_;
     int inFlight_;
 };
@@ -321,8 +541,10 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
     TransferPtr t(libusb_alloc_transfer(0));
     if (!t) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
     Completions c;
-    // Time-out 0: the request waits as long as the board takes.
-    libusb_fill_control_transfer(t.get(), handle_, buffer.data(), OnTransferDone, &c, 0);
+    // A firmware that NAKs the request (an FX3 whose FPGA is not configured)
+    // would otherwise hold the program until the board is pulled.
+    libusb_fill_control_transfer(t.get(), handle_, buffer.data(), OnTransferDone, &c,
+                                 static_cast<unsigned>(settings_.controlTimeout.count()));
     int r = libusb_submit_transfer(t.get());
     if (r != LIBUSB_SUCCESS) return {FromLibusbError(r), 0, r};
 
@@ -351,7 +573,20 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
     return {e, moved, e == UsbError::None ? 0 : code};
 }
 
-TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::size_t length) {
+// A call is moved in pieces, planned as they are submitted.
+//
+// OUT: up to `inFlight_` pieces are queued, and each completion is followed by
+// the next submission, so the bus never waits for the host.
+//
+// IN: one piece is in flight at a time (of `inFlight_` times the OUT size, so
+// the host's turn between two pieces costs next to nothing). A short packet
+// ends the piece it arrives in and with it the call; a piece queued behind
+// it would take what the board sends next, meant for the next transfer, and
+// the host would have to drop it. libusb hands a piece to the kernel as one
+// URB where the host controller does scatter-gather (the kernel then ends the
+// URB at the short packet), and otherwise as URBs flagged so that the kernel
+// cancels the rest of the piece at a short packet.
+TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io) {
     if (state_->gone) return {UsbError::NoDevice, 0, LIBUSB_ERROR_NO_DEVICE};
     if (length == 0) return {};
     if (length > 0xFFFFFFFFu) return {UsbError::Io, 0, LIBUSB_ERROR_INVALID_PARAM};
@@ -372,7 +607,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
     struct Piece {
         std::size_t offset = 0;
         std::size_t length = 0;  // of the call's bytes
-        bool bounced = false;    // received into `bounce`
+        std::uint8_t* buffer = nullptr;
+        bool bounced = false;  // received into `bounce`
         bool done = false;
         int status = LIBUSB_TRANSFER_COMPLETED;
         std::size_t counted = 0;  // of the call's bytes that arrived or went
@@ -383,22 +619,19 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
         bool busy = false;
     };
 
+    std::size_t pieceSize = in ? InPiece() : chunk_;
+    int queueLimit = in ? 1 : inFlight_;
     std::vector<Piece> pieces;
     pieces.reserve(direct / chunk_ + 2);
-    for (std::size_t off = 0; off < direct; off += chunk_) {
-        pieces.push_back({off, std::min(chunk_, direct - off)});
-    }
-    if (tail) pieces.push_back({direct, tail, true});
-
-    const int carrierCount = static_cast<int>(std::min<std::size_t>(inFlight_, pieces.size()));
-    std::vector<Carrier> carriers(carrierCount);
-    for (Carrier& s : carriers) {
-        s.transfer.reset(libusb_alloc_transfer(0));
-        if (!s.transfer) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
-    }
+    std::vector<Carrier> carriers;
+    std::optional<Piece> ready;  // has its buffer, not submitted yet
+    std::size_t planned = 0;     // bytes of the call in pieces so far
+    std::size_t queued = 0;      // bytes of the pieces in flight
+    std::size_t released = 0;    // pieces handed back to `io`, in order
+    std::uint64_t moved = 0;     // bytes of the released pieces, without a gap
+    bool gap = false;            // a released piece ended early
 
     Completions c;
-    std::size_t next = 0;  // the next piece to submit
     int busy = 0;
     bool stop = false, cancelled = false;
     // Why the call stopped early; None for a short transfer.
@@ -411,6 +644,78 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
         stopCode = code;
     };
 
+    auto Submit = [&] {
+        while (!stop && busy < queueLimit && (ready || planned < length)) {
+            if (!ready) {
+                Piece p;
+                p.offset = planned;
+                p.bounced = planned >= direct;
+                p.length = p.bounced ? tail : std::min(pieceSize, direct - planned);
+                bool stopped = false;
+                p.buffer = p.bounced ? bounce.data() : io.Acquire(p.offset, p.length, stopped);
+                if (stopped) Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
+                if (!p.buffer) return;  // none free until a piece is released
+                ready = p;
+                planned += p.length;
+            }
+            auto carrier = std::find_if(carriers.begin(), carriers.end(),
+                                        [](const Carrier& s) { return !s.busy; });
+            if (carrier == carriers.end()) {
+                TransferPtr t(libusb_alloc_transfer(0));
+                if (!t) return Stop(UsbError::Io, LIBUSB_ERROR_NO_MEM);
+                carriers.push_back({std::move(t)});
+                carrier = carriers.end() - 1;
+            }
+            Piece& p = *ready;
+            const std::size_t n = p.bounced ? bounce.size() : p.length;
+            libusb_fill_bulk_transfer(carrier->transfer.get(), handle_, endpoint, p.buffer,
+                                      static_cast<int>(n), OnTransferDone, &c,
+                                      PieceTimeout(queued + p.length));
+            const int r = libusb_submit_transfer(carrier->transfer.get());
+            if (r == LIBUSB_ERROR_NO_MEM && busy > 0) {
+                // usbfs memory is one pool for all programs: wait for a piece
+                // of ours to give some back, and keep fewer in flight.
+                queueLimit = busy;
+                Diag("usbfs memory used up: going on with %d transfers in flight\n", busy);
+                return;
+            }
+            if (r == LIBUSB_ERROR_NO_MEM && !p.bounced && pieceSize > chunk_) {
+                pieceSize = chunk_;
+                planned -= p.length - std::min(p.length, chunk_);
+                p.length = std::min(p.length, chunk_);
+                Diag("usbfs memory used up: going on in pieces of %zu bytes\n", chunk_);
+                continue;
+            }
+            if (r != LIBUSB_SUCCESS) {
+                if (r == LIBUSB_ERROR_NO_MEM) ReportUsbfsMemory();
+                return Stop(FromLibusbError(r), r);
+            }
+            carrier->piece = pieces.size();
+            carrier->busy = true;
+            pieces.push_back(p);
+            ready.reset();
+            queued += p.length;
+            ++busy;
+        }
+    };
+
+    // Hands the pieces that have ended back to `io`, in order. The count is
+    // what moved without a gap: pieces after the first one that ended early
+    // do not count, even if data reached them.
+    auto Release = [&] {
+        for (; released < pieces.size() && pieces[released].done; ++released) {
+            Piece& p = pieces[released];
+            const std::size_t counted = gap ? 0 : p.counted;
+            if (!gap) moved += counted;
+            const bool more = io.Release(p.buffer, p.offset, counted);
+            if (p.status != LIBUSB_TRANSFER_COMPLETED || p.counted < p.length) gap = true;
+            if (!more && !gap) {
+                Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
+                gap = true;
+            }
+        }
+    };
+
     for (;;) {
         for (libusb_transfer* t : TakeDone(c)) {
             auto it = std::find_if(carriers.begin(), carriers.end(),
@@ -418,11 +723,11 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
             Piece& p = pieces[it->piece];
             it->busy = false;
             --busy;
+            queued -= p.length;
             p.done = true;
             p.status = t->status;
             const auto actual = static_cast<std::size_t>(std::max(0, t->actual_length));
             p.counted = std::min(actual, p.length);
-            if (p.bounced) std::memcpy(data + p.offset, bounce.data(), p.counted);
             if (p.status == LIBUSB_TRANSFER_CANCELLED && !cancelled) {
                 // Not cancelled by us: libusb ends the transfers of a device
                 // that went away this way.
@@ -437,23 +742,12 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
             }
         }
         if (state_->gone) Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
-        for (Carrier& s : carriers) {
-            if (stop || next >= pieces.size()) break;
-            if (s.busy) continue;
-            const Piece& p = pieces[next];
-            std::uint8_t* buffer = p.bounced ? bounce.data() : data + p.offset;
-            const std::size_t n = p.bounced ? bounce.size() : p.length;
-            libusb_fill_bulk_transfer(s.transfer.get(), handle_, endpoint, buffer,
-                                      static_cast<int>(n), OnTransferDone, &c, 0);
-            const int r = libusb_submit_transfer(s.transfer.get());
-            if (r != LIBUSB_SUCCESS) {
-                Stop(FromLibusbError(r), r);
-                break;
-            }
-            s.piece = next++;
-            s.busy = true;
-            ++busy;
-        }
+        // The next piece goes out before the last one is handed back: a
+        // sink then works while the bus does. A source's buffer comes free
+        // only with the release, so it gets a second chance after it.
+        Submit();
+        Release();
+        Submit();
         if (stop && !cancelled) {
             // Whatever is still queued must finish (cancelled) before its
             // buffer and transfer object may go.
@@ -462,28 +756,25 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::uint8_t* data, std::s
                 if (s.busy) libusb_cancel_transfer(s.transfer.get());
             }
         }
-        if (busy == 0 && (stop || next >= pieces.size())) break;
+        if (busy == 0 && (stop || (planned >= length && !ready))) break;
         AwaitEvents(c);
     }
+    Release();
 
-    // The count is what moved without a gap: pieces after the first one that
-    // ended early do not count, even if data reached them.
-    std::uint64_t moved = 0;
-    for (const Piece& p : pieces) {
-        if (!p.done) break;
-        moved += p.counted;
-        if (p.status != LIBUSB_TRANSFER_COMPLETED || p.counted < p.length) break;
-    }
     UsbError error = moved == length ? UsbError::None : stopError;
     int code = error == UsbError::None ? 0 : stopCode;
     if (state_->gone && moved < length) {
         error = UsbError::NoDevice;
         code = LIBUSB_ERROR_NO_DEVICE;
     }
-    if (stopError == UsbError::Stall || stopError == UsbError::Overflow) {
-        // A stalled bulk pipe (and one that babbled, on xHCI) stays halted
-        // until the host clears it; without this every later transfer on it
-        // would fail too. Also when all bytes had arrived before it.
+    if (stopError != UsbError::None && stopError != UsbError::NoDevice &&
+        stopError != UsbError::Cancelled && !state_->gone) {
+        // After a stall, a babble, a transaction error or a time-out the
+        // pipe may be halted, or the host's data toggle out of step with the
+        // board's (the host resets its own after an error; the board does
+        // not), and the next transfer would lose its first packet. Clearing
+        // the halt resets the toggle on both sides. Also when all bytes had
+        // arrived before it.
         libusb_clear_halt(handle_, endpoint);
     }
     return {error, static_cast<std::uint32_t>(moved), code};
@@ -515,11 +806,17 @@ class UsbBackend final : public link::Backend {
             "  no board can be opened (is /dev/bus/usb there? a container must be given"
             " the host's USB devices)\n");
     }
+    std::unique_ptr<link::Device> Open(libusb_device* dev, const BoardInterface& itf);
     static int LIBUSB_CALL OnHotplug(libusb_context* ctx, libusb_device* dev,
                                      libusb_hotplug_event event, void* self);
     void EventLoop();
-    void TakeHotplugEvents();
-    void PollDevices();
+    void TakeHotplugEvents(std::vector<link::DeviceNotice>& notices);
+    void RecheckArrivals(std::vector<link::DeviceNotice>& notices);
+    void PollDevices(std::vector<link::DeviceNotice>& notices);
+    // An arrival: a board is known from now on; a board without its firmware
+    // is told once. False when it is neither (yet).
+    bool Examine(libusb_device* dev, const std::vector<UsbId>& filter,
+                 std::vector<link::DeviceNotice>& notices);
     void Left(DeviceKey key);
     // Outside the lock: the poster may block on the GUI thread's queue.
     void Post(const std::vector<link::DeviceNotice>& notices) {
@@ -547,7 +844,15 @@ class UsbBackend final : public link::Backend {
     link::NoticePoster post_;  // guarded by mu_
 
     // Owned by the event thread once it runs.
-    std::set<DeviceKey> known_;  // matching devices present, as last seen
+    std::set<DeviceKey> known_;        // matching devices present, as last seen
+    std::set<DeviceKey> noFirmware_;   // boards without firmware, told already
+    struct Arrival {
+        DeviceKey key;
+        libusb_device* dev;  // one reference
+        std::chrono::steady_clock::time_point until;
+    };
+    std::vector<Arrival> arrivals_;  // looked at again until they match or time out
+    std::chrono::steady_clock::time_point nextRecheck_;
     bool hotplug_ = false;
     libusb_hotplug_callback_handle callback_ = 0;
     std::mutex threadMu_;  // guards thread_ and watching_ against a stop from elsewhere
@@ -563,6 +868,8 @@ class UsbBackend final : public link::Backend {
 // might touch are destroyed (the board link, which owns the backend, is a
 // static itself and goes late). Allocated once and never freed, so that it
 // outlives every static.
+//
+// Lock order: Watchers::mu before a backend's threadMu_, never the other way.
 struct Watchers {
     std::mutex mu;
     std::set<UsbBackend*> running;
@@ -596,6 +903,7 @@ UsbBackend::~UsbBackend() {
     StopWatching();
     if (hotplug_) libusb_hotplug_deregister_callback(ctx_->ctx, callback_);
     for (auto& [event, dev] : events_) libusb_unref_device(dev);
+    for (Arrival& a : arrivals_) libusb_unref_device(a.dev);
 }
 
 std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
@@ -616,66 +924,79 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
     }
     DeviceList list(raw);
     for (ssize_t i = 0; i < n; ++i) {
-        libusb_device* dev = list[i];
-        std::optional<BoardInterface> itf = FindBoardInterface(dev, filter);
-        if (!itf) continue;
-
         // Only the first board is tried; later ones are not a fallback.
-        const unsigned bus = libusb_get_bus_number(dev), address = libusb_get_device_address(dev);
-        libusb_device_handle* handle = nullptr;
-        int r = libusb_open(dev, &handle);
-        if (r != LIBUSB_SUCCESS) {
-            Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
-                 address);
-            if (r == LIBUSB_ERROR_ACCESS) NoAccess(dev);
-            return nullptr;
+        if (std::optional<BoardInterface> itf = FindBoardInterface(list[i], filter)) {
+            return Open(list[i], *itf);
         }
-        bool reattach = false;
-        if (libusb_kernel_driver_active(handle, itf->number) == 1) {
-            r = libusb_detach_kernel_driver(handle, itf->number);
-            if (r != LIBUSB_SUCCESS) {
-                Diag("libusb_detach_kernel_driver() ERROR!! %s (interface %d)\n",
-                     libusb_error_name(r), itf->number);
-                Diag("  a kernel driver holds the board's interface and would not let it go\n");
-                libusb_close(handle);
-                return nullptr;
-            }
-            reattach = true;
+    }
+    // No board: one that is there without its firmware is worth a word.
+    for (ssize_t i = 0; i < n; ++i) {
+        if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) link::Hint(*hint);
+    }
+    return nullptr;
+}
+
+std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardInterface& itf) {
+    const unsigned bus = libusb_get_bus_number(dev), address = libusb_get_device_address(dev);
+    libusb_device_descriptor dd{};
+    libusb_get_device_descriptor(dev, &dd);
+    libusb_device_handle* handle = nullptr;
+    int r = libusb_open(dev, &handle);
+    if (r != LIBUSB_SUCCESS) {
+        Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
+             address);
+        if (r == LIBUSB_ERROR_ACCESS) {
+            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs));
         }
-        r = libusb_claim_interface(handle, itf->number);
+        return nullptr;
+    }
+    // A kernel driver that has the interface is detached and the interface
+    // claimed in one step (a driver could bind again between two), and the
+    // driver gets the interface back when it is released.
+    libusb_set_auto_detach_kernel_driver(handle, 1);
+    // The kernel announces a device before its interfaces are registered; a
+    // claim that comes too early finds no interface (NOT_FOUND from a plain
+    // claim, INVALID_PARAM from the one-step detach and claim) and is tried
+    // again.
+    constexpr int kClaimTries = 5;
+    for (int tries = 1;; ++tries) {
+        r = libusb_claim_interface(handle, itf.number);
+        if ((r != LIBUSB_ERROR_NOT_FOUND && r != LIBUSB_ERROR_INVALID_PARAM) ||
+            tries == kClaimTries) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (r != LIBUSB_SUCCESS) {
+        Diag("libusb_claim_interface() ERROR!! %s (interface %d)\n", libusb_error_name(r),
+             itf.number);
+        if (r == LIBUSB_ERROR_BUSY) {
+            ReportBusy();
+        } else if (r == LIBUSB_ERROR_ACCESS) {
+            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs));
+        }
+        libusb_close(handle);
+        return nullptr;
+    }
+    if (itf.altSetting != 0) {
+        r = libusb_set_interface_alt_setting(handle, itf.number, itf.altSetting);
         if (r != LIBUSB_SUCCESS) {
-            Diag("libusb_claim_interface() ERROR!! %s (interface %d)\n", libusb_error_name(r),
-                 itf->number);
-            if (r == LIBUSB_ERROR_BUSY) {
-                Diag(
-                    "  another program has the board open (another quillon or quillon-run?):"
-                    " end it, then plug the board in again\n");
-            } else if (r == LIBUSB_ERROR_ACCESS) {
-                NoAccess(dev);
-            }
-            if (reattach) libusb_attach_kernel_driver(handle, itf->number);
+            Diag("libusb_set_interface_alt_setting() ERROR!! %s\n", libusb_error_name(r));
+            libusb_release_interface(handle, itf.number);
             libusb_close(handle);
             return nullptr;
         }
-        if (itf->altSetting != 0) {
-            r = libusb_set_interface_alt_setting(handle, itf->number, itf->altSetting);
-            if (r != LIBUSB_SUCCESS) {
-                Diag("libusb_set_interface_alt_setting() ERROR!! %s\n", libusb_error_name(r));
-                libusb_release_interface(handle, itf->number);
-                if (reattach) libusb_attach_kernel_driver(handle, itf->number);
-                libusb_close(handle);
-                return nullptr;
-            }
-        }
-        auto state = std::make_shared<OpenState>(KeyOf(dev));
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            open_ = state;
-        }
-        return std::make_unique<UsbDevice>(ctx_, handle, *itf, reattach, std::move(state),
-                                           options_);
     }
-    return nullptr;
+    DeviceSettings settings;
+    settings.controlTimeout = options_.controlTimeout;
+    settings.bulkTimeout = options_.bulkTimeout ? *options_.bulkTimeout : ReadBulkTimeout();
+    settings.slowestRate = SlowestRate(dev);
+    auto state = std::make_shared<OpenState>(KeyOf(dev));
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        open_ = state;
+    }
+    return std::make_unique<UsbDevice>(ctx_, handle, itf, std::move(state), options_, settings);
 }
 
 void UsbBackend::WatchDevices(link::NoticePoster post) {
@@ -685,40 +1006,54 @@ void UsbBackend::WatchDevices(link::NoticePoster post) {
         std::lock_guard<std::mutex> lock(mu_);
         post_ = std::move(post);
     }
-    std::lock_guard<std::mutex> threadLock(threadMu_);
-    if (watching_) return;
-    watching_ = true;
-    std::vector<UsbId> filter = ReadUsbIdFilter();
     {
-        std::lock_guard<std::mutex> lock(mu_);
-        filter_ = filter;
-    }
-    if (!options_.forcePolling && libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
-        // Registered before the first listing, so that no board arriving in
-        // between is missed.
-        const int r = libusb_hotplug_register_callback(
-            ctx_->ctx,
-            static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
-                                              LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
-            LIBUSB_HOTPLUG_NO_FLAGS, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
-            LIBUSB_HOTPLUG_MATCH_ANY, &UsbBackend::OnHotplug, this, &callback_);
-        if (r == LIBUSB_SUCCESS) {
-            hotplug_ = true;
-        } else {
-            Diag("libusb_hotplug_register_callback() ERROR!! %s, polling instead\n",
-                 libusb_error_name(r));
+        std::lock_guard<std::mutex> threadLock(threadMu_);
+        if (watching_) return;
+        watching_ = true;
+        std::vector<UsbId> filter = ReadUsbIdFilter();
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            filter_ = filter;
         }
-    }
-    libusb_device** raw = nullptr;
-    const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
-    if (n >= 0) {
-        DeviceList list(raw);
-        for (ssize_t i = 0; i < n; ++i) {
-            if (FindBoardInterface(list[i], filter)) known_.insert(KeyOf(list[i]));
+        if (!options_.forcePolling && libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+            // Registered before the first listing, so that no board arriving
+            // in between is missed.
+            const int r = libusb_hotplug_register_callback(
+                ctx_->ctx,
+                static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                                  LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+                LIBUSB_HOTPLUG_NO_FLAGS, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+                LIBUSB_HOTPLUG_MATCH_ANY, &UsbBackend::OnHotplug, this, &callback_);
+            if (r == LIBUSB_SUCCESS) {
+                hotplug_ = true;
+            } else {
+                Diag("libusb_hotplug_register_callback() ERROR!! %s, polling instead\n",
+                     libusb_error_name(r));
+            }
         }
+        libusb_device** raw = nullptr;
+        const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
+        if (n >= 0) {
+            DeviceList list(raw);
+            const auto until = std::chrono::steady_clock::now() + options_.arrivalRecheck;
+            for (ssize_t i = 0; i < n; ++i) {
+                libusb_device* dev = list[i];
+                libusb_config_descriptor* cfg = nullptr;
+                if (FindBoardInterface(dev, filter)) {
+                    known_.insert(KeyOf(dev));
+                } else if (NoFirmwareHint(dev, filter)) {
+                    noFirmware_.insert(KeyOf(dev));  // the first open tells of it
+                } else if (libusb_get_active_config_descriptor(dev, &cfg) ==
+                           LIBUSB_ERROR_NOT_FOUND) {
+                    // Plugged in just now and not configured yet.
+                    arrivals_.push_back({KeyOf(dev), libusb_ref_device(dev), until});
+                }
+                if (cfg) libusb_free_config_descriptor(cfg);
+            }
+        }
+        thread_ = std::thread([this] { EventLoop(); });
     }
-    thread_ = std::thread([this] { EventLoop(); });
-
+    // Outside threadMu_: the list's lock comes first (see Watchers).
     {
         Watchers& w = TheWatchers();
         std::lock_guard<std::mutex> lock(w.mu);
@@ -747,12 +1082,15 @@ void UsbBackend::EventLoop() {
         timeval tv{0, 200000};
         libusb_handle_events_timeout_completed(ctx_->ctx, &tv, nullptr);
         if (stop_) break;
+        std::vector<link::DeviceNotice> notices;
         if (hotplug_) {
-            TakeHotplugEvents();
+            TakeHotplugEvents(notices);
+            RecheckArrivals(notices);
         } else if (std::chrono::steady_clock::now() >= nextPoll) {
-            PollDevices();
+            PollDevices(notices);
             nextPoll = std::chrono::steady_clock::now() + options_.pollInterval;
         }
+        Post(notices);
     }
 }
 
@@ -768,7 +1106,24 @@ void UsbBackend::Left(DeviceKey key) {
     }
 }
 
-void UsbBackend::TakeHotplugEvents() {
+bool UsbBackend::Examine(libusb_device* dev, const std::vector<UsbId>& filter,
+                         std::vector<link::DeviceNotice>& notices) {
+    const DeviceKey key = KeyOf(dev);
+    if (FindBoardInterface(dev, filter)) {
+        // Told even when the first listing already had it (it arrived in
+        // between): an arrival while a board is open changes nothing.
+        known_.insert(key);
+        notices.push_back(link::DeviceNotice::Arrival);
+        return true;
+    }
+    if (std::optional<std::string> hint = NoFirmwareHint(dev, filter)) {
+        if (noFirmware_.insert(key).second) link::Hint(*hint);
+        return true;
+    }
+    return false;
+}
+
+void UsbBackend::TakeHotplugEvents(std::vector<link::DeviceNotice>& notices) {
     std::vector<std::pair<libusb_hotplug_event, libusb_device*>> events;
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -776,28 +1131,50 @@ void UsbBackend::TakeHotplugEvents() {
     }
     if (events.empty()) return;
     const std::vector<UsbId> filter = Filter();
-    std::vector<link::DeviceNotice> notices;
     for (auto& [event, dev] : events) {
         const DeviceKey key = KeyOf(dev);
         if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED) {
-            // Told even when the first listing already had it (it arrived
-            // in between): an arrival while a board is open changes nothing.
-            if (FindBoardInterface(dev, filter)) {
-                known_.insert(key);
-                notices.push_back(link::DeviceNotice::Arrival);
+            if (!Examine(dev, filter, notices)) {
+                // Not (yet) a board: the kernel may still be setting its
+                // configuration, which no event announces.
+                arrivals_.push_back({key, libusb_ref_device(dev),
+                                     std::chrono::steady_clock::now() + options_.arrivalRecheck});
             }
         } else {
             Left(key);
             // Matched against what was recorded on arrival: the device's
             // descriptors may be gone by now.
             if (known_.erase(key)) notices.push_back(link::DeviceNotice::Removal);
+            noFirmware_.erase(key);
+            for (auto it = arrivals_.begin(); it != arrivals_.end();) {
+                if (it->key != key) {
+                    ++it;
+                    continue;
+                }
+                libusb_unref_device(it->dev);
+                it = arrivals_.erase(it);
+            }
         }
         libusb_unref_device(dev);
     }
-    Post(notices);
 }
 
-void UsbBackend::PollDevices() {
+void UsbBackend::RecheckArrivals(std::vector<link::DeviceNotice>& notices) {
+    const auto now = std::chrono::steady_clock::now();
+    if (arrivals_.empty() || now < nextRecheck_) return;
+    nextRecheck_ = now + std::chrono::milliseconds(100);
+    const std::vector<UsbId> filter = Filter();
+    for (auto it = arrivals_.begin(); it != arrivals_.end();) {
+        if (Examine(it->dev, filter, notices) || now >= it->until) {
+            libusb_unref_device(it->dev);
+            it = arrivals_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
     libusb_device** raw = nullptr;
     const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
     if (n < 0) return;
@@ -806,9 +1183,18 @@ void UsbBackend::PollDevices() {
     std::set<DeviceKey> present;
     std::vector<DeviceKey> matching;  // in enumeration order
     for (ssize_t i = 0; i < n; ++i) {
-        present.insert(KeyOf(list[i]));
-        if (FindBoardInterface(list[i], filter)) matching.push_back(KeyOf(list[i]));
+        const DeviceKey key = KeyOf(list[i]);
+        present.insert(key);
+        if (FindBoardInterface(list[i], filter)) {
+            matching.push_back(key);
+        } else if (!noFirmware_.count(key)) {
+            if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) {
+                noFirmware_.insert(key);
+                link::Hint(*hint);
+            }
+        }
     }
+    std::erase_if(noFirmware_, [&](DeviceKey k) { return !present.count(k); });
     std::shared_ptr<OpenState> open;
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -816,7 +1202,6 @@ void UsbBackend::PollDevices() {
     }
     if (open && !present.count(open->key)) Left(open->key);
 
-    std::vector<link::DeviceNotice> notices;
     for (auto it = known_.begin(); it != known_.end();) {
         if (std::find(matching.begin(), matching.end(), *it) == matching.end()) {
             it = known_.erase(it);
@@ -828,7 +1213,6 @@ void UsbBackend::PollDevices() {
     for (DeviceKey key : matching) {
         if (known_.insert(key).second) notices.push_back(link::DeviceNotice::Arrival);
     }
-    Post(notices);
 }
 
 std::optional<unsigned> ParseHex16(std::string_view s) {
@@ -884,6 +1268,45 @@ std::unique_ptr<link::Backend> MakeUsbBackend() {
 
 std::unique_ptr<link::Backend> MakeUsbBackend(const UsbBackendOptions& options) {
     return std::make_unique<UsbBackend>(options);
+}
+
+std::string AccessHint(unsigned bus, unsigned address, UsbId id,
+                       const std::vector<std::string>& ruleDirs) {
+    const std::string node = Format("/dev/bus/usb/%03u/%03u", bus, address);
+    const std::string ids = Format("%04x:%04x", id.vid, id.pid);
+    std::string installed;
+    for (const std::string& dir : ruleDirs) {
+        const std::string path = (std::filesystem::path(dir) / kRuleName).string();
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec)) {
+            installed = path;
+            break;
+        }
+    }
+    if (installed.empty()) {
+        const std::string target =
+            (std::filesystem::path(ruleDirs.empty() ? "/etc/udev/rules.d" : ruleDirs.front()) /
+             kRuleName)
+                .string();
+        return Format(
+            "USB: no permission for %s (%s): create %s with the line 'SUBSYSTEM==\"usb\","
+            " ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\","
+            " MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"', run 'sudo udevadm control"
+            " --reload', then plug the board in again",
+            node.c_str(), ids.c_str(), target.c_str(), id.vid, id.pid);
+    }
+    if (!RuleCovers(installed, id)) {
+        return Format(
+            "USB: no permission for %s: the rule %s has no line for %s; add one like its others"
+            " with ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", run 'sudo udevadm"
+            " control --reload', then plug the board in again",
+            node.c_str(), installed.c_str(), ids.c_str(), id.vid, id.pid);
+    }
+    return Format(
+        "USB: no permission for %s (%s), although the rule %s covers it: run 'sudo udevadm"
+        " control --reload && sudo udevadm trigger' (or plug the board in again); from a remote"
+        " session, join the group plugdev and log in again",
+        node.c_str(), ids.c_str(), installed.c_str());
 }
 
 std::string LibusbVersion() {

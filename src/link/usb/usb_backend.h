@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,10 @@
 namespace quillon::usb {
 
 inline constexpr const char* kUsbIdsKey = "USB_IDS";
+// Seconds a bulk piece may take beyond the time its bytes need on the link
+// (see UsbBackendOptions::bulkTimeout); 0 = no time-out.
+inline constexpr const char* kBulkTimeoutKey = "USB_BULK_TIMEOUT";
+inline constexpr int kBulkTimeoutDefaultSeconds = 10;
 
 struct UsbId {
     std::uint16_t vid = 0;
@@ -42,10 +47,31 @@ struct UsbBackendOptions {
     // usbfs allows by default. Four of 1 MiB keep the bus busy well below it.
     std::size_t chunkBytes = std::size_t{1} << 20;
     int inFlight = 4;
+    // A control request the board has not finished after this long fails
+    // with a time-out (a firmware that NAKs it while the FPGA is not ready).
+    std::chrono::milliseconds controlTimeout{5000};
+    // A bulk piece may take this long plus the time that its bytes and those
+    // queued ahead of it need at a tenth of the link's signalling rate; then
+    // it fails with a time-out. Unset: USB_BULK_TIMEOUT seconds from the
+    // settings (default 10). Zero: no time-out.
+    std::optional<std::chrono::milliseconds> bulkTimeout;
+    // An arriving device that is not a board yet (its configuration not set
+    // yet) is looked at again for this long.
+    std::chrono::milliseconds arrivalRecheck{2000};
+    // Folders where the boards' udev rule may be installed, in the order udev
+    // gives them precedence; the access hint names the rule found there.
+    std::vector<std::string> ruleDirs{"/etc/udev/rules.d", "/usr/lib/udev/rules.d",
+                                      "/lib/udev/rules.d"};
 };
 
 std::unique_ptr<link::Backend> MakeUsbBackend();
 std::unique_ptr<link::Backend> MakeUsbBackend(const UsbBackendOptions& options);
+
+// The hint for a board whose device file the user may not open: names the
+// boards' udev rule where it is installed (the first of `ruleDirs` that has
+// it), or the line to install.
+std::string AccessHint(unsigned bus, unsigned address, UsbId id,
+                       const std::vector<std::string>& ruleDirs);
 
 // "1.0.26.11724": major.minor.micro.nano of the libusb in use.
 std::string LibusbVersion();

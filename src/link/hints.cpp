@@ -1,0 +1,41 @@
+#include "link/hints.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace quillon::link {
+
+namespace {
+
+struct Sink {
+    std::mutex mu;
+    HintSink sink;
+};
+
+Sink& TheSink() {
+    // Never destroyed: the USB event thread may still hint while statics go.
+    static Sink* s = new Sink;
+    return *s;
+}
+
+}  // namespace
+
+void SetHintSink(HintSink sink) {
+    Sink& s = TheSink();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.sink = std::move(sink);
+}
+
+void Hint(const std::string& text) {
+    std::printf("  %s\n", text.c_str());
+    std::fflush(stdout);
+    HintSink sink;
+    {
+        Sink& s = TheSink();
+        std::lock_guard<std::mutex> lock(s.mu);
+        sink = s.sink;
+    }
+    if (sink) sink(text);
+}
+
+}  // namespace quillon::link
