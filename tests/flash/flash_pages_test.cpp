@@ -90,7 +90,7 @@ TEST(FlashPages, PagesStayPutWhileTheParallelFlashIsWritten) {
 
 TEST(FlashPages, ChipEraseNoticeBlinksOnTimer1) {
     sim::Profile profile;
-    profile.flash.timeScale = 1.3 / 105;  // the bulk erase takes 1.3 s
+    profile.flash.timeScale = 2.0 / 105;  // the bulk erase takes 2 s
     FlashPanel p(profile);
     app::MainWindow& w = *p.window;
     ASSERT_TRUE(w.RequestPage(kSpiPage));
