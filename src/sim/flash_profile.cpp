@@ -20,9 +20,9 @@ std::optional<std::uint64_t> Size(std::string_view text) {
 }
 
 // The CFI region record holds up to 65536 blocks of up to 65535 * 256 bytes;
-// a chip of more than 1 GiB is not worth simulating.
+// the chip's cells are kept in memory, so it stays at 256 MiB at most.
 constexpr std::uint64_t kMaxBlockBytes = 65535u * 256u;
-constexpr std::uint64_t kMaxChipBytes = 1ull << 30;
+constexpr std::uint64_t kMaxChipBytes = 256ull << 20;
 constexpr std::size_t kMaxRegions = 8;
 
 }  // namespace
