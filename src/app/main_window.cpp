@@ -86,9 +86,18 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     central_->setObjectName("Central");
     setCentralWidget(central_);
 
+    // One sunken text panel, inset from the window's edges.
     status_ = new QLabel(this);
     status_->setObjectName("StatusBar1");
+    status_->setStyleSheet(
+        "QLabel#StatusBar1 { border: 1px solid palette(mid); border-top-color: palette(dark);"
+        " border-left-color: palette(dark); padding: 0px 3px; }");
     statusBar()->setSizeGripEnabled(false);
+    statusBar()->setContentsMargins(3, 0, 3, 3);
+    // One height whether or not a text is showing: the text's line and the
+    // frame, near the 20 pixels the window's height was designed with.
+    statusBar()->setFixedHeight(22);
+    status_->setFixedHeight(18);
     statusBar()->addWidget(status_, 1);
 
     timer1_ = new QTimer(this);
@@ -235,7 +244,7 @@ void MainWindow::ApplyHeights(int areaHeight, int windowHeight, int buttonsTop) 
         std::max(windowHeight - kHeightOutsideClient, buttonsTop + kButtonHeight + 2);
     central_->setFixedSize(kClientWidth, centralHeight);
     const int menu = menuBar()->sizeHint().height();
-    const int status = statusBar()->sizeHint().height();
+    const int status = std::max(statusBar()->sizeHint().height(), statusBar()->minimumHeight());
     setFixedSize(kClientWidth, menu + centralHeight + status);
 }
 

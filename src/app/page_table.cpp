@@ -12,6 +12,16 @@
 #include "app/pages/nor_bridge_page.h"
 #include "app/pages/ser_bridge_page.h"
 #include "app/pages/spi_page.h"
+#include "app/pages/memory_page.h"
+#include "app/pages/rate_page.h"
+#include "app/pages/board_info_page.h"
+#include "app/pages/i2c_page.h"
+#include "app/pages/suspend_page.h"
+#include "app/pages/temp_page.h"
+#include "app/pages/gpio_page.h"
+#include "app/pages/dac_page.h"
+#include "app/pages/i2c2_page.h"
+#include "app/pages/gpif2_master_page.h"
 
 namespace quillon::app {
 
@@ -52,13 +62,23 @@ PageFactory PageFactoryOf(int number) {
         //   case 1: return &MakeRegisterPage;
         case 6: return &MakeTclPage;
         case 1: return &MakeRegisterPage;
+        case 2: return &MakeMemoryPage;
         case 3: return &MakeConfigPage;
+        case 7: return &MakeRatePage;
         case 14: return &MakeGpifPage;
         case 15: return &MakeRegExPage;
         case 16: return &MakeReg512Page;
         case 8: return &MakeSpiPage;
         case 9: return &MakeSerBridgePage;
         case 13: return &MakeNorBridgePage;
+        case 4: return &MakeBoardInfoPage;
+        case 5: return &MakeI2cPage;
+        case 10: return &MakeSuspendPage;
+        case 11: return &MakeTempPage;
+        case 12: return &MakeGpioPage;
+        case 17: return &MakeDacPage;
+        case 18: return &MakeI2c2Page;
+        case 19: return &MakeGpif2MasterPage;
         default: return nullptr;
     }
 }

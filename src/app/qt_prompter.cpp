@@ -6,7 +6,11 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QScreen>
+#include <algorithm>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -41,6 +45,25 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 }
 
 }  // namespace
+
+std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const std::string& caption,
+                                           const std::string& prompt, const std::string& initial) {
+    auto box = std::make_unique<QInputDialog>(parent);
+    box->setInputMode(QInputDialog::TextInput);
+    box->setWindowTitle(Q(caption));
+    box->setLabelText(Q(prompt));
+    box->setTextValue(Q(initial));
+    // Wide enough for the whole prompt and for the caption beside the title
+    // bar's buttons.
+    const QFontMetrics fm(box->font());
+    int width = std::max(fm.horizontalAdvance(Q(prompt)) + 40,
+                         fm.horizontalAdvance(Q(caption)) + 160);
+    if (const QScreen* screen = box->screen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    box->setMinimumWidth(std::max(width, 300));
+    if (auto* edit = box->findChild<QLineEdit*>()) edit->setAccessibleName(Q(prompt));
+    return box;
+}
 
 QtPrompter::QtPrompter() = default;
 
@@ -92,11 +115,9 @@ std::optional<std::string> QtPrompter::Input(const std::string& caption, const s
     asked_.push_back({Kind::Input, prompt, MsgIcon::Information, MsgButtons::Ok, caption});
     if (!inputs_.empty()) return *Take(inputs_);
     if (headless()) return stderr_.Input(caption, prompt, initial);
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent(), Q(caption), Q(prompt), QLineEdit::Normal, Q(initial), &ok);
-    if (!ok) return std::nullopt;
-    return text.toStdString();
+    const std::unique_ptr<QInputDialog> box = MakeInputBox(parent(), caption, prompt, initial);
+    if (box->exec() != QDialog::Accepted) return std::nullopt;
+    return box->textValue().toStdString();
 }
 
 std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request) {

@@ -11,13 +11,21 @@
 #include <QPointer>
 #include <QWidget>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "log/prompter.h"
 
+class QInputDialog;
+
 namespace quillon::app {
+
+// The input box as Input shows it: caption, prompt, initial text, as wide as
+// the prompt and the caption need (the prompt names the valid range).
+std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const std::string& caption,
+                                           const std::string& prompt, const std::string& initial);
 
 class QtPrompter : public Prompter {
   public:

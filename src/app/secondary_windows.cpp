@@ -30,13 +30,6 @@ namespace {
 BusyWindow* g_busy = nullptr;
 VersionWindow* g_version = nullptr;
 
-void CentreOnScreen(QWidget* w) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect r = screen->availableGeometry();
-    w->move(r.center() - QPoint(w->width() / 2, w->height() / 2));
-}
-
 QFont Styled(const char* family, int pixels, bool bold, bool italic) {
     QFont f = UiFont(QString::fromUtf8(family), pixels);
     f.setBold(bold);
@@ -71,6 +64,13 @@ QPixmap ProgramIcon() {
 }
 
 }  // namespace
+
+void CentreOnScreen(QWidget* w) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect r = screen->availableGeometry();
+    w->move(r.center() - QPoint(w->width() / 2, w->height() / 2));
+}
 
 QString ProgramVersion() {
     const QString v = QString::fromUtf8(QUILLON_VERSION);

@@ -16,6 +16,9 @@ QString ProgramVersion();
 // The folder of the running program.
 QString ProgramFolder();
 
+// Moves `w` to the middle of the primary screen's free area.
+void CentreOnScreen(QWidget* w);
+
 // The splash picture, drawn by the program itself (1000 x 719).
 QPixmap SplashPicture();
 

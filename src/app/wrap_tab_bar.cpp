@@ -1,10 +1,48 @@
 #include "app/wrap_tab_bar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
 namespace quillon::app {
+
+namespace {
+
+// A tab as assistive technology sees it: a page tab named by its caption,
+// selected while its page is in front, whose one action is a click (so it
+// asks the owner for the page like a mouse click does; toggling the check
+// state alone would not).
+class TabAccessible : public QAccessibleWidget {
+  public:
+    explicit TabAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::PageTab) {}
+    TabButton* button() const { return static_cast<TabButton*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.selectable = true;
+        s.selected = button()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() || name == toggleAction()) button()->click();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+QAccessibleInterface* TabAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(TabButton::staticMetaObject.className()) && object &&
+        object->isWidgetType())
+        return new TabAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
+}  // namespace
 
 QSize TabButton::sizeHint() const {
     const QFontMetrics fm(font());
@@ -28,6 +66,8 @@ void TabButton::paintEvent(QPaintEvent*) {
 }
 
 WrapTabBar::WrapTabBar(QWidget* parent) : QWidget(parent) {
+    static const bool installed = (QAccessible::installFactory(&TabAccessibleFactory), true);
+    (void)installed;
     QSizePolicy sp(QSizePolicy::Preferred, QSizePolicy::Fixed);
     sp.setHeightForWidth(true);
     setSizePolicy(sp);

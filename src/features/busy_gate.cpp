@@ -44,7 +44,7 @@ std::string BusyGate::Holder() {
 
 BusyGate::Hold TakeOrRefuse(std::string_view what, Reporter& reporter) {
     BusyGate::Hold hold = BusyGate::TryTake(what);
-    if (!hold) reporter.Message(kBusyRefusal, MsgIcon::Warning);
+    if (!hold) reporter.Status(kBusyRefusal);
     return hold;
 }
 

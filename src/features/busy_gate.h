@@ -9,7 +9,7 @@
 // its requests in between the running one's.
 //
 //   features::BusyGate::Hold hold = features::TakeOrRefuse("MemWrite", reporter);
-//   if (!hold) return false;   // the user was told; nothing was sent
+//   if (!hold) return false;   // the status bar told the user; nothing was sent
 //   ... the operation; the gate opens when `hold` goes out of scope ...
 //
 // GUI thread only (like every operation that uses it).
@@ -21,7 +21,7 @@
 
 namespace quillon::features {
 
-// Warning box of an operation refused because another one runs.
+// Status bar text of an operation refused because another one runs.
 inline constexpr const char* kBusyRefusal = "他の処理を実行中のため開始できません。";
 
 class BusyGate {
@@ -52,7 +52,9 @@ class BusyGate {
     static std::string Holder();
 };
 
-// TryTake, or a warning box (kBusyRefusal) through `reporter` and an empty Hold.
+// TryTake, or kBusyRefusal in the status bar through `reporter` and an empty
+// Hold. Not a box: a modal box would hold up the running operation (it waits
+// in the event pass that delivered the press) until the user closed it.
 BusyGate::Hold TakeOrRefuse(std::string_view what, Reporter& reporter);
 
 }  // namespace quillon::features

@@ -14,29 +14,79 @@ constexpr std::size_t kShownBytes = 64;
 constexpr std::size_t kWriteBlock = 64 * 1024;
 constexpr auto kWriteInterval = std::chrono::seconds(1);
 
-void AppendHex(std::string& out, unsigned value, int digits) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (int i = digits - 1; i >= 0; --i) out += kDigits[(value >> (4 * i)) & 0xF];
-}
+// One trace line, built without allocating: a transfer's line is formatted
+// while the program waits for nothing else.
+class LineText {
+  public:
+    void Add(std::string_view text) {
+        const std::size_t n = std::min(text.size(), sizeof(buf_) - size_);
+        std::memcpy(buf_ + size_, text.data(), n);
+        size_ += n;
+    }
+    void Hex(unsigned value, int digits) {
+        static const char kDigits[] = "0123456789ABCDEF";
+        for (int i = digits - 1; i >= 0 && size_ < sizeof(buf_); --i)
+            buf_[size_++] = kDigits[(value >> (4 * i)) & 0xF];
+    }
+    void Decimal(std::uint64_t value) {
+        char digits[20];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value);
+        while (n > 0 && size_ < sizeof(buf_)) buf_[size_++] = digits[--n];
+    }
+    std::string_view view() const { return {buf_, size_}; }
+
+  private:
+    // The longest line: a bulk header with two 20-digit counts and 64 bytes of data.
+    char buf_[256];
+    std::size_t size_ = 0;
+};
 
 // `data` holds at least the first bytes that moved (all of them, or the head a
 // streamed transfer kept).
-void AppendOutcome(std::string& out, std::span<const std::uint8_t> data, const TransferResult& r) {
+void AddOutcome(LineText& out, std::span<const std::uint8_t> data, const TransferResult& r) {
     if (!r.ok()) {
-        out += " -> ERR ";
-        out += UsbErrorName(r.error);
+        out.Add(" -> ERR ");
+        out.Add(UsbErrorName(r.error));
         return;
     }
-    out += " -> OK ";
-    out += std::to_string(r.moved);
+    out.Add(" -> OK ");
+    out.Decimal(r.moved);
     // A backend never reports more than the buffer; guard anyway, the trace must
     // not read past it.
     const std::size_t moved = std::min<std::size_t>(r.moved, data.size());
     if (moved == 0) return;
-    out += " data=";
+    out.Add(" data=");
     const std::size_t shown = std::min(moved, kShownBytes);
-    for (std::size_t i = 0; i < shown; ++i) AppendHex(out, data[i], 2);
-    if (r.moved > kShownBytes) out += "...";
+    for (std::size_t i = 0; i < shown; ++i) out.Hex(data[i], 2);
+    if (r.moved > kShownBytes) out.Add("...");
+}
+
+void FormatControl(LineText& out, const SetupPacket& s, std::span<const std::uint8_t> data,
+                   const TransferResult& r) {
+    out.Add("CTRL bm=");
+    out.Hex(s.bmRequestType, 2);
+    out.Add(" req=");
+    out.Hex(s.bRequest, 2);
+    out.Add(" val=");
+    out.Hex(s.wValue, 4);
+    out.Add(" idx=");
+    out.Hex(s.wIndex, 4);
+    out.Add(" len=");
+    out.Decimal(s.wLength);
+    AddOutcome(out, data, r);
+}
+
+void FormatBulk(LineText& out, std::uint8_t endpoint, std::uint64_t length,
+                std::span<const std::uint8_t> head, const TransferResult& r) {
+    out.Add("BULK ep=");
+    out.Hex(endpoint, 2);
+    out.Add(" len=");
+    out.Decimal(length);
+    AddOutcome(out, head, r);
 }
 
 class TraceDevice final : public Device {
@@ -46,17 +96,19 @@ class TraceDevice final : public Device {
 
     TransferResult Control(const SetupPacket& setup, std::span<std::uint8_t> data) override {
         TransferResult r = inner_->Control(setup, data);
-        Record(TraceControlLine(setup, data, r), r);
+        LineText line;
+        FormatControl(line, setup, data, r);
+        Record(line, r);
         return r;
     }
     TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
         TransferResult r = inner_->BulkOut(endpoint, data);
-        Record(TraceBulkLine(endpoint, data, r), r);
+        RecordBulk(endpoint, data.size(), data, r);
         return r;
     }
     TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
         TransferResult r = inner_->BulkIn(endpoint, data);
-        Record(TraceBulkLine(endpoint, data, r), r);
+        RecordBulk(endpoint, data.size(), data, r);
         return r;
     }
 
@@ -65,13 +117,13 @@ class TraceDevice final : public Device {
     TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
                                  const BulkSource& source) override {
         Head head;
-        TransferResult r = inner_->BulkOutStream(
-            endpoint, length, [&](std::span<std::uint8_t> piece) {
+        TransferResult r =
+            inner_->BulkOutStream(endpoint, length, [&](std::span<std::uint8_t> piece) {
                 if (!source(piece)) return false;
                 head.Keep(piece);
                 return true;
             });
-        Record(TraceBulkLine(endpoint, length, head.bytes(), r), r);
+        RecordBulk(endpoint, length, head.bytes(), r);
         return r;
     }
     TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
@@ -82,7 +134,7 @@ class TraceDevice final : public Device {
                 head.Keep(piece);
                 return sink(piece);
             });
-        Record(TraceBulkLine(endpoint, length, head.bytes(), r), r);
+        RecordBulk(endpoint, length, head.bytes(), r);
         return r;
     }
 
@@ -103,9 +155,15 @@ class TraceDevice final : public Device {
 
     // A failed transfer is often the last thing before a removal or an abort:
     // its line, and all before it, go to the file at once.
-    void Record(const std::string& line, const TransferResult& r) {
-        log_->Line(line);
+    void Record(const LineText& line, const TransferResult& r) {
+        log_->Line(line.view());
         if (!r.ok()) log_->Flush();
+    }
+    void RecordBulk(std::uint8_t endpoint, std::uint64_t length, std::span<const std::uint8_t> head,
+                    const TransferResult& r) {
+        LineText line;
+        FormatBulk(line, endpoint, length, head, r);
+        Record(line, r);
     }
 
     std::unique_ptr<Device> inner_;
@@ -159,7 +217,7 @@ void TraceLog::WriteOutLocked() {
     pending_.clear();
 }
 
-void TraceLog::Line(const std::string& line) {
+void TraceLog::Line(std::string_view line) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_ || !error_.empty()) return;
     pending_ += line;
@@ -196,18 +254,9 @@ bool TraceLog::Close(std::string& error) {
 
 std::string TraceControlLine(const SetupPacket& s, std::span<const std::uint8_t> data,
                              const TransferResult& r) {
-    std::string out = "CTRL bm=";
-    AppendHex(out, s.bmRequestType, 2);
-    out += " req=";
-    AppendHex(out, s.bRequest, 2);
-    out += " val=";
-    AppendHex(out, s.wValue, 4);
-    out += " idx=";
-    AppendHex(out, s.wIndex, 4);
-    out += " len=";
-    out += std::to_string(s.wLength);
-    AppendOutcome(out, data, r);
-    return out;
+    LineText line;
+    FormatControl(line, s, data, r);
+    return std::string(line.view());
 }
 
 std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> data,
@@ -217,12 +266,9 @@ std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> d
 
 std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
                           std::span<const std::uint8_t> head, const TransferResult& r) {
-    std::string out = "BULK ep=";
-    AppendHex(out, endpoint, 2);
-    out += " len=";
-    out += std::to_string(length);
-    AppendOutcome(out, head, r);
-    return out;
+    LineText line;
+    FormatBulk(line, endpoint, length, head, r);
+    return std::string(line.view());
 }
 
 std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,

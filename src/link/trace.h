@@ -19,6 +19,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "link/device.h"
@@ -44,7 +45,7 @@ class TraceLog {
     TraceLog& operator=(const TraceLog&) = delete;
 
     // Adds one line (without its newline) to what is gathered.
-    void Line(const std::string& line);
+    void Line(std::string_view line);
     // Writes out everything gathered so far.
     void Flush();
     // Writes out the rest, stops the timed writes and closes the file. False,

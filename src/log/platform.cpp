@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -61,7 +62,18 @@ std::string CurrentDirectory() {
     return ec ? std::string() : p.string();
 }
 
-bool SetCurrentDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+namespace {
+std::atomic<std::uint64_t> g_directoryChanges{0};
+}  // namespace
+
+bool SetCurrentDirectory(const std::string& path) {
+    NoteDirectoryChanged();
+    return ::chdir(path.c_str()) == 0;
+}
+
+std::uint64_t DirectoryChanges() { return g_directoryChanges.load(std::memory_order_relaxed); }
+
+void NoteDirectoryChanged() { g_directoryChanges.fetch_add(1, std::memory_order_relaxed); }
 
 std::optional<std::uint64_t> FreeSpace(const std::string& path) {
     struct statvfs vfs{};

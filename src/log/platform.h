@@ -20,6 +20,12 @@ std::string ProgramFolder();
 
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);
+// Counts the changes of the current directory made through SetCurrentDirectory
+// or announced with NoteDirectoryChanged (a change made elsewhere, such as a
+// script's "cd"): whoever keeps a directory compares counts instead of asking
+// the system after every step.
+std::uint64_t DirectoryChanges();
+void NoteDirectoryChanged();
 
 // Free bytes on the volume holding `path`; nullopt when unknown.
 std::optional<std::uint64_t> FreeSpace(const std::string& path);

@@ -48,13 +48,11 @@ std::string JoinMacroWords(std::span<const std::string_view> words) {
     return text;
 }
 
-MacroAnswer DispatchMacro(std::span<const std::string_view> words, MacroContext& ctx,
+MacroAnswer DispatchMacro(const MacroText& text, MacroContext& ctx,
                           std::span<const MacroEntry> table) {
     LogWriterOff logOff;
-    const std::string text = JoinMacroWords(words);
-    std::vector<std::string> items = SplitMacroItems(UpperAscii(text));
     // No item names no macro: reported like an unknown name.
-    const std::string name = items.empty() ? std::string() : items.front();
+    const std::string_view name = text.name();
     for (const MacroEntry& m : table) {
         if (name != m.name) continue;
         ctx.refusal.clear();
@@ -70,6 +68,11 @@ MacroAnswer DispatchMacro(std::span<const std::string_view> words, MacroContext&
     }
     // A name longer than any item may be is cut, not echoed whole.
     return {"KVX_COMMAND not found!!(" + std::string(Utf8Prefix(name, kMaxItemBytes)) + ")", true};
+}
+
+MacroAnswer DispatchMacro(std::span<const std::string_view> words, MacroContext& ctx,
+                          std::span<const MacroEntry> table) {
+    return DispatchMacro(MacroText(JoinMacroWords(words)), ctx, table);
 }
 
 }  // namespace quillon::script

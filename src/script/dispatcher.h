@@ -12,10 +12,10 @@
 
 namespace quillon::script {
 
-using MacroFunction = MacroOutcome (*)(std::string_view text, MacroContext& ctx);
+using MacroFunction = MacroOutcome (*)(const MacroText& text, MacroContext& ctx);
 
 struct MacroEntry {
-    const char* name;
+    std::string_view name;
     MacroFunction run;
 };
 
@@ -31,8 +31,12 @@ struct MacroAnswer {
 // The words after the command name, with no separator between them.
 std::string JoinMacroWords(std::span<const std::string_view> words);
 
-// Runs one KVX_COMMAND call. The log writer is off for the whole call and on
-// again on every way out.
+// Runs one KVX_COMMAND call on its joined text, split once: the name is looked
+// up and the macro gets the same items. The log writer is off for the whole
+// call and on again on every way out.
+MacroAnswer DispatchMacro(const MacroText& text, MacroContext& ctx,
+                          std::span<const MacroEntry> table = StandardMacros());
+// The same from the command's words.
 MacroAnswer DispatchMacro(std::span<const std::string_view> words, MacroContext& ctx,
                           std::span<const MacroEntry> table = StandardMacros());
 

@@ -3,14 +3,15 @@
 // I2C request failures are soft (NotDone, the script can test "0"); GPIO and
 // alert failures and every invalid port or mode stop the script.
 
-#include <array>
-
-#include "link/vendor_requests.h"
+#include "features/board/gpio.h"
+#include "features/board/i2c.h"
+#include "features/board/supervision.h"
 #include "script/macro_support.h"
 
 namespace quillon::script {
 
 using namespace detail;
+using features::I2cAddressByte;
 
 namespace {
 
@@ -23,165 +24,165 @@ bool AllGiven(std::initializer_list<const Value*> values) {
     return true;
 }
 
-constexpr std::uint32_t kGpioPorts = 3;  // ports A, C and E of the GPIO page
+constexpr std::uint32_t kGpioPorts = features::kGpioPorts;  // ports A, C and E of the GPIO page
 
-// The command bytes of IW3/IR3 in a zero-filled 512-byte buffer. Mode 3 sends
-// one register address byte, mode 4 two (high first).
-std::array<std::uint8_t, 512> I2cCommand(std::uint32_t mode, std::uint8_t addressByte,
-                                         std::uint32_t reg, std::uint8_t last) {
-    std::array<std::uint8_t, 512> b{};
-    std::size_t n = 0;
-    b[n++] = addressByte;
-    if (mode == 4) b[n++] = static_cast<std::uint8_t>(reg >> 8);
-    b[n++] = static_cast<std::uint8_t>(reg);
-    b[n++] = last;
-    return b;
-}
+// The option tables, in each macro's matching order. "-P" and "-T" are decimal,
+// the rest hexadecimal; GD's "-D" is a direction, not a device type.
+struct IoOptions {
+    Value p, m, c, d, s, a, w;  // port, mode, (ignored), device type, select, address, data
+};
+constexpr OptionPattern<IoOptions> kIwOptions[] = {
+    HexOption<&IoOptions::d>("-D"), HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A"),
+    HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kIrOptions[] = {
+    HexOption<&IoOptions::c>("-C"), HexOption<&IoOptions::d>("-D"), HexOption<&IoOptions::s>("-S"),
+    HexOption<&IoOptions::a>("-A")};
+constexpr OptionPattern<IoOptions> kIw2Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::d>("-D"), HexOption<&IoOptions::s>("-S"),
+    HexOption<&IoOptions::a>("-A"), HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kIr2Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::c>("-C"), HexOption<&IoOptions::d>("-D"),
+    HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A")};
+constexpr OptionPattern<IoOptions> kIw3Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::m>("-M"), HexOption<&IoOptions::d>("-D"),
+    HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A"), HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kIr3Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::m>("-M"), HexOption<&IoOptions::d>("-D"),
+    HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A")};
+constexpr OptionPattern<IoOptions> kGwOptions[] = {DecOption<&IoOptions::p>("-P"),
+                                                   HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kGrOptions[] = {DecOption<&IoOptions::p>("-P"),
+                                                   HexOption<&IoOptions::c>("-C")};
+
+struct DirectionOptions {
+    Value p;
+    std::optional<std::string> direction;
+};
+constexpr OptionPattern<DirectionOptions> kGdOptions[] = {
+    DecOption<&DirectionOptions::p>("-P"), StrOption<&DirectionOptions::direction>("-D")};
+
+struct AlertOptions {
+    Value t;
+};
+constexpr OptionPattern<AlertOptions> kStaOptions[] = {DecOption<&AlertOptions::t>("-T")};
 
 }  // namespace
 
-MacroOutcome RunI2cWrite(std::string_view text, MacroContext& ctx) {
-    Value d, s, a, w;
-    OptionPatterns patterns;
-    patterns.Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunI2cWrite(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kIwOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&d, &s, &a, &w})) return Refuse(ctx, "IW: -D, -S, -A and -W must be given");
-    return link::VR_I2C1_WRITE(ctx.board, I2cAddressByte(*d, *s), static_cast<std::uint8_t>(*a),
-                               static_cast<std::uint8_t>(*w))
+    return features::I2cWriteRegister(ctx.board, 0, I2cAddressByte(*d, *s),
+                                      static_cast<std::uint8_t>(*a), static_cast<std::uint8_t>(*w))
                ? MacroOutcome::Done
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunI2cRead(std::string_view text, MacroContext& ctx) {
-    Value c, d, s, a;
-    OptionPatterns patterns;
-    patterns.Hex("-C", c).Hex("-D", d).Hex("-S", s).Hex("-A", a);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kIrOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&d, &s, &a})) return Refuse(ctx, "IR: -D, -S and -A must be given");
     std::uint8_t byte = 0;
-    if (!link::VR_I2C1_READ(ctx.board, I2cAddressByte(*d, *s), static_cast<std::uint8_t>(*a), byte))
+    if (!features::I2cReadRegister(ctx.board, 0, I2cAddressByte(*d, *s),
+                                   static_cast<std::uint8_t>(*a), byte))
         return MacroOutcome::NotDone;
     SetVariable(ctx, "read", byte);
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunI2cWrite2(std::string_view text, MacroContext& ctx) {
-    Value p, d, s, a, w;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kIw2Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &d, &s, &a, &w}))
         return Refuse(ctx, "IW2: -P, -D, -S, -A and -W must be given");
     const std::uint8_t address = I2cAddressByte(*d, *s);
     const auto reg = static_cast<std::uint8_t>(*a);
     const auto data = static_cast<std::uint8_t>(*w);
-    bool ok = false;
-    switch (*p & 0xFF) {
-        case 0:
-            ok = link::VR_I2C1_WRITE(ctx.board, address, reg, data);
-            break;
-        case 1:
-            ok = link::VR_I2C2_WRITE(ctx.board, address, reg, data);
-            break;
-        default:
-            break;  // no such port: fails like a request, without one
-    }
-    return ok ? MacroOutcome::Done : MacroOutcome::NotDone;
-}
-
-MacroOutcome RunI2cRead2(std::string_view text, MacroContext& ctx) {
-    Value p, c, d, s, a;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-C", c).Hex("-D", d).Hex("-S", s).Hex("-A", a);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
-    if (!AllGiven({&p, &d, &s, &a})) return Refuse(ctx, "IR2: -P, -D, -S and -A must be given");
-    const std::uint8_t address = I2cAddressByte(*d, *s);
-    const auto reg = static_cast<std::uint8_t>(*a);
-    std::uint8_t byte = 0;
-    bool ok = false;
-    switch (*p & 0xFF) {
-        case 0:
-            ok = link::VR_I2C1_READ(ctx.board, address, reg, byte);
-            break;
-        case 1:
-            ok = link::VR_I2C2_READ(ctx.board, address, reg, byte);
-            break;
-        default:
-            break;
-    }
-    if (!ok) return MacroOutcome::NotDone;
-    SetVariable(ctx, "read", byte);
-    return MacroOutcome::Done;
-}
-
-MacroOutcome RunI2cWrite3(std::string_view text, MacroContext& ctx) {
-    Value p, m, d, s, a, w;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-M", m).Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
-    if (!AllGiven({&p, &m, &d, &s, &a, &w}))
-        return Refuse(ctx, "IW3: -P, -M, -D, -S, -A and -W must be given");
-    if (*p >= 2) return Refuse(ctx, "IW3: the port must be 0 or 1");
-    if (*m != 3 && *m != 4) return Refuse(ctx, "IW3: the mode must be 3 or 4");
-    auto command = I2cCommand(*m, I2cAddressByte(*d, *s), *a, static_cast<std::uint8_t>(*w));
-    return link::VR_I2CX_WRITE(ctx.board, static_cast<std::uint16_t>(*p),
-                               static_cast<std::uint16_t>(*m), 1, command)
+    // A port other than 0 and 1 fails like a request, without one.
+    return features::I2cWriteRegister(ctx.board, static_cast<int>(*p & 0xFF), address, reg, data)
                ? MacroOutcome::Done
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunI2cRead3(std::string_view text, MacroContext& ctx) {
-    Value p, m, d, s, a;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-M", m).Hex("-D", d).Hex("-S", s).Hex("-A", a);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kIr2Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
+    if (!AllGiven({&p, &d, &s, &a})) return Refuse(ctx, "IR2: -P, -D, -S and -A must be given");
+    const std::uint8_t address = I2cAddressByte(*d, *s);
+    const auto reg = static_cast<std::uint8_t>(*a);
+    std::uint8_t byte = 0;
+    if (!features::I2cReadRegister(ctx.board, static_cast<int>(*p & 0xFF), address, reg, byte))
+        return MacroOutcome::NotDone;
+    SetVariable(ctx, "read", byte);
+    return MacroOutcome::Done;
+}
+
+MacroOutcome RunI2cWrite3(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kIw3Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
+    if (!AllGiven({&p, &m, &d, &s, &a, &w}))
+        return Refuse(ctx, "IW3: -P, -M, -D, -S, -A and -W must be given");
+    if (*p >= 2) return Refuse(ctx, "IW3: the port must be 0 or 1");
+    if (*m != 3 && *m != 4) return Refuse(ctx, "IW3: the mode must be 3 or 4");
+    const auto command = features::I2cCommandBytes(static_cast<int>(*m), I2cAddressByte(*d, *s), *a,
+                                                   static_cast<std::uint8_t>(*w));
+    return features::I2cSendCommand(ctx.board, static_cast<int>(*p), static_cast<int>(*m), command)
+               ? MacroOutcome::Done
+               : MacroOutcome::NotDone;
+}
+
+MacroOutcome RunI2cRead3(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kIr3Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &m, &d, &s, &a}))
         return Refuse(ctx, "IR3: -P, -M, -D, -S and -A must be given");
     if (*p >= 2) return Refuse(ctx, "IR3: the port must be 0 or 1");
     if (*m != 3 && *m != 4) return Refuse(ctx, "IR3: the mode must be 3 or 4");
     const std::uint8_t address = I2cAddressByte(*d, *s);
     // The last command byte is the device's read address (direction bit set).
-    auto command = I2cCommand(*m, address, *a, static_cast<std::uint8_t>(address + 1));
+    const auto command = features::I2cCommandBytes(static_cast<int>(*m), address, *a,
+                                                   static_cast<std::uint8_t>(address + 1));
     std::uint8_t byte = 0;
-    if (!link::VR_I2CX_READ(ctx.board, static_cast<std::uint16_t>(*p),
-                            static_cast<std::uint16_t>(*m), 1, command, byte))
+    if (!features::I2cReadCommand(ctx.board, static_cast<int>(*p), static_cast<int>(*m), command,
+                                  byte))
         return MacroOutcome::NotDone;
     SetVariable(ctx, "read", byte);
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunGpioWrite(std::string_view text, MacroContext& ctx) {
-    Value p, w;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunGpioWrite(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kGwOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &w})) return Refuse(ctx, "GW: -P and -W must be given");
     if (*p >= kGpioPorts) return Refuse(ctx, "GW: the port must be 0, 1 or 2");
-    return link::VR_GPIO_WRITE(ctx.board, static_cast<std::uint16_t>(*p), *w & 0xFF)
+    return features::GpioWriteByte(ctx.board, static_cast<int>(*p), static_cast<std::uint8_t>(*w))
                ? MacroOutcome::Done
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunGpioRead(std::string_view text, MacroContext& ctx) {
-    Value p, c;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-C", c);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunGpioRead(const MacroText& text, MacroContext& ctx) {
+    IoOptions given;
+    if (!ScanOptions(kGrOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!p) return Refuse(ctx, "GR: -P must be given");
     if (*p >= kGpioPorts) return Refuse(ctx, "GR: the port must be 0, 1 or 2");
     std::uint8_t byte = 0;
-    if (!link::VR_GPIO_READ(ctx.board, static_cast<std::uint16_t>(*p), byte))
-        return MacroOutcome::Failed;
+    if (!features::GpioReadByte(ctx.board, static_cast<int>(*p), byte)) return MacroOutcome::Failed;
     SetVariable(ctx, "read", byte);
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunGpioDirection(std::string_view text, MacroContext& ctx) {
-    Value p;
-    std::optional<std::string> direction;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Str("-D", direction);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunGpioDirection(const MacroText& text, MacroContext& ctx) {
+    DirectionOptions given;
+    if (!ScanOptions(kGdOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, direction] = given;
     if (!p || !direction) return Refuse(ctx, "GD: -P and -D must be given");
     if (*p >= kGpioPorts) return Refuse(ctx, "GD: the port must be 0, 1 or 2");
     const std::string d = UpperAscii(*direction);
@@ -192,27 +193,27 @@ MacroOutcome RunGpioDirection(std::string_view text, MacroContext& ctx) {
         code = 1;
     else
         return Refuse(ctx, "GD: the direction must be IN or OUT");
-    return link::VR_GPIO_DIR(ctx.board, static_cast<std::uint16_t>(*p), code)
+    return features::GpioSetDirection(ctx.board, static_cast<int>(*p), code == 1)
                ? MacroOutcome::Done
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunTempAlertSet(std::string_view text, MacroContext& ctx) {
-    Value t;
-    OptionPatterns patterns;
-    patterns.Dec("-T", t);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunTempAlertSet(const MacroText& text, MacroContext& ctx) {
+    AlertOptions given;
+    if (!ScanOptions(kStaOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [t] = given;
     if (!t) return Refuse(ctx, "STA: -T must be given");
     // The threshold register is one byte: 300 becomes 44.
-    return link::VR_TEMPALERT_SET(ctx.board, static_cast<std::uint8_t>(*t)) ? MacroOutcome::Done
-                                                                            : MacroOutcome::Failed;
+    return features::TempAlertWrite(ctx.board, static_cast<std::uint8_t>(*t))
+               ? MacroOutcome::Done
+               : MacroOutcome::Failed;
 }
 
-MacroOutcome RunTempAlertGet(std::string_view text, MacroContext& ctx) {
-    OptionPatterns patterns;
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunTempAlertGet(const MacroText& text, MacroContext& ctx) {
+    // No options: only the item limits apply.
+    if (!CheckItemLimits(text, ctx)) return MacroOutcome::Failed;
     std::uint8_t byte = 0;
-    if (!link::VR_TEMPALERT_GET(ctx.board, byte)) return MacroOutcome::Failed;
+    if (!features::TempAlertRead(ctx.board, byte)) return MacroOutcome::Failed;
     SetVariable(ctx, "read", byte);
     return MacroOutcome::Done;
 }

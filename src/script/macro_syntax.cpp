@@ -1,5 +1,6 @@
 #include "script/macro_syntax.h"
 
+#include <cstring>
 #include <limits>
 
 namespace quillon::script {
@@ -39,45 +40,78 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
-std::vector<std::string> SplitMacroItems(std::string_view text) {
-    std::vector<std::string> items;
-    std::size_t p = 0;
+MacroText::MacroText(std::string_view text) {
     const std::size_t n = text.size();
-    auto at = [&](std::size_t i) -> unsigned char {
-        return i < n ? static_cast<unsigned char>(text[i]) : 0;
+    // Items never hold more bytes than the text, so they fit in n bytes, and
+    // their upper-cased copy in the n after them.
+    if (2 * n > kInlineBytes) {
+        heap_.reset(new char[2 * n]);
+        data_ = heap_.get();
+    }
+    upperShift_ = n;
+    char* w = data_;  // where the next item byte goes
+    const char* const t = text.data();
+    // Each byte goes into the item as written and, upper-cased, into its copy.
+    auto put = [&](char c) {
+        w[n] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        *w++ = c;
     };
-    while (p < n && IsListBlank(at(p))) ++p;
+    std::size_t p = 0;
+    while (p < n && IsListBlank(static_cast<unsigned char>(t[p]))) ++p;
     while (p < n) {
-        std::string item;
-        if (at(p) == '"') {
+        char* const start = w;
+        if (t[p] == '"') {
             ++p;
             while (p < n) {
-                if (at(p) == '"') {
-                    if (at(p + 1) == '"') {
-                        item += '"';
+                if (t[p] == '"') {
+                    if (p + 1 < n && t[p + 1] == '"') {
+                        put('"');
                         p += 2;
                         continue;
                     }
                     ++p;  // the closing quote
                     break;
                 }
-                item += text[p++];
+                put(t[p++]);
             }
         } else {
-            std::size_t start = p;
-            while (p < n && at(p) > ' ' && at(p) != ',') ++p;
-            item.assign(text.substr(start, p - start));
+            // Everything up to a separator belongs to the item, a NUL byte too
+            // (a script may pass one; it is refused where a value must not hold it).
+            while (p < n && !IsListBlank(static_cast<unsigned char>(t[p])) && t[p] != ',')
+                put(t[p++]);
         }
-        items.push_back(std::move(item));
-        while (p < n && IsListBlank(at(p))) ++p;
-        if (p < n && at(p) == ',') {
-            if (p + 1 >= n) items.emplace_back();  // a trailing comma: final empty item
+        AddItem(static_cast<std::size_t>(start - data_), static_cast<std::size_t>(w - start));
+        while (p < n && IsListBlank(static_cast<unsigned char>(t[p]))) ++p;
+        if (p < n && t[p] == ',') {
+            // A trailing comma: a final empty item.
+            if (p + 1 >= n) AddItem(static_cast<std::size_t>(w - data_), 0);
             do {
                 ++p;
-            } while (p < n && IsListBlank(at(p)));
+            } while (p < n && IsListBlank(static_cast<unsigned char>(t[p])));
         }
     }
-    return items;
+}
+
+void MacroText::AddItem(std::size_t offset, std::size_t size) {
+    if (count_ == kInlineItems) {
+        moreSpans_.assign(inlineSpans_, inlineSpans_ + kInlineItems);
+    }
+    if (count_ >= kInlineItems) {
+        moreSpans_.push_back({offset, size});
+        spans_ = moreSpans_.data();
+    } else {
+        inlineSpans_[count_] = {offset, size};
+    }
+    ++count_;
+    if (size > longest_) longest_ = size;
+}
+
+std::vector<std::string> SplitMacroItems(std::string_view text) {
+    const MacroText items(text);
+    std::vector<std::string> out;
+    out.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) out.emplace_back(items.item(i));
+    return out;
 }
 
 std::optional<std::uint32_t> ScanDecimal(std::string_view text) {
@@ -158,65 +192,81 @@ std::optional<std::uint64_t> ParsePrefixedHex(std::string_view digits) {
     return value;
 }
 
+OptionMatch MatchOption(OptionKind kind, std::string_view prefix, std::string_view upper,
+                        std::string_view written) {
+    OptionMatch m;
+    if (kind == OptionKind::Flag) {
+        if (upper == prefix) m.got = OptionMatch::Got::Flag;
+        return m;
+    }
+    if (!StartsWith(upper, prefix)) return m;
+    const std::string_view rest = upper.substr(prefix.size());
+    std::optional<std::uint32_t> number;
+    switch (kind) {
+        case OptionKind::Dec:
+            number = ScanDecimal(rest);
+            break;
+        case OptionKind::Hex:
+            number = ScanHex(rest);
+            break;
+        case OptionKind::Str:
+            if (auto v = ScanString(written.substr(prefix.size()))) {
+                m.got = OptionMatch::Got::String;
+                m.string = *v;
+            }
+            return m;
+        case OptionKind::Flag:
+            break;
+    }
+    if (number) {
+        m.got = OptionMatch::Got::Number;
+        m.number = *number;
+    }
+    return m;
+}
+
+ScanError CheckStringValue(std::string_view value) {
+    if (value.size() > kMaxStringValueBytes) return ScanError::ValueTooLong;
+    if (value.find('\0') != std::string_view::npos) return ScanError::NulInValue;
+    return ScanError::None;
+}
+
 OptionPatterns& OptionPatterns::Dec(std::string prefix, std::optional<std::uint32_t>& out) {
-    patterns_.push_back({Kind::Dec, std::move(prefix), &out});
+    patterns_.push_back({OptionKind::Dec, prefix, &out, TextHead(prefix)});
     return *this;
 }
 
 OptionPatterns& OptionPatterns::Hex(std::string prefix, std::optional<std::uint32_t>& out) {
-    patterns_.push_back({Kind::Hex, std::move(prefix), &out});
+    patterns_.push_back({OptionKind::Hex, prefix, &out, TextHead(prefix)});
     return *this;
 }
 
 OptionPatterns& OptionPatterns::Str(std::string prefix, std::optional<std::string>& out) {
-    patterns_.push_back({Kind::Str, std::move(prefix), &out});
+    patterns_.push_back({OptionKind::Str, prefix, &out, TextHead(prefix)});
     return *this;
 }
 
 OptionPatterns& OptionPatterns::Flag(std::string item, bool& out) {
-    patterns_.push_back({Kind::Flag, std::move(item), &out});
+    patterns_.push_back({OptionKind::Flag, item, &out, TextHead(item)});
     return *this;
 }
 
-ScanError OptionPatterns::Scan(std::string_view macroText) const {
-    // Splitting the original text and upper-casing each item gives the same
-    // items as upper-casing first: the list rule looks only at ASCII bytes that
-    // upper-casing leaves alone.
-    std::vector<std::string> original = SplitMacroItems(macroText);
-    for (const std::string& item : original) {
-        if (item.size() > kMaxItemBytes) return ScanError::ItemTooLong;
-    }
-    for (const std::string& item : original) {
-        const std::string upper = UpperAscii(item);
-        for (const Pattern& p : patterns_) {
-            if (p.kind == Kind::Flag) {
-                if (upper == p.prefix) *std::get<bool*>(p.out) = true;
-                continue;
-            }
-            if (upper.compare(0, p.prefix.size(), p.prefix) != 0) continue;
-            std::string_view rest = std::string_view(upper).substr(p.prefix.size());
-            switch (p.kind) {
-                case Kind::Dec:
-                    if (auto v = ScanDecimal(rest))
-                        *std::get<std::optional<std::uint32_t>*>(p.out) = v;
-                    break;
-                case Kind::Hex:
-                    if (auto v = ScanHex(rest)) *std::get<std::optional<std::uint32_t>*>(p.out) = v;
-                    break;
-                case Kind::Str: {
-                    std::string_view restOriginal = std::string_view(item).substr(p.prefix.size());
-                    if (auto v = ScanString(restOriginal)) {
-                        if (v->size() > kMaxStringValueBytes) return ScanError::ValueTooLong;
-                        *std::get<std::optional<std::string>*>(p.out) = std::string(*v);
-                    }
-                    break;
-                }
-                case Kind::Flag:
-                    break;
-            }
+ScanError OptionPatterns::Scan(const MacroText& text) const {
+    return ScanItems(text, patterns_, [](const Pattern& p, const OptionMatch& m) {
+        switch (m.got) {
+            case OptionMatch::Got::Number:
+                *std::get<std::optional<std::uint32_t>*>(p.out) = m.number;
+                break;
+            case OptionMatch::Got::String:
+                *std::get<std::optional<std::string>*>(p.out) = std::string(m.string);
+                break;
+            case OptionMatch::Got::Flag:
+                *std::get<bool*>(p.out) = true;
+                break;
+            case OptionMatch::Got::Nothing:
+                break;
         }
-    }
-    return ScanError::None;
+    });
 }
 
 const char* ScanErrorText(ScanError e) {
@@ -227,6 +277,8 @@ const char* ScanErrorText(ScanError e) {
             return "an item of the macro is longer than 511 bytes";
         case ScanError::ValueTooLong:
             return "a value of the macro is longer than 255 bytes";
+        case ScanError::NulInValue:
+            return "a value of the macro holds a NUL byte";
     }
     return "";
 }

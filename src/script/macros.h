@@ -1,7 +1,7 @@
 #pragma once
-// The macros of KVX_COMMAND. Each takes the macro text as the script wrote it
-// (the dispatcher joined the words; each macro upper-cases and splits it
-// again) and returns its outcome. The register, I2C and GPIO macros issue one
+// The macros of KVX_COMMAND. Each takes the macro text as the dispatcher split
+// it into items (the words joined, each item as written and upper-cased) and
+// returns its outcome. The register, I2C and GPIO macros issue one
 // vendor request each; the memory macros move files through the bulk pipes.
 
 #include <functional>
@@ -10,6 +10,7 @@
 
 #include "features/reporter.h"
 #include "link/board_link.h"
+#include "script/macro_syntax.h"
 
 namespace quillon::script {
 
@@ -17,18 +18,26 @@ namespace quillon::script {
 // can test it); Failed "0" with TCL_ERROR (the script stops).
 enum class MacroOutcome { Done, NotDone, Failed };
 
+// Where read macros leave their values: the interpreter's global variables.
+class MacroVariables {
+  public:
+    virtual ~MacroVariables() = default;
+    virtual void Set(const char* name, long long value) = 0;
+};
+
 // What a macro needs from whoever runs it.
 struct MacroContext {
     // The board every request goes to (link::CurrentBoard() at the time of the call).
     link::BoardHandle board = link::kNoBoard;
     // Message boxes (MW) and the event pump (WAIT).
     features::Reporter* reporter = &features::DefaultReporter();
-    // Sets a global Tcl variable ("read", "read_high").
-    std::function<void(const char* name, const std::string& value)> setVariable;
+    // Receives "read" and "read_high"; none: the values are dropped.
+    MacroVariables* variables = nullptr;
     // Lets pending events run during WAIT; empty = reporter->Pump().
     std::function<void()> pump;
-    // Relative file names resolve here; empty = the current directory.
-    std::string baseDir;
+    // Relative file names resolve here; empty = the current directory. It
+    // outlives the call (the host keeps it).
+    std::string_view baseDir;
     // Filled by a macro that refused its input, to say why (for the error info).
     std::string refusal;
 };
@@ -37,30 +46,25 @@ struct MacroContext {
 std::string ResolveMacroPath(const MacroContext& ctx, const std::string& name);
 
 // RW, RR.
-MacroOutcome RunRegisterWrite(std::string_view text, MacroContext& ctx);
-MacroOutcome RunRegisterRead(std::string_view text, MacroContext& ctx);
+MacroOutcome RunRegisterWrite(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunRegisterRead(const MacroText& text, MacroContext& ctx);
 // UC, MW, MR, FC, WAIT.
-MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx);
-MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx);
-MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx);
-MacroOutcome RunFileCompare(std::string_view text, MacroContext& ctx);
-MacroOutcome RunWait(std::string_view text, MacroContext& ctx);
+MacroOutcome RunConfigure(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunMemoryRead(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunFileCompare(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunWait(const MacroText& text, MacroContext& ctx);
 // IW, IR, IW2, IR2, IW3, IR3, GW, GR, GD, STA, GTA.
-MacroOutcome RunI2cWrite(std::string_view text, MacroContext& ctx);
-MacroOutcome RunI2cRead(std::string_view text, MacroContext& ctx);
-MacroOutcome RunI2cWrite2(std::string_view text, MacroContext& ctx);
-MacroOutcome RunI2cRead2(std::string_view text, MacroContext& ctx);
-MacroOutcome RunI2cWrite3(std::string_view text, MacroContext& ctx);
-MacroOutcome RunI2cRead3(std::string_view text, MacroContext& ctx);
-MacroOutcome RunGpioWrite(std::string_view text, MacroContext& ctx);
-MacroOutcome RunGpioRead(std::string_view text, MacroContext& ctx);
-MacroOutcome RunGpioDirection(std::string_view text, MacroContext& ctx);
-MacroOutcome RunTempAlertSet(std::string_view text, MacroContext& ctx);
-MacroOutcome RunTempAlertGet(std::string_view text, MacroContext& ctx);
-
-// The I2C address byte of "-D" and "-S": (D & 0x0F) << 4 | (S & 0x07) << 1.
-inline std::uint8_t I2cAddressByte(std::uint32_t device, std::uint32_t select) {
-    return static_cast<std::uint8_t>(((device & 0x0F) << 4) | ((select & 0x07) << 1));
-}
+MacroOutcome RunI2cWrite(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunI2cWrite3(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunI2cRead3(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunGpioWrite(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunGpioRead(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunGpioDirection(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunTempAlertSet(const MacroText& text, MacroContext& ctx);
+MacroOutcome RunTempAlertGet(const MacroText& text, MacroContext& ctx);
 
 }  // namespace quillon::script

@@ -11,8 +11,8 @@
 #include "features/busy_gate.h"
 #include "features/config/fpga_load.h"
 #include "features/memory/file_stream.h"
-#include "log/file_io.h"
 #include "link/bulk.h"
+#include "log/file_io.h"
 #include "script/macro_support.h"
 
 namespace quillon::script {
@@ -37,6 +37,42 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
+// The option tables, in the order each macro matches them.
+struct TransferOptions {  // MW, MR
+    std::optional<std::string> length;
+    std::optional<std::uint32_t> width;
+    std::optional<std::string> file;
+};
+constexpr OptionPattern<TransferOptions> kTransferOptions[] = {
+    StrOption<&TransferOptions::length>("-L"),
+    DecOption<&TransferOptions::width>("-W"),
+    StrOption<&TransferOptions::file>("-F"),
+};
+
+struct ConfigureOptions {  // UC
+    std::optional<std::string> file, family;
+    bool bitswap = false, encrypt = false;
+};
+constexpr OptionPattern<ConfigureOptions> kConfigureOptions[] = {
+    StrOption<&ConfigureOptions::file>("-F"),
+    StrOption<&ConfigureOptions::family>("-M"),
+    FlagOption<&ConfigureOptions::bitswap>("-B"),
+    FlagOption<&ConfigureOptions::encrypt>("-E"),
+};
+
+struct CompareOptions {  // FC
+    std::optional<std::string> first, second;
+};
+constexpr OptionPattern<CompareOptions> kCompareOptions[] = {
+    StrOption<&CompareOptions::first>("-S"),
+    StrOption<&CompareOptions::second>("-D"),
+};
+
+struct WaitOptions {
+    std::optional<std::uint32_t> time;
+};
+constexpr OptionPattern<WaitOptions> kWaitOptions[] = {DecOption<&WaitOptions::time>("-T")};
+
 struct MemoryOptions {
     std::uint8_t widthCode = 0;
     std::uint64_t length = 0;
@@ -44,13 +80,11 @@ struct MemoryOptions {
 };
 
 // The common options of MW and MR: width first, then the length, then the file.
-std::optional<MemoryOptions> ReadMemoryOptions(const char* macro, std::string_view text,
+std::optional<MemoryOptions> ReadMemoryOptions(const char* macro, const MacroText& text,
                                                MacroContext& ctx) {
-    std::optional<std::string> length, file;
-    std::optional<std::uint32_t> width;
-    OptionPatterns patterns;
-    patterns.Str("-L", length).Dec("-W", width).Str("-F", file);
-    if (!ScanOptions(patterns, text, ctx)) return std::nullopt;
+    TransferOptions given;
+    if (!ScanOptions(kTransferOptions, text, given, ctx)) return std::nullopt;
+    const auto& [length, width, file] = given;
     MemoryOptions o;
     auto code = WidthCode(width.value_or(8));
     if (!code) {
@@ -84,12 +118,10 @@ std::string ResolveMacroPath(const MacroContext& ctx, const std::string& name) {
     return (std::filesystem::path(ctx.baseDir) / name).string();
 }
 
-MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
-    std::optional<std::string> file, family;
-    bool bitswap = false, encrypt = false;
-    OptionPatterns patterns;
-    patterns.Str("-F", file).Str("-M", family).Flag("-B", bitswap).Flag("-E", encrypt);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunConfigure(const MacroText& text, MacroContext& ctx) {
+    ConfigureOptions given;
+    if (!ScanOptions(kConfigureOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [file, family, bitswap, encrypt] = given;
     if (!file) return Refuse(ctx, "UC: the -F file is missing");
     const std::string path = ResolveMacroPath(ctx, *file);
     if (!FileExists(path)) return MacroOutcome::NotDone;
@@ -102,7 +134,7 @@ MacroOutcome RunConfigure(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::NotDone;
 }
 
-MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MW", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const std::string path = ResolveMacroPath(ctx, o->file);
@@ -127,7 +159,7 @@ MacroOutcome RunMemoryWrite(std::string_view text, MacroContext& ctx) {
                : MacroOutcome::Failed;
 }
 
-MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx) {
+MacroOutcome RunMemoryRead(const MacroText& text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MR", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const auto length = static_cast<std::uint32_t>(o->length);
@@ -149,11 +181,10 @@ MacroOutcome RunMemoryRead(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunFileCompare(std::string_view text, MacroContext& ctx) {
-    std::optional<std::string> first, second;
-    OptionPatterns patterns;
-    patterns.Str("-S", first).Str("-D", second);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunFileCompare(const MacroText& text, MacroContext& ctx) {
+    CompareOptions given;
+    if (!ScanOptions(kCompareOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [first, second] = given;
     if (!first || !second) return Refuse(ctx, "FC: both -S and -D files must be given");
     const std::string a = ResolveMacroPath(ctx, *first);
     const std::string b = ResolveMacroPath(ctx, *second);
@@ -180,11 +211,10 @@ MacroOutcome RunFileCompare(std::string_view text, MacroContext& ctx) {
     return MacroOutcome::Done;
 }
 
-MacroOutcome RunWait(std::string_view text, MacroContext& ctx) {
-    std::optional<std::uint32_t> time;
-    OptionPatterns patterns;
-    patterns.Dec("-T", time);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunWait(const MacroText& text, MacroContext& ctx) {
+    WaitOptions given;
+    if (!ScanOptions(kWaitOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [time] = given;
     if (!time) return Refuse(ctx, "WAIT: the -T time is missing");
     // A negative time returns at once: read as an unsigned count it would wait
     // about 49.7 days with no way to stop it.

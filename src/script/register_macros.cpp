@@ -16,24 +16,46 @@ namespace {
 constexpr std::uint32_t kLastRegister = 0x3FFF;
 constexpr std::uint32_t kLastExtendedRegister = 0x3FF;
 
-}  // namespace
-
-MacroOutcome RunRegisterWrite(std::string_view text, MacroContext& ctx) {
+struct WriteOptions {
     std::optional<std::uint32_t> address, width;
     std::optional<std::string> data;
     bool extended = false;
-    OptionPatterns patterns;
-    patterns.Dec("-A", address).Dec("-W", width).Str("-D", data).Flag("-REGEX", extended);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+};
+constexpr OptionPattern<WriteOptions> kWriteOptions[] = {
+    DecOption<&WriteOptions::address>("-A"),
+    DecOption<&WriteOptions::width>("-W"),
+    StrOption<&WriteOptions::data>("-D"),
+    FlagOption<&WriteOptions::extended>("-REGEX"),
+};
 
-    auto code = WidthCode(width.value_or(8));
+struct ReadOptions {
+    std::optional<std::uint32_t> address, width;
+    std::optional<std::string> ignored;
+    bool extended = false;
+};
+// The decimal reading of an item overrides its hexadecimal one whenever it
+// matches: -A100 is register 100, -AFF 255, -A1F 1.
+constexpr OptionPattern<ReadOptions> kReadOptions[] = {
+    HexOption<&ReadOptions::address>("-A"), DecOption<&ReadOptions::address>("-A"),
+    HexOption<&ReadOptions::width>("-W"),   DecOption<&ReadOptions::width>("-W"),
+    StrOption<&ReadOptions::ignored>("-C"), FlagOption<&ReadOptions::extended>("-REGEX"),
+};
+
+}  // namespace
+
+MacroOutcome RunRegisterWrite(const MacroText& text, MacroContext& ctx) {
+    WriteOptions o;
+    if (!ScanOptions(kWriteOptions, text, o, ctx)) return MacroOutcome::Failed;
+    const bool extended = o.extended;
+
+    auto code = WidthCode(o.width.value_or(8));
     if (!code) return Refuse(ctx, "RW: the width must be 8, 16, 32 or 64");
-    const std::uint32_t a = address.value_or(0);
+    const std::uint32_t a = o.address.value_or(0);
     if (a > (extended ? kLastExtendedRegister : kLastRegister))
         return Refuse(ctx, "RW: the register address is out of range");
     // The value is hexadecimal digits without a prefix; "0x" is put in front, so
     // a value that carries its own prefix does not convert.
-    auto value = ParsePrefixedHex(data.value_or("0"));
+    auto value = ParsePrefixedHex(o.data ? std::string_view(*o.data) : std::string_view("0"));
     if (!value) return Refuse(ctx, "RW: the -D value is not hexadecimal digits");
 
     const auto w = static_cast<link::RegWidth>(*code);
@@ -51,25 +73,15 @@ MacroOutcome RunRegisterWrite(std::string_view text, MacroContext& ctx) {
     return ok ? MacroOutcome::Done : MacroOutcome::Failed;
 }
 
-MacroOutcome RunRegisterRead(std::string_view text, MacroContext& ctx) {
-    std::optional<std::uint32_t> address, width;
-    std::optional<std::string> ignored;
-    bool extended = false;
-    OptionPatterns patterns;
-    // The decimal reading of an item overrides its hexadecimal one whenever it
-    // matches: -A100 is register 100, -AFF 255, -A1F 1.
-    patterns.Hex("-A", address)
-        .Dec("-A", address)
-        .Hex("-W", width)
-        .Dec("-W", width)
-        .Str("-C", ignored)
-        .Flag("-REGEX", extended);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+MacroOutcome RunRegisterRead(const MacroText& text, MacroContext& ctx) {
+    ReadOptions o;
+    if (!ScanOptions(kReadOptions, text, o, ctx)) return MacroOutcome::Failed;
+    const bool extended = o.extended;
 
-    const std::uint32_t a = address.value_or(0);
+    const std::uint32_t a = o.address.value_or(0);
     if (a > (extended ? kLastExtendedRegister : kLastRegister))
         return Refuse(ctx, "RR: the register address is out of range");
-    auto code = WidthCode(width.value_or(8));
+    auto code = WidthCode(o.width.value_or(8));
     if (!code) return Refuse(ctx, "RR: the width must be 8, 16, 32 or 64");
     const auto w = static_cast<link::RegWidth>(*code);
 

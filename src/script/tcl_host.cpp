@@ -3,6 +3,7 @@
 #include <tcl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 
@@ -20,14 +21,60 @@ constexpr std::size_t kMaxPrintBytes = 259;
 // Tcl events served by one pump of WAIT.
 constexpr int kMaxTclEventsPerPump = 256;
 
+// "read" and "read_high" set as integer objects, their names made once.
+class TclVariables final : public MacroVariables {
+  public:
+    void Bind(Tcl_Interp* interp) {
+        interp_ = interp;
+        read_ = Keep(Tcl_NewStringObj("read", -1));
+        readHigh_ = Keep(Tcl_NewStringObj("read_high", -1));
+        zero_ = Keep(Tcl_NewWideIntObj(0));
+    }
+    void Set(const char* name, long long value) override {
+        if (!interp_) return;
+        Tcl_Obj* nameObj = std::strcmp(name, "read") == 0        ? read_
+                           : std::strcmp(name, "read_high") == 0 ? readHigh_
+                                                                 : nullptr;
+        // Zero, the high half of every read narrower than 64 bits, is one
+        // shared object (a script that changes the variable gets its own copy).
+        Tcl_Obj* valueObj = value == 0 ? zero_ : Tcl_NewWideIntObj(value);
+        if (nameObj) {
+            Tcl_ObjSetVar2(interp_, nameObj, nullptr, valueObj, TCL_GLOBAL_ONLY);
+        } else {
+            Tcl_SetVar2Ex(interp_, name, nullptr, valueObj, TCL_GLOBAL_ONLY);
+        }
+    }
+
+  private:
+    static Tcl_Obj* Keep(Tcl_Obj* o) {
+        Tcl_IncrRefCount(o);
+        return o;
+    }
+    Tcl_Interp* interp_ = nullptr;
+    Tcl_Obj* read_ = nullptr;
+    Tcl_Obj* readHigh_ = nullptr;
+    Tcl_Obj* zero_ = nullptr;
+};
+
 struct HostState {
     Tcl_Interp* interp = nullptr;
     Tcl_Channel capture = nullptr;
     std::string capturePath;
     features::Reporter* reporter = &features::DefaultReporter();
     std::string keepDir;
+    // The directory changes counted when the kept directory was last made sure of.
+    std::uint64_t keptAt = 0;
+    bool keptKnown = false;
     std::function<int(int)> exitHandler;
     bool atExitRegistered = false;
+    TclVariables variables;
+    Tcl_Encoding utf8 = nullptr;
+    // The answers "1" and "0", made once.
+    Tcl_Obj* one = nullptr;
+    Tcl_Obj* zero = nullptr;
+    // Tcl's own "cd", which the host's wrapper calls.
+    Tcl_ObjCmdProc* cd = nullptr;
+    ClientData cdData = nullptr;
 };
 
 HostState& State() {
@@ -43,9 +90,61 @@ Tcl_Channel LiveCapture() {
     return s.capture;
 }
 
+// Puts the process back into the kept directory when anything may have moved
+// it (a log line moves into the log folder, a script may "cd"); asking the
+// system every time would cost more than a whole macro.
 void RestoreKeptDirectory() {
-    const std::string& dir = State().keepDir;
-    if (!dir.empty() && platform::CurrentDirectory() != dir) platform::SetCurrentDirectory(dir);
+    HostState& s = State();
+    if (s.keepDir.empty()) return;
+    if (s.keptKnown && platform::DirectoryChanges() == s.keptAt) return;
+    if (platform::CurrentDirectory() != s.keepDir) platform::SetCurrentDirectory(s.keepDir);
+    s.keptAt = platform::DirectoryChanges();
+    s.keptKnown = true;
+}
+
+// Tcl's "cd", counted as a change of directory.
+int CdCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+    const int code = State().cd(State().cdData, interp, objc, objv);
+    platform::NoteDirectoryChanged();
+    return code;
+}
+
+// Inside, Tcl holds a NUL as the two bytes C0 80 and a character beyond the
+// BMP as a surrogate pair; only words with such bytes need converting to the
+// UTF-8 that files and the board see.
+bool NeedsConversion(std::string_view word) {
+    for (char c : word) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0xC0 || b == 0xED) return true;
+    }
+    return false;
+}
+
+void AppendWord(std::string& out, std::string_view word) {
+    if (!NeedsConversion(word)) {
+        out += word;
+        return;
+    }
+    Tcl_DString ds;
+    Tcl_UtfToExternalDString(State().utf8, word.data(), static_cast<int>(word.size()), &ds);
+    out.append(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+    Tcl_DStringFree(&ds);
+}
+
+std::string_view WordOf(Tcl_Obj* obj) {
+    int length = 0;
+    const char* bytes = Tcl_GetStringFromObj(obj, &length);
+    return {bytes, static_cast<std::size_t>(length)};
+}
+
+// WAIT lets the window's events and the script's own (after, fileevent) run.
+// A handler that schedules itself again ("after 0") always leaves an event
+// pending, so one pump serves a bounded number and WAIT still sees its clock.
+void PumpEvents() {
+    State().reporter->Pump();
+    for (int i = 0; i < kMaxTclEventsPerPump; ++i) {
+        if (!Tcl_DoOneEvent(TCL_ALL_EVENTS | TCL_DONT_WAIT)) break;
+    }
 }
 
 int TprintCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) {
@@ -58,30 +157,33 @@ int TprintCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) 
     return TCL_OK;
 }
 
-int KvxCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) {
-    std::vector<std::string_view> words;
-    words.reserve(argc > 1 ? argc - 1 : 0);
-    for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+    HostState& s = State();
+    // The words are joined with no separator; the usual single word is used
+    // where Tcl holds it.
+    std::string joined;
+    std::string_view text;
+    if (objc == 2 && !NeedsConversion(WordOf(objv[1]))) {
+        text = WordOf(objv[1]);
+    } else {
+        for (int i = 1; i < objc; ++i) AppendWord(joined, WordOf(objv[i]));
+        text = joined;
+    }
 
     MacroContext ctx;
     ctx.board = link::CurrentBoard();
-    ctx.reporter = State().reporter;
-    ctx.baseDir = State().keepDir;
-    ctx.setVariable = [interp](const char* name, const std::string& value) {
-        Tcl_SetVar(interp, name, value.c_str(), TCL_GLOBAL_ONLY);
-    };
-    // WAIT lets the window's events and the script's own (after, fileevent) run.
-    // A handler that schedules itself again ("after 0") always leaves an event
-    // pending, so one pump serves a bounded number and WAIT still sees its clock.
-    ctx.pump = [] {
-        State().reporter->Pump();
-        for (int i = 0; i < kMaxTclEventsPerPump; ++i) {
-            if (!Tcl_DoOneEvent(TCL_ALL_EVENTS | TCL_DONT_WAIT)) break;
-        }
-    };
-    MacroAnswer answer = DispatchMacro(words, ctx);
+    ctx.reporter = s.reporter;
+    ctx.baseDir = s.keepDir;
+    ctx.variables = &s.variables;
+    ctx.pump = PumpEvents;
+    MacroAnswer answer = DispatchMacro(MacroText(text), ctx);
     RestoreKeptDirectory();
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(answer.result.c_str(), -1));
+    if (answer.result == "1")
+        Tcl_SetObjResult(interp, s.one);
+    else if (answer.result == "0")
+        Tcl_SetObjResult(interp, s.zero);
+    else
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(answer.result.c_str(), -1));
     if (answer.error && !ctx.refusal.empty()) {
         std::string info = "\n    (KVX_COMMAND refused: " + ctx.refusal + ")";
         Tcl_AddErrorInfo(interp, info.c_str());
@@ -139,8 +241,23 @@ bool TclHost::Init(features::Reporter& reporter) {
     SetOption(interp, chan, "-encoding", "utf-8");
 
     Tcl_CreateCommand(interp, "TPRINT", TprintCommand, nullptr, nullptr);
-    Tcl_CreateCommand(interp, "KVX_COMMAND", KvxCommand, nullptr, nullptr);
+    Tcl_CreateObjCommand(interp, "KVX_COMMAND", KvxCommand, nullptr, nullptr);
     Tcl_SetExitProc(ExitProc);
+    // A script's "cd" is a change of directory the kept directory must see.
+    Tcl_CmdInfo cd;
+    if (Tcl_GetCommandInfo(interp, "cd", &cd) && cd.isNativeObjectProc && cd.objProc) {
+        s.cd = cd.objProc;
+        s.cdData = cd.objClientData;
+        cd.objProc = CdCommand;
+        cd.objClientData = nullptr;
+        Tcl_SetCommandInfo(interp, "cd", &cd);
+    }
+    s.utf8 = Tcl_GetEncoding(nullptr, "utf-8");
+    s.one = Tcl_NewStringObj("1", 1);
+    Tcl_IncrRefCount(s.one);
+    s.zero = Tcl_NewStringObj("0", 1);
+    Tcl_IncrRefCount(s.zero);
+    s.variables.Bind(interp);
 
     s.interp = interp;
     s.capture = chan;
@@ -259,6 +376,7 @@ void TclHost::SetScriptArguments(const std::string& script, const std::vector<st
 
 void TclHost::SetKeepDirectory(const std::string& dir) {
     State().keepDir = dir;
+    State().keptKnown = false;
     RestoreKeptDirectory();
 }
 

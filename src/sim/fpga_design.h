@@ -19,6 +19,10 @@
 #include "sim/sparse_memory.h"
 
 namespace quillon::sim {
+class Gpif2Master;
+}
+
+namespace quillon::sim {
 
 // What the board offers a design.
 class DesignContext {
@@ -81,9 +85,10 @@ class SpiCore;
 
 // The user's design, loaded at power-up and by any stream no other design
 // claims: 16384 registers of 64 bits, 1024 extended byte registers, a sparse
-// 21-bit block-register space, a memory path that starts at the byte address
-// in register 0 of the memory numbered by register 1, and (unless the profile
-// leaves it out) an SPI core to the board's UFM and M25P128 (sim/spi_core.h).
+// 21-bit block-register space with a GPIF II master bridge and capture block
+// in it, a memory path that starts at the byte address in register 0 of the
+// memory numbered by register 1, and (unless the profile leaves it out) an SPI
+// core to the board's UFM and M25P128 (sim/spi_core.h).
 class UserDesign : public FpgaDesign {
   public:
     static constexpr int kRegisters = 16384;
@@ -114,6 +119,8 @@ class UserDesign : public FpgaDesign {
   private:
     std::unique_ptr<std::uint64_t[]> regs_;
     std::unique_ptr<SpiCore> spi_;
+    // The GPIF II master bridge and capture block (gpif2_master.h).
+    std::unique_ptr<Gpif2Master> g2m_;
     std::uint8_t regex_[kRegexBytes] = {};
     // Block registers in 512-byte pages.
     std::unordered_map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> block_;

@@ -123,7 +123,8 @@ constexpr std::size_t kBulkSlice = 1u << 20;
 SimBoard::SimBoard(Profile profile)
     : profile_(std::move(profile)), flash_(std::make_unique<BoardFlash>(profile_.flash)) {
     faults_ = profile_.faults;
-    for (auto& port : i2c_) port.eeprom.fill(profile_.eepromFill);
+    for (int p = 0; p < kI2cPorts; ++p)
+        i2c_.emplace_back(profile_.eepromFill, profile_.wideEepromAddress);
     {
         std::lock_guard<std::mutex> lock(mu_);
         PowerUpLocked();
@@ -149,6 +150,7 @@ SimBoard::~SimBoard() {
 
 void SimBoard::PowerUpLocked() {
     FirmwareResetLocked();
+    for (I2cBus& bus : i2c_) bus.PowerUp();
     powerUp_ = Clock::now();
     if (design_) design_->Halt();
     flash_->PowerUp();
@@ -172,10 +174,6 @@ void SimBoard::FirmwareResetLocked() {
     readWait_ = writeWait_ = 0;
     gpifWave_[0] = gpifWave_[1] = 0;
     for (int p = 0; p < kGpioPorts; ++p) gpio_[p] = GpioPort{0, 0, profile_.gpioInput[p]};
-    for (auto& port : i2c_) {
-        port.eepromPointer = 0;
-        port.dac = DacState{};
-    }
     i2cx_ = I2cxPending{};
     watchdog_ = profile_.watchdogSeconds;
     suspend_ = 0;
@@ -325,7 +323,8 @@ SparseMemory& SimBoard::Memory(std::uint8_t target) {
         const std::uint64_t limit =
             profile_.memoryLimitMiB * (1ull << 20) / SparseMemory::kPageSize;
         m = std::make_unique<SparseMemory>(
-            static_cast<std::size_t>(std::min<std::uint64_t>(limit, SIZE_MAX)));
+            static_cast<std::size_t>(std::min<std::uint64_t>(limit, SIZE_MAX)),
+            profile_.memoryDiscard);
     }
     return *m;
 }
@@ -900,49 +899,9 @@ TransferResult SimBoard::CfgMode(std::uint8_t mode) {
 
 // --- I2C --------------------------------------------------------------------------
 
-bool SimBoard::I2cWrite(int port, std::span<const std::uint8_t> bus) {
-    if (port < 0 || port >= kI2cPorts || bus.empty() || faults_.i2cStatusZero) return false;
-    I2cPort& p = i2c_[port];
-    const std::uint8_t device = bus[0] & 0xFE;
-    if (bus[0] & 1) return false;  // a read address on a write
-    if (device == kEepromAddress) {
-        // Word address, then data bytes at consecutive addresses (wrapping).
-        if (bus.size() >= 2) p.eepromPointer = bus[1];
-        for (std::size_t i = 2; i < bus.size(); ++i) p.eeprom[p.eepromPointer++] = bus[i];
-        return true;
-    }
-    if (device == kDacAddress) {
-        // MCP4725: fast mode (two bytes, command bits 00) or a write of the DAC
-        // register (command 010 or 011, then D11..D4, D3..D0 in the high nibble).
-        if (bus.size() >= 3 && (bus[1] & 0xC0) == 0) {
-            p.dac.value = static_cast<std::uint16_t>((bus[1] & 0x0F) << 8 | bus[2]);
-        } else if (bus.size() >= 4 && ((bus[1] & 0xE0) == 0x40 || (bus[1] & 0xE0) == 0x60)) {
-            p.dac.value = static_cast<std::uint16_t>(bus[2] << 4 | bus[3] >> 4);
-        }
-        ++p.dac.writes;
-        return true;
-    }
-    return false;
-}
-
-bool SimBoard::I2cRead(int port, std::uint8_t addressByte, std::span<const std::uint8_t> pointer,
-                       std::span<std::uint8_t> out) {
-    if (port < 0 || port >= kI2cPorts || faults_.i2cStatusZero) return false;
-    I2cPort& p = i2c_[port];
-    const std::uint8_t device = addressByte & 0xFE;
-    if (device == kEepromAddress) {
-        // A 256-byte part: of a two-byte word address only the low byte counts.
-        if (!pointer.empty()) p.eepromPointer = pointer.back();
-        for (auto& b : out) b = p.eeprom[p.eepromPointer++];
-        return true;
-    }
-    if (device == kDacAddress) {
-        const std::uint8_t regs[5] = {0xC0, static_cast<std::uint8_t>(p.dac.value >> 4),
-                                      static_cast<std::uint8_t>((p.dac.value & 0x0F) << 4), 0, 0};
-        for (std::size_t i = 0; i < out.size(); ++i) out[i] = i < 5 ? regs[i] : 0xFF;
-        return true;
-    }
-    return false;
+I2cBus* SimBoard::Bus(int port) {
+    if (port < 0 || port >= kI2cPorts || faults_.i2cStatusZero) return nullptr;
+    return &i2c_[static_cast<std::size_t>(port)];
 }
 
 TransferResult SimBoard::I2cByte(const SetupPacket& s, std::span<std::uint8_t> d, int port,
@@ -950,16 +909,17 @@ TransferResult SimBoard::I2cByte(const SetupPacket& s, std::span<std::uint8_t> d
     if (s.wValue > 0xFF || s.wLength != (write ? 1 : 2)) return Stall();
     const std::uint8_t address = static_cast<std::uint8_t>(s.wValue);
     const std::uint8_t reg = static_cast<std::uint8_t>(s.wIndex & 0xFF);
+    I2cBus* bus = Bus(port);
     if (write) {
         // The write happens although the request is an IN transfer: the data
         // stage only carries the status back.
-        const std::uint8_t bus[3] = {address, reg, static_cast<std::uint8_t>(s.wIndex >> 8)};
-        d[0] = I2cWrite(port, bus) ? kAck : kNack;
+        const std::uint8_t data = static_cast<std::uint8_t>(s.wIndex >> 8);
+        d[0] = bus && bus->Write(address, std::span(&reg, 1), std::span(&data, 1)) ? kAck : kNack;
         return Ok(1);
     }
     if (s.wIndex > 0xFF) return Stall();
     std::uint8_t value = 0;
-    const bool ok = I2cRead(port, address, std::span(&reg, 1), std::span(&value, 1));
+    const bool ok = bus && bus->Read(address, std::span(&reg, 1), std::span(&value, 1));
     d[0] = ok ? kAck : kNack;
     d[1] = ok ? value : 0;
     return Ok(2);
@@ -981,32 +941,25 @@ TransferResult SimBoard::I2cxPhase1(const SetupPacket& s, std::span<std::uint8_t
 TransferResult SimBoard::I2cxPhase2(const SetupPacket& s, std::span<std::uint8_t> d) {
     const I2cxPending cmd = std::move(i2cx_);
     i2cx_ = I2cxPending{};
+    // The header is the bus transaction: the address byte, the word address
+    // (header length - 2 bytes) and a last byte, the data of a write or the
+    // read address (address byte + 1) of a read. The data-length bytes after
+    // the header are slack the host sends along; they do not go on the bus.
     const std::span<const std::uint8_t> header(cmd.bytes.data(), cmd.header);
+    I2cBus* bus = Bus(cmd.port);
+    const auto wordAddress = cmd.header >= 2 ? header.subspan(1, cmd.header - 2)
+                                             : std::span<const std::uint8_t>();
     if (!cmd.read) {
         if (s.wLength != 1 || s.wValue != 0 || s.wIndex != 0) return Stall();
-        // The header is the whole bus write: address byte, word address byte(s),
-        // data byte. The trailing data-length bytes are slack the host sends
-        // along and do not go on the bus.
-        bool ok = cmd.header >= 2;
-        if (ok) {
-            std::vector<std::uint8_t> bus(header.begin(), header.end());
-            if (cmd.header >= 4 && (bus[0] & 0xFE) == kEepromAddress) {
-                // Two-byte word address on a 256-byte part: the high byte is
-                // dropped.
-                bus.erase(bus.begin() + 1);
-            }
-            ok = I2cWrite(cmd.port, bus);
-        }
+        const bool ok =
+            bus && cmd.header >= 2 && bus->Write(header[0], wordAddress, header.last(1));
         d[0] = ok ? kAck : kNack;
         return Ok(1);
     }
-    // Read: address byte, word address byte(s), the read address byte; then
-    // `data` bytes come back after the status byte.
+    // Read: `data` bytes come back after the status byte.
     std::fill(d.begin(), d.end(), 0);
-    bool ok = cmd.header >= 2 && header.back() == (header[0] | 1);
-    if (ok) {
-        ok = I2cRead(cmd.port, header[0], header.subspan(1, cmd.header - 2), d.subspan(1));
-    }
+    bool ok = bus && cmd.header >= 2 && header.back() == (header[0] | 1);
+    if (ok) ok = bus->Read(header[0], wordAddress, d.subspan(1));
     if (!ok) std::fill(d.begin(), d.end(), 0);
     d[0] = ok ? kAck : kNack;
     return Ok(d.size());
@@ -1016,13 +969,14 @@ TransferResult SimBoard::DacRequest(const SetupPacket& s, std::span<std::uint8_t
     if (s.wLength != 1) return Stall();
     // The four parameter bytes go out as one bus write: address byte, command,
     // then the two data bytes.
-    const std::uint8_t bus[4] = {
-        static_cast<std::uint8_t>(s.wValue >> 8), static_cast<std::uint8_t>(s.wValue & 0xFF),
-        static_cast<std::uint8_t>(s.wIndex >> 8), static_cast<std::uint8_t>(s.wIndex & 0xFF)};
-    const bool ok = I2cWrite(port, bus);
+    const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(s.wValue & 0xFF),
+                                   static_cast<std::uint8_t>(s.wIndex >> 8),
+                                   static_cast<std::uint8_t>(s.wIndex & 0xFF)};
+    I2cBus* bus = Bus(port);
+    const bool ok = bus && bus->Write(static_cast<std::uint8_t>(s.wValue >> 8), {}, bytes);
     if (ok) {
-        i2c_[port].dac.word1 = s.wValue;
-        i2c_[port].dac.word2 = s.wIndex;
+        bus->dac().word1 = s.wValue;
+        bus->dac().word2 = s.wIndex;
     }
     d[0] = ok ? kAck : kNack;
     return Ok(1);
@@ -1030,11 +984,12 @@ TransferResult SimBoard::DacRequest(const SetupPacket& s, std::span<std::uint8_t
 
 std::uint16_t SimBoard::TemperatureLocked() const {
     if (fixedTemp_) return *fixedTemp_;
-    // A slow drift of about a degree around 40 C, the way an idle FPGA wanders.
+    // A drift of a few degrees around 40 C, slow enough to follow and large
+    // enough to see on the monitor's chart (one point every 5 s).
     const double t = std::chrono::duration<double>(Clock::now() - powerUp_).count();
     constexpr double kTwoPi = 6.283185307179586;
     const double celsius =
-        40.0 + 1.2 * std::sin(kTwoPi * t / 120.0) + 0.35 * std::sin(kTwoPi * t / 23.0 + 1.0);
+        40.0 + 2.5 * std::sin(kTwoPi * t / 90.0) + 0.8 * std::sin(kTwoPi * t / 17.0 + 1.0);
     const long hundredths = std::lround(celsius * 100.0);
     return static_cast<std::uint16_t>((hundredths / 100) << 8 | (hundredths % 100));
 }
@@ -1129,19 +1084,37 @@ void SimBoard::SetGpioInput(int port, std::uint8_t level) {
 
 std::array<std::uint8_t, 256> SimBoard::Eeprom(int port) const {
     std::lock_guard<std::mutex> lock(mu_);
-    return port >= 0 && port < kI2cPorts ? i2c_[port].eeprom : std::array<std::uint8_t, 256>{};
+    return port >= 0 && port < kI2cPorts ? i2c_[port].eeprom() : std::array<std::uint8_t, 256>{};
 }
 
 void SimBoard::SetEeprom(int port, std::span<const std::uint8_t> bytes, std::uint8_t offset) {
     std::lock_guard<std::mutex> lock(mu_);
     if (port < 0 || port >= kI2cPorts) return;
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        i2c_[port].eeprom[static_cast<std::uint8_t>(offset + i)] = bytes[i];
+        i2c_[port].eeprom()[static_cast<std::uint8_t>(offset + i)] = bytes[i];
+}
+
+std::vector<std::uint8_t> SimBoard::WideEeprom(int port, std::uint16_t address,
+                                               std::size_t n) const {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::vector<std::uint8_t> out(n, 0);
+    if (port < 0 || port >= kI2cPorts) return out;
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = i2c_[port].wideEeprom()[static_cast<std::uint16_t>(address + i)];
+    return out;
+}
+
+void SimBoard::SetWideEeprom(int port, std::span<const std::uint8_t> bytes,
+                             std::uint16_t address) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (port < 0 || port >= kI2cPorts) return;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        i2c_[port].wideEeprom()[static_cast<std::uint16_t>(address + i)] = bytes[i];
 }
 
 DacState SimBoard::Dac(int port) const {
     std::lock_guard<std::mutex> lock(mu_);
-    return port >= 0 && port < kI2cPorts ? i2c_[port].dac : DacState{};
+    return port >= 0 && port < kI2cPorts ? i2c_[port].dac() : DacState{};
 }
 
 std::uint8_t SimBoard::ReadWait() const {

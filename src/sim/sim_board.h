@@ -37,6 +37,7 @@
 
 #include "link/device.h"
 #include "sim/fpga_design.h"
+#include "sim/i2c_bus.h"
 #include "sim/sim_profile.h"
 
 namespace quillon::sim {
@@ -64,12 +65,6 @@ struct GpioPort {
     std::uint8_t input = 0;       // level of the pins from outside
 };
 
-struct DacState {
-    std::uint16_t word1 = 0, word2 = 0;  // as sent
-    std::uint16_t value = 0;             // 12-bit output code decoded from them
-    std::uint64_t writes = 0;
-};
-
 // The last memory command the firmware took (VR_MEM_CMD or VR_MEM_CMDLEN).
 struct MemCommand {
     bool seen = false;
@@ -87,8 +82,8 @@ class SimBoard : private DesignContext {
     static constexpr std::size_t kStreamKeep = 64u << 20;
     static constexpr int kGpioPorts = 3;  // A = 0, C = 1, E = 2
     static constexpr int kI2cPorts = 2;
-    static constexpr std::uint8_t kEepromAddress = 0xA0;
-    static constexpr std::uint8_t kDacAddress = 0xC0;
+    static constexpr std::uint8_t kEepromAddress = I2cBus::kEepromAddress;
+    static constexpr std::uint8_t kDacAddress = I2cBus::kDacAddress;
 
     explicit SimBoard(Profile profile = {});
     ~SimBoard() override;
@@ -167,6 +162,9 @@ class SimBoard : private DesignContext {
     void SetGpioInput(int port, std::uint8_t level);
     std::array<std::uint8_t, 256> Eeprom(int port) const;
     void SetEeprom(int port, std::span<const std::uint8_t> bytes, std::uint8_t offset = 0);
+    // The 64 KiB EEPROM with two-byte word addresses.
+    std::vector<std::uint8_t> WideEeprom(int port, std::uint16_t address, std::size_t n) const;
+    void SetWideEeprom(int port, std::span<const std::uint8_t> bytes, std::uint16_t address);
     DacState Dac(int port) const;
 
     std::uint8_t ReadWait() const;
@@ -185,11 +183,6 @@ class SimBoard : private DesignContext {
         std::string name;
         DesignMatcher matcher;
         DesignFactory factory;
-    };
-    struct I2cPort {
-        std::array<std::uint8_t, 256> eeprom{};
-        std::uint8_t eepromPointer = 0;
-        DacState dac;
     };
     // A two-phase I2CX request waiting for its second phase.
     struct I2cxPending {
@@ -229,9 +222,7 @@ class SimBoard : private DesignContext {
     link::TransferResult I2cxPhase2(const link::SetupPacket& s, std::span<std::uint8_t> d);
     link::TransferResult DacRequest(const link::SetupPacket& s, std::span<std::uint8_t> d,
                                     int port);
-    bool I2cWrite(int port, std::span<const std::uint8_t> bus);  // address byte first
-    bool I2cRead(int port, std::uint8_t addressByte, std::span<const std::uint8_t> pointer,
-                 std::span<std::uint8_t> out);
+    I2cBus* Bus(int port);  // nullptr for a port the board lacks, or under the status-0 fault
     std::uint16_t TemperatureLocked() const;
 
     void PowerUpLocked();        // power-on state of firmware, FPGA and memory
@@ -262,7 +253,7 @@ class SimBoard : private DesignContext {
     std::uint8_t readWait_ = 0, writeWait_ = 0;
     std::uint16_t gpifWave_[2] = {0, 0};
     GpioPort gpio_[kGpioPorts];
-    I2cPort i2c_[kI2cPorts];
+    std::vector<I2cBus> i2c_;
     I2cxPending i2cx_;
     std::uint8_t watchdog_ = 0;
     std::uint16_t suspend_ = 0;

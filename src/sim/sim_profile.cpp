@@ -200,6 +200,10 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             if (!u8(p.gpioInput[2])) return bad();
         } else if (key == "eeprom_fill") {
             if (!u8(p.eepromFill)) return bad();
+        } else if (key == "wide_eeprom_address") {
+            // An address byte of its own: even, and not the other parts'.
+            if (!ParseUnsigned(value, 0xFE, n) || (n & 1) || n == 0xA0 || n == 0xC0) return bad();
+            p.wideEepromAddress = static_cast<std::uint8_t>(n);
         } else if (key == "fw_reset_answers") {
             if (!ParseBool(value, b)) return bad();
             p.fwResetAnswers = b;
@@ -208,6 +212,14 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             p.resetDelayMs = static_cast<int>(n);
         } else if (key == "memory_limit_mib") {
             if (!u64(p.memoryLimitMiB)) return bad();
+        } else if (key == "memory_store") {
+            const std::string v = Lower(value);
+            if (v == "scratch")
+                p.memoryDiscard = false;
+            else if (v == "discard")
+                p.memoryDiscard = true;
+            else
+                return bad();
         } else if (key == "fail_request") {
             if (!u64(p.faults.failRequest)) return bad();
         } else if (key == "stall_request") {

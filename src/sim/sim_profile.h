@@ -63,7 +63,7 @@ struct Profile {
     int blockMismatchByte = -1;
     std::uint64_t blockMismatchRead = 0;
 
-    // Temperature: fixed in hundredths of a degree, or drifting around 40 C.
+    // Temperature: fixed (whole degrees << 8 | hundredths), or drifting around 40 C.
     std::optional<std::uint16_t> fixedTemperature;  // e.g. 4250 = 42.50 C
     std::uint8_t tempAlertThreshold = 85;
     std::uint8_t watchdogSeconds = 0;
@@ -71,8 +71,10 @@ struct Profile {
     // GPIO input levels of the pins of ports A, C, E while they are inputs.
     std::uint8_t gpioInput[3] = {0x00, 0x00, 0x00};
 
-    // EEPROM at address byte 0xA0 on both I2C ports; erased state.
+    // EEPROMs on both I2C ports (256 bytes at A0, 64 KiB with two-byte word
+    // addresses at wideEepromAddress); erased state.
     std::uint8_t eepromFill = 0xFF;
+    std::uint8_t wideEepromAddress = 0xA8;
 
     // VR_FW_RESET: answer the request before leaving the bus (true) or drop
     // off with the request unanswered (false: the host sees an error).
@@ -82,6 +84,10 @@ struct Profile {
     // Memory behind the FPGA: pages stored at most (MiB); further pages with
     // data other than one repeated byte are dropped (read back as 0).
     std::uint64_t memoryLimitMiB = 8192;
+    // Discard: the memory keeps nothing; writes are dropped and every read
+    // gives the address pattern (each 64-bit word holds its own byte address,
+    // least significant byte first). For runs that measure the host alone.
+    bool memoryDiscard = false;
 
     // The flash memories and the designs that reach them.
     FlashProfile flash;

@@ -1,6 +1,7 @@
 #include "sim/sparse_memory.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -72,7 +73,28 @@ void SparseMemory::WriteInPage(std::uint64_t page, std::size_t offset, const std
     if (!store_.Write(it->second.slot * kPageSize + offset, src, n)) droppedBytes_ += n;
 }
 
+void SparseMemory::AddressPattern(std::uint64_t address, std::span<std::uint8_t> out) {
+    std::size_t i = 0;
+    // Bytes up to the next word boundary, then whole words, then the tail.
+    for (; i < out.size() && (address + i) % 8 != 0; ++i)
+        out[i] = static_cast<std::uint8_t>(((address + i) & ~7ull) >> (8 * ((address + i) % 8)));
+    for (; i + 8 <= out.size(); i += 8) {
+        const std::uint64_t word = address + i;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out.data() + i, &word, 8);
+        } else {
+            for (int b = 0; b < 8; ++b) out[i + b] = static_cast<std::uint8_t>(word >> (8 * b));
+        }
+    }
+    for (; i < out.size(); ++i)
+        out[i] = static_cast<std::uint8_t>(((address + i) & ~7ull) >> (8 * ((address + i) % 8)));
+}
+
 void SparseMemory::Write(std::uint64_t address, std::span<const std::uint8_t> bytes) {
+    if (discard_) {
+        droppedBytes_ += bytes.size();
+        return;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const std::uint64_t a = address + done;
@@ -85,6 +107,10 @@ void SparseMemory::Write(std::uint64_t address, std::span<const std::uint8_t> by
 }
 
 void SparseMemory::Read(std::uint64_t address, std::span<std::uint8_t> out) const {
+    if (discard_) {
+        AddressPattern(address, out);
+        return;
+    }
     std::size_t done = 0;
     while (done < out.size()) {
         const std::uint64_t a = address + done;

@@ -21,7 +21,12 @@ class SparseMemory {
 
     // Pages with bytes of their own beyond `limitPages` are not stored; their
     // writes are dropped and counted (as are writes the scratch file refused).
-    explicit SparseMemory(std::size_t limitPages = SIZE_MAX) : limitPages_(limitPages) {}
+    // A discarding memory stores nothing and reads as AddressPattern.
+    explicit SparseMemory(std::size_t limitPages = SIZE_MAX, bool discard = false)
+        : limitPages_(limitPages), discard_(discard) {}
+
+    // Each 64-bit word holds its own byte address, least significant byte first.
+    static void AddressPattern(std::uint64_t address, std::span<std::uint8_t> out);
 
     void Write(std::uint64_t address, std::span<const std::uint8_t> bytes);
     // Unwritten bytes read 0.
@@ -46,6 +51,7 @@ class SparseMemory {
     std::vector<std::uint64_t> freeSlots_;
     std::uint64_t nextSlot_ = 0;
     std::size_t limitPages_;
+    bool discard_;
     std::size_t storedPages_ = 0;
     std::uint64_t droppedBytes_ = 0;
 };

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "sim/fpga_design.h"
+#include "sim/gpif2_master.h"
 #include "sim/spi_core.h"
 
 namespace quillon::sim {
@@ -17,7 +18,9 @@ std::uint64_t ByteMask(int bytes) {
 }  // namespace
 
 UserDesign::UserDesign(DesignContext& context)
-    : context_(context), regs_(new std::uint64_t[kRegisters]()) {
+    : context_(context),
+      regs_(new std::uint64_t[kRegisters]()),
+      g2m_(std::make_unique<Gpif2Master>(context)) {
     BoardFlash& flash = context.Flash();
     if (const auto base = flash.profile().spiCoreBase)
         spi_ = std::make_unique<SpiCore>(*base, flash.ufm(), flash.m25p128());
@@ -48,10 +51,20 @@ void UserDesign::RegexWrite(std::uint16_t address, std::span<const std::uint8_t>
 }
 
 void UserDesign::BlockRead(std::uint32_t address, std::span<std::uint8_t> out) {
+    if (out.size() == 4 && Gpif2Master::Decodes(address)) {
+        const std::uint32_t v = g2m_->Read(address);
+        for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * i));
+        return;
+    }
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = PeekBlock(address + i);
 }
 
 void UserDesign::BlockWrite(std::uint32_t address, std::span<const std::uint8_t> bytes) {
+    if (bytes.size() == 4 && Gpif2Master::Decodes(address)) {
+        g2m_->Write(address, std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                                 std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+        return;
+    }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const std::uint32_t a = (address + i) % kBlockSpace;
         auto& page = block_[a / kBlockPage];

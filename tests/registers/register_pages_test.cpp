@@ -27,19 +27,10 @@ using test::LogLine;
 using test::StatusText;
 using test::Warning;
 
-template <typename T>
-T* Find(QWidget* page, const char* name) {
-    T* w = page->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
+using test::AppFirst;
+using test::Find;
 
 using FakeFrame = test::FakeFrame;
-
-// The application exists before the first widget.
-struct AppFirst {
-    AppFirst() { test::EnsureApp(); }
-};
 
 class RegisterPages : public ::testing::Test, public AppFirst, public test::SimBoardFixture {
   protected:

@@ -120,6 +120,24 @@ TEST(OptionScan, StringValuesKeepTheScriptsLetterCase) {
     EXPECT_EQ(file, "my");
 }
 
+// A NUL byte is no separator: it stays in its item, ends a number like any
+// other stray byte, and makes a string value (a file name) refused.
+TEST(OptionScan, NulStaysInItsItemAndIsRefusedInAValue) {
+    using namespace std::string_literals;
+    const MacroText text("MR -L10,-Fx\0y -A1\0"s);
+    ASSERT_EQ(text.size(), 4u);
+    EXPECT_EQ(text.item(2), "-Fx\0y"s);
+    std::optional<std::string> file;
+    std::optional<std::uint32_t> address;
+    OptionPatterns p;
+    p.Dec("-A", address);
+    EXPECT_EQ(p.Scan(text), ScanError::None);
+    EXPECT_EQ(address, 1u);
+    p.Str("-F", file);
+    EXPECT_EQ(p.Scan(text), ScanError::NulInValue);
+    EXPECT_FALSE(file.has_value());
+}
+
 TEST(OptionScan, LimitsAreRefusedNotCut) {
     std::optional<std::string> file;
     OptionPatterns p;
@@ -141,12 +159,14 @@ struct Recorded {
 Recorded g_last;
 MacroOutcome g_outcome = MacroOutcome::Done;
 
-MacroOutcome Recorder(std::string_view text, MacroContext&) {
-    g_last.text = std::string(text);
+MacroOutcome Recorder(const MacroText& text, MacroContext&) {
+    g_last.text.clear();
+    for (std::size_t i = 0; i < text.size(); ++i)
+        g_last.text += "[" + std::string(text.item(i)) + "]";
     g_last.logWasOn = LogFile::Enabled();
     return g_outcome;
 }
-MacroOutcome Failing(std::string_view, MacroContext&) {
+MacroOutcome Failing(const MacroText&, MacroContext&) {
     return MacroOutcome::Failed;
 }
 
@@ -177,15 +197,15 @@ class Dispatch : public ::testing::Test {
     RecordingPrompter prompter_;
 };
 
-TEST_F(Dispatch, NamesAreCaseBlindAndMacrosGetTheTextAsWritten) {
+TEST_F(Dispatch, NamesAreCaseBlindAndMacrosGetTheItemsAsWritten) {
     MacroAnswer a = Run({"rr -a16 -w32"});
     EXPECT_EQ(a.result, "1");
     EXPECT_FALSE(a.error);
-    EXPECT_EQ(g_last.text, "rr -a16 -w32");
+    EXPECT_EQ(g_last.text, "[rr][-a16][-w32]");
     EXPECT_FALSE(g_last.logWasOn);
     EXPECT_TRUE(LogFile::Enabled());
     Run({"\"RR\",\"-A16\""});
-    EXPECT_EQ(g_last.text, "\"RR\",\"-A16\"");
+    EXPECT_EQ(g_last.text, "[RR][-A16]");
 }
 
 TEST_F(Dispatch, WordsAreGluedWithoutSeparator) {

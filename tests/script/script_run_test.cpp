@@ -221,6 +221,42 @@ TEST_F(ScriptRun, ExamplesRunAgainstTheSim) {
     EXPECT_EQ(fs::file_size(work_ / "d.bin"), 512u);
 }
 
+// File names reach the file system as the script wrote them in UTF-8; a NUL
+// inside one (which would cut the name short) is refused with a reason, and
+// nothing is created.
+TEST_F(ScriptRun, MacroFileNamesAreWholeUtf8AndANulIsRefused) {
+    RunResult r = Inline(
+        "set r [catch {KVX_COMMAND \"MR -L10 -Fx\\0y\"} msg]\n"
+        "TPRINT \"nul $r $msg\"\n"
+        "TPRINT $::errorInfo\n"
+        "KVX_COMMAND \"MR -L10 -F\u00e9t\u00e9.bin\"\n"
+        "KVX_COMMAND \"MR -L10 -F\xf0\x9f\x98\x80.bin\"\n");
+    ExpectPassed(r, "】 nul 1 0\n");
+    EXPECT_TRUE(Contains(r.out, "holds a NUL byte")) << r.out;
+    EXPECT_FALSE(fs::exists(work_ / "x"));
+    EXPECT_EQ(fs::file_size(work_ / "\xc3\xa9t\xc3\xa9.bin"), 16u);
+    EXPECT_EQ(fs::file_size(work_ / "\xf0\x9f\x98\x80.bin"), 16u);
+}
+
+// The runner keeps the start directory for the script's own file commands:
+// after a macro (and a log line) it is back there, even after a "cd"; a macro's
+// relative name resolves there in any case.
+TEST_F(ScriptRun, StartDirectoryComesBackAfterMacrosAndCd) {
+    fs::create_directories(work_ / "sub");
+    RunResult r = Inline(
+        "cd sub\n"
+        "KVX_COMMAND {MR -L10 -Fby-macro.bin}\n"
+        "close [open after-macro.txt w]\n"
+        "cd sub\n"
+        "TPRINT moved\n"
+        "close [open after-log.txt w]\n");
+    ExpectPassed(r, "】 moved\n");
+    for (const char* name : {"by-macro.bin", "after-macro.txt", "after-log.txt"}) {
+        EXPECT_TRUE(fs::exists(work_ / name)) << name;
+        EXPECT_FALSE(fs::exists(work_ / "sub" / name)) << name;
+    }
+}
+
 // The gathered trace is whole when the run ends, also by "exit"; a trace that
 // could not be written turns a good run into status 4, with the reason.
 TEST_F(ScriptRun, TraceIsWholeAtTheEndAndItsLossIsStatus4) {

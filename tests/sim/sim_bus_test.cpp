@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -338,6 +339,7 @@ eeprom_fill = 0
 fw_reset_answers = no
 reset_delay_ms = 100
 memory_limit_mib = 512
+memory_store = discard
 fail_request = 3
 stall_request = 4
 unplug_at_request = 5
@@ -364,6 +366,7 @@ config_status = 1
     EXPECT_FALSE(p->fwResetAnswers);
     EXPECT_EQ(p->resetDelayMs, 100);
     EXPECT_EQ(p->memoryLimitMiB, 512u);
+    EXPECT_TRUE(p->memoryDiscard);
     EXPECT_EQ(p->faults.failRequest, 3u);
     EXPECT_EQ(p->faults.unplugAtRequest, 5u);
     EXPECT_EQ(p->faults.shortBulkBy, 512u);
@@ -374,6 +377,16 @@ config_status = 1
     EXPECT_EQ(p->faults.configStatus, 1);
 }
 
+TEST(SimProfileTest, ExampleBoardsLoad) {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(QUILLON_SOURCE_DIR "/examples/boards")) {
+        std::string error;
+        EXPECT_TRUE(LoadProfile(e.path().string(), error)) << error;
+        ++n;
+    }
+    EXPECT_GE(n, 4);
+}
+
 TEST(SimProfileTest, BadProfilesAreRefusedWithTheLine) {
     std::string error;
     EXPECT_FALSE(ParseProfile("link_speed = usb2\nlink_sped = usb3\n", error));
@@ -381,6 +394,11 @@ TEST(SimProfileTest, BadProfilesAreRefusedWithTheLine) {
     EXPECT_FALSE(ParseProfile("product_id = 0x10000\n", error));
     EXPECT_EQ(error, "line 1: bad value '0x10000' for product_id");
     EXPECT_FALSE(ParseProfile("temperature = 40.123\n", error));
+    // The wide EEPROM needs an address byte of its own.
+    for (const char* bad : {"0xA1", "0xA0", "0xC0", "0x100"})
+        EXPECT_FALSE(ParseProfile(std::string("wide_eeprom_address = ") + bad, error)) << bad;
+    ASSERT_TRUE(ParseProfile("wide_eeprom_address = 0xAE", error));
+    EXPECT_EQ(ParseProfile("wide_eeprom_address = 0xAE", error)->wideEepromAddress, 0xAE);
     EXPECT_FALSE(ParseProfile("just words\n", error));
     EXPECT_EQ(error, "line 1: expected key = value");
 

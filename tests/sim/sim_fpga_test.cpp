@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <numeric>
+#include <thread>
 
+#include "sim/gpif2_master.h"
 #include "sim/sim_board.h"
 #include "sim/sparse_memory.h"
 #include "sim_host.h"
@@ -135,6 +138,17 @@ TEST(SimMemory, StoredPagesComeBackAndReuseTheirPlace) {
     m.Read(SparseMemory::kPageSize, back);
     EXPECT_TRUE(std::equal(back.begin(), back.end(), a.begin() + SparseMemory::kPageSize - 100));
     EXPECT_EQ(m.DroppedBytes(), 0u);
+}
+
+TEST(SimMemory, DiscardingMemoryKeepsNothingAndReadsItsAddresses) {
+    SparseMemory m(SIZE_MAX, true);
+    m.Write(0, Pattern(SparseMemory::kPageSize));
+    EXPECT_EQ(m.StoredPages(), 0u);
+    std::vector<std::uint8_t> back(12);
+    m.Read(0x0102030405060705ull, back);
+    EXPECT_EQ(back, (std::vector<std::uint8_t>{0x03, 0x02, 0x01,  // the word at ...700
+                                               0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,
+                                               0x10}));
 }
 
 TEST(SimMemory, BulkOutsideAFramedTransferStalls) {
@@ -313,6 +327,42 @@ TEST(SimBlock, BlockRegistersSplitTheAddressAndWrap) {
     EXPECT_EQ(host.Out(0xA0, 0, 0x0020, {1}).error, link::UsbError::Stall);
     EXPECT_EQ(host.Out(0xA0, 0, 0).error, link::UsbError::Stall);
     EXPECT_EQ(host.In(0xA0, 0, 0, 513).error, link::UsbError::Stall);
+}
+
+TEST(SimBlock, Gpif2BridgeTakesOnlyWholeWordsAtItsAddresses) {
+    SimBoard board;
+    RawHost host{board};
+    auto read32 = [&](std::uint32_t a) {
+        auto b = host.InBytes(0xA0, a & 0xFFFF, a >> 16, 4);
+        return b.size() == 4 ? std::uint32_t{b[0]} | b[1] << 8 | b[2] << 16 | std::uint32_t{b[3]} << 24
+                             : 0xDEADu;
+    };
+    // The two base registers are separate 32-bit registers, not four bytes
+    // of a byte space (which would overlap).
+    ASSERT_TRUE(host.Out(0xA0, 0xFFFF, 0x1F, {0x00, 0x00, 0x00, 0x50}).ok());
+    ASSERT_TRUE(host.Out(0xA0, 0xFFFE, 0x1F, {0x00, 0x00, 0x00, 0x40}).ok());
+    EXPECT_EQ(read32(0x1FFFFF), 0x50000000u);
+    EXPECT_EQ(read32(0x1FFFFE), 0x40000000u);
+    EXPECT_EQ(board.BlockRegisters(0x1FFFFE, 2), (std::vector<std::uint8_t>{0, 0}));
+    EXPECT_EQ(read32(0x12007), 0x47324D01u);
+
+    // A capture: start address, start, busy, then done with the words in memory.
+    ASSERT_TRUE(host.Out(0xA0, 0x2001, 1, {0x00, 0x10, 0x00, 0x40}).ok());  // 40001000
+    ASSERT_TRUE(host.Out(0xA0, 0x2002, 1, {0x08, 0x00, 0x00, 0x00}).ok());  // 8 bytes
+    ASSERT_TRUE(host.Out(0xA0, 0x2000, 1, {0x01, 0x00, 0x00, 0x00}).ok());
+    EXPECT_EQ(read32(0x12000), 0x00010001u);  // busy
+    std::this_thread::sleep_for(Gpif2Master::kCaptureTime + std::chrono::milliseconds(10));
+    EXPECT_EQ(read32(0x12000), 0x00010002u);  // done
+    EXPECT_EQ(read32(0x12003), 0x40001008u);
+    EXPECT_EQ(read32(0x12004), 1u);
+    EXPECT_EQ(read32(0x12005), 0x1000u);
+    EXPECT_EQ(board.ReadMemory(0, 0x1000, 8),
+              (std::vector<std::uint8_t>{0, 0, 0, 1, 1, 0, 0, 1}));
+
+    // Other lengths at the same addresses reach the plain block registers.
+    ASSERT_TRUE(host.Out(0xA0, 0x2000, 1, {0xA1, 0xA2}).ok());
+    EXPECT_EQ(board.BlockRegisters(0x12000, 2), (std::vector<std::uint8_t>{0xA1, 0xA2}));
+    EXPECT_EQ(read32(0x12004), 1u);
 }
 
 TEST(SimBlock, MismatchProfileCorruptsTheChosenByteFromTheChosenRead) {

@@ -3,6 +3,8 @@
 // recorded on its way in, a reporter and a prompter that keep what the user
 // would have seen, in order, and a small frame for a page under test.
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QWidget>
@@ -321,6 +323,20 @@ inline void EnsureApp() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     (void)app;
+}
+
+// The application exists before the first widget: list it first among a
+// fixture's bases.
+struct AppFirst {
+    AppFirst() { EnsureApp(); }
+};
+
+// A page's control by objectName; a missing one fails the test.
+template <typename T>
+T* Find(QWidget* page, const char* name) {
+    T* w = page->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
 }
 
 }  // namespace quillon::test

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/startup_hooks.h"
 #include "app/qt_prompter.h"
 #include "app/ui_fonts.h"
 #include "link/backends.h"
@@ -41,6 +42,8 @@ class PanelHarness {
         }
         window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
         window->FormCreate();
+        // The windows program entry creates after the main window.
+        for (const auto& create : app::Hooks().createWindows) create(window.get());
         window->show();
         QApplication::processEvents();
         return true;

@@ -975,6 +975,16 @@ TEST(UsbAccessHint, NamesTheInstalledRuleOrTheLineToInstall) {
         << h;
     EXPECT_NE(h.find((etc / "70-quillon.rules").string()), std::string::npos) << h;
 
+    // The copy that comes with the program, to install as it is.
+    const std::string shipped = (root / "70-quillon.rules").string();
+    std::filesystem::copy_file(std::filesystem::path(QUILLON_SOURCE_DIR) / "packaging/70-quillon.rules",
+                               shipped);
+    h = usb::AccessHint(1, 5, {0x04B4, 0x00F1}, dirs, shipped);
+    EXPECT_NE(h.find("sudo cp " + shipped + " " + etc.string() + "/"), std::string::npos) << h;
+    h = usb::AccessHint(1, 5, {0x04B4, 0x1004}, dirs, shipped);
+    EXPECT_NE(h.find("a copy of " + shipped), std::string::npos) << h;
+    EXPECT_NE(h.find("ATTR{idProduct}==\"1004\""), std::string::npos) << h;
+
     // Installed, without a line for this board: add one to that file.
     {
         std::ofstream rule(lib / "70-quillon.rules");

@@ -17,6 +17,7 @@
 #include "app/mode_sel_form.h"
 #include "app/page_table.h"
 #include "app/startup_hooks.h"
+#include "features/busy_gate.h"
 #include "features/config/auto_config.h"
 #include "features/config/fpga_load.h"
 #include "link/board_link.h"
@@ -42,10 +43,14 @@ bool FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
+// The colour of an enabled control's text; a disabled one keeps the
+// disabled palette's grey, so it does not look pressable.
 void SetTextColor(QWidget* w, const QColor& color) {
     QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, color);
-    p.setColor(QPalette::ButtonText, color);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(g, QPalette::WindowText, color);
+        p.setColor(g, QPalette::ButtonText, color);
+    }
     w->setPalette(p);
 }
 
@@ -260,6 +265,10 @@ void ConfigPage::WriteTargetRegister(std::uint32_t value, bool logAddress) {
 
 void ConfigPage::Button17Click() {
     features::Reporter& r = ctx().reporter();
+    // A load pumps events; nothing else may start meanwhile, nor may it start
+    // during another long operation.
+    features::BusyGate::Hold hold = features::TakeOrRefuse("Configure", r);
+    if (!hold) return;
     // 1. The port-driven external mode was never finished on any board; refuse
     // it whatever the External box shows.
     const std::string extMode = SettingsStore().ReadString(kSetup, "EXT_CFG_MODE", "REG");

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/open_file.h"
 #include "app/page_table.h"
 #include "app/startup_hooks.h"
 #include "log/platform.h"
@@ -197,15 +198,7 @@ void TclPage::Button24Click() {
 }
 
 void TclPage::Button25Click() {
-    const std::string path = S(edit_->text());
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        ctx().reporter().Message("ﾌｧｲﾙがありません。", MsgIcon::Warning);
-        return;
-    }
-    if (!Prompts().OpenWithDesktop(path)) {
-        ctx().reporter().Message("関連付けされたｱﾌﾟﾘｹｰｼｮﾝはありません。", MsgIcon::Warning);
-    }
+    OpenWithAssociatedProgram(S(edit_->text()), ctx().reporter());
 }
 
 void TclPage::N9Click() {

@@ -254,6 +254,18 @@ bool RuleCovers(const std::string& path, UsbId id) {
     return false;
 }
 
+// The copy of the boards' udev rule that comes with the program, or "".
+std::string ShippedRule(const std::vector<std::string>& dirs) {
+    if (!QCoreApplication::instance()) return {};
+    const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
+    for (const std::string& dir : dirs) {
+        std::error_code ec;
+        const std::filesystem::path rule = (program / dir / kRuleName).lexically_normal();
+        if (std::filesystem::is_regular_file(rule, ec)) return rule.string();
+    }
+    return {};
+}
+
 void ReportBusy() {
     link::Hint(
         "another program has the board open (another quillon or quillon-run?): end it, then"
@@ -946,7 +958,8 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
         Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
              address);
         if (r == LIBUSB_ERROR_ACCESS) {
-            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs));
+            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs,
+                                  ShippedRule(options_.shippedRuleDirs)));
         }
         return nullptr;
     }
@@ -973,7 +986,8 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
         if (r == LIBUSB_ERROR_BUSY) {
             ReportBusy();
         } else if (r == LIBUSB_ERROR_ACCESS) {
-            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs));
+            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs,
+                                  ShippedRule(options_.shippedRuleDirs)));
         }
         libusb_close(handle);
         return nullptr;
@@ -1271,7 +1285,7 @@ std::unique_ptr<link::Backend> MakeUsbBackend(const UsbBackendOptions& options) 
 }
 
 std::string AccessHint(unsigned bus, unsigned address, UsbId id,
-                       const std::vector<std::string>& ruleDirs) {
+                       const std::vector<std::string>& ruleDirs, const std::string& shippedRule) {
     const std::string node = Format("/dev/bus/usb/%03u/%03u", bus, address);
     const std::string ids = Format("%04x:%04x", id.vid, id.pid);
     std::string installed;
@@ -1283,30 +1297,35 @@ std::string AccessHint(unsigned bus, unsigned address, UsbId id,
             break;
         }
     }
-    if (installed.empty()) {
-        const std::string target =
-            (std::filesystem::path(ruleDirs.empty() ? "/etc/udev/rules.d" : ruleDirs.front()) /
-             kRuleName)
-                .string();
+    if (!installed.empty() && RuleCovers(installed, id)) {
         return Format(
-            "USB: no permission for %s (%s): create %s with the line 'SUBSYSTEM==\"usb\","
-            " ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\","
-            " MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"', run 'sudo udevadm control"
-            " --reload', then plug the board in again",
-            node.c_str(), ids.c_str(), target.c_str(), id.vid, id.pid);
+            "USB: no permission for %s (%s), although the rule %s covers it: run 'sudo udevadm"
+            " control --reload && sudo udevadm trigger' (or plug the board in again); from a"
+            " remote session, join the group plugdev and log in again",
+            node.c_str(), ids.c_str(), installed.c_str());
     }
-    if (!RuleCovers(installed, id)) {
+    if (!installed.empty()) {
         return Format(
             "USB: no permission for %s: the rule %s has no line for %s; add one like its others"
             " with ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", run 'sudo udevadm"
             " control --reload', then plug the board in again",
             node.c_str(), installed.c_str(), ids.c_str(), id.vid, id.pid);
     }
+    const std::string folder = ruleDirs.empty() ? "/etc/udev/rules.d" : ruleDirs.front();
+    if (!shippedRule.empty() && RuleCovers(shippedRule, id)) {
+        return Format(
+            "USB: no permission for %s (%s): install the boards' udev rule with 'sudo cp %s %s/"
+            " && sudo udevadm control --reload', then plug the board in again",
+            node.c_str(), ids.c_str(), shippedRule.c_str(), folder.c_str());
+    }
+    const std::string target = (std::filesystem::path(folder) / kRuleName).string();
     return Format(
-        "USB: no permission for %s (%s), although the rule %s covers it: run 'sudo udevadm"
-        " control --reload && sudo udevadm trigger' (or plug the board in again); from a remote"
-        " session, join the group plugdev and log in again",
-        node.c_str(), ids.c_str(), installed.c_str());
+        "USB: no permission for %s (%s): add to %s%s%s the line 'SUBSYSTEM==\"usb\","
+        " ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\","
+        " MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"', run 'sudo udevadm control"
+        " --reload', then plug the board in again",
+        node.c_str(), ids.c_str(), target.c_str(), shippedRule.empty() ? "" : " (a copy of ",
+        shippedRule.empty() ? "" : (shippedRule + ")").c_str(), id.vid, id.pid);
 }
 
 std::string LibusbVersion() {

@@ -62,6 +62,11 @@ struct UsbBackendOptions {
     // gives them precedence; the access hint names the rule found there.
     std::vector<std::string> ruleDirs{"/etc/udev/rules.d", "/usr/lib/udev/rules.d",
                                       "/lib/udev/rules.d"};
+    // Where a copy of the rule comes with the program, relative to the
+    // program's folder (an installed share folder; packaging/ of the sources
+    // beside a build folder).
+    std::vector<std::string> shippedRuleDirs{"../share/quillon", "../../packaging",
+                                             "../packaging"};
 };
 
 std::unique_ptr<link::Backend> MakeUsbBackend();
@@ -69,9 +74,11 @@ std::unique_ptr<link::Backend> MakeUsbBackend(const UsbBackendOptions& options);
 
 // The hint for a board whose device file the user may not open: names the
 // boards' udev rule where it is installed (the first of `ruleDirs` that has
-// it), or the line to install.
+// it); else the copy that comes with the program (`shippedRule`, when there
+// is one) to install, or the line to install.
 std::string AccessHint(unsigned bus, unsigned address, UsbId id,
-                       const std::vector<std::string>& ruleDirs);
+                       const std::vector<std::string>& ruleDirs,
+                       const std::string& shippedRule = {});
 
 // "1.0.26.11724": major.minor.micro.nano of the libusb in use.
 std::string LibusbVersion();

@@ -33,6 +33,11 @@ expect_trace "IW3/IR2" $m {
     {CTRL bm=C0 req=C5 *}
     {CTRL bm=C0 req=C4 val=00A0 idx=0012 len=2 -> OK 2 data=0177}
 }
+# Mode 4 reaches the two-byte-address EEPROM at A8 (-DA -S4).
+ok "IW3 -P0 -M4 -DA -S4 -A1234 -W66" 1
+ok "IR3 -P0 -M4 -DA -S4 -A1234" 1
+expect "IW3/IR3 mode 4" $read 102
+ok "IR3 -P0 -M3 -DA -S4 -A34" 0
 set m [trace_mark]
 fails "IW3 -P2 -M3 -DA -S0 -A1 -W1"
 fails "IW3 -P0 -M5 -DA -S0 -A1 -W1"

@@ -1,0 +1,79 @@
+#include "app/pages/board_info_page.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/pages/board_widgets.h"
+#include "features/board/board_info.h"
+#include "link/board_link.h"
+
+namespace quillon::app {
+
+BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(context, parent) {
+    setObjectName("BoardInfoPage");
+    auto* page = new QHBoxLayout(this);
+    page->setContentsMargins(12, 6, 12, 6);
+
+    auto* group = new QGroupBox(U("ﾎﾞｰﾄﾞ情報"), this);
+    group->setObjectName("GroupBox4");
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(10, 4, 10, 6);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(3);
+    struct Row {
+        const char* caption;
+        const char* name;
+        QLabel*& value;
+    };
+    const Row rows[] = {{"ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ", "Label3", firmware_},
+                        {"ﾌﾟﾛﾀﾞｸﾄID", "Label4", productId_},
+                        {"FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ", "Label5", revision_},
+                        {"製品名", "Label6", productName_},
+                        {"接続ｽﾋﾟｰﾄﾞ", "Label7", speed_}};
+    int r = 0;
+    for (const Row& row : rows) {
+        row.value = ValueLabel(group, row.name, U(row.caption));
+        grid->addWidget(Caption(group, U(row.caption), row.value), r, 0);
+        grid->addWidget(new QLabel(U("→"), group), r, 1);
+        grid->addWidget(row.value, r, 2);
+        ++r;
+    }
+    grid->setColumnMinimumWidth(2, 330);
+    grid->setColumnStretch(2, 1);
+
+    auto* update = new QPushButton(U("更新"), this);
+    update->setObjectName("Button18");
+    update->setFixedSize(80, 28);
+    auto* side = new QVBoxLayout;
+    side->addStretch(1);
+    side->addWidget(update);
+
+    page->addWidget(group, 1);
+    page->addLayout(side);
+
+    connect(update, &QPushButton::clicked, this, &BoardInfoPage::Button18Click);
+    ctx().RegisterBoardControl(update);
+}
+
+void BoardInfoPage::Button18Click() {
+    const features::BoardInfoLabels labels =
+        features::BoardInfoUpdate(link::CurrentBoard(), ctx().reporter());
+    auto set = [](QLabel* label, const std::optional<std::string>& text) {
+        if (text) label->setText(QString::fromStdString(*text));
+    };
+    set(firmware_, labels.firmwareVersion);
+    set(productId_, labels.productId);
+    set(revision_, labels.chipRevision);
+    set(productName_, labels.productName);
+    set(speed_, labels.speed);
+}
+
+Page* MakeBoardInfoPage(PageContext& context) {
+    return new BoardInfoPage(context);
+}
+
+}  // namespace quillon::app

@@ -1,0 +1,371 @@
+#include "app/pages/memory_page.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/memory_windows.h"
+#include "app/open_file.h"
+#include "app/startup_hooks.h"
+#include "app/ui_fonts.h"
+#include "features/memory/gpif_wave.h"
+#include "features/memory/mem_page.h"
+#include "link/board_link.h"
+#include "log/platform.h"
+#include "log/prompter.h"
+#include "log/settings_store.h"
+
+namespace quillon::app {
+
+namespace {
+
+constexpr const char* kAddressCaption = "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)";
+constexpr const char* kTargetCaption = "ﾀｰｹﾞｯﾄﾒﾓﾘ(ﾚｼﾞｽﾀ1) →";
+constexpr const char* kLengthCaption = "転送ﾚﾝｸﾞｽ →";
+constexpr const char* kFileGroup = "ﾌｧｲﾙ設定";
+constexpr const char* kWidthCaption = "ﾒﾓﾘﾋﾞｯﾄ幅";
+constexpr const char* kFileFilter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
+constexpr const char* kFileTitle = "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。";
+
+// The waveform items: objectName, direction, waveform.
+struct WaveItem {
+    const char* name;
+    const char* sibling;
+    features::GpifDirection direction;
+    features::GpifWave wave;
+};
+constexpr WaveItem kWaveItems[] = {
+    {"Burst1", "Word1", features::GpifDirection::MemRead, features::GpifWave::Burst},
+    {"Word1", "Burst1", features::GpifDirection::MemRead, features::GpifWave::Word},
+    {"Burst2", "Word2", features::GpifDirection::MemWrite, features::GpifWave::Burst},
+    {"Word2", "Burst2", features::GpifDirection::MemWrite, features::GpifWave::Word},
+};
+
+bool EmulateFlag() {
+    return SettingsStore().ReadBool(kSetup, "REGEX_EMULATE", false);
+}
+
+QLineEdit* HexEdit(const char* text, int maxLength, QWidget* parent) {
+    auto* e = new QLineEdit(U(text), parent);
+    e->setMaxLength(maxLength);
+    e->setFont(UiFont(U(kFontMsGothic), 12));
+    const QFontMetrics fm(e->font());
+    e->setFixedWidth(maxLength * fm.horizontalAdvance(QChar('0')) +
+                     2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
+    return e;
+}
+
+QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
+    auto* l = new QLabel(U(text), parent);
+    l->setBuddy(buddy);
+    return l;
+}
+
+}  // namespace
+
+MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, parent) {
+    setObjectName("MemoryPage");
+
+    // Group "ﾒﾓﾘｱﾄﾞﾚｽﾚｼﾞｽﾀの設定".
+    auto* regBox = new QGroupBox(U("ﾒﾓﾘｱﾄﾞﾚｽﾚｼﾞｽﾀの設定"), this);
+    regBox->setObjectName("GroupBox3");
+    readBack_ = HexEdit("00000000", 8, regBox);
+    readBack_->setObjectName("Edit10");
+    readBack_->setReadOnly(true);
+    QPalette grey = readBack_->palette();
+    grey.setColor(QPalette::Base, palette().color(QPalette::Button));
+    readBack_->setPalette(grey);
+    readBack_->setAccessibleName(U(kAddressCaption) + " Read");
+    address_ = HexEdit("00000000", 8, regBox);
+    address_->setObjectName("Edit11");
+    address_->setAccessibleName(U(kAddressCaption));
+    read_ = new QPushButton("Read", regBox);
+    read_->setObjectName("Button10");
+    write_ = new QPushButton("Write", regBox);
+    write_->setObjectName("Button11");
+    for (QPushButton* b : {read_, write_}) b->setFixedWidth(52);
+    target_ = new QComboBox(regBox);
+    target_->setObjectName("ComboBox4");
+    target_->setMinimumWidth(170);
+    target_->setAccessibleName(U(kTargetCaption));
+    length_ = HexEdit("00800000", 16, regBox);
+    length_->setObjectName("Edit12");
+    length_->setAccessibleName(U(kLengthCaption));
+
+    auto* regGrid = new QGridLayout(regBox);
+    regGrid->setContentsMargins(6, 2, 6, 4);
+    regGrid->setHorizontalSpacing(4);
+    regGrid->setVerticalSpacing(3);
+    auto* addressRow = new QHBoxLayout;
+    addressRow->setSpacing(4);
+    addressRow->addWidget(Caption(kAddressCaption, address_, regBox));
+    addressRow->addWidget(readBack_);
+    addressRow->addWidget(read_);
+    addressRow->addSpacing(8);
+    addressRow->addWidget(address_);
+    addressRow->addWidget(new QLabel("(HEX)", regBox));
+    addressRow->addWidget(write_);
+    addressRow->addStretch();
+    auto* targetRow = new QHBoxLayout;
+    targetRow->setSpacing(4);
+    targetRow->addWidget(Caption(kTargetCaption, target_, regBox));
+    targetRow->addWidget(target_);
+    targetRow->addSpacing(10);
+    targetRow->addWidget(Caption(kLengthCaption, length_, regBox));
+    targetRow->addWidget(length_);
+    targetRow->addWidget(new QLabel("(HEX)", regBox));
+    targetRow->addStretch();
+    regGrid->addLayout(addressRow, 0, 0);
+    regGrid->addLayout(targetRow, 1, 0);
+
+    // Group "ﾌｧｲﾙ設定".
+    auto* fileBox = new QGroupBox(U(kFileGroup), this);
+    fileBox->setObjectName("GroupBox4");
+    file_ = new QLineEdit(U(features::kMemFileDefault), fileBox);
+    file_->setObjectName("Edit13");
+    file_->setAccessibleName(U(kFileGroup));
+    choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), fileBox);
+    choose_->setObjectName("Button12");
+    open_ = new QPushButton(U("開く"), fileBox);
+    open_->setObjectName("Button13");
+    width_ = new QComboBox(fileBox);
+    width_->setObjectName("ComboBox5");
+    width_->addItems({"8bit", "16bit", "32bit", "64bit"});
+    width_->setCurrentIndex(0);
+    width_->setAccessibleName(U(kWidthCaption));
+    split_ = new QCheckBox(U("分割ﾒﾓﾘ転送"), fileBox);
+    split_->setObjectName("CheckBox4");
+    split_->setChecked(true);
+    memRead_ = new QPushButton("MemRead", fileBox);
+    memRead_->setObjectName("Button14");
+    memWrite_ = new QPushButton("MemWrite", fileBox);
+    memWrite_->setObjectName("Button15");
+    for (QPushButton* b : {choose_, open_}) b->setFixedWidth(72);
+    for (QPushButton* b : {memRead_, memWrite_}) b->setFixedSize(96, 30);
+
+    auto* fileRows = new QVBoxLayout(fileBox);
+    fileRows->setContentsMargins(6, 2, 6, 4);
+    fileRows->setSpacing(3);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->setSpacing(4);
+    pathRow->addWidget(file_, 1);
+    pathRow->addWidget(choose_);
+    pathRow->addWidget(open_);
+    auto* runRow = new QHBoxLayout;
+    runRow->setSpacing(4);
+    runRow->addWidget(Caption(kWidthCaption, width_, fileBox));
+    runRow->addWidget(width_);
+    runRow->addSpacing(10);
+    runRow->addWidget(split_);
+    runRow->addStretch();
+    runRow->addWidget(memRead_);
+    runRow->addWidget(memWrite_);
+    fileRows->addLayout(pathRow);
+    fileRows->addLayout(runRow);
+
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(6, 3, 6, 3);
+    rows->setSpacing(3);
+    rows->addWidget(regBox);
+    rows->addWidget(fileBox);
+    rows->addStretch(1);
+
+    connect(read_, &QPushButton::clicked, this, [this] { Button10Click(); });
+    connect(write_, &QPushButton::clicked, this, [this] { Button11Click(); });
+    connect(target_, &QComboBox::activated, this, [this] { ComboBox4Change(); });
+    connect(length_, &QLineEdit::textChanged, this, [this] { Edit12Change(); });
+    connect(choose_, &QPushButton::clicked, this, [this] { Button12Click(); });
+    connect(open_, &QPushButton::clicked, this, [this] { Button13Click(); });
+    connect(memRead_, &QPushButton::clicked, this, [this] { Button14Click(); });
+    connect(memWrite_, &QPushButton::clicked, this, [this] { Button15Click(); });
+
+    // The split box stays usable without a board.
+    for (QWidget* w : std::initializer_list<QWidget*>{readBack_, address_, length_, file_, target_,
+                                                      width_, read_, write_, choose_, open_,
+                                                      memRead_, memWrite_})
+        ctx().RegisterBoardControl(w);
+
+    // Options menu. The frame has already undone the waveform items' own
+    // toggle: their marks move only when the board took the request.
+    auto item = [this](const char* name) { return ctx().MenuAction(name); };
+    if (QAction* a = item("N14")) connect(a, &QAction::triggered, this, [this] { N14Click(); });
+    if (QAction* a = item("N15")) connect(a, &QAction::triggered, this, [this] { N15Click(); });
+    if (QAction* a = item("Tessera1"))
+        connect(a, &QAction::triggered, this, [this] { Tessera1Click(); });
+    for (const WaveItem& w : kWaveItems) {
+        if (QAction* a = item(w.name)) {
+            const int direction = static_cast<int>(w.direction), wave = static_cast<int>(w.wave);
+            // Queued: the notice and the boxes are modal, and whoever triggered
+            // the item (a menu click, an accessibility client waiting for its
+            // answer) gets it back first.
+            connect(
+                a, &QAction::triggered, this,
+                [this, direction, wave] { WaveClick(direction, wave); }, Qt::QueuedConnection);
+        }
+    }
+
+    Hooks().memLengthDisplay = [this] { Edit12Change(); };
+    // Program entry creates the run-long windows in its order: the notice,
+    // then the split progress window.
+    QPointer<MemoryPage> self(this);
+    Hooks().createWindows.push_back([self](QWidget* owner) {
+        if (self) self->CreateWindows(owner);
+    });
+}
+
+MemoryPage::~MemoryPage() {
+    Hooks().memLengthDisplay = nullptr;
+}
+
+void MemoryPage::CreateWindows(QWidget* owner) {
+    if (!noteForm_) noteForm_ = new TNoteForm(owner);
+    if (!splitForm_) splitForm_ = new TSplitForm(owner);
+}
+
+TSplitForm& MemoryPage::splitForm() {
+    CreateWindows(window());
+    return *splitForm_;
+}
+
+TNoteForm& MemoryPage::noteForm() {
+    CreateWindows(window());
+    return *noteForm_;
+}
+
+void MemoryPage::RestoreUiState(const SettingsStore& store) {
+    length_->setText(
+        QString::fromStdString(store.ReadString(kSetup, "MEM_LENGTH", features::kMemLengthDefault)));
+    file_->setText(
+        QString::fromStdString(store.ReadString(kSetup, "MemFileName", features::kMemFileDefault)));
+    target_->clear();
+    for (const std::string& entry : features::TargetMemoryEntries(store))
+        target_->addItem(QString::fromStdString(entry));
+    target_->setCurrentIndex(0);
+}
+
+void MemoryPage::Button10Click() {
+    const auto r = features::MemAddressRead(link::CurrentBoard(), S(readBack_->text()),
+                                            EmulateFlag(), ctx().reporter());
+    if (r.ok) readBack_->setText(QString::fromStdString(r.field));
+}
+
+void MemoryPage::Button11Click() {
+    const auto r = features::MemAddressWrite(link::CurrentBoard(), S(address_->text()),
+                                             EmulateFlag(), ctx().reporter());
+    if (r.ok) address_->setText(QString::fromStdString(r.field));
+}
+
+void MemoryPage::ComboBox4Change() {
+    features::MemTargetWrite(link::CurrentBoard(), target_->currentIndex(),
+                             S(target_->currentText()), EmulateFlag(), ctx().reporter());
+}
+
+void MemoryPage::Edit12Change() {
+    ctx().SetStatus(QString::fromStdString(features::MemLengthDisplay(S(length_->text()))));
+}
+
+void MemoryPage::Button12Click() {
+    FileDialogRequest req;
+    req.title = kFileTitle;
+    req.filter = kFileFilter;
+    req.selectedFilter = 0;
+    req.folder = SettingsStore().ReadString(kSetup, "MemFileDir", platform::CurrentDirectory());
+    const auto chosen = Prompts().FileName(req);
+    if (!chosen) return;
+    file_->setText(QString::fromStdString(*chosen));
+    SettingsStore store;
+    store.WriteString(kSetup, "MemFileDir",
+                      S(QFileInfo(QString::fromStdString(*chosen)).absolutePath()));
+    store.WriteString(kSetup, "MemFileName", S(file_->text()));
+}
+
+void MemoryPage::Button13Click() {
+    OpenWithAssociatedProgram(S(file_->text()), ctx().reporter());
+}
+
+features::MemTransferRequest MemoryPage::Request(bool write) const {
+    const auto options = features::MemTransferOptions::Read(SettingsStore());
+    features::MemTransferRequest r;
+    r.path = S(file_->text());
+    r.lengthText = S(length_->text());
+    r.widthIndex = width_->currentIndex();
+    r.split = split_->isChecked();
+    r.scramble = write ? options.writeScramble : options.readScramble;
+    r.tessera = options.tessera;
+    return r;
+}
+
+void MemoryPage::Button14Click() {
+    running_ = memRead_;
+    features::MemReadRun(link::CurrentBoard(), Request(false), ctx().reporter(), *this);
+    running_ = nullptr;
+}
+
+void MemoryPage::Button15Click() {
+    running_ = memWrite_;
+    features::MemWriteRun(link::CurrentBoard(), Request(true), ctx().reporter(), *this);
+    running_ = nullptr;
+}
+
+void MemoryPage::ShowSplit() {
+    splitForm().ShowCentred();
+}
+
+void MemoryPage::HideSplit() {
+    splitForm().hide();
+}
+
+void MemoryPage::SplitSize(const std::string& text) {
+    splitForm().SetSize(QString::fromStdString(text));
+}
+
+void MemoryPage::SplitPiece(const std::string& count, const std::string& bytes) {
+    splitForm().SetPiece(QString::fromStdString(count), QString::fromStdString(bytes));
+}
+
+void MemoryPage::SetButtonEnabled(bool enabled) {
+    // A board that went away meanwhile keeps the button off.
+    if (running_) running_->setEnabled(enabled && ctx().BoardOpen());
+}
+
+void MemoryPage::N14Click() {
+    if (QAction* a = ctx().MenuAction("N14"))
+        SettingsStore().WriteBool(kSetup, "MR_SCRAMBLE", a->isChecked());
+}
+
+void MemoryPage::N15Click() {
+    if (QAction* a = ctx().MenuAction("N15"))
+        SettingsStore().WriteBool(kSetup, "MW_SCRAMBLE", a->isChecked());
+}
+
+void MemoryPage::Tessera1Click() {
+    if (QAction* a = ctx().MenuAction("Tessera1"))
+        SettingsStore().WriteBool(kSetup, "MEM_CMD_MODE", a->isChecked());
+}
+
+void MemoryPage::WaveClick(int direction, int wave) {
+    if (!SettingsStore().ReadBool(kSetup, "GPIF_WAVE_NOTE", false)) noteForm().Run();
+    const auto d = static_cast<features::GpifDirection>(direction);
+    const auto w = static_cast<features::GpifWave>(wave);
+    if (!features::SwitchGpifWave(link::CurrentBoard(), d, w, ctx().reporter())) return;
+    for (const WaveItem& item : kWaveItems) {
+        if (item.direction != d || item.wave != w) continue;
+        if (QAction* chosen = ctx().MenuAction(item.name)) chosen->setChecked(true);
+        if (QAction* sibling = ctx().MenuAction(item.sibling)) sibling->setChecked(false);
+    }
+}
+
+Page* MakeMemoryPage(PageContext& context) {
+    return new MemoryPage(context);
+}
+
+}  // namespace quillon::app

@@ -1,0 +1,94 @@
+#include "features/board/gpif2_master.h"
+
+#include <array>
+#include <cstdio>
+
+#include "features/registers/reg_page_ops.h"
+#include "link/vendor_requests.h"
+
+namespace quillon::features {
+
+namespace {
+
+void Fail(Reporter& reporter, const std::string& text) {
+    reporter.Log(text);
+    reporter.Message(text, MsgIcon::Warning);
+}
+
+const char* BaseName(G2mBase which) {
+    return which == G2mBase::Reg ? "REG_BASE_ADRS" : "MEM_BASE_ADRS";
+}
+
+std::uint32_t BaseAddress(G2mBase which) {
+    return which == G2mBase::Reg ? kG2mRegBaseAdrs : kG2mMemBaseAdrs;
+}
+
+}  // namespace
+
+bool BlockWrite32(link::BoardHandle h, std::uint32_t address, std::uint32_t value) {
+    const std::array<std::uint8_t, 4> bytes = {
+        static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    return link::VR_REG512_WRITE(h, address, bytes);
+}
+
+bool BlockRead32(link::BoardHandle h, std::uint32_t address, std::uint32_t& value) {
+    return link::VR_REG512_READ32(h, address, value);
+}
+
+bool G2mBaseWrite(link::BoardHandle h, G2mBase which, std::string_view input, Reporter& reporter) {
+    const auto parsed = ParseHexField(input);
+    if (!parsed) return false;
+    const auto value = static_cast<std::uint32_t>(*parsed);
+    const std::string name = BaseName(which);
+    if (!BlockWrite32(h, BaseAddress(which), value)) {
+        Fail(reporter, "G2M:" + name + "の設定に失敗しました。");
+        return false;
+    }
+    char line[96];
+    std::snprintf(line, sizeof line, "G2M:%s=%08xh に設定しました。", name.c_str(), value);
+    reporter.Log(line);
+    return true;
+}
+
+std::optional<std::string> G2mBaseRead(link::BoardHandle h, G2mBase which, Reporter& reporter) {
+    std::uint32_t value = 0;
+    if (!BlockRead32(h, BaseAddress(which), value)) {
+        Fail(reporter, std::string("G2M:") + BaseName(which) + "の取得に失敗しました。");
+        return std::nullopt;
+    }
+    return HexField(value, 8);
+}
+
+bool CapStartIssue(link::BoardHandle h, Reporter& reporter) {
+    if (!BlockWrite32(h, kCapStart, 1)) {
+        Fail(reporter, "C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。");
+        return false;
+    }
+    reporter.Log("CAP_START OK!!");
+    return true;
+}
+
+bool CapRegistersDump(link::BoardHandle h, Reporter& reporter) {
+    reporter.Log("----");
+    for (int i = 0; i < kCapRegisterCount; ++i) {
+        std::uint32_t value = 0;
+        if (!BlockRead32(h, kCapRegisters + static_cast<std::uint32_t>(i), value)) {
+            Fail(reporter, "C2Mﾚｼﾞｽﾀの取得に失敗しました。");
+            return false;
+        }
+        reporter.Log(HexField(value, 8));
+    }
+    return true;
+}
+
+bool DmaStartSet(link::BoardHandle h, Reporter& reporter) {
+    if (!BlockWrite32(h, kDmaStartAdrs, kDmaStartValue)) {
+        Fail(reporter, "C2M:DMAｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。");
+        return false;
+    }
+    reporter.Log("SET DMA_START_ADRS OK!!");
+    return true;
+}
+
+}  // namespace quillon::features
