@@ -9,7 +9,9 @@ SANITIZE_BUILD ?= $(BUILD)/asan
 CCACHE := $(shell command -v ccache 2>/dev/null)
 LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
 
-.PHONY: all deps build run test sanitize clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test sanitize fuzz clean
 
 all: build
 
@@ -46,9 +48,18 @@ SANITIZE_ENV := \
 sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug \
 		-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" \
-		-DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF -DQUILLON_USB_TSAN=OFF $(LAUNCHER) >/dev/null
+		-DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF -DQUILLON_FUZZ=OFF -DQUILLON_USB_TSAN=OFF \
+		$(LAUNCHER) >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	@cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+# Every fuzz target of fuzz/ for FUZZ_SECONDS seconds, one after the other,
+# from its seed corpus and what earlier runs kept in build/fuzz/corpus; what
+# fails is kept in build/fuzz/findings. One line per target says what it ran.
+fuzz: build
+	@rm -f $(BUILD)/fuzz/summary.txt
+	@cd $(BUILD) && FUZZ_SECONDS=$(FUZZ_SECONDS) ctest -R '^fuzz_' --output-on-failure \
+		--timeout $$(( $(FUZZ_SECONDS) * 2 + 120 )); rc=$$?; cat fuzz/summary.txt 2>/dev/null; exit $$rc
 
 clean:
 	rm -rf $(BUILD)

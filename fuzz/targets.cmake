@@ -1,0 +1,12 @@
+# The fuzz targets: one quillon_fuzzer() line each.
+#   quillon_fuzzer(NAME SOURCE [program sources under src/ ...])
+# NAME names the binary (NAME_fuzzer), the seed corpus folder corpus/NAME and
+# the smoke test fuzz_NAME; the program sources are the pure parsers the
+# target calls (they must build without Qt or the link layer).
+quillon_fuzzer(cfi_decode cfi_decode_fuzz.cpp features/flash/cfi.cpp)
+quillon_fuzzer(macro_text macro_text_fuzz.cpp script/macro_syntax.cpp)
+quillon_fuzzer(config_stream config_stream_fuzz.cpp features/config/config_stream.cpp)
+quillon_fuzzer(sim_profile sim_profile_fuzz.cpp sim/sim_profile.cpp sim/flash_profile.cpp
+               log/file_io.cpp log/platform.cpp)
+quillon_fuzzer(settings_values settings_values_fuzz.cpp log/stored_integer.cpp
+               link/usb/usb_ids.cpp)
