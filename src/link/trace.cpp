@@ -1,5 +1,8 @@
 #include "link/trace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -174,9 +177,27 @@ class TraceDevice final : public Device {
 
 std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& error, bool append,
                                          TraceWrites writes) {
-    std::FILE* f = std::fopen(path.c_str(), append ? "a" : "w");
+    // Opened without waiting: a FIFO nobody reads from is refused (ENXIO)
+    // instead of holding the program before it starts; one with a reader
+    // takes the trace as it comes.
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
+                          0666);
+    std::FILE* f = nullptr;
+    if (fd >= 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        f = ::fdopen(fd, append ? "a" : "w");
+        if (!f) {
+            const int why = errno;
+            ::close(fd);
+            errno = why;
+        }
+    }
     if (!f) {
-        error = "cannot open the trace file \"" + path + "\": " + std::strerror(errno);
+        const int why = errno;
+        error = "cannot open the trace file \"" + path + "\": " +
+                (why == ENXIO ? "a FIFO without a reader" : std::strerror(why));
         return nullptr;
     }
     // The gathered lines are the only buffer: each write reaches the system at

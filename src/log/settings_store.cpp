@@ -3,6 +3,13 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <optional>
 
 #include "log/platform.h"
 
@@ -14,16 +21,74 @@ QString KeyPath(std::string_view section, std::string_view key) {
     s.replace('\\', '/');
     return s + '/' + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
 }
+
+// Far beyond any real settings file; a larger one is damage, not settings.
+constexpr off_t kMaxSettingsBytes = 4 << 20;
+
+// The settings file can be used when it is missing (it is made on the first
+// write) or a regular file of a sane size. Anything else under its name (a
+// FIFO would hold the program in the INI reader's open, a device or a huge
+// file would fill its memory) is left alone: neither read nor written.
+bool FileUsable(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return true;
+    return S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsBytes;
+}
+
+// The values of a run whose settings file cannot be used: kept for the run,
+// so the pages behave as usual, and forgotten at its end.
+std::map<QString, QVariant>& RunValues() {
+    static std::map<QString, QVariant> values;
+    return values;
+}
+std::mutex& RunValuesMutex() {
+    static std::mutex m;
+    return m;
+}
 }  // namespace
 
 struct SettingsStore::Impl {
-    QSettings settings{QString::fromStdString(SettingsStore::FilePath()), QSettings::IniFormat};
+    std::optional<QSettings> file;
+
+    Impl() {
+        const std::string path = SettingsStore::FilePath();
+        if (FileUsable(path)) {
+            file.emplace(QString::fromStdString(path), QSettings::IniFormat);
+            return;
+        }
+        static std::once_flag told;
+        std::call_once(told, [&] {
+            std::fprintf(stderr,
+                         "The settings file %s is not a regular file or is larger than 4 MiB: it is"
+                         " left as it is, and this run starts from the default settings and keeps"
+                         " its changes only until it ends.\n",
+                         path.c_str());
+        });
+    }
+    QVariant Value(const QString& key) const {
+        if (file) return file->value(key);
+        std::lock_guard<std::mutex> lock(RunValuesMutex());
+        const auto it = RunValues().find(key);
+        return it == RunValues().end() ? QVariant() : it->second;
+    }
+    void SetValue(const QString& key, const QString& value) {
+        if (file) {
+            file->setValue(key, value);
+            // Written at once. QSettings replaces the file atomically (a
+            // temporary file renamed over the old one), so a write that cannot
+            // be stored leaves the old file as it was; nothing is reported.
+            file->sync();
+            return;
+        }
+        std::lock_guard<std::mutex> lock(RunValuesMutex());
+        RunValues()[key] = value;
+    }
 };
 
 SettingsStore::SettingsStore() : impl_(new Impl) {}
 
 SettingsStore::~SettingsStore() {
-    impl_->settings.sync();
+    if (impl_->file) impl_->file->sync();
     delete impl_;
 }
 
@@ -33,7 +98,7 @@ std::string SettingsStore::FilePath() {
 
 std::string SettingsStore::ReadString(std::string_view section, std::string_view key,
                                       std::string_view def) const {
-    QVariant v = impl_->settings.value(KeyPath(section, key));
+    QVariant v = impl_->Value(KeyPath(section, key));
     if (!v.isValid()) return std::string(def);
     // A value typed into the file by hand with a comma and no quotes ("DDR3
     // (bank 0, 1)") comes back from the INI reader as a list; as a list it
@@ -43,7 +108,7 @@ std::string SettingsStore::ReadString(std::string_view section, std::string_view
 }
 
 int SettingsStore::ReadInteger(std::string_view section, std::string_view key, int def) const {
-    QVariant v = impl_->settings.value(KeyPath(section, key));
+    QVariant v = impl_->Value(KeyPath(section, key));
     if (!v.isValid()) return def;
     return ParseStoredInteger(v.toString().toStdString()).value_or(def);
 }
@@ -54,12 +119,8 @@ bool SettingsStore::ReadBool(std::string_view section, std::string_view key, boo
 
 void SettingsStore::WriteString(std::string_view section, std::string_view key,
                                 std::string_view value) {
-    impl_->settings.setValue(KeyPath(section, key),
-                             QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
-    // Written at once. QSettings replaces the file atomically (a temporary file
-    // renamed over the old one), so a write that cannot be stored leaves the old
-    // file as it was; nothing is reported.
-    impl_->settings.sync();
+    impl_->SetValue(KeyPath(section, key),
+                    QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
 }
 
 void SettingsStore::WriteInteger(std::string_view section, std::string_view key, int value) {

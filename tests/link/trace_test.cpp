@@ -4,6 +4,7 @@
 #include "link/trace.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -162,6 +163,37 @@ TEST(TraceLoss, FullDeviceIsReportedAndEndsTheTrace) {
     EXPECT_FALSE(trace->Close(error));
     EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
     EXPECT_FALSE(trace->Close(error));  // a second close still tells the loss
+}
+
+// A FIFO nobody reads from is refused at once, not waited on; one with a
+// reader takes the lines.
+TEST(TraceLoss, FifoWithoutReaderIsRefusedAndOneWithAReaderTakesTheTrace) {
+    test::FreshHome home;
+    const std::string fifo = home.root() + "/trace.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string error;
+    EXPECT_FALSE(TraceLog::Open(fifo, error));
+    EXPECT_NE(error.find("FIFO"), std::string::npos) << error;
+
+    std::string got;
+    std::thread reader([&] {
+        std::ifstream in(fifo);
+        std::getline(in, got);
+    });
+    std::shared_ptr<TraceLog> trace;
+    for (int i = 0; i < 500 && !trace; ++i) {  // until the reader has it open
+        trace = TraceLog::Open(fifo, error);
+        if (!trace) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (trace) {
+        trace->Line("CTRL bm=40 req=B4 val=0002 idx=00FF len=0 -> OK 0");
+        EXPECT_TRUE(trace->Close(error)) << error;
+    } else {
+        ADD_FAILURE() << error;
+        std::ofstream release(fifo);  // lets the reader go
+    }
+    reader.join();
+    EXPECT_EQ(got, "CTRL bm=40 req=B4 val=0002 idx=00FF len=0 -> OK 0");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "log/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -121,6 +123,40 @@ TEST(SettingsStoreTest, UnstorableWriteLeavesTheOldFileIntact) {
         fs::permissions(dir, fs::perms::owner_all);
     }
     EXPECT_EQ(Slurp(home.iniPath()), before);
+}
+
+// Something under the settings file's name that is not a settings file (a
+// FIFO, an endless device, a huge file) is neither read nor written: the run
+// starts from the defaults, keeps its changes until it ends, and never waits
+// (a FIFO that held the reader ends the program by the alarm).
+TEST(SettingsStoreTest, OddFileIsLeftAloneAndTheRunKeepsItsValues) {
+    test::FreshHome home;
+    const std::string ini = home.iniPath();
+    fs::create_directories(fs::path(ini).parent_path());
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    ::testing::internal::CaptureStderr();
+    ::alarm(30);
+    {
+        SettingsStore s;
+        EXPECT_EQ(s.ReadString(kSetup, "MemFileName", "def.bin"), "def.bin");
+        s.WriteString(kSetup, "MemFileName", "run.bin");
+    }
+    EXPECT_EQ(SettingsStore().ReadString(kSetup, "MemFileName", "def.bin"), "run.bin");
+    ::alarm(0);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(ini), std::string::npos);
+    EXPECT_TRUE(fs::is_fifo(ini));
+
+    fs::remove(ini);
+    fs::create_symlink("/dev/zero", ini);
+    EXPECT_EQ(SettingsStore().ReadInteger(kSetup, "MEM_NUM", 3), 3);
+    EXPECT_TRUE(fs::is_symlink(ini));
+
+    fs::remove(ini);
+    const std::string huge = "[SETUP]\nMEM_NUM=7\n" + std::string(5 << 20, 'x');
+    WriteIni(ini, huge);
+    EXPECT_EQ(SettingsStore().ReadInteger(kSetup, "MEM_NUM", 3), 3);
+    SettingsStore().WriteInteger(kSetup, "MEM_NUM", 9);
+    EXPECT_EQ(fs::file_size(ini), huge.size());
 }
 
 }  // namespace

@@ -337,6 +337,10 @@ TEST_F(ScriptRun, SpecialFilesAreRefusedAtOnce) {
     }
     EXPECT_TRUE(Contains(Exec({"--board", "sim", "--sim-profile", "big.profile", "ok.tcl"}).err,
                          "is larger than 1 MiB"));
+    // The trace is written, not read: a FIFO without a reader is refused too.
+    RunResult trace = Exec({"--board", "sim", "--trace", "fifo", "ok.tcl"}, kLimit);
+    EXPECT_EQ(trace.exitCode, 2) << trace.err;
+    EXPECT_TRUE(Contains(trace.err, "a FIFO without a reader")) << trace.err;
 
     WriteFile(work_ / "macros.tcl",
               "foreach m {{MW -L1000 -Ffifo} {FC -Sfifo -Dgood.bin} {FC -Sgood.bin -Ddir}\n"

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "app/pages/config_page.h"
+#include "app/pages/spi_page.h"
 #include "features/busy_gate.h"
 #include "features/flash/nor_bridge.h"
 #include "features/flash/par_flash.h"
@@ -424,6 +426,64 @@ TEST(FaultSweep, SerialFlashRun) {
         EXPECT_EQ(ReadFile(*data), std::string(64, '\x6B'));
     };
     Sweep(op);
+}
+
+// The SPI memories from their page: a read, a write and the chip erase of
+// either memory. A failure shows its box and gives the buttons back.
+TEST(FaultSweep, SpiMemoryOperationsFromThePage) {
+    // The page's questions go to the run's reporter, which answers Yes.
+    class YesFrame : public FakeFrame {
+      public:
+        features::Reporter& reporter() override { return *to; }
+        features::Reporter* to = nullptr;
+    };
+    struct Case {
+        int target;  // 0 MAX II UFM, 1 M25P128
+        const char* button;
+        const char* success;
+        std::vector<std::string> failures;
+    };
+    const Case cases[] = {
+        {1, "Button27", "SPI-Read 成功しました。", {"SPIﾘｰﾄﾞに失敗しました。"}},
+        {1, "Button28", "SPI-Write 成功しました。", {"SPIﾗｲﾄに失敗しました。"}},
+        {1, "Button29", "M25P128 ChipErase成功しました。", {"ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。"}},
+        {0, "Button29", "MAX2(UFM) ChipErase成功しました。",
+         {"ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。", "ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ1)に失敗しました。"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.button) + (c.target ? " M25P128" : " UFM"));
+        std::unique_ptr<YesFrame> frame;
+        std::unique_ptr<app::SpiPage> page;
+        Operation op;
+        op.profile = test::InstantFlash();
+        op.prepare = [&](SweepRun& r) {
+            page.reset();
+            r.extras = std::make_shared<test::FakeFlashTime>();
+            frame = std::make_unique<YesFrame>();
+            frame->to = &r.rec;
+            page = std::make_unique<app::SpiPage>(*frame);
+            page->findChild<QComboBox*>("ComboBox9")->setCurrentIndex(c.target);
+            frame->Enable(true);
+        };
+        op.run = [&](SweepRun&) {
+            page->findChild<QPushButton*>(c.button)->click();
+            for (const Shown& s : frame->rec().shown)
+                if (s == StatusText(c.success)) return true;
+            return false;
+        };
+        op.failed = [&](SweepRun& r) {
+            const auto boxes = r.rec.Boxes();
+            ASSERT_FALSE(boxes.empty());
+            EXPECT_NE(std::find(c.failures.begin(), c.failures.end(), boxes.back().text),
+                      c.failures.end())
+                << boxes.back().text;
+            EXPECT_EQ(page->findChild<QPushButton*>(c.button)->isEnabled(),
+                      link::BoardLink::Instance().IsOpen());
+        };
+        Sweep(op);
+        page.reset();
+        if (::testing::Test::HasFailure()) return;
+    }
 }
 
 // The parallel flash with its verify dump: a run that fails leaves the dump

@@ -20,11 +20,6 @@ namespace {
 constexpr std::uint16_t kControl = 2, kStatus = 3, kData = 4, kAddress = 5, kCount = 6;
 constexpr std::uint8_t kStatusError = 0x01, kStatusBusy = 0x02, kStatusReady = 0x80;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 bool Control(link::BoardHandle h, std::initializer_list<std::uint8_t> values) {
     for (std::uint8_t v : values)
         if (!link::VR_REG_WRITE(h, kControl, link::RegWidth::Bits8, v, 0)) return false;
@@ -42,14 +37,8 @@ std::string Format(const char* format, auto... values) {
 }
 
 // Reads up to `n` bytes of the file into `out`; false on a read error.
-bool ReadInto(std::FILE* f, std::uint8_t* out, std::uint64_t n) {
-    std::uint64_t got = 0;
-    while (got < n) {
-        const std::size_t k = std::fread(out + got, 1, static_cast<std::size_t>(n - got), f);
-        if (k == 0) break;
-        got += k;
-    }
-    return !std::ferror(f);
+bool ReadInto(platform::InputFile& f, std::uint8_t* out, std::uint64_t n) {
+    return f.Read(out, static_cast<std::size_t>(n)).has_value();
 }
 
 std::unique_ptr<std::uint8_t[]> Allocate(std::uint64_t n, std::uint8_t fill) {
@@ -64,36 +53,16 @@ std::unique_ptr<std::uint8_t[]> Allocate(std::uint64_t n, std::uint8_t fill) {
 bool WriteDump(const std::string& path, const std::uint8_t* data, std::uint64_t n) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    const std::string temp = path + ".part";
-    {
-        FilePtr f(std::fopen(temp.c_str(), "wb"));
-        if (!f) return false;
-        const bool ok = std::fwrite(data, 1, static_cast<std::size_t>(n), f.get()) == n &&
-                        std::fflush(f.get()) == 0;
-        if (!ok || std::fclose(f.release()) != 0) {
-            std::filesystem::remove(temp, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
-    return !ec;
+    platform::ReplacingFile f;
+    return f.Open(path) && f.Write(data, static_cast<std::size_t>(n)) && f.Commit();
 }
 
-struct DataFile {
-    FilePtr file;
-    std::uint64_t size = 0;
-};
-
-// The data file opened for reading, or a log line saying it is not there.
-std::optional<DataFile> OpenDataFile(const std::string& path, Reporter& r) {
-    const auto size = DataFileSize(path);
-    FilePtr f(size ? std::fopen(path.c_str(), "rb") : nullptr);
-    if (!f) {
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
-        return std::nullopt;
-    }
-    return DataFile{std::move(f), *size};
+// The data file opened for reading (only a regular file), or a log line
+// saying it is not there.
+bool OpenDataFile(const std::string& path, Reporter& r, platform::InputFile& file) {
+    if (file.Open(path) == platform::InputFile::Status::Ok) return true;
+    r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+    return false;
 }
 
 }  // namespace
@@ -229,9 +198,9 @@ bool ParFlashWriteChunk(link::BoardHandle h, std::uint32_t byteAddress, std::uin
 
 bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
                         const std::string& path, ParFlashDisplay& display, Reporter& r) {
-    auto data = OpenDataFile(path, r);
-    if (!data) return false;
-    const std::uint64_t fileSize = data->size;
+    platform::InputFile data;
+    if (!OpenDataFile(path, r, data)) return false;
+    const std::uint64_t fileSize = data.size();
     const std::uint64_t size = (fileSize + 1) & ~std::uint64_t{1};
     std::uint64_t chunks = size / kChunkBytes;
     std::uint64_t rest = size % kChunkBytes;
@@ -248,11 +217,11 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
     // padding, which is why the buffer is a chunk longer than the data.
     auto buffer = Allocate(length, 0xFF);
     if (!buffer) return false;
-    if (!ReadInto(data->file.get(), buffer.get(), std::min<std::uint64_t>(fileSize, length))) {
+    if (!ReadInto(data, buffer.get(), std::min<std::uint64_t>(fileSize, length))) {
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    data.reset();
+    data.Close();
 
     display.Range(static_cast<std::uint32_t>(rest != 0 ? chunks + 1 : chunks));
     display.Position(0);
@@ -285,9 +254,9 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
     if (!ParFlashBusWrite(h, 0, 0xF0F0) || !Write32(h, kAddress, 0) || !Write32(h, kCount, 0) ||
         !Control(h, {0x00, 0x02, 0x00}))
         return false;
-    auto data = OpenDataFile(path, r);
-    if (!data) return false;
-    const std::uint64_t fileSize = data->size;
+    platform::InputFile data;
+    if (!OpenDataFile(path, r, data)) return false;
+    const std::uint64_t fileSize = data.size();
     const std::uint64_t length = (fileSize + 1) & ~std::uint64_t{1};
     const std::uint64_t compare = std::min<std::uint64_t>(geometry.totalBytes, length);
     // Only what is compared is read: the rest of a file larger than the flash
@@ -295,11 +264,11 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
     auto expected = Allocate(compare, 0x00);
     auto read = Allocate(compare, 0x00);
     if (!expected || !read) return false;
-    if (!ReadInto(data->file.get(), expected.get(), std::min<std::uint64_t>(fileSize, compare))) {
+    if (!ReadInto(data, expected.get(), std::min<std::uint64_t>(fileSize, compare))) {
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    data.reset();
+    data.Close();
     if (fileSize % 2 != 0 && fileSize < compare) expected[fileSize] = 0xFF;
 
     if (!link::BulkRead(h, false, 0, static_cast<std::uint32_t>(compare), read.get())) {

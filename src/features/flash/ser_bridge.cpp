@@ -11,6 +11,7 @@
 #include "features/flash/par_flash.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
+#include "log/file_io.h"
 
 namespace quillon::features {
 
@@ -128,13 +129,13 @@ bool Run::Transfer(const std::string& dataPath) {
     view_.SetProgress(80);
     view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ転送中");
     r_.Log("SerBridge:ﾃﾞｰﾀﾌｧｲﾙ転送中");
-    const auto size = DataFileSize(dataPath);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        size ? std::fopen(dataPath.c_str(), "rb") : nullptr, &std::fclose);
-    if (!f) return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
+    // Only a regular file: a FIFO or a device would block or never end.
+    platform::InputFile f;
+    if (f.Open(dataPath) != platform::InputFile::Status::Ok)
+        return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
 
     char line[200];
-    std::uint64_t take = *size;
+    std::uint64_t take = f.size();
     if (take <= kSerBridgeImageBytes) {
         std::snprintf(line, sizeof line, "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%lluﾊﾞｲﾄ)の書込みを行います。",
                       static_cast<unsigned long long>(take));
@@ -154,15 +155,8 @@ bool Run::Transfer(const std::string& dataPath) {
     std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[kSerBridgeImageBytes]);
     if (!image) return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
     std::fill_n(image.get(), kSerBridgeImageBytes, 0xFF);
-    std::uint64_t got = 0;
-    while (got < take) {
-        const std::size_t n =
-            std::fread(image.get() + got, 1, static_cast<std::size_t>(take - got), f.get());
-        if (n == 0) break;
-        got += n;
-    }
-    const bool readError = std::ferror(f.get()) != 0;
-    f.reset();
+    const bool readError = !f.Read(image.get(), static_cast<std::size_t>(take));
+    f.Close();
     if (readError) return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
     if (!link::BulkWrite(h_, false, 0, kSerBridgeImageBytes, image.get()))
         return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
