@@ -131,11 +131,14 @@ std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request
     // The dialog opens on the filter the caller chose (by its index in the list).
     const QStringList filters = Q(request.filter).split(";;");
     QString selected = filters.value(request.selectedFilter, filters.value(0));
+    // Qt's own dialog, not the desktop's: it speaks the panel's language
+    // (Japanese) whatever the desktop is set to.
+    const auto options = QFileDialog::DontUseNativeDialog;
     const QString name =
         request.save ? QFileDialog::getSaveFileName(parent(), Q(request.title), start,
-                                                    Q(request.filter), &selected)
+                                                    Q(request.filter), &selected, options)
                      : QFileDialog::getOpenFileName(parent(), Q(request.title), start,
-                                                    Q(request.filter), &selected);
+                                                    Q(request.filter), &selected, options);
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }
@@ -150,9 +153,11 @@ std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
     else if (initial.pointSize > 0)
         start.setPointSize(initial.pointSize);
     bool ok = false;
-    // Scalable fonts only: the log view is read at any size.
-    const QFont f =
-        QFontDialog::getFont(&ok, start, parent(), QString(), QFontDialog::ScalableFonts);
+    // Scalable fonts only: the log view is read at any size. Qt's own dialog,
+    // in the panel's language, as for files.
+    const QFont f = QFontDialog::getFont(&ok, start, parent(), QString(),
+                                         QFontDialog::ScalableFonts |
+                                             QFontDialog::DontUseNativeDialog);
     if (!ok) return std::nullopt;
     FontChoice c;
     c.family = f.family().toStdString();
