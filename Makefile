@@ -39,5 +39,10 @@ package: deps $(BUILD)/CMakeCache.txt
 	@rm -f quillon_*.deb && cp $(BUILD)/package/quillon_*.deb .
 	@ls quillon_*.deb
 
+# The manual's pictures, from the panel itself on the simulated board.
+screenshots: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) --target panel_screenshots -j $(JOBS)
+	@bash scripts/screenshots.sh $(BUILD) $(BUILD)/screenshots --manual
+
 clean:
 	rm -rf $(BUILD)

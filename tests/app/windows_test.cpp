@@ -92,15 +92,13 @@ TEST(QtTexts, StandardDialogsSpeakJapanese) {
     QStringList buttons;
     for (auto* b : input->findChildren<QPushButton*>()) buttons << b->text();
     EXPECT_TRUE(buttons.join(' ').contains("キャンセル")) << buttons.join(' ').toStdString();
-    QFileDialog files(nullptr, "f");
-    files.setOption(QFileDialog::DontUseNativeDialog);
+    const auto files = app::MakeFileDialog(nullptr, {"f", "", "", "*.tcl", false});
     QStringList labels;
-    for (auto* l : files.findChildren<QLabel*>()) labels << l->text();
+    for (auto* l : files->findChildren<QLabel*>()) labels << l->text();
     EXPECT_TRUE(labels.join(' ').contains("ファイル")) << labels.join(' ').toStdString();
-    QFontDialog font(nullptr);
-    font.setOption(QFontDialog::DontUseNativeDialog);
+    const auto font = app::MakeFontDialog(nullptr, {"IPAGothic", 10, 0});
     labels.clear();
-    for (auto* l : font.findChildren<QLabel*>()) labels << l->text();
+    for (auto* l : font->findChildren<QLabel*>()) labels << l->text();
     EXPECT_TRUE(labels.join(' ').contains("サイズ")) << labels.join(' ').toStdString();
 }
 
