@@ -38,6 +38,7 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
 
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName("Memo1");
+    memo_->setAccessibleName(QString::fromUtf8("ﾛｸﾞ"));
     memo_->setReadOnly(true);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);

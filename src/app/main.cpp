@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/accessibility.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/qt_language.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
                    "installed: the standard dialogs show English\n",
                    stderr);
     }
+    app::InstallAccessibility(app);
     // The desktop shell finds the window's entry (name, icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     app::QtPrompter prompter;
