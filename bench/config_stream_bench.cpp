@@ -2,14 +2,16 @@
 // its rate beside the memory-bandwidth baseline of that layout, measured in the
 // same run.
 //
-//   config_stream_bench [file MiB (64)] [repeats (5)]
+//   config_stream_bench [file MiB (64)] [rounds (9)]
 //
 // The baseline is memcpy that reads the layout's input once and writes its whole
 // output once: the file in 64 KiB pieces (which stay in the cache), each piece
 // copied as many times as the layout expands it. It moves the same bytes to and
 // from memory as the builder, so the ratio is the builder's share of the
-// machine's copy speed. Builder and baseline alternate, and each figure is the
-// best of the repeats, into buffers already faulted in.
+// machine's copy speed. Builder and baseline alternate, into buffers already
+// faulted in; the rates are the best rounds, the ratio the median of the
+// rounds' ratios, so that a round slowed by other work on the machine does not
+// decide it.
 
 #include <algorithm>
 #include <chrono>
@@ -68,7 +70,7 @@ struct Case {
 
 int main(int argc, char** argv) {
     const std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
-    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
     const std::size_t n = mib << 20;
     if (n == 0) {
         std::fprintf(stderr, "config_stream_bench: the file size must be at least 1 MiB\n");
@@ -98,7 +100,7 @@ int main(int argc, char** argv) {
         {"tessera-tavel", {ConfigLayout::TesseraTavel, false, false, false}},
     };
 
-    std::printf("file %zu MiB, best of %d; baseline: memcpy reading the file, writing the stream\n",
+    std::printf("file %zu MiB, %d rounds; baseline: memcpy reading the file, writing the stream\n",
                 mib, repeats);
     std::printf("%-28s %10s %12s %14s %7s\n", "layout", "stream MiB", "stream MB/s",
                 "baseline MB/s", "ratio");
@@ -115,13 +117,18 @@ int main(int argc, char** argv) {
 
         double build = 1e30;
         double copy = 1e30;
+        std::vector<double> ratios;
         for (int r = 0; r < repeats; ++r) {
-            build = std::min(build, Seconds([&] {
-                                 BuildConfigStream(file, c.options, {out.get(), size});
-                             }));
-            copy = std::min(copy, Seconds([&] { CopyBaseline(file.data(), n, out.get(), size); }));
+            const double b = Seconds([&] {
+                BuildConfigStream(file, c.options, {out.get(), size});
+            });
+            const double m = Seconds([&] { CopyBaseline(file.data(), n, out.get(), size); });
+            build = std::min(build, b);
+            copy = std::min(copy, m);
+            ratios.push_back(m / b);
         }
-        const double ratio = copy / build;
+        std::sort(ratios.begin(), ratios.end());
+        const double ratio = ratios[ratios.size() / 2];
         worst = std::min(worst, ratio);
         std::printf("%-28s %10.1f %12.0f %14.0f %7.2f\n", c.name, size / 1048576.0,
                     size / build / 1e6, size / copy / 1e6, ratio);

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     umockdev libumockdev-dev
     xvfb xauth fonts-ipafont-gothic fontconfig
+    clang libclang-rt-14-dev
     qt6-translations-l10n
     dpkg-dev lintian desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0

@@ -26,13 +26,52 @@ bool AllGiven(std::initializer_list<const Value*> values) {
 
 constexpr std::uint32_t kGpioPorts = features::kGpioPorts;  // ports A, C and E of the GPIO page
 
+// The option tables, in each macro's matching order. "-P" and "-T" are decimal,
+// the rest hexadecimal; GD's "-D" is a direction, not a device type.
+struct IoOptions {
+    Value p, m, c, d, s, a, w;  // port, mode, (ignored), device type, select, address, data
+};
+constexpr OptionPattern<IoOptions> kIwOptions[] = {
+    HexOption<&IoOptions::d>("-D"), HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A"),
+    HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kIrOptions[] = {
+    HexOption<&IoOptions::c>("-C"), HexOption<&IoOptions::d>("-D"), HexOption<&IoOptions::s>("-S"),
+    HexOption<&IoOptions::a>("-A")};
+constexpr OptionPattern<IoOptions> kIw2Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::d>("-D"), HexOption<&IoOptions::s>("-S"),
+    HexOption<&IoOptions::a>("-A"), HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kIr2Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::c>("-C"), HexOption<&IoOptions::d>("-D"),
+    HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A")};
+constexpr OptionPattern<IoOptions> kIw3Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::m>("-M"), HexOption<&IoOptions::d>("-D"),
+    HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A"), HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kIr3Options[] = {
+    DecOption<&IoOptions::p>("-P"), HexOption<&IoOptions::m>("-M"), HexOption<&IoOptions::d>("-D"),
+    HexOption<&IoOptions::s>("-S"), HexOption<&IoOptions::a>("-A")};
+constexpr OptionPattern<IoOptions> kGwOptions[] = {DecOption<&IoOptions::p>("-P"),
+                                                   HexOption<&IoOptions::w>("-W")};
+constexpr OptionPattern<IoOptions> kGrOptions[] = {DecOption<&IoOptions::p>("-P"),
+                                                   HexOption<&IoOptions::c>("-C")};
+
+struct DirectionOptions {
+    Value p;
+    std::optional<std::string> direction;
+};
+constexpr OptionPattern<DirectionOptions> kGdOptions[] = {
+    DecOption<&DirectionOptions::p>("-P"), StrOption<&DirectionOptions::direction>("-D")};
+
+struct AlertOptions {
+    Value t;
+};
+constexpr OptionPattern<AlertOptions> kStaOptions[] = {DecOption<&AlertOptions::t>("-T")};
+
 }  // namespace
 
 MacroOutcome RunI2cWrite(const MacroText& text, MacroContext& ctx) {
-    Value d, s, a, w;
-    OptionPatterns patterns;
-    patterns.Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kIwOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&d, &s, &a, &w})) return Refuse(ctx, "IW: -D, -S, -A and -W must be given");
     return features::I2cWriteRegister(ctx.board, 0, I2cAddressByte(*d, *s),
                                       static_cast<std::uint8_t>(*a), static_cast<std::uint8_t>(*w))
@@ -41,10 +80,9 @@ MacroOutcome RunI2cWrite(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx) {
-    Value c, d, s, a;
-    OptionPatterns patterns;
-    patterns.Hex("-C", c).Hex("-D", d).Hex("-S", s).Hex("-A", a);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kIrOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&d, &s, &a})) return Refuse(ctx, "IR: -D, -S and -A must be given");
     std::uint8_t byte = 0;
     if (!features::I2cReadRegister(ctx.board, 0, I2cAddressByte(*d, *s),
@@ -55,10 +93,9 @@ MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx) {
-    Value p, d, s, a, w;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kIw2Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &d, &s, &a, &w}))
         return Refuse(ctx, "IW2: -P, -D, -S, -A and -W must be given");
     const std::uint8_t address = I2cAddressByte(*d, *s);
@@ -71,10 +108,9 @@ MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx) {
-    Value p, c, d, s, a;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-C", c).Hex("-D", d).Hex("-S", s).Hex("-A", a);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kIr2Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &d, &s, &a})) return Refuse(ctx, "IR2: -P, -D, -S and -A must be given");
     const std::uint8_t address = I2cAddressByte(*d, *s);
     const auto reg = static_cast<std::uint8_t>(*a);
@@ -86,26 +122,24 @@ MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunI2cWrite3(const MacroText& text, MacroContext& ctx) {
-    Value p, m, d, s, a, w;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-M", m).Hex("-D", d).Hex("-S", s).Hex("-A", a).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kIw3Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &m, &d, &s, &a, &w}))
         return Refuse(ctx, "IW3: -P, -M, -D, -S, -A and -W must be given");
     if (*p >= 2) return Refuse(ctx, "IW3: the port must be 0 or 1");
     if (*m != 3 && *m != 4) return Refuse(ctx, "IW3: the mode must be 3 or 4");
-    const auto command = features::I2cCommandBytes(static_cast<int>(*m), I2cAddressByte(*d, *s),
-                                                   *a, static_cast<std::uint8_t>(*w));
+    const auto command = features::I2cCommandBytes(static_cast<int>(*m), I2cAddressByte(*d, *s), *a,
+                                                   static_cast<std::uint8_t>(*w));
     return features::I2cSendCommand(ctx.board, static_cast<int>(*p), static_cast<int>(*m), command)
                ? MacroOutcome::Done
                : MacroOutcome::NotDone;
 }
 
 MacroOutcome RunI2cRead3(const MacroText& text, MacroContext& ctx) {
-    Value p, m, d, s, a;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-M", m).Hex("-D", d).Hex("-S", s).Hex("-A", a);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kIr3Options, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &m, &d, &s, &a}))
         return Refuse(ctx, "IR3: -P, -M, -D, -S and -A must be given");
     if (*p >= 2) return Refuse(ctx, "IR3: the port must be 0 or 1");
@@ -123,10 +157,9 @@ MacroOutcome RunI2cRead3(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunGpioWrite(const MacroText& text, MacroContext& ctx) {
-    Value p, w;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-W", w);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kGwOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &w})) return Refuse(ctx, "GW: -P and -W must be given");
     if (*p >= kGpioPorts) return Refuse(ctx, "GW: the port must be 0, 1 or 2");
     return features::GpioWriteByte(ctx.board, static_cast<int>(*p), static_cast<std::uint8_t>(*w))
@@ -135,10 +168,9 @@ MacroOutcome RunGpioWrite(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunGpioRead(const MacroText& text, MacroContext& ctx) {
-    Value p, c;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Hex("-C", c);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    IoOptions given;
+    if (!ScanOptions(kGrOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, m, c, d, s, a, w] = given;
     if (!p) return Refuse(ctx, "GR: -P must be given");
     if (*p >= kGpioPorts) return Refuse(ctx, "GR: the port must be 0, 1 or 2");
     std::uint8_t byte = 0;
@@ -148,11 +180,9 @@ MacroOutcome RunGpioRead(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunGpioDirection(const MacroText& text, MacroContext& ctx) {
-    Value p;
-    std::optional<std::string> direction;
-    OptionPatterns patterns;
-    patterns.Dec("-P", p).Str("-D", direction);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    DirectionOptions given;
+    if (!ScanOptions(kGdOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [p, direction] = given;
     if (!p || !direction) return Refuse(ctx, "GD: -P and -D must be given");
     if (*p >= kGpioPorts) return Refuse(ctx, "GD: the port must be 0, 1 or 2");
     const std::string d = UpperAscii(*direction);
@@ -169,10 +199,9 @@ MacroOutcome RunGpioDirection(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunTempAlertSet(const MacroText& text, MacroContext& ctx) {
-    Value t;
-    OptionPatterns patterns;
-    patterns.Dec("-T", t);
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    AlertOptions given;
+    if (!ScanOptions(kStaOptions, text, given, ctx)) return MacroOutcome::Failed;
+    const auto& [t] = given;
     if (!t) return Refuse(ctx, "STA: -T must be given");
     // The threshold register is one byte: 300 becomes 44.
     return features::TempAlertWrite(ctx.board, static_cast<std::uint8_t>(*t))
@@ -181,8 +210,8 @@ MacroOutcome RunTempAlertSet(const MacroText& text, MacroContext& ctx) {
 }
 
 MacroOutcome RunTempAlertGet(const MacroText& text, MacroContext& ctx) {
-    OptionPatterns patterns;
-    if (!ScanOptions(patterns, text, ctx)) return MacroOutcome::Failed;
+    // No options: only the item limits apply.
+    if (!CheckItemLimits(text, ctx)) return MacroOutcome::Failed;
     std::uint8_t byte = 0;
     if (!features::TempAlertRead(ctx.board, byte)) return MacroOutcome::Failed;
     SetVariable(ctx, "read", byte);

@@ -15,21 +15,21 @@ inline MacroOutcome Refuse(MacroContext& ctx, std::string why) {
     return MacroOutcome::Failed;
 }
 
-// Scans the options; false (with the reason in ctx.refusal) when the text breaks a limit.
-inline bool ScanOptions(const OptionPatterns& patterns, const MacroText& text, MacroContext& ctx) {
-    ScanError e = patterns.Scan(text);
-    if (e == ScanError::None) return true;
-    ctx.refusal = ScanErrorText(e);
-    return false;
-}
-
-// The same with a macro's static option table, into its options struct.
+// Scans the macro's static option table into its options struct; false (with
+// the reason in ctx.refusal) when the text breaks a limit.
 template <typename O, std::size_t N>
 bool ScanOptions(const OptionPattern<O> (&table)[N], const MacroText& text, O& out,
                  MacroContext& ctx) {
     ScanError e = ScanOptionTable(table, text, out);
     if (e == ScanError::None) return true;
     ctx.refusal = ScanErrorText(e);
+    return false;
+}
+
+// For a macro without options: the text only has to keep the item limit.
+inline bool CheckItemLimits(const MacroText& text, MacroContext& ctx) {
+    if (text.longestItem() <= kMaxItemBytes) return true;
+    ctx.refusal = ScanErrorText(ScanError::ItemTooLong);
     return false;
 }
 

@@ -232,22 +232,22 @@ ScanError CheckStringValue(std::string_view value) {
 }
 
 OptionPatterns& OptionPatterns::Dec(std::string prefix, std::optional<std::uint32_t>& out) {
-    patterns_.push_back({OptionKind::Dec, std::move(prefix), &out});
+    patterns_.push_back({OptionKind::Dec, prefix, &out, TextHead(prefix)});
     return *this;
 }
 
 OptionPatterns& OptionPatterns::Hex(std::string prefix, std::optional<std::uint32_t>& out) {
-    patterns_.push_back({OptionKind::Hex, std::move(prefix), &out});
+    patterns_.push_back({OptionKind::Hex, prefix, &out, TextHead(prefix)});
     return *this;
 }
 
 OptionPatterns& OptionPatterns::Str(std::string prefix, std::optional<std::string>& out) {
-    patterns_.push_back({OptionKind::Str, std::move(prefix), &out});
+    patterns_.push_back({OptionKind::Str, prefix, &out, TextHead(prefix)});
     return *this;
 }
 
 OptionPatterns& OptionPatterns::Flag(std::string item, bool& out) {
-    patterns_.push_back({OptionKind::Flag, std::move(item), &out});
+    patterns_.push_back({OptionKind::Flag, item, &out, TextHead(item)});
     return *this;
 }
 

@@ -26,30 +26,34 @@ class TclVariables final : public MacroVariables {
   public:
     void Bind(Tcl_Interp* interp) {
         interp_ = interp;
-        read_ = Name("read");
-        readHigh_ = Name("read_high");
+        read_ = Keep(Tcl_NewStringObj("read", -1));
+        readHigh_ = Keep(Tcl_NewStringObj("read_high", -1));
+        zero_ = Keep(Tcl_NewWideIntObj(0));
     }
     void Set(const char* name, long long value) override {
         if (!interp_) return;
         Tcl_Obj* nameObj = std::strcmp(name, "read") == 0        ? read_
                            : std::strcmp(name, "read_high") == 0 ? readHigh_
                                                                  : nullptr;
+        // Zero, the high half of every read narrower than 64 bits, is one
+        // shared object (a script that changes the variable gets its own copy).
+        Tcl_Obj* valueObj = value == 0 ? zero_ : Tcl_NewWideIntObj(value);
         if (nameObj) {
-            Tcl_ObjSetVar2(interp_, nameObj, nullptr, Tcl_NewWideIntObj(value), TCL_GLOBAL_ONLY);
+            Tcl_ObjSetVar2(interp_, nameObj, nullptr, valueObj, TCL_GLOBAL_ONLY);
         } else {
-            Tcl_SetVar2Ex(interp_, name, nullptr, Tcl_NewWideIntObj(value), TCL_GLOBAL_ONLY);
+            Tcl_SetVar2Ex(interp_, name, nullptr, valueObj, TCL_GLOBAL_ONLY);
         }
     }
 
   private:
-    static Tcl_Obj* Name(const char* text) {
-        Tcl_Obj* o = Tcl_NewStringObj(text, -1);
+    static Tcl_Obj* Keep(Tcl_Obj* o) {
         Tcl_IncrRefCount(o);
         return o;
     }
     Tcl_Interp* interp_ = nullptr;
     Tcl_Obj* read_ = nullptr;
     Tcl_Obj* readHigh_ = nullptr;
+    Tcl_Obj* zero_ = nullptr;
 };
 
 struct HostState {
