@@ -16,6 +16,7 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
+#include "features/flash/bridge_files.h"
 #include "link/backends.h"
 #include "log/platform.h"
 #include "log/prompter.h"
@@ -65,6 +66,10 @@ int Info(const std::string& request) {
     std::fputs("\n", stdout);
     std::fputs(kHelp, stdout);
     std::printf("Manual: %s/index.html\n", quillon::platform::ProgramFilesFolder("manual").c_str());
+    std::string folders;
+    for (const std::string& folder : quillon::features::FlashFolders())
+        folders += (folders.empty() ? "" : ", ") + folder;
+    std::printf("Bridge designs of the flash pages, first found wins: %s\n", folders.c_str());
     return 0;
 }
 

@@ -44,6 +44,10 @@ bin="$root/usr/bin"
 "$bin/quillon-run" --help | grep -qx "Manual: $root/usr/share/quillon/manual/scripting.html" ||
     fail "quillon-run does not find its installed manual"
 [ -f "$root/usr/share/quillon/manual/index.html" ] || fail "manual not installed"
+# The bridge designs: the user's folder first, then the package's.
+"$bin/quillon" --help | grep -q "first found wins: $XDG_DATA_HOME/Quillon7/Flash, $root/usr/share/quillon/Flash\$" ||
+    fail "quillon does not look for the bridge designs where the package put them"
+ls "$root/usr/share/quillon/Flash/"*.rbf >/dev/null || fail "no bridge designs installed"
 (cd "$work/run" && "$bin/quillon-run" --board sim \
     "$root/usr/share/doc/quillon/examples/selftest.tcl" >"$work/selftest.log" 2>&1) ||
     { cat "$work/selftest.log" >&2; fail "installed quillon-run: self-test failed"; }
