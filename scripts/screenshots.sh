@@ -12,9 +12,9 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 tool="$build/bin/panel_screenshots"
 [ -x "$tool" ] || { echo "screenshots: $tool is not built (make build)" >&2; exit 2; }
 
-# A fixed name: the pictures show the log folder under it.
-home="${TMPDIR:-/tmp}/quillon-screenshots/home"
-rm -rf "$home"
+# A home of its own (the pictures show the log folder in it), so runs side by
+# side never meet.
+home="$(mktemp -d "${TMPDIR:-/tmp}/home.XXXXXX")"
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.config" "$home/.local/share" "$home/runtime" && chmod 700 "$home/runtime"
 bash "$top/scripts/demo-settings.sh" "$home/demo" >/dev/null
