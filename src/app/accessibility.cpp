@@ -20,12 +20,15 @@
 #include <QTextDocumentFragment>
 #include <QTextEdit>
 #include <QToolButton>
+#include <functional>
 #include <map>
 #include <vector>
 
 #include "app/link_label.h"
 #include "app/page.h"
+#include "app/secondary_windows.h"
 #include "app/wrap_tab_bar.h"
+#include "log/prompter.h"
 
 namespace quillon::app {
 
@@ -92,28 +95,37 @@ class ComboAccessible : public QAccessibleWidget {
 // A label that reacts to a click is a link, pressed like a button.
 class LinkAccessible : public QAccessibleWidget {
   public:
-    explicit LinkAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Link) {}
-    LinkLabel* label() const { return static_cast<LinkLabel*>(widget()); }
+    LinkAccessible(QWidget* w, std::function<void()> press)
+        : QAccessibleWidget(w, QAccessible::Link), press_(std::move(press)) {}
+    QLabel* label() const { return static_cast<QLabel*>(widget()); }
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name && label()->accessibleName().isEmpty())
-            return label()->text();
+        if (t == QAccessible::Name && label()->accessibleName().isEmpty()) return label()->text();
         if (t == QAccessible::Value) return label()->text();
         return QAccessibleWidget::text(t);
     }
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& name) override {
-        if (name == pressAction()) emit label()->clicked();
+        if (name == pressAction()) press_();
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+  private:
+    std::function<void()> press_;
 };
 
 QAccessibleInterface* PanelAccessibleFactory(const QString& className, QObject* object) {
     if (!object || !object->isWidgetType()) return nullptr;
     auto* w = static_cast<QWidget*>(object);
     if (className == QLatin1String("QComboBox")) return new ComboAccessible(w);
-    if (className == QLatin1String(LinkLabel::staticMetaObject.className()))
-        return new LinkAccessible(w);
+    if (className == QLatin1String(LinkLabel::staticMetaObject.className())) {
+        auto* link = static_cast<LinkLabel*>(w);
+        return new LinkAccessible(w, [link] { emit link->clicked(); });
+    }
+    if (className == QLatin1String(UrlLabel::staticMetaObject.className())) {
+        auto* link = static_cast<UrlLabel*>(w);
+        return new LinkAccessible(w, [link] { Prompts().OpenWithDesktop(link->url().toStdString()); });
+    }
     // A plain widget that is a window (the log view, the progress windows) is a
     // window to the tools, not a filler.
     if (className == QLatin1String("QWidget") && w->isWindow())
@@ -141,7 +153,7 @@ bool InsideComposite(const QWidget* w) {
 Kind KindOf(const QWidget* w) {
     if (InsideComposite(w)) return Kind::None;
     if (qobject_cast<const TabButton*>(w)) return Kind::Tab;
-    if (qobject_cast<const LinkLabel*>(w)) return Kind::Link;
+    if (qobject_cast<const LinkLabel*>(w) || qobject_cast<const UrlLabel*>(w)) return Kind::Link;
     if (qobject_cast<const QCheckBox*>(w)) return Kind::Check;
     if (qobject_cast<const QRadioButton*>(w)) return Kind::Radio;
     if (qobject_cast<const QAbstractButton*>(w)) return Kind::Button;

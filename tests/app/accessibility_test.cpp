@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -19,6 +20,9 @@
 #include "app/log_window.h"
 #include "app/wrap_tab_bar.h"
 #include "app/main_window.h"
+#include "app/mode_sel_form.h"
+#include "app/secondary_windows.h"
+#include "app/startup_hooks.h"
 #include "app_test_support.h"
 
 namespace quillon::test {
@@ -119,11 +123,21 @@ TEST(Accessibility, EveryControlOnEveryPageHasANameOfItsOwn) {
         frame.push_back(QAccessible::queryAccessibleInterface(w.findChild<QPushButton*>(name)));
     auto found = Check("frame", frame);
     problems.insert(problems.end(), found.begin(), found.end());
-    // The log window.
-    std::vector<QAccessibleInterface*> log;
-    Controls(QAccessible::queryAccessibleInterface(app::LogWindow::Instance()), log);
-    found = Check("log window", log);
-    problems.insert(problems.end(), found.begin(), found.end());
+    // The other windows, as they are shown.
+    for (const auto& create : app::Hooks().createWindows) create(&w);
+    app::TModeSelForm mode(&w);
+    mode.Prepare(true, true, true);
+    std::vector<QWidget*> windows{app::LogWindow::Instance(), app::VersionWindow::Create(&w)};
+    for (QDialog* d : w.findChildren<QDialog*>()) windows.push_back(d);
+    EXPECT_GE(windows.size(), 5u);  // log, version, mode, split progress, notice
+    for (QWidget* window : windows) {
+        window->show();
+        std::vector<QAccessibleInterface*> controls;
+        Controls(QAccessible::queryAccessibleInterface(window), controls);
+        found = Check(window->objectName().toStdString(), controls);
+        problems.insert(problems.end(), found.begin(), found.end());
+        window->hide();
+    }
     std::string all;
     for (const auto& p : problems) all += p + "\n";
     EXPECT_TRUE(problems.empty()) << all;
