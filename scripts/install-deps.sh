@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     umockdev libumockdev-dev
     xvfb xauth fonts-ipafont-gothic fontconfig
+    clang libclang-rt-14-dev
 )
 
 missing=()

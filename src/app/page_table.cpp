@@ -9,6 +9,9 @@
 #include "app/pages/regex_page.h"
 #include "app/pages/register_page.h"
 #include "app/pages/config_page.h"
+#include "app/pages/nor_bridge_page.h"
+#include "app/pages/ser_bridge_page.h"
+#include "app/pages/spi_page.h"
 #include "app/pages/memory_page.h"
 #include "app/pages/rate_page.h"
 #include "app/pages/board_info_page.h"
@@ -65,6 +68,9 @@ PageFactory PageFactoryOf(int number) {
         case 14: return &MakeGpifPage;
         case 15: return &MakeRegExPage;
         case 16: return &MakeReg512Page;
+        case 8: return &MakeSpiPage;
+        case 9: return &MakeSerBridgePage;
+        case 13: return &MakeNorBridgePage;
         case 4: return &MakeBoardInfoPage;
         case 5: return &MakeI2cPage;
         case 10: return &MakeSuspendPage;

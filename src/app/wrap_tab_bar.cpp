@@ -79,9 +79,12 @@ int WrapTabBar::addTab(const QString& caption) {
     b->setCheckable(true);
     b->setFocusPolicy(Qt::TabFocus);
     const int index = tabs_.size();
-    // The button never checks itself: the owner's answer decides.
-    connect(b, &QAbstractButton::clicked, this, [this, index, b] {
-        b->setChecked(index == current_);
+    // The button never checks itself: the owner's answer decides. A click, a
+    // key and an accessibility client's "Toggle" action all arrive here as a
+    // toggle; the owner's own changes of the mark do not count.
+    connect(b, &QAbstractButton::toggled, this, [this, index, b] {
+        if (marking_) return;
+        Mark(b, index == current_);
         emit tabClicked(index);
     });
     tabs_.push_back(b);
@@ -90,6 +93,12 @@ int WrapTabBar::addTab(const QString& caption) {
     updateGeometry();
     LayOut(width(), true);
     return index;
+}
+
+void WrapTabBar::Mark(TabButton* b, bool checked) {
+    marking_ = true;
+    b->setChecked(checked);
+    marking_ = false;
 }
 
 QString WrapTabBar::tabText(int index) const {
@@ -111,7 +120,7 @@ bool WrapTabBar::isTabVisible(int index) const {
 void WrapTabBar::setCurrentIndex(int index) {
     if (index < 0 || index >= tabs_.size()) return;
     current_ = index;
-    for (int i = 0; i < tabs_.size(); ++i) tabs_[i]->setChecked(i == index);
+    for (int i = 0; i < tabs_.size(); ++i) Mark(tabs_[i], i == index);
     LayOut(width(), true);
 }
 

@@ -53,10 +53,13 @@ class WrapTabBar : public QWidget {
   private:
     // Places the tabs at `width`; returns the number of rows.
     int LayOut(int width, bool apply) const;
+    // Sets a tab's mark without it counting as the user's.
+    void Mark(TabButton* b, bool checked);
 
     QVector<TabButton*> tabs_;
     QVector<bool> visible_;
     int current_ = -1;
+    bool marking_ = false;
 };
 
 }  // namespace quillon::app

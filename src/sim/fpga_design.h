@@ -15,6 +15,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "sim/board_flash.h"
 #include "sim/sparse_memory.h"
 
 namespace quillon::sim {
@@ -32,6 +33,8 @@ class DesignContext {
     // Time since the board powered up; designs that run on their own (soft
     // CPUs) advance by it, so a poll loop sees progress without threads.
     virtual std::chrono::steady_clock::duration Uptime() const = 0;
+    // The flash memories on the board (non-volatile, kept across designs).
+    virtual BoardFlash& Flash() = 0;
 };
 
 enum class MemDirection { Write, Read };
@@ -68,17 +71,24 @@ class FpgaDesign {
     virtual std::uint32_t MemRead(std::span<std::uint8_t> out) = 0;
     virtual void MemEnd(MemDirection direction) = 0;
 
+    // The design stops for good (the FPGA is reconfigured or loses power):
+    // work it does on its own ends where it has got to by now.
+    virtual void Halt() {}
+
     // Inspection without side effects (tests).
     virtual std::uint64_t PeekRegister(std::uint16_t address) const = 0;
     virtual std::uint8_t PeekRegex(std::uint16_t address) const = 0;
     virtual std::uint8_t PeekBlock(std::uint32_t address) const = 0;
 };
 
+class SpiCore;
+
 // The user's design, loaded at power-up and by any stream no other design
 // claims: 16384 registers of 64 bits, 1024 extended byte registers, a sparse
 // 21-bit block-register space with a GPIF II master bridge and capture block
-// in it, and a memory path that starts at the byte address in register 0 of
-// the memory numbered by register 1.
+// in it, a memory path that starts at the byte address in register 0 of the
+// memory numbered by register 1, and (unless the profile leaves it out) an SPI
+// core to the board's UFM and M25P128 (sim/spi_core.h).
 class UserDesign : public FpgaDesign {
   public:
     static constexpr int kRegisters = 16384;
@@ -108,6 +118,7 @@ class UserDesign : public FpgaDesign {
 
   private:
     std::unique_ptr<std::uint64_t[]> regs_;
+    std::unique_ptr<SpiCore> spi_;
     // The GPIF II master bridge and capture block (gpif2_master.h).
     std::unique_ptr<Gpif2Master> g2m_;
     std::uint8_t regex_[kRegexBytes] = {};

@@ -120,7 +120,8 @@ constexpr std::size_t kBulkSlice = 1u << 20;
 
 }  // namespace
 
-SimBoard::SimBoard(Profile profile) : profile_(std::move(profile)) {
+SimBoard::SimBoard(Profile profile)
+    : profile_(std::move(profile)), flash_(std::make_unique<BoardFlash>(profile_.flash)) {
     faults_ = profile_.faults;
     for (int p = 0; p < kI2cPorts; ++p)
         i2c_.emplace_back(profile_.eepromFill, profile_.wideEepromAddress);
@@ -132,6 +133,11 @@ SimBoard::SimBoard(Profile profile) : profile_(std::move(profile)) {
 }
 
 SimBoard::~SimBoard() {
+    {
+        // The program ends: what the flash holds by now goes to its folder.
+        std::lock_guard<std::mutex> lock(mu_);
+        PowerLossLocked();
+    }
     {
         std::lock_guard<std::mutex> lock(timerMu_);
         stopTimer_ = true;
@@ -146,6 +152,8 @@ void SimBoard::PowerUpLocked() {
     FirmwareResetLocked();
     for (I2cBus& bus : i2c_) bus.PowerUp();
     powerUp_ = Clock::now();
+    if (design_) design_->Halt();
+    flash_->PowerUp();
     memory_.clear();
     cfgMode_ = false;
     stream_.clear();
@@ -182,6 +190,11 @@ void SimBoard::FirmwareResetLocked() {
     if (design_) design_->MemEnd(memDirection_);
 }
 
+void SimBoard::PowerLossLocked() {
+    if (design_) design_->Halt();
+    flash_->Save();
+}
+
 void SimBoard::LeaveBusLocked() {
     onBus_ = false;
     ++session_;
@@ -215,6 +228,7 @@ void SimBoard::Unplug() {
         std::lock_guard<std::mutex> lock(mu_);
         if (onBus_) {
             LeaveBusLocked();
+            PowerLossLocked();
             left = true;
         }
         std::lock_guard<std::mutex> timerLock(timerMu_);
@@ -369,6 +383,7 @@ TransferResult SimBoard::DoControl(std::optional<std::uint64_t> session, const S
         const std::uint64_t n = ++requests_;
         if (faults_.unplugAtRequest == n) {
             LeaveBusLocked();
+            PowerLossLocked();
             leave = true;
             r = Gone();
         } else if (faults_.failRequest == n) {
@@ -470,6 +485,7 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
             if (leave) {
                 faults_.unplugAfterBulkBytes = 0;
                 LeaveBusLocked();
+                PowerLossLocked();
             }
         }
         if (sink && took > 0 && !(*sink)({scratch.get(), took})) return Cancelled(moved);
@@ -836,6 +852,7 @@ TransferResult SimBoard::CfgMode(std::uint8_t mode) {
         // design is gone from here on, whatever follows.
         if (memOpen_ && design_) design_->MemEnd(memDirection_);
         memOpen_ = false;
+        if (design_) design_->Halt();
         design_.reset();
         cfgMode_ = true;
         stream_.clear();
@@ -1042,6 +1059,17 @@ MemCommand SimBoard::LastMemCommand() const {
 bool SimBoard::MemTransferOpen() const {
     std::lock_guard<std::mutex> lock(mu_);
     return memOpen_;
+}
+
+std::vector<std::uint8_t> SimBoard::FlashContents(FlashChip chip) const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return flash_->Contents(chip);
+}
+
+void SimBoard::LoadFlash(FlashChip chip, std::uint64_t address,
+                         std::span<const std::uint8_t> bytes) {
+    std::lock_guard<std::mutex> lock(mu_);
+    flash_->Cells(chip).Load(address, bytes);
 }
 
 GpioPort SimBoard::Gpio(int port) const {

@@ -154,6 +154,10 @@ class SimBoard : private DesignContext {
     MemCommand LastMemCommand() const;
     bool MemTransferOpen() const;
 
+    // The flash memories' cells (the whole chip), and raw set-up of them.
+    std::vector<std::uint8_t> FlashContents(FlashChip chip) const;
+    void LoadFlash(FlashChip chip, std::uint64_t address, std::span<const std::uint8_t> bytes);
+
     GpioPort Gpio(int port) const;
     void SetGpioInput(int port, std::uint8_t level);
     std::array<std::uint8_t, 256> Eeprom(int port) const;
@@ -194,6 +198,7 @@ class SimBoard : private DesignContext {
     // DesignContext
     SparseMemory& Memory(std::uint8_t target) override;
     std::chrono::steady_clock::duration Uptime() const override;
+    BoardFlash& Flash() override { return *flash_; }
 
     link::TransferResult DoControl(std::optional<std::uint64_t> session,
                                    const link::SetupPacket& setup, std::span<std::uint8_t> data);
@@ -223,6 +228,9 @@ class SimBoard : private DesignContext {
     void PowerUpLocked();        // power-on state of firmware, FPGA and memory
     void FirmwareResetLocked();  // the USB controller restarts; FPGA and memory stay
     void LeaveBusLocked();
+    // The board loses its power (unplugged): the FPGA stops, the flash keeps
+    // what has been written and goes to the flash folder.
+    void PowerLossLocked();
     void Notify(BoardEvent event);
     void ResetTimerLoop();
     void PaceControl() const;
@@ -264,6 +272,9 @@ class SimBoard : private DesignContext {
     std::uint32_t streamCrc_ = 0;
     std::uint64_t streamFnv_ = 0;
     ConfigInfo cfgInfo_;
+
+    // Flash memories (non-volatile).
+    std::unique_ptr<BoardFlash> flash_;
 
     // Memory chips, by target number.
     std::unordered_map<std::uint8_t, std::unique_ptr<SparseMemory>> memory_;

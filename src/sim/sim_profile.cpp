@@ -68,6 +68,20 @@ bool ParseTemperature(std::string_view text, std::uint16_t& out) {
 
 }  // namespace
 
+std::string_view ProfileTrim(std::string_view text) {
+    return Trim(text);
+}
+
+std::string ProfileLower(std::string_view text) {
+    return Lower(text);
+}
+
+std::optional<std::uint64_t> ProfileNumber(std::string_view text, std::uint64_t max) {
+    std::uint64_t v = 0;
+    if (!ParseUnsigned(text, max, v)) return std::nullopt;
+    return v;
+}
+
 const char* LinkSpeedName(LinkSpeed s) {
     switch (s) {
         case LinkSpeed::Fast:
@@ -231,6 +245,11 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
                 std::uint8_t v = 0;
                 if (!u8(v)) return bad();
                 p.faults.configStatus = v;
+            }
+        } else if (std::string why; ParseFlashKey(key, value, p.flash, why)) {
+            if (!why.empty()) {
+                error = where + why;
+                return std::nullopt;
             }
         } else {
             error = where + "unknown key '" + key + "'";

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/flash_profile.h"
+
 namespace quillon::sim {
 
 enum class LinkSpeed {
@@ -87,6 +89,9 @@ struct Profile {
     // least significant byte first). For runs that measure the host alone.
     bool memoryDiscard = false;
 
+    // The flash memories and the designs that reach them.
+    FlashProfile flash;
+
     Faults faults;
 };
 
@@ -96,5 +101,12 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error);
 std::optional<Profile> LoadProfile(const std::string& path, std::string& error);
 
 const char* LinkSpeedName(LinkSpeed s);  // "fast", "usb2", "usb3"
+
+// How values of the profile are read, for the keys parsed elsewhere too
+// (sim/flash_profile.cpp): blanks trimmed, names compared in lower case,
+// numbers decimal or 0x-hexadecimal up to `max`.
+std::string_view ProfileTrim(std::string_view text);
+std::string ProfileLower(std::string_view text);
+std::optional<std::uint64_t> ProfileNumber(std::string_view text, std::uint64_t max);
 
 }  // namespace quillon::sim

@@ -3,6 +3,7 @@
 
 #include "sim/fpga_design.h"
 #include "sim/gpif2_master.h"
+#include "sim/spi_core.h"
 
 namespace quillon::sim {
 
@@ -19,11 +20,17 @@ std::uint64_t ByteMask(int bytes) {
 UserDesign::UserDesign(DesignContext& context)
     : context_(context),
       regs_(new std::uint64_t[kRegisters]()),
-      g2m_(std::make_unique<Gpif2Master>(context)) {}
+      g2m_(std::make_unique<Gpif2Master>(context)) {
+    BoardFlash& flash = context.Flash();
+    if (const auto base = flash.profile().spiCoreBase)
+        spi_ = std::make_unique<SpiCore>(*base, flash.ufm(), flash.m25p128());
+}
 
 UserDesign::~UserDesign() = default;
 
 std::uint64_t UserDesign::RegRead(std::uint16_t address, int bytes) {
+    std::uint64_t v = 0;
+    if (spi_ && spi_->Read(address % kRegisters, v, FlashClock::now())) return v & ByteMask(bytes);
     return regs_[address % kRegisters] & ByteMask(bytes);
 }
 
@@ -32,6 +39,7 @@ void UserDesign::RegWrite(std::uint16_t address, int bytes, std::uint64_t value)
     const std::uint64_t mask = ByteMask(bytes);
     std::uint64_t& r = regs_[address % kRegisters];
     r = (r & ~mask) | (value & mask);
+    if (spi_) spi_->Write(address % kRegisters, r, FlashClock::now());
 }
 
 void UserDesign::RegexRead(std::uint16_t address, std::span<std::uint8_t> out) {

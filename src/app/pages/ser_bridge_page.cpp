@@ -1,0 +1,104 @@
+#include "app/pages/ser_bridge_page.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/log_window.h"
+#include "app/pages/flash_common.h"
+#include "link/board_link.h"
+#include "log/settings_store.h"
+
+namespace quillon::app {
+
+SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(context, parent) {
+    setObjectName("SerBridgePage");
+
+    const BridgePageLayout l =
+        LayOutBridgePage(this, "WriteDataFile :",
+                         {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"}, "Cansel", "Execute");
+    file_ = l.file;
+    file_->setObjectName("LabeledEdit14");
+    choose_ = l.choose;
+    choose_->setObjectName("Button30");
+    cancel_ = l.first;
+    cancel_->setObjectName("Button31");
+    execute_ = l.second;
+    execute_->setObjectName("Button32");
+    target_ = l.target;
+    target_->setObjectName("ComboBox10");
+    progress_ = l.progress;
+    progress_->setObjectName("ProgressBar2");
+    percent_ = l.progressText;
+    percent_->setObjectName("Label41");
+    result_ = l.result;
+    result_->setObjectName("Label43");
+    time_ = l.time;
+    time_->setObjectName("Label45");
+    phase_ = new QLabel(this);
+    phase_->setObjectName("Label46");
+    l.rows->addWidget(phase_);
+    l.rows->addStretch();
+    l.rows->addWidget(new QLabel(U("※最大ﾃﾞｰﾀｻｲｽﾞは16MiBytesです。"), this));
+
+    connect(choose_, &QPushButton::clicked, this, [this] { Button30Click(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { Button31Click(); });
+    connect(execute_, &QPushButton::clicked, this, [this] { Button32Click(); });
+
+    for (QWidget* w : std::initializer_list<QWidget*>{choose_, cancel_, file_, target_})
+        ctx().RegisterBoardControl(w);
+    // Execute stays off while its own run goes on.
+    ctx().RegisterBoardControl(execute_, [this](bool open) { return open && !running_; });
+}
+
+void SerBridgePage::RestoreUiState(const SettingsStore& store) {
+    file_->setText(QString::fromStdString(store.ReadString(kSetup, "SerBridgeFileName", "*.bin")));
+}
+
+void SerBridgePage::Button30Click() {
+    ChooseDataFile(file_, "SerBridgeFileDir", "SerBridgeFileName");
+}
+
+void SerBridgePage::Button31Click() {
+    features::SerFlashCancelRequested().store(true);
+}
+
+void SerBridgePage::Button32Click() {
+    features::SerBridgeExecute(link::CurrentBoard(), target_->currentIndex(), S(file_->text()),
+                               *this, ctx().reporter());
+}
+
+void SerBridgePage::SetProgress(int percent) {
+    progress_->setValue(percent);
+    percent_->setText(QString("%1%").arg(percent));
+}
+
+void SerBridgePage::SetPhase(const std::string& text) {
+    phase_->setText(QString::fromStdString(text));
+}
+
+void SerBridgePage::SetResult(features::RunResult result) {
+    ShowRunResult(result_, result, "実行中");
+}
+
+void SerBridgePage::SetElapsed(std::optional<std::int64_t> seconds) {
+    time_->setText(seconds ? QString("%1 sec").arg(*seconds) : QString("-"));
+}
+
+void SerBridgePage::SetExecuteEnabled(bool enabled) {
+    running_ = !enabled;
+    execute_->setEnabled(enabled && ctx().BoardOpen());
+}
+
+void SerBridgePage::ShowLog() {
+    LogWindow::Show();
+}
+
+Page* MakeSerBridgePage(PageContext& context) {
+    return new SerBridgePage(context);
+}
+
+}  // namespace quillon::app

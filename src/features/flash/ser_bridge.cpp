@@ -1,0 +1,292 @@
+#include "features/flash/ser_bridge.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "features/busy_gate.h"
+#include "features/config/fpga_load.h"
+#include "features/flash/bridge_files.h"
+#include "features/flash/flash_time.h"
+#include "features/flash/par_flash.h"
+#include "link/bulk.h"
+#include "link/vendor_requests.h"
+
+namespace quillon::features {
+
+namespace {
+
+constexpr std::uint16_t kStartAddressReg = 0;
+constexpr std::uint16_t kProgressReg = 8;
+constexpr std::uint16_t kCommandReg = 16;
+constexpr std::uint16_t kPhaseReg = 20;
+constexpr std::uint8_t kHardwareError = 0xEE;
+
+constexpr const char* kConfirm =
+    "SerBridgeを実行するとFPGAがSerBridge用のｺﾝﾌｨｸﾞﾃﾞｰﾀで書き換えられます。\n"
+    "子基板等を接続している時には十分に注意して下さい。\n"
+    "SPIﾒﾓﾘの全ﾃﾞｰﾀも一度全消去してから新しいﾃﾞｰﾀを書込みます。\n\n実行しても宜しいですか?";
+
+struct Poll {
+    std::uint8_t threshold;
+    std::int64_t timeoutMs;
+    bool progress;
+    const char* readFailedBox;
+    const char* timeoutLog;
+    const char* timeoutBox;
+};
+
+constexpr Poll kErasePoll = {2, 250000, false, "ｲﾚｰｽ実行中のｽﾃｰﾀｽ取得に失敗しました。",
+                             "SerBridge:ｲﾚｰｽﾀｲﾑｱｳﾄ", "ｲﾚｰｽﾀｲﾑｱｳﾄです。"};
+constexpr Poll kCheckPoll = {4, 120000, false, "ｲﾚｰｽﾁｪｯｸ中のｽﾃｰﾀｽ取得に失敗しました。",
+                             "SerBridge:ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄ", "ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄです。"};
+constexpr Poll kWritePoll = {6, 459000, true,
+                             "SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行中のｽﾃｰﾀｽ取得に失敗しました。",
+                             "SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄ",
+                             "SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄです。"};
+constexpr Poll kVerifyPoll = {7, 459000, true, "SSRAM→ﾍﾞﾘﾌｧｲ実行中のｽﾃｰﾀｽ取得に失敗しました。",
+                              "SerBridge:ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄ", "ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄです。"};
+
+enum class PollEnd { Done, Failed, Cancelled };
+
+class Run {
+  public:
+    Run(link::BoardHandle h, SerBridgeView& view, Reporter& r) : h_(h), view_(view), r_(r) {}
+
+    bool Execute(int targetIndex, const std::string& dataPath);
+
+  private:
+    // The end of every failed step: result, the step's log line, its box,
+    // Execute back. Progress, percentage and phase keep their values.
+    bool Fail(const char* log, const std::string& box, const char* secondBox = nullptr) {
+        view_.SetResult(RunResult::Failed);
+        if (log) r_.Log(log);
+        r_.Message(box, MsgIcon::Warning);
+        if (secondBox) r_.Message(secondBox, MsgIcon::Warning);
+        view_.SetExecuteEnabled(true);
+        return false;
+    }
+    void Elapsed() { view_.SetElapsed((Time().NowMs() - startMs_) / 1000); }
+    bool Command(std::uint32_t value) {
+        return link::VR_REG_WRITE(h_, kCommandReg, link::RegWidth::Bits32, value, 0);
+    }
+    PollEnd SerFlashPoll(const Poll& p, const char* phase);
+    bool Transfer(const std::string& dataPath);
+
+    link::BoardHandle h_;
+    SerBridgeView& view_;
+    Reporter& r_;
+    std::int64_t startMs_ = 0;
+};
+
+PollEnd Run::SerFlashPoll(const Poll& p, const char* phase) {
+    const std::int64_t deadline = Time().NowMs() + p.timeoutMs;
+    for (;;) {
+        if (Time().NowMs() >= deadline) {
+            Fail(p.timeoutLog, p.timeoutBox);
+            return PollEnd::Failed;
+        }
+        std::uint32_t value = 0, high = 0;
+        if (!link::VR_REG_READ(h_, kPhaseReg, link::RegWidth::Bits32, value, high)) {
+            Fail("SerBridge:ｽﾃｰﾀｽ取得失敗", p.readFailedBox);
+            return PollEnd::Failed;
+        }
+        const std::uint8_t phaseValue = value & 0xFF;
+        // A hardware error is never taken for a finished phase.
+        if (phaseValue == kHardwareError) {
+            Fail("SerBridge:Hardware ERROR!!", "Hardware ERROR!!");
+            return PollEnd::Failed;
+        }
+        if (phaseValue >= p.threshold) return PollEnd::Done;
+        if (SerFlashCancelRequested().load()) {
+            // Nothing goes to the board: the soft CPU carries on where it is.
+            view_.SetResult(RunResult::Dash);
+            view_.SetElapsed(std::nullopt);
+            view_.SetPhase("");
+            r_.Log("SerBridge:User Abort!!");
+            r_.Message("SerBridgeの実行をｷｬﾝｾﾙしました。", MsgIcon::Warning);
+            view_.SetExecuteEnabled(true);
+            return PollEnd::Cancelled;
+        }
+        if (p.progress) {
+            std::uint32_t progress = 0;
+            if (!link::VR_REG_READ(h_, kProgressReg, link::RegWidth::Bits16, progress, high)) {
+                Fail("SerBridge:ｽﾃｰﾀｽ取得失敗", p.readFailedBox);
+                return PollEnd::Failed;
+            }
+            view_.SetProgress(static_cast<int>(progress * 100 / 65535));
+        }
+        view_.SetPhase(phase);
+        Elapsed();
+        r_.Pump();
+    }
+}
+
+// Steps 11 to 14: the data file into the 16 MiB image and the image into
+// the SSRAM.
+bool Run::Transfer(const std::string& dataPath) {
+    view_.SetProgress(80);
+    view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ転送中");
+    r_.Log("SerBridge:ﾃﾞｰﾀﾌｧｲﾙ転送中");
+    const auto size = DataFileSize(dataPath);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+        size ? std::fopen(dataPath.c_str(), "rb") : nullptr, &std::fclose);
+    if (!f) return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
+
+    char line[200];
+    std::uint64_t take = *size;
+    if (take <= kSerBridgeImageBytes) {
+        std::snprintf(line, sizeof line, "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%lluﾊﾞｲﾄ)の書込みを行います。",
+                      static_cast<unsigned long long>(take));
+    } else {
+        take = kSerBridgeImageBytes;
+        std::snprintf(line, sizeof line, "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの先頭から%luﾊﾞｲﾄの書込みを行います。",
+                      static_cast<unsigned long>(kSerBridgeImageBytes));
+    }
+    r_.Status(line);
+    r_.Log(line);
+
+    view_.SetPhase("GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定");
+    if (!link::VR_REG_WRITE(h_, kStartAddressReg, link::RegWidth::Bits32, kSerBridgeSsram, 0))
+        return Fail("SerBridge:GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定", "GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。");
+
+    // The whole image always goes: FFh wherever the file does not reach.
+    std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[kSerBridgeImageBytes]);
+    if (!image) return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
+    std::fill_n(image.get(), kSerBridgeImageBytes, 0xFF);
+    std::uint64_t got = 0;
+    while (got < take) {
+        const std::size_t n =
+            std::fread(image.get() + got, 1, static_cast<std::size_t>(take - got), f.get());
+        if (n == 0) break;
+        got += n;
+    }
+    const bool readError = std::ferror(f.get()) != 0;
+    f.reset();
+    if (readError) return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
+    if (!link::BulkWrite(h_, false, 0, kSerBridgeImageBytes, image.get()))
+        return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
+    return true;
+}
+
+bool Run::Execute(int targetIndex, const std::string& dataPath) {
+    // No run while another long operation has the board.
+    const BusyGate::Hold hold = TakeOrRefuse("SerBridge", r_);
+    if (!hold) return false;
+    // 1.
+    if (r_.Message(kConfirm, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return false;
+    // 2.
+    view_.SetExecuteEnabled(false);
+    view_.SetResult(RunResult::Executing);
+    view_.SetElapsed(std::nullopt);
+    view_.SetProgress(0);
+    SerFlashCancelRequested().store(false);
+    view_.SetProgress(5);
+    startMs_ = Time().NowMs();
+    view_.ShowLog();
+    r_.Pump();
+    view_.SetPhase("ﾃﾞﾊﾞｲｽ選択処理");
+    // 3.
+    if (targetIndex < 0 || targetIndex > 2) return Fail(nullptr, "このﾃﾞﾊﾞｲｽはｻﾎﾟｰﾄされておりません。");
+    // 4.
+    view_.SetProgress(10);
+    view_.SetPhase("ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙ確認");
+    const BridgeFile design = FindBridgeFile(kSerBridgeDesigns[targetIndex]);
+    if (!design.found) {
+        const std::string log = "SerBridge:" + design.path;
+        return Fail(log.c_str(),
+                    "SerBridge用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。");
+    }
+    // 5.
+    view_.SetProgress(15);
+    view_.SetPhase("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ実行");
+    if (!FpgaConfigure(h_, design.path, false, false, false, r_)) {
+        return Fail("SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.",
+                    "ﾎﾞｰﾄﾞにSerBridge用の制御ﾌﾟﾛｸﾞﾗﾑを転送できませんでした。\n"
+                    "ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。",
+                    targetIndex == 0 ? "DIPSW1-BIT3のUSBｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを確認下さい。\n"
+                                       "ﾉｰﾏﾙﾓｰﾄﾞ(OFF)になっている場合には圧縮ﾓｰﾄﾞ(ON)に設定し再度実行してください。"
+                                     : nullptr);
+    }
+    r_.Log("SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ成功");
+    // 6.
+    view_.SetProgress(20);
+    Elapsed();
+    r_.Pump();
+    view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ確認");
+    if (!DataFileSize(dataPath)) {
+        const std::string log = "SerBridge:" + dataPath;
+        return Fail(log.c_str(),
+                    "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。");
+    }
+    // 7. The soft CPU needs a moment to start its program.
+    view_.SetProgress(25);
+    r_.Pump();
+    view_.SetPhase("Nios2起動待機");
+    Time().SleepMs(1000);
+    // 8.
+    view_.SetProgress(30);
+    r_.Pump();
+    view_.SetPhase("ｲﾚｰｽｺﾏﾝﾄﾞ発行");
+    if (!Command(1)) return Fail("SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行失敗", "ｲﾚｰｽｺﾏﾝﾄﾞの発行に失敗しました。");
+    r_.Log("SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行");
+    Time().SleepMs(100);
+    // 9.
+    view_.SetProgress(35);
+    r_.Pump();
+    Elapsed();
+    r_.Pump();
+    view_.SetPhase("Erasing ... MAX250sec");
+    r_.Log("SerBridge:Erasing ...");
+    if (SerFlashPoll(kErasePoll, "Erasing ... MAX250sec") != PollEnd::Done) return false;
+    // 10.
+    view_.SetProgress(60);
+    view_.SetPhase("ERASE Checking ...");
+    r_.Log("SerBridge:ERASE Checking ...");
+    if (SerFlashPoll(kCheckPoll, "ERASE Checking ...") != PollEnd::Done) return false;
+    // 11-14.
+    if (!Transfer(dataPath)) return false;
+    // 15.
+    view_.SetProgress(100);
+    Elapsed();
+    r_.Pump();
+    view_.SetPhase("SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行");
+    if (!Command(2)) {
+        return Fail("SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行失敗",
+                    "SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞの発行に失敗しました。");
+    }
+    Time().SleepMs(100);
+    // 16.
+    view_.SetProgress(0);
+    Elapsed();
+    r_.Pump();
+    view_.SetPhase("Writing ... MAX460sec");
+    r_.Log("SerBridge:M25P128 Writing ... MAX460sec");
+    if (SerFlashPoll(kWritePoll, "Writing ... MAX460sec") != PollEnd::Done) return false;
+    // 17.
+    view_.SetPhase("Verifying ...");
+    r_.Log("SerBridge:Verifying ...");
+    if (SerFlashPoll(kVerifyPoll, "Verifying ...") != PollEnd::Done) return false;
+    // 18.
+    view_.SetProgress(100);
+    r_.Log("SerBridge:正常終了");
+    view_.SetResult(RunResult::Successful);
+    view_.SetPhase("");
+    view_.SetExecuteEnabled(true);
+    r_.Pump();
+    return true;
+}
+
+}  // namespace
+
+std::atomic<bool>& SerFlashCancelRequested() {
+    static std::atomic<bool> flag{false};
+    return flag;
+}
+
+bool SerBridgeExecute(link::BoardHandle h, int targetIndex, const std::string& dataPath,
+                      SerBridgeView& view, Reporter& r) {
+    return Run(h, view, r).Execute(targetIndex, dataPath);
+}
+
+}  // namespace quillon::features
