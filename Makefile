@@ -1,4 +1,6 @@
-# Two commands do everything: `make run` and `make test`.
+# Two commands do everything: `make run` and `make test`. `make package` makes
+# the Debian package (quillon_VERSION_ARCH.deb here), `make screenshots` the
+# manual's pictures.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 DEMO_HOME := $(abspath $(BUILD))/demo-home
@@ -11,7 +13,7 @@ LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COM
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test sanitize fuzz clean
+.PHONY: all deps build run test sanitize fuzz package screenshots clean
 
 all: build
 
@@ -37,7 +39,9 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer
-# in a folder of its own: the programs and tests only (no benchmarks), at -O1
+# in a folder of its own: the programs and tests only (no benchmarks, no fuzz
+# targets, no package; the package, manual and accessibility-bus checks look at
+# the product and stay with `make test`), at -O1
 # with line tables, which builds faster than the release flags and still names
 # the line of a fault. The ThreadSanitizer run stays with `make test`.
 SANITIZE_ENV := \
@@ -48,7 +52,8 @@ SANITIZE_ENV := \
 sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug \
 		-DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" \
-		-DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF -DQUILLON_FUZZ=OFF -DQUILLON_USB_TSAN=OFF \
+		-DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF -DQUILLON_FUZZ=OFF -DQUILLON_PACKAGE=OFF \
+		-DQUILLON_USB_TSAN=OFF \
 		$(LAUNCHER) >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	@cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
@@ -60,6 +65,20 @@ fuzz: build
 	@rm -f $(BUILD)/fuzz/summary.txt
 	@cd $(BUILD) && FUZZ_SECONDS=$(FUZZ_SECONDS) ctest -R '^fuzz_' --output-on-failure \
 		--timeout $$(( $(FUZZ_SECONDS) * 2 + 120 )); rc=$$?; cat fuzz/summary.txt 2>/dev/null; exit $$rc
+
+# Only the programs are built for it; the package's dependencies come from
+# dpkg-shlibdeps. Install it with `sudo apt install ./quillon_*.deb`.
+package: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) --target quillon quillon-run quillon_package_files -j $(JOBS)
+	@rm -f $(BUILD)/package/quillon_*.deb
+	@cd $(BUILD) && cpack -B package >/dev/null
+	@rm -f quillon_*.deb && cp $(BUILD)/package/quillon_*.deb .
+	@ls quillon_*.deb
+
+# The manual's pictures, from the panel itself on the simulated board.
+screenshots: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) --target panel_screenshots -j $(JOBS)
+	@bash scripts/screenshots.sh $(BUILD) $(BUILD)/screenshots --manual
 
 clean:
 	rm -rf $(BUILD)
