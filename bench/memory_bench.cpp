@@ -43,22 +43,14 @@
 #include "log/file_io.h"
 #include "sim/sim_backend.h"
 
+#include "quiet_reporter.h"
+
 using namespace quillon;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kPiece = 2u << 20;
-
-// Logs and boxes go nowhere: the figures are the output.
-class Quiet : public features::Reporter {
-  public:
-    void Log(std::string_view) override {}
-    MsgAnswer Message(const std::string& text, MsgIcon, MsgButtons) override {
-        std::fprintf(stderr, "memory_bench: %s\n", text.c_str());
-        return MsgAnswer::Ok;
-    }
-};
 
 long StatusKiB(const char* key) {
     std::ifstream in("/proc/self/status");
@@ -191,7 +183,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "memory_bench: the simulated board did not open\n");
         return 1;
     }
-    Quiet quiet;
+    bench::QuietReporter quiet("memory_bench");
     features::MemTransferView view;
     std::printf("memory_bench: simulated board at unlimited speed, memory_store = %s, files in %s, "
                 "best of %d\n",

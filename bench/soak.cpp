@@ -31,6 +31,8 @@
 #include "script/tcl_host.h"
 #include "sim/sim_backend.h"
 
+#include "quiet_reporter.h"
+
 using namespace quillon;
 
 namespace {
@@ -38,15 +40,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t kPiecesPerTransfer = 64;
 constexpr long kRssAllowanceKiB = 8 * 1024;
-
-class Quiet : public features::Reporter {
-  public:
-    void Log(std::string_view) override {}
-    MsgAnswer Message(const std::string& text, MsgIcon, MsgButtons) override {
-        std::fprintf(stderr, "soak: %s\n", text.c_str());
-        return MsgAnswer::Ok;
-    }
-};
 
 struct Sample {
     long fds = 0, threads = 0, rssKiB = 0;
@@ -82,7 +75,7 @@ double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-bool Configure(const std::string& design, long n, Quiet& quiet) {
+bool Configure(const std::string& design, long n, features::Reporter& quiet) {
     for (long i = 0; i < n; ++i) {
         if (!features::FpgaConfigure(link::CurrentBoard(), design, false, false, false, quiet)) {
             std::fprintf(stderr, "soak: configuration load %ld failed\n", i + 1);
@@ -92,7 +85,7 @@ bool Configure(const std::string& design, long n, Quiet& quiet) {
     return true;
 }
 
-bool Split(const std::string& source, const std::string& back, long pieces, Quiet& quiet) {
+bool Split(const std::string& source, const std::string& back, long pieces, features::Reporter& quiet) {
     features::MemTransferView view;
     const std::uint64_t length = kPiecesPerTransfer * features::kSplitPiece;
     for (long done = 0, k = 0; done < pieces; done += kPiecesPerTransfer, ++k) {
@@ -151,7 +144,7 @@ int main(int argc, char** argv) {
     sim::Profile profile;
     profile.memoryDiscard = true;
     bl.SetBackend(std::make_unique<sim::SimBackend>(profile));
-    Quiet quiet;
+    bench::QuietReporter quiet("soak");
     if (!bl.Open() || !script::TclHost::Init(quiet)) {
         std::fprintf(stderr, "soak: the simulated board or the Tcl interpreter did not start\n");
         return 1;

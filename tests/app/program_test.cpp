@@ -95,15 +95,20 @@ TEST(Program, SecondStartIsRefusedAndTheFirstRunsOn) {
     }
 }
 
+// The panel's stored settings run `text` as the automatic script at start-up.
+void AutomaticScript(const FreshHome& home, const std::string& text) {
+    const std::string script = home.root() + "/auto.tcl";
+    std::ofstream(script) << text;
+    std::filesystem::create_directories(std::filesystem::path(home.iniPath()).parent_path());
+    std::ofstream(home.iniPath()) << "[SETUP]\nAUTO_TCL=1\nAUTO_TCL_NAME=" << script << "\n";
+}
+
 // Whatever a power loss or a stray command left where the lock lives, the
 // panel starts (and ends through its automatic script's "exit").
 TEST(Program, LeftoverLockNeverKeepsThePanelOut) {
     EnsureApp();
     FreshHome home;
-    const std::string script = home.root() + "/auto.tcl";
-    std::ofstream(script) << "exit 0\n";
-    std::filesystem::create_directories(std::filesystem::path(home.iniPath()).parent_path());
-    std::ofstream(home.iniPath()) << "[SETUP]\nAUTO_TCL=1\nAUTO_TCL_NAME=" << script << "\n";
+    AutomaticScript(home, "exit 0\n");
     const std::filesystem::path lock = home.root() + "/run/KVX-Quillon-Panel7.lock";
     const auto leave = [&](const std::string& what) {
         std::filesystem::remove_all(lock);
@@ -160,10 +165,7 @@ TEST(Program, BadBoardOptionIsRefusedWithUsage) {
 TEST(Program, TraceIsFinishedOnExitAndItsLossIsStatus4) {
     EnsureApp();
     FreshHome home;
-    const std::string script = home.root() + "/auto.tcl";
-    std::ofstream(script) << "KVX_COMMAND {RR -A1}\nexit 0\n";
-    std::filesystem::create_directories(std::filesystem::path(home.iniPath()).parent_path());
-    std::ofstream(home.iniPath()) << "[SETUP]\nAUTO_TCL=1\nAUTO_TCL_NAME=" << script << "\n";
+    AutomaticScript(home, "KVX_COMMAND {RR -A1}\nexit 0\n");
     const std::string trace = home.root() + "/trace.txt";
     for (const std::string& target : {trace, std::string("/dev/full")}) {
         if (!std::filesystem::exists(target) && target == "/dev/full") continue;
