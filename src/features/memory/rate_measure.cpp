@@ -51,7 +51,7 @@ bool Direction(Reporter& r, std::uint32_t block, const char* line, const char* u
         if (!transfer()) return false;
         std::uint64_t t = platform::TickMs() - start;
         if (t == 0) t = 1;
-        char index[8];
+        char index[12];  // room for any int, so no compiler warns
         std::snprintf(index, sizeof index, "%02d", i);
         r.Log(std::string(line) + index + ", 転送時間:" + N(t) + " ms, ﾚｰﾄ: " + N(block / t) +
               " " + unit);
