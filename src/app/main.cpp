@@ -13,7 +13,7 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "log/prompter.h"
 #include "script/tcl_host.h"
 
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    std::optional<link::BoardOptions> options = link::TakeBoardOptions(args, error);
+    std::optional<boards::BoardOptions> options = boards::TakeBoardOptions(args, error);
     if (!options) {
         std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
         return 2;
@@ -49,14 +49,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
         return 2;
     }
-    if (!link::SetUpBoardLink(*options, error)) {
+    if (!boards::SetUpBoardLink(*options, error)) {
         Prompts().Message(error, MsgIcon::Error, MsgButtons::Ok);
         return 2;
     }
 
     // A script's "exit" ends the program too: the trace is finished on that way out.
     script::TclHost::SetExitHandler(
-        [](int code) { return link::FinishTraceStatus(code, "quillon"); });
+        [](int code) { return boards::FinishTraceStatus(code, "quillon"); });
 
     try {
         // Creation order: the main window (its creation is the start-up
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         window.show();
         const int rc = app.exec();
         SetPrompter(nullptr);
-        return link::FinishTraceStatus(rc, "quillon");
+        return boards::FinishTraceStatus(rc, "quillon");
     } catch (const std::exception& e) {
         Prompts().Message(e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;

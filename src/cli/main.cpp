@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "features/reporter.h"
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "link/board_link.h"
 #include "log/log_file.h"
 #include "log/platform.h"
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
             ++i;
             continue;
         }
-        if (IsJoinedValueOption(a) || a == link::kTraceSyncOption) continue;
+        if (IsJoinedValueOption(a) || a == boards::kTraceSyncOption) continue;
         if (a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
         scriptIndex = i;
         break;
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
                                          all.begin() + std::min(scriptIndex, all.size()));
     optionWords.erase(std::remove(optionWords.begin(), optionWords.end(), "--"), optionWords.end());
     std::string error;
-    auto options = link::TakeBoardOptions(optionWords, error);
+    auto options = boards::TakeBoardOptions(optionWords, error);
     if (!options) return Usage(error);
     if (scriptIndex >= all.size()) return Usage("no script given");
     const std::string scriptArg = all[scriptIndex];
@@ -152,13 +152,13 @@ int main(int argc, char** argv) {
     const std::string startDir = platform::CurrentDirectory();
     const std::string scriptPath = std::filesystem::absolute(scriptArg, ec).string();
 
-    if (!link::SetUpBoardLink(*options, error)) {
+    if (!boards::SetUpBoardLink(*options, error)) {
         std::fprintf(stderr, "quillon-run: %s\n", error.c_str());
         return kExitUsage;
     }
     // Hot-plug notices may come from a backend thread: they are queued to this
     // thread and handled where events are pumped.
-    link::RegisterQueuedNotices();
+    boards::RegisterQueuedNotices();
 
     LogFile::AttachEcho([](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stdout);
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     });
     LogFile::Open();
-    link::RouteHintsToLog();
+    boards::RouteHintsToLog();
     platform::SetCurrentDirectory(startDir);
     LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
 
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     const auto finish = [](int code) {
         script::TclHost::Shutdown();
         link::BoardLink::Instance().Close();
-        return link::FinishTraceStatus(code, "quillon-run");
+        return boards::FinishTraceStatus(code, "quillon-run");
     };
     if (!script::TclHost::Init(reporter)) {
         std::fputs("quillon-run: the Tcl interpreter could not be created\n", stderr);
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     script::TclHost::SetKeepDirectory(startDir);
     script::TclHost::SetExitHandler([](int code) {
         link::BoardLink::Instance().Close();
-        return link::FinishTraceStatus(code, "quillon-run");
+        return boards::FinishTraceStatus(code, "quillon-run");
     });
 
     if (!link::BoardLink::Instance().Open()) {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "link/bulk.h"
 #include "link/fake_board.h"
 #include "link/hints.h"
@@ -18,6 +18,8 @@
 
 namespace quillon::link {
 namespace {
+
+using namespace quillon::boards;
 
 using Lines = std::vector<std::string>;
 

@@ -1,4 +1,4 @@
-#include "link/backends.h"
+#include "boards/backends.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -12,7 +12,9 @@
 #include "log/log_file.h"
 #include "sim/sim_backend.h"
 
-namespace quillon::link {
+namespace quillon::boards {
+
+using namespace quillon::link;
 
 namespace {
 
@@ -169,4 +171,4 @@ void RouteHintsToLog() {
     });
 }
 
-}  // namespace quillon::link
+}  // namespace quillon::boards

@@ -9,7 +9,7 @@
 
 #include "link/device.h"
 
-namespace quillon::link {
+namespace quillon::boards {
 
 struct BoardOptions {
     std::string board = "usb";  // "usb" or "sim"
@@ -26,7 +26,7 @@ inline constexpr const char* kTraceSyncOption = "--trace-sync";
 std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std::string& error);
 
 // The backend of that name; nullptr with `error` for an unknown name or a bad profile.
-std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& error);
+std::unique_ptr<link::Backend> MakeBackend(const BoardOptions& options, std::string& error);
 
 // Installs the backend and, when asked, the wire trace on the one BoardLink.
 bool SetUpBoardLink(const BoardOptions& options, std::string& error);
@@ -57,4 +57,4 @@ void RegisterQueuedNotices();
 // once the log is open.
 void RouteHintsToLog();
 
-}  // namespace quillon::link
+}  // namespace quillon::boards
