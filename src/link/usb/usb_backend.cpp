@@ -503,6 +503,10 @@ class UsbDevice final : public link::Device {
         if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
         return Bulk(endpoint, length, io);
     }
+    link::BusAddress Address() const override {
+        libusb_device* dev = libusb_get_device(handle_);
+        return {libusb_get_bus_number(dev), libusb_get_device_address(dev)};
+    }
 
   private:
     TransferResult Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io);
