@@ -1,5 +1,5 @@
 // quillon: the desktop panel.
-//   quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
+//   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
 
 #include <QApplication>
 #include <cstdio>
@@ -20,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
+    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #pragma once
 // Choosing the board by name, and the options every program shares:
-//   --board usb|sim   --sim-profile FILE   --trace FILE   --trace-sync
+//   --board usb|usb:ID|sim   --sim-profile FILE   --trace FILE   --trace-sync
+// ID names one of several boards: its bus and port path ("1-4.2") or its
+// serial number (usb/usb_backend.h). FILE.pcap traces as a Wireshark capture.
 
 #include <memory>
 #include <optional>
@@ -13,6 +15,7 @@ namespace quillon::boards {
 
 struct BoardOptions {
     std::string board = "usb";  // "usb" or "sim"
+    std::string boardId;        // usb:ID: the board to open; empty = the first
     std::string simProfile;     // --sim-profile FILE
     std::string traceFile;      // --trace FILE
     bool traceSync = false;     // --trace-sync: each trace line written as its transfer returns

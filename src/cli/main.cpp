@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "features/reporter.h"
+#include "link/usb/usb_backend.h"
 #include "boards/backends.h"
 #include "link/board_link.h"
 #include "log/log_file.h"
@@ -25,16 +26,23 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoBoard = 3;
 
 constexpr const char* kUsage =
-    "usage: quillon-run [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
-    "                   SCRIPT [ARG ...]\n";
+    "usage: quillon-run [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
+    "                   SCRIPT [ARG ...]\n"
+    "       quillon-run --list\n";
 
 constexpr const char* kHelp =
     "Runs the Tcl script SCRIPT against the board, headless, with the same Tcl host,\n"
     "KVX_COMMAND macros and log as the Quillon Panel script page.\n"
     "\n"
     "Options (before SCRIPT; everything after SCRIPT is passed to the script):\n"
-    "  --board usb|sim      the board: the real board through libusb (default) or the\n"
-    "                       simulated board\n"
+    "  --board usb|sim      the board: the real board through libusb (default: the first\n"
+    "                       one found) or the simulated board\n"
+    "  --board usb:ID       one of several boards: ID is its serial number or its bus and\n"
+    "                       port path (1-4.2, stable while it stays in the same socket);\n"
+    "                       an ID that names no board, or a serial number two boards\n"
+    "                       share, is an error that lists the boards there are\n"
+    "  --list               list the boards connected, one a line, and end:\n"
+    "                       usb:BUS-PORTS  VID:PID  speed SPEED  serial SERIAL (- for none)\n"
     "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
     "  --trace FILE         write every USB transfer to FILE (the wire trace); lines are\n"
     "                       written in blocks, at the latest a second after their transfer;\n"
@@ -100,6 +108,14 @@ bool IsJoinedValueOption(const std::string& a) {
     return false;
 }
 
+// --list: the boards connected, as --board usb:ID names them.
+int ListBoards() {
+    const std::vector<usb::BoardEntry> boards = usb::ListBoards();
+    for (const usb::BoardEntry& b : boards) std::printf("%s\n", usb::DescribeBoard(b).c_str());
+    if (boards.empty()) std::fputs("quillon-run: no board is connected\n", stderr);
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,10 +140,14 @@ int main(int argc, char** argv) {
             ++i;
             continue;
         }
-        if (IsJoinedValueOption(a) || a == boards::kTraceSyncOption) continue;
+        if (IsJoinedValueOption(a) || a == boards::kTraceSyncOption || a == "--list") continue;
         if (a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
         scriptIndex = i;
         break;
+    }
+    if (std::find(all.begin(), all.begin() + std::min(scriptIndex, all.size()), "--list") !=
+        all.begin() + std::min(scriptIndex, all.size())) {
+        return ListBoards();
     }
     std::vector<std::string> optionWords(all.begin(),
                                          all.begin() + std::min(scriptIndex, all.size()));
