@@ -11,6 +11,7 @@ packages=(
     umockdev libumockdev-dev
     xvfb xauth fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev
+    pybind11-dev python3-dev python3-pytest python3-numpy tshark
 )
 
 missing=()
