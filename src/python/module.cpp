@@ -178,41 +178,47 @@ class Board {
     }
 
     // --- Registers ---
-    std::uint64_t RegRead(long long address, int width, bool extended) {
+    std::uint64_t RegRead(long long address, int width, bool extended, bool block) {
         const auto w = WidthCode(width);
-        const auto a = static_cast<std::uint16_t>(
-            InRange(address, extended ? features::kRegExAddressCount : 0x4000, "register address"));
+        const std::size_t bytes = static_cast<std::size_t>(link::RegWidthBytes(w));
+        const std::uint32_t a = RegisterAddress(address, extended, block);
         std::uint64_t value = 0;
         Run("reg_read", "the register could not be read", [&](link::BoardHandle h) {
-            std::uint32_t low = 0, high = 0;
-            if (!extended) {
-                if (!link::VR_REG_READ(h, a, w, low, high)) return false;
-                value = (std::uint64_t{high} << 32 | low);
-            } else {
-                std::array<std::uint8_t, 8> b{};
-                if (!link::VR_REGEX_READ(h, a, std::span(b.data(), link::RegWidthBytes(w)))) {
-                    return false;
-                }
-                for (int i = 7; i >= 0; --i) value = value << 8 | b[static_cast<std::size_t>(i)];
+            std::array<std::uint8_t, 8> b{};
+            if (extended || block) {
+                // Both spaces carry values least significant byte first.
+                const bool ok = extended
+                                    ? link::VR_REGEX_READ(h, static_cast<std::uint16_t>(a), std::span(b.data(), bytes))
+                                    : link::VR_REG512_READ(h, a, std::span(b.data(), bytes));
+                if (!ok) return false;
+                for (std::size_t i = bytes; i-- > 0;) value = value << 8 | b[i];
+                return true;
             }
+            std::uint32_t low = 0, high = 0;
+            if (!link::VR_REG_READ(h, static_cast<std::uint16_t>(a), w, low, high)) return false;
+            value = std::uint64_t{high} << 32 | low;
             return true;
         });
         return width == 64 ? value : value & ((std::uint64_t{1} << width) - 1);
     }
 
-    void RegWrite(long long address, const py::int_& valueObject, int width, bool extended) {
+    void RegWrite(long long address, const py::int_& valueObject, int width, bool extended,
+                  bool block) {
         const auto w = WidthCode(width);
-        const auto a = static_cast<std::uint16_t>(
-            InRange(address, extended ? features::kRegExAddressCount : 0x4000, "register address"));
+        const std::size_t bytes = static_cast<std::size_t>(link::RegWidthBytes(w));
+        const std::uint32_t a = RegisterAddress(address, extended, block);
         const std::uint64_t value = ValueOfWidth(valueObject, width);
         Run("reg_write", "the register could not be written", [&](link::BoardHandle h) {
-            if (!extended) {
-                return link::VR_REG_WRITE(h, a, w, static_cast<std::uint32_t>(value),
+            if (!extended && !block) {
+                return link::VR_REG_WRITE(h, static_cast<std::uint16_t>(a), w,
+                                          static_cast<std::uint32_t>(value),
                                           static_cast<std::uint32_t>(value >> 32));
             }
             std::array<std::uint8_t, 8> b{};
-            for (int i = 0; i < 8; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-            return link::VR_REGEX_WRITE(h, a, std::span(b.data(), link::RegWidthBytes(w)));
+            for (std::size_t i = 0; i < 8; ++i) b[i] = static_cast<std::uint8_t>(value >> (8 * i));
+            const std::span<const std::uint8_t> out(b.data(), bytes);
+            return extended ? link::VR_REGEX_WRITE(h, static_cast<std::uint16_t>(a), out)
+                            : link::VR_REG512_WRITE(h, a, out);
         });
     }
 
@@ -353,13 +359,12 @@ class Board {
     void MemWriteFile(const py::object& pathObject, const py::object& length, int width,
                       bool scramble, bool tessera, bool split) {
         features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
+        std::error_code ec;
+        if (!std::filesystem::exists(req.path, ec)) RaiseFileNotFound(req.path);
         std::uint64_t n = 0;
         if (length.is_none()) {
-            std::error_code ec;
             const std::uintmax_t size = std::filesystem::file_size(req.path, ec);
-            if (ec) {
-                RaiseFileNotFound(req.path);
-            }
+            if (ec) Refuse("the memory file is not a regular file: " + req.path);
             // Whole blocks of 512 bytes; the end of the last is filled with zeros.
             n = (static_cast<std::uint64_t>(size) + 511) / 512 * 512;
         } else {
@@ -509,6 +514,16 @@ class Board {
     py::object Sim();
 
   private:
+    static std::uint32_t RegisterAddress(long long address, bool extended, bool block) {
+        if (extended && block) Refuse("a register is extended or a block register, not both");
+        if (extended) {
+            return static_cast<std::uint32_t>(
+                InRange(address, features::kRegExAddressCount, "extended register address"));
+        }
+        if (block) return static_cast<std::uint32_t>(InRange(address, 1u << 21, "block register address"));
+        return static_cast<std::uint32_t>(InRange(address, 0x4000, "register address"));
+    }
+
     static std::uint64_t ValueOfWidth(const py::int_& valueObject, int width) {
         // Any Python integer: checked before it is cut to 64 bits.
         const py::int_ limit = py::int_(py::reinterpret_steal<py::object>(
@@ -744,9 +759,9 @@ PYBIND11_MODULE(_quillon, m) {
 
     py::class_<Board>(m, "Board", "One board, opened by quillon.open().")
         .def("reg_read", &Board::RegRead, py::arg("address"), py::arg("width") = 32, py::kw_only(),
-             py::arg("extended") = false)
+             py::arg("extended") = false, py::arg("block") = false)
         .def("reg_write", &Board::RegWrite, py::arg("address"), py::arg("value"), py::arg("width") = 32,
-             py::kw_only(), py::arg("extended") = false)
+             py::kw_only(), py::arg("extended") = false, py::arg("block") = false)
         .def("ext_read", &Board::ExtRead, py::arg("address"), py::arg("length") = 1)
         .def("ext_write", &Board::ExtWrite, py::arg("address"), py::arg("data"))
         .def("block_read", &Board::BlockRead, py::arg("address"), py::arg("length"))

@@ -15,9 +15,14 @@ def test_registers_at_each_width(board, sim, width):
     assert board.reg_read(0x3FFF, width) == top
     # A narrower read shows only its own bytes.
     assert board.reg_read(0x3FFF, 8) == 0xFF
-    board.reg_write(0x123, 0x5A, width, extended=True)
-    assert board.ext_read(0x123, width // 8) == bytes([0x5A]) + bytes(width // 8 - 1)
-    assert board.reg_read(0x123, width, extended=True) == 0x5A
+    # The extended and block spaces: least significant byte first.
+    value = int.from_bytes(bytes(range(1, width // 8 + 1)), "little")
+    board.reg_write(0x3F0, value, width, extended=True)
+    assert board.ext_read(0x3F0, width // 8) == bytes(range(1, width // 8 + 1))
+    assert board.reg_read(0x3F0, width, extended=True) == value
+    board.reg_write(0x1FFFF0, value, width, block=True)
+    assert board.block_read(0x1FFFF0, width // 8) == bytes(range(1, width // 8 + 1))
+    assert board.reg_read(0x1FFFF0, width, block=True) == value
 
 
 def test_extended_and_block_registers(board):

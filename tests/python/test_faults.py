@@ -89,8 +89,10 @@ def test_calls_from_two_threads_take_turns(board):
 
 
 def test_closed_board_and_bad_names():
-    with quillon.open("sim") as b:
+    with quillon.open("sim") as b, quillon.open("sim") as other:
         b.reg_write(1, 2)
+        other.reg_write(1, 3)
+        assert b.reg_read(1) == 2  # two boards, each its own
     assert b.closed
     with pytest.raises(quillon.BoardError):
         b.reg_read(1)
