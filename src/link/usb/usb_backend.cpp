@@ -1499,8 +1499,8 @@ std::optional<std::size_t> MatchBoard(const std::vector<BoardEntry>& boards, std
     if (same.size() == 1) return same.front();
     const std::string named = "usb:" + std::string(id);
     if (same.empty()) {
-        error = "no board " + named + " (neither a bus and port path nor a serial number of a"
-                " board connected); " + BoardsThere(boards);
+        error = "no board " + named + " (no board connected has that serial number or bus and"
+                " port path); " + BoardsThere(boards);
     } else {
         error = "the serial number " + std::string(id) + " is on " + std::to_string(same.size()) +
                 " boards: name one by its bus and port path (usb:BUS-PORTS); " +
