@@ -1,9 +1,11 @@
-# Two commands do everything: `make run` and `make test`.
+# Two commands do everything: `make run` and `make test`. `make package` makes
+# the Debian package (quillon_VERSION_ARCH.deb here), `make screenshots` the
+# manual's pictures.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 DEMO_HOME := $(abspath $(BUILD))/demo-home
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test package screenshots clean
 
 all: build
 
@@ -27,6 +29,20 @@ run: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Only the programs are built for it; the package's dependencies come from
+# dpkg-shlibdeps. Install it with `sudo apt install ./quillon_*.deb`.
+package: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) --target quillon quillon-run quillon_package_files -j $(JOBS)
+	@rm -f $(BUILD)/package/quillon_*.deb
+	@cd $(BUILD) && cpack -B package >/dev/null
+	@rm -f quillon_*.deb && cp $(BUILD)/package/quillon_*.deb .
+	@ls quillon_*.deb
+
+# The manual's pictures, from the panel itself on the simulated board.
+screenshots: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) --target panel_screenshots -j $(JOBS)
+	@bash scripts/screenshots.sh $(BUILD) $(BUILD)/screenshots --manual
 
 clean:
 	rm -rf $(BUILD)

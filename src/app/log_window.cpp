@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QEnterEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -37,6 +38,7 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
 
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName("Memo1");
+    memo_->setAccessibleName(QString::fromUtf8("ﾛｸﾞ"));
     memo_->setReadOnly(true);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -44,13 +46,21 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     mf.setPointSize(9);  // 12 pixels at 96 dpi
     memo_->setFont(mf);
     memo_->setContextMenuPolicy(Qt::CustomContextMenu);
-    auto* fontItem = new QAction(QString::fromUtf8("表示ﾌｫﾝﾄ変更"), this);
-    fontItem->setObjectName("N1");
-    connect(fontItem, &QAction::triggered, this, [this] { N1Click(); });
-    connect(memo_, &QWidget::customContextMenuRequested, this, [this, fontItem](const QPoint& p) {
-        QMenu menu(this);
-        menu.addAction(fontItem);
-        menu.exec(memo_->mapToGlobal(p));
+    fontItem_ = new QAction(QString::fromUtf8("表示ﾌｫﾝﾄ変更"), this);
+    fontItem_->setObjectName("N1");
+    connect(fontItem_, &QAction::triggered, this, [this] { N1Click(); });
+    // Log lines go into bug reports: they can be copied. The keys work in the
+    // text area itself; the menu shows them.
+    copyItem_ = new QAction(QString::fromUtf8("ｺﾋﾟｰ"), this);
+    copyItem_->setObjectName("LogCopy");
+    copyItem_->setShortcut(QKeySequence::Copy);
+    connect(copyItem_, &QAction::triggered, memo_, &QPlainTextEdit::copy);
+    selectAllItem_ = new QAction(QString::fromUtf8("すべて選択"), this);
+    selectAllItem_->setObjectName("LogSelectAll");
+    selectAllItem_->setShortcut(QKeySequence::SelectAll);
+    connect(selectAllItem_, &QAction::triggered, memo_, &QPlainTextEdit::selectAll);
+    connect(memo_, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        ContextMenu()->exec(memo_->mapToGlobal(p));
     });
 
     panel_ = new QWidget(this);
@@ -176,6 +186,16 @@ void LogWindow::SetFolderLabel(const std::string& text) {
 
 bool LogWindow::PlacementReady() {
     return g_window && g_window->placementReady_;
+}
+
+std::unique_ptr<QMenu> LogWindow::ContextMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    copyItem_->setEnabled(memo_->textCursor().hasSelection());
+    menu->addAction(copyItem_);
+    menu->addAction(selectAllItem_);
+    menu->addSeparator();
+    menu->addAction(fontItem_);
+    return menu;
 }
 
 void LogWindow::Button1Click() {

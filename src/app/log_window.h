@@ -4,12 +4,15 @@
 // user gives it (once start-up has placed it) and the font chosen for it.
 
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/link_label.h"
 #include "log/prompter.h"
 
+class QAction;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -47,6 +50,9 @@ class LogWindow : public QWidget {
     void Button2Click();  // "閉じる"
     void N1Click();       // "表示ﾌｫﾝﾄ変更"
     void FolderClick();
+    // The text area's right-click menu: "ｺﾋﾟｰ" (while text is selected),
+    // "すべて選択" and "表示ﾌｫﾝﾄ変更".
+    std::unique_ptr<QMenu> ContextMenu();
 
   protected:
     void moveEvent(QMoveEvent* e) override;
@@ -64,6 +70,9 @@ class LogWindow : public QWidget {
     LinkLabel* folder_ = nullptr;
     QPushButton* clear_ = nullptr;
     QPushButton* close_ = nullptr;
+    QAction* copyItem_ = nullptr;
+    QAction* selectAllItem_ = nullptr;
+    QAction* fontItem_ = nullptr;
     FontChoice dialogFont_;
     bool placementReady_ = false;
 };

@@ -1,5 +1,6 @@
 // quillon: the desktop panel.
 //   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
+//   quillon --help | --version
 
 #include <QApplication>
 #include <cstdio>
@@ -7,13 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "app/accessibility.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
+#include "app/qt_language.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "boards/backends.h"
+#include "features/flash/bridge_files.h"
+#include "log/platform.h"
 #include "log/prompter.h"
 #include "script/tcl_host.h"
 
@@ -22,11 +27,69 @@ namespace {
 constexpr const char* kUsage =
     "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
 
+constexpr const char* kHelp =
+    "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
+    "\n"
+    "Options:\n"
+    "  --board usb|sim      the board: the real board through libusb (default: the first\n"
+    "                       one found) or the simulated board\n"
+    "  --board usb:ID       one of several boards, by its serial number or its bus and\n"
+    "                       port path (1-4.2); quillon-run --list shows them\n"
+    "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
+    "  --trace FILE         write every USB transfer to FILE (the wire trace; FILE.pcap:\n"
+    "                       a capture for Wireshark)\n"
+    "  --trace-sync         write each trace line as its transfer returns\n"
+    "  --help, -h           show this text\n"
+    "  --version            show the version\n"
+    "Each option also takes the form --option=VALUE. Qt's own options (-platform,\n"
+    "-display, -style, ...) are accepted too.\n"
+    "\n"
+    "Exit status: 0 ended normally; 1 another panel already runs for this user;\n"
+    "2 bad option or board; 4 the wire trace could not be written whole.\n"
+    "\n"
+    "See quillon(1).\n";
+
+// --help and --version are answered before Qt starts: they need no display.
+// Words that are the value of an option are not options.
+const char* InfoRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h" || a == "--version") return argv[i];
+        if (a == "--board" || a == "--sim-profile" || a == "--trace") ++i;
+    }
+    return nullptr;
+}
+
+int Info(const std::string& request) {
+    if (request == "--version") {
+        std::printf("quillon %s\n", QUILLON_VERSION);
+        return 0;
+    }
+    std::fputs(kUsage, stdout);
+    std::fputs("\n", stdout);
+    std::fputs(kHelp, stdout);
+    std::printf("Manual: %s/index.html\n", quillon::platform::ProgramFilesFolder("manual").c_str());
+    std::string folders;
+    for (const std::string& folder : quillon::features::FlashFolders())
+        folders += (folders.empty() ? "" : ", ") + folder;
+    std::printf("Bridge designs of the flash pages, first found wins: %s\n", folders.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace quillon;
+    if (const char* request = InfoRequest(argc, argv)) return Info(request);
     QApplication app(argc, argv);
+    if (!app::InstallJapaneseQtTexts(app)) {
+        std::fputs("quillon: Qt's Japanese texts (package qt6-translations-l10n) are not "
+                   "installed: the standard dialogs show English\n",
+                   stderr);
+    }
+    app::InstallAccessibility(app);
+    // The desktop shell finds the window's entry (name, icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     app::QtPrompter prompter;
     SetPrompter(&prompter);
 

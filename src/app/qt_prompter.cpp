@@ -65,6 +65,39 @@ std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const std::string& c
     return box;
 }
 
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogRequest& request) {
+    QString start = Q(request.folder);
+    if (!request.fileName.empty()) {
+        start = start.isEmpty() ? Q(request.fileName) : start + "/" + Q(request.fileName);
+    }
+    // A start with a file name opens its folder with the file selected.
+    auto dialog = std::make_unique<QFileDialog>(parent, Q(request.title), start, Q(request.filter));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    if (request.save) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    // The dialog opens on the filter the caller chose (by its index in the list).
+    const QStringList filters = Q(request.filter).split(";;");
+    const QString selected = filters.value(request.selectedFilter, filters.value(0));
+    if (!selected.isEmpty()) dialog->selectNameFilter(selected);
+    return dialog;
+}
+
+std::unique_ptr<QFontDialog> MakeFontDialog(QWidget* parent, const FontChoice& initial) {
+    QFont start(Q(initial.family));
+    if (initial.pixelSize > 0)
+        start.setPixelSize(initial.pixelSize);
+    else if (initial.pointSize > 0)
+        start.setPointSize(initial.pointSize);
+    auto dialog = std::make_unique<QFontDialog>(start, parent);
+    // Scalable fonts only: the log view is read at any size.
+    dialog->setOptions(QFontDialog::ScalableFonts | QFontDialog::DontUseNativeDialog);
+    return dialog;
+}
+
 QtPrompter::QtPrompter() = default;
 
 bool QtPrompter::headless() const {
@@ -124,18 +157,9 @@ std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request
     asked_.push_back({Kind::FileName, request.title, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!fileNames_.empty()) return *Take(fileNames_);
     if (headless()) return stderr_.FileName(request);
-    QString start = Q(request.folder);
-    if (!request.fileName.empty()) {
-        start = start.isEmpty() ? Q(request.fileName) : start + "/" + Q(request.fileName);
-    }
-    // The dialog opens on the filter the caller chose (by its index in the list).
-    const QStringList filters = Q(request.filter).split(";;");
-    QString selected = filters.value(request.selectedFilter, filters.value(0));
-    const QString name =
-        request.save ? QFileDialog::getSaveFileName(parent(), Q(request.title), start,
-                                                    Q(request.filter), &selected)
-                     : QFileDialog::getOpenFileName(parent(), Q(request.title), start,
-                                                    Q(request.filter), &selected);
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent(), request);
+    if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+    const QString name = dialog->selectedFiles().value(0);
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }
@@ -144,16 +168,9 @@ std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
     asked_.push_back({Kind::Font, initial.family, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!fonts_.empty()) return *Take(fonts_);
     if (headless()) return stderr_.Font(initial);
-    QFont start(Q(initial.family));
-    if (initial.pixelSize > 0)
-        start.setPixelSize(initial.pixelSize);
-    else if (initial.pointSize > 0)
-        start.setPointSize(initial.pointSize);
-    bool ok = false;
-    // Scalable fonts only: the log view is read at any size.
-    const QFont f =
-        QFontDialog::getFont(&ok, start, parent(), QString(), QFontDialog::ScalableFonts);
-    if (!ok) return std::nullopt;
+    const std::unique_ptr<QFontDialog> dialog = MakeFontDialog(parent(), initial);
+    if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+    const QFont f = dialog->selectedFont();
     FontChoice c;
     c.family = f.family().toStdString();
     c.pointSize = f.pointSize() > 0 ? f.pointSize() : 0;

@@ -18,6 +18,8 @@
 
 #include "log/prompter.h"
 
+class QFileDialog;
+class QFontDialog;
 class QInputDialog;
 
 namespace quillon::app {
@@ -26,6 +28,11 @@ namespace quillon::app {
 // the prompt and the caption need (the prompt names the valid range).
 std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const std::string& caption,
                                            const std::string& prompt, const std::string& initial);
+
+// The file and font dialogs as FileName and Font show them: Qt's own dialogs,
+// which speak the panel's language whatever the desktop's is.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogRequest& request);
+std::unique_ptr<QFontDialog> MakeFontDialog(QWidget* parent, const FontChoice& initial);
 
 class QtPrompter : public Prompter {
   public:

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui_fonts.h"
+#include "log/platform.h"
 #include "log/prompter.h"
 
 #ifndef QUILLON_VERSION
@@ -314,7 +315,7 @@ void HelpOpen() {
     QDir::setCurrent(folder);
     // Nothing to tell when the manual or a browser is missing: the shell's
     // result has never been shown.
-    Prompts().OpenWithDesktop(QDir(folder).filePath("manual/index.html").toStdString());
+    Prompts().OpenWithDesktop(platform::ProgramFilesFolder("manual") + "/index.html");
 }
 
 bool OnlineUpdate(QWidget* mainWindow, const QString& folder) {

@@ -36,9 +36,12 @@ class TabAccessible : public QAccessibleWidget {
 };
 
 QAccessibleInterface* TabAccessibleFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String(TabButton::staticMetaObject.className()) && object &&
-        object->isWidgetType())
+    if (!object || !object->isWidgetType()) return nullptr;
+    if (className == QLatin1String(TabButton::staticMetaObject.className()))
         return new TabAccessible(static_cast<QWidget*>(object));
+    // The row of tabs is the pages' tab list.
+    if (className == QLatin1String(WrapTabBar::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::PageTabList);
     return nullptr;
 }
 

@@ -51,6 +51,7 @@ constexpr const char* kHelp =
     "  --trace-sync         write each trace line as its transfer returns (for a script\n"
     "                       that reads its own trace; slower)\n"
     "  --help, -h           show this text\n"
+    "  --version            show the version\n"
     "  --                   ends the options: the next word is SCRIPT even if it starts\n"
     "                       with '-'\n"
     "Each option also takes the form --option=VALUE.\n"
@@ -82,7 +83,9 @@ constexpr const char* kHelp =
     "A script that calls 'exit N' ends the run with status N.\n"
     "\n"
     "Example:\n"
-    "  quillon-run --board sim examples/selftest.tcl\n";
+    "  quillon-run --board sim examples/selftest.tcl\n"
+    "\n"
+    "See quillon-run(1).\n";
 
 // Pending events (device notices, timers) run when TPRINT or WAIT let them.
 class RunnerReporter : public features::Reporter {
@@ -130,6 +133,12 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             std::fputs("\n", stdout);
             std::fputs(kHelp, stdout);
+            std::printf("Manual: %s/scripting.html\n",
+                        platform::ProgramFilesFolder("manual").c_str());
+            return kExitOk;
+        }
+        if (a == "--version") {
+            std::printf("quillon-run %s\n", QUILLON_VERSION);
             return kExitOk;
         }
         if (a == "--") {

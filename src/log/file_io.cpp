@@ -146,6 +146,8 @@ bool ReplacingFile::Open(const std::string& target) {
     struct stat old{};
     const bool exists = ::stat(real.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) return false;
+    // A file its owner may not write is not replaced behind its back.
+    if (exists && ::access(real.c_str(), W_OK) != 0) return false;
     const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
     const std::string base = "." + real.filename().string() + ".part-";
     for (int attempt = 0; attempt < 16; ++attempt) {

@@ -61,7 +61,8 @@ class OutputFile {
 
 // A file written beside its target and renamed over it only when complete,
 // so a failure on the way leaves an existing file as it was. A target that
-// exists but is not a regular file (a folder, a device, a FIFO) is refused.
+// exists but is not a regular file (a folder, a device, a FIFO), or that
+// this user may not write, is refused.
 // The new file keeps the old one's permissions.
 class ReplacingFile {
   public:

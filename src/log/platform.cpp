@@ -57,6 +57,22 @@ std::string ProgramFolder() {
     return std::filesystem::path(buf).parent_path().string();
 }
 
+std::vector<std::string> ProgramFilesFolders(const std::string& programFolder,
+                                             const std::string& name) {
+    const std::filesystem::path program(programFolder);
+    return {(program / name).string(),
+            (program.parent_path() / "share" / "quillon" / name).string()};
+}
+
+std::string ProgramFilesFolder(const std::string& name) {
+    const std::vector<std::string> folders = ProgramFilesFolders(ProgramFolder(), name);
+    for (const std::string& folder : folders) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(folder, ec)) return folder;
+    }
+    return folders.front();
+}
+
 std::string CurrentDirectory() {
     std::error_code ec;
     auto p = std::filesystem::current_path(ec);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::platform {
 
@@ -17,6 +18,15 @@ std::string ConfigFolder();
 std::string PrivateRuntimeFolder();
 // The folder holding the running program.
 std::string ProgramFolder();
+// Where the files that come with the program (the manual, the bridge designs)
+// may be, in order: the folder `name` beside the program (a build tree, or a
+// copy unpacked in one folder), then <prefix>/share/quillon/`name` of an
+// installed program (the program in <prefix>/bin).
+std::vector<std::string> ProgramFilesFolders(const std::string& programFolder,
+                                             const std::string& name);
+// The first of ProgramFilesFolders(ProgramFolder(), name) that is a folder;
+// the one beside the program when none is.
+std::string ProgramFilesFolder(const std::string& name);
 
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);

@@ -21,38 +21,88 @@ constexpr std::size_t kMaxPrintBytes = 259;
 // Tcl events served by one pump of WAIT.
 constexpr int kMaxTclEventsPerPump = 256;
 
-// "read" and "read_high" set as integer objects, their names made once.
+// "read" and "read_high". A read macro in a tight loop would spend most of its
+// time in two global-variable writes, so after the first write a variable gets
+// a trace and a macro only notes the new value; the trace hands it to Tcl when
+// the script next reads the variable. A script's own write wins over a noted
+// value, and an unset variable is simply written again by the next macro.
 class TclVariables final : public MacroVariables {
   public:
     void Bind(Tcl_Interp* interp) {
         interp_ = interp;
-        read_ = Keep(Tcl_NewStringObj("read", -1));
-        readHigh_ = Keep(Tcl_NewStringObj("read_high", -1));
+        for (Slot& slot : slots_) {
+            slot.nameObj = Keep(Tcl_NewStringObj(slot.name, -1));
+            slot.pending = false;
+            slot.traced = false;
+        }
         zero_ = Keep(Tcl_NewWideIntObj(0));
     }
     void Set(const char* name, long long value) override {
         if (!interp_) return;
-        Tcl_Obj* nameObj = std::strcmp(name, "read") == 0        ? read_
-                           : std::strcmp(name, "read_high") == 0 ? readHigh_
-                                                                 : nullptr;
-        // Zero, the high half of every read narrower than 64 bits, is one
-        // shared object (a script that changes the variable gets its own copy).
-        Tcl_Obj* valueObj = value == 0 ? zero_ : Tcl_NewWideIntObj(value);
-        if (nameObj) {
-            Tcl_ObjSetVar2(interp_, nameObj, nullptr, valueObj, TCL_GLOBAL_ONLY);
-        } else {
-            Tcl_SetVar2Ex(interp_, name, nullptr, valueObj, TCL_GLOBAL_ONLY);
+        Slot* slot = Find(name);
+        if (!slot) {
+            Tcl_SetVar2Ex(interp_, name, nullptr, Value(value), TCL_GLOBAL_ONLY);
+            return;
         }
+        if (slot->traced) {
+            slot->value = value;
+            slot->pending = true;
+            return;
+        }
+        if (!Tcl_ObjSetVar2(interp_, slot->nameObj, nullptr, Value(value), TCL_GLOBAL_ONLY)) {
+            return;
+        }
+        slot->traced = Tcl_TraceVar2(interp_, slot->name, nullptr, kTraceFlags, Traced, slot) ==
+                       TCL_OK;
     }
 
   private:
+    struct Slot {
+        const char* name;
+        TclVariables* owner;
+        Tcl_Obj* nameObj = nullptr;
+        long long value = 0;
+        bool pending = false;
+        bool traced = false;
+    };
+    static constexpr int kTraceFlags =
+        TCL_GLOBAL_ONLY | TCL_TRACE_READS | TCL_TRACE_WRITES | TCL_TRACE_UNSETS;
+
+    Slot* Find(const char* name) {
+        for (Slot& slot : slots_) {
+            if (std::strcmp(name, slot.name) == 0) return &slot;
+        }
+        return nullptr;
+    }
+    // Zero, the high half of every read narrower than 64 bits, is one shared
+    // object (a script that changes the variable gets its own copy).
+    Tcl_Obj* Value(long long value) const { return value == 0 ? zero_ : Tcl_NewWideIntObj(value); }
+
+    static char* Traced(ClientData data, Tcl_Interp* interp, const char*, const char*, int flags) {
+        auto* slot = static_cast<Slot*>(data);
+        if (flags & TCL_TRACE_READS) {
+            if (slot->pending) {
+                slot->pending = false;
+                // Traces of this variable are off while this one runs, so the
+                // write does not come back here.
+                Tcl_ObjSetVar2(interp, slot->nameObj, nullptr, slot->owner->Value(slot->value),
+                               TCL_GLOBAL_ONLY);
+            }
+        } else if (flags & TCL_TRACE_WRITES) {
+            slot->pending = false;
+        } else if (flags & TCL_TRACE_UNSETS) {
+            // The variable and its trace are gone; the next macro writes it anew.
+            slot->pending = false;
+            slot->traced = false;
+        }
+        return nullptr;
+    }
     static Tcl_Obj* Keep(Tcl_Obj* o) {
         Tcl_IncrRefCount(o);
         return o;
     }
     Tcl_Interp* interp_ = nullptr;
-    Tcl_Obj* read_ = nullptr;
-    Tcl_Obj* readHigh_ = nullptr;
+    Slot slots_[2] = {{"read", this}, {"read_high", this}};
     Tcl_Obj* zero_ = nullptr;
 };
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTextBlock>
 
 #include "app/main_window.h"
@@ -132,6 +135,39 @@ TEST(LogWindowFont, CancelChangesNothingAndAChoiceIsStored) {
     // A new window applies the stored font.
     LogWindow::Destroy();
     EXPECT_EQ(LogWindow::Create(nullptr)->memo()->font().pointSize(), 14);
+}
+
+// Lines are copied out for bug reports: from the right-click menu and with the keys.
+TEST(LogWindowCopy, MenuAndKeysCopyTheLines) {
+    PanelTest t;
+    LogWindow* w = LogWindow::Create(nullptr);
+    LogWindow::Put(false, "USB OPEN!!");
+    LogWindow::Put(false, "REG READ NG");
+    QApplication::clipboard()->clear();
+
+    std::unique_ptr<QMenu> menu = w->ContextMenu();
+    QStringList items;
+    for (QAction* a : menu->actions()) {
+        if (!a->isSeparator()) items << a->text();
+    }
+    EXPECT_EQ(items, QStringList({"ｺﾋﾟｰ", "すべて選択", "表示ﾌｫﾝﾄ変更"}));
+    QAction* copy = menu->actions()[0];
+    EXPECT_FALSE(copy->isEnabled());  // nothing selected yet
+
+    menu->actions()[1]->trigger();
+    menu = w->ContextMenu();
+    ASSERT_TRUE(menu->actions()[0]->isEnabled());
+    menu->actions()[0]->trigger();
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied.contains("】 USB OPEN!!\n")) << copied.toStdString();
+    EXPECT_TRUE(copied.endsWith("】 REG READ NG")) << copied.toStdString();
+
+    // The same by keyboard in the read-only text area.
+    QApplication::clipboard()->clear();
+    w->memo()->moveCursor(QTextCursor::End);
+    QTest::keyClick(w->memo(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w->memo(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), copied);
 }
 
 TEST(LogWindowFolder, ClickOpensTheLogFolder) {

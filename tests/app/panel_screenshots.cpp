@@ -1,23 +1,54 @@
-// Development tool: renders every page and window of the panel to PNG files
-// for a look at fonts and clipping.
+// Development tool: renders every page and window of the panel to PNG files,
+// for a look at fonts and clipping and as the manual's pictures.
 //   QT_QPA_PLATFORM=offscreen panel_screenshots OUT_DIR [--board sim]
-// Run it with XDG_CONFIG_HOME/XDG_DATA_HOME pointing at a demo home.
+// scripts/screenshots.sh runs it in a fresh demo home; `make screenshots`
+// copies the pictures the manual shows into docs/manual/images. The names
+// written here are the names the manual uses.
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <cmath>
 
 #include "app/log_window.h"
 #include "app/memory_windows.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
+#include "log/platform.h"
 #include "sim/sim_backend.h"
 #include "support/panel_harness.h"
 
 using namespace quillon;
+
+namespace {
+
+// Page number -> the name of its picture (page-NAME.png).
+const char* const kPageNames[app::kPageCount + 1] = {
+    nullptr,        "registers", "memory",      "configuration",      "board-info",
+    "i2c",          "tcl-script", "transfer-rate", "spi",             "serbridge",
+    "suspend",      "temperature", "gpio",      "norbridge2",         "gpif",
+    "extended-registers", "registers-512", "dac", "i2c2",             "gpif2-master"};
+
+void Save(QWidget* w, const QString& file) {
+    QApplication::processEvents();
+    w->grab().save(file);
+}
+
+// A popup menu is drawn only while it is shown.
+void SaveMenu(QMenu* m, const QPoint& at, const QString& file) {
+    m->popup(at);
+    Save(m, file);
+    m->hide();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -25,11 +56,14 @@ int main(int argc, char** argv) {
     if (!harness.Start(argc, argv, "panel_screenshots")) return 2;
     const QString& out = harness.out;
     app::MainWindow& w = *harness.window;
+    app::LogWindow* log = app::LogWindow::Instance();
+
+    // The log as start-up leaves it.
+    Save(log, out + "/log-view.png");
     for (int n = 1; n <= app::kPageCount; ++n) {
         if (!w.pageShown(n)) continue;
         w.RequestPage(n);
-        QApplication::processEvents();
-        w.grab().save(QString("%1/page-%2.png").arg(out).arg(n, 2, 10, QChar('0')));
+        Save(&w, QString("%1/page-%2.png").arg(out, kPageNames[n]));
     }
     // The temperature monitor after a minute or so of readings (the simulated
     // sensor is told what to read).
@@ -43,46 +77,66 @@ int main(int argc, char** argv) {
                 static_cast<std::uint16_t>((hundredths / 100) << 8 | (hundredths % 100)));
             update->click();
         }
-        QApplication::processEvents();
-        w.grab().save(out + "/page-11-chart.png");
+        Save(&w, out + "/page-temperature-chart.png");
         sim::ActiveSimBackend()->board().SetTemperature(std::nullopt);
     }
     // Board information read (its result in the status bar), and the configuration page without a
     // board (its disabled buttons).
     w.RequestPage(4);
     if (auto* update = w.page(4)->findChild<QPushButton*>("Button18")) update->click();
-    QApplication::processEvents();
-    w.grab().save(out + "/status-bar.png");
+    Save(&w, out + "/page-board-info-read.png");
     w.EnableBoardControls(false);
     w.RequestPage(3);
-    QApplication::processEvents();
-    w.grab().save(out + "/page-03-no-board.png");
+    Save(&w, out + "/page-configuration-no-board.png");
     w.EnableBoardControls(true);
+    w.RequestPage(1);
+
+    const char* const menuNames[] = {"file", "options", "help"};
     int i = 0;
-    for (QMenu* m : w.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
-        m->popup(QPoint(0, 0));
-        QApplication::processEvents();
-        m->grab().save(QString("%1/menu-%2.png").arg(out).arg(++i));
-        m->hide();
+    for (QAction* a : w.menuBar()->actions()) {
+        if (!a->menu() || i >= 3) continue;
+        SaveMenu(a->menu(), w.mapToGlobal(w.menuBar()->actionGeometry(a).bottomLeft()),
+                 QString("%1/menu-%2.png").arg(out, menuNames[i++]));
     }
-    app::LogWindow::Instance()->grab().save(out + "/log-window.png");
-    app::VersionWindow::Create(&w)->grab().save(out + "/version.png");
+    Save(log, out + "/log-view-later.png");
+    {
+        log->memo()->selectAll();
+        std::unique_ptr<QMenu> menu = log->ContextMenu();
+        SaveMenu(menu.get(), log->mapToGlobal(QPoint(200, 60)), out + "/log-menu.png");
+        log->memo()->moveCursor(QTextCursor::End);
+    }
+    Save(app::VersionWindow::Create(&w), out + "/version.png");
     app::BusyWindow::Show("Processing for Configure ...");
-    app::BusyWindow::Instance()->grab().save(out + "/busy.png");
+    Save(app::BusyWindow::Instance(), out + "/busy.png");
+    app::BusyWindow::Hide();
     app::SplashPicture().save(out + "/splash.png");
     // The run-long windows that program entry creates after the version window.
     if (auto* split = w.findChild<app::TSplitForm*>()) {
         split->SetSize("10485760 Bytes");
         split->SetPiece("1/5", "2 MiBytes");
-        split->grab().save(out + "/split.png");
+        Save(split, out + "/split.png");
     }
-    if (auto* note = w.findChild<app::TNoteForm*>()) note->grab().save(out + "/note.png");
+    if (auto* note = w.findChild<app::TNoteForm*>()) Save(note, out + "/note.png");
     {
         auto box = app::MakeInputBox(&w, "温度警告設定値の変更",
                                      "温度警告の設定値を整数(0-255)で入力してください｡", "");
         box->show();
-        QApplication::processEvents();
-        box->grab().save(out + "/input-box.png");
+        Save(box.get(), out + "/input-box.png");
+    }
+    // Qt's own dialogs, in Japanese as the panel shows them: the script page's
+    // file dialog in the log folder, and the log view's font dialog.
+    {
+        FileDialogRequest request;
+        request.title = "TCLﾌｧｲﾙを選択してください。";
+        request.folder = platform::AppDataFolder() + "/Quillon7";
+        request.filter = "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)";
+        auto files = app::MakeFileDialog(&w, request);
+        files->resize(640, 400);
+        files->show();
+        Save(files.get(), out + "/file-dialog.png");
+        auto font = app::MakeFontDialog(&w, FontChoice{"IPAGothic", 10, 0});
+        font->show();
+        Save(font.get(), out + "/font-dialog.png");
     }
     std::printf("window %dx%d, first page client height %d\n", w.width(), w.height(),
                 w.FirstPageClientHeight(217));

@@ -3,10 +3,17 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "app/main_window.h"
+#include "app/qt_language.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "app_test_support.h"
@@ -70,6 +77,29 @@ TEST(VersionWindow, ShowsTheBuildVersionAndEscapeCloses) {
     ASSERT_TRUE(v->isVisible());
     QTest::keyClick(v, Qt::Key_Escape);
     EXPECT_FALSE(v->isVisible());
+}
+
+// Qt draws the standard buttons and the file and font dialogs itself: they must
+// speak Japanese like the panel, whatever the desktop's language.
+TEST(QtTexts, StandardDialogsSpeakJapanese) {
+    EnsureApp();
+    ASSERT_TRUE(app::InstallJapaneseQtTexts(*qApp)) << "qt6-translations-l10n missing?";
+    QMessageBox box(QMessageBox::Warning, "c", "t", QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith("はい"))
+        << box.button(QMessageBox::Yes)->text().toStdString();
+    const auto input = app::MakeInputBox(nullptr, "c", "p", "");
+    input->show();  // the buttons are made when it is first shown
+    QStringList buttons;
+    for (auto* b : input->findChildren<QPushButton*>()) buttons << b->text();
+    EXPECT_TRUE(buttons.join(' ').contains("キャンセル")) << buttons.join(' ').toStdString();
+    const auto files = app::MakeFileDialog(nullptr, {"f", "", "", "*.tcl", false});
+    QStringList labels;
+    for (auto* l : files->findChildren<QLabel*>()) labels << l->text();
+    EXPECT_TRUE(labels.join(' ').contains("ファイル")) << labels.join(' ').toStdString();
+    const auto font = app::MakeFontDialog(nullptr, {"IPAGothic", 10, 0});
+    labels.clear();
+    for (auto* l : font->findChildren<QLabel*>()) labels << l->text();
+    EXPECT_TRUE(labels.join(' ').contains("サイズ")) << labels.join(' ').toStdString();
 }
 
 TEST(Splash, WaitsWhileEventsRun) {

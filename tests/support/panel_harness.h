@@ -1,7 +1,7 @@
 #pragma once
 // Start-up shared by the development tools that drive the real panel:
 //   TOOL OUT_DIR [board options]
-// A headless dialog seam, the Japanese font fallbacks, the board from the
+// A headless dialog seam, Qt's Japanese texts, the Japanese font fallbacks, the board from the
 // options, and the main window after its start-up sequence.
 
 #include <QApplication>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/qt_language.h"
 #include "app/startup_hooks.h"
 #include "app/qt_prompter.h"
 #include "app/ui_fonts.h"
@@ -29,6 +30,7 @@ class PanelHarness {
         }
         out = QString::fromLocal8Bit(argv[1]);
         QDir().mkpath(out);
+        app::InstallJapaneseQtTexts(*qApp);
         prompter.setHeadless(true);
         SetPrompter(&prompter);
         app::InstallFontFallbacks();

@@ -72,6 +72,7 @@ ConfigPage::ConfigPage(PageContext& context, QWidget* parent) : Page(context, pa
     fileLabel->setObjectName("LabeledEdit1Label");
     fileEdit_ = new QLineEdit("*.rbf", this);
     fileEdit_->setObjectName("LabeledEdit1");
+    fileLabel->setBuddy(fileEdit_);
     choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
     choose_->setObjectName("Button16");
     choose_->setFixedWidth(90);

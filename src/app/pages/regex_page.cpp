@@ -103,6 +103,9 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
         left->addLayout(line);
         bar = new QSlider(Qt::Horizontal, this);
         bar->setObjectName(barName);
+        // The value above the bar is pressed to type a value: both carry the caption.
+        bar->setAccessibleName(U(caption));
+        value->setAccessibleName(U(caption));
         bar->setRange(min, max);
         bar->setValue(pos);
         bar->setTickPosition(QSlider::TicksBelow);

@@ -113,6 +113,9 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         grp.readBack->setPalette(grey);
         grp.value = new QLineEdit("00", dataBox);
         grp.value->setObjectName("regValue" + n);
+        // The two fields share their group's caption; the tools tell them apart.
+        grp.readBack->setAccessibleName(U("ﾃﾞｰﾀ設定 Read"));
+        grp.value->setAccessibleName(U("ﾃﾞｰﾀ設定 Write"));
         grp.value->setMaxLength(kFieldChars);
         // Sixteen hexadecimal digits stay in view: a fixed-pitch font, and the
         // edit as wide as the digits plus its frame and text margins.

@@ -22,11 +22,22 @@ void SetFlashFoldersForTest(std::vector<std::string> folders) {
 
 std::vector<std::string> FlashFolders() {
     if (!TestFolders().empty()) return TestFolders();
+    const auto exists = [](const std::string& folder) {
+        std::error_code ec;
+        return std::filesystem::is_directory(folder, ec);
+    };
+    // [beside the program, installed with it]
+    const std::vector<std::string> shipped =
+        platform::ProgramFilesFolders(platform::ProgramFolder(), "Flash");
     std::vector<std::string> folders;
-    const std::string program = platform::ProgramFolder();
-    if (!program.empty()) folders.push_back(program + "/Flash");
+    // The folder beside the program (a build tree, a copy unpacked in one
+    // folder) comes first; it is named also when there is none at all.
+    if (exists(shipped[0]) || !exists(shipped[1])) folders.push_back(shipped[0]);
     const std::string data = platform::AppDataFolder();
     if (!data.empty()) folders.push_back(data + "/Quillon7/Flash");
+    // An installed program's own files (the simulated board's) come after
+    // the user's (the board maker's).
+    if (exists(shipped[1])) folders.push_back(shipped[1]);
     return folders;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Where the flash features find their bridge designs: the folder "Flash"
-// beside the program, and for an installed program also the user's data
-// folder ($XDG_DATA_HOME/Quillon7/Flash), where a user can put the board
-// maker's files without administrator rights. The first folder holding the
-// file wins.
+// beside the program, the user's data folder ($XDG_DATA_HOME/Quillon7/Flash),
+// where a user can put the board maker's files without administrator rights,
+// and for an installed program <prefix>/share/quillon/Flash. The first folder
+// holding the file wins.
 
 #include <string>
 #include <vector>

@@ -82,3 +82,30 @@ expect "regex 1024" [fails "RR -A1024 -REGEX"] 0
 expect "RW regex 1024" [fails "RW -A1024 -REGEX -D1"] 0
 
 TPRINT "registers ok"
+
+# The result variables behave as plain globals between macros: each read sees
+# the latest macro's value, a script's own write stands until the next macro,
+# an unset variable comes back with the next read macro, and procedures and
+# upvar links see the same values.
+ok "RW -A6 -W32 -D11" 1
+ok "RR -A6 -W32" 1
+ok "RW -A6 -W32 -D22" 1
+ok "RR -A6 -W32" 1
+expect "latest of two" $read 34
+set read mine
+expect "script's write" $read mine
+ok "RR -A6 -W32" 1
+expect "macro after write" $read 34
+unset read
+expect "unset" [info exists read] 0
+ok "RR -A6 -W32" 1
+expect "back after unset" $read 34
+proc read_in_proc {} { global read; return $read }
+upvar #0 read linked
+ok "RW -A6 -W32 -D33" 1
+ok "RR -A6 -W32" 1
+expect "in a procedure" [read_in_proc] 51
+expect "through upvar" $linked 51
+set failed_before $read
+expect "failed RR" [fails "RR -A6 -W12"] 0
+expect "failed RR keeps" $read $failed_before

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The panel as an outside accessibility client sees it (see README.md here):
+# Xvfb, a private D-Bus session with the AT-SPI bus and registry, the panel on
+# the simulated board with its accessibility bridge on, and atspi_client.py.
+#   run_atspi_test.sh BUILD_DIR [CLIENT ARGS...]
+set -euo pipefail
+
+if [ "${1:-}" != "--inside" ]; then
+    build=$(cd "${1:?usage: run_atspi_test.sh BUILD_DIR}" && pwd)
+    shift
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+        dbus-run-session -- bash "$0" --inside "$build" "$@"
+fi
+build=$2
+shift 2
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+
+pids=()
+home=$(mktemp -d)
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$home"
+}
+trap cleanup EXIT
+
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+pids+=($!)
+# The registry joins the accessibility bus once the launcher announced it.
+for _ in $(seq 50); do
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+    sleep 0.1
+done
+/usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
+pids+=($!)
+
+# Every page shown, in a home of its own.
+bash "$top/scripts/demo-settings.sh" "$home" >/dev/null
+mkdir -p "$home/runtime" && chmod 700 "$home/runtime"
+export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime"
+QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+    "$build/bin/quillon" --board sim >"$home/panel.out" 2>&1 &
+panel=$!
+pids+=($panel)
+
+status=0
+/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" "$@" || status=$?
+if ! kill -0 "$panel" 2>/dev/null; then
+    echo "atspi test: the panel ended early:" >&2
+    cat "$home/panel.out" >&2
+    status=1
+fi
+exit $status
