@@ -30,10 +30,10 @@ run: deps $(BUILD)/CMakeCache.txt
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Only the programs are built for it; the package's dependencies come from
+# Only the programs and the Python module are built for it; the package's dependencies come from
 # dpkg-shlibdeps. Install it with `sudo apt install ./quillon_*.deb`.
 package: deps $(BUILD)/CMakeCache.txt
-	@cmake --build $(BUILD) --target quillon quillon-run quillon_package_files -j $(JOBS)
+	@cmake --build $(BUILD) --target quillon quillon-run quillon_python quillon_package_files -j $(JOBS)
 	@rm -f $(BUILD)/package/quillon_*.deb
 	@cd $(BUILD) && cpack -B package >/dev/null
 	@rm -f quillon_*.deb && cp $(BUILD)/package/quillon_*.deb .
