@@ -357,8 +357,11 @@ void NameScope(const std::vector<Control>& controls) {
         const bool isField = key.first == Kind::Text || key.first == Kind::List;
         QStringList titles, rows;
         for (QWidget* w : widgets) {
+            // A group's own accessible name stands for a long title.
             QGroupBox* g = GroupOf(w);
-            titles << (g ? Clean(g->title()) : QString());
+            titles << (!g ? QString()
+                       : !g->accessibleName().isEmpty() ? g->accessibleName()
+                                                        : Clean(g->title()));
             rows << (isField ? QString() : RowFieldName(w));
         }
         const QStringList which = Distinct(titles, key.second) ? titles

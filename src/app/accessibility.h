@@ -10,8 +10,9 @@
 //   - a button without a caption takes its tool tip (an arrow: the name of
 //     the field it steps, with 増やす / 減らす);
 //   - where controls of one kind share a name within a page (or a window),
-//     the first keeps it and the others add their group's title, or their
-//     number in the page's order: "Read", "Read (2)", "Read (3)".
+//     the first keeps it and the others add their group's title (or the
+//     group's accessible name, for a long title), the field in their row, or
+//     their number in the page's order: "Read", "Read (2)", "Read (Group2)".
 
 class QApplication;
 class QWidget;

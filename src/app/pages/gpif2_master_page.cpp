@@ -40,6 +40,7 @@ Gpif2MasterPage::Gpif2MasterPage(PageContext& context, QWidget* parent) : Page(c
         Base& base = bases_[g];
         auto* box = new QGroupBox(def.title, this);
         box->setObjectName(QString("GroupBox%1").arg(22 + g));
+        box->setAccessibleName(def.name);  // what tells its Read and Write from the other's
         auto* row = new QHBoxLayout(box);
         row->setContentsMargins(8, 2, 8, 4);
         row->setSpacing(4);
