@@ -678,6 +678,7 @@ Board OpenBoard(const std::string& board, const std::string& profile, const std:
         if (error.usage) Refuse(error.message);
         CallReport r;
         r.messages.push_back(error.message);
+        r.hints = error.hints;
         r.removed = true;
         RaiseBoardError("open", error.message, r);
     }

@@ -167,7 +167,8 @@ std::unique_ptr<Session> Session::Open(const std::string& board, const std::stri
         }
     }
     if (!s->EnsureOpen()) {
-        error = {WithHints("no board could be opened (" + board + ")", report.hints), false};
+        error = {WithHints("no board could be opened (" + board + ")", report.hints), false,
+                 report.hints};
         return nullptr;
     }
     return s;

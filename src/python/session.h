@@ -48,7 +48,8 @@ struct CallReport {
 // Why a session could not be made.
 struct OpenError {
     std::string message;
-    bool usage = false;  // a bad name or profile (ValueError), not a missing board
+    bool usage = false;                // a bad name or profile (ValueError), not a missing board
+    std::vector<std::string> hints{};  // what the device link said about the board
 };
 
 class Session {
