@@ -129,6 +129,13 @@ class Buffer {
   public:
     Buffer(const py::object& object, bool writable) {
         if (PyObject_GetBuffer(object.ptr(), &view_, writable ? PyBUF_WRITABLE : PyBUF_SIMPLE) != 0) {
+            // NumPy refuses a strided array with ValueError: a buffer that
+            // cannot be had as one piece is a BufferError whoever exports it.
+            if (PyErr_ExceptionMatches(PyExc_ValueError)) {
+                py::error_already_set refused;
+                throw py::buffer_error(std::string("the buffer is not one contiguous piece: ") +
+                                       py::str(refused.value()).cast<std::string>());
+            }
             throw py::error_already_set();
         }
         held_ = true;

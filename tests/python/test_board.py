@@ -69,7 +69,7 @@ def test_memory_round_trips_through_numpy(board, sim):
     assert board.mem_read(12) == words[:3].tobytes()
     with pytest.raises((BufferError, TypeError)):
         board.mem_read(out=b"read-only")
-    with pytest.raises((BufferError, ValueError)):
+    with pytest.raises(BufferError):
         board.mem_write(words[::2])  # not contiguous
     with pytest.raises(ValueError):
         board.mem_read(100, out=bytearray(10))
