@@ -58,8 +58,9 @@ def open(board="sim", profile=None, trace=None):
     trace:   a file for the wire trace: text lines, or a Wireshark capture of
              usbmon records when the name ends in ".pcap".
 
-    Raises BoardError when no board can be opened, ValueError for a bad name
-    or profile, OSError when the trace file cannot be created.
+    Raises BoardError when no board can be opened; ValueError for a bad name
+    or profile, a profile for a real board or a trace file that cannot be
+    created; OSError when the profile file cannot be read.
     """
     text = _profile_text(profile)
     trace_path = "" if trace is None else os.fspath(trace)
