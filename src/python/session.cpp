@@ -1,5 +1,6 @@
 #include "python/session.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "link/hints.h"
@@ -18,8 +19,9 @@ std::mutex& CallLock() {
     return mu;
 }
 
-// The report of the call that runs now (under CallLock), or nullptr.
-CallReport* g_report = nullptr;
+// The report of the call this thread runs now (under CallLock), or nullptr:
+// what other threads say (the USB event thread) is no part of the call.
+thread_local CallReport* g_report = nullptr;
 
 class ReportScope {
   public:
@@ -63,8 +65,16 @@ void InstallReporting() {
         LogFile::AttachEcho([](const std::string& line) {
             if (g_report) g_report->log.push_back(Unstamped(line));
         });
+        // A call's hints reach the caller in BoardError, not the script's
+        // output; hints of no call are printed as the programs print them.
+        link::SetHintEcho(false);
         link::SetHintSink([](const std::string& text) {
-            if (g_report) g_report->hints.push_back(text);
+            if (g_report) {
+                g_report->hints.push_back(text);
+            } else {
+                std::printf("  %s\n", text.c_str());
+                std::fflush(stdout);
+            }
         });
     });
 }

@@ -88,7 +88,7 @@ def test_calls_from_two_threads_take_turns(board):
     assert errors == []
 
 
-def test_closed_board_and_bad_names():
+def test_closed_board_and_bad_names(capfd):
     with quillon.open("sim") as b, quillon.open("sim") as other:
         b.reg_write(1, 2)
         other.reg_write(1, 3)
@@ -104,6 +104,9 @@ def test_closed_board_and_bad_names():
     with pytest.raises(quillon.BoardError) as e:
         quillon.open("usb:QB-NONE")
     assert e.value.removed
+    # Why, in the exception and not on the script's output.
+    assert any("usb:QB-NONE" in h for h in e.value.hints)
+    assert "QB-NONE" not in capfd.readouterr().out
 
 
 def test_boards_lists_only_usb_boards():
