@@ -40,9 +40,9 @@ test: build
 
 # Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer
 # in a folder of its own: the programs and tests only (no benchmarks, no fuzz
-# targets, no package; the package, manual and accessibility-bus checks look at
-# the product and stay with `make test`), at -O1
-# with line tables, which builds faster than the release flags and still names
+# targets, no package, no Python module; the package, manual and
+# accessibility-bus checks look at the product and stay with `make test`), at
+# -O1 with line tables, which builds faster than the release flags and still names
 # the line of a fault. The ThreadSanitizer run stays with `make test`.
 SANITIZE_ENV := \
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0:verify_asan_link_order=0 \
@@ -66,10 +66,10 @@ fuzz: build
 	@cd $(BUILD) && FUZZ_SECONDS=$(FUZZ_SECONDS) ctest -R '^fuzz_' --output-on-failure \
 		--timeout $$(( $(FUZZ_SECONDS) * 2 + 120 )); rc=$$?; cat fuzz/summary.txt 2>/dev/null; exit $$rc
 
-# Only the programs are built for it; the package's dependencies come from
+# Only the programs and the Python module are built for it; the package's dependencies come from
 # dpkg-shlibdeps. Install it with `sudo apt install ./quillon_*.deb`.
 package: deps $(BUILD)/CMakeCache.txt
-	@cmake --build $(BUILD) --target quillon quillon-run quillon_package_files -j $(JOBS)
+	@cmake --build $(BUILD) --target quillon quillon-run quillon_python quillon_package_files -j $(JOBS)
 	@rm -f $(BUILD)/package/quillon_*.deb
 	@cd $(BUILD) && cpack -B package >/dev/null
 	@rm -f quillon_*.deb && cp $(BUILD)/package/quillon_*.deb .

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "features/reporter.h"
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "link/board_link.h"
 #include "link/trace.h"
 #include "log/platform.h"
@@ -120,10 +120,10 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 512; ++i) data.put(static_cast<char>(i));
     }
 
-    link::BoardOptions options;
+    boards::BoardOptions options;
     options.board = "sim";
     std::string error;
-    if (!link::SetUpBoardLink(options, error) || !OpenBoard(nullptr)) {
+    if (!boards::SetUpBoardLink(options, error) || !OpenBoard(nullptr)) {
         std::fprintf(stderr, "macro_bench: the simulated board did not open: %s\n", error.c_str());
         return 1;
     }

@@ -1,5 +1,5 @@
 // quillon: the desktop panel.
-//   quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
+//   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
 //   quillon --help | --version
 
 #include <QApplication>
@@ -16,8 +16,8 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
+#include "boards/backends.h"
 #include "features/flash/bridge_files.h"
-#include "link/backends.h"
 #include "log/platform.h"
 #include "log/prompter.h"
 #include "script/tcl_host.h"
@@ -25,16 +25,19 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
+    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
 
 constexpr const char* kHelp =
     "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
     "\n"
     "Options:\n"
-    "  --board usb|sim      the board: the real board through libusb (default) or the\n"
-    "                       simulated board\n"
+    "  --board usb|sim      the board: the real board through libusb (default: the first\n"
+    "                       one found) or the simulated board\n"
+    "  --board usb:ID       one of several boards, by its serial number or its bus and\n"
+    "                       port path (1-4.2); quillon-run --list shows them\n"
     "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
-    "  --trace FILE         write every USB transfer to FILE (the wire trace)\n"
+    "  --trace FILE         write every USB transfer to FILE (the wire trace; FILE.pcap:\n"
+    "                       a capture for Wireshark)\n"
     "  --trace-sync         write each trace line as its transfer returns\n"
     "  --help, -h           show this text\n"
     "  --version            show the version\n"
@@ -100,7 +103,7 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    std::optional<link::BoardOptions> options = link::TakeBoardOptions(args, error);
+    std::optional<boards::BoardOptions> options = boards::TakeBoardOptions(args, error);
     if (!options) {
         std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
         return 2;
@@ -109,14 +112,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
         return 2;
     }
-    if (!link::SetUpBoardLink(*options, error)) {
+    if (!boards::SetUpBoardLink(*options, error)) {
         Prompts().Message(error, MsgIcon::Error, MsgButtons::Ok);
         return 2;
     }
 
     // A script's "exit" ends the program too: the trace is finished on that way out.
     script::TclHost::SetExitHandler(
-        [](int code) { return link::FinishTraceStatus(code, "quillon"); });
+        [](int code) { return boards::FinishTraceStatus(code, "quillon"); });
 
     try {
         // Creation order: the main window (its creation is the start-up
@@ -130,7 +133,7 @@ int main(int argc, char** argv) {
         window.show();
         const int rc = app.exec();
         SetPrompter(nullptr);
-        return link::FinishTraceStatus(rc, "quillon");
+        return boards::FinishTraceStatus(rc, "quillon");
     } catch (const std::exception& e) {
         Prompts().Message(e.what(), MsgIcon::Error, MsgButtons::Ok);
         return 1;

@@ -20,7 +20,7 @@
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "app/wrap_tab_bar.h"
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "log/log_file.h"
 #include "log/settings_store.h"
 
@@ -271,7 +271,7 @@ void MainWindow::ApplySizing() {
 void MainWindow::FormCreate() {
     // 1-2. Device notices reach the link on the GUI thread, whatever thread
     // the backend notices them on.
-    link::RegisterQueuedNotices();
+    boards::RegisterQueuedNotices();
 
     // 3. The log window, before the log file, so the file's own messages show.
     LogWindow::Create(this);
@@ -287,7 +287,7 @@ void MainWindow::FormCreate() {
     LogWindow::SetCaption("LOG View - " + LogFile::FileName());
     LogWindow::SetFolderLabel("ﾛｸﾞﾌｧｲﾙは｢" + LogFile::Folder() + "｣に保存されます。");
     LogWindow::Show();
-    link::RouteHintsToLog();
+    boards::RouteHintsToLog();
 
     // 5. Start-up settings.
     int logWarning = 200;

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "features/reporter.h"
-#include "link/backends.h"
+#include "link/usb/usb_backend.h"
+#include "boards/backends.h"
 #include "link/board_link.h"
 #include "log/file_io.h"
 #include "log/log_file.h"
@@ -28,19 +29,28 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoBoard = 3;
 
 constexpr const char* kUsage =
-    "usage: quillon-run [--board usb|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
-    "                   SCRIPT [ARG ...]\n";
+    "usage: quillon-run [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
+    "                   SCRIPT [ARG ...]\n"
+    "       quillon-run --list\n";
 
 constexpr const char* kHelp =
     "Runs the Tcl script SCRIPT against the board, headless, with the same Tcl host,\n"
     "KVX_COMMAND macros and log as the Quillon Panel script page.\n"
     "\n"
     "Options (before SCRIPT; everything after SCRIPT is passed to the script):\n"
-    "  --board usb|sim      the board: the real board through libusb (default) or the\n"
-    "                       simulated board\n"
+    "  --board usb|sim      the board: the real board through libusb (default: the first\n"
+    "                       one found) or the simulated board\n"
+    "  --board usb:ID       one of several boards: ID is its serial number or its bus and\n"
+    "                       port path (1-4.2, stable while it stays in the same socket);\n"
+    "                       an ID that names no board, or a serial number two boards\n"
+    "                       share, is an error that lists the boards there are\n"
+    "  --list               list the boards connected, one a line, and end:\n"
+    "                       usb:BUS-PORTS  VID:PID  speed SPEED  serial SERIAL (- for none)\n"
     "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
     "  --trace FILE         write every USB transfer to FILE (the wire trace); lines are\n"
-    "                       written in blocks, at the latest a second after their transfer\n"
+    "                       written in blocks, at the latest a second after their transfer;\n"
+    "                       FILE.pcap is a capture for Wireshark (usbmon records, a submit\n"
+    "                       and a completion per transfer) instead of text lines\n"
     "  --trace-sync         write each trace line as its transfer returns (for a script\n"
     "                       that reads its own trace; slower)\n"
     "  --help, -h           show this text\n"
@@ -118,6 +128,14 @@ bool IsJoinedValueOption(const std::string& a) {
     return false;
 }
 
+// --list: the boards connected, as --board usb:ID names them.
+int ListBoards() {
+    const std::vector<usb::BoardEntry> boards = usb::ListBoards();
+    for (const usb::BoardEntry& b : boards) std::printf("%s\n", usb::DescribeBoard(b).c_str());
+    if (boards.empty()) std::fputs("quillon-run: no board is connected\n", stderr);
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,16 +166,20 @@ int main(int argc, char** argv) {
             ++i;
             continue;
         }
-        if (IsJoinedValueOption(a) || a == link::kTraceSyncOption) continue;
+        if (IsJoinedValueOption(a) || a == boards::kTraceSyncOption || a == "--list") continue;
         if (a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
         scriptIndex = i;
         break;
+    }
+    if (std::find(all.begin(), all.begin() + std::min(scriptIndex, all.size()), "--list") !=
+        all.begin() + std::min(scriptIndex, all.size())) {
+        return ListBoards();
     }
     std::vector<std::string> optionWords(all.begin(),
                                          all.begin() + std::min(scriptIndex, all.size()));
     optionWords.erase(std::remove(optionWords.begin(), optionWords.end(), "--"), optionWords.end());
     std::string error;
-    auto options = link::TakeBoardOptions(optionWords, error);
+    auto options = boards::TakeBoardOptions(optionWords, error);
     if (!options) return Usage(error);
     if (scriptIndex >= all.size()) return Usage("no script given");
     const std::string scriptArg = all[scriptIndex];
@@ -181,13 +203,13 @@ int main(int argc, char** argv) {
     const std::string startDir = platform::CurrentDirectory();
     const std::string scriptPath = std::filesystem::absolute(scriptArg, ec).string();
 
-    if (!link::SetUpBoardLink(*options, error)) {
+    if (!boards::SetUpBoardLink(*options, error)) {
         std::fprintf(stderr, "quillon-run: %s\n", error.c_str());
         return kExitUsage;
     }
     // Hot-plug notices may come from a backend thread: they are queued to this
     // thread and handled where events are pumped.
-    link::RegisterQueuedNotices();
+    boards::RegisterQueuedNotices();
 
     LogFile::AttachEcho([](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stdout);
@@ -195,7 +217,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     });
     LogFile::Open();
-    link::RouteHintsToLog();
+    boards::RouteHintsToLog();
     platform::SetCurrentDirectory(startDir);
     LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
 
@@ -208,7 +230,7 @@ int main(int argc, char** argv) {
         TakeRemovalNotice();
         script::TclHost::Shutdown();
         link::BoardLink::Instance().Close();
-        return link::FinishTraceStatus(code, "quillon-run");
+        return boards::FinishTraceStatus(code, "quillon-run");
     };
     if (!script::TclHost::Init(reporter)) {
         std::fputs("quillon-run: the Tcl interpreter could not be created\n", stderr);
@@ -218,7 +240,7 @@ int main(int argc, char** argv) {
     script::TclHost::SetExitHandler([](int code) {
         TakeRemovalNotice();
         link::BoardLink::Instance().Close();
-        return link::FinishTraceStatus(code, "quillon-run");
+        return boards::FinishTraceStatus(code, "quillon-run");
     });
 
     if (!link::BoardLink::Instance().Open()) {

@@ -27,11 +27,20 @@ bool BoardLink::Open() {
     std::unique_ptr<Device> dev = backend_->OpenFirst();
     if (!dev) return false;
     if (wrapper_) dev = wrapper_(std::move(dev));
-    device_ = std::move(dev);
+    Lend(std::move(dev));
+    return true;
+}
+
+BoardHandle BoardLink::Lend(std::unique_ptr<Device> device) {
+    device_ = std::move(device);
     gone_ = false;
     // Generations start at 1 and never wrap into -1.
     if (++generation_ == 0x7FFFFFFF) generation_ = 1;
-    return true;
+    return Handle();
+}
+
+std::unique_ptr<Device> BoardLink::Return() {
+    return std::move(device_);
 }
 
 void BoardLink::Close() {

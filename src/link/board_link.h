@@ -39,6 +39,13 @@ public:
 
     bool Open();
     void Close();
+    // A session that opens and keeps its own board (each board object of the
+    // Python module) puts its device in as the open board for one call, so
+    // that every request reaches it through a handle like any other: the
+    // handle is new, as after an open. Return() takes the device out again
+    // and leaves the link closed. Nothing is told to the listeners.
+    BoardHandle Lend(std::unique_ptr<Device> device);
+    std::unique_ptr<Device> Return();
     bool IsOpen() const { return device_ != nullptr; }
 
     // The current handle: kNoBoard while closed.

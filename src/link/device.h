@@ -60,6 +60,12 @@ inline constexpr std::size_t kStreamPiece = 4u << 20;
 using BulkSource = std::function<bool(std::span<std::uint8_t> piece)>;
 using BulkSink = std::function<bool(std::span<const std::uint8_t> piece)>;
 
+// Where a board sits: its bus and its address on that bus (0 = not known).
+struct BusAddress {
+    std::uint16_t bus = 0;
+    std::uint8_t device = 0;
+};
+
 class Device {
   public:
     virtual ~Device() = default;
@@ -77,6 +83,8 @@ class Device {
                                          const BulkSource& source);
     virtual TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
                                         const BulkSink& sink);
+    // For the records of a trace; a device that wraps another passes it on.
+    virtual BusAddress Address() const { return {}; }
 };
 
 enum class DeviceNotice { Arrival, Removal };

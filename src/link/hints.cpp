@@ -10,6 +10,7 @@ namespace {
 struct Sink {
     std::mutex mu;
     HintSink sink;
+    bool echo = true;
 };
 
 Sink& TheSink() {
@@ -26,14 +27,24 @@ void SetHintSink(HintSink sink) {
     s.sink = std::move(sink);
 }
 
+void SetHintEcho(bool echo) {
+    Sink& s = TheSink();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.echo = echo;
+}
+
 void Hint(const std::string& text) {
-    std::printf("  %s\n", text.c_str());
-    std::fflush(stdout);
     HintSink sink;
+    bool echo = true;
     {
         Sink& s = TheSink();
         std::lock_guard<std::mutex> lock(s.mu);
         sink = s.sink;
+        echo = s.echo;
+    }
+    if (echo) {
+        std::printf("  %s\n", text.c_str());
+        std::fflush(stdout);
     }
     if (sink) sink(text);
 }

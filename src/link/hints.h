@@ -15,6 +15,9 @@ namespace quillon::link {
 // the device layer held. nullptr detaches the sink.
 using HintSink = std::function<void(const std::string& text)>;
 void SetHintSink(HintSink sink);
+// Whether hints also go to standard output (they do unless a library that
+// hands them to its caller turns that off).
+void SetHintEcho(bool echo);
 
 void Hint(const std::string& text);
 

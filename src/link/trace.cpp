@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "link/usbmon.h"
 
 namespace quillon::link {
 
@@ -140,6 +143,7 @@ class TraceDevice final : public Device {
         RecordBulk(endpoint, length, head.bytes(), r);
         return r;
     }
+    BusAddress Address() const override { return inner_->Address(); }
 
   private:
     class Head {
@@ -175,6 +179,16 @@ class TraceDevice final : public Device {
 
 }  // namespace
 
+TraceFormat TraceFormatFor(std::string_view path) {
+    constexpr std::string_view kPcap = ".pcap";
+    if (path.size() < kPcap.size()) return TraceFormat::Text;
+    const std::string_view end = path.substr(path.size() - kPcap.size());
+    for (std::size_t i = 0; i < kPcap.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(end[i])) != kPcap[i]) return TraceFormat::Text;
+    }
+    return TraceFormat::Pcap;
+}
+
 std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& error, bool append,
                                          TraceWrites writes) {
     // Opened without waiting: a FIFO nobody reads from is refused (ENXIO)
@@ -203,11 +217,21 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     // The gathered lines are the only buffer: each write reaches the system at
     // once and its failure is seen where it happens.
     std::setvbuf(f, nullptr, _IONBF, 0);
-    return std::shared_ptr<TraceLog>(new TraceLog(f, path, writes));
+    // The stream of a descriptor opened for appending starts at offset 0.
+    if (append) std::fseek(f, 0, SEEK_END);
+    const TraceFormat format = TraceFormatFor(path);
+    // A capture appended to goes on after its own file header.
+    const bool fresh = !append || std::ftell(f) <= 0;
+    std::shared_ptr<TraceLog> log(new TraceLog(f, path, writes, format));
+    if (format == TraceFormat::Pcap && fresh) {
+        const auto header = usbmon::FileHeader();
+        log->Append({reinterpret_cast<const char*>(header.data()), header.size()});
+    }
+    return log;
 }
 
-TraceLog::TraceLog(std::FILE* file, std::string path, TraceWrites writes)
-    : file_(file), path_(std::move(path)), writes_(writes) {
+TraceLog::TraceLog(std::FILE* file, std::string path, TraceWrites writes, TraceFormat format)
+    : file_(file), path_(std::move(path)), writes_(writes), format_(format) {
     if (writes_ == TraceWrites::Gathered) writer_ = std::thread([this] { TimedWrites(); });
 }
 
@@ -240,9 +264,18 @@ void TraceLog::WriteOutLocked() {
 
 void TraceLog::Line(std::string_view line) {
     std::lock_guard<std::mutex> lock(mutex_);
+    AddLocked(line, "\n");
+}
+
+void TraceLog::Append(std::string_view bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    AddLocked(bytes, {});
+}
+
+void TraceLog::AddLocked(std::string_view bytes, std::string_view end) {
     if (!file_ || !error_.empty()) return;
-    pending_ += line;
-    pending_ += '\n';
+    pending_ += bytes;
+    pending_ += end;
     if (writes_ == TraceWrites::EachLine || pending_.size() >= kWriteBlock) WriteOutLocked();
 }
 
@@ -295,6 +328,7 @@ std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
 std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,
                                         std::shared_ptr<TraceLog> log) {
     if (!inner || !log) return inner;
+    if (log->format() == TraceFormat::Pcap) return MakePcapTraceDevice(std::move(inner), std::move(log));
     return std::make_unique<TraceDevice>(std::move(inner), std::move(log));
 }
 

@@ -7,12 +7,16 @@
 // data= holds what moved (as sent for OUT, as received for IN), cut after 64
 // bytes with "..."; it is left out when nothing moved.
 //
+// A trace file named *.pcap holds the same transfers as usbmon records for
+// Wireshark instead (link/usbmon.h); the text lines stay the default.
+//
 // Lines are gathered in memory and written out in blocks: when a transfer
 // fails, at least once a second (a thread of the trace's own), and when the
 // trace is closed; a run that crashes loses at most its last second. A write
 // that fails is reported on standard error at once, the trace stops there, and
 // Close() says so, so that the program can end with a failure status.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
@@ -31,6 +35,10 @@ namespace quillon::link {
 // costs a system call per transfer).
 enum class TraceWrites { Gathered, EachLine };
 
+enum class TraceFormat { Text, Pcap };
+// By the file name: ".pcap" (any case) is a capture for Wireshark.
+TraceFormat TraceFormatFor(std::string_view path);
+
 // One trace file shared by every device the link opens during a run.
 class TraceLog {
   public:
@@ -46,6 +54,8 @@ class TraceLog {
 
     // Adds one line (without its newline) to what is gathered.
     void Line(std::string_view line);
+    // Adds bytes as they are (the records of a capture).
+    void Append(std::string_view bytes);
     // Writes out everything gathered so far.
     void Flush();
     // Writes out the rest, stops the timed writes and closes the file. False,
@@ -53,9 +63,13 @@ class TraceLog {
     // (then or earlier). Lines added afterwards are dropped.
     bool Close(std::string& error);
     const std::string& path() const { return path_; }
+    TraceFormat format() const { return format_; }
+    // A new id for the two records of one transfer in a capture.
+    std::uint64_t NextUrbId() { return ++urbIds_; }
 
   private:
-    TraceLog(std::FILE* file, std::string path, TraceWrites writes);
+    TraceLog(std::FILE* file, std::string path, TraceWrites writes, TraceFormat format);
+    void AddLocked(std::string_view bytes, std::string_view end);
     void WriteOutLocked();
     void TimedWrites();
 
@@ -66,6 +80,8 @@ class TraceLog {
     std::string pending_;
     std::string error_;  // the first failed write; the trace ends there
     TraceWrites writes_;
+    TraceFormat format_;
+    std::atomic<std::uint64_t> urbIds_{0};
     bool closing_ = false;
     std::thread writer_;
 };
@@ -81,8 +97,12 @@ std::string TraceBulkLine(std::uint8_t endpoint, std::span<const std::uint8_t> d
 std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
                           std::span<const std::uint8_t> head, const TransferResult& result);
 
+// The trace device of the log's format.
 std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,
                                         std::shared_ptr<TraceLog> log);
+// The capture's trace device (link/usbmon_trace.cpp).
+std::unique_ptr<Device> MakePcapTraceDevice(std::unique_ptr<Device> inner,
+                                            std::shared_ptr<TraceLog> log);
 // Opens `path` for this device alone (appending); a file that cannot be opened
 // gives back `inner` untraced.
 std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner, const std::string& path);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -117,6 +118,22 @@ std::uint64_t TickMs() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::optional<std::string> UsbDeviceAttribute(unsigned bus, const std::string& ports,
+                                              const char* name) {
+    if (ports.empty()) return std::nullopt;
+    const std::string path =
+        "/sys/bus/usb/devices/" + std::to_string(bus) + "-" + ports + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return std::nullopt;
+    char buf[256];
+    const std::size_t n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    std::string value(buf, n);
+    // sysfs ends the value with a newline.
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    return value;
 }
 
 }  // namespace quillon::platform

@@ -45,4 +45,11 @@ std::string FileSystemName(const std::string& path);
 // Milliseconds from a steady clock.
 std::uint64_t TickMs();
 
+// An attribute the system keeps of a USB device ("serial": the serial number
+// string the kernel read when the device was enumerated), by bus number and
+// port path ("1.4"); nullopt where the system keeps none. Needs no access to
+// the device and sends it nothing.
+std::optional<std::string> UsbDeviceAttribute(unsigned bus, const std::string& ports,
+                                              const char* name);
+
 }  // namespace quillon::platform

@@ -34,6 +34,8 @@ class SimDevice : public link::Device {
                                       const link::BulkSink& sink) override {
         return board_->BulkInStreamInSession(session_, endpoint, length, sink);
     }
+    // The simulated board is device 1 of bus 1 (in a capture of its traffic).
+    link::BusAddress Address() const override { return {1, 1}; }
 
   private:
     std::shared_ptr<SimBoard> board_;

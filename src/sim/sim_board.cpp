@@ -512,6 +512,9 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
 
 // --- Standard requests (enough for a USB stack to enumerate) --------------------
 
+// String descriptor index of the serial number.
+constexpr std::uint8_t kSerialIndex = 3;
+
 std::vector<std::uint8_t> SimBoard::UsbDescriptors() const {
     const bool ss = profile_.linkSpeed == LinkSpeed::Usb3;
     const std::uint16_t bcdUsb = ss ? 0x0300 : 0x0200;
@@ -532,7 +535,8 @@ std::vector<std::uint8_t> SimBoard::UsbDescriptors() const {
                                    static_cast<std::uint8_t>(profile_.firmwareVersion >> 8),
                                    0,
                                    0,
-                                   0,
+                                   static_cast<std::uint8_t>(profile_.usbSerial.empty() ? 0
+                                                                                     : kSerialIndex),
                                    1};
     const std::uint16_t total = static_cast<std::uint16_t>(9 + 9 + 2 * (7 + (ss ? 6 : 0)));
     const std::uint8_t config[] = {9,
@@ -575,12 +579,25 @@ TransferResult SimBoard::Standard(const SetupPacket& s, std::span<std::uint8_t> 
         if (s.bRequest == kGetDescriptor) {
             const std::vector<std::uint8_t> all = UsbDescriptors();
             std::span<const std::uint8_t> pick;
-            if (s.wValue >> 8 == 0x01)
+            std::vector<std::uint8_t> string;
+            if (s.wValue >> 8 == 0x01) {
                 pick = std::span(all).first(18);
-            else if (s.wValue >> 8 == 0x02)
+            } else if (s.wValue >> 8 == 0x02) {
                 pick = std::span(all).subspan(18);
-            else
+            } else if (s.wValue >> 8 == 0x03 && !profile_.usbSerial.empty() &&
+                       ((s.wValue & 0xFF) == 0 || (s.wValue & 0xFF) == kSerialIndex)) {
+                // String 0 lists the languages (English, US); the serial
+                // number is the only other string.
+                if ((s.wValue & 0xFF) == 0) {
+                    string = {4, 0x03, 0x09, 0x04};
+                } else {
+                    string = {static_cast<std::uint8_t>(2 + 2 * profile_.usbSerial.size()), 0x03};
+                    for (char c : profile_.usbSerial) string.insert(string.end(), {std::uint8_t(c), 0});
+                }
+                pick = string;
+            } else {
                 return Stall();
+            }
             const std::size_t n = std::min(pick.size(), data.size());
             std::copy_n(pick.begin(), n, data.begin());
             return Ok(n);

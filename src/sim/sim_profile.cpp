@@ -153,6 +153,11 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             if (!u16(p.usbVendorId)) return bad();
         } else if (key == "usb_pid") {
             if (!u16(p.usbProductId)) return bad();
+        } else if (key == "usb_serial") {
+            if (value.size() > Profile::kMaxSerial) return bad();
+            for (char c : value)
+                if (c < 0x20 || c > 0x7E) return bad();
+            p.usbSerial = std::string(value);
         } else if (key == "link_speed") {
             const std::string v = Lower(value);
             if (v == "fast")

@@ -51,6 +51,10 @@ struct Profile {
     // USB identity shown by the descriptors (umockdev testbeds, USB_IDS).
     std::uint16_t usbVendorId = 0x04B4;
     std::uint16_t usbProductId = 0x00F1;
+    // The serial number string the firmware reports (string descriptor 3);
+    // empty: none (iSerialNumber 0). At most kMaxSerial printable ASCII characters.
+    std::string usbSerial;
+    static constexpr std::size_t kMaxSerial = 126;
 
     LinkSpeed linkSpeed = LinkSpeed::Fast;
 

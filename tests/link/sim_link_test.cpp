@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "link/bulk.h"
 #include "link/fake_board.h"
 #include "link/hints.h"
@@ -18,6 +18,8 @@
 
 namespace quillon::link {
 namespace {
+
+using namespace quillon::boards;
 
 using Lines = std::vector<std::string>;
 
@@ -38,8 +40,15 @@ TEST(BoardOptions, FormsAndErrors) {
     o = TakeBoardOptions(args, error);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->board, "usb");
+    EXPECT_EQ(o->boardId, "");
+    args = {"--board=usb:QB-0001"};
+    o = TakeBoardOptions(args, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->board, "usb");
+    EXPECT_EQ(o->boardId, "QB-0001");
 
     for (Lines bad : {Lines{"--board", "pci"}, Lines{"--board"}, Lines{"--trace="},
+                      Lines{"--board", "usb:"}, Lines{"--board", "sim:1"},
                       Lines{"x", "--sim-profile"}}) {
         error.clear();
         EXPECT_FALSE(TakeBoardOptions(bad, error));

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "link/fake_board.h"
+#include "link/usbmon.h"
 #include "link/vendor_requests.h"
 #include "support/fresh_home.h"
 
@@ -33,8 +35,9 @@ std::string Repeat(const std::string& s, int n) {
 
 class Trace : public ::testing::Test, public test::LinkFixture {
   protected:
+    virtual const char* FileName() const { return "trace.txt"; }
     void SetUp() override {
-        path = home.root() + "/trace.txt";
+        path = home.root() + "/" + FileName();
         std::string error;
         trace = TraceLog::Open(path, error);
         ASSERT_TRUE(trace) << error;
@@ -194,6 +197,117 @@ TEST(TraceLoss, FifoWithoutReaderIsRefusedAndOneWithAReaderTakesTheTrace) {
     }
     reader.join();
     EXPECT_EQ(got, "CTRL bm=40 req=B4 val=0002 idx=00FF len=0 -> OK 0");
+}
+
+// The capture: a usbmon record pair per transfer, as Wireshark reads it.
+class PcapTrace : public Trace {
+  protected:
+    const char* FileName() const override { return "trace.PCAP"; }
+
+    struct Record {
+        std::uint32_t captured = 0, whole = 0;
+        std::uint64_t id = 0;
+        char type = 0;
+        std::uint8_t transferType = 0, endpoint = 0, setupFlag = 0, dataFlag = 0;
+        std::int32_t status = 0;
+        std::uint32_t length = 0, dataLength = 0;
+        std::vector<std::uint8_t> setup, data;
+    };
+    static std::uint64_t Le(const std::vector<std::uint8_t>& b, std::size_t at, int n) {
+        std::uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i) v = v << 8 | b.at(at + i);
+        return v;
+    }
+    std::vector<Record> Records() {
+        trace->Flush();
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_GE(b.size(), 24u);
+        EXPECT_EQ(Le(b, 0, 4), 0xA1B2C3D4u);
+        EXPECT_EQ(Le(b, 20, 4), 220u);
+        std::vector<Record> out;
+        for (std::size_t at = 24; at < b.size();) {
+            Record r;
+            r.captured = static_cast<std::uint32_t>(Le(b, at + 8, 4));
+            r.whole = static_cast<std::uint32_t>(Le(b, at + 12, 4));
+            const std::size_t h = at + 16;
+            r.id = Le(b, h, 8);
+            r.type = static_cast<char>(b.at(h + 8));
+            r.transferType = b.at(h + 9);
+            r.endpoint = b.at(h + 10);
+            r.setupFlag = b.at(h + 14);
+            r.dataFlag = b.at(h + 15);
+            r.status = static_cast<std::int32_t>(Le(b, h + 28, 4));
+            r.length = static_cast<std::uint32_t>(Le(b, h + 32, 4));
+            r.dataLength = static_cast<std::uint32_t>(Le(b, h + 36, 4));
+            r.setup.assign(b.begin() + h + 40, b.begin() + h + 48);
+            r.data.assign(b.begin() + h + 64, b.begin() + h + 64 + r.dataLength);
+            EXPECT_EQ(r.captured, 64 + r.dataLength);
+            out.push_back(r);
+            at = h + r.captured;
+        }
+        return out;
+    }
+};
+
+TEST_F(PcapTrace, EachTransferIsASubmissionAndACompletion) {
+    board->answer = [](const SetupPacket& s, std::span<std::uint8_t> d) {
+        if (s.bRequest == vr::MEM_CMD) return TransferResult{UsbError::Stall, 0, -9};
+        if (s.In())
+            for (std::size_t i = 0; i < d.size(); ++i) d[i] = static_cast<std::uint8_t>(i + 1);
+        return TransferResult{UsbError::None, static_cast<std::uint32_t>(d.size()), 0};
+    };
+    const BoardHandle h = CurrentBoard();
+    std::uint32_t lo, hi;
+    ASSERT_TRUE(VR_REG_READ(h, 0x3FFF, RegWidth::Bits64, lo, hi));
+    const std::uint8_t regex[] = {0xA5, 0x5A};
+    ASSERT_TRUE(VR_REGEX_WRITE(h, 0x123, regex));
+    EXPECT_FALSE(VR_MEM_CMD(h, kMemWriteBegin, 0));
+    Device* dev = BoardLink::Instance().DeviceFor(h);
+    std::vector<std::uint8_t> big(usbmon::kBulkCapture + 100, 0xAB);
+    dev->BulkOut(kBulkOutEp, big);
+    board->bulkResults = {{UsbError::None, 3, 0}};
+    dev->BulkIn(kBulkInEp, big);
+
+    const auto rs = Records();
+    ASSERT_EQ(rs.size(), 10u);
+    for (std::size_t i = 0; i < rs.size(); i += 2) {
+        EXPECT_EQ(rs[i].type, 'S');
+        EXPECT_EQ(rs[i + 1].type, 'C');
+        EXPECT_EQ(rs[i].id, rs[i + 1].id);
+        EXPECT_EQ(rs[i].status, -115);
+        EXPECT_EQ(rs[i + 1].setupFlag, '-');
+    }
+    EXPECT_NE(rs[0].id, rs[2].id);
+    // Register read: setup on submission, the 8 bytes on completion.
+    EXPECT_EQ(rs[0].transferType, 2);
+    EXPECT_EQ(rs[0].endpoint, 0x80);
+    EXPECT_EQ(rs[0].setupFlag, 0);
+    EXPECT_EQ(rs[0].setup, (std::vector<std::uint8_t>{0xC0, 0xB0, 0xFF, 0xFF, 0xC0, 0x3F, 8, 0}));
+    EXPECT_EQ(rs[0].dataFlag, '<');
+    EXPECT_EQ(rs[0].data.size(), 0u);
+    EXPECT_EQ(rs[1].length, 8u);
+    EXPECT_EQ(rs[1].data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    // Extended register write: the data stage goes with the submission.
+    EXPECT_EQ(rs[2].endpoint, 0x00);
+    EXPECT_EQ(rs[2].setup[1], vr::REGEX);
+    EXPECT_EQ(rs[2].data, (std::vector<std::uint8_t>{0xA5, 0x5A}));
+    EXPECT_EQ(rs[3].dataFlag, '>');
+    // The stalled memory command.
+    EXPECT_EQ(rs[5].status, -32);
+    EXPECT_EQ(rs[5].length, 0u);
+    // A bulk write is cut in its record but keeps its length.
+    EXPECT_EQ(rs[6].transferType, 3);
+    EXPECT_EQ(rs[6].endpoint, kBulkOutEp);
+    EXPECT_EQ(rs[6].length, big.size());
+    EXPECT_EQ(rs[6].data.size(), usbmon::kBulkCapture);
+    EXPECT_EQ(rs[6].whole, 64 + big.size());
+    EXPECT_EQ(rs[7].length, big.size());
+    // A short bulk read: asked for the whole buffer, 3 bytes came.
+    EXPECT_EQ(rs[8].endpoint, kBulkInEp);
+    EXPECT_EQ(rs[8].length, big.size());
+    EXPECT_EQ(rs[9].length, 3u);
+    EXPECT_EQ(rs[9].data.size(), 3u);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 # system would use it:
 #   - the installed quillon-run runs the example self-test on the simulated
 #     board, and both programs find the manual where the package put it;
+#   - Debian's python3 imports the installed module and reaches the
+#     simulated board through it;
 #   - the desktop entry, the AppStream metainfo and the manual pages validate;
 #   - the dependencies came from dpkg-shlibdeps; lintian finds no error.
 #   check_package.sh BUILD_DIR
@@ -52,6 +54,24 @@ ls "$root/usr/share/quillon/Flash/"*.rbf >/dev/null || fail "no bridge designs i
     "$root/usr/share/doc/quillon/examples/selftest.tcl" >"$work/selftest.log" 2>&1) ||
     { cat "$work/selftest.log" >&2; fail "installed quillon-run: self-test failed"; }
 grep -q "USB OPEN!!" "$work/selftest.log" || fail "self-test did not open the board"
+
+# The Python module in Debian's path, for Debian's python3: it imports from
+# the unpacked tree and makes a round trip on the simulated board.
+[[ "$depends" == *"python3 (>= "* ]] || fail "Depends lacks python3: $depends"
+pydir="$root/usr/lib/python3/dist-packages"
+ls "$pydir"/quillon/_quillon.cpython-*.so >/dev/null || fail "Python module not installed"
+(cd "$work/run" && PYTHONPATH="$pydir" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - "$pydir" <<'EOF'
+import sys
+import quillon
+assert quillon.__file__.startswith(sys.argv[1]), quillon.__file__
+with quillon.open("sim") as board:
+    board.reg_write(0x10, 0x12345678)
+    assert board.reg_read(0x10) == 0x12345678
+    board.mem_write(bytes(range(256)) * 4)
+    assert board.mem_read(1024) == bytes(range(256)) * 4
+import quillon.pytest_plugin
+EOF
+) >"$work/python.log" 2>&1 || { cat "$work/python.log" >&2; fail "installed Python module"; }
 
 # The udev rule where udev reads it, giving the seat's user the boards.
 rule="$root/usr/lib/udev/rules.d/70-quillon.rules"

@@ -16,7 +16,7 @@
 #include "app/startup_hooks.h"
 #include "app/qt_prompter.h"
 #include "app/ui_fonts.h"
-#include "link/backends.h"
+#include "boards/backends.h"
 
 namespace quillon::test {
 
@@ -37,8 +37,8 @@ class PanelHarness {
 
         std::vector<std::string> args(argv + 2, argv + argc);
         std::string error;
-        auto options = link::TakeBoardOptions(args, error);
-        if (!options || !link::SetUpBoardLink(*options, error)) {
+        auto options = boards::TakeBoardOptions(args, error);
+        if (!options || !boards::SetUpBoardLink(*options, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return false;
         }

@@ -29,7 +29,7 @@
 #include "features/flash/ser_bridge.h"
 #include "features/memory/mem_transfer.h"
 #include "features/memory/rate_measure.h"
-#include "link/backends.h"
+#include "boards/backends.h"
 #include "script/tcl_host.h"
 #include "flash/flash_support.h"
 #include "support/feature_support.h"
@@ -121,7 +121,7 @@ class SweepReporter : public LogRecordingReporter {
 class SweepRun : private AppFirst, public SimBoardFixture {
   public:
     explicit SweepRun(const sim::Profile& profile) : SimBoardFixture(profile) {
-        link::RegisterQueuedNotices();
+        boards::RegisterQueuedNotices();
         rec.onPump = [] { QCoreApplication::processEvents(); };
         work = fs::path(home().root()) / "work";
         fs::create_directories(work);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <libusb.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -300,6 +301,173 @@ TEST_F(UsbBackendTest, OpensOnlyTheFirstBoardAndHonoursUsbIds) {
     EXPECT_TRUE(
         dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2}, in).ok());
     EXPECT_EQ(second.RequestCount(), before + 1);
+}
+
+sim::Profile BoardWithSerial(const char* serial) {
+    sim::Profile p;
+    p.usbSerial = serial;
+    return p;
+}
+
+// Which board a device reaches: the value it reads from register 7, which
+// each board of a test holds differently.
+std::uint32_t Register7(link::Device& d) {
+    std::uint8_t in[4] = {};
+    EXPECT_TRUE(d.Control({link::kVendorIn, link::vr::REG,
+                           link::RegWValue(7, link::RegWidth::Bits32), 0, 4},
+                          in)
+                    .ok());
+    return in[0] | in[1] << 8 | in[2] << 16 | static_cast<std::uint32_t>(in[3]) << 24;
+}
+
+// Two boards alike but for their serial numbers (one kept by the kernel in
+// sysfs, one read from the board) and their sockets.
+class TwoBoards : public UsbBackendTest {
+  protected:
+    void SetUp() override {
+        first.SetRegister(7, 1);
+        second.SetRegister(7, 2);
+        PlugAt(5, first, "2", true);
+        bed.PlugHub(4, "3");
+        PlugAt(6, second, "3.1", false);
+    }
+    void PlugAt(int devnum, sim::SimBoard& b, const char* ports, bool sysfs) {
+        test::UsbTestbed::PlugOptions o;
+        o.ports = ports;
+        o.serialInSysfs = sysfs;
+        bed.Plug(devnum, b, o);
+    }
+    std::unique_ptr<link::Device> OpenNamed(const char* id) {
+        usb::UsbBackendOptions o;
+        o.board = id;
+        Start(o);
+        return backend->OpenFirst();
+    }
+    sim::SimBoard first{BoardWithSerial("QB-0001")};
+    sim::SimBoard second{BoardWithSerial("QB-0002")};
+};
+
+TEST_F(TwoBoards, AreListedAndEitherOpensBySerialOrByPath) {
+    std::vector<usb::BoardEntry> boards = usb::ListBoards();
+    ASSERT_EQ(boards.size(), 2u);
+    std::sort(boards.begin(), boards.end(),
+              [](const auto& a, const auto& b) { return a.ports < b.ports; });
+    EXPECT_EQ(usb::PortId(boards[0]), "1-2");
+    EXPECT_EQ(usb::PortId(boards[1]), "1-3.1");
+    EXPECT_EQ(boards[0].serial, "QB-0001");
+    EXPECT_EQ(boards[1].serial, "QB-0002");
+    EXPECT_EQ(usb::DescribeBoard(boards[1]),
+              "usb:1-3.1    04b4:00f1  speed high   serial QB-0002");
+
+    for (const char* id : {"QB-0002", "1-3.1"}) {
+        SCOPED_TRACE(id);
+        std::unique_ptr<link::Device> dev = OpenNamed(id);
+        ASSERT_NE(dev, nullptr);
+        EXPECT_EQ(Register7(*dev), 2u);
+        EXPECT_EQ(dev->Address().device, 6);
+    }
+    std::unique_ptr<link::Device> dev = OpenNamed("QB-0001");
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(Register7(*dev), 1u);
+}
+
+TEST_F(TwoBoards, AnIdThatNamesNoneOrTwoIsRefusedWithTheList) {
+    sim::SimBoard twin(BoardWithSerial("QB-0002"));
+    twin.SetRegister(7, 3);
+    PlugAt(7, twin, "4", false);
+    HintLog hints;
+    EXPECT_EQ(OpenNamed("QB-9999"), nullptr);
+    const std::string none = hints.One({"usb:QB-9999"});
+    for (const char* there : {"usb:1-2 ", "usb:1-3.1 ", "usb:1-4 ", "QB-0001"}) {
+        EXPECT_NE(none.find(there), std::string::npos) << none;
+    }
+    EXPECT_EQ(OpenNamed("QB-0002"), nullptr);
+    const std::string two = hints.One({"QB-0002 is on 2 boards"});
+    EXPECT_NE(two.find("usb:1-4 "), std::string::npos) << two;
+    // Either twin by its socket.
+    std::unique_ptr<link::Device> dev = OpenNamed("1-4");
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(Register7(*dev), 3u);
+}
+
+// The link follows the board it was given: another board coming or going
+// is no notice of its own board.
+TEST_F(TwoBoards, TheNamedBoardAloneIsFollowed) {
+    std::unique_ptr<link::Device> dev = OpenNamed("QB-0002");
+    ASSERT_NE(dev, nullptr);
+    NoticeLog notices;
+    backend->WatchDevices(notices.Poster());
+    bed.Unplug(5);
+    sim::SimBoard other(BoardWithSerial("QB-0003"));
+    PlugAt(8, other, "5", true);
+    EXPECT_FALSE(notices.WaitForCount(1, 1500ms));
+    EXPECT_EQ(Register7(*dev), 2u);
+
+    bed.Unplug(6);
+    ASSERT_TRUE(notices.WaitForCount(1));
+    dev.reset();
+    PlugAt(9, second, "3.1", false);
+    ASSERT_TRUE(notices.WaitForCount(2));
+    EXPECT_EQ(notices.Got(),
+              (std::vector<DeviceNotice>{DeviceNotice::Removal, DeviceNotice::Arrival}));
+}
+
+// The programs themselves on the test bed: quillon-run runs beside this
+// binary, under the same preload library (which serves its ioctls from here).
+std::string RunProgram(const std::string& arguments, int& status) {
+    const std::filesystem::path program =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "quillon-run";
+    const std::string command =
+        "LD_PRELOAD=libumockdev-preload.so.0 '" + program.string() + "' " + arguments + " 2>&1";
+    std::string out;
+    if (std::FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        status = WEXITSTATUS(::pclose(p));
+    }
+    return out;
+}
+
+TEST_F(TwoBoards, QuillonRunListsThemAndOpensTheOneNamed) {
+    if (!std::filesystem::exists(std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                                 "quillon-run")) {
+        GTEST_SKIP() << "quillon-run is not built beside the tests";
+    }
+    int status = -1;
+    std::string out = RunProgram("--list", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("usb:1-2      04b4:00f1  speed high   serial QB-0001\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("usb:1-3.1    04b4:00f1  speed high   serial QB-0002\n"), std::string::npos)
+        << out;
+
+    const std::string script = home.root() + "/which.tcl";
+    std::ofstream(script) << "KVX_COMMAND \"RR -A7 -W32\"\nTPRINT \"register 7 = $read\"\n";
+    for (const char* id : {"usb:QB-0002", "usb:1-3.1"}) {
+        out = RunProgram(std::string("--board ") + id + " " + script, status);
+        EXPECT_EQ(status, 0) << out;
+        EXPECT_NE(out.find("register 7 = 2"), std::string::npos) << out;
+    }
+    out = RunProgram("--board usb:QB-0003 " + script, status);
+    EXPECT_EQ(status, 3) << out;
+    EXPECT_NE(out.find("no board usb:QB-0003"), std::string::npos) << out;
+    EXPECT_NE(out.find("usb:1-3.1 (04b4:00f1, serial QB-0002)"), std::string::npos) << out;
+}
+
+TEST(BoardIds, APathIsTriedBeforeASerialNumber) {
+    usb::BoardEntry a, b;
+    a.bus = b.bus = 1;
+    a.ports = "2";
+    b.ports = "3";
+    b.serial = "1-2";  // a serial number that reads like a path
+    a.serial = "1-3";
+    std::string error;
+    EXPECT_EQ(usb::MatchBoard({a, b}, "1-2", error), 0u);
+    EXPECT_EQ(usb::MatchBoard({a, b}, "1-3", error), 1u);
+    b.ports = "4";
+    EXPECT_EQ(usb::MatchBoard({a, b}, "1-3", error), 0u);  // no board there: the serial
+    EXPECT_FALSE(usb::MatchBoard({}, "1-3", error));
+    EXPECT_NE(error.find("no board is connected"), std::string::npos) << error;
 }
 
 TEST_F(UsbBackendTest, DetachesABoundKernelDriverAndGivesItBack) {
@@ -865,7 +1033,9 @@ TEST_F(UsbBackendTest, BoardArrivingBeforeItsConfigurationIsSetOpensOnceItIs) {
     Start();
     NoticeLog notices;
     backend->WatchDevices(notices.Poster());
-    bed.Plug(2, board, {.configured = false, .descriptors = {}});
+    test::UsbTestbed::PlugOptions unconfigured;
+    unconfigured.configured = false;
+    bed.Plug(2, board, unconfigured);
     // Lets udev's announcement through first; nothing is timed here.
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(notices.Got().empty());
@@ -898,7 +1068,9 @@ std::vector<std::uint8_t> TwoSettingsDescriptors(const sim::SimBoard& b) {
 }
 
 TEST_F(UsbBackendTest, AlternateSettingWithoutPacketsIsPassedOver) {
-    bed.Plug(2, board, {.descriptors = TwoSettingsDescriptors(board)});
+    test::UsbTestbed::PlugOptions twoSettings;
+    twoSettings.descriptors = TwoSettingsDescriptors(board);
+    bed.Plug(2, board, twoSettings);
     Start();
     std::unique_ptr<link::Device> dev = backend->OpenFirst();
     ASSERT_NE(dev, nullptr);

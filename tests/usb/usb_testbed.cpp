@@ -110,7 +110,15 @@ std::vector<std::uint8_t> UsbTestbed::BootloaderDescriptors(std::uint16_t vid, s
 void UsbTestbed::Plug(int devnum, sim::SimBoard& board, const PlugOptions& options) {
     Add(devnum, board.profile().usbVendorId, board.profile().usbProductId,
         options.descriptors.empty() ? board.UsbDescriptors() : options.descriptors, &board,
-        options.configured);
+        options.configured, options.ports,
+        options.serialInSysfs ? board.profile().usbSerial : std::string());
+}
+
+void UsbTestbed::PlugHub(int devnum, const std::string& ports) {
+    std::vector<std::uint8_t> d = VendorDevice(0x1D6B, 0x0002, {{0x81, 4}});
+    d[4] = 0x09;       // device class: hub
+    d[18 + 9 + 5] = 0x09;  // interface class: hub
+    Add(devnum, 0x1D6B, 0x0002, d, nullptr, true, ports);
 }
 
 void UsbTestbed::PlugOther(int devnum, std::vector<std::uint8_t> descriptors, bool configured) {
@@ -121,11 +129,12 @@ void UsbTestbed::PlugOther(int devnum, std::vector<std::uint8_t> descriptors, bo
 
 void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
                      const std::vector<std::uint8_t>& descriptors, sim::SimBoard* board,
-                     bool configured) {
+                     bool configured, const std::string& ports, const std::string& serial) {
     auto dev = std::make_unique<Dev>();
     dev->devnum = devnum;
     dev->board = board;
-    dev->syspath = "/sys/devices/usb1/1-" + std::to_string(devnum);
+    const std::string name = "1-" + (ports.empty() ? std::to_string(devnum) : ports);
+    dev->syspath = "/sys/devices/usb1/" + name;
     int iface = 0, alt = 0;
     for (std::size_t i = 0; i + 1 < descriptors.size() && descriptors[i] > 0;
          i += descriptors[i]) {
@@ -159,7 +168,7 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
     // Attribute values carry the trailing newline that sysfs gives them; an
     // unconfigured device has an empty bConfigurationValue.
     const std::string record =
-        "P: /devices/usb1/1-" + std::to_string(devnum) + "\n" + "N: bus/usb/001/" + Three(devnum) +
+        "P: /devices/usb1/" + name + "\n" + "N: bus/usb/001/" + Three(devnum) +
         "\n"
         "E: SUBSYSTEM=usb\n"
         "E: DEVTYPE=usb_device\n"
@@ -175,6 +184,7 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
         "A: speed=480\\n\n"
         "A: idVendor=" +
         vidText + "\\n\n" + "A: idProduct=" + pidText + "\\n\n" +
+        (serial.empty() ? "" : "A: serial=" + serial + "\\n\n") +
         "H: descriptors=" + Hex(descriptors) + "\n";
     {
         std::lock_guard<std::mutex> lock(devsMu_);

@@ -42,10 +42,18 @@ class UsbTestbed {
         bool configured = true;
         // Descriptors to show instead of the board's own.
         std::vector<std::uint8_t> descriptors;
+        // The port path from the root hub ("3.2"); default: the device number.
+        std::string ports;
+        // The kernel's copy of the serial number in sysfs, as the kernel keeps
+        // it; without it a serial number is read from the board.
+        bool serialInSysfs = false;
     };
     // Plugs `board` in as device `devnum` (1..127) of bus 1; udev sees "add".
     void Plug(int devnum, sim::SimBoard& board) { Plug(devnum, board, PlugOptions{}); }
     void Plug(int devnum, sim::SimBoard& board, const PlugOptions& options);
+    // Plugs in a hub at port path `ports` ("3"), so that devices behind it
+    // ("3.1") get their whole port path. Plug it before them.
+    void PlugHub(int devnum, const std::string& ports);
     // Plugs in a device that is not a board: its URBs are refused.
     void PlugOther(int devnum, std::vector<std::uint8_t> descriptors, bool configured = true);
     // The kernel has set the device's configuration.
@@ -178,7 +186,7 @@ class UsbTestbed {
 
     void Add(int devnum, std::uint16_t vid, std::uint16_t pid,
              const std::vector<std::uint8_t>& descriptors, sim::SimBoard* board,
-             bool configured);
+             bool configured, const std::string& ports = {}, const std::string& serial = {});
     Dev& Find(int devnum) const;
     static gboolean HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client,
                                 gpointer self);

@@ -23,6 +23,7 @@
 
 #include "link/hints.h"
 #include "log/file_io.h"
+#include "log/platform.h"
 #include "log/settings_store.h"
 
 namespace quillon::usb {
@@ -507,6 +508,10 @@ class UsbDevice final : public link::Device {
         if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
         return Bulk(endpoint, length, io);
     }
+    link::BusAddress Address() const override {
+        libusb_device* dev = libusb_get_device(handle_);
+        return {libusb_get_bus_number(dev), libusb_get_device_address(dev)};
+    }
 
   private:
     TransferResult Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io);
@@ -796,6 +801,77 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
     return {error, static_cast<std::uint32_t>(moved), code};
 }
 
+const char* SpeedName(int speed) {
+    switch (speed) {
+        case LIBUSB_SPEED_LOW:
+            return "low";
+        case LIBUSB_SPEED_FULL:
+            return "full";
+        case LIBUSB_SPEED_HIGH:
+            return "high";
+        case LIBUSB_SPEED_SUPER:
+            return "super";
+        case LIBUSB_SPEED_SUPER_PLUS:
+            return "super+";
+        default:
+            return "unknown";
+    }
+}
+
+// The serial number string of a board: the system's copy where it keeps one
+// (no access needed, nothing sent), else string descriptor `index` read from
+// the board itself.
+void ReadSerial(libusb_device* dev, std::uint8_t index, BoardEntry& e) {
+    if (index == 0) return;
+    if (std::optional<std::string> s = platform::UsbDeviceAttribute(e.bus, e.ports, "serial")) {
+        e.serial = *s;
+        return;
+    }
+    libusb_device_handle* handle = nullptr;
+    if (libusb_open(dev, &handle) == LIBUSB_SUCCESS) {
+        unsigned char text[256] = {};
+        const int n = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
+        libusb_close(handle);
+        if (n > 0) {
+            e.serial.assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n));
+            return;
+        }
+    }
+    e.serialUnknown = true;
+}
+
+BoardEntry EntryOf(libusb_device* dev) {
+    BoardEntry e;
+    e.bus = libusb_get_bus_number(dev);
+    e.address = libusb_get_device_address(dev);
+    std::uint8_t ports[8];
+    const int n = libusb_get_port_numbers(dev, ports, sizeof ports);
+    for (int i = 0; i < n; ++i) e.ports += (i ? "." : "") + std::to_string(ports[i]);
+    e.speed = SpeedName(libusb_get_device_speed(dev));
+    libusb_device_descriptor dd{};
+    if (libusb_get_device_descriptor(dev, &dd) == LIBUSB_SUCCESS) {
+        e.id = {dd.idVendor, dd.idProduct};
+        ReadSerial(dev, dd.iSerialNumber, e);
+    }
+    return e;
+}
+
+// The boards of a device list, each with its device.
+struct Listed {
+    BoardEntry entry;
+    libusb_device* dev = nullptr;
+    BoardInterface itf;
+};
+std::vector<Listed> ListedBoards(libusb_device** list, ssize_t n, const std::vector<UsbId>& filter) {
+    std::vector<Listed> boards;
+    for (ssize_t i = 0; i < n; ++i) {
+        if (std::optional<BoardInterface> itf = FindBoardInterface(list[i], filter)) {
+            boards.push_back({EntryOf(list[i]), list[i], *itf});
+        }
+    }
+    return boards;
+}
+
 class UsbBackend final : public link::Backend {
   public:
     explicit UsbBackend(const UsbBackendOptions& options)
@@ -834,6 +910,21 @@ class UsbBackend final : public link::Backend {
     bool Examine(libusb_device* dev, const std::vector<UsbId>& filter,
                  std::vector<link::DeviceNotice>& notices);
     void Left(DeviceKey key);
+    // Whether an arriving board is the one the link follows (any board when
+    // none is named).
+    bool Selected(libusb_device* dev) const {
+        if (options_.board.empty()) return true;
+        std::string error;
+        return MatchBoard({EntryOf(dev)}, options_.board, error).has_value();
+    }
+    // Whether a board that left is the one to tell of: any board when none is
+    // named, else the open one (a closed link has nothing to close).
+    bool Told(DeviceKey key) {
+        if (options_.board.empty()) return true;
+        std::lock_guard<std::mutex> lock(mu_);
+        const std::shared_ptr<OpenState> open = open_.lock();
+        return open && open->key == key;
+    }
     // Outside the lock: the poster may block on the GUI thread's queue.
     void Post(const std::vector<link::DeviceNotice>& notices) {
         if (notices.empty()) return;
@@ -939,6 +1030,18 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
         return nullptr;
     }
     DeviceList list(raw);
+    if (!options_.board.empty()) {
+        const std::vector<Listed> boards = ListedBoards(list.get(), n, filter);
+        std::vector<BoardEntry> entries;
+        for (const Listed& b : boards) entries.push_back(b.entry);
+        std::string error;
+        const std::optional<std::size_t> pick = MatchBoard(entries, options_.board, error);
+        if (!pick) {
+            link::Hint("USB: " + error);
+            return nullptr;
+        }
+        return Open(boards[*pick].dev, boards[*pick].itf);
+    }
     for (ssize_t i = 0; i < n; ++i) {
         // Only the first board is tried; later ones are not a fallback.
         if (std::optional<BoardInterface> itf = FindBoardInterface(list[i], filter)) {
@@ -1131,7 +1234,7 @@ bool UsbBackend::Examine(libusb_device* dev, const std::vector<UsbId>& filter,
         // Told even when the first listing already had it (it arrived in
         // between): an arrival while a board is open changes nothing.
         known_.insert(key);
-        notices.push_back(link::DeviceNotice::Arrival);
+        if (Selected(dev)) notices.push_back(link::DeviceNotice::Arrival);
         return true;
     }
     if (std::optional<std::string> hint = NoFirmwareHint(dev, filter)) {
@@ -1159,10 +1262,12 @@ void UsbBackend::TakeHotplugEvents(std::vector<link::DeviceNotice>& notices) {
                                      std::chrono::steady_clock::now() + options_.arrivalRecheck});
             }
         } else {
+            // Asked before Left() forgets nothing: the open board's key stays.
+            const bool told = Told(key);
             Left(key);
             // Matched against what was recorded on arrival: the device's
             // descriptors may be gone by now.
-            if (known_.erase(key)) notices.push_back(link::DeviceNotice::Removal);
+            if (known_.erase(key) && told) notices.push_back(link::DeviceNotice::Removal);
             noFirmware_.erase(key);
             for (auto it = arrivals_.begin(); it != arrivals_.end();) {
                 if (it->key != key) {
@@ -1199,12 +1304,12 @@ void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
     DeviceList list(raw);
     const std::vector<UsbId> filter = Filter();
     std::set<DeviceKey> present;
-    std::vector<DeviceKey> matching;  // in enumeration order
+    std::vector<std::pair<DeviceKey, libusb_device*>> matching;  // in enumeration order
     for (ssize_t i = 0; i < n; ++i) {
         const DeviceKey key = KeyOf(list[i]);
         present.insert(key);
         if (FindBoardInterface(list[i], filter)) {
-            matching.push_back(key);
+            matching.emplace_back(key, list[i]);
         } else if (!noFirmware_.count(key)) {
             if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) {
                 noFirmware_.insert(key);
@@ -1218,18 +1323,26 @@ void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
         std::lock_guard<std::mutex> lock(mu_);
         open = open_.lock();
     }
-    if (open && !present.count(open->key)) Left(open->key);
+    // Asked before Left(): the open board is told of when it left.
+    const bool openLeft = open && !present.count(open->key);
+    if (openLeft) Left(open->key);
 
     for (auto it = known_.begin(); it != known_.end();) {
-        if (std::find(matching.begin(), matching.end(), *it) == matching.end()) {
+        const DeviceKey key = *it;
+        if (std::find_if(matching.begin(), matching.end(),
+                         [key](const auto& m) { return m.first == key; }) == matching.end()) {
             it = known_.erase(it);
-            notices.push_back(link::DeviceNotice::Removal);
+            if (options_.board.empty() || (openLeft && open->key == key)) {
+                notices.push_back(link::DeviceNotice::Removal);
+            }
         } else {
             ++it;
         }
     }
-    for (DeviceKey key : matching) {
-        if (known_.insert(key).second) notices.push_back(link::DeviceNotice::Arrival);
+    for (const auto& [key, dev] : matching) {
+        if (known_.insert(key).second && Selected(dev)) {
+            notices.push_back(link::DeviceNotice::Arrival);
+        }
     }
 }
 
@@ -1285,6 +1398,86 @@ std::string AccessHint(unsigned bus, unsigned address, UsbId id,
         " --reload', then plug the board in again",
         node.c_str(), ids.c_str(), target.c_str(), shippedRule.empty() ? "" : " (a copy of ",
         shippedRule.empty() ? "" : (shippedRule + ")").c_str(), id.vid, id.pid);
+}
+
+std::string PortId(const BoardEntry& b) {
+    if (b.ports.empty()) return std::to_string(b.bus) + "@" + std::to_string(b.address);
+    return std::to_string(b.bus) + "-" + b.ports;
+}
+
+std::string DescribeBoard(const BoardEntry& b) {
+    const char* serial = b.serialUnknown ? "?" : b.serial.empty() ? "-" : nullptr;
+    return Format("usb:%-8s %04x:%04x  speed %-6s serial %s", PortId(b).c_str(), b.id.vid,
+                  b.id.pid, b.speed.c_str(), serial ? serial : b.serial.c_str());
+}
+
+namespace {
+
+bool IsPortPath(std::string_view id) {
+    // digits "-" digits ("." digits)*
+    const std::size_t dash = id.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == id.size()) return false;
+    bool digit = false;
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        const char c = id[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if ((c == '.' && i > dash) || i == dash) {
+            if (!digit) return false;
+            digit = false;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
+std::string BoardsThere(const std::vector<BoardEntry>& boards) {
+    if (boards.empty()) return "no board is connected";
+    std::string list = "boards connected:";
+    for (const BoardEntry& b : boards) {
+        list += Format(" usb:%s (%04x:%04x, serial %s)", PortId(b).c_str(), b.id.vid, b.id.pid,
+                       b.serialUnknown ? "?" : b.serial.empty() ? "-" : b.serial.c_str());
+    }
+    return list;
+}
+
+}  // namespace
+
+std::optional<std::size_t> MatchBoard(const std::vector<BoardEntry>& boards, std::string_view id,
+                                      std::string& error) {
+    if (IsPortPath(id)) {
+        for (std::size_t i = 0; i < boards.size(); ++i) {
+            if (PortId(boards[i]) == id) return i;
+        }
+    }
+    std::vector<std::size_t> same;
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        if (!boards[i].serial.empty() && boards[i].serial == id) same.push_back(i);
+    }
+    if (same.size() == 1) return same.front();
+    const std::string named = "usb:" + std::string(id);
+    if (same.empty()) {
+        error = "no board " + named + " (no board connected has that serial number or bus and"
+                " port path); " + BoardsThere(boards);
+    } else {
+        error = "the serial number " + std::string(id) + " is on " + std::to_string(same.size()) +
+                " boards: name one by its bus and port path (usb:BUS-PORTS); " +
+                BoardsThere(boards);
+    }
+    return std::nullopt;
+}
+
+std::vector<BoardEntry> ListBoards() {
+    Context ctx;
+    if (ctx.initError != LIBUSB_SUCCESS) return {};
+    libusb_device** raw = nullptr;
+    const ssize_t n = libusb_get_device_list(ctx.ctx, &raw);
+    if (n < 0) return {};
+    DeviceList list(raw);
+    std::vector<BoardEntry> boards;
+    for (const Listed& b : ListedBoards(list.get(), n, ReadUsbIdFilter())) boards.push_back(b.entry);
+    return boards;
 }
 
 std::string LibusbVersion() {

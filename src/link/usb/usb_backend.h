@@ -5,6 +5,12 @@
 // interface (class 0xFF) with a bulk OUT endpoint 0x06 and a bulk IN endpoint
 // 0x82. The settings key USB_IDS (section SETUP, "04B4:00F1,04B4:8613") narrows
 // the search to those VID:PID pairs; empty means any device with that interface.
+//
+// Several boards on one host: by default the first board found is opened, as
+// ever. A board id names one instead: its bus and port path ("1-4.2", stable
+// while the board stays in the same socket) or its serial number. The link
+// then follows that board alone: another board's arrival or removal leaves it
+// be.
 
 #include <chrono>
 #include <cstddef>
@@ -36,7 +42,37 @@ struct UsbId {
 // not parse are left out and collected in `rejected` when it is given.
 std::vector<UsbId> ParseUsbIds(std::string_view text, std::vector<std::string>* rejected = nullptr);
 
+// A board as the bus shows it.
+struct BoardEntry {
+    unsigned bus = 0;
+    std::string ports;     // port numbers from the root hub, "4.2"; "" when not known
+    unsigned address = 0;  // the device address (new at every plug)
+    UsbId id;
+    std::string serial;           // the serial number string; "" when the firmware has none
+    bool serialUnknown = false;   // it has one, but it could not be read
+    std::string speed;            // "low", "full", "high", "super", "super+", "unknown"
+};
+
+// "1-4.2": bus and port path; "1@7" (bus and address) when the port path is not known.
+std::string PortId(const BoardEntry& board);
+// One line of a board list:
+// "usb:1-4.2  04b4:00f1  speed high  serial QB-0001" ("serial -" for none,
+// "serial ?" when it could not be read).
+std::string DescribeBoard(const BoardEntry& board);
+
+// The board among `boards` that `id` names: the one at that bus and port path,
+// else the one with that serial number. nullopt with `error` when no board or
+// more than one has it; the error lists the boards there are.
+std::optional<std::size_t> MatchBoard(const std::vector<BoardEntry>& boards, std::string_view id,
+                                      std::string& error);
+
+// The boards present (narrowed by USB_IDS as for opening), in the order in
+// which the first is opened by default.
+std::vector<BoardEntry> ListBoards();
+
 struct UsbBackendOptions {
+    // The board to open (see MatchBoard); empty: the first board.
+    std::string board;
     // Watch by listing the devices every `pollInterval` even where libusb has
     // hot-plug support (the path taken on platforms without it).
     bool forcePolling = false;

@@ -1,4 +1,4 @@
-#include "link/backends.h"
+#include "boards/backends.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -12,9 +12,15 @@
 #include "log/log_file.h"
 #include "sim/sim_backend.h"
 
-namespace quillon::link {
+namespace quillon::boards {
+
+using namespace quillon::link;
 
 namespace {
+
+constexpr const char* kBoardChoices =
+    "use --board usb, --board usb:ID with a serial number or a bus and port path such as"
+    " 1-4.2 (quillon-run --list shows them), or --board sim";
 
 // The run's wire trace, kept so that the end of the run can close it.
 std::shared_ptr<TraceLog>& RunTrace() {
@@ -80,14 +86,21 @@ std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std
         if (missing) {
             error = name + " needs a value";
             if (name == "--board")
-                error += " (usb or sim)";
+                error += " (usb, usb:ID or sim)";
             else
                 error += " (a file name)";
             return std::nullopt;
         }
-        if (name == "--board" && value != "usb" && value != "sim") {
-            error = "unknown board \"" + value + "\" (use --board usb or --board sim)";
-            return std::nullopt;
+        if (name == "--board") {
+            if (value.rfind("usb:", 0) == 0 && value.size() > 4) {
+                options.boardId = value.substr(4);
+                value = "usb";
+            } else if (value != "usb" && value != "sim") {
+                error = "unknown board \"" + value + "\" (" + kBoardChoices + ")";
+                return std::nullopt;
+            } else {
+                options.boardId.clear();
+            }
         }
         *target = value;
     }
@@ -96,12 +109,14 @@ std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std
 
 std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& error) {
     if (options.board == "usb") {
-        std::unique_ptr<Backend> b = usb::MakeUsbBackend();
+        usb::UsbBackendOptions usbOptions;
+        usbOptions.board = options.boardId;
+        std::unique_ptr<Backend> b = usb::MakeUsbBackend(usbOptions);
         if (!b) error = "the USB backend could not start";
         return b;
     }
     if (options.board == "sim") return sim::MakeSimBackend(options.simProfile, error);
-    error = "unknown board \"" + options.board + "\" (use --board usb or --board sim)";
+    error = "unknown board \"" + options.board + "\" (" + kBoardChoices + ")";
     return nullptr;
 }
 
@@ -169,4 +184,4 @@ void RouteHintsToLog() {
     });
 }
 
-}  // namespace quillon::link
+}  // namespace quillon::boards

@@ -1,6 +1,8 @@
 #pragma once
 // Choosing the board by name, and the options every program shares:
-//   --board usb|sim   --sim-profile FILE   --trace FILE   --trace-sync
+//   --board usb|usb:ID|sim   --sim-profile FILE   --trace FILE   --trace-sync
+// ID names one of several boards: its bus and port path ("1-4.2") or its
+// serial number (usb/usb_backend.h). FILE.pcap traces as a Wireshark capture.
 
 #include <memory>
 #include <optional>
@@ -9,10 +11,11 @@
 
 #include "link/device.h"
 
-namespace quillon::link {
+namespace quillon::boards {
 
 struct BoardOptions {
     std::string board = "usb";  // "usb" or "sim"
+    std::string boardId;        // usb:ID: the board to open; empty = the first
     std::string simProfile;     // --sim-profile FILE
     std::string traceFile;      // --trace FILE
     bool traceSync = false;     // --trace-sync: each trace line written as its transfer returns
@@ -26,7 +29,7 @@ inline constexpr const char* kTraceSyncOption = "--trace-sync";
 std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std::string& error);
 
 // The backend of that name; nullptr with `error` for an unknown name or a bad profile.
-std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& error);
+std::unique_ptr<link::Backend> MakeBackend(const BoardOptions& options, std::string& error);
 
 // Installs the backend and, when asked, the wire trace on the one BoardLink.
 bool SetUpBoardLink(const BoardOptions& options, std::string& error);
@@ -57,4 +60,4 @@ void RegisterQueuedNotices();
 // once the log is open.
 void RouteHintsToLog();
 
-}  // namespace quillon::link
+}  // namespace quillon::boards

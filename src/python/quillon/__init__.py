@@ -1,0 +1,69 @@
+"""Quillon Panel boards from Python.
+
+    import quillon
+    with quillon.open("sim") as board:          # or "usb", "usb:<serial>", "usb:1-4.2"
+        board.reg_write(0x10, 0x12345678)
+        assert board.reg_read(0x10) == 0x12345678
+
+The board object runs the same requests and operations as the panel and
+quillon-run. A failed operation raises quillon.BoardError; arguments out of
+range raise ValueError before anything is sent. Transfers release the
+interpreter lock. The manual's page "Python" documents every call.
+"""
+
+import builtins
+import logging
+import os
+from collections.abc import Mapping
+
+from . import _quillon
+from ._quillon import Board, BoardError, BoardInfo, SimControl, boards
+
+__all__ = ["open", "boards", "Board", "BoardError", "BoardInfo", "SimControl"]
+
+_log = logging.getLogger("quillon")
+
+
+def _pass_log(operation, lines):
+    # What the panel would write to its log goes to the "quillon" logger.
+    if _log.isEnabledFor(logging.DEBUG):
+        for line in lines:
+            _log.debug("%s: %s", operation, line)
+
+
+_quillon._set_log_hook(_pass_log)
+
+
+def _profile_text(profile):
+    if profile is None:
+        return ""
+    if isinstance(profile, Mapping):
+        def value(v):
+            if isinstance(v, bool):
+                return "1" if v else "0"
+            return str(v)
+        return "".join(f"{key} = {value(v)}\n" for key, v in profile.items())
+    with builtins.open(os.fspath(profile), encoding="utf-8") as f:
+        return f.read()
+
+
+def open(board="sim", profile=None, trace=None):
+    """Opens a board and returns it as a quillon.Board (a context manager).
+
+    board:   "sim" (the simulated board), "usb" (the first board found) or
+             "usb:ID" (ID: a serial number or a bus and port path, "1-4.2",
+             as quillon.boards() and quillon-run --list show them).
+    profile: the simulated board's profile: a file of "key = value" lines, or
+             a dict of keys and values.
+    trace:   a file for the wire trace: text lines, or a Wireshark capture of
+             usbmon records when the name ends in ".pcap".
+
+    Raises BoardError when no board can be opened; ValueError for a bad name
+    or profile, a profile for a real board or a trace file that cannot be
+    created; OSError when the profile file cannot be read.
+    """
+    text = _profile_text(profile)
+    trace_path = "" if trace is None else os.fspath(trace)
+    if trace is not None and not trace_path:
+        raise ValueError("the trace file name is empty")
+    return _quillon._open(board, text, trace_path)

@@ -1,0 +1,250 @@
+#include "python/session.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "link/hints.h"
+#include "link/usb/usb_backend.h"
+#include "log/log_file.h"
+#include "log/prompter.h"
+#include "sim/sim_backend.h"
+
+namespace quillon::python {
+
+namespace {
+
+// Every call, and the opening and closing of boards, run under this lock.
+std::mutex& CallLock() {
+    static std::mutex mu;
+    return mu;
+}
+
+// The report of the call this thread runs now (under CallLock), or nullptr:
+// what other threads say (the USB event thread) is no part of the call.
+thread_local CallReport* g_report = nullptr;
+
+class ReportScope {
+  public:
+    explicit ReportScope(CallReport& report) { g_report = &report; }
+    ~ReportScope() { g_report = nullptr; }
+    ReportScope(const ReportScope&) = delete;
+    ReportScope& operator=(const ReportScope&) = delete;
+};
+
+// The log line's text without its time stamp ("【...】 text").
+std::string Unstamped(const std::string& line) {
+    static const std::string kEnd = "】 ";
+    const std::size_t at = line.find(kEnd);
+    return at == std::string::npos ? line : line.substr(at + kEnd.size());
+}
+
+// Boxes become part of the call's report; a question is answered yes (the
+// caller asked for the operation), an input box or a file dialog is cancelled.
+class ReportingPrompter final : public Prompter {
+  public:
+    MsgAnswer Message(const std::string& text, MsgIcon, MsgButtons buttons) override {
+        if (g_report) g_report->messages.push_back(text);
+        return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    }
+    std::optional<std::string> Input(const std::string&, const std::string&,
+                                     const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> FileName(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<FontChoice> Font(const FontChoice&) override { return std::nullopt; }
+    bool OpenWithDesktop(const std::string&) override { return false; }
+};
+
+// The module keeps no log file: each line goes to the call's report (and on
+// to Python's logging).
+void InstallReporting() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static ReportingPrompter prompter;
+        SetPrompter(&prompter);
+        LogFile::AttachEcho([](const std::string& line) {
+            if (g_report) g_report->log.push_back(Unstamped(line));
+        });
+        // A call's hints reach the caller in BoardError, not the script's
+        // output; hints of no call are printed as the programs print them.
+        link::SetHintEcho(false);
+        link::SetHintSink([](const std::string& text) {
+            if (g_report) {
+                g_report->hints.push_back(text);
+            } else {
+                std::printf("  %s\n", text.c_str());
+                std::fflush(stdout);
+            }
+        });
+    });
+}
+
+// Notes the first transfer of a call that failed, and a board that left.
+class WatchedDevice final : public link::Device {
+  public:
+    explicit WatchedDevice(std::unique_ptr<link::Device> inner) : inner_(std::move(inner)) {}
+
+    link::TransferResult Control(const link::SetupPacket& setup,
+                                 std::span<std::uint8_t> data) override {
+        return Note(inner_->Control(setup, data));
+    }
+    link::TransferResult BulkOut(std::uint8_t ep, std::span<const std::uint8_t> data) override {
+        return Note(inner_->BulkOut(ep, data));
+    }
+    link::TransferResult BulkIn(std::uint8_t ep, std::span<std::uint8_t> data) override {
+        return Note(inner_->BulkIn(ep, data));
+    }
+    link::TransferResult BulkOutStream(std::uint8_t ep, std::uint32_t length,
+                                       const link::BulkSource& source) override {
+        return Note(inner_->BulkOutStream(ep, length, source));
+    }
+    link::TransferResult BulkInStream(std::uint8_t ep, std::uint32_t length,
+                                      const link::BulkSink& sink) override {
+        return Note(inner_->BulkInStream(ep, length, sink));
+    }
+    link::BusAddress Address() const override { return inner_->Address(); }
+
+  private:
+    link::TransferResult Note(const link::TransferResult& r) {
+        if (!r.ok() && g_report) {
+            if (g_report->error == link::UsbError::None) {
+                g_report->error = r.error;
+                g_report->code = r.systemCode;
+            }
+            if (r.error == link::UsbError::NoDevice) g_report->removed = true;
+        }
+        return r;
+    }
+    std::unique_ptr<link::Device> inner_;
+};
+
+std::string WithHints(std::string message, const std::vector<std::string>& hints) {
+    for (const std::string& h : hints) message += "; " + h;
+    return message;
+}
+
+}  // namespace
+
+std::unique_ptr<Session> Session::Open(const std::string& board, const std::string& profile,
+                                       const std::string& trace, OpenError& error) {
+    std::lock_guard<std::mutex> lock(CallLock());
+    InstallReporting();
+    CallReport report;
+    ReportScope scope(report);
+
+    std::unique_ptr<Session> s(new Session);
+    // A session given up here closes without the lock, which this holds.
+    struct Abandon {
+        std::unique_ptr<Session>& s;
+        ~Abandon() {
+            if (!s) return;
+            s->closed_ = true;
+            s->device_.reset();
+            std::string ignored;
+            if (s->trace_) s->trace_->Close(ignored);
+        }
+    } abandon{s};
+    s->name_ = board;
+    if (board == "sim") {
+        std::string why;
+        std::optional<sim::Profile> p = sim::ParseProfile(profile, why);
+        if (!p) {
+            error = {"the simulated board's profile: " + why, true};
+            return nullptr;
+        }
+        auto backend = std::make_unique<sim::SimBackend>(std::move(*p));
+        s->sim_ = backend.get();
+        s->backend_ = std::move(backend);
+    } else if (board == "usb" || (board.rfind("usb:", 0) == 0 && board.size() > 4)) {
+        if (!profile.empty()) {
+            error = {"a profile belongs to the simulated board only", true};
+            return nullptr;
+        }
+        usb::UsbBackendOptions options;
+        if (board.size() > 4) options.board = board.substr(4);
+        s->backend_ = usb::MakeUsbBackend(options);
+    } else {
+        error = {"unknown board \"" + board + "\" (\"sim\", \"usb\" or \"usb:ID\" with a serial"
+                 " number or a bus and port path such as \"usb:1-4.2\")", true};
+        return nullptr;
+    }
+    if (!trace.empty()) {
+        std::string why;
+        s->trace_ = link::TraceLog::Open(trace, why);
+        if (!s->trace_) {
+            error = {why, true};
+            return nullptr;
+        }
+    }
+    if (!s->EnsureOpen()) {
+        error = {WithHints("no board could be opened (" + board + ")", report.hints), false,
+                 report.hints};
+        return nullptr;
+    }
+    return s;
+}
+
+Session::~Session() {
+    std::string ignored;
+    Close(ignored);
+}
+
+bool Session::EnsureOpen() {
+    if (device_) return true;
+    if (!backend_) return false;
+    std::unique_ptr<link::Device> dev = backend_->OpenFirst();
+    if (!dev) return false;
+    if (trace_) dev = link::MakeTraceDevice(std::move(dev), trace_);
+    device_ = std::make_unique<WatchedDevice>(std::move(dev));
+    return true;
+}
+
+bool Session::Call(const std::function<bool(link::BoardHandle)>& body, CallReport& report) {
+    std::lock_guard<std::mutex> lock(CallLock());
+    ReportScope scope(report);
+    if (closed_) {
+        report.messages.push_back("the board is closed");
+        return false;
+    }
+    if (!EnsureOpen()) {
+        report.messages.push_back(
+            WithHints("the board is not connected (it left and has not come back)", report.hints));
+        report.removed = true;
+        return false;
+    }
+    link::BoardLink& link = link::BoardLink::Instance();
+    const link::BoardHandle h = link.Lend(std::move(device_));
+    bool ok = false;
+    try {
+        ok = body(h);
+    } catch (...) {
+        device_ = link.Return();
+        throw;
+    }
+    device_ = link.Return();
+    // The handle of a board that left is dead; a new one is opened when it
+    // is back.
+    if (report.removed) device_.reset();
+    return ok;
+}
+
+bool Session::Close(std::string& error) {
+    if (closed_) return true;  // also a session given up while opening, under the lock
+    std::lock_guard<std::mutex> lock(CallLock());
+    if (closed_) return true;
+    closed_ = true;
+    device_.reset();
+    backend_.reset();
+    sim_ = nullptr;
+    if (!trace_) return true;
+    const bool whole = trace_->Close(error);
+    trace_.reset();
+    return whole;
+}
+
+void Session::FlushTrace() {
+    std::lock_guard<std::mutex> lock(CallLock());
+    if (trace_) trace_->Flush();
+}
+
+}  // namespace quillon::python

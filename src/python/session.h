@@ -1,0 +1,93 @@
+#pragma once
+// One board of the Python module: its backend, its device and its trace, and
+// the way each call reaches it.
+//
+// Every call runs under one process-wide lock: the feature operations and the
+// request functions reach the board through the one BoardLink (the session's
+// device is lent to it for the call), and the log writer and the dialog seam
+// are process-wide too. Calls of two threads therefore run one after the
+// other; the caller releases the interpreter lock first, so other Python
+// threads run meanwhile.
+//
+// What a call says is captured: the log lines it writes, the boxes it would
+// show, the hints of the device link and the first transfer that failed. A
+// failed call turns that into the exception the module raises.
+//
+// A transfer that finds the board gone (unplugged, reset) ends the call with
+// a failure and drops the device; the next call opens the board again if it
+// is back, and otherwise fails at once.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/board_link.h"
+#include "link/device.h"
+#include "link/trace.h"
+
+namespace quillon::sim {
+class SimBackend;
+}
+
+namespace quillon::python {
+
+// What one call said, and how its first failed transfer ended.
+struct CallReport {
+    std::vector<std::string> log;       // log lines, without their time stamp
+    std::vector<std::string> messages;  // texts of the boxes the operation showed
+    std::vector<std::string> hints;     // hints of the device link
+    link::UsbError error = link::UsbError::None;
+    int code = 0;          // the failed transfer's code, numbered as libusb numbers errors
+    bool removed = false;  // the board left during the call
+};
+
+// Why a session could not be made.
+struct OpenError {
+    std::string message;
+    bool usage = false;                // a bad name or profile (ValueError), not a missing board
+    std::vector<std::string> hints{};  // what the device link said about the board
+};
+
+class Session {
+  public:
+    // "sim", "usb" or "usb:ID". `profile` is the simulated board's profile as
+    // text ("key = value" lines) or empty; `trace` the wire trace's file or
+    // empty. nullptr with `error` when the board cannot be opened.
+    static std::unique_ptr<Session> Open(const std::string& board, const std::string& profile,
+                                         const std::string& trace, OpenError& error);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Runs `body` with the board lent to the link. False when the board could
+    // not be reached or `body` failed; `report` says what happened.
+    bool Call(const std::function<bool(link::BoardHandle)>& body, CallReport& report);
+
+    // Closes the board and finishes the trace: false, with `error`, when the
+    // trace could not be written whole. Later calls fail.
+    bool Close(std::string& error);
+    bool closed() const { return closed_; }
+    // Writes out what the trace has gathered.
+    void FlushTrace();
+
+    const std::string& name() const { return name_; }
+    // The simulated board's backend, or nullptr for a real board.
+    sim::SimBackend* sim() const { return sim_; }
+
+  private:
+    Session() = default;
+    bool EnsureOpen();
+
+    std::string name_;
+    std::unique_ptr<link::Backend> backend_;
+    sim::SimBackend* sim_ = nullptr;
+    std::shared_ptr<link::TraceLog> trace_;
+    std::unique_ptr<link::Device> device_;
+    std::atomic<bool> closed_{false};
+};
+
+}  // namespace quillon::python
