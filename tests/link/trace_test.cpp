@@ -231,6 +231,10 @@ class PcapTrace : public Trace {
             r.captured = static_cast<std::uint32_t>(Le(b, at + 8, 4));
             r.whole = static_cast<std::uint32_t>(Le(b, at + 12, 4));
             const std::size_t h = at + 16;
+            if (h + 64 > b.size()) {
+                ADD_FAILURE() << "a record is cut at byte " << at;
+                break;
+            }
             r.id = Le(b, h, 8);
             r.type = static_cast<char>(b.at(h + 8));
             r.transferType = b.at(h + 9);
@@ -241,6 +245,10 @@ class PcapTrace : public Trace {
             r.length = static_cast<std::uint32_t>(Le(b, h + 32, 4));
             r.dataLength = static_cast<std::uint32_t>(Le(b, h + 36, 4));
             r.setup.assign(b.begin() + h + 40, b.begin() + h + 48);
+            if (r.dataLength > b.size() - h - 64) {
+                ADD_FAILURE() << "the data of the record at byte " << at << " runs past the file";
+                break;
+            }
             r.data.assign(b.begin() + h + 64, b.begin() + h + 64 + r.dataLength);
             EXPECT_EQ(r.captured, 64 + r.dataLength);
             out.push_back(r);
@@ -308,6 +316,28 @@ TEST_F(PcapTrace, EachTransferIsASubmissionAndACompletion) {
     EXPECT_EQ(rs[8].length, big.size());
     EXPECT_EQ(rs[9].length, 3u);
     EXPECT_EQ(rs[9].data.size(), 3u);
+}
+
+// A capture opened again for appending (one board's own trace file) goes on
+// after the records already there: one file header, every record readable.
+TEST_F(PcapTrace, AnAppendedCaptureKeepsOneHeader) {
+    std::uint32_t lo, hi;
+    ASSERT_TRUE(VR_REG_READ(CurrentBoard(), 1, RegWidth::Bits32, lo, hi));
+    trace->Flush();
+    for (int i = 0; i < 2; ++i) {
+        auto dev = MakeTraceDevice(std::make_unique<test::FakeDevice>(board), path);
+        const std::uint8_t bytes[5] = {1, 2, 3, 4, 5};
+        dev->BulkOut(kBulkOutEp, bytes);
+    }
+    const auto rs = Records();
+    ASSERT_EQ(rs.size(), 6u);
+    EXPECT_EQ(rs[0].transferType, 2);
+    for (std::size_t i = 2; i < rs.size(); i += 2) {
+        EXPECT_EQ(rs[i].type, 'S');
+        EXPECT_EQ(rs[i].endpoint, kBulkOutEp);
+        EXPECT_EQ(rs[i].data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+        EXPECT_EQ(rs[i + 1].type, 'C');
+    }
 }
 
 }  // namespace
