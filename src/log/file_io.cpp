@@ -221,21 +221,34 @@ ReplacingFile::~ReplacingFile() {
 
 bool ReplacingFile::Open(const std::string& target) {
     Discard();
-    if (target.empty()) return false;
+    whyNot_.clear();
+    if (target.empty()) {
+        whyNot_ = "no file name";
+        return false;
+    }
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path real(target);
     // A link is followed: the file it names is replaced, the link stays.
     if (fs::is_symlink(real, ec)) {
         const fs::path resolved = fs::weakly_canonical(real, ec);
-        if (ec) return false;
+        if (ec) {
+            whyNot_ = ec.message();
+            return false;
+        }
         real = resolved;
     }
     struct stat old{};
     const bool exists = ::stat(real.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) return false;
+    if (exists && !S_ISREG(old.st_mode)) {
+        whyNot_ = S_ISDIR(old.st_mode) ? "it is a folder" : "it is not a regular file";
+        return false;
+    }
     // A file its owner may not write is not replaced behind its back.
-    if (exists && ::access(real.c_str(), W_OK) != 0) return false;
+    if (exists && ::access(real.c_str(), W_OK) != 0) {
+        whyNot_ = "it may not be written";
+        return false;
+    }
     const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
     const std::string base = "." + real.filename().string() + ".part-";
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -243,6 +256,7 @@ bool ReplacingFile::Open(const std::string& target) {
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
+            whyNot_ = std::string("its folder takes no new file: ") + std::strerror(errno);
             return false;
         }
         if (exists) ::fchmod(fd, old.st_mode & 07777);
@@ -251,6 +265,7 @@ bool ReplacingFile::Open(const std::string& target) {
         target_ = real.string();
         return true;
     }
+    whyNot_ = "no free name beside it";
     return false;
 }
 

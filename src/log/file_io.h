@@ -94,6 +94,8 @@ class ReplacingFile {
 
     bool Open(const std::string& target);
     bool isOpen() const { return fd_ >= 0; }
+    // Why the last Open failed, in words for a message.
+    const std::string& whyNot() const { return whyNot_; }
     bool Write(const std::uint8_t* bytes, std::size_t n);
     // Flushes the data to the disk and puts the file in place.
     bool Commit();
@@ -104,6 +106,7 @@ class ReplacingFile {
     int fd_ = -1;
     std::string temp_;
     std::string target_;
+    std::string whyNot_;
 };
 
 // Bulky scratch data kept on disk instead of in the process's memory: an

@@ -712,6 +712,7 @@ using namespace quillon::python;
 
 PYBIND11_MODULE(_quillon, m) {
     m.doc() = "Quillon Panel boards from Python (the native part of the quillon package)";
+    m.attr("__version__") = QUILLON_VERSION;
 
     g_boardError = PyErr_NewExceptionWithDoc(
         "quillon.BoardError",

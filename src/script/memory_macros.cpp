@@ -174,7 +174,7 @@ MacroOutcome RunMemoryRead(const MacroText& text, MacroContext& ctx) {
     features::FileDrain drain(file, false);
     if (!link::BulkReadStream(ctx.board, false, o->widthCode, length, drain.Sink()))
         return MacroOutcome::Failed;
-    if (!created) return Refuse(ctx, "MR: the file cannot be created");
+    if (!created) return Refuse(ctx, "MR: cannot write \"" + path + "\": " + file.whyNot());
     if (drain.writeFailed() || drain.written() != length || !file.Commit())
         return Refuse(ctx, "MR: the file could not be written whole");
     if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MR: the length is beyond 4 GiB - 1");

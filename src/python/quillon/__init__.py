@@ -19,6 +19,9 @@ from collections.abc import Mapping
 from . import _quillon
 from ._quillon import Board, BoardError, BoardInfo, SimControl, boards
 
+# The version of the programs this module was built with.
+__version__ = _quillon.__version__
+
 __all__ = ["open", "boards", "Board", "BoardError", "BoardInfo", "SimControl"]
 
 _log = logging.getLogger("quillon")

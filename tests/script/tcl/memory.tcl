@@ -42,9 +42,12 @@ expect_trace "9 MiB each way" $m {
 
 # A full disk and a folder are failures, never success.
 expect "MR to a full disk" [fails "MR -L200 -F/dev/full"] 0
+expect "why not /dev/full" \
+    [string match {*MR: cannot write "/dev/full": it is not a regular file*} $::errorInfo] 1
 file mkdir folder
 expect "MW from a folder" [fails "MW -L200 -Ffolder"] 0
 expect "MR over a folder" [fails "MR -L200 -Ffolder"] 0
+expect "why not a folder" [string match {*MR: cannot write "*folder": it is a folder*} $::errorInfo] 1
 expect "folder kept" [file isdirectory folder] 1
 
 # File names keep their case: Image.bin is not image.bin.
