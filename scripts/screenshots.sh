@@ -19,12 +19,13 @@ trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.config" "$home/.local/share" "$home/runtime" && chmod 700 "$home/runtime"
 bash "$top/scripts/demo-settings.sh" "$home/demo" >/dev/null
 mv "$home/demo/config/Ardenfield" "$home/.config/" && rm -rf "$home/demo"
-rm -rf "$out" && mkdir -p "$out"
+# Only the pictures of an earlier run go: OUT may be a folder that holds more.
+mkdir -p "$out" && rm -f "$out"/*.png
 out="$(cd "$out" && pwd)"  # the panel works in its log folder
 env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$home/runtime" \
-    QT_QPA_PLATFORM=offscreen QUILLON_DIALOGS=stderr "$tool" "$out" --board sim >/dev/null 2>&1 ||
-    { echo "screenshots: panel_screenshots failed" >&2; exit 1; }
-echo "screenshots: $(ls "$out" | wc -l) pictures in $out"
+    QT_QPA_PLATFORM=offscreen QUILLON_DIALOGS=stderr "$tool" "$out" --board sim >"$home/shots.log" 2>&1 ||
+    { echo "screenshots: panel_screenshots failed:" >&2; cat "$home/shots.log" >&2; exit 1; }
+echo "screenshots: $(ls "$out"/*.png | wc -l) pictures in $out"
 [ "${3:-}" = "--manual" ] || exit 0
 
 images="$top/docs/manual/images"

@@ -382,7 +382,7 @@ class NameOnShow : public QObject {
   public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* e) override {
-        if (e->type() == QEvent::Show && watched->isWidgetType()) {
+        if (e->type() == QEvent::Show && !e->spontaneous() && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
             if (w->isWindow()) CompleteAccessibleNames(w);
         }

@@ -130,7 +130,12 @@ bool IsJoinedValueOption(const std::string& a) {
 
 // --list: the boards connected, as --board usb:ID names them.
 int ListBoards() {
-    const std::vector<usb::BoardEntry> boards = usb::ListBoards();
+    std::string error;
+    const std::vector<usb::BoardEntry> boards = usb::ListBoards(&error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "quillon-run: USB cannot be reached: %s\n", error.c_str());
+        return kExitNoBoard;
+    }
     for (const usb::BoardEntry& b : boards) std::printf("%s\n", usb::DescribeBoard(b).c_str());
     if (boards.empty()) std::fputs("quillon-run: no board is connected\n", stderr);
     return kExitOk;

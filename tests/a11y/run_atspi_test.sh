@@ -24,6 +24,10 @@ cleanup() {
     rm -rf "$home"
 }
 trap cleanup EXIT
+# The accessibility bus puts its socket under the runtime folder (or the
+# home's cache): both in the scratch home, so runs side by side never share one.
+mkdir -p "$home/runtime" && chmod 700 "$home/runtime"
+export HOME="$home" XDG_RUNTIME_DIR="$home/runtime"
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
@@ -33,13 +37,14 @@ for _ in $(seq 50); do
         org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
     sleep 0.1
 done
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+    >/dev/null 2>&1 || { echo "atspi test: the accessibility bus did not start" >&2; exit 1; }
 /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
 pids+=($!)
 
 # Every page shown, in a home of its own.
 bash "$top/scripts/demo-settings.sh" "$home" >/dev/null
-mkdir -p "$home/runtime" && chmod 700 "$home/runtime"
-export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime"
+export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
 # Questions are answered (OK, No, cancelled) without a box: the client presses
 # every button, and a modal box would wait for a click no one makes.
 QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QUILLON_DIALOGS=stderr \

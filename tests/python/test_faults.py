@@ -2,6 +2,7 @@
 that leaves ends the call instead of holding it; transfers let other Python
 threads run."""
 
+import os
 import threading
 import time
 
@@ -107,6 +108,15 @@ def test_closed_board_and_bad_names(capfd):
     # Why, in the exception and not on the script's output.
     assert any("usb:QB-NONE" in h for h in e.value.hints)
     assert "QB-NONE" not in capfd.readouterr().out
+
+
+def test_a_profile_that_is_no_regular_file_is_refused_at_once(tmp_path):
+    # A FIFO nobody writes to would hold open() for ever.
+    fifo = tmp_path / "profile"
+    os.mkfifo(fifo)
+    for path in (fifo, tmp_path, "/dev/zero"):
+        with pytest.raises(OSError, match="not a regular file"):
+            quillon.open("sim", profile=path)
 
 
 def test_boards_lists_only_usb_boards():

@@ -11,7 +11,8 @@ endif()
 if(NOT EXISTS ${BINARY}/CMakeCache.txt)
     execute_process(
         COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} -DCMAKE_BUILD_TYPE=RelWithDebInfo
-                -DQUILLON_TSAN=ON ${launcher}
+                -DQUILLON_TSAN=ON -DQUILLON_BENCH=OFF -DQUILLON_FUZZ=OFF -DQUILLON_PACKAGE=OFF
+                ${launcher}
         OUTPUT_QUIET RESULT_VARIABLE failed)
     if(failed)
         message(FATAL_ERROR "configuring the ThreadSanitizer build in ${BINARY} failed")

@@ -1413,25 +1413,6 @@ std::string DescribeBoard(const BoardEntry& b) {
 
 namespace {
 
-bool IsPortPath(std::string_view id) {
-    // digits "-" digits ("." digits)*
-    const std::size_t dash = id.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash + 1 == id.size()) return false;
-    bool digit = false;
-    for (std::size_t i = 0; i < id.size(); ++i) {
-        const char c = id[i];
-        if (c >= '0' && c <= '9') {
-            digit = true;
-        } else if ((c == '.' && i > dash) || i == dash) {
-            if (!digit) return false;
-            digit = false;
-        } else {
-            return false;
-        }
-    }
-    return digit;
-}
-
 std::string BoardsThere(const std::vector<BoardEntry>& boards) {
     if (boards.empty()) return "no board is connected";
     std::string list = "boards connected:";
@@ -1446,10 +1427,8 @@ std::string BoardsThere(const std::vector<BoardEntry>& boards) {
 
 std::optional<std::size_t> MatchBoard(const std::vector<BoardEntry>& boards, std::string_view id,
                                       std::string& error) {
-    if (IsPortPath(id)) {
-        for (std::size_t i = 0; i < boards.size(); ++i) {
-            if (PortId(boards[i]) == id) return i;
-        }
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        if (PortId(boards[i]) == id) return i;
     }
     std::vector<std::size_t> same;
     for (std::size_t i = 0; i < boards.size(); ++i) {
@@ -1468,12 +1447,20 @@ std::optional<std::size_t> MatchBoard(const std::vector<BoardEntry>& boards, std
     return std::nullopt;
 }
 
-std::vector<BoardEntry> ListBoards() {
+std::vector<BoardEntry> ListBoards(std::string* error) {
     Context ctx;
-    if (ctx.initError != LIBUSB_SUCCESS) return {};
+    if (ctx.initError != LIBUSB_SUCCESS) {
+        if (error) *error = std::string("libusb_init: ") + libusb_error_name(ctx.initError);
+        return {};
+    }
     libusb_device** raw = nullptr;
     const ssize_t n = libusb_get_device_list(ctx.ctx, &raw);
-    if (n < 0) return {};
+    if (n < 0) {
+        if (error)
+            *error = std::string("libusb_get_device_list: ") +
+                     libusb_error_name(static_cast<int>(n));
+        return {};
+    }
     DeviceList list(raw);
     std::vector<BoardEntry> boards;
     for (const Listed& b : ListedBoards(list.get(), n, ReadUsbIdFilter())) boards.push_back(b.entry);

@@ -67,8 +67,9 @@ std::optional<std::size_t> MatchBoard(const std::vector<BoardEntry>& boards, std
                                       std::string& error);
 
 // The boards present (narrowed by USB_IDS as for opening), in the order in
-// which the first is opened by default.
-std::vector<BoardEntry> ListBoards();
+// which the first is opened by default. When USB itself cannot be reached the
+// list is empty and `error` (when given) says why.
+std::vector<BoardEntry> ListBoards(std::string* error = nullptr);
 
 struct UsbBackendOptions {
     // The board to open (see MatchBoard); empty: the first board.

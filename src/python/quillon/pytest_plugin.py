@@ -19,6 +19,7 @@ Marker:
                  the simulated board's profile for this test
 """
 
+import os
 import pytest
 
 import quillon
@@ -50,9 +51,9 @@ def _trace_for(request):
     trace = request.config.getoption("quillon_trace")
     if not trace:
         return None
-    root, dot, ext = trace.rpartition(".")
+    root, ext = os.path.splitext(trace)
     name = request.node.name.replace("/", "_").replace("[", "_").replace("]", "")
-    return f"{root}-{name}.{ext}" if dot else f"{trace}-{name}"
+    return f"{root}-{name}{ext}"
 
 
 @pytest.fixture
