@@ -29,15 +29,16 @@ std::vector<std::string> FlashFolders() {
     // [beside the program, installed with it]
     const std::vector<std::string> shipped =
         platform::ProgramFilesFolders(platform::ProgramFolder(), "Flash");
+    const bool installed = exists(shipped[1]);
     std::vector<std::string> folders;
     // The folder beside the program (a build tree, a copy unpacked in one
     // folder) comes first; it is named also when there is none at all.
-    if (exists(shipped[0]) || !exists(shipped[1])) folders.push_back(shipped[0]);
+    if (!installed || exists(shipped[0])) folders.push_back(shipped[0]);
     const std::string data = platform::AppDataFolder();
     if (!data.empty()) folders.push_back(data + "/Quillon7/Flash");
     // An installed program's own files (the simulated board's) come after
     // the user's (the board maker's).
-    if (exists(shipped[1])) folders.push_back(shipped[1]);
+    if (installed) folders.push_back(shipped[1]);
     return folders;
 }
 

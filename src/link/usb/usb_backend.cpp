@@ -1405,10 +1405,19 @@ std::string PortId(const BoardEntry& b) {
     return std::to_string(b.bus) + "-" + b.ports;
 }
 
+namespace {
+
+// The serial number as listed: "-" when the board reports none, "?" when it
+// could not be read.
+const char* SerialText(const BoardEntry& b) {
+    return b.serialUnknown ? "?" : b.serial.empty() ? "-" : b.serial.c_str();
+}
+
+}  // namespace
+
 std::string DescribeBoard(const BoardEntry& b) {
-    const char* serial = b.serialUnknown ? "?" : b.serial.empty() ? "-" : nullptr;
     return Format("usb:%-8s %04x:%04x  speed %-6s serial %s", PortId(b).c_str(), b.id.vid,
-                  b.id.pid, b.speed.c_str(), serial ? serial : b.serial.c_str());
+                  b.id.pid, b.speed.c_str(), SerialText(b));
 }
 
 namespace {
@@ -1418,7 +1427,7 @@ std::string BoardsThere(const std::vector<BoardEntry>& boards) {
     std::string list = "boards connected:";
     for (const BoardEntry& b : boards) {
         list += Format(" usb:%s (%04x:%04x, serial %s)", PortId(b).c_str(), b.id.vid, b.id.pid,
-                       b.serialUnknown ? "?" : b.serial.empty() ? "-" : b.serial.c_str());
+                       SerialText(b));
     }
     return list;
 }
