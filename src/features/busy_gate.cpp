@@ -1,9 +1,13 @@
 #include "features/busy_gate.h"
 
+#include <mutex>
+
 namespace quillon::features {
 
 namespace {
 
+// Taken on the GUI thread and on the worker of a long operation.
+std::mutex g_mu;
 bool g_busy = false;
 std::string g_holder;
 
@@ -21,12 +25,14 @@ BusyGate::Hold& BusyGate::Hold::operator=(Hold&& other) noexcept {
 void BusyGate::Hold::Release() {
     if (!held_) return;
     held_ = false;
+    std::lock_guard<std::mutex> lock(g_mu);
     g_busy = false;
     g_holder.clear();
 }
 
 BusyGate::Hold BusyGate::TryTake(std::string_view what) {
     Hold hold;
+    std::lock_guard<std::mutex> lock(g_mu);
     if (g_busy) return hold;
     g_busy = true;
     g_holder = what;
@@ -35,10 +41,12 @@ BusyGate::Hold BusyGate::TryTake(std::string_view what) {
 }
 
 bool BusyGate::Busy() {
+    std::lock_guard<std::mutex> lock(g_mu);
     return g_busy;
 }
 
 std::string BusyGate::Holder() {
+    std::lock_guard<std::mutex> lock(g_mu);
     return g_holder;
 }
 

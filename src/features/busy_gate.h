@@ -12,7 +12,7 @@
 //   if (!hold) return false;   // the status bar told the user; nothing was sent
 //   ... the operation; the gate opens when `hold` goes out of scope ...
 //
-// GUI thread only (like every operation that uses it).
+// Any thread: the panel takes it on the worker that runs the operation.
 
 #include <string>
 #include <string_view>

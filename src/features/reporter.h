@@ -20,8 +20,12 @@ public:
                               MsgButtons buttons = MsgButtons::Ok);
     // The main window's status bar.
     virtual void Status(const std::string& text) { (void)text; }
-    // Progress of a long operation; total 0 = unknown.
-    virtual void Progress(std::uint64_t done, std::uint64_t total) { (void)done, (void)total; }
+    // Progress of a long operation: `done` of `total` bytes, or of `total`
+    // steps (the rate measurement's transfers); total 0 = not known.
+    enum class Unit { Bytes, Steps };
+    virtual void Progress(std::uint64_t done, std::uint64_t total, Unit unit = Unit::Bytes) {
+        (void)done, (void)total, (void)unit;
+    }
     // Shows or hides the busy window ("Processing for Configure ...").
     virtual void Busy(const std::string& text) { (void)text; }
     virtual void BusyHide() {}
@@ -31,5 +35,23 @@ public:
 
 // Logs and asks through the process-wide log writer and prompter; no window.
 Reporter& DefaultReporter();
+
+// Tells a reporter how far a transfer of `total` has got, as the data moves:
+// at most every 50 ms, and always at the start and at the end.
+class ProgressMeter {
+  public:
+    ProgressMeter(Reporter& reporter, std::uint64_t total,
+                  Reporter::Unit unit = Reporter::Unit::Bytes);
+    void Add(std::uint64_t n) { Set(done_ + n); }
+    void Set(std::uint64_t done);
+    std::uint64_t done() const { return done_; }
+
+  private:
+    Reporter& reporter_;
+    std::uint64_t total_;
+    Reporter::Unit unit_;
+    std::uint64_t done_ = 0;
+    std::int64_t lastMs_ = 0;
+};
 
 }  // namespace quillon::features

@@ -23,7 +23,7 @@ void BoardLink::SetBackend(std::unique_ptr<Backend> backend) {
 }
 
 bool BoardLink::Open() {
-    if (device_ || !backend_) return device_ != nullptr;
+    if (IsOpen() || !backend_) return IsOpen();
     std::unique_ptr<Device> dev = backend_->OpenFirst();
     if (!dev) return false;
     if (wrapper_) dev = wrapper_(std::move(dev));
@@ -32,27 +32,64 @@ bool BoardLink::Open() {
 }
 
 BoardHandle BoardLink::Lend(std::unique_ptr<Device> device) {
-    device_ = std::move(device);
-    gone_ = false;
-    // Generations start at 1 and never wrap into -1.
-    if (++generation_ == 0x7FFFFFFF) generation_ = 1;
+    std::unique_ptr<Device> before;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        before = std::exchange(device_, std::move(device));
+        gone_ = false;
+        // Generations start at 1 and never wrap into -1.
+        if (++generation_ == 0x7FFFFFFF) generation_ = 1;
+    }
     return Handle();
 }
 
 std::unique_ptr<Device> BoardLink::Return() {
+    std::lock_guard<std::mutex> lock(mu_);
     return std::move(device_);
 }
 
 void BoardLink::Close() {
-    device_.reset();
-    gone_ = false;
+    std::unique_ptr<Device> closed;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        gone_ = false;
+        if (holds_ > 0) {
+            if (device_) retired_.push_back(std::move(device_));
+            return;
+        }
+        closed = std::move(device_);
+    }
+    // Destroyed outside the lock: a device may flush a trace or wait for the bus.
+}
+
+bool BoardLink::IsOpen() const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return device_ != nullptr;
+}
+
+BoardLink::Hold BoardLink::HoldForWork() {
+    std::lock_guard<std::mutex> lock(mu_);
+    ++holds_;
+    return Hold(this);
+}
+
+void BoardLink::Hold::Release() {
+    if (!link_) return;
+    std::vector<std::unique_ptr<Device>> closed;
+    {
+        std::lock_guard<std::mutex> lock(link_->mu_);
+        if (link_->holds_ > 0 && --link_->holds_ == 0) closed = std::move(link_->retired_);
+    }
+    link_ = nullptr;
 }
 
 BoardHandle BoardLink::Handle() const {
+    std::lock_guard<std::mutex> lock(mu_);
     return device_ ? static_cast<BoardHandle>(generation_) : kNoBoard;
 }
 
 Device* BoardLink::DeviceFor(BoardHandle h) const {
+    std::lock_guard<std::mutex> lock(mu_);
     if (h == kNoBoard || !device_ || h != static_cast<BoardHandle>(generation_)) return nullptr;
     return device_.get();
 }
@@ -97,7 +134,12 @@ void BoardLink::RemoveListener(BoardListener* listener) {
 }
 
 void BoardLink::ResetForTest() {
-    device_.reset();
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        device_.reset();
+        retired_.clear();
+        holds_ = 0;
+    }
     gone_ = false;
     backend_.reset();
     wrapper_ = nullptr;

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "link/device.h"
@@ -38,7 +40,34 @@ public:
     void SetDeviceWrapper(DeviceWrapper wrapper) { wrapper_ = std::move(wrapper); }
 
     bool Open();
+    // Closes the link. While a worker holds it (below), the device object is
+    // kept until the worker lets go: the link is closed for everyone at once,
+    // but a transfer already on its way finishes on a device that still exists.
     void Close();
+
+    // A worker thread that runs a long operation holds the link for its
+    // length. Requests made on other threads meanwhile are the caller's
+    // business (the panel makes none); the hold only keeps the device alive.
+    class Hold {
+      public:
+        Hold() = default;
+        explicit Hold(BoardLink* link) : link_(link) {}
+        Hold(Hold&& other) noexcept : link_(std::exchange(other.link_, nullptr)) {}
+        Hold& operator=(Hold&& other) noexcept {
+            if (this != &other) {
+                Release();
+                link_ = std::exchange(other.link_, nullptr);
+            }
+            return *this;
+        }
+        ~Hold() { Release(); }
+        // Frees a device that was closed while held (on this thread).
+        void Release();
+
+      private:
+        BoardLink* link_ = nullptr;
+    };
+    Hold HoldForWork();
     // A session that opens and keeps its own board (each board object of the
     // Python module) puts its device in as the open board for one call, so
     // that every request reaches it through a handle like any other: the
@@ -46,7 +75,7 @@ public:
     // and leaves the link closed. Nothing is told to the listeners.
     BoardHandle Lend(std::unique_ptr<Device> device);
     std::unique_ptr<Device> Return();
-    bool IsOpen() const { return device_ != nullptr; }
+    bool IsOpen() const;
 
     // The current handle: kNoBoard while closed.
     BoardHandle Handle() const;
@@ -64,7 +93,7 @@ public:
     // link follows through the event loop, a moment later on a real bus;
     // RemovalPending() tells whoever ends the run that it is still to come.
     void NoteGone() { gone_.store(true, std::memory_order_relaxed); }
-    bool RemovalPending() const { return device_ && gone_.load(std::memory_order_relaxed); }
+    bool RemovalPending() const { return IsOpen() && gone_.load(std::memory_order_relaxed); }
 
     void AddListener(BoardListener* listener);
     void RemoveListener(BoardListener* listener);
@@ -76,11 +105,16 @@ private:
     template <typename F>
     void Notify(F&& call);
 
+    // The device, its generation, the holds and the closed devices they keep
+    // are read by workers while the GUI thread opens and closes.
+    mutable std::mutex mu_;
     std::unique_ptr<Backend> backend_;
     DeviceWrapper wrapper_;
     NoticePoster post_;
     std::unique_ptr<Device> device_;
     std::uint32_t generation_ = 0;
+    int holds_ = 0;
+    std::vector<std::unique_ptr<Device>> retired_;
     std::atomic<bool> gone_{false};
     std::vector<BoardListener*> listeners_;
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <span>
 
+#include "link/abort.h"
 #include "link/vendor_requests.h"
 #include "log/log_file.h"
 
@@ -51,43 +52,75 @@ bool NoBoard(BoardHandle h) {
     return BoardLink::Instance().DeviceFor(h) == nullptr;
 }
 
+// A pipe transfer that ended because an abort was asked for (not a source or
+// sink that stopped it for a reason of its own).
+bool Aborted(const TransferResult& r) {
+    return r.error == UsbError::Cancelled && BulkAbortRequested();
+}
+
+struct Framing {
+    bool lengthFraming;
+    std::uint8_t memoryWidth;
+    std::uint32_t length;
+    std::uint8_t begin, end;
+    // Log codes: no board (writes only), begin, pipe error, pipe count, end;
+    // each pair is one-byte framing, length framing.
+    const char* noBoard;
+    const char* beginCode[2];
+    const char* errorCode;
+    const char* sizeCode;
+    const char* endCode[2];
+};
+
 template <typename Pipe>
-bool FramedWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
-                 std::uint32_t length, Pipe&& pipe) {
+BulkResult Framed(BoardHandle h, const Framing& f, Pipe&& pipe) {
+    BulkResult result;
+    const int form = f.lengthFraming ? 1 : 0;
     if (NoBoard(h)) {
-        LogFile::Write("1");
-        return false;
+        if (f.noBoard) LogFile::Write(f.noBoard);
+        return result;
     }
-    if (!MemCommand(h, lengthFraming, kMemWriteBegin, memoryWidth, length)) {
-        LogFile::Write(lengthFraming ? "3" : "2");
-        return false;
+    if (BulkAbortRequested()) {
+        result.outcome = BulkOutcome::Cancelled;
+        return result;
+    }
+    if (!MemCommand(h, f.lengthFraming, f.begin, f.memoryWidth, f.length)) {
+        LogFile::Write(f.beginCode[form]);
+        return result;
     }
     Device* dev = BoardLink::Instance().DeviceFor(h);
     const TransferResult r = dev ? pipe(*dev) : NoDevice();
-    if (!CheckPipe(r, length, "4", "5")) return false;
-    if (!MemCommand(h, lengthFraming, kMemWriteEnd, memoryWidth, length)) {
-        LogFile::Write(lengthFraming ? "7" : "6");
-        return false;
+    result.moved = r.moved;
+    const bool aborted = Aborted(r);
+    if (!aborted && !CheckPipe(r, f.length, f.errorCode, f.sizeCode)) return result;
+    if (!MemCommand(h, f.lengthFraming, f.end, f.memoryWidth, f.length)) {
+        LogFile::Write(f.endCode[form]);
+        return result;
     }
-    return true;
+    result.outcome = aborted ? BulkOutcome::Cancelled : BulkOutcome::Done;
+    return result;
+}
+
+constexpr Framing WriteFraming(bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length) {
+    return {lengthFraming, memoryWidth, length, kMemWriteBegin, kMemWriteEnd, "1", {"2", "3"},
+            "4",           "5",         {"6", "7"}};
+}
+
+constexpr Framing ReadFraming(bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length) {
+    return {lengthFraming, memoryWidth, length, kMemReadBegin, kMemReadEnd, nullptr, {"D1", "D2"},
+            "D3",          "D4",        {"D5", "D6"}};
+}
+
+template <typename Pipe>
+bool FramedWrite(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                 std::uint32_t length, Pipe&& pipe) {
+    return Framed(h, WriteFraming(lengthFraming, memoryWidth, length), pipe).done();
 }
 
 template <typename Pipe>
 bool FramedRead(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth, std::uint32_t length,
                 Pipe&& pipe) {
-    if (NoBoard(h)) return false;
-    if (!MemCommand(h, lengthFraming, kMemReadBegin, memoryWidth, length)) {
-        LogFile::Write(lengthFraming ? "D2" : "D1");
-        return false;
-    }
-    Device* dev = BoardLink::Instance().DeviceFor(h);
-    const TransferResult r = dev ? pipe(*dev) : NoDevice();
-    if (!CheckPipe(r, length, "D3", "D4")) return false;
-    if (!MemCommand(h, lengthFraming, kMemReadEnd, memoryWidth, length)) {
-        LogFile::Write(lengthFraming ? "D6" : "D5");
-        return false;
-    }
-    return true;
+    return Framed(h, ReadFraming(lengthFraming, memoryWidth, length), pipe).done();
 }
 
 }  // namespace
@@ -118,6 +151,22 @@ bool BulkReadStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
     return FramedRead(h, lengthFraming, memoryWidth, length, [&](Device& dev) {
         return dev.BulkInStream(kBulkInEp, length, sink);
     });
+}
+
+}  // namespace quillon::link
+
+namespace quillon::link {
+
+BulkResult BulkWriteFramed(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                           std::uint32_t length, const BulkSource& source) {
+    return Framed(h, WriteFraming(lengthFraming, memoryWidth, length),
+                  [&](Device& dev) { return dev.BulkOutStream(kBulkOutEp, length, source); });
+}
+
+BulkResult BulkReadFramed(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                          std::uint32_t length, const BulkSink& sink) {
+    return Framed(h, ReadFraming(lengthFraming, memoryWidth, length),
+                  [&](Device& dev) { return dev.BulkInStream(kBulkInEp, length, sink); });
 }
 
 }  // namespace quillon::link

@@ -24,4 +24,21 @@ bool BulkWriteStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth
 bool BulkReadStream(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
                     std::uint32_t length, const BulkSink& sink);
 
+// How a framed transfer ended. A transfer stopped by RequestBulkAbort()
+// (link/abort.h) is Cancelled: the pipe transfer ended early, no code was
+// logged, and the end command was sent and taken. A cancel whose end command
+// fails is a failure, with the end command's code in the log. A cancel asked
+// for before the begin command sends nothing.
+enum class BulkOutcome { Done, Failed, Cancelled };
+struct BulkResult {
+    BulkOutcome outcome = BulkOutcome::Failed;
+    std::uint64_t moved = 0;  // bytes the pipe moved
+    bool done() const { return outcome == BulkOutcome::Done; }
+    bool cancelled() const { return outcome == BulkOutcome::Cancelled; }
+};
+BulkResult BulkWriteFramed(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                           std::uint32_t length, const BulkSource& source);
+BulkResult BulkReadFramed(BoardHandle h, bool lengthFraming, std::uint8_t memoryWidth,
+                          std::uint32_t length, const BulkSink& sink);
+
 }  // namespace quillon::link

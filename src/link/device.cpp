@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "link/abort.h"
+
 namespace quillon::link {
 
 const char* UsbErrorName(UsbError e) {
@@ -22,8 +24,7 @@ const char* UsbErrorName(UsbError e) {
 namespace {
 
 TransferResult Stopped(std::uint32_t moved) {
-    // Numbered as libusb numbers an interrupted call (LIBUSB_ERROR_INTERRUPTED).
-    return {UsbError::Cancelled, moved, -10};
+    return {UsbError::Cancelled, moved, kInterruptedCode};
 }
 
 std::unique_ptr<std::uint8_t[]> PieceBuffer(std::uint32_t length) {
@@ -45,7 +46,7 @@ TransferResult Device::BulkOutStream(std::uint8_t endpoint, std::uint32_t length
     do {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kStreamPiece, length - moved));
         const std::span<std::uint8_t> piece(buffer.get(), n);
-        if (!source(piece)) return Stopped(moved);
+        if (BulkAbortRequested() || !source(piece)) return Stopped(moved);
         TransferResult r = BulkOut(endpoint, piece);
         moved += std::min(r.moved, n);
         if (!r.ok()) return {r.error, moved, r.systemCode};
@@ -61,6 +62,7 @@ TransferResult Device::BulkInStream(std::uint8_t endpoint, std::uint32_t length,
     std::uint32_t moved = 0;
     do {
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(kStreamPiece, length - moved));
+        if (BulkAbortRequested()) return Stopped(moved);
         TransferResult r = BulkIn(endpoint, std::span<std::uint8_t>(buffer.get(), n));
         const std::uint32_t got = std::min(r.moved, n);
         moved += got;

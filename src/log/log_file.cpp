@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 #include "log/platform.h"
 #include "log/prompter.h"
@@ -22,7 +24,10 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct LogState {
-    bool enabled = true;
+    // Lines come from the GUI thread and from the worker of a long operation;
+    // one at a time, so that the file, the window and the echo see one order.
+    std::recursive_mutex mu;
+    std::atomic<bool> enabled{true};
     std::string folder;
     std::string fileName;
     FilePtr startHandle;  // held open, unwritten, for the whole run
@@ -100,6 +105,7 @@ bool LogFile::Open() {
 void LogFile::Write(std::string_view text) {
     LogState& s = State();
     if (!s.enabled) return;
+    std::lock_guard<std::recursive_mutex> lock(s.mu);
     std::string line = StampedLine(LocalNow(), text);
     ToWindow(line);
     if (s.echo) s.echo(line);
@@ -119,8 +125,14 @@ void LogFile::Write(std::string_view text) {
 
 void LogFile::SetEnabled(bool enabled) { State().enabled = enabled; }
 bool LogFile::Enabled() { return State().enabled; }
-void LogFile::AttachWindow(Sink sink) { State().window = std::move(sink); }
-void LogFile::AttachEcho(Sink sink) { State().echo = std::move(sink); }
+void LogFile::AttachWindow(Sink sink) {
+    std::lock_guard<std::recursive_mutex> lock(State().mu);
+    State().window = std::move(sink);
+}
+void LogFile::AttachEcho(Sink sink) {
+    std::lock_guard<std::recursive_mutex> lock(State().mu);
+    State().echo = std::move(sink);
+}
 std::string LogFile::FileName() { return State().fileName; }
 std::string LogFile::Folder() { return State().folder; }
 

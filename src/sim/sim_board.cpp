@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "link/abort.h"
 #include "sim/builtin_designs.h"
 
 namespace quillon::sim {
@@ -416,10 +417,14 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
     std::size_t moved = 0;
     std::size_t limit = length;
     bool unplugged = false;
+    bool hang = false;
+    // A transfer asked to stop before it started never reaches the bus.
+    if (link::BulkAbortRequested()) return Cancelled(0);
     {
         std::lock_guard<std::mutex> lock(mu_);
         if (!onBus_ || (session && *session != session_)) return Gone();
         const std::uint64_t n = ++bulkTransfers_;
+        hang = faults_.hangBulk == n;
         if (faults_.unplugAtBulk == n) {
             LeaveBusLocked();
             unplugged = true;
@@ -441,6 +446,13 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
         Notify(BoardEvent::LeftBus);
         return Gone();
     }
+    // Only the host's cancel or a removal ends a hung transfer.
+    while (hang) {
+        if (link::BulkAbortRequested()) return Cancelled(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!onBus_ || (session && *session != session_)) return Gone();
+    }
     // Streamed data passes through one slice of scratch space.
     std::unique_ptr<std::uint8_t[]> scratch;
     if (source || sink) scratch.reset(new std::uint8_t[std::min(kBulkSlice, std::max<std::size_t>(limit, 1))]);
@@ -448,6 +460,7 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
         bool leave = false;
         std::size_t took = 0;
         std::size_t chunk = std::min(kBulkSlice, limit - moved);
+        if (link::BulkAbortRequested()) return Cancelled(moved);
         if (source && chunk > 0 && !(*source)({scratch.get(), chunk})) return Cancelled(moved);
         const std::uint8_t* from = source ? scratch.get() : out + moved;
         std::uint8_t* to = sink ? scratch.get() : in + moved;
@@ -501,6 +514,7 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
             while (Clock::now() < due) {
                 std::this_thread::sleep_until(
                     std::min(due, Clock::now() + std::chrono::milliseconds(5)));
+                if (link::BulkAbortRequested()) return Cancelled(moved);
                 std::lock_guard<std::mutex> lock(mu_);
                 if (!onBus_ || (session && *session != session_)) return Gone(moved);
             }

@@ -233,6 +233,8 @@ std::optional<Profile> ParseProfile(std::string_view text, std::string& error) {
             if (!u64(p.faults.unplugAtRequest)) return bad();
         } else if (key == "stall_bulk") {
             if (!u64(p.faults.stallBulk)) return bad();
+        } else if (key == "hang_bulk") {
+            if (!u64(p.faults.hangBulk)) return bad();
         } else if (key == "unplug_at_bulk") {
             if (!u64(p.faults.unplugAtBulk)) return bad();
         } else if (key == "short_bulk") {

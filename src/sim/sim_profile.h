@@ -27,6 +27,9 @@ struct Faults {
     // Bulk transfers are counted the same way, on their own (1 = the first).
     std::uint64_t stallBulk = 0;     // that bulk transfer is stalled, nothing moves
     std::uint64_t unplugAtBulk = 0;  // the board leaves the bus instead of doing it
+    // That bulk transfer neither moves nor fails (a design that stopped
+    // serving the FIFO) until the host cancels it or the board leaves the bus.
+    std::uint64_t hangBulk = 0;
     // The next bulk transfer moves this many bytes fewer than asked (and still
     // reports success); used once.
     std::uint32_t shortBulkBy = 0;

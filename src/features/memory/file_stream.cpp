@@ -31,10 +31,12 @@ bool FileFeed::operator()(std::span<std::uint8_t> piece) {
     }
     std::memset(piece.data() + got, 0, piece.size() - got);
     if (scramble_) MemScramble(piece);
+    if (meter_) meter_->Add(piece.size());
     return true;
 }
 
 bool FileDrain::operator()(std::span<const std::uint8_t> piece) {
+    if (meter_) meter_->Add(piece.size());
     if (writeFailed_ || !file_.isOpen()) return true;
     const std::uint8_t* bytes = piece.data();
     if (scramble_) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "features/reporter.h"
 #include "link/device.h"
 #include "log/file_io.h"
 
@@ -41,7 +42,8 @@ class IoClock {
 // read error stops the transfer.
 class FileFeed {
   public:
-    FileFeed(platform::InputFile& file, bool scramble) : file_(file), scramble_(scramble) {}
+    FileFeed(platform::InputFile& file, bool scramble, ProgressMeter* meter = nullptr)
+        : file_(file), scramble_(scramble), meter_(meter) {}
     bool operator()(std::span<std::uint8_t> piece);
     link::BulkSource Source() {
         return [this](std::span<std::uint8_t> piece) { return (*this)(piece); };
@@ -51,6 +53,7 @@ class FileFeed {
   private:
     platform::InputFile& file_;
     bool scramble_;
+    ProgressMeter* meter_;
     bool ended_ = false;
     IoClock clock_;
 };
@@ -60,7 +63,8 @@ class FileFeed {
 // a file that could not be created or written is told afterwards.
 class FileDrain {
   public:
-    FileDrain(platform::ReplacingFile& file, bool scramble) : file_(file), scramble_(scramble) {}
+    FileDrain(platform::ReplacingFile& file, bool scramble, ProgressMeter* meter = nullptr)
+        : file_(file), scramble_(scramble), meter_(meter) {}
     bool operator()(std::span<const std::uint8_t> piece);
     link::BulkSink Sink() {
         return [this](std::span<const std::uint8_t> piece) { return (*this)(piece); };
@@ -72,6 +76,7 @@ class FileDrain {
   private:
     platform::ReplacingFile& file_;
     bool scramble_;
+    ProgressMeter* meter_;
     bool writeFailed_ = false;
     std::uint64_t written_ = 0;
     std::unique_ptr<std::uint8_t[]> scrambled_;

@@ -1,5 +1,6 @@
 #include "features/memory/mem_transfer.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -7,7 +8,9 @@
 #include <new>
 
 #include "features/busy_gate.h"
+#include "features/long_work.h"
 #include "features/memory/file_stream.h"
+#include "link/abort.h"
 #include "features/memory/mem_page.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
@@ -20,7 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool g_splitCancel = false;
+// Set by the split window's Cancel on the GUI thread, read by the worker.
+std::atomic<bool> g_splitCancel{false};
 
 constexpr const char* kNoFile = "指定されたﾌｧｲﾙは存在しません。";
 constexpr const char* kLengthNotHex = "転送ｻｲｽﾞをHEX値で指定して下さい。";
@@ -29,7 +33,6 @@ constexpr const char* kUseSplit = "4GiB以上は分割ﾒﾓﾘ転送を使用�
 constexpr const char* kFileNotOpened = "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。";
 constexpr const char* kZeroFill =
     "ﾃﾞｰﾀﾌｧｲﾙより設定されている転送ﾚﾝｸﾞｽが大きいのでﾗｲﾄﾃﾞｰﾀの後半は｢0｣で埋められます。";
-constexpr const char* kUserCancel = "ﾕｰｻﾞｰｷｬﾝｾﾙ";
 constexpr const char* kNoFreeSpaceLog = "HDDの空き容量が取得できませんでした";
 constexpr const char* kNoFreeSpace = "HDDの空き容量が取得できませんでした。";
 constexpr const char* kDiskFull = "HDDの空き容量が足りません。";
@@ -148,16 +151,24 @@ void Refuse(Reporter& r, const char* text) {
     r.Message(text, MsgIcon::Warning);
 }
 
+// A normal transfer stopped by the user: what moved, and nothing else (the
+// board got part of a write; a read's file was never touched).
+void LogNormalCancel(Reporter& r, std::uint64_t moved) {
+    r.Log(kUserCancel);
+    r.Log("転送ﾊﾞｲﾄ数:[" + std::to_string(moved) + "]");
+    r.Status(kUserCancel);
+}
+
 }  // namespace
 
 bool SplitCancelRequested() {
-    return g_splitCancel;
+    return g_splitCancel.load();
 }
 void RequestSplitCancel() {
-    g_splitCancel = true;
+    g_splitCancel.store(true);
 }
 void ClearSplitCancel() {
-    g_splitCancel = false;
+    g_splitCancel.store(false);
 }
 
 DiskQueries DiskQueries::Platform() {
@@ -210,10 +221,26 @@ bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCo
     if (file.Open(path) != platform::InputFile::Status::Ok) return false;
     const Pieces p = SplitPieces(length);
     view.SplitSize(SizeLabel(length));
+    reporter.Progress(0, length);
     reporter.Pump();
 
     if (!SplitCommand(h, lengthFraming, link::kMemWriteBegin, widthCode, length)) return false;
-    // Reads a whole piece from the file and sends it in one transfer.
+    // The cancel path: what went out counts, the end command closes the
+    // transfer; a write whose end command fails is a failed write.
+    auto stop = [&](std::uint64_t pieces, std::uint64_t bytes) {
+        count.bytes = bytes;
+        count.pieces = static_cast<std::uint32_t>(pieces);
+        file.Close();
+        buffer.reset();
+        RequestSplitCancel();
+        if (!SplitCommand(h, lengthFraming, link::kMemWriteEnd, widthCode, length))
+            ClearSplitCancel();
+        return false;
+    };
+    // Reads a whole piece from the file and sends it in one transfer. An
+    // abort inside the transfer (the Cancel pressed 2 s before without the
+    // piece ending) leaves `aborted` with the bytes that went out.
+    std::optional<std::uint64_t> aborted;
     auto send = [&](std::uint32_t n) {
         const std::optional<std::size_t> got = file.Read(buffer.get(), n);
         if (!got || *got < n) return false;
@@ -221,25 +248,22 @@ bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCo
         link::Device* dev = DeviceOf(h);
         if (!dev) return false;
         const link::TransferResult r = dev->BulkOut(link::kBulkOutEp, {buffer.get(), n});
+        if (r.error == link::UsbError::Cancelled && link::BulkAbortRequested()) aborted = r.moved;
         return r.ok() && r.moved == n;
     };
     for (std::uint64_t k = 0; k < p.whole; ++k) {
-        if (!send(kSplitPiece)) return false;
+        if (!send(kSplitPiece))
+            return aborted ? stop(k, k * kSplitPiece + *aborted) : false;
         ShowPiece(view, k, p.whole);
-        if (SplitCancelRequested()) {
-            count.bytes = (k + 1) * kSplitPiece;
-            count.pieces = static_cast<std::uint32_t>(k + 1);
-            file.Close();
-            buffer.reset();
-            if (!SplitCommand(h, lengthFraming, link::kMemWriteEnd, widthCode, length))
-                ClearSplitCancel();
-            return false;
-        }
+        reporter.Progress((k + 1) * kSplitPiece, length);
+        if (SplitCancelRequested()) return stop(k + 1, (k + 1) * kSplitPiece);
         reporter.Pump();
     }
-    if (p.rest > 0 && !send(static_cast<std::uint32_t>(p.rest))) return false;
+    if (p.rest > 0 && !send(static_cast<std::uint32_t>(p.rest)))
+        return aborted ? stop(p.whole, p.whole * kSplitPiece + *aborted) : false;
     file.Close();
     buffer.reset();
+    reporter.Progress(length, length);
     return SplitCommand(h, lengthFraming, link::kMemWriteEnd, widthCode, length);
 }
 
@@ -249,6 +273,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     if (!DeviceOf(h)) return false;
     const Pieces p = SplitPieces(length);
     view.SplitSize(SizeLabel(length));
+    reporter.Progress(0, length);
     reporter.Pump();
     auto buffer = PieceBuffer();
     if (!buffer) return false;
@@ -259,34 +284,46 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     if (!file.Open(path)) return false;
 
     if (!SplitCommand(h, lengthFraming, link::kMemReadBegin, widthCode, length)) return false;
-    // Receives a whole piece in one transfer and appends it to the file.
+    // The cancel path keeps the whole pieces that arrived. The end command
+    // goes first: a cancel whose end command fails is a failed read, and a
+    // failed read leaves the file that was there as it was.
+    auto stop = [&](std::uint64_t pieces) {
+        count.bytes = pieces * kSplitPiece;
+        count.pieces = static_cast<std::uint32_t>(pieces);
+        buffer.reset();
+        RequestSplitCancel();
+        if (!SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length)) {
+            ClearSplitCancel();
+            return false;
+        }
+        // The pieces that did arrive must be in the file, or the cancel
+        // would pass for a good partial read.
+        if (!file.Keep()) ClearSplitCancel();
+        return false;
+    };
+    // Receives a whole piece in one transfer and appends it to the file. A
+    // piece cut short by an abort is dropped.
+    bool aborted = false;
     auto receive = [&](std::uint32_t n) {
         link::Device* dev = DeviceOf(h);
         if (!dev) return false;
         const link::TransferResult r = dev->BulkIn(link::kBulkInEp, {buffer.get(), n});
+        if (r.error == link::UsbError::Cancelled && link::BulkAbortRequested()) aborted = true;
         if (!r.ok() || r.moved != n) return false;
         if (scramble) MemScramble({buffer.get(), n});
         return file.Write(buffer.get(), n);
     };
     for (std::uint64_t k = 0; k < p.whole; ++k) {
-        if (!receive(kSplitPiece)) return false;
+        if (!receive(kSplitPiece)) return aborted ? stop(k) : false;
         ShowPiece(view, k, p.whole);
-        if (SplitCancelRequested()) {
-            count.bytes = (k + 1) * kSplitPiece;
-            count.pieces = static_cast<std::uint32_t>(k + 1);
-            const bool closed = file.Keep();
-            buffer.reset();
-            if (!SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length))
-                ClearSplitCancel();
-            // The pieces that did arrive must be in the file, or the cancel
-            // would pass for a good partial read.
-            if (!closed) ClearSplitCancel();
-            return false;
-        }
+        reporter.Progress((k + 1) * kSplitPiece, length);
+        if (SplitCancelRequested()) return stop(k + 1);
         reporter.Pump();
     }
-    if (p.rest > 0 && !receive(static_cast<std::uint32_t>(p.rest))) return false;
+    if (p.rest > 0 && !receive(static_cast<std::uint32_t>(p.rest)))
+        return aborted ? stop(p.whole) : false;
     buffer.reset();
+    reporter.Progress(length, length);
     const bool ended = SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length);
     return ended && file.Keep();
 }
@@ -337,12 +374,19 @@ bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r
         if (file.size() < *length) r.Log(kZeroFill);
         // The data streams from the file as the pipe takes it; the time counts
         // the transfer alone, as if the file had been read before.
-        FileFeed feed(file, req.scramble);
+        ProgressMeter meter(r, *length);
+        FileFeed feed(file, req.scramble, &meter);
         const auto start = Clock::now();
-        const bool ok = link::BulkWriteStream(h, req.tessera, width,
-                                              static_cast<std::uint32_t>(*length), feed.Source());
+        const link::BulkResult sent = link::BulkWriteFramed(
+            h, req.tessera, width, static_cast<std::uint32_t>(*length), feed.Source());
         const auto spent = Clock::now() - start - feed.clock().spent();
-        if (!ok) return fail(kMemWriteFailed, kMemWriteFailed);
+        if (sent.cancelled()) {
+            LogNormalCancel(r, sent.moved);
+            view.SetButtonEnabled(true);
+            r.BusyHide();
+            return true;
+        }
+        if (!sent.done()) return fail(kMemWriteFailed, kMemWriteFailed);
         ms = Ms(spent);
         mode = "Normal Memory Write";
     }
@@ -409,12 +453,20 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
         // leaves an existing file as it was.
         platform::ReplacingFile file;
         const bool created = file.Open(req.path);
-        FileDrain drain(file, req.scramble);
+        ProgressMeter meter(r, *length);
+        FileDrain drain(file, req.scramble, &meter);
         const auto start = Clock::now();
-        const bool ok = link::BulkReadStream(h, req.tessera, width,
-                                             static_cast<std::uint32_t>(*length), drain.Sink());
+        const link::BulkResult got = link::BulkReadFramed(
+            h, req.tessera, width, static_cast<std::uint32_t>(*length), drain.Sink());
         const auto spent = Clock::now() - start - drain.clock().spent();
-        if (!ok) return fail(kMemReadFailed);
+        if (got.cancelled()) {
+            // The file beside the target goes with `file`: the target is as it was.
+            LogNormalCancel(r, got.moved);
+            view.SetButtonEnabled(true);
+            r.BusyHide();
+            return true;
+        }
+        if (!got.done()) return fail(kMemReadFailed);
         if (!created) return fail(std::string(kMemReadFailed) + "(ﾌｧｲﾙ作成ｴﾗｰ)");
         if (drain.writeFailed() || drain.written() != *length || !file.Commit())
             return fail(kMemReadFailed);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "features/busy_gate.h"
+#include "features/long_work.h"
 #include "link/bulk.h"
 #include "log/platform.h"
 
@@ -40,15 +41,19 @@ void LogSummary(Reporter& r, const Times& t, std::uint32_t block) {
 }
 
 // Runs one direction: `transfer` moves one block; `line` is the per-transfer
-// format's head ("MemWrite" or "MemRead") and `unit` its rate unit.
+// format's head ("MemWrite" or "MemRead") and `unit` its rate unit. `first`
+// numbers the direction's transfers among all 32 for the progress display.
 template <typename Transfer>
-bool Direction(Reporter& r, std::uint32_t block, const char* line, const char* unit,
-               Transfer&& transfer) {
+link::BulkOutcome Direction(Reporter& r, std::uint32_t block, const char* line, const char* unit,
+                            int first, Transfer&& transfer) {
     r.Log(Header(line, block));
     Times times;
     for (int i = 0; i < kRateRepeats; ++i) {
+        r.Progress(static_cast<std::uint64_t>(first + i + 1), 2 * kRateRepeats,
+                   Reporter::Unit::Steps);
         const std::uint64_t start = platform::TickMs();
-        if (!transfer()) return false;
+        const link::BulkResult moved = transfer();
+        if (!moved.done()) return moved.outcome;
         std::uint64_t t = platform::TickMs() - start;
         if (t == 0) t = 1;
         char index[12];  // room for any int, so no compiler warns
@@ -58,25 +63,30 @@ bool Direction(Reporter& r, std::uint32_t block, const char* line, const char* u
         times.Add(t);
     }
     LogSummary(r, times, block);
-    return true;
+    return link::BulkOutcome::Done;
 }
 
 }  // namespace
 
-bool MeasureTransferRate(link::BoardHandle h, std::uint32_t blockSize, bool tessera,
-                         Reporter& reporter) {
+link::BulkOutcome MeasureRate(link::BoardHandle h, std::uint32_t blockSize, bool tessera,
+                              Reporter& reporter) {
     const link::BulkSource fill = [](std::span<std::uint8_t> piece) {
         std::memset(piece.data(), 0xAA, piece.size());
         return true;
     };
     const link::BulkSink drop = [](std::span<const std::uint8_t>) { return true; };
-    if (!Direction(reporter, blockSize, "MemWrite", "KBytes/s", [&] {
-            return link::BulkWriteStream(h, tessera, 0, blockSize, fill);
-        }))
-        return false;
-    return Direction(reporter, blockSize, "MemRead", "KByte/s", [&] {
-        return link::BulkReadStream(h, false, 0, blockSize, drop);
+    const link::BulkOutcome written = Direction(reporter, blockSize, "MemWrite", "KBytes/s", 0, [&] {
+        return link::BulkWriteFramed(h, tessera, 0, blockSize, fill);
     });
+    if (written != link::BulkOutcome::Done) return written;
+    return Direction(reporter, blockSize, "MemRead", "KByte/s", kRateRepeats, [&] {
+        return link::BulkReadFramed(h, false, 0, blockSize, drop);
+    });
+}
+
+bool MeasureTransferRate(link::BoardHandle h, std::uint32_t blockSize, bool tessera,
+                         Reporter& reporter) {
+    return MeasureRate(h, blockSize, tessera, reporter) == link::BulkOutcome::Done;
 }
 
 bool RunRateMeasurement(link::BoardHandle h, int sizeIndex, bool tessera, Reporter& r,
@@ -87,9 +97,15 @@ bool RunRateMeasurement(link::BoardHandle h, int sizeIndex, bool tessera, Report
     r.Busy("Waiting for Measuring ...");
     setControlsEnabled(false);
     r.Pump();
-    const bool ok = MeasureTransferRate(h, kRateBlockSizes[sizeIndex].bytes, tessera, r);
+    const link::BulkOutcome outcome = MeasureRate(h, kRateBlockSizes[sizeIndex].bytes, tessera, r);
+    const bool ok = outcome == link::BulkOutcome::Done;
     if (ok) {
         r.Log("転送ﾚｰﾄ測定正常終了しました。");
+    } else if (outcome == link::BulkOutcome::Cancelled) {
+        // The transfer in flight ended with its end command; the direction it
+        // stopped in has no summary.
+        r.Log(kUserCancel);
+        r.Status(kUserCancel);
     } else {
         r.Log(kRateFailed);
         r.Message(kRateFailed, MsgIcon::Warning);

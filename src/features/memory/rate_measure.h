@@ -10,6 +10,7 @@
 
 #include "features/reporter.h"
 #include "link/board_link.h"
+#include "link/bulk.h"
 
 namespace quillon::features {
 
@@ -31,6 +32,9 @@ inline constexpr const char* kRateFailed = "転送ﾚｰﾄ測定に失敗しま
 // length framing when `tessera` is on; reads always with the one-byte command.
 bool MeasureTransferRate(link::BoardHandle h, std::uint32_t blockSize, bool tessera,
                          Reporter& reporter);
+// The same, telling a cancel (link/abort.h) from a failure.
+link::BulkOutcome MeasureRate(link::BoardHandle h, std::uint32_t blockSize, bool tessera,
+                              Reporter& reporter);
 
 // The start button: busy window, controls off, the measurement of the size
 // list's entry `sizeIndex`, the outcome in the log (and a box on failure),

@@ -21,6 +21,7 @@
 #include <thread>
 #include <utility>
 
+#include "link/abort.h"
 #include "link/hints.h"
 #include "log/file_io.h"
 #include "log/platform.h"
@@ -610,6 +611,8 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
 TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io) {
     if (state_->gone) return {UsbError::NoDevice, 0, LIBUSB_ERROR_NO_DEVICE};
     if (length == 0) return {};
+    // Asked to stop before it started: nothing goes on the bus.
+    if (link::BulkAbortRequested()) return {UsbError::Cancelled, 0, LIBUSB_ERROR_INTERRUPTED};
     if (length > 0xFFFFFFFFu) return {UsbError::Io, 0, LIBUSB_ERROR_INVALID_PARAM};
 
     // An IN call whose length ends inside a packet: a board that was not told
@@ -763,6 +766,10 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
             }
         }
         if (state_->gone) Stop(UsbError::NoDevice, LIBUSB_ERROR_NO_DEVICE);
+        // A Cancel from another thread (or a signal) is seen here at the
+        // latest one event round (100 ms) later; the URBs in flight are
+        // cancelled below like those of any early stop.
+        if (link::BulkAbortRequested()) Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
         // The next piece goes out before the last one is handed back: a
         // sink then works while the bus does. A source's buffer comes free
         // only with the release, so it gets a second chance after it.
@@ -788,14 +795,16 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
         error = UsbError::NoDevice;
         code = LIBUSB_ERROR_NO_DEVICE;
     }
+    const bool aborted = stopError == UsbError::Cancelled && link::BulkAbortRequested();
     if (stopError != UsbError::None && stopError != UsbError::NoDevice &&
-        stopError != UsbError::Cancelled && !state_->gone) {
+        (stopError != UsbError::Cancelled || aborted) && !state_->gone) {
         // After a stall, a babble, a transaction error or a time-out the
         // pipe may be halted, or the host's data toggle out of step with the
         // board's (the host resets its own after an error; the board does
         // not), and the next transfer would lose its first packet. Clearing
         // the halt resets the toggle on both sides. Also when all bytes had
-        // arrived before it.
+        // arrived before it, and after a cancel: a packet may have been on
+        // the wire when its URB was taken back.
         libusb_clear_halt(handle_, endpoint);
     }
     return {error, static_cast<std::uint32_t>(moved), code};
