@@ -1,6 +1,8 @@
 #include "app/log_window.h"
 
 #include <algorithm>
+#include <deque>
+#include <mutex>
 
 #include <QAction>
 #include <QEnterEvent>
@@ -16,6 +18,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "app/gui_thread.h"
 #include "app/ui_fonts.h"
 #include "log/log_file.h"
 #include "log/settings_store.h"
@@ -23,6 +26,44 @@
 namespace quillon::app {
 
 namespace {
+
+// Lines written by the worker of a long operation reach the window through
+// the GUI thread's event loop; those written on the GUI thread meanwhile wait
+// their turn, so the window shows the order of the file.
+struct PendingLines {
+    std::mutex mu;
+    std::deque<std::string> lines;
+    bool posted = false;
+};
+
+PendingLines& Pending() {
+    static PendingLines p;
+    return p;
+}
+
+void DrainPending() {
+    std::deque<std::string> lines;
+    {
+        std::lock_guard<std::mutex> lock(Pending().mu);
+        lines.swap(Pending().lines);
+        Pending().posted = false;
+    }
+    for (const std::string& line : lines) LogWindow::Append(line);
+}
+
+void Deliver(const std::string& line) {
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> lock(Pending().mu);
+        Pending().lines.push_back(line);
+        if (!OnGuiThread() && !Pending().posted) post = Pending().posted = true;
+    }
+    if (OnGuiThread())
+        DrainPending();
+    else if (post)
+        GuiPost(DrainPending);
+}
+
 
 LogWindow* g_window = nullptr;
 
@@ -142,7 +183,7 @@ LogWindow* LogWindow::Create(QWidget* owner) {
         w->memo_->setFont(f);
     }
     w->memo_->clear();
-    LogFile::AttachWindow([](const std::string& line) { LogWindow::Append(line); });
+    LogFile::AttachWindow(Deliver);
     return w;
 }
 

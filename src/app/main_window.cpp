@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <atomic>
 
+#include "app/gui_thread.h"
 #include "app/log_window.h"
 #include "app/par_flash.h"
 #include "app/secondary_windows.h"
@@ -21,6 +22,7 @@
 #include "app/ui_fonts.h"
 #include "app/wrap_tab_bar.h"
 #include "boards/backends.h"
+#include "features/busy_gate.h"
 #include "log/log_file.h"
 #include "log/settings_store.h"
 
@@ -52,16 +54,22 @@ void SetParFlashRunning(bool running) {
 }
 
 void GuiReporter::Status(const std::string& text) {
-    window_.SetStatus(QString::fromStdString(text));
+    GuiCall([&] { window_.SetStatus(QString::fromStdString(text)); });
+}
+void GuiReporter::Progress(std::uint64_t done, std::uint64_t total, Unit unit) {
+    GuiPost([=] { LongWork::Progress(done, total, unit); });
 }
 void GuiReporter::Busy(const std::string& text) {
-    BusyWindow::Show(text);
+    GuiCall([&] { BusyWindow::Show(text); });
 }
 void GuiReporter::BusyHide() {
-    BusyWindow::Hide();
+    GuiCall([] { BusyWindow::Hide(); });
 }
 void GuiReporter::Pump() {
-    QCoreApplication::processEvents();
+    // From the worker: the events pending at this point of the operation run
+    // before it goes on, as they did when the operation ran on the GUI thread
+    // (a Cancel pressed after a piece stops the next one).
+    GuiCall([] { QCoreApplication::processEvents(); });
 }
 
 void LogDriverVersion() {
@@ -119,9 +127,13 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     ApplyHeights(217, 327, 233);
     link::BoardLink::Instance().AddListener(this);
+    LongWork::SetListener(this);
+    features::SetRunner(&PanelRunner());
 }
 
 MainWindow::~MainWindow() {
+    features::SetRunner(nullptr);
+    LongWork::SetListener(nullptr);
     link::BoardLink::Instance().RemoveListener(this);
     // The controls go with the window's children after this body, when the
     // list they would leave is gone already.
@@ -376,10 +388,33 @@ void MainWindow::RestoreUiState() {
 
 void MainWindow::EnableBoardControls(bool enabled) {
     boardControlsOn_ = enabled;
+    // While long work runs the board belongs to it: nothing else starts.
+    const bool on = enabled && !working_;
     for (const BoardControl& c : boardControls_) {
-        c.widget->setEnabled(c.rule ? c.rule(enabled) : enabled);
+        c.widget->setEnabled(c.rule ? c.rule(on) : on);
     }
-    for (QAction* action : boardActions_) action->setEnabled(enabled);
+    for (QAction* action : boardActions_) action->setEnabled(on);
+}
+
+bool MainWindow::RunLong(const LongWorkOptions& options, const std::function<void()>& work) {
+    if (!LongWork::Run(options, work)) {
+        SetStatus(U(features::kBusyRefusal));
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::LongWorkChanged(bool running) {
+    working_ = running;
+    EnableBoardControls(boardControlsOn_);
+    if (!running && exitAfterWork_) {
+        exitAfterWork_ = false;
+        QTimer::singleShot(0, this, [this] { Button3Click(); });
+    }
+    if (!running && closeAfterWork_) {
+        closeAfterWork_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
 }
 
 void MainWindow::SetStatus(const QString& text) {
@@ -485,6 +520,13 @@ void MainWindow::Button1Click() {
 }
 
 void MainWindow::Button3Click() {
+    if (LongWork::Active()) {
+        // The work stops first (a configuration load runs to its end); the
+        // program ends once it has.
+        LongWork::Cancel();
+        exitAfterWork_ = true;
+        return;
+    }
     link::BoardLink& bl = link::BoardLink::Instance();
     if (bl.Handle() != link::kNoBoard) bl.Close();
     emit exitRequested();
@@ -508,6 +550,13 @@ void MainWindow::Quillon71Click() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
+    if (LongWork::Active()) {
+        // The worker still uses the board and the window: stop it first.
+        LongWork::Cancel();
+        closeAfterWork_ = true;
+        e->ignore();
+        return;
+    }
     // Closing the window ends the program without closing the link (the log
     // window is a window of its own and must not keep the program alive).
     e->accept();

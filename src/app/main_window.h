@@ -26,10 +26,13 @@ class MainWindow;
 
 // The reporter of the panel's handlers: the log writer, the dialog seam, the
 // status bar, the busy window and the event loop.
+// Called from the worker of a long operation, each hands its call to the
+// GUI thread.
 class GuiReporter : public features::Reporter {
   public:
     explicit GuiReporter(MainWindow& window) : window_(window) {}
     void Status(const std::string& text) override;
+    void Progress(std::uint64_t done, std::uint64_t total, Unit unit) override;
     void Busy(const std::string& text) override;
     void BusyHide() override;
     void Pump() override;
@@ -45,7 +48,10 @@ inline constexpr const char* kPageGuardText = "NorBridge2実行中はﾍﾟｰ�
 // "winusb.sys = Ver%s" with the USB stack's version, or the failure line.
 void LogDriverVersion();
 
-class MainWindow : public QMainWindow, public PageContext, public link::BoardListener {
+class MainWindow : public QMainWindow,
+                   public PageContext,
+                   public link::BoardListener,
+                   public LongWorkListener {
     Q_OBJECT
   public:
     struct Options {
@@ -70,6 +76,10 @@ class MainWindow : public QMainWindow, public PageContext, public link::BoardLis
     QAction* MenuAction(const char* objectName) override;
     QTimer* Timer(int number) override;
     QWidget* PageWidget(int number) override;
+    bool RunLong(const LongWorkOptions& options, const std::function<void()>& work) override;
+
+    // LongWorkListener: the board controls are off while long work runs.
+    void LongWorkChanged(bool running) override;
 
     // BoardListener
     void BoardState(bool open) override;
@@ -137,6 +147,11 @@ class MainWindow : public QMainWindow, public PageContext, public link::BoardLis
     std::vector<BoardControl> boardControls_;
     std::vector<QAction*> boardActions_;
     bool boardControlsOn_ = false;
+    bool working_ = false;
+    // The window was closed (or Exit pressed) during long work: the program
+    // ends when the work has stopped.
+    bool exitAfterWork_ = false;
+    bool closeAfterWork_ = false;
     int designHeight_ = 327;
 };
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/long_work.h"
 #include "app/page.h"
 #include "app/secondary_windows.h"
 #include "app/ui_fonts.h"
@@ -88,11 +89,13 @@ TSplitForm::TSplitForm(QWidget* parent)
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(values, 1);
     bottom->addWidget(cancel_, 0, Qt::AlignBottom);
+    progress_ = new ProgressView(this);
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(12, 8, 12, 10);
     rows->setSpacing(6);
     rows->addWidget(heading);
     rows->addWidget(note);
+    rows->addWidget(progress_);
     rows->addLayout(bottom);
 
     connect(cancel_, &QPushButton::clicked, this, [this] { Button1Click(); });
@@ -101,6 +104,7 @@ TSplitForm::TSplitForm(QWidget* parent)
 
 void TSplitForm::ShowCentred() {
     for (QLabel* l : {size_, count_, bytes_}) l->setText("-");
+    progress_->Reset();
     CentreOnScreen(this);
     show();
     raise();
@@ -116,7 +120,9 @@ void TSplitForm::SetPiece(const QString& count, const QString& bytes) {
 }
 
 void TSplitForm::Button1Click() {
-    features::RequestSplitCancel();
+    // The transfer stops after the piece in flight; a piece that has not
+    // ended 2 s later (a design that stopped serving) is aborted.
+    LongWork::CancelSplit();
 }
 
 TNoteForm::TNoteForm(QWidget* parent)

@@ -12,8 +12,11 @@ class QPushButton;
 
 namespace quillon::app {
 
+class ProgressView;
+
 // "分割ﾒﾓﾘ転送中...": shown (not modal) while a split transfer runs. Its Cancel
-// button only asks the transfer to stop after the piece in progress.
+// button asks the transfer to stop after the piece in progress, and aborts
+// that piece when it has not ended 2 s later.
 class TSplitForm : public QDialog {
     Q_OBJECT
   public:
@@ -29,6 +32,7 @@ class TSplitForm : public QDialog {
     QLabel* countLabel() const { return count_; }
     QLabel* bytesLabel() const { return bytes_; }
     QPushButton* cancelButton() const { return cancel_; }
+    ProgressView* progress() const { return progress_; }
 
   public slots:
     // Escape does not hide the window while the transfer runs; it cancels.
@@ -39,6 +43,7 @@ class TSplitForm : public QDialog {
     QLabel* count_ = nullptr;
     QLabel* bytes_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    ProgressView* progress_ = nullptr;
 };
 
 // "■ﾒﾓﾘ転送ﾓｰﾄﾞに関するお知らせ■": why a waveform switch lasts only until the

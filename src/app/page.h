@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "app/long_work.h"
 #include "features/reporter.h"
 #include "log/settings_store.h"
 
@@ -43,6 +44,10 @@ public:
     virtual QTimer* Timer(int number) = 0;
     // Another page by its number (1..19), for the few pages that cooperate.
     virtual QWidget* PageWidget(int number) = 0;
+    // Runs a long operation on the worker while the window stays alive
+    // (long_work.h); false, with the busy text in the status bar, while
+    // another one runs.
+    virtual bool RunLong(const LongWorkOptions& options, const std::function<void()>& work) = 0;
 };
 
 class Page : public QWidget {

@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "app/gui_thread.h"
+
 namespace quillon::app {
 
 namespace {
@@ -125,6 +127,11 @@ void QtPrompter::clear() {
 }
 
 MsgAnswer QtPrompter::Message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    if (!OnGuiThread()) {
+        MsgAnswer a = MsgAnswer::Ok;
+        GuiCall([&] { a = Message(text, icon, buttons); });
+        return a;
+    }
     asked_.push_back({Kind::Message, text, icon, buttons, kMessageCaption});
     if (auto a = Take(answers_)) {
         // A queued Ok for a Yes/No question, or Yes for an OK box, means the
@@ -145,6 +152,11 @@ MsgAnswer QtPrompter::Message(const std::string& text, MsgIcon icon, MsgButtons 
 
 std::optional<std::string> QtPrompter::Input(const std::string& caption, const std::string& prompt,
                                              const std::string& initial) {
+    if (!OnGuiThread()) {
+        std::optional<std::string> a;
+        GuiCall([&] { a = Input(caption, prompt, initial); });
+        return a;
+    }
     asked_.push_back({Kind::Input, prompt, MsgIcon::Information, MsgButtons::Ok, caption});
     if (!inputs_.empty()) return *Take(inputs_);
     if (headless()) return stderr_.Input(caption, prompt, initial);
@@ -154,6 +166,11 @@ std::optional<std::string> QtPrompter::Input(const std::string& caption, const s
 }
 
 std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request) {
+    if (!OnGuiThread()) {
+        std::optional<std::string> a;
+        GuiCall([&] { a = FileName(request); });
+        return a;
+    }
     asked_.push_back({Kind::FileName, request.title, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!fileNames_.empty()) return *Take(fileNames_);
     if (headless()) return stderr_.FileName(request);
@@ -165,6 +182,11 @@ std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request
 }
 
 std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
+    if (!OnGuiThread()) {
+        std::optional<FontChoice> a;
+        GuiCall([&] { a = Font(initial); });
+        return a;
+    }
     asked_.push_back({Kind::Font, initial.family, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!fonts_.empty()) return *Take(fonts_);
     if (headless()) return stderr_.Font(initial);
@@ -179,6 +201,11 @@ std::optional<FontChoice> QtPrompter::Font(const FontChoice& initial) {
 }
 
 bool QtPrompter::OpenWithDesktop(const std::string& pathOrUrl) {
+    if (!OnGuiThread()) {
+        bool a = false;
+        GuiCall([&] { a = OpenWithDesktop(pathOrUrl); });
+        return a;
+    }
     asked_.push_back({Kind::Open, pathOrUrl, MsgIcon::Information, MsgButtons::Ok, {}});
     if (!opens_.empty()) return *Take(opens_);
     if (headless()) return stderr_.OpenWithDesktop(pathOrUrl);

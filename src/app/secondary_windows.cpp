@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/long_work.h"
 #include "app/ui_fonts.h"
 #include "log/platform.h"
 #include "log/prompter.h"
@@ -169,10 +171,45 @@ BusyWindow::BusyWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint) 
     QPalette pal = panel_->palette();
     pal.setColor(QPalette::WindowText, Qt::blue);
     panel_->setPalette(pal);
+
+    strip_ = new QFrame(this);
+    strip_->setObjectName("BusyStrip");
+    strip_->setAutoFillBackground(true);
+    static_cast<QFrame*>(strip_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    progress_ = new ProgressView(strip_);
+    cancel_ = new QPushButton(QString::fromUtf8("ｷｬﾝｾﾙ"), strip_);
+    cancel_->setObjectName("BusyCancel");
+    cancel_->setFixedWidth(90);
+    cancel_->setFocusPolicy(Qt::NoFocus);
+    auto* row = new QHBoxLayout(strip_);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(10);
+    row->addWidget(progress_, 1);
+    row->addWidget(cancel_);
+    connect(cancel_, &QPushButton::clicked, this, [] { LongWork::Cancel(); });
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(panel_);
+    layout->setSpacing(0);
+    layout->addWidget(panel_, 1);
+    layout->addWidget(strip_);
+    strip_->hide();
+    cancel_->hide();
+    Arrange();
+}
+
+void BusyWindow::Arrange() {
+    const int strip = strip_->isHidden() ? 0 : strip_->sizeHint().height();
+    setFixedSize(626, 140 + strip);
     CentreOnScreen(this);
+}
+
+void BusyWindow::SetCancellable(bool cancellable) {
+    BusyWindow* w = Create();
+    w->strip_->setVisible(LongWork::Active());
+    w->cancel_->setVisible(cancellable);
+    w->cancel_->setEnabled(true);
+    w->Arrange();
 }
 
 BusyWindow* BusyWindow::Create() {
@@ -195,6 +232,10 @@ BusyWindow::~BusyWindow() {
 void BusyWindow::Show(const std::string& text) {
     BusyWindow* w = Create();
     w->panel_->setText(QString::fromStdString(text));
+    if (w->strip_->isHidden() == LongWork::Active()) {
+        w->strip_->setVisible(LongWork::Active());
+        w->Arrange();
+    }
     w->show();
     w->raise();
     QCoreApplication::processEvents();

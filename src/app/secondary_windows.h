@@ -9,7 +9,11 @@
 #include <QWidget>
 #include <string>
 
+class QPushButton;
+
 namespace quillon::app {
+
+class ProgressView;
 
 // The build's version ("7.0.0.1"); "0.0.0.0" when the build did not set one.
 QString ProgramVersion();
@@ -39,12 +43,21 @@ class BusyWindow : public QWidget {
     // events run once so that it is drawn.
     static void Show(const std::string& text);
     static void Hide();
+    // Long work shows a strip under the banner: its progress and, when it can
+    // be stopped, the button "ｷｬﾝｾﾙ".
+    static void SetCancellable(bool cancellable);
     QString text() const;
+    QPushButton* cancelButton() const { return cancel_; }
+    ProgressView* progress() const { return progress_; }
     ~BusyWindow() override;
 
   private:
     BusyWindow();
+    void Arrange();
     QLabel* panel_ = nullptr;
+    QWidget* strip_ = nullptr;
+    ProgressView* progress_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 // A label that behaves as a link: red while pressed, blue otherwise; a click

@@ -21,10 +21,21 @@ namespace quillon::features {
 inline constexpr const char* kUserCancel = "ﾕｰｻﾞｰｷｬﾝｾﾙ";
 
 bool CancelRequested();
-// Any thread.
+// Any thread, and signal handlers (lock-free stores only).
 void RequestCancel();
 // By whoever starts an operation, before it starts.
 void ClearCancel();
+
+// Work that must not be left half done (a configuration load: the FPGA would
+// stay unconfigured) holds a shield: a cancel asked for meanwhile waits until
+// the shield goes, then takes effect.
+class CancelShield {
+  public:
+    CancelShield();
+    ~CancelShield();
+    CancelShield(const CancelShield&) = delete;
+    CancelShield& operator=(const CancelShield&) = delete;
+};
 
 class WorkRunner {
   public:

@@ -78,6 +78,10 @@ class Frame : public PageContext {
     }
     QTimer* Timer(int) override { return nullptr; }
     QWidget* PageWidget(int) override { return nullptr; }
+    bool RunLong(const LongWorkOptions&, const std::function<void()>& work) override {
+        work();
+        return true;
+    }
 
     void SetBoard(bool on) {
         open = on;

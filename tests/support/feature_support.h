@@ -298,6 +298,11 @@ public:
     }
     QTimer* Timer(int) override { return nullptr; }
     QWidget* PageWidget(int) override { return nullptr; }
+    // In place: the recording reporter is the test thread's.
+    bool RunLong(const app::LongWorkOptions&, const std::function<void()>& work) override {
+        work();
+        return true;
+    }
 
     RecordingReporter& rec() { return reporter_; }
     QAction* n8() { return MenuAction("N8"); }

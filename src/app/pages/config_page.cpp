@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/gui_thread.h"
 #include "app/main_window.h"
 #include "app/mode_sel_form.h"
 #include "app/page_table.h"
@@ -254,11 +255,11 @@ void ConfigPage::Button16Click() {
     store.WriteString(kSetup, "CfgFileName", S(fileEdit_->text()));
 }
 
-void ConfigPage::WriteTargetRegister(std::uint32_t value, bool logAddress) {
+void ConfigPage::WriteTargetRegister(link::BoardHandle h, std::uint32_t value, bool logAddress) {
     features::Reporter& r = ctx().reporter();
     const std::uint16_t reg = features::ConfigTargetRegister();
     if (logAddress) r.Log("ｺﾝﾌｨｸﾞﾀｰｹﾞｯﾄﾚｼﾞｽﾀｱﾄﾞﾚｽ：" + std::to_string(reg));
-    if (!link::VR_REG_WRITE(link::CurrentBoard(), reg, link::RegWidth::Bits8, value, 0)) {
+    if (!link::VR_REG_WRITE(h, reg, link::RegWidth::Bits8, value, 0)) {
         r.Log(kTargetWriteFailed);
         r.Message(kTargetWriteFailed, MsgIcon::Error);
     }
@@ -299,38 +300,42 @@ void ConfigPage::Button17Click() {
     const bool bitswap = bitswap_->isChecked();
     const bool encrypt = encrypt_->isChecked();
     const bool external = !tessera && external_->isChecked() && extMode == "REG";
-    if (external) WriteTargetRegister(1, true);
 
-    // 7-8.
+    // 7-12 on the worker: a load is not stopped halfway, so no Cancel.
     const link::BoardHandle h = link::CurrentBoard();
-    const std::uint64_t start = platform::TickMs();
-    bool ok;
-    if (tessera) {
-        if (xilinx)
-            ok = features::FpgaConfigureTesseraXilinx(h, path, encrypt, r);
-        else if (tavel)
-            ok = features::FpgaConfigureTesseraTavel(h, path, r);
-        else
-            ok = features::FpgaConfigureTesseraAltera(h, path, encrypt, r);
-    } else {
-        ok = features::FpgaConfigure(h, path, xilinx, bitswap, encrypt, r);
-    }
+    ctx().RunLong({.cancellable = false}, [&] {
+        if (external) WriteTargetRegister(h, 1, true);
+        const std::uint64_t start = platform::TickMs();
+        bool ok;
+        if (tessera) {
+            if (xilinx)
+                ok = features::FpgaConfigureTesseraXilinx(h, path, encrypt, r);
+            else if (tavel)
+                ok = features::FpgaConfigureTesseraTavel(h, path, r);
+            else
+                ok = features::FpgaConfigureTesseraAltera(h, path, encrypt, r);
+        } else {
+            ok = features::FpgaConfigure(h, path, xilinx, bitswap, encrypt, r);
+        }
 
-    // 9-10.
-    if (ok) {
-        const std::uint64_t elapsed = platform::TickMs() - start;
-        SetStatusLabel("Successfully!!", kLoaded);
-        time_->setText(QString::number(elapsed) + "ms");
-        r.Log("USB Config[" + path + "]");
-        r.Log(" → ｺﾝﾌｨｸﾞ時間：" + std::to_string(elapsed) + "ms");
-    } else {
-        SetStatusLabel("Failed!!", kFailed);
-        r.Log("USBｺﾝﾌｨｸﾞ失敗 → " + path);
-    }
+        // 9-10.
+        if (ok) {
+            const std::uint64_t elapsed = platform::TickMs() - start;
+            GuiCall([&] {
+                SetStatusLabel("Successfully!!", kLoaded);
+                time_->setText(QString::number(elapsed) + "ms");
+            });
+            r.Log("USB Config[" + path + "]");
+            r.Log(" → ｺﾝﾌｨｸﾞ時間：" + std::to_string(elapsed) + "ms");
+        } else {
+            GuiCall([&] { SetStatusLabel("Failed!!", kFailed); });
+            r.Log("USBｺﾝﾌｨｸﾞ失敗 → " + path);
+        }
 
-    // 11-12.
-    if (external) WriteTargetRegister(0, false);
-    r.BusyHide();
+        // 11-12.
+        if (external) WriteTargetRegister(h, 0, false);
+        r.BusyHide();
+    });
     configure_->setEnabled(ctx().BoardOpen());
 
     // 13. Stored whatever the outcome.
@@ -345,7 +350,10 @@ void ConfigPage::Button17Click() {
 void ConfigPage::SpeedButton1Click() {
     features::Reporter& r = ctx().reporter();
     ResetLabels();
-    if (!features::FpgaClear(link::CurrentBoard(), r)) {
+    const link::BoardHandle h = link::CurrentBoard();
+    bool cleared = false;
+    if (!ctx().RunLong({.cancellable = false}, [&] { cleared = features::FpgaClear(h, r); })) return;
+    if (!cleared) {
         SetStatusLabel("Failed!!", kFailed);
         r.Log(kClearFailed);
         r.Message(kClearFailed, MsgIcon::Warning);
@@ -416,7 +424,10 @@ void ConfigPage::N8Click() {
 void ConfigPage::RunStartupAutoConfig() {
     const auto settings = features::AutoConfigSettings::Read(SettingsStore());
     if (!settings.enabled || !ctx().BoardOpen()) return;
-    const auto result = features::RunAutoConfig(link::CurrentBoard(), settings, ctx().reporter());
+    const link::BoardHandle h = link::CurrentBoard();
+    features::AutoConfigResult result;
+    ctx().RunLong({.cancellable = false},
+                  [&] { result = features::RunAutoConfig(h, settings, ctx().reporter()); });
     switch (result.outcome) {
         case features::AutoConfigResult::Outcome::NoFile:
             break;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/page.h"
+#include "link/board_link.h"
 
 class QCheckBox;
 class QLabel;
@@ -50,7 +51,7 @@ class ConfigPage : public Page {
   private:
     void ResetLabels();
     void SetStatusLabel(const QString& text, const QColor& color);
-    void WriteTargetRegister(std::uint32_t value, bool logAddress);
+    void WriteTargetRegister(link::BoardHandle h, std::uint32_t value, bool logAddress);
     bool TavelRule(bool boardOpen) const;
     void BringToFront();
     void SetMenuChecked(bool checked);

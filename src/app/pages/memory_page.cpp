@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/gui_thread.h"
 #include "app/memory_windows.h"
 #include "app/open_file.h"
 #include "app/startup_hooks.h"
@@ -305,36 +306,47 @@ features::MemTransferRequest MemoryPage::Request(bool write) const {
 }
 
 void MemoryPage::Button14Click() {
+    const features::MemTransferRequest request = Request(false);
+    const link::BoardHandle h = link::CurrentBoard();
     running_ = memRead_;
-    features::MemReadRun(link::CurrentBoard(), Request(false), ctx().reporter(), *this);
+    ctx().RunLong({.cancellable = true},
+                  [&] { features::MemReadRun(h, request, ctx().reporter(), *this); });
     running_ = nullptr;
 }
 
 void MemoryPage::Button15Click() {
+    const features::MemTransferRequest request = Request(true);
+    const link::BoardHandle h = link::CurrentBoard();
     running_ = memWrite_;
-    features::MemWriteRun(link::CurrentBoard(), Request(true), ctx().reporter(), *this);
+    ctx().RunLong({.cancellable = true},
+                  [&] { features::MemWriteRun(h, request, ctx().reporter(), *this); });
     running_ = nullptr;
 }
 
+// The transfer runs on the worker: what it shows is done on the GUI thread.
 void MemoryPage::ShowSplit() {
-    splitForm().ShowCentred();
+    GuiCall([this] { splitForm().ShowCentred(); });
 }
 
 void MemoryPage::HideSplit() {
-    splitForm().hide();
+    GuiCall([this] { splitForm().hide(); });
 }
 
 void MemoryPage::SplitSize(const std::string& text) {
-    splitForm().SetSize(QString::fromStdString(text));
+    GuiCall([&] { splitForm().SetSize(QString::fromStdString(text)); });
 }
 
 void MemoryPage::SplitPiece(const std::string& count, const std::string& bytes) {
-    splitForm().SetPiece(QString::fromStdString(count), QString::fromStdString(bytes));
+    GuiCall([&] {
+        splitForm().SetPiece(QString::fromStdString(count), QString::fromStdString(bytes));
+    });
 }
 
 void MemoryPage::SetButtonEnabled(bool enabled) {
     // A board that went away meanwhile keeps the button off.
-    if (running_) running_->setEnabled(enabled && ctx().BoardOpen());
+    GuiCall([&] {
+        if (running_) running_->setEnabled(enabled && ctx().BoardOpen());
+    });
 }
 
 void MemoryPage::N14Click() {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/gui_thread.h"
 #include "features/memory/mem_page.h"
 #include "features/memory/rate_measure.h"
 #include "link/board_link.h"
@@ -67,13 +68,18 @@ RatePage::RatePage(PageContext& context, QWidget* parent) : Page(context, parent
 
 void RatePage::Button26Click() {
     const bool tessera = features::MemTransferOptions::Read(SettingsStore()).tessera;
-    features::RunRateMeasurement(link::CurrentBoard(), size_->currentIndex(), tessera,
-                                 ctx().reporter(), [this](bool on) {
-                                     // A board that went away meanwhile keeps them off.
-                                     const bool enabled = on && ctx().BoardOpen();
-                                     size_->setEnabled(enabled);
-                                     start_->setEnabled(enabled);
-                                 });
+    const link::BoardHandle h = link::CurrentBoard();
+    const int size = size_->currentIndex();
+    ctx().RunLong({.cancellable = true}, [&] {
+        features::RunRateMeasurement(h, size, tessera, ctx().reporter(), [this](bool on) {
+            GuiCall([&] {
+                // A board that went away meanwhile keeps them off.
+                const bool enabled = on && ctx().BoardOpen();
+                size_->setEnabled(enabled);
+                start_->setEnabled(enabled);
+            });
+        });
+    });
 }
 
 Page* MakeRatePage(PageContext& context) {

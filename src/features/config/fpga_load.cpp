@@ -1,11 +1,14 @@
 #include "features/config/fpga_load.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <thread>
 
+#include "features/long_work.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
 #include "log/file_io.h"
@@ -54,6 +57,9 @@ std::atomic<std::uint16_t> g_targetRegister{0x3FFF};
 bool FpgaLoad(link::BoardHandle h, const std::string& path, const ConfigOptions& options,
               Reporter& r) {
     if (h == link::kNoBoard) return false;
+    // Once begun, a load runs to its end: a cancel would leave the FPGA
+    // unconfigured and the board in configuration mode.
+    const CancelShield shield;
     // The begin request alone clears the FPGA; from here a failure leaves it
     // unconfigured and the board in configuration mode until the next begin.
     if (!link::VR_CFG_MODE(h, link::kCfgBegin)) return false;
@@ -76,7 +82,18 @@ bool FpgaLoad(link::BoardHandle h, const std::string& path, const ConfigOptions&
         // the first data word.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (!link::BulkWrite(h, false, 0, static_cast<std::uint32_t>(stream->size()), stream->data())) {
+    // One transfer, streamed from the stream's buffer so that its progress shows.
+    ProgressMeter meter(r, stream->size());
+    std::size_t sent = 0;
+    const link::BulkSource source = [&](std::span<std::uint8_t> piece) {
+        const std::size_t n = std::min(piece.size(), stream->size() - sent);
+        std::memcpy(piece.data(), stream->data() + sent, n);
+        std::memset(piece.data() + n, 0, piece.size() - n);
+        sent += n;
+        meter.Set(sent);
+        return true;
+    };
+    if (!link::BulkWriteStream(h, false, 0, static_cast<std::uint32_t>(stream->size()), source)) {
         return false;
     }
     stream.reset();

@@ -251,13 +251,18 @@ bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCo
         if (r.error == link::UsbError::Cancelled && link::BulkAbortRequested()) aborted = r.moved;
         return r.ok() && r.moved == n;
     };
+    // A Cancel is seen as it was delivered: in the events run after a piece,
+    // so the piece after that still goes (the worker does not see a press
+    // before the event pass that delivers it would have).
+    bool stopAsked = SplitCancelRequested();
     for (std::uint64_t k = 0; k < p.whole; ++k) {
         if (!send(kSplitPiece))
             return aborted ? stop(k, k * kSplitPiece + *aborted) : false;
         ShowPiece(view, k, p.whole);
         reporter.Progress((k + 1) * kSplitPiece, length);
-        if (SplitCancelRequested()) return stop(k + 1, (k + 1) * kSplitPiece);
+        if (stopAsked) return stop(k + 1, (k + 1) * kSplitPiece);
         reporter.Pump();
+        stopAsked = SplitCancelRequested();
     }
     if (p.rest > 0 && !send(static_cast<std::uint32_t>(p.rest)))
         return aborted ? stop(p.whole, p.whole * kSplitPiece + *aborted) : false;
@@ -313,12 +318,14 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         if (scramble) MemScramble({buffer.get(), n});
         return file.Write(buffer.get(), n);
     };
+    bool stopAsked = SplitCancelRequested();  // as for the split write
     for (std::uint64_t k = 0; k < p.whole; ++k) {
         if (!receive(kSplitPiece)) return aborted ? stop(k) : false;
         ShowPiece(view, k, p.whole);
         reporter.Progress((k + 1) * kSplitPiece, length);
-        if (SplitCancelRequested()) return stop(k + 1);
+        if (stopAsked) return stop(k + 1);
         reporter.Pump();
+        stopAsked = SplitCancelRequested();
     }
     if (p.rest > 0 && !receive(static_cast<std::uint32_t>(p.rest)))
         return aborted ? stop(p.whole) : false;
