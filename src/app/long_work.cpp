@@ -196,10 +196,12 @@ void ProgressView::Set(std::uint64_t done, std::uint64_t total, features::Report
     if (total != total_ || done < done_ || !clock_.isValid()) clock_.start();
     total_ = total;
     done_ = done;
-    if (unit == features::Reporter::Unit::Steps) {
+    if (unit != features::Reporter::Unit::Bytes) {
         bar_->setRange(0, static_cast<int>(std::min<std::uint64_t>(total, 1 << 30)));
         bar_->setValue(static_cast<int>(done));
-        bar_->setFormat(QString("%1/%2").arg(done).arg(total));
+        bar_->setFormat(unit == features::Reporter::Unit::Percent
+                            ? QString("%1%").arg(done * 100 / total)
+                            : QString("%1/%2").arg(done).arg(total));
         rate_->clear();
         return;
     }

@@ -20,9 +20,9 @@ public:
                               MsgButtons buttons = MsgButtons::Ok);
     // The main window's status bar.
     virtual void Status(const std::string& text) { (void)text; }
-    // Progress of a long operation: `done` of `total` bytes, or of `total`
-    // steps (the rate measurement's transfers); total 0 = not known.
-    enum class Unit { Bytes, Steps };
+    // Progress of a long operation: `done` of `total` bytes, of `total` steps
+    // (the rate measurement's transfers), or percent of 100; total 0 = not known.
+    enum class Unit { Bytes, Steps, Percent };
     virtual void Progress(std::uint64_t done, std::uint64_t total, Unit unit = Unit::Bytes) {
         (void)done, (void)total, (void)unit;
     }
@@ -35,6 +35,20 @@ public:
 
 // Logs and asks through the process-wide log writer and prompter; no window.
 Reporter& DefaultReporter();
+
+// Shows the busy window with `text` for the length of a scope.
+class BusyBanner {
+  public:
+    BusyBanner(Reporter& reporter, const std::string& text) : reporter_(reporter) {
+        reporter_.Busy(text);
+    }
+    ~BusyBanner() { reporter_.BusyHide(); }
+    BusyBanner(const BusyBanner&) = delete;
+    BusyBanner& operator=(const BusyBanner&) = delete;
+
+  private:
+    Reporter& reporter_;
+};
 
 // Tells a reporter how far a transfer of `total` has got, as the data moves:
 // at most every 50 ms, and always at the start and at the end.

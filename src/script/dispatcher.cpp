@@ -1,5 +1,6 @@
 #include "script/dispatcher.h"
 
+#include "features/long_work.h"
 #include "log/log_file.h"
 #include "log/prompter.h"
 #include "script/macro_syntax.h"
@@ -9,8 +10,9 @@ namespace quillon::script {
 namespace {
 
 constexpr MacroEntry kMacros[] = {
-    {"RW", RunRegisterWrite}, {"RR", RunRegisterRead},  {"UC", RunConfigure},
-    {"MR", RunMemoryRead},    {"MW", RunMemoryWrite},   {"FC", RunFileCompare},
+    {"RW", RunRegisterWrite},       {"RR", RunRegisterRead},
+    {"UC", RunConfigure, true},     {"MR", RunMemoryRead, true},
+    {"MW", RunMemoryWrite, true},   {"FC", RunFileCompare, true},
     {"IR", RunI2cRead},       {"IR2", RunI2cRead2},     {"IR3", RunI2cRead3},
     {"IW", RunI2cWrite},      {"IW2", RunI2cWrite2},    {"IW3", RunI2cWrite3},
     {"GW", RunGpioWrite},     {"GR", RunGpioRead},      {"GD", RunGpioDirection},
@@ -56,7 +58,12 @@ MacroAnswer DispatchMacro(const MacroText& text, MacroContext& ctx,
     for (const MacroEntry& m : table) {
         if (name != m.name) continue;
         ctx.refusal.clear();
-        switch (m.run(text, ctx)) {
+        MacroOutcome outcome = MacroOutcome::Failed;
+        if (m.runsLong)
+            features::Runner().Run([&] { outcome = m.run(text, ctx); });
+        else
+            outcome = m.run(text, ctx);
+        switch (outcome) {
             case MacroOutcome::Done:
                 return {"1", false};
             case MacroOutcome::NotDone:

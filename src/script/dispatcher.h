@@ -17,6 +17,9 @@ using MacroFunction = MacroOutcome (*)(const MacroText& text, MacroContext& ctx)
 struct MacroEntry {
     std::string_view name;
     MacroFunction run;
+    // Moves files or loads the FPGA: run through the features runner (on the
+    // panel's worker, so the window stays alive and Cancel works).
+    bool runsLong = false;
 };
 
 // RW, RR, UC, MR, MW, FC, IR, IR2, IR3, IW, IW2, IW3, GW, GR, GD, STA, GTA, WAIT,

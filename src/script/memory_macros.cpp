@@ -9,6 +9,7 @@
 
 #include "features/busy_gate.h"
 #include "features/config/fpga_load.h"
+#include "features/long_work.h"
 #include "features/memory/file_stream.h"
 #include "link/bulk.h"
 #include "log/file_io.h"
@@ -153,7 +154,8 @@ MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
         return RefuseUnreadable(ctx, "MW", o->file, status);
     // The file streams into the one transfer: a short file is followed by
     // zeros, a longer one is cut at the length.
-    features::FileFeed feed(file, false);
+    features::ProgressMeter meter(*ctx.reporter, length);
+    features::FileFeed feed(file, false, &meter);
     return link::BulkWriteStream(ctx.board, false, o->widthCode, length, feed.Source())
                ? MacroOutcome::Done
                : MacroOutcome::Failed;
@@ -171,7 +173,8 @@ MacroOutcome RunMemoryRead(const MacroText& text, MacroContext& ctx) {
     const std::string path = ResolveMacroPath(ctx, o->file);
     platform::ReplacingFile file;
     const bool created = file.Open(path);
-    features::FileDrain drain(file, false);
+    features::ProgressMeter meter(*ctx.reporter, length);
+    features::FileDrain drain(file, false, &meter);
     if (!link::BulkReadStream(ctx.board, false, o->widthCode, length, drain.Sink()))
         return MacroOutcome::Failed;
     if (!created) return Refuse(ctx, "MR: cannot write \"" + path + "\": " + file.whyNot());
@@ -200,12 +203,15 @@ MacroOutcome RunFileCompare(const MacroText& text, MacroContext& ctx) {
     // holding both files in memory.
     constexpr std::size_t kPiece = 65536;
     std::unique_ptr<std::uint8_t[]> pa(new std::uint8_t[kPiece]), pb(new std::uint8_t[kPiece]);
+    features::ProgressMeter meter(*ctx.reporter, fa.size());
     for (;;) {
+        if (features::CancelRequested()) return MacroOutcome::Failed;
         const auto na = fa.Read(pa.get(), kPiece);
         const auto nb = fb.Read(pb.get(), kPiece);
         if (!na || !nb || *na != *nb) return MacroOutcome::NotDone;
         if (*na == 0) break;
         if (std::memcmp(pa.get(), pb.get(), *na) != 0) return MacroOutcome::NotDone;
+        meter.Add(*na);
     }
     return MacroOutcome::Done;
 }
@@ -222,6 +228,7 @@ MacroOutcome RunWait(const MacroText& text, MacroContext& ctx) {
     // A steady clock: setting the system clock back cannot stretch the wait.
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
+        if (features::CancelRequested()) return MacroOutcome::Failed;
         if (ctx.pump)
             ctx.pump();
         else

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "features/long_work.h"
 #include "link/board_link.h"
 #include "log/file_io.h"
 #include "log/log_file.h"
@@ -130,6 +131,8 @@ struct HostState {
     // Tcl's own "cd", which the host's wrapper calls.
     Tcl_ObjCmdProc* cd = nullptr;
     ClientData cdData = nullptr;
+    // "ﾕｰｻﾞｰｷｬﾝｾﾙ" was logged for this run.
+    bool cancelLogged = false;
 };
 
 HostState& State() {
@@ -202,6 +205,45 @@ void PumpEvents() {
     }
 }
 
+// --- Stopping a script -----------------------------------------------------------
+//
+// A cancel (the panel's ｷｬﾝｾﾙ, SIGINT in quillon-run) stops the script at its
+// next command: the evaluation unwinds with the error "cancelled", which no
+// catch in the script can hold. A macro in flight has ended its transfer
+// first, with its end command.
+
+// How often a running script lets events run and looks for a cancel.
+constexpr int kServeMs = 50;
+
+void ArmServeLimit(Tcl_Interp* interp) {
+    Tcl_Time next;
+    Tcl_GetTime(&next);
+    next.usec += kServeMs * 1000;
+    next.sec += next.usec / 1000000;
+    next.usec %= 1000000;
+    Tcl_LimitSetTime(interp, &next);
+}
+
+// Stops the evaluation in progress; told once in the log per run.
+void CancelScript(Tcl_Interp* interp) {
+    HostState& s = State();
+    if (!s.cancelLogged) {
+        s.cancelLogged = true;
+        s.reporter->Log(features::kUserCancel);
+    }
+    Tcl_Obj* why = Tcl_NewStringObj("cancelled", -1);
+    Tcl_CancelEval(interp, why, nullptr, TCL_CANCEL_UNWIND);
+}
+
+// The time limit is only a clock: every kServeMs of evaluation the window's
+// events run (a script that only computes still repaints and takes Cancel)
+// and a cancel is looked for; then the limit moves on.
+void ServeLimit(ClientData, Tcl_Interp* interp) {
+    if (!features::CancelRequested()) State().reporter->Pump();
+    if (features::CancelRequested()) CancelScript(interp);
+    ArmServeLimit(interp);
+}
+
 int TprintCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) {
     // Only the first argument is written; none writes an empty line.
     std::string_view text = argc > 1 ? std::string_view(argv[1]) : std::string_view();
@@ -233,6 +275,10 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     ctx.pump = PumpEvents;
     MacroAnswer answer = DispatchMacro(MacroText(text), ctx);
     RestoreKeptDirectory();
+    if (features::CancelRequested()) {
+        CancelScript(interp);
+        return TCL_ERROR;
+    }
     if (answer.result == "1")
         Tcl_SetObjResult(interp, s.one);
     else if (answer.result == "0")
@@ -313,6 +359,7 @@ bool TclHost::Init(features::Reporter& reporter) {
     s.zero = Tcl_NewStringObj("0", 1);
     Tcl_IncrRefCount(s.zero);
     s.variables.Bind(interp);
+    Tcl_LimitAddHandler(interp, TCL_LIMIT_TIME, ServeLimit, nullptr, nullptr);
 
     s.interp = interp;
     s.capture = chan;
@@ -358,7 +405,19 @@ int TclHost::RunFile(const std::string& path) {
     }
     Tcl_Obj* pathObj = Tcl_NewStringObj(path.c_str(), -1);
     Tcl_IncrRefCount(pathObj);
-    int code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");
+    State().cancelLogged = false;
+    int code;
+    if (features::CancelRequested()) {
+        // Stopped before it began (a signal during the start-up).
+        CancelScript(interp);
+        Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
+        code = TCL_ERROR;
+    } else {
+        ArmServeLimit(interp);
+        Tcl_LimitTypeSet(interp, TCL_LIMIT_TIME);
+        code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");
+        Tcl_LimitTypeReset(interp, TCL_LIMIT_TIME);
+    }
     Tcl_DecrRefCount(pathObj);
     if (Tcl_Channel chan = LiveCapture()) Tcl_Flush(chan);
     RestoreKeptDirectory();

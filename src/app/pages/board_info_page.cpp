@@ -60,8 +60,10 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
 }
 
 void BoardInfoPage::Button18Click() {
-    const features::BoardInfoLabels labels =
-        features::BoardInfoUpdate(link::CurrentBoard(), ctx().reporter());
+    const link::BoardHandle h = link::CurrentBoard();
+    features::BoardInfoLabels labels;
+    ctx().RunLong({.cancellable = false},
+                  [&] { labels = features::BoardInfoUpdate(h, ctx().reporter()); });
     auto set = [](QLabel* label, const std::optional<std::string>& text) {
         if (text) label->setText(QString::fromStdString(*text));
     };

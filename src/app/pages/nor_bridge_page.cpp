@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/gui_thread.h"
 #include "app/log_window.h"
+#include "app/long_work.h"
 #include "app/pages/flash_common.h"
 #include "app/par_flash.h"
 #include "features/flash/flash_time.h"
@@ -67,26 +69,44 @@ void NorBridgePage::Button44Click() {
 }
 
 void NorBridgePage::Button45Click() {
-    features::NorBridge2ReadCfi(link::CurrentBoard(), target_->currentIndex(), *this,
-                                ctx().reporter());
+    const link::BoardHandle h = link::CurrentBoard();
+    const int target = target_->currentIndex();
+    ctx().RunLong({.cancellable = true}, [&] {
+        features::NorBridge2ReadCfi(h, target, *this, ctx().reporter());
+    });
 }
 
 void NorBridgePage::Button46Click() {
     const bool dump = SettingsStore().ReadBool(kSetup, "NorBridge2_DUMPF", false);
-    features::NorBridge2Execute(link::CurrentBoard(), target_->currentIndex(), S(file_->text()),
-                                dump, *this, ctx().reporter());
+    const link::BoardHandle h = link::CurrentBoard();
+    const int target = target_->currentIndex();
+    const std::string path = S(file_->text());
+    // The page guard is up from the press on: the window serves events while
+    // the run starts on the worker.
+    SetParFlashRunning(true);
+    ctx().RunLong({.cancellable = true}, [&] {
+        features::NorBridge2Execute(h, target, path, dump, *this, ctx().reporter());
+    });
+    SetParFlashRunning(false);
 }
 
+// The runs go on the worker; what they show is done on the GUI thread. The
+// busy window's bar follows the page's.
 void NorBridgePage::Range(std::uint32_t maximum) {
-    progress_->setMaximum(static_cast<int>(std::min<std::uint32_t>(maximum, INT32_MAX)));
+    GuiCall([&] { progress_->setMaximum(static_cast<int>(std::min<std::uint32_t>(maximum, INT32_MAX))); });
 }
 
 void NorBridgePage::Position(std::uint32_t position) {
-    progress_->setValue(static_cast<int>(std::min<std::uint32_t>(position, INT32_MAX)));
+    GuiCall([&] {
+        progress_->setValue(static_cast<int>(std::min<std::uint32_t>(position, INT32_MAX)));
+        LongWork::Progress(static_cast<std::uint64_t>(progress_->value()),
+                           static_cast<std::uint64_t>(std::max(progress_->maximum(), 0)),
+                           features::Reporter::Unit::Steps);
+    });
 }
 
 void NorBridgePage::Text(const std::string& text) {
-    progressText_->setText(QString::fromStdString(text));
+    GuiCall([&] { progressText_->setText(QString::fromStdString(text)); });
 }
 
 void NorBridgePage::Elapsed(std::int64_t startMs) {
@@ -94,17 +114,21 @@ void NorBridgePage::Elapsed(std::int64_t startMs) {
 }
 
 void NorBridgePage::SetResult(features::RunResult result) {
-    ShowRunResult(result_, result, "Executing ...");
+    GuiCall([&] { ShowRunResult(result_, result, "Executing ..."); });
 }
 
 void NorBridgePage::SetTime(std::optional<std::int64_t> startMs) {
-    time_->setText(startMs ? ElapsedClockText(features::Time().NowMs() - *startMs)
-                           : QString("-"));
+    GuiCall([&] {
+        time_->setText(startMs ? ElapsedClockText(features::Time().NowMs() - *startMs)
+                               : QString("-"));
+    });
 }
 
 void NorBridgePage::SetControlsEnabled(bool enabled) {
-    busy_ = !enabled;
-    ctx().RefreshBoardControls();
+    GuiCall([&] {
+        busy_ = !enabled;
+        ctx().RefreshBoardControls();
+    });
 }
 
 void NorBridgePage::SetRunning(bool running) {
@@ -112,15 +136,15 @@ void NorBridgePage::SetRunning(bool running) {
 }
 
 void NorBridgePage::ShowLog() {
-    LogWindow::Show();
+    GuiCall([] { LogWindow::Show(); });
 }
 
 void NorBridgePage::ProgressToMaximum() {
-    progress_->setValue(progress_->maximum());
+    GuiCall([&] { progress_->setValue(progress_->maximum()); });
 }
 
 void NorBridgePage::ReplaceLastLine(const std::string& text) {
-    LogWindow::Put(true, text);
+    GuiCall([&] { LogWindow::Put(true, text); });
 }
 
 Page* MakeNorBridgePage(PageContext& context) {

@@ -56,8 +56,13 @@ void Reg512Page::Button53Click() {
     if (running_) return;
     running_ = true;
     ctx().RefreshBoardControls();
-    features::Reg512Test(link::CurrentBoard(), address_->text().toStdString(),
-                         repeat_->text().toStdString(), ctx().reporter());
+    const link::BoardHandle h = link::CurrentBoard();
+    const std::string address = address_->text().toStdString();
+    const std::string repeat = repeat_->text().toStdString();
+    ctx().RunLong({.cancellable = true}, [&] {
+        const features::BusyBanner banner(ctx().reporter(), "Processing for Register Test ...");
+        features::Reg512Test(h, address, repeat, ctx().reporter());
+    });
     running_ = false;
     ctx().RefreshBoardControls();
 }

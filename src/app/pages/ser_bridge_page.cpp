@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/gui_thread.h"
 #include "app/log_window.h"
+#include "app/long_work.h"
 #include "app/pages/flash_common.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
@@ -48,8 +50,10 @@ SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(conte
     connect(cancel_, &QPushButton::clicked, this, [this] { Button31Click(); });
     connect(execute_, &QPushButton::clicked, this, [this] { Button32Click(); });
 
-    for (QWidget* w : std::initializer_list<QWidget*>{choose_, cancel_, file_, target_})
+    for (QWidget* w : std::initializer_list<QWidget*>{choose_, file_, target_})
         ctx().RegisterBoardControl(w);
+    // Cansel stops the page's own run, so it stays on while that runs.
+    ctx().RegisterBoardControl(cancel_, [this](bool open) { return open || running_; });
     // Execute stays off while its own run goes on.
     ctx().RegisterBoardControl(execute_, [this](bool open) { return open && !running_; });
 }
@@ -67,34 +71,46 @@ void SerBridgePage::Button31Click() {
 }
 
 void SerBridgePage::Button32Click() {
-    features::SerBridgeExecute(link::CurrentBoard(), target_->currentIndex(), S(file_->text()),
-                               *this, ctx().reporter());
+    const link::BoardHandle h = link::CurrentBoard();
+    const int target = target_->currentIndex();
+    const std::string path = S(file_->text());
+    ctx().RunLong({.cancellable = true}, [&] {
+        features::SerBridgeExecute(h, target, path, *this, ctx().reporter());
+    });
 }
 
+// The run goes on the worker; what it shows is done on the GUI thread.
 void SerBridgePage::SetProgress(int percent) {
-    progress_->setValue(percent);
-    percent_->setText(QString("%1%").arg(percent));
+    GuiCall([&] {
+        progress_->setValue(percent);
+        percent_->setText(QString("%1%").arg(percent));
+        LongWork::Progress(static_cast<std::uint64_t>(std::max(percent, 0)), 100,
+                           features::Reporter::Unit::Percent);
+    });
 }
 
 void SerBridgePage::SetPhase(const std::string& text) {
-    phase_->setText(QString::fromStdString(text));
+    GuiCall([&] { phase_->setText(QString::fromStdString(text)); });
 }
 
 void SerBridgePage::SetResult(features::RunResult result) {
-    ShowRunResult(result_, result, "実行中");
+    GuiCall([&] { ShowRunResult(result_, result, "実行中"); });
 }
 
 void SerBridgePage::SetElapsed(std::optional<std::int64_t> seconds) {
-    time_->setText(seconds ? QString("%1 sec").arg(*seconds) : QString("-"));
+    GuiCall([&] { time_->setText(seconds ? QString("%1 sec").arg(*seconds) : QString("-")); });
 }
 
 void SerBridgePage::SetExecuteEnabled(bool enabled) {
-    running_ = !enabled;
-    execute_->setEnabled(enabled && ctx().BoardOpen());
+    GuiCall([&] {
+        running_ = !enabled;
+        execute_->setEnabled(enabled && ctx().BoardOpen());
+        ctx().RefreshBoardControls();
+    });
 }
 
 void SerBridgePage::ShowLog() {
-    LogWindow::Show();
+    GuiCall([] { LogWindow::Show(); });
 }
 
 Page* MakeSerBridgePage(PageContext& context) {

@@ -12,6 +12,7 @@
 #include "app/pages/flash_common.h"
 #include "features/busy_gate.h"
 #include "features/flash/spi_memory.h"
+#include "features/long_work.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
@@ -181,18 +182,24 @@ void SpiPage::Button27Click() {
     readButton_->setEnabled(false);
     const link::BoardHandle h = link::CurrentBoard();
     const auto a = static_cast<std::uint32_t>(*address);
-    bool ok;
+    const bool flash = Flash();
+    bool ok = false, cancelled = false;
     std::uint32_t data = 0;
-    if (Flash()) {
-        std::uint8_t b = 0;
-        ok = features::SpiFlashReadByte(h, *base, a, b, r);
-        data = b;
-    } else {
-        std::uint16_t w = 0;
-        ok = features::SpiUfmReadWord(h, *base, a, w, r);
-        data = w;
-    }
-    if (ok) {
+    ctx().RunLong({.cancellable = true}, [&] {
+        if (flash) {
+            std::uint8_t b = 0;
+            ok = features::SpiFlashReadByte(h, *base, a, b, r);
+            data = b;
+        } else {
+            std::uint16_t w = 0;
+            ok = features::SpiUfmReadWord(h, *base, a, w, r);
+            data = w;
+        }
+        cancelled = !ok && features::CancelRequested();
+    });
+    if (cancelled) {
+        Cancelled();
+    } else if (ok) {
         // The address is shown as typed, only normalised: a UFM address above
         // 1FFh went out modulo 10000h but stays as entered.
         address_->setText(HexText(*address, Flash() ? 6 : 4));
@@ -215,10 +222,16 @@ void SpiPage::Button28Click() {
     writeButton_->setEnabled(false);
     const link::BoardHandle h = link::CurrentBoard();
     const auto a = static_cast<std::uint32_t>(*address);
-    const bool ok =
-        Flash() ? features::SpiFlashWriteByte(h, *base, a, static_cast<std::uint8_t>(*data), r)
-                : features::SpiUfmWriteWord(h, *base, a, static_cast<std::uint16_t>(*data), r);
-    if (ok) {
+    const bool flash = Flash();
+    bool ok = false, cancelled = false;
+    ctx().RunLong({.cancellable = true}, [&] {
+        ok = flash ? features::SpiFlashWriteByte(h, *base, a, static_cast<std::uint8_t>(*data), r)
+                   : features::SpiUfmWriteWord(h, *base, a, static_cast<std::uint16_t>(*data), r);
+        cancelled = !ok && features::CancelRequested();
+    });
+    if (cancelled) {
+        Cancelled();
+    } else if (ok) {
         address_->setText(HexText(*address, Flash() ? 6 : 4));
         write_->setText(HexText(*data, Flash() ? 2 : 4));
         ctx().SetStatus(U("SPI-Write 成功しました。"));
@@ -226,6 +239,12 @@ void SpiPage::Button28Click() {
         r.Message("SPIﾗｲﾄに失敗しました。", MsgIcon::Warning);
     }
     writeButton_->setEnabled(ctx().BoardOpen());
+}
+
+void SpiPage::Cancelled() {
+    // The memory finishes an erase or write it had begun; only the waiting stopped.
+    ctx().reporter().Log(features::kUserCancel);
+    ctx().SetStatus(U(features::kUserCancel));
 }
 
 void SpiPage::EraseFailed(const char* text) {
@@ -251,19 +270,36 @@ void SpiPage::Button29Click() {
             if (blink) blink->start();
             ctx().SetStatus(U("M25P128 ChipErase実行中 ... 少々お待ち下さい(最大250秒)"));
             r.Pump();
-            const bool ok = features::SpiFlashChipErase(h, *base, r);
+            bool ok = false, cancelled = false;
+            ctx().RunLong({.cancellable = true}, [&] {
+                ok = features::SpiFlashChipErase(h, *base, r);
+                cancelled = !ok && features::CancelRequested();
+            });
             if (blink) blink->stop();
             erasing_->hide();
-            if (ok)
+            if (cancelled)
+                Cancelled();
+            else if (ok)
                 ctx().SetStatus(U("M25P128 ChipErase成功しました。"));
             else
                 EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。");
         }
     } else if (r.Message("MAX2-UFMﾒﾓﾘのﾁｯﾌﾟｲﾚｰｽを行いますか?", MsgIcon::Warning,
                          MsgButtons::YesNo) == MsgAnswer::Yes) {
-        if (!features::SpiUfmEraseSector(h, *base, 0x000, r))
+        int failedBlock = -1;
+        bool cancelled = false;
+        ctx().RunLong({.cancellable = true}, [&] {
+            if (!features::SpiUfmEraseSector(h, *base, 0x000, r))
+                failedBlock = 0;
+            else if (!features::SpiUfmEraseSector(h, *base, 0x100, r))
+                failedBlock = 1;
+            cancelled = failedBlock >= 0 && features::CancelRequested();
+        });
+        if (cancelled)
+            Cancelled();
+        else if (failedBlock == 0)
             EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。");
-        else if (!features::SpiUfmEraseSector(h, *base, 0x100, r))
+        else if (failedBlock == 1)
             EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ1)に失敗しました。");
         else
             ctx().SetStatus(U("MAX2(UFM) ChipErase成功しました。"));

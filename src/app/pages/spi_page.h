@@ -31,6 +31,7 @@ class SpiPage : public Page {
     void ShowTargetLabel();
     void Invalid();
     void EraseFailed(const char* text);
+    void Cancelled();
 
     QLineEdit* base_ = nullptr;     // LabeledEdit: base register (DEC)
     QComboBox* target_ = nullptr;

@@ -23,6 +23,8 @@ namespace quillon::app {
 
 namespace {
 
+constexpr const char* kScriptBusyText = "Processing for TCL Script ...";
+
 constexpr const char* kFilter = "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)";
 constexpr const char* kDefaultName = "*.tcl";
 constexpr int kAutoNameWidth = 390;
@@ -186,7 +188,14 @@ void TclPage::Button24Click() {
     time_->setStyleSheet("QLabel { color: black; }");
     running_ = true;
     ctx().RefreshBoardControls();
-    script::TclHost::RunReport run = script::TclHost::RunLogged(S(edit_->text()));
+    script::TclHost::RunReport run;
+    {
+        // The script runs here, on the GUI thread, serving events every
+        // 50 ms; its memory and configuration macros go to the worker.
+        const LongWork::Scope scope({.cancellable = true});
+        const features::BusyBanner banner(ctx().reporter(), kScriptBusyText);
+        run = script::TclHost::RunLogged(S(edit_->text()));
+    }
     if (run.failed) {
         ctx().reporter().Message("TCLｽｸﾘﾌﾟﾄ実行に失敗しました。", MsgIcon::Error);
     } else {
@@ -225,7 +234,12 @@ void TclPage::N9Click() {
 
 void TclPage::RunAutoScript() {
     const std::string path = SettingsStore().ReadString(kSetup, "AUTO_TCL_NAME", kDefaultName);
-    script::TclHost::AutoReport report = script::TclHost::RunAutoScript(path);
+    script::TclHost::AutoReport report;
+    {
+        const LongWork::Scope scope({.cancellable = true});
+        const features::BusyBanner banner(ctx().reporter(), kScriptBusyText);
+        report = script::TclHost::RunAutoScript(path);
+    }
     switch (report.outcome) {
         case script::TclHost::AutoOutcome::Failed:
         case script::TclHost::AutoOutcome::NoInterpreter:

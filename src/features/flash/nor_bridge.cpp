@@ -7,6 +7,7 @@
 #include "features/config/fpga_load.h"
 #include "features/flash/bridge_files.h"
 #include "features/flash/flash_time.h"
+#include "features/long_work.h"
 
 namespace quillon::features {
 
@@ -89,6 +90,7 @@ bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geomet
 bool NorBridge2ReadCfi(link::BoardHandle h, int targetIndex, NorBridgeView& view, Reporter& r) {
     const BusyGate::Hold hold = TakeOrRefuse("Read CFI", r);
     if (!hold || !Confirmed(r)) return false;
+    const BusyBanner banner(r, "Processing for Read CFI ...");
     view.ShowLog();
     RunScope scope(view, false);
     view.SetResult(RunResult::Dash);
@@ -105,6 +107,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     const BusyGate::Hold hold = TakeOrRefuse("NorBridge2", r);
     if (!hold || !Confirmed(r)) return false;
     // 2.
+    const BusyBanner banner(r, "Processing for NorBridge2 ...");
     const std::int64_t startMs = Time().NowMs() / 1000 * 1000;
     view.ShowLog();
     RunScope scope(view, true);
@@ -113,6 +116,15 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     const auto fail = [&view, &r](const char* box) {
         view.SetResult(RunResult::Failed);
         if (box) r.Message(box, MsgIcon::Warning);
+        return false;
+    };
+    // A stop between blocks or chunks: what is erased or written stays so,
+    // and the flash holds neither the old data nor the new.
+    const auto cancelled = [&view, &r](const char* line) {
+        view.SetResult(RunResult::Failed);
+        view.ReplaceLastLine(line);
+        r.Log(kUserCancel);
+        r.Status(kUserCancel);
         return false;
     };
     // A data file that cannot be read is refused before the flash is
@@ -127,6 +139,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     r.Log("Flashﾒﾓﾘ全ﾌﾞﾛｯｸのｲﾚｰｽを行います。");
     r.Log("FLASH Memory Block Erasing ..... ");
     if (!ParFlashEraseAll(h, g, startMs, view, r)) {
+        if (CancelRequested()) return cancelled("FLASH Memory Block Erasing ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Block Erasing ..... FAILED!!");
         return fail("FLASHﾒﾓﾘのｲﾚｰｽに失敗しました。");
@@ -148,6 +161,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     r.Log("FLASH Memory Writing .....");
     // 7.
     if (!ParFlashWriteImage(h, g, startMs, dataPath, view, r)) {
+        if (CancelRequested()) return cancelled("FLASH Memory Writing ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Writing ..... FAILED!!");
         return fail("FLASHﾗｲﾄに失敗しました。");
@@ -165,6 +179,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     // 9.
     std::optional<VerifyMismatch> mismatch;
     if (!ParFlashVerify(h, g, dataPath, dump, r, &mismatch)) {
+        if (CancelRequested()) return cancelled("FLASH Memory Verifying ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Verifying ..... FAILED!!");
         if (mismatch) {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "features/flash/flash_time.h"
+#include "features/long_work.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
 #include "log/file_io.h"
@@ -150,6 +151,8 @@ bool ParFlashEraseAll(link::BoardHandle h, const FlashGeometry& geometry, std::i
     std::uint32_t address = 0, position = 0;
     for (std::uint32_t i = 0; i < regions; ++i) {
         for (std::uint32_t b = 0; b < geometry.regionBlocks[i]; ++b) {
+            // A cancel stops between blocks: the block being erased is finished.
+            if (CancelRequested()) return false;
             if (!ParFlashEraseBlock(h, address, geometry.blockEraseMaxS, r)) return false;
             address += geometry.regionBlockBytes[i] / 2;
             ++position;
@@ -226,6 +229,8 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
     display.Range(static_cast<std::uint32_t>(rest != 0 ? chunks + 1 : chunks));
     display.Position(0);
     for (std::uint64_t i = 0; i < chunks; ++i) {
+        // A cancel stops between chunks: a chunk is programmed whole.
+        if (CancelRequested()) return false;
         if (!ParFlashWriteChunk(h, static_cast<std::uint32_t>(i * kChunkBytes), kChunkBytes,
                                 geometry.wordWriteMaxUs, buffer.get() + i * kChunkBytes, r)) {
             r.Log("FLASHﾗｲﾄｴﾗｰ1");

@@ -9,6 +9,7 @@
 #include "features/flash/bridge_files.h"
 #include "features/flash/flash_time.h"
 #include "features/flash/par_flash.h"
+#include "features/long_work.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
 #include "log/file_io.h"
@@ -67,6 +68,15 @@ class Run {
         view_.SetExecuteEnabled(true);
         return false;
     }
+    bool Cancelled() {
+        view_.SetResult(RunResult::Dash);
+        view_.SetElapsed(std::nullopt);
+        view_.SetPhase("");
+        r_.Log("SerBridge:User Abort!!");
+        r_.Message("SerBridgeの実行をｷｬﾝｾﾙしました。", MsgIcon::Warning);
+        view_.SetExecuteEnabled(true);
+        return false;
+    }
     void Elapsed() { view_.SetElapsed((Time().NowMs() - startMs_) / 1000); }
     bool Command(std::uint32_t value) {
         return link::VR_REG_WRITE(h_, kCommandReg, link::RegWidth::Bits32, value, 0);
@@ -99,14 +109,10 @@ PollEnd Run::SerFlashPoll(const Poll& p, const char* phase) {
             return PollEnd::Failed;
         }
         if (phaseValue >= p.threshold) return PollEnd::Done;
-        if (SerFlashCancelRequested().load()) {
+        // The page's Cansel or the busy window's ｷｬﾝｾﾙ.
+        if (SerFlashCancelRequested().load() || CancelRequested()) {
             // Nothing goes to the board: the soft CPU carries on where it is.
-            view_.SetResult(RunResult::Dash);
-            view_.SetElapsed(std::nullopt);
-            view_.SetPhase("");
-            r_.Log("SerBridge:User Abort!!");
-            r_.Message("SerBridgeの実行をｷｬﾝｾﾙしました。", MsgIcon::Warning);
-            view_.SetExecuteEnabled(true);
+            Cancelled();
             return PollEnd::Cancelled;
         }
         if (p.progress) {
@@ -158,8 +164,12 @@ bool Run::Transfer(const std::string& dataPath) {
     const bool readError = !f.Read(image.get(), static_cast<std::size_t>(take));
     f.Close();
     if (readError) return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
-    if (!link::BulkWrite(h_, false, 0, kSerBridgeImageBytes, image.get()))
+    if (!link::BulkWrite(h_, false, 0, kSerBridgeImageBytes, image.get())) {
+        // A cancel ends the transfer with its end command; the flash was
+        // erased and stays so.
+        if (CancelRequested()) return Cancelled();
         return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
+    }
     return true;
 }
 
@@ -170,6 +180,7 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     // 1.
     if (r_.Message(kConfirm, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return false;
     // 2.
+    const BusyBanner banner(r_, "Processing for SerBridge ...");
     view_.SetExecuteEnabled(false);
     view_.SetResult(RunResult::Executing);
     view_.SetElapsed(std::nullopt);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "features/flash/flash_time.h"
+#include "features/long_work.h"
 #include "link/vendor_requests.h"
 
 namespace quillon::features {
@@ -30,7 +31,7 @@ bool WaitStatus(link::BoardHandle h, std::uint16_t base, std::uint32_t bit, Repo
         if (!link::VR_REG_READ(h, base + kStatus, link::RegWidth::Bits32, status, high))
             return false;
         if (status & bit) return true;
-        if (Time().NowMs() - start >= kSpiByteWaitMs) return false;
+        if (Time().NowMs() - start >= kSpiByteWaitMs || CancelRequested()) return false;
         r.Pump();
     }
 }
@@ -43,7 +44,8 @@ bool WaitDone(link::BoardHandle h, std::uint16_t base, std::uint8_t ss, int limi
         std::uint8_t status = 0;
         if (!SpiReadStatus(h, base, ss, status, r)) return false;
         if (!(status & kWriteInProgress)) return true;
-        if (Time().NowMs() - start >= limitMs) return false;
+        // A cancel stops the waiting only: the memory finishes what it began.
+        if (Time().NowMs() - start >= limitMs || CancelRequested()) return false;
         r.Pump();
     }
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "features/long_work.h"
 #include "link/vendor_requests.h"
 #include "log/settings_store.h"
 
@@ -47,6 +48,15 @@ bool Reg512Test(link::BoardHandle h, std::string_view addressText, std::string_v
     std::array<std::uint8_t, kReg512TestBytes> written{};
     std::array<std::uint8_t, kReg512TestBytes> read{};
     for (int pass = 0; pass < *repeat; ++pass) {
+        reporter.Progress(static_cast<std::uint64_t>(pass), static_cast<std::uint64_t>(*repeat),
+                          Reporter::Unit::Steps);
+        // A cancel ends the run between passes, like a failure: the settings
+        // keep their values.
+        if (CancelRequested()) {
+            reporter.Log(kUserCancel);
+            reporter.Status(kUserCancel);
+            return false;
+        }
         for (std::uint8_t& b : written) b = static_cast<std::uint8_t>(RegTestRandom() % 256);
         if (!link::VR_REG512_WRITE(h, at, written)) {
             reporter.Log(Line("ﾙｰﾌﾟ：%d Write Failed!!", pass));
