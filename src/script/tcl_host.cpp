@@ -131,8 +131,8 @@ struct HostState {
     // Tcl's own "cd", which the host's wrapper calls.
     Tcl_ObjCmdProc* cd = nullptr;
     ClientData cdData = nullptr;
-    // "ﾕｰｻﾞｰｷｬﾝｾﾙ" was logged for this run.
-    bool cancelLogged = false;
+    // This run was cancelled ("ﾕｰｻﾞｰｷｬﾝｾﾙ" is in the log).
+    bool cancelled = false;
 };
 
 HostState& State() {
@@ -208,40 +208,49 @@ void PumpEvents() {
 // --- Stopping a script -----------------------------------------------------------
 //
 // A cancel (the panel's ｷｬﾝｾﾙ, SIGINT in quillon-run) stops the script at its
-// next command: the evaluation unwinds with the error "cancelled", which no
-// catch in the script can hold. A macro in flight has ended its transfer
-// first, with its end command.
+// next command with the error "cancelled", and no catch in the script can
+// hold it. The interpreter's time limit does both: it is armed 50 ms ahead
+// while a script runs, and its handler lets events run and moves it on; once
+// a cancel is asked for, the handler leaves it expired, and Tcl then refuses
+// every further command, catch included. A macro in flight has ended its
+// transfer first, with its end command.
 
 // How often a running script lets events run and looks for a cancel.
 constexpr int kServeMs = 50;
 
-void ArmServeLimit(Tcl_Interp* interp) {
+void ArmServeLimit(Tcl_Interp* interp, int ms) {
     Tcl_Time next;
     Tcl_GetTime(&next);
-    next.usec += kServeMs * 1000;
+    next.usec += static_cast<long>(ms) * 1000;
     next.sec += next.usec / 1000000;
     next.usec %= 1000000;
     Tcl_LimitSetTime(interp, &next);
 }
 
-// Stops the evaluation in progress; told once in the log per run.
-void CancelScript(Tcl_Interp* interp) {
+// Told once in the log per run.
+void NoteCancel() {
     HostState& s = State();
-    if (!s.cancelLogged) {
-        s.cancelLogged = true;
-        s.reporter->Log(features::kUserCancel);
-    }
-    Tcl_Obj* why = Tcl_NewStringObj("cancelled", -1);
-    Tcl_CancelEval(interp, why, nullptr, TCL_CANCEL_UNWIND);
+    if (s.cancelled) return;
+    s.cancelled = true;
+    s.reporter->Log(features::kUserCancel);
 }
 
-// The time limit is only a clock: every kServeMs of evaluation the window's
-// events run (a script that only computes still repaints and takes Cancel)
-// and a cancel is looked for; then the limit moves on.
 void ServeLimit(ClientData, Tcl_Interp* interp) {
     if (!features::CancelRequested()) State().reporter->Pump();
-    if (features::CancelRequested()) CancelScript(interp);
-    ArmServeLimit(interp);
+    if (features::CancelRequested()) {
+        NoteCancel();
+        return;  // left expired: the script ends here
+    }
+    ArmServeLimit(interp, kServeMs);
+}
+
+// Ends the script from inside a command: the limit expires now.
+int CancelScript(Tcl_Interp* interp) {
+    NoteCancel();
+    ArmServeLimit(interp, -1);
+    Tcl_LimitCheck(interp);
+    Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
+    return TCL_ERROR;
 }
 
 int TprintCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) {
@@ -275,10 +284,7 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     ctx.pump = PumpEvents;
     MacroAnswer answer = DispatchMacro(MacroText(text), ctx);
     RestoreKeptDirectory();
-    if (features::CancelRequested()) {
-        CancelScript(interp);
-        return TCL_ERROR;
-    }
+    if (features::CancelRequested()) return CancelScript(interp);
     if (answer.result == "1")
         Tcl_SetObjResult(interp, s.one);
     else if (answer.result == "0")
@@ -405,18 +411,24 @@ int TclHost::RunFile(const std::string& path) {
     }
     Tcl_Obj* pathObj = Tcl_NewStringObj(path.c_str(), -1);
     Tcl_IncrRefCount(pathObj);
-    State().cancelLogged = false;
+    HostState& s = State();
+    s.cancelled = false;
     int code;
     if (features::CancelRequested()) {
         // Stopped before it began (a signal during the start-up).
-        CancelScript(interp);
-        Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
+        NoteCancel();
         code = TCL_ERROR;
     } else {
-        ArmServeLimit(interp);
+        ArmServeLimit(interp, kServeMs);
         Tcl_LimitTypeSet(interp, TCL_LIMIT_TIME);
         code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");
+        // Also clears an expired limit: the next script runs.
         Tcl_LimitTypeReset(interp, TCL_LIMIT_TIME);
+    }
+    if (s.cancelled) {
+        code = TCL_ERROR;
+        Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
+        Tcl_SetVar(interp, "errorInfo", "cancelled", TCL_GLOBAL_ONLY);
     }
     Tcl_DecrRefCount(pathObj);
     if (Tcl_Channel chan = LiveCapture()) Tcl_Flush(chan);
