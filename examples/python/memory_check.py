@@ -49,6 +49,11 @@ def main():
         if e.log:
             print("  log:", "; ".join(e.log), file=sys.stderr)
         return 1
+    except KeyboardInterrupt:
+        # Ctrl+C stopped a transfer: the board got its end command and the
+        # board was closed on the way out.
+        print("stopped", file=sys.stderr)
+        return 130
     return 0
 
 

@@ -169,19 +169,31 @@ class SimControl;
 class Board {
   public:
     explicit Board(std::unique_ptr<Session> session) : session_(std::move(session)) {}
+    Board(Board&&) = default;
+    // Python drops a board with the interpreter lock held. Closing waits for
+    // a call another thread runs, and that thread takes the lock to look for
+    // Ctrl+C: the lock goes first.
+    ~Board() {
+        if (!session_) return;
+        py::gil_scoped_release unlocked;
+        session_.reset();
+    }
 
     // Runs `body` on the board without the interpreter lock; raises BoardError
     // with `fallback` as its message when it fails and said nothing itself.
-    template <typename Body>
-    void Run(const char* operation, const char* fallback, Body&& body) {
-        CallReport report;
-        bool ok = false;
-        {
-            py::gil_scoped_release unlocked;
-            ok = session_->Call(body, report);
-        }
-        PassLog(operation, report);
-        if (!ok) RaiseBoardError(operation, fallback, report);
+    // A Ctrl+C (any signal whose handler raises) on the main thread while the
+    // call waits for its turn ends it before anything is sent.
+    void Run(const char* operation, const char* fallback, const Session::Body& body) {
+        Call(operation, fallback, body, false);
+    }
+
+    // The same for a call that may take long (a memory transfer, a
+    // configuration load): the body runs aside while this thread waits, and a
+    // Ctrl+C cancels it: the bulk transfer in flight ends and the end command
+    // goes out (a configuration load runs to its end first); then the
+    // exception the handler raised (KeyboardInterrupt) propagates.
+    void RunLong(const char* operation, const char* fallback, const Session::Body& body) {
+        Call(operation, fallback, body, true);
     }
 
     // --- Registers ---
@@ -298,7 +310,7 @@ class Board {
         }
         if (!layout.empty() && bitswap) Refuse("bitswap belongs to the standard layout, not Tessera");
         if (layout == "tavel" && encrypt) Refuse("Tessera Tavel has no encryption");
-        Run("configure", "the FPGA did not take the configuration", [&](link::BoardHandle h) {
+        RunLong("configure", "the FPGA did not take the configuration", [&](link::BoardHandle h) {
             if (layout.empty()) return features::FpgaConfigure(h, path, xilinx, bitswap, encrypt);
             if (layout == "altera") return features::FpgaConfigureTesseraAltera(h, path, encrypt);
             if (layout == "xilinx") return features::FpgaConfigureTesseraXilinx(h, path, encrypt);
@@ -316,7 +328,7 @@ class Board {
         const std::uint8_t code = static_cast<std::uint8_t>(WidthCode(width));
         Buffer b(data, false);
         const std::uint32_t length = TransferLength(b.size(), tessera);
-        Run("mem_write", features::kMemWriteFailed, [&](link::BoardHandle h) {
+        RunLong("mem_write", features::kMemWriteFailed, [&](link::BoardHandle h) {
             if (!scramble) return link::BulkWrite(h, tessera, code, length, b.data());
             // The caller's bytes stay as they are: each piece is scrambled on its way.
             std::size_t at = 0;
@@ -379,7 +391,7 @@ class Board {
         }
         req.lengthText = HexLength(n);
         features::MemTransferView view;
-        Run("mem_write_file", features::kMemWriteFailed, [&](link::BoardHandle h) {
+        RunLong("mem_write_file", features::kMemWriteFailed, [&](link::BoardHandle h) {
             return features::MemWriteRun(h, req, features::DefaultReporter(), view);
         });
     }
@@ -389,7 +401,7 @@ class Board {
         features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
         req.lengthText = HexLength(InRange(length, UINT64_MAX >> 1, "length"));
         features::MemTransferView view;
-        Run("mem_read_file", features::kMemReadFailed, [&](link::BoardHandle h) {
+        RunLong("mem_read_file", features::kMemReadFailed, [&](link::BoardHandle h) {
             return features::MemReadRun(h, req, features::DefaultReporter(), view);
         });
     }
@@ -521,6 +533,29 @@ class Board {
     py::object Sim();
 
   private:
+    void Call(const char* operation, const char* fallback, const Session::Body& body, bool aside) {
+        // Python's signal handlers run on the main thread when asked; elsewhere
+        // this finds nothing. What a handler raises stays pending until the
+        // call has ended.
+        const Session::Interrupted interrupted = [] {
+            py::gil_scoped_acquire locked;
+            return PyErr_CheckSignals() != 0;
+        };
+        CallReport report;
+        bool ok = false;
+        {
+            py::gil_scoped_release unlocked;
+            ok = session_->Call(body, report, interrupted, aside);
+        }
+        if (report.interrupted) {
+            py::error_already_set raised;  // takes it, so the log hook may run
+            PassLog(operation, report);
+            throw raised;
+        }
+        PassLog(operation, report);
+        if (!ok) RaiseBoardError(operation, fallback, report);
+    }
+
     static std::uint32_t RegisterAddress(long long address, bool extended, bool block) {
         if (extended && block) Refuse("a register is extended or a block register, not both");
         if (extended) {
@@ -550,7 +585,7 @@ class Board {
     }
 
     void ReadInto(std::uint8_t* into, std::uint32_t n, std::uint8_t code, bool scramble, bool tessera) {
-        Run("mem_read", features::kMemReadFailed, [&](link::BoardHandle h) {
+        RunLong("mem_read", features::kMemReadFailed, [&](link::BoardHandle h) {
             if (!link::BulkRead(h, tessera, code, n, into)) return false;
             if (scramble) features::MemScramble({into, n});
             return true;
@@ -582,9 +617,9 @@ class SimControl {
     explicit SimControl(std::shared_ptr<sim::SimBoard> board) : board_(std::move(board)) {}
 
     void SetFaults(std::uint64_t failRequest, std::uint64_t stallRequest, std::uint64_t unplugAtRequest,
-                   std::uint64_t stallBulk, std::uint64_t unplugAtBulk, std::uint32_t shortBulkBy,
-                   std::uint64_t unplugAfterBulkBytes, bool i2cStatusZero,
-                   std::optional<std::uint8_t> configStatus) {
+                   std::uint64_t stallBulk, std::uint64_t hangBulk, std::uint64_t unplugAtBulk,
+                   std::uint32_t shortBulkBy, std::uint64_t unplugAfterBulkBytes,
+                   bool i2cStatusZero, std::optional<std::uint8_t> configStatus) {
         // Counted from now: 1 is the next request (or bulk transfer).
         const std::uint64_t requests = board_->RequestCount(), bulks = board_->BulkCount();
         auto from = [](std::uint64_t base, std::uint64_t n) { return n ? base + n : 0; };
@@ -593,6 +628,7 @@ class SimControl {
         f.stallRequest = from(requests, stallRequest);
         f.unplugAtRequest = from(requests, unplugAtRequest);
         f.stallBulk = from(bulks, stallBulk);
+        f.hangBulk = from(bulks, hangBulk);
         f.unplugAtBulk = from(bulks, unplugAtBulk);
         f.shortBulkBy = shortBulkBy;
         f.unplugAfterBulkBytes = unplugAfterBulkBytes;
@@ -746,7 +782,7 @@ PYBIND11_MODULE(_quillon, m) {
     py::class_<SimControl>(m, "SimControl", "The simulated board behind a Board (board.sim).")
         .def("set_faults", &SimControl::SetFaults, py::kw_only(), py::arg("fail_request") = 0,
              py::arg("stall_request") = 0, py::arg("unplug_at_request") = 0, py::arg("stall_bulk") = 0,
-             py::arg("unplug_at_bulk") = 0, py::arg("short_bulk_by") = 0,
+             py::arg("hang_bulk") = 0, py::arg("unplug_at_bulk") = 0, py::arg("short_bulk_by") = 0,
              py::arg("unplug_after_bulk_bytes") = 0, py::arg("i2c_status_zero") = false,
              py::arg("config_status") = py::none())
         .def("clear_faults", &SimControl::ClearFaults)
@@ -766,7 +802,14 @@ PYBIND11_MODULE(_quillon, m) {
         .def("gpio", &SimControl::Gpio, py::arg("port"))
         .def("eeprom", &SimControl::Eeprom, py::arg("port") = 0);
 
-    py::class_<Board>(m, "Board", "One board, opened by quillon.open().")
+    py::class_<Board>(m, "Board",
+                      "One board, opened by quillon.open().\n\n"
+                      "Ctrl+C stops a long call (mem_write, mem_read, mem_write_file, "
+                      "mem_read_file, configure) of the main thread: the transfer is cancelled, "
+                      "its end command sent, and the call raises KeyboardInterrupt; the board "
+                      "stays usable. A stopped read leaves an existing file as it was (split=True "
+                      "keeps the whole pieces that arrived) and a buffer given as out= with "
+                      "unspecified contents; a configuration load runs to its end first.")
         .def("reg_read", &Board::RegRead, py::arg("address"), py::arg("width") = 32, py::kw_only(),
              py::arg("extended") = false, py::arg("block") = false)
         .def("reg_write", &Board::RegWrite, py::arg("address"), py::arg("value"), py::arg("width") = 32,

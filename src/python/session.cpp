@@ -1,8 +1,13 @@
 #include "python/session.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <mutex>
+#include <thread>
 
+#include "features/long_work.h"
 #include "link/hints.h"
 #include "link/usb/usb_backend.h"
 #include "log/log_file.h"
@@ -14,10 +19,13 @@ namespace quillon::python {
 namespace {
 
 // Every call, and the opening and closing of boards, run under this lock.
-std::mutex& CallLock() {
-    static std::mutex mu;
+std::timed_mutex& CallLock() {
+    static std::timed_mutex mu;
     return mu;
 }
+
+// How long a waiting caller waits before it looks again.
+constexpr std::chrono::milliseconds kLookEvery{50};
 
 // The report of the call this thread runs now (under CallLock), or nullptr:
 // what other threads say (the USB event thread) is no part of the call.
@@ -127,7 +135,7 @@ std::string WithHints(std::string message, const std::vector<std::string>& hints
 
 std::unique_ptr<Session> Session::Open(const std::string& board, const std::string& profile,
                                        const std::string& trace, OpenError& error) {
-    std::lock_guard<std::mutex> lock(CallLock());
+    std::lock_guard<std::timed_mutex> lock(CallLock());
     InstallReporting();
     CallReport report;
     ReportScope scope(report);
@@ -199,8 +207,71 @@ bool Session::EnsureOpen() {
     return true;
 }
 
-bool Session::Call(const std::function<bool(link::BoardHandle)>& body, CallReport& report) {
-    std::lock_guard<std::mutex> lock(CallLock());
+namespace {
+
+// Takes the call lock, looking up while another call holds it. False when
+// `interrupted` said stop first.
+bool TakeTurn(std::unique_lock<std::timed_mutex>& lock, const Session::Interrupted& interrupted) {
+    if (!interrupted) {
+        lock.lock();
+        return true;
+    }
+    while (!lock.try_lock_for(kLookEvery)) {
+        if (interrupted()) return false;
+    }
+    return true;
+}
+
+// Runs `body` on a thread of its own and waits for it, looking up meanwhile;
+// when `interrupted` says stop, the long work is cancelled and the body is
+// still waited for: it may not outlive the board it was lent, nor the
+// caller's buffers. The body never needs the interpreter lock, so the wait
+// cannot hold up what it waits for.
+bool RunAside(const Session::Body& body, link::BoardHandle h, CallReport& report,
+              const Session::Interrupted& interrupted) {
+    std::mutex mu;
+    std::condition_variable ended;
+    bool done = false, ok = false;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        ReportScope scope(report);
+        bool result = false;
+        std::exception_ptr thrown;
+        try {
+            result = body(h);
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mu);
+        ok = result;
+        failure = thrown;
+        done = true;
+        ended.notify_one();
+    });
+    std::unique_lock<std::mutex> lock(mu);
+    while (!ended.wait_for(lock, kLookEvery, [&] { return done; })) {
+        if (report.interrupted || !interrupted) continue;
+        lock.unlock();
+        report.interrupted = interrupted();
+        // Ends the transfer in flight; a configuration load takes it when it has ended.
+        if (report.interrupted) features::RequestCancel();
+        lock.lock();
+    }
+    lock.unlock();
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+    return ok;
+}
+
+}  // namespace
+
+bool Session::Call(const Body& body, CallReport& report, const Interrupted& interrupted,
+                   bool aside) {
+    std::unique_lock<std::timed_mutex> lock(CallLock(), std::defer_lock);
+    if (!TakeTurn(lock, interrupted)) {
+        report.interrupted = true;
+        return false;
+    }
     ReportScope scope(report);
     if (closed_) {
         report.messages.push_back("the board is closed");
@@ -212,11 +283,13 @@ bool Session::Call(const std::function<bool(link::BoardHandle)>& body, CallRepor
         report.removed = true;
         return false;
     }
+    // A Ctrl+C that stopped an earlier call must not stop this one.
+    features::ClearCancel();
     link::BoardLink& link = link::BoardLink::Instance();
     const link::BoardHandle h = link.Lend(std::move(device_));
     bool ok = false;
     try {
-        ok = body(h);
+        ok = aside ? RunAside(body, h, report, interrupted) : body(h);
     } catch (...) {
         device_ = link.Return();
         throw;
@@ -230,7 +303,7 @@ bool Session::Call(const std::function<bool(link::BoardHandle)>& body, CallRepor
 
 bool Session::Close(std::string& error) {
     if (closed_) return true;  // also a session given up while opening, under the lock
-    std::lock_guard<std::mutex> lock(CallLock());
+    std::lock_guard<std::timed_mutex> lock(CallLock());
     if (closed_) return true;
     closed_ = true;
     device_.reset();
@@ -243,7 +316,7 @@ bool Session::Close(std::string& error) {
 }
 
 void Session::FlushTrace() {
-    std::lock_guard<std::mutex> lock(CallLock());
+    std::lock_guard<std::timed_mutex> lock(CallLock());
     if (trace_) trace_->Flush();
 }
 

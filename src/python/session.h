@@ -9,6 +9,15 @@
 // other; the caller releases the interpreter lock first, so other Python
 // threads run meanwhile.
 //
+// A waiting caller looks up every 50 ms: Python runs its signal handlers only
+// on the main thread, and only when someone asks, so a call that blocked
+// without looking would hold Ctrl+C until it ended. While a call waits for its
+// turn it looks; a long call also runs its body on a thread of its own and
+// looks while that body runs. When the caller wants to stop, a call still
+// waiting for its turn ends at once (nothing was sent) and a running one is
+// cancelled: its bulk transfer ends and the end command goes out, or a
+// configuration load finishes first; the call returns once the body is done.
+//
 // What a call says is captured: the log lines it writes, the boxes it would
 // show, the hints of the device link and the first transfer that failed. A
 // failed call turns that into the exception the module raises.
@@ -43,6 +52,7 @@ struct CallReport {
     link::UsbError error = link::UsbError::None;
     int code = 0;          // the failed transfer's code, numbered as libusb numbers errors
     bool removed = false;  // the board left during the call
+    bool interrupted = false;  // the caller's `interrupted` stopped the call
 };
 
 // Why a session could not be made.
@@ -63,9 +73,18 @@ class Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    using Body = std::function<bool(link::BoardHandle)>;
+    // Asked by the calling thread, every 50 ms while it waits: true stops the
+    // call. It must not throw.
+    using Interrupted = std::function<bool()>;
+
     // Runs `body` with the board lent to the link. False when the board could
-    // not be reached or `body` failed; `report` says what happened.
-    bool Call(const std::function<bool(link::BoardHandle)>& body, CallReport& report);
+    // not be reached or `body` failed; `report` says what happened. With
+    // `aside` the body runs on a thread of its own, while the caller waits
+    // and asks `interrupted`; without, it runs here and `interrupted` is only
+    // asked while the call waits for its turn.
+    bool Call(const Body& body, CallReport& report, const Interrupted& interrupted = {},
+              bool aside = false);
 
     // Closes the board and finishes the trace: false, with `error`, when the
     // trace could not be written whole. Later calls fail.

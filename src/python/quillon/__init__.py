@@ -8,7 +8,9 @@
 The board object runs the same requests and operations as the panel and
 quillon-run. A failed operation raises quillon.BoardError; arguments out of
 range raise ValueError before anything is sent. Transfers release the
-interpreter lock. The manual's page "Python" documents every call.
+interpreter lock, and Ctrl+C stops a long transfer or configuration load: the
+board gets the transfer's end command and the call raises KeyboardInterrupt.
+The manual's page "Python" documents every call.
 """
 
 import builtins
