@@ -6,10 +6,12 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <tuple>
@@ -78,6 +80,35 @@ class Gate {
     std::mutex mu_;
     std::condition_variable cv_;
     bool open_ = false;
+};
+
+// A device that counts when it is destroyed.
+class Watched final : public link::Device {
+  public:
+    Watched(std::unique_ptr<link::Device> inner, std::atomic<int>& freed)
+        : inner_(std::move(inner)), freed_(freed) {}
+    ~Watched() override { ++freed_; }
+    link::TransferResult Control(const link::SetupPacket& s, std::span<std::uint8_t> d) override {
+        return inner_->Control(s, d);
+    }
+    link::TransferResult BulkOut(std::uint8_t ep, std::span<const std::uint8_t> d) override {
+        return inner_->BulkOut(ep, d);
+    }
+    link::TransferResult BulkIn(std::uint8_t ep, std::span<std::uint8_t> d) override {
+        return inner_->BulkIn(ep, d);
+    }
+    link::TransferResult BulkOutStream(std::uint8_t ep, std::uint32_t n,
+                                       const link::BulkSource& source) override {
+        return inner_->BulkOutStream(ep, n, source);
+    }
+    link::TransferResult BulkInStream(std::uint8_t ep, std::uint32_t n,
+                                      const link::BulkSink& sink) override {
+        return inner_->BulkInStream(ep, n, sink);
+    }
+
+  private:
+    std::unique_ptr<link::Device> inner_;
+    std::atomic<int>& freed_;
 };
 
 // Bulk URBs of a test-bed log: submitted, and reaped with `status`.
@@ -311,7 +342,10 @@ INSTANTIATE_TEST_SUITE_P(Bulk, UsbHungTransfer,
 enum class RemovalAt { InsideTheTransfer, BetweenTwoRequests };
 
 class UsbRemovalDuringWork : public UsbAbortTest,
-                             public ::testing::WithParamInterface<RemovalAt> {};
+                             public ::testing::WithParamInterface<RemovalAt> {
+  protected:
+    std::atomic<int> freed{0};  // devices destroyed (outlives the link's devices)
+};
 
 // As the panel runs long work: the GUI thread takes a hold, a worker runs
 // the requests, and the removal notice is served on the GUI thread while the
@@ -320,9 +354,12 @@ class UsbRemovalDuringWork : public UsbAbortTest,
 // until the hold is let go.
 TEST_P(UsbRemovalDuringWork, TheWorkerFailsCleanlyAndNeverReachesAFreedDevice) {
     const bool inside = GetParam() == RemovalAt::InsideTheTransfer;
+    auto& link = link::BoardLink::Instance();
+    link.SetDeviceWrapper([&](std::unique_ptr<link::Device> d) -> std::unique_ptr<link::Device> {
+        return std::make_unique<Watched>(std::move(d), freed);
+    });
     const link::BoardHandle h = Open();
     ASSERT_NE(h, link::kNoBoard);
-    auto& link = link::BoardLink::Instance();
     const std::vector<std::uint8_t> data = Pattern(4 * kMiB, 41);
     board.WriteMemory(0, 0, data);
     // Inside: the second piece is on the bus (held after 64 KiB) while the
@@ -364,9 +401,12 @@ TEST_P(UsbRemovalDuringWork, TheWorkerFailsCleanlyAndNeverReachesAFreedDevice) {
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(link.Handle(), link::kNoBoard);
     EXPECT_EQ(link.DeviceFor(h), nullptr);
+    EXPECT_EQ(freed, 0);  // the worker may still be using it
     goOn.Open();
     const auto [first, second, info] = Finish(worker, "the worker");
+    EXPECT_EQ(freed, 0);
     hold.Release();
+    EXPECT_EQ(freed, 1);
 
     if (inside) {
         EXPECT_EQ(first.outcome, BulkOutcome::Failed);
@@ -407,6 +447,41 @@ INSTANTIATE_TEST_SUITE_P(Link, UsbRemovalDuringWork,
                                         ? "InsideTheTransfer"
                                         : "BetweenTwoRequests";
                          });
+
+// No pause on either side: the worker's requests meet the notice wherever
+// they happen to be, so nothing but the link's own lock keeps the handle,
+// the device and the hold apart (the ThreadSanitizer build checks it). The
+// notice comes before the kernel has ended the URBs: the GUI thread then
+// touches nothing that the worker's transfer locks, so no other lock orders
+// the two threads' use of the link.
+TEST_F(UsbAbortTest, RequestsRacingTheRemovalEndCleanly) {
+    const link::BoardHandle h = Open();
+    ASSERT_NE(h, link::kNoBoard);
+    auto& link = link::BoardLink::Instance();
+    const std::vector<std::uint8_t> data = Pattern(256 * kKiB, 43);
+    board.WriteMemory(0, 0, data);
+
+    Gate running;
+    int rounds = 0;
+    link::BoardLink::Hold hold = link.HoldForWork();
+    auto worker = std::async(std::launch::async, [&] {
+        for (;;) {
+            std::vector<std::uint8_t> back;
+            const link::BulkResult r = Read(h, static_cast<std::uint32_t>(data.size()), back);
+            if (!r.done()) return r;
+            EXPECT_TRUE(back == data);
+            if (++rounds == 3) running.Open();
+        }
+    });
+    ASSERT_TRUE(running.Wait());
+    link.OnDeviceChange(DeviceNotice::Removal);
+    bed.Unplug(kDevnum);
+    const link::BulkResult last = Finish(worker, "the worker");
+    hold.Release();
+    EXPECT_EQ(last.outcome, BulkOutcome::Failed);
+    EXPECT_GE(rounds, 3);
+    EXPECT_FALSE(link.IsOpen());
+}
 
 }  // namespace
 }  // namespace quillon
