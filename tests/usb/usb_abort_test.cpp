@@ -157,7 +157,8 @@ class UsbAbortTest : public ::testing::Test {
         std::lock_guard<std::mutex> lock(logMu_);
         std::vector<std::string> texts;
         const std::string end = "】 ";
-        for (const std::string& line : log_) texts.push_back(line.substr(line.find(end) + end.size()));
+        for (const std::string& line : log_)
+            texts.push_back(line.substr(line.find(end) + end.size()));
         return texts;
     }
 
@@ -211,9 +212,8 @@ TEST_P(UsbAbortInFlight, EndsTheTransferSendsTheEndCommandAndLeavesThePipeWhole)
     const std::uint64_t bytesBefore = board.BulkBytes();
     const std::size_t logBefore = bed.UrbLog(kDevnum).size();
     std::vector<std::uint8_t> got;
-    auto running = std::async(std::launch::async, [&] {
-        return c.read ? Read(h, kLength, got) : Write(h, data);
-    });
+    auto running = std::async(std::launch::async,
+                              [&] { return c.read ? Read(h, kLength, got) : Write(h, data); });
     const bool held = bed.WaitForHeld(kDevnum, 10s);
     link::RequestBulkAbort();
     const link::BulkResult r = Finish(running, "the aborted transfer");
@@ -341,8 +341,7 @@ INSTANTIATE_TEST_SUITE_P(Bulk, UsbHungTransfer,
 
 enum class RemovalAt { InsideTheTransfer, BetweenTwoRequests };
 
-class UsbRemovalDuringWork : public UsbAbortTest,
-                             public ::testing::WithParamInterface<RemovalAt> {
+class UsbRemovalDuringWork : public UsbAbortTest, public ::testing::WithParamInterface<RemovalAt> {
   protected:
     std::atomic<int> freed{0};  // devices destroyed (outlives the link's devices)
 };

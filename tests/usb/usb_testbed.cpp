@@ -549,7 +549,11 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
             // It ended while the kill waited for it: it keeps its status. One
             // answered before (waiting to be reaped): EINVAL, libusb reaps it
             // as it is.
-            umockdev_ioctl_client_complete(client, wasAnswering ? 0 : -1, wasAnswering ? 0 : EINVAL);
+            if (wasAnswering) {
+                umockdev_ioctl_client_complete(client, 0, 0);
+            } else {
+                umockdev_ioctl_client_complete(client, -1, EINVAL);
+            }
             return TRUE;
         }
         default:
