@@ -313,6 +313,13 @@ std::uint64_t SimBoard::BulkCount() const {
     return bulkTransfers_;
 }
 
+bool SimBoard::TakeHungBulk() {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!onBus_ || faults_.hangBulk == 0 || faults_.hangBulk != bulkTransfers_ + 1) return false;
+    ++bulkTransfers_;
+    return true;
+}
+
 std::uint64_t SimBoard::BulkBytes() const {
     std::lock_guard<std::mutex> lock(mu_);
     return bulkBytes_;

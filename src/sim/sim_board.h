@@ -133,6 +133,12 @@ class SimBoard : private DesignContext {
     std::uint64_t RequestCount() const;  // control transfers seen so far
     std::uint64_t BulkBytes() const;     // bulk bytes moved so far
     std::uint64_t BulkCount() const;     // bulk transfers seen so far
+    // For a bus that answers a transfer inside the host's call and so cannot
+    // wait in it (the umockdev test bed): when the board is on the bus and
+    // its next bulk transfer is the one hang_bulk names, counts it as seen
+    // and returns true; the caller then leaves it unanswered instead of
+    // passing it on. Otherwise changes nothing.
+    bool TakeHungBulk();
 
     // USB descriptors as the sysfs "descriptors" attribute holds them: the
     // device descriptor then the configuration descriptor (one vendor-specific

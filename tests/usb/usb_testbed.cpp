@@ -522,21 +522,38 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
         }
         case USBDEVFS_DISCARDURB: {
             const gulong address = *reinterpret_cast<gulong*>(arg->data);
-            std::lock_guard<std::mutex> lock(dev.mu);
-            // A URB the board has not finished ends with what moved so far.
+            std::unique_lock<std::mutex> lock(dev.mu);
+            // The kernel kills the URB and returns once it has ended: one on
+            // the bus right now ends first, as it would have.
+            const bool wasAnswering = dev.answering && dev.answeringAddress == address;
+            dev.cv.wait(lock, [&] { return !dev.answering || dev.answeringAddress != address; });
+            // A URB the board has not finished ends with what moved so far,
+            // and -ENOENT (usb_kill_urb's status).
             for (auto* q : {&dev.held, &dev.pending}) {
                 for (auto it = q->begin(); it != q->end(); ++it) {
                     if (it->urb->client_addr != address) continue;
                     Urb u = *it;
                     q->erase(it);
                     u.status = -ENOENT;
+                    if (u.bulk()) {
+                        dev.counts.discards += 1;
+                        // Taken back in the middle: a packet may have been on
+                        // the wire, and the two sides disagree on its toggle.
+                        if (u.actual > 0) dev.toggled.push_back(u.endpoint);
+                    }
                     dev.done.push_back(u);
                     umockdev_ioctl_client_complete(client, 0, 0);
                     return TRUE;
                 }
             }
-            // Already answered: the kernel says EINVAL, libusb reaps it as is.
-            umockdev_ioctl_client_complete(client, -1, EINVAL);
+            // It ended while the kill waited for it: it keeps its status. One
+            // answered before (waiting to be reaped): EINVAL, libusb reaps it
+            // as it is.
+            if (wasAnswering) {
+                umockdev_ioctl_client_complete(client, 0, 0);
+            } else {
+                umockdev_ioctl_client_complete(client, -1, EINVAL);
+            }
             return TRUE;
         }
         default:
@@ -635,10 +652,19 @@ void UsbTestbed::Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock) {
         return finish(UrbStatus(r));
     }
 
+    // An endpoint's URBs end in order: none passes one left in flight.
+    if (std::any_of(dev.held.begin(), dev.held.end(),
+                    [&](const Urb& h) { return h.endpoint == u.endpoint; })) {
+        return hold();
+    }
     // A halted endpoint answers STALL until the host clears it.
     if (std::find(dev.halted.begin(), dev.halted.end(), u.endpoint) != dev.halted.end()) {
         return finish(-EPIPE);
     }
+    // A board whose FIFO stopped (hang_bulk) NAKs until the host gives up:
+    // the URB is left in flight without asking the board, which would wait
+    // inside the call for an abort or an unplug.
+    if (dev.board->TakeHungBulk()) return hold();
     const bool in = (u.endpoint & 0x80) != 0;
     const std::size_t mps = PacketSizeLocked(dev, u.endpoint, nullptr);
     const auto n = static_cast<std::size_t>(u.length);
@@ -698,6 +724,10 @@ void UsbTestbed::Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock) {
     if (r.error == link::UsbError::Stall || r.error == link::UsbError::Overflow) {
         dev.halted.push_back(u.endpoint);
     }
+    // The board stops a transfer when it sees the host's abort flag, which no
+    // real board can see: on the bus it only stopped moving data, and the
+    // URB stays in flight with what moved until the host takes it back.
+    if (r.error == link::UsbError::Cancelled) return hold();
     if (!r.ok()) return finish(UrbStatus(r));
     if (failure) {
         if (failure == EPIPE || failure == EOVERFLOW) dev.halted.push_back(u.endpoint);
@@ -728,7 +758,11 @@ void UsbTestbed::CompleterLoop(Dev& dev) {
         Urb u = dev.pending.front();
         dev.pending.pop_front();
         const std::size_t before = dev.done.size();
+        dev.answering = u.id;
+        dev.answeringAddress = u.urb->client_addr;
         Answer(dev, u, lock);
+        dev.answering = 0;
+        dev.cv.notify_all();
         if (dev.done.size() > before) {
             dev.awaitingReap = dev.done.back().id;
             dev.cv.wait(lock, [&] { return dev.stop || dev.awaitingReap == 0 || dev.unplugged; });

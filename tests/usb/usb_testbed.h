@@ -71,6 +71,13 @@ class UsbTestbed {
     // the host refills its queue.
     void CompleteLater(int devnum, std::chrono::milliseconds refillGrace = {});
 
+    // A bulk URB stays in flight (never reaped) until the host discards it or
+    // an unplug ends it: when the board's hang_bulk fault names it, when one
+    // before it on its endpoint is held, and when the board stopped it early
+    // because the host's abort flag is set (with the bytes moved until then).
+    // A URB discarded after it moved bytes leaves the endpoint's data toggle
+    // out of step until the host clears the endpoint.
+    //
     // From now on, bulk URBs of `devnum` are left in flight unanswered once
     // `bytes` more bulk bytes have moved (until the host discards them or an
     // unplug ends them). A URB that reaches the limit moves its bytes up to it
@@ -111,6 +118,7 @@ class UsbTestbed {
         int attaches = 0;  // kernel driver connected again
         int clearHalts = 0;
         int babbles = 0;  // bulk IN URBs the board sent more into than they held
+        int discards = 0;  // bulk URBs the host took back before they ended
         std::vector<int> altSettings;  // SETINTERFACE requests, in order
     };
     Counts CountsOf(int devnum) const;
@@ -180,6 +188,8 @@ class UsbTestbed {
         bool late = false;
         std::chrono::milliseconds refillGrace{0};
         int awaitingReap = 0;  // id of the URB answered last, until reaped
+        int answering = 0;     // id of the URB the board is working on
+        gulong answeringAddress = 0;
         bool stop = false;
         std::thread completer;
     };
