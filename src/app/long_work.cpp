@@ -1,6 +1,7 @@
 #include "app/long_work.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -158,11 +159,13 @@ ProgressView::ProgressView(QWidget* parent) : QWidget(parent) {
     bar_ = new QProgressBar(this);
     bar_->setObjectName("ProgressBar");
     bar_->setAccessibleName(QString::fromUtf8("進捗"));
-    bar_->setTextVisible(true);
-    bar_->setMinimumWidth(260);
+    // The bar's own text would sit on its fill; the line beside it reads well.
+    bar_->setTextVisible(false);
+    bar_->setMinimumWidth(160);
     rate_ = new QLabel(this);
     rate_->setObjectName("ProgressRate");
-    rate_->setMinimumWidth(150);
+    rate_->setMinimumWidth(QFontMetrics(rate_->font()).horizontalAdvance(
+        QString::fromUtf8("999.9 MiB / 999.9 MiB  999.9 MB/s  残り 99:59")));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
@@ -199,16 +202,19 @@ void ProgressView::Set(std::uint64_t done, std::uint64_t total, features::Report
     if (unit != features::Reporter::Unit::Bytes) {
         bar_->setRange(0, static_cast<int>(std::min<std::uint64_t>(total, 1 << 30)));
         bar_->setValue(static_cast<int>(done));
-        bar_->setFormat(unit == features::Reporter::Unit::Percent
-                            ? QString("%1%").arg(done * 100 / total)
-                            : QString("%1/%2").arg(done).arg(total));
-        rate_->clear();
+        const QString text = unit == features::Reporter::Unit::Percent
+                                 ? QString("%1%").arg(done * 100 / total)
+                                 : QString("%1/%2").arg(done).arg(total);
+        bar_->setFormat(text);
+        rate_->setText(text);
         return;
     }
     bar_->setRange(0, 1000);
     bar_->setValue(static_cast<int>(done * 1000 / total));
-    bar_->setFormat(SizeText(done) + " / " + SizeText(total));
-    rate_->setText(RateText(done, total, clock_.elapsed()));
+    const QString bytes = SizeText(done) + " / " + SizeText(total);
+    bar_->setFormat(bytes);
+    const QString rate = RateText(done, total, clock_.elapsed());
+    rate_->setText(rate.isEmpty() ? bytes : bytes + "  " + rate);
 }
 
 QString SizeText(std::uint64_t bytes) {

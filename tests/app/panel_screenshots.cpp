@@ -14,10 +14,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <cmath>
 
 #include "app/log_window.h"
+#include "app/long_work.h"
 #include "app/memory_windows.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
@@ -109,11 +111,22 @@ int main(int argc, char** argv) {
     app::BusyWindow::Show("Processing for Configure ...");
     Save(app::BusyWindow::Instance(), out + "/busy.png");
     app::BusyWindow::Hide();
+    {
+        // A normal MemRead a second and more into its 256 MiB, with its Cancel.
+        const app::LongWork::Scope scope({.cancellable = true});
+        app::BusyWindow::Show("Processing for MemRead ...");
+        app::LongWork::Progress(0, 256u << 20, features::Reporter::Unit::Bytes);
+        QThread::msleep(1100);
+        app::LongWork::Progress(100u << 20, 256u << 20, features::Reporter::Unit::Bytes);
+        Save(app::BusyWindow::Instance(), out + "/busy-progress.png");
+        app::BusyWindow::Hide();
+    }
     app::SplashPicture().save(out + "/splash.png");
     // The run-long windows that program entry creates after the version window.
     if (auto* split = w.findChild<app::TSplitForm*>()) {
         split->SetSize("10485760 Bytes");
         split->SetPiece("1/5", "2 MiBytes");
+        split->progress()->Set(4u << 20, 10u << 20, features::Reporter::Unit::Bytes);
         Save(split, out + "/split.png");
     }
     if (auto* note = w.findChild<app::TNoteForm*>()) Save(note, out + "/note.png");
