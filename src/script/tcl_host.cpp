@@ -277,6 +277,8 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     RestoreKeptDirectory();
     if (features::CancelRequested()) {
         CancelScript(interp);
+        // Outside a catch Tcl leaves the command's own (empty) result.
+        Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
         return TCL_ERROR;
     }
     if (answer.result == "1")

@@ -1,0 +1,57 @@
+#include "cli/stop_signals.h"
+
+#include <atomic>
+#include <csignal>
+#include <unistd.h>
+
+#include "features/long_work.h"
+
+namespace quillon::cli {
+
+namespace {
+
+std::atomic<int> g_first{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+constexpr char kAtOnce[] = "\nquillon-run: stopped at once by a second SIGINT\n";
+
+// Only what is safe in a signal handler: lock-free stores, write and _exit.
+void OnStopSignal(int signal) {
+    int none = 0;
+    if (g_first.compare_exchange_strong(none, signal)) {
+        features::RequestCancel();
+        return;
+    }
+    if (signal == SIGINT) {
+        const ssize_t written = write(STDERR_FILENO, kAtOnce, sizeof kAtOnce - 1);
+        (void)written;
+        _exit(StopStatus(SIGINT));
+    }
+}
+
+}  // namespace
+
+void InstallStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Reads and writes the signal interrupts go on: the stop is looked for
+    // at the run's own points, not by failing a file write half way.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int StopSignal() {
+    return g_first.load();
+}
+
+int StopStatus(int signal) {
+    return 128 + signal;
+}
+
+const char* StopSignalName(int signal) {
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
+}
+
+}  // namespace quillon::cli
