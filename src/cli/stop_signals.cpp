@@ -12,8 +12,11 @@ namespace {
 
 std::atomic<int> g_first{0};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+// Whether the message of a second SIGINT takes a progress line off first.
+bool g_terminal = false;
 
-constexpr char kAtOnce[] = "\nquillon-run: stopped at once by a second SIGINT\n";
+constexpr char kClearLine[] = "\r\x1b[K";
+constexpr char kAtOnce[] = "quillon-run: stopped at once by a second SIGINT\n";
 
 // Only what is safe in a signal handler: lock-free stores, write and _exit.
 void OnStopSignal(int signal) {
@@ -23,7 +26,9 @@ void OnStopSignal(int signal) {
         return;
     }
     if (signal == SIGINT) {
-        const ssize_t written = write(STDERR_FILENO, kAtOnce, sizeof kAtOnce - 1);
+        ssize_t written = 0;
+        if (g_terminal) written = write(STDERR_FILENO, kClearLine, sizeof kClearLine - 1);
+        written = write(STDERR_FILENO, kAtOnce, sizeof kAtOnce - 1);
         (void)written;
         _exit(StopStatus(SIGINT));
     }
@@ -32,6 +37,7 @@ void OnStopSignal(int signal) {
 }  // namespace
 
 void InstallStopHandlers() {
+    g_terminal = isatty(STDERR_FILENO) == 1;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
