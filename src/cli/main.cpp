@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include <unistd.h>
 
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"

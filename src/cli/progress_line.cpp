@@ -37,7 +37,8 @@ std::string Sizes(std::uint64_t done, std::uint64_t total) {
 std::string TimeLeft(std::uint64_t seconds) {
     if (seconds >= 3600)
         return Printf("%" PRIu64 ":%02u:%02u left", seconds / 3600,
-                      static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+                      static_cast<unsigned>(seconds / 60 % 60),
+                      static_cast<unsigned>(seconds % 60));
     return Printf("%" PRIu64 ":%02u left", seconds / 60, static_cast<unsigned>(seconds % 60));
 }
 
@@ -54,19 +55,21 @@ std::string ProgressText(std::uint64_t done, std::uint64_t total, Unit unit,
     if (total > 0 && done > total) done = total;
     std::string text;
     switch (unit) {
-    case Unit::Bytes:
-        text = Sizes(done, total);
-        break;
-    case Unit::Steps:
-        text = total == 0 ? Printf("%" PRIu64, done) : Printf("%" PRIu64 " / %" PRIu64, done, total);
-        break;
-    case Unit::Percent:
-        text = Printf("%" PRIu64 " %%", done);
-        break;
+        case Unit::Bytes:
+            text = Sizes(done, total);
+            break;
+        case Unit::Steps:
+            text = total == 0 ? Printf("%" PRIu64, done)
+                              : Printf("%" PRIu64 " / %" PRIu64, done, total);
+            break;
+        case Unit::Percent:
+            text = Printf("%" PRIu64 " %%", done);
+            break;
     }
     if (elapsedMs < kRateAfterMs) return text;
     const double seconds = static_cast<double>(elapsedMs) / 1000.0;
-    if (unit == Unit::Bytes) text += Printf("  %.1f MB/s", static_cast<double>(done) / seconds / 1e6);
+    if (unit == Unit::Bytes)
+        text += Printf("  %.1f MB/s", static_cast<double>(done) / seconds / 1e6);
     if (total > 0 && done > 0 && done < total) {
         // At the rate so far, rounded up: "0:00 left" only once it is done.
         const double left = seconds * static_cast<double>(total - done) / static_cast<double>(done);
@@ -95,7 +98,8 @@ void ProgressLine::Update(std::uint64_t done, std::uint64_t total, Unit unit) {
     }
     if (shown_ && now - drawnMs_ < kRedrawMs) return;
     drawnMs_ = now;
-    const std::string text = ProgressText(done, total, unit, static_cast<std::uint64_t>(now - startMs_));
+    const std::string text =
+        ProgressText(done, total, unit, static_cast<std::uint64_t>(now - startMs_));
     std::fprintf(out_, "\r%s\x1b[K", text.c_str());
     std::fflush(out_);
     shown_ = true;

@@ -1,8 +1,10 @@
 #include "cli/stop_signals.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <csignal>
-#include <unistd.h>
+#include <cstddef>
 
 #include "features/long_work.h"
 
@@ -18,6 +20,11 @@ bool g_terminal = false;
 constexpr char kClearLine[] = "\r\x1b[K";
 constexpr char kAtOnce[] = "quillon-run: stopped at once by a second SIGINT\n";
 
+// The process ends right after: a failed write changes nothing.
+void Say(const char* text, std::size_t size) {
+    if (write(STDERR_FILENO, text, size) < 0) return;
+}
+
 // Only what is safe in a signal handler: lock-free stores, write and _exit.
 void OnStopSignal(int signal) {
     int none = 0;
@@ -26,10 +33,8 @@ void OnStopSignal(int signal) {
         return;
     }
     if (signal == SIGINT) {
-        ssize_t written = 0;
-        if (g_terminal) written = write(STDERR_FILENO, kClearLine, sizeof kClearLine - 1);
-        written = write(STDERR_FILENO, kAtOnce, sizeof kAtOnce - 1);
-        (void)written;
+        if (g_terminal) Say(kClearLine, sizeof kClearLine - 1);
+        Say(kAtOnce, sizeof kAtOnce - 1);
         _exit(StopStatus(SIGINT));
     }
 }

@@ -1,13 +1,13 @@
 // quillon-run's progress line: the text for sizes, rates and times left, and
 // that it writes only where it is enabled and leaves the line clear.
 
+#include "cli/progress_line.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "cli/progress_line.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <csignal>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -89,8 +89,8 @@ class ScriptRun : public ::testing::Test {
     // quillon-run with `args`: once `ready` shows in its output or its trace,
     // `signal` is sent (with `again`, every 200 ms until it ends). Bounded waits,
     // never a deadline the program must meet.
-    RunResult Interrupt(const std::vector<std::string>& args, const std::string& ready,
-                        int signal, bool again = false) {
+    RunResult Interrupt(const std::vector<std::string>& args, const std::string& ready, int signal,
+                        bool again = false) {
         QProcess p;
         p.setProgram(QUILLON_RUN);
         QStringList list;
@@ -484,6 +484,10 @@ struct StopCase {
     const char* lastRequest;  // the trace's last line; "" when no request is made
 };
 
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ScriptStop : public ScriptRun, public ::testing::WithParamInterface<StopCase> {};
 
 constexpr const char* kReadEnd = "CTRL bm=40 req=B1 val=0000 idx=0000 len=1 -> OK 1 data=00";
@@ -513,7 +517,8 @@ TEST_P(ScriptStop, EndsTheTransferKeepsTheFileAndTellsTheSignal) {
         EXPECT_FALSE(Contains(trace, "req=B1")) << trace;
     EXPECT_EQ(ReadFile(work_ / "out.bin"), "the good old contents");
     std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(work_)) left.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(work_))
+        left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"out.bin", "profile.txt", "stop.tcl"}));
 }
