@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "cli/progress_line.h"
+#include "cli/stop_signals.h"
+#include "features/long_work.h"
 #include "features/reporter.h"
 #include "link/usb/usb_backend.h"
 #include "boards/backends.h"
@@ -85,18 +90,53 @@ constexpr const char* kHelp =
     "  3  no board could be opened (\"USB NOT OPEN!!\" is logged; the script does not run)\n"
     "  4  the run went well but the wire trace could not be written whole (a full disk,\n"
     "     --trace /dev/full): standard error says where it stopped\n"
+    "  130  the run was stopped by SIGINT (Ctrl+C): standard error says so\n"
+    "  143  the run was stopped by SIGTERM: standard error says so\n"
     "A script that calls 'exit N' ends the run with status N.\n"
+    "\n"
+    "Stopping: SIGINT or SIGTERM stops the run the way the panel's cancel does: the\n"
+    "transfer in flight ends with its end command, \"ﾕｰｻﾞｰｷｬﾝｾﾙ\" is logged, a file MR\n"
+    "was writing replaces nothing, and no catch in the script holds the stop. A\n"
+    "configuration load (UC) runs to its end first; a second SIGINT ends at once.\n"
+    "\n"
+    "Progress: while standard error is a terminal, MW, MR, UC and FC show one line\n"
+    "there that updates in place: the bytes done of the total and, after the first\n"
+    "second, the rate and the time left. Nothing is shown when it is not a terminal.\n"
     "\n"
     "Example:\n"
     "  quillon-run --board sim examples/selftest.tcl\n"
     "\n"
     "See quillon-run(1).\n";
 
+// The progress line on standard error; log lines and boxes clear it first.
+cli::ProgressLine& TerminalLine() {
+    static cli::ProgressLine line(stderr, isatty(STDERR_FILENO) == 1);
+    return line;
+}
+
 // Pending events (device notices, timers) run when TPRINT or WAIT let them.
 class RunnerReporter : public features::Reporter {
   public:
     void Pump() override { QCoreApplication::processEvents(); }
+    MsgAnswer Message(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
+        TerminalLine().Clear();
+        return Reporter::Message(text, icon, buttons);
+    }
+    void Progress(std::uint64_t done, std::uint64_t total, Unit unit) override {
+        TerminalLine().Update(done, total, unit);
+    }
 };
+
+// The status the run ends with: a run a signal stopped says so and ends with
+// the signal's status, whatever the script's end was.
+int EndStatus(int code) {
+    TerminalLine().Clear();
+    if (const int signal = cli::StopSignal()) {
+        std::fprintf(stderr, "quillon-run: stopped by %s\n", cli::StopSignalName(signal));
+        return cli::StopStatus(signal);
+    }
+    return code;
+}
 
 // A board that left during the script is told in the log ("USB CLOSE!!")
 // before the run ends, so the log shows why the script failed. The notice is
@@ -203,6 +243,9 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
     }
+    // From here on a signal stops the run through its usual end.
+    cli::InstallStopHandlers();
+
     std::error_code ec;
     // The log writer moves into the log folder: remember where the user was.
     const std::string startDir = platform::CurrentDirectory();
@@ -217,6 +260,7 @@ int main(int argc, char** argv) {
     boards::RegisterQueuedNotices();
 
     LogFile::AttachEcho([](const std::string& line) {
+        TerminalLine().Clear();
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
@@ -235,7 +279,7 @@ int main(int argc, char** argv) {
         TakeRemovalNotice();
         script::TclHost::Shutdown();
         link::BoardLink::Instance().Close();
-        return boards::FinishTraceStatus(code, "quillon-run");
+        return boards::FinishTraceStatus(EndStatus(code), "quillon-run");
     };
     if (!script::TclHost::Init(reporter)) {
         std::fputs("quillon-run: the Tcl interpreter could not be created\n", stderr);
@@ -245,9 +289,14 @@ int main(int argc, char** argv) {
     script::TclHost::SetExitHandler([](int code) {
         TakeRemovalNotice();
         link::BoardLink::Instance().Close();
-        return boards::FinishTraceStatus(code, "quillon-run");
+        return boards::FinishTraceStatus(EndStatus(code), "quillon-run");
     });
 
+    // Stopped during the start-up: the board is not even opened.
+    if (cli::StopSignal()) {
+        LogFile::Write(features::kUserCancel);
+        return finish(kExitScriptError);
+    }
     if (!link::BoardLink::Instance().Open()) {
         LogFile::Write("USB NOT OPEN!!");
         std::fputs("quillon-run: no board could be opened\n", stderr);
@@ -258,14 +307,15 @@ int main(int argc, char** argv) {
 
     script::TclHost::SetScriptArguments(scriptArg, scriptArgs);
     script::TclHost::RunReport run = script::TclHost::RunLogged(scriptPath);
-    if (run.failed) {
+    // A stopped script's result is only "cancelled": the log and the line
+    // EndStatus writes say it better.
+    if (run.failed && !(cli::StopSignal() && run.result == "cancelled")) {
         std::fprintf(stderr, "%s\n", run.result.c_str());
         // The stack says where: "while executing ..." with the script's line.
         std::string info = script::TclHost::ErrorInfo();
         if (info.rfind(run.result, 0) == 0) info.erase(0, run.result.size());
         if (!info.empty() && info.front() == '\n') info.erase(0, 1);
         if (!info.empty()) std::fprintf(stderr, "%s\n", info.c_str());
-        return finish(kExitScriptError);
     }
-    return finish(kExitOk);
+    return finish(run.failed ? kExitScriptError : kExitOk);
 }

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -80,6 +82,49 @@ class ScriptRun : public ::testing::Test {
         }
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    }
+
+    // quillon-run with `args`: once `ready` shows in its output or its trace,
+    // `signal` is sent (with `again`, every 200 ms until it ends). Bounded waits,
+    // never a deadline the program must meet.
+    RunResult Interrupt(const std::vector<std::string>& args, const std::string& ready, int signal,
+                        bool again = false) {
+        QProcess p;
+        p.setProgram(QUILLON_RUN);
+        QStringList list;
+        for (const std::string& a : args) list << QString::fromStdString(a);
+        p.setArguments(list);
+        p.setWorkingDirectory(QString::fromStdString(work_.string()));
+        p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        p.start();
+        RunResult r;
+        if (!p.waitForStarted()) {
+            ADD_FAILURE() << "quillon-run did not start";
+            return r;
+        }
+        r.pid = p.processId();
+        const auto giveUp = [&](const char* why) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << why << "\n" << r.out << p.readAllStandardError().toStdString();
+            return r;
+        };
+        QDeadlineTimer start(60000);
+        while (!Contains(r.out, ready) && !Contains(ReadFile(trace_), ready)) {
+            if (start.hasExpired() || p.state() != QProcess::Running) return giveUp("never ready");
+            p.waitForReadyRead(20);
+            r.out += p.readAllStandardOutput().toStdString();
+        }
+        ::kill(static_cast<pid_t>(r.pid), signal);
+        QDeadlineTimer end(10000);
+        while (!p.waitForFinished(200)) {
+            if (end.hasExpired()) return giveUp("still running after the signal");
+            if (again) ::kill(static_cast<pid_t>(r.pid), signal);
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out += p.readAllStandardOutput().toStdString();
         r.err = p.readAllStandardError().toStdString();
         return r;
     }
@@ -421,6 +466,109 @@ TEST_F(ScriptRun, UsageErrorsAreStatus2) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Contains(help.out, "Exit status"));
     EXPECT_TRUE(Contains(help.out, "--sim-profile"));
+}
+
+}  // namespace
+
+namespace {
+
+// A run stopped by a signal: the transfer in flight ends with its end command,
+// no catch in the script holds the stop, the file a read was replacing stays
+// as it was, and the status says which signal it was.
+struct StopCase {
+    const char* name;
+    const char* script;
+    const char* ready;  // in the output or the trace
+    int signal;
+    int status;
+    const char* lastRequest;  // the trace's last line; "" when no request is made
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ScriptStop : public ScriptRun, public ::testing::WithParamInterface<StopCase> {};
+
+constexpr const char* kReadEnd = "CTRL bm=40 req=B1 val=0000 idx=0000 len=1 -> OK 1 data=00";
+constexpr const char* kReadBegun = "req=B1 val=0000 idx=0000 len=1 -> OK 1 data=80";
+
+TEST_P(ScriptStop, EndsTheTransferKeepsTheFileAndTellsTheSignal) {
+    const StopCase& c = GetParam();
+    WriteFile(work_ / "profile.txt", "hang_bulk = 1\n");
+    WriteFile(work_ / "out.bin", "the good old contents");
+    WriteFile(work_ / "stop.tcl", std::string(c.script) + "\nTPRINT after\n");
+    RunResult r = Interrupt({"--board", "sim", "--sim-profile", "profile.txt", "--trace", trace_,
+                             "--trace-sync", "stop.tcl"},
+                            c.ready, c.signal);
+    EXPECT_EQ(r.exitCode, c.status) << r.err;
+    // One line says why; no progress line and no Tcl stack off a terminal.
+    EXPECT_EQ(r.err, std::string("quillon-run: stopped by ") +
+                         (c.signal == SIGINT ? "SIGINT" : "SIGTERM") + "\n");
+    EXPECT_FALSE(Contains(r.out, "after")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "】 ﾕｰｻﾞｰｷｬﾝｾﾙ\n")) << r.out;
+    EXPECT_TRUE(Contains(LogText(), "ﾕｰｻﾞｰｷｬﾝｾﾙ"));
+    std::string trace = ReadFile(trace_);
+    while (!trace.empty() && trace.back() == '\n') trace.pop_back();
+    const std::string last = trace.substr(trace.rfind('\n') + 1);
+    if (*c.lastRequest)
+        EXPECT_EQ(last, c.lastRequest) << trace;
+    else
+        EXPECT_FALSE(Contains(trace, "req=B1")) << trace;
+    EXPECT_EQ(ReadFile(work_ / "out.bin"), "the good old contents");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(work_))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"out.bin", "profile.txt", "stop.tcl"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, ScriptStop,
+    ::testing::Values(
+        StopCase{"ReadThatHangsBySigint", "KVX_COMMAND {MR -L1000000 -Fout.bin}", kReadBegun, SIGINT,
+                 130, kReadEnd},
+        StopCase{"ReadThatHangsBySigterm", "catch {KVX_COMMAND {MR -L1000000 -Fout.bin}}",
+                 kReadBegun, SIGTERM, 143, kReadEnd},
+        StopCase{"TclLoopInsideCatch", "TPRINT ready\nwhile 1 { catch { while 1 { incr i } } }",
+                 "】 ready\n", SIGINT, 130, ""},
+        StopCase{"WaitInsideCatch",
+                 "TPRINT ready\nwhile 1 { catch { KVX_COMMAND {WAIT -T1000} } }\nexit 0",
+                 "】 ready\n", SIGTERM, 143, ""}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+// A configuration load runs to its end whatever is asked; one that hangs is
+// ended at once by a second SIGINT.
+TEST_F(ScriptRun, SecondSigintEndsAHungConfigurationLoadAtOnce) {
+    WriteFile(work_ / "profile.txt", "hang_bulk = 1\n");
+    WriteFile(work_ / "design.rbf", std::string(4096, '\x5a'));
+    WriteFile(work_ / "load.tcl", "KVX_COMMAND {UC -Fdesign.rbf}\nTPRINT after\n");
+    RunResult r = Interrupt({"--board", "sim", "--sim-profile", "profile.txt", "--trace", trace_,
+                             "--trace-sync", "load.tcl"},
+                            "req=B1 val=0000 idx=0000 len=1 -> OK 1 data=C0", SIGINT, true);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_EQ(r.err, "quillon-run: stopped at once by a second SIGINT\n");
+    EXPECT_FALSE(Contains(r.out, "after")) << r.out;
+}
+
+// While standard error is a terminal a transfer shows one line there, and the
+// line is gone before the next log line is echoed.
+TEST_F(ScriptRun, ProgressLineOnATerminalIsClearedBeforeTheNextLogLine) {
+    if (!fs::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) for a terminal";
+    WriteFile(work_ / "read.tcl", "KVX_COMMAND {MR -L2000000 -Fbig.bin}\nTPRINT done\n");
+    RunResult tty = Exec({"--board", "sim", "read.tcl"}, 120000,
+                         "exec script -qec \"$(printf '%q ' \"$@\")\" /dev/null");
+    EXPECT_EQ(tty.exitCode, 0) << tty.out;
+    EXPECT_TRUE(Contains(tty.out, "\r0.0 MiB / 32.0 MiB\x1b[K")) << tty.out;
+    const std::size_t done = tty.out.find("】 done");
+    ASSERT_NE(done, std::string::npos) << tty.out;
+    const std::size_t erased = tty.out.rfind("\x1b[K", done);
+    ASSERT_NE(erased, std::string::npos);
+    EXPECT_EQ(tty.out.substr(erased - 1, 4), "\r\x1b[K") << tty.out;
+
+    RunResult plain = Exec({"--board", "sim", "read.tcl"});
+    EXPECT_EQ(plain.exitCode, 0);
+    EXPECT_EQ(plain.err, "");
 }
 
 }  // namespace
