@@ -366,6 +366,9 @@ bool TclHost::Init(features::Reporter& reporter) {
     Tcl_IncrRefCount(s.zero);
     s.variables.Bind(interp);
     Tcl_LimitAddHandler(interp, TCL_LIMIT_TIME, ServeLimit, nullptr, nullptr);
+    // The clock is read at every command (a few nanoseconds): an expired
+    // limit then stops the very next one, a caught error's handler included.
+    Tcl_LimitSetGranularity(interp, TCL_LIMIT_TIME, 1);
 
     s.interp = interp;
     s.capture = chan;
