@@ -179,6 +179,22 @@ TEST_F(MemTransfer, CancelledSplitReadKeepsWhatArrived) {
     EXPECT_EQ(Order().back(), "B1:00");
 }
 
+// A cancel whose end command then fails is a failed read: the file that was
+// there stays, and the board's refusal is in the log.
+TEST_F(MemTransfer, CancelledSplitReadWhoseEndFailsKeepsTheOldFile) {
+    const std::string out = File("keep.bin", {'k', 'e', 'e', 'p'});
+    rec.onPump = [&] {
+        if (view.pieces.size() != 1) return;
+        features::RequestSplitCancel();
+        FailNextRequest();  // the read end command
+    };
+    EXPECT_FALSE(Read(Req(out, "600000", true)));
+    EXPECT_EQ(Steady(rec.Logs()), (Lines{"MC", "0", "0", "1", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。"}));
+    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    for (const auto& e : fs::directory_iterator(home().root()))
+        EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
+}
+
 TEST_F(MemTransfer, ScrambleOnTheWayInAndOut) {
     const std::vector<std::uint8_t> plain = {0x00, 0xFF, 0x12, 0x34};
     const std::vector<std::uint8_t> scrambled = {0xAA, 0x55, 0xB8, 0x9E};
