@@ -2,13 +2,16 @@
 # The panel as an outside accessibility client sees it (see README.md here):
 # Xvfb, a private D-Bus session with the AT-SPI bus and registry, the panel on
 # the simulated board with its accessibility bridge on, and atspi_client.py.
+# Then a second panel on a board paced at USB 2 speed, for the long-work checks.
 #   run_atspi_test.sh BUILD_DIR [CLIENT ARGS...]
+# QUILLON_ATSPI_SCREEN=WxH sets the X screen (default 1280x1024);
+# QUILLON_ATSPI_SHOTS=DIR keeps screenshots of the long work there.
 set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
     build=$(cd "${1:?usage: run_atspi_test.sh BUILD_DIR}" && pwd)
     shift
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+    exec xvfb-run -a -s "-screen 0 ${QUILLON_ATSPI_SCREEN:-1280x1024}x24" \
         dbus-run-session -- bash "$0" --inside "$build" "$@"
 fi
 build=$2
@@ -47,16 +50,36 @@ bash "$top/scripts/demo-settings.sh" "$home" >/dev/null
 export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
 # Questions are answered (OK, No, cancelled) without a box: the client presses
 # every button, and a modal box would wait for a click no one makes.
-QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QUILLON_DIALOGS=stderr \
-    "$build/bin/quillon" --board sim >"$home/panel.out" 2>&1 &
-panel=$!
-pids+=($panel)
-
-status=0
-/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" "$@" || status=$?
-if ! kill -0 "$panel" 2>/dev/null; then
+panel=""
+start_panel() {
+    QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QUILLON_DIALOGS=stderr \
+        "$build/bin/quillon" --board sim "$@" >>"$home/panel.out" 2>&1 &
+    panel=$!
+    pids+=($panel)
+}
+panel_still_there() {
+    kill -0 "$panel" 2>/dev/null && return 0
     echo "atspi test: the panel ended early:" >&2
     cat "$home/panel.out" >&2
-    status=1
-fi
+    return 1
+}
+
+start_panel
+status=0
+/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" "$@" || status=$?
+panel_still_there || status=1
+[ $status -eq 0 ] || exit $status
+
+# Long work on a board as slow as a real one on USB 2, with the wire trace:
+# the panel of the checks above leaves first (one panel per user at a time).
+kill "$panel" && wait "$panel" 2>/dev/null || true
+mkdir -p "$home/work"
+echo "link_speed = usb2" >"$home/work/usb2.profile"
+start_panel --sim-profile "$home/work/usb2.profile" --trace "$home/work/trace.txt"
+shots=()
+[ -n "${QUILLON_ATSPI_SHOTS:-}" ] && shots=(--shots "$QUILLON_ATSPI_SHOTS")
+/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" \
+    --scenario long-work --work-folder "$home/work" --trace "$home/work/trace.txt" \
+    "${shots[@]}" || status=$?
+panel_still_there || status=1
 exit $status
