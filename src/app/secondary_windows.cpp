@@ -232,6 +232,9 @@ BusyWindow::~BusyWindow() {
 void BusyWindow::Show(const std::string& text) {
     BusyWindow* w = Create();
     w->panel_->setText(QString::fromStdString(text));
+    // A screen reader announces the window by its text, not as an untitled one.
+    w->setWindowTitle(QString::fromStdString(text));
+    w->setAccessibleName(QString::fromStdString(text));
     if (w->strip_->isHidden() == LongWork::Active()) {
         w->strip_->setVisible(LongWork::Active());
         w->Arrange();
