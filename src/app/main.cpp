@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/accessibility.h"
+#include "app/board_chooser.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/qt_language.h"
@@ -112,7 +113,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
         return 2;
     }
-    if (!boards::SetUpBoardLink(*options, error)) {
+    // The board chosen in the panel last time, unless the command line names one.
+    // A stored choice that cannot be used never keeps the panel from starting.
+    std::string stored;
+    std::string boardNote;
+    const boards::StoredChoice storedChoice = boards::ApplyStoredChoice(*options, stored);
+    if (storedChoice == boards::StoredChoice::Used) {
+        boardNote = app::StoredChoiceUsedLine(*options);
+    } else if (storedChoice == boards::StoredChoice::Unusable) {
+        boardNote = app::StoredChoiceUnusableLine(stored);
+    }
+    bool linked = boards::SetUpBoardLink(*options, error);
+    if (!linked && storedChoice == boards::StoredChoice::Used) {
+        boardNote = app::StoredChoiceFailedLine(*options, error);
+        options->board = "usb";
+        options->boardId.clear();
+        options->simProfile.clear();
+        linked = boards::SetUpBoardLink(*options, error);
+    }
+    if (!linked) {
         Prompts().Message(error, MsgIcon::Error, MsgButtons::Ok);
         return 2;
     }
@@ -125,6 +144,7 @@ int main(int argc, char** argv) {
         // Creation order: the main window (its creation is the start-up
         // sequence), then the windows that live for the whole run.
         app::MainWindow window;
+        window.SetBoardChoice(*options, boardNote);
         prompter.setParentWindow(&window);
         window.FormCreate();
         app::BusyWindow::Create();
