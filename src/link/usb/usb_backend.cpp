@@ -1318,8 +1318,8 @@ bool UsbBackend::Examine(libusb_device* dev, const std::vector<UsbId>& filter,
     }
     if (std::optional<std::string> hint = NoFirmwareHint(dev, filter)) {
         if (noFirmware_.insert(key).second) {
-            link::Hint(*hint);
             ExplainNoFirmware(*hint, key);
+            link::Hint(*hint);
         }
         return true;
     }
@@ -1396,8 +1396,8 @@ void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
         } else if (!noFirmware_.count(key)) {
             if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) {
                 noFirmware_.insert(key);
-                link::Hint(*hint);
                 ExplainNoFirmware(*hint, key);
+                link::Hint(*hint);
             }
         }
     }
