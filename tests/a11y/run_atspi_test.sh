@@ -53,7 +53,8 @@ panel=$!
 pids+=($panel)
 
 status=0
-/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" "$@" || status=$?
+/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" \
+    --panel "$build/bin/quillon" --scratch "$home" "$@" || status=$?
 if ! kill -0 "$panel" 2>/dev/null; then
     echo "atspi test: the panel ended early:" >&2
     cat "$home/panel.out" >&2
