@@ -69,12 +69,14 @@ BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent)
     list_->setSpacing(4);
     group_ = new QButtonGroup(this);
     firstUsb_ = AddChoice(U(kFirstUsbCaption), "usb", 0);
+    firstUsb_->setObjectName("BoardUsb");
     listNote_ = new QLabel(box);
     listNote_->setObjectName("BoardListNote");
     listNote_->setIndent(20);
     listNote_->setWordWrap(true);
     list_->addWidget(listNote_);
     sim_ = AddChoice(U(kSimBoardCaption), "sim", list_->count());
+    sim_->setObjectName("BoardSim");
     auto* profileRow = new QHBoxLayout;
     profileRow->setContentsMargins(20, 0, 0, 0);
     auto* profileLabel = new QLabel(U(kProfileLabel), box);
@@ -102,6 +104,7 @@ BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent)
     auto* cancel = new QPushButton(U("ｷｬﾝｾﾙ"), this);
     cancel->setObjectName("BoardCancel");
     cancel->setAutoDefault(false);
+    tail_ = {refresh, ok, cancel};
     buttons->addWidget(refresh);
     buttons->addStretch(1);
     buttons->addWidget(ok);
@@ -148,6 +151,7 @@ void BoardChooser::Refresh() {
     for (const usb::BoardEntry& b : boards) {
         const std::string choice = "usb:" + usb::PortId(b);
         QRadioButton* r = AddChoice(QString::fromStdString(usb::DescribeBoard(b)), choice, at++);
+        r->setObjectName("BoardListed");
         r->setFont(fixed);
         listed_.push_back(r);
         std::string unused;
@@ -161,6 +165,7 @@ void BoardChooser::Refresh() {
     if (!namedThere) {
         listed_.push_back(
             AddChoice(QString::fromStdString(named_) + " " + U(kNotConnected), named_, at++));
+        listed_.back()->setObjectName("BoardListed");
     }
     if (!error.empty()) {
         listNote_->setText(U(kUsbUnusable) + QString::fromStdString(error));
@@ -169,6 +174,12 @@ void BoardChooser::Refresh() {
     }
     listNote_->setVisible(!listNote_->text().isEmpty());
     if (!was.empty()) Check(was);
+    // The boards in the order shown, then the profile, then the buttons.
+    std::vector<QWidget*> order{firstUsb_};
+    order.insert(order.end(), listed_.begin(), listed_.end());
+    order.insert(order.end(), {sim_, profile_, browse_});
+    order.insert(order.end(), tail_.begin(), tail_.end());
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void BoardChooser::Check(const std::string& choice) {

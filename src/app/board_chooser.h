@@ -56,6 +56,7 @@ class BoardChooser : public QDialog {
     QRadioButton* sim_ = nullptr;
     QLineEdit* profile_ = nullptr;
     QPushButton* browse_ = nullptr;
+    std::vector<QWidget*> tail_;  // refresh, OK, Cancel: last in the tab order
     std::string named_;  // the current usb:ID, kept in the list while it is not connected
 };
 

@@ -116,6 +116,16 @@ void AnswerBoardChooser(MainWindow& w, const QString& caption, const QString& pr
             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
             EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << c->objectName().toStdString();
         }
+        // The tab order goes down the list, to the profile, then to the buttons.
+        QStringList order;
+        QWidget* last = dialog->findChild<QPushButton*>("BoardCancel");
+        for (QWidget* c = last->nextInFocusChain(); c != last; c = c->nextInFocusChain()) {
+            if ((c->focusPolicy() & Qt::TabFocus) &&
+                (c->objectName().startsWith("Board") || c->objectName().startsWith("SimProfile")))
+                order << c->objectName();
+        }
+        EXPECT_EQ(order.join(" ").toStdString(),
+                  "BoardUsb BoardListed BoardSim SimProfile SimProfileBrowse BoardRefresh BoardOk");
         if (!entry) {
             ADD_FAILURE() << "no entry " << caption.toStdString();
             dialog->reject();
@@ -137,6 +147,7 @@ TEST(ChooseBoard, TheSimulatedBoardTakesOverWithTheStartUpSteps) {
     t.bus->present = true;
     t.Store("AUTO_CONFIG", "1");
     t.Store("AUTO_TCL", "1");
+    t.Store("USB_IDS", "FFFF:FFFF");  // no USB board is listed, whatever is plugged in here
     MainWindow w(MainWindow::Options{0});
     std::vector<std::string> steps;
     app::Hooks().autoConfig = [&] { steps.push_back("config"); };
@@ -151,6 +162,10 @@ TEST(ChooseBoard, TheSimulatedBoardTakesOverWithTheStartUpSteps) {
         return d;
     });
 
+    // The board named at start is not connected: it is listed as such.
+    boards::BoardOptions named;
+    named.boardId = "QB-7";
+    w.SetBoardChoice(named);
     AnswerBoardChooser(w, U(app::kSimBoardCaption), "");
     w.MenuAction("BoardSelect1")->trigger();
 
