@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/accessibility.h"
+#include "app/board_chooser.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/qt_language.h"
@@ -31,8 +32,9 @@ constexpr const char* kHelp =
     "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
     "\n"
     "Options:\n"
-    "  --board usb|sim      the board: the real board through libusb (default: the first\n"
-    "                       one found) or the simulated board\n"
+    "  --board usb|sim      the board: the real board through libusb or the simulated\n"
+    "                       board (default: the board chosen last in the panel's\n"
+    "                       File menu, else the first USB board found)\n"
     "  --board usb:ID       one of several boards, by its serial number or its bus and\n"
     "                       port path (1-4.2); quillon-run --list shows them\n"
     "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
@@ -112,7 +114,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
         return 2;
     }
-    if (!boards::SetUpBoardLink(*options, error)) {
+    // The board chosen in the panel last time, unless the command line names one.
+    // A stored choice that cannot be used never keeps the panel from starting.
+    std::string stored;
+    std::string boardNote;
+    const boards::StoredChoice storedChoice = boards::ApplyStoredChoice(*options, stored);
+    if (storedChoice == boards::StoredChoice::Used) {
+        boardNote = app::StoredChoiceUsedLine(*options);
+    } else if (storedChoice == boards::StoredChoice::Unusable) {
+        boardNote = app::StoredChoiceUnusableLine(stored);
+    }
+    bool linked = boards::SetUpBoardLink(*options, error);
+    if (!linked && storedChoice == boards::StoredChoice::Used) {
+        boardNote = app::StoredChoiceFailedLine(*options, error);
+        options->board = "usb";
+        options->boardId.clear();
+        options->simProfile.clear();
+        linked = boards::SetUpBoardLink(*options, error);
+    }
+    if (!linked) {
         Prompts().Message(error, MsgIcon::Error, MsgButtons::Ok);
         return 2;
     }
@@ -125,6 +145,7 @@ int main(int argc, char** argv) {
         // Creation order: the main window (its creation is the start-up
         // sequence), then the windows that live for the whole run.
         app::MainWindow window;
+        window.SetBoardChoice(*options, boardNote);
         prompter.setParentWindow(&window);
         window.FormCreate();
         app::BusyWindow::Create();

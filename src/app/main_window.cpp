@@ -12,10 +12,13 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <atomic>
 
+#include "app/board_chooser.h"
 #include "app/gui_thread.h"
 #include "app/log_window.h"
+#include "app/no_board_notice.h"
 #include "app/par_flash.h"
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
@@ -24,6 +27,7 @@
 #include "boards/backends.h"
 #include "features/busy_gate.h"
 #include "log/log_file.h"
+#include "log/prompter.h"
 #include "log/settings_store.h"
 
 #ifndef QUILLON_VERSION
@@ -90,9 +94,24 @@ MainWindow::MainWindow(Options options, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
-    central_ = new QWidget(this);
+    // The band that says why no board is open sits above the client area,
+    // which keeps its designed size: the window grows by the band while it shows.
+    auto* client = new QWidget(this);
+    client->setObjectName("Client");
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    notice_ = new NoBoardNotice(client);
+    notice_->hide();
+    central_ = new QWidget(client);
     central_->setObjectName("Central");
-    setCentralWidget(central_);
+    column->addWidget(notice_);
+    column->addWidget(central_);
+    setCentralWidget(client);
+    connect(notice_, &NoBoardNotice::chooseBoard, this, [this] { ChooseBoard(); });
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setInterval(1000);
+    connect(noticeTimer_, &QTimer::timeout, this, [this] { ShowBoardState(false); });
 
     // One sunken text panel, inset from the window's edges.
     status_ = new QLabel(this);
@@ -152,6 +171,9 @@ QAction* MainWindow::AddAction(QMenu* menu, const char* name, const char* captio
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(U("ﾌｧｲﾙ"));
     file->setObjectName("File1");
+    connect(AddAction(file, "BoardSelect1", kChooseBoardCaption), &QAction::triggered, this,
+            [this] { ChooseBoard(); });
+    file->addSeparator();
     connect(AddAction(file, "N10", "終了"), &QAction::triggered, this, [this] { N10Click(); });
 
     QMenu* opt = menuBar()->addMenu(U("ｵﾌﾟｼｮﾝ"));
@@ -259,9 +281,15 @@ void MainWindow::ApplyHeights(int areaHeight, int windowHeight, int buttonsTop) 
     const int centralHeight =
         std::max(windowHeight - kHeightOutsideClient, buttonsTop + kButtonHeight + 2);
     central_->setFixedSize(kClientWidth, centralHeight);
+    FitWindow();
+}
+
+void MainWindow::FitWindow() {
+    const int band = notice_->isHidden() ? 0 : notice_->HeightFor(kClientWidth);
+    if (band > 0) notice_->setFixedHeight(band);
     const int menu = menuBar()->sizeHint().height();
     const int status = std::max(statusBar()->sizeHint().height(), statusBar()->minimumHeight());
-    setFixedSize(kClientWidth, menu + centralHeight + status);
+    setFixedSize(kClientWidth, menu + band + central_->height() + status);
 }
 
 void MainWindow::ApplySizing() {
@@ -335,18 +363,100 @@ void MainWindow::FormCreate() {
 
     // 14. A board that arrived during the splash already opened the link; it
     // counts as opened here.
+    if (!boardNote_.empty()) LogFile::Write(boardNote_);
     link::BoardLink& bl = link::BoardLink::Instance();
     if (bl.IsOpen() || bl.Open()) {
-        EnableBoardControls(true);
-        LogFile::Write("USB OPEN!!");
-        if (autoConfig && Hooks().autoConfig) Hooks().autoConfig();
-        if (autoTcl && Hooks().autoScript) Hooks().autoScript();
+        BoardOpened(autoConfig, autoTcl);
     } else {
         LogFile::Write("USB NOT OPEN!!");
+        ShowBoardState(true);
     }
 
     // 15.
     LogFile::CheckFolderCount(logWarning < 0 ? 0u : static_cast<unsigned>(logWarning));
+}
+
+void MainWindow::BoardOpened(bool autoConfig, bool autoTcl) {
+    EnableBoardControls(true);
+    ShowBoardState(false);
+    LogFile::Write("USB OPEN!!");
+    if (autoConfig && Hooks().autoConfig) Hooks().autoConfig();
+    if (autoTcl && Hooks().autoScript) Hooks().autoScript();
+}
+
+void MainWindow::ShowBoardState(bool status) {
+    link::BoardLink& bl = link::BoardLink::Instance();
+    if (bl.IsOpen()) {
+        noticeTimer_->stop();
+        if (!notice_->isHidden()) {
+            notice_->hide();
+            FitWindow();
+        }
+        return;
+    }
+    const link::NoBoardReason reason = bl.WhyNoBoard();
+    if (notice_->isHidden() || !(reason == notice_->reason())) {
+        notice_->Set(reason);
+        notice_->show();
+        FitWindow();
+    }
+    if (status) SetStatus(NoBoardTextOf(reason).headline);
+    noticeTimer_->start();
+}
+
+void MainWindow::SetBoardChoice(const boards::BoardOptions& board, const std::string& note) {
+    board_ = board;
+    boardNote_ = note;
+}
+
+void MainWindow::ChooseBoard() {
+    if (LongWork::Active() || features::BusyGate::Busy()) {
+        SetStatus(U(features::kBusyRefusal));
+        return;
+    }
+    BoardChooser dialog(board_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    SwitchBoard(dialog.choice());
+}
+
+bool MainWindow::SwitchBoard(const boards::BoardOptions& choice) {
+    // Work under way holds the board (a script may be between two macros).
+    if (LongWork::Active() || features::BusyGate::Busy()) {
+        SetStatus(U(features::kBusyRefusal));
+        return false;
+    }
+    std::string error;
+    std::unique_ptr<link::Backend> backend = boards::MakeBackend(choice, error);
+    if (!backend) {
+        Prompts().Message(choice.board == "sim" ? ProfileFailedText(error) : error, MsgIcon::Error,
+                          MsgButtons::Ok);
+        return false;
+    }
+    LogFile::Write(BoardChosenLine(choice));
+    link::BoardLink& bl = link::BoardLink::Instance();
+    bl.CloseAndTell();
+    // The device wrapper stays: a wire trace (--trace) records the new board too.
+    bl.SetBackend(std::move(backend));
+    board_.board = choice.board;
+    board_.boardId = choice.boardId;
+    board_.simProfile = choice.simProfile;
+    boards::StoreBoardChoice(choice);
+    LogDriverVersion();
+    if (bl.Open()) {
+        bool autoConfig = false;
+        bool autoTcl = false;
+        {
+            SettingsStore store;
+            autoConfig = store.ReadBool(kSetup, "AUTO_CONFIG", false);
+            autoTcl = store.ReadBool(kSetup, "AUTO_TCL", false);
+        }
+        SetStatus(QString());
+        BoardOpened(autoConfig, autoTcl);
+    } else {
+        LogFile::Write("USB NOT OPEN!!");
+        ShowBoardState(true);
+    }
+    return true;
 }
 
 void MainWindow::RestoreUiState() {
@@ -475,6 +585,7 @@ bool MainWindow::pageShown(int number) const {
 
 void MainWindow::BoardState(bool open) {
     EnableBoardControls(open);
+    ShowBoardState(!open);
 }
 
 bool MainWindow::PageControl1Changing() {

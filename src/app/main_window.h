@@ -10,6 +10,7 @@
 
 #include "app/page.h"
 #include "app/page_table.h"
+#include "boards/backends.h"
 #include "features/reporter.h"
 #include "link/board_link.h"
 
@@ -21,6 +22,7 @@ class QTimer;
 
 namespace quillon::app {
 
+class NoBoardNotice;
 class WrapTabBar;
 class MainWindow;
 
@@ -65,6 +67,20 @@ class MainWindow : public QMainWindow,
     void FormCreate();
     void RestoreUiState();
     void EnableBoardControls(bool enabled);
+
+    // The board the link was set up for, which "ﾎﾞｰﾄﾞの選択..." starts from,
+    // and a line for the log about where that choice came from (a stored
+    // choice), written before the board is opened. Before FormCreate.
+    void SetBoardChoice(const boards::BoardOptions& board, const std::string& note = {});
+    // "ﾎﾞｰﾄﾞの選択...": the dialog, then SwitchBoard with the board chosen.
+    void ChooseBoard();
+    // Lets the open board go and opens the one chosen, with the steps that
+    // follow a board opening at start-up, and stores the choice. False when
+    // long work runs (the busy text in the status bar) or the chosen backend
+    // cannot be made (a box says why; the link stays as it was).
+    bool SwitchBoard(const boards::BoardOptions& choice);
+    // The band that says why no board is open; hidden while one is.
+    NoBoardNotice* noBoardNotice() const { return notice_; }
 
     // PageContext
     void SetStatus(const QString& text) override;
@@ -124,6 +140,14 @@ class MainWindow : public QMainWindow,
     QAction* AddAction(QMenu* menu, const char* name, const char* caption, bool checkable = false);
     void ApplySizing();
     void ApplyHeights(int areaHeight, int windowHeight, int buttonsTop);
+    // The window's fixed size: menu bar, no-board band, client area, status bar.
+    void FitWindow();
+    // The steps that follow a board opening at start-up (and after a board
+    // was chosen): controls on, "USB OPEN!!", automatic configuration and script.
+    void BoardOpened(bool autoConfig, bool autoTcl);
+    // Shows why no board is open (band and, with `status`, the status bar),
+    // or hides the band while one is.
+    void ShowBoardState(bool status);
 
     struct BoardControl {
         QWidget* widget;
@@ -142,6 +166,11 @@ class MainWindow : public QMainWindow,
     QLabel* status_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
+    NoBoardNotice* notice_ = nullptr;
+    // While no board is open the reason is looked at again now and then: a
+    // failed open on arrival and a board's controller without firmware change
+    // it without telling the listeners.
+    QTimer* noticeTimer_ = nullptr;
     QMenu* memModeMenu_ = nullptr;
     std::map<std::string, QAction*> actions_;
     std::vector<BoardControl> boardControls_;
@@ -153,6 +182,8 @@ class MainWindow : public QMainWindow,
     bool exitAfterWork_ = false;
     bool closeAfterWork_ = false;
     int designHeight_ = 327;
+    boards::BoardOptions board_;
+    std::string boardNote_;
 };
 
 }  // namespace quillon::app

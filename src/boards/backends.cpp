@@ -10,6 +10,7 @@
 #include "link/trace.h"
 #include "link/usb/usb_backend.h"
 #include "log/log_file.h"
+#include "log/settings_store.h"
 #include "sim/sim_backend.h"
 
 namespace quillon::boards {
@@ -92,19 +93,63 @@ std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std
             return std::nullopt;
         }
         if (name == "--board") {
-            if (value.rfind("usb:", 0) == 0 && value.size() > 4) {
-                options.boardId = value.substr(4);
-                value = "usb";
-            } else if (value != "usb" && value != "sim") {
+            if (!ParseBoardChoice(value, options)) {
                 error = "unknown board \"" + value + "\" (" + kBoardChoices + ")";
                 return std::nullopt;
-            } else {
-                options.boardId.clear();
             }
+            options.boardGiven = true;
+            continue;
         }
+        if (name == "--sim-profile") options.simProfileGiven = true;
         *target = value;
     }
     return options;
+}
+
+bool ParseBoardChoice(std::string_view text, BoardOptions& options) {
+    // A board id is a port path or a serial number: printable, and short.
+    constexpr std::size_t kLongestId = 255;
+    if (text == "usb" || text == "sim") {
+        options.board = std::string(text);
+        options.boardId.clear();
+        return true;
+    }
+    if (!text.starts_with("usb:")) return false;
+    const std::string_view id = text.substr(4);
+    if (id.empty() || id.size() > kLongestId) return false;
+    for (char c : id) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    }
+    options.board = "usb";
+    options.boardId = std::string(id);
+    return true;
+}
+
+std::string BoardChoiceText(const BoardOptions& options) {
+    if (options.board == "usb" && !options.boardId.empty()) return "usb:" + options.boardId;
+    return options.board;
+}
+
+StoredChoice ApplyStoredChoice(BoardOptions& options, std::string& stored) {
+    if (options.boardGiven) return StoredChoice::None;
+    std::string profile;
+    {
+        SettingsStore store;
+        stored = store.ReadString(kSetup, kBoardKey, "");
+        profile = store.ReadString(kSetup, kSimProfileKey, "");
+    }
+    if (stored.empty()) return StoredChoice::None;
+    BoardOptions chosen = options;
+    if (!ParseBoardChoice(stored, chosen)) return StoredChoice::Unusable;
+    if (chosen.board == "sim" && !options.simProfileGiven) chosen.simProfile = profile;
+    options = chosen;
+    return StoredChoice::Used;
+}
+
+void StoreBoardChoice(const BoardOptions& options) {
+    SettingsStore store;
+    store.WriteString(kSetup, kBoardKey, BoardChoiceText(options));
+    store.WriteString(kSetup, kSimProfileKey, options.board == "sim" ? options.simProfile : "");
 }
 
 std::unique_ptr<Backend> MakeBackend(const BoardOptions& options, std::string& error) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/device.h"
@@ -19,6 +20,10 @@ struct BoardOptions {
     std::string simProfile;     // --sim-profile FILE
     std::string traceFile;      // --trace FILE
     bool traceSync = false;     // --trace-sync: each trace line written as its transfer returns
+    // Whether the command line named the board (--board) or the profile
+    // (--sim-profile): a stored choice fills in only what it left open.
+    bool boardGiven = false;
+    bool simProfileGiven = false;
 };
 
 // The one board option without a value.
@@ -27,6 +32,29 @@ inline constexpr const char* kTraceSyncOption = "--trace-sync";
 // Removes the board options from `args` (argv without argv[0]) and returns them;
 // nullopt with `error` set for a bad value or a missing argument.
 std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std::string& error);
+
+// The board chosen in the panel, used at the next start unless --board is
+// given: BOARD = usb | usb:ID | sim (section SETUP), and SIM_PROFILE = the
+// simulated board's profile file (empty: the default profile).
+inline constexpr const char* kBoardKey = "BOARD";
+inline constexpr const char* kSimProfileKey = "SIM_PROFILE";
+
+// "usb", "usb:ID" or "sim" (the value of --board and of BOARD) into
+// `options`' board and boardId; false, leaving them be, for anything else.
+bool ParseBoardChoice(std::string_view text, BoardOptions& options);
+// The choice as ParseBoardChoice reads it back: "usb", "usb:ID" or "sim".
+std::string BoardChoiceText(const BoardOptions& options);
+
+enum class StoredChoice {
+    None,      // no choice stored, or the command line named the board
+    Used,      // `options` now holds the stored choice
+    Unusable,  // BOARD holds something else (`stored`); `options` left as they were
+};
+// Fills `options` from the stored choice where the command line left them
+// open: nothing when --board was given; --sim-profile wins over SIM_PROFILE.
+StoredChoice ApplyStoredChoice(BoardOptions& options, std::string& stored);
+// Stores `options`' board (and, for the simulated board, its profile).
+void StoreBoardChoice(const BoardOptions& options);
 
 // The backend of that name; nullptr with `error` for an unknown name or a bad profile.
 std::unique_ptr<link::Backend> MakeBackend(const BoardOptions& options, std::string& error);

@@ -109,12 +109,22 @@ void BoardLink::Notify(F&& call) {
     }
 }
 
+void BoardLink::CloseAndTell() {
+    if (!IsOpen()) return;
+    Notify([](BoardListener* l) { l->BoardGoing(); });
+    Close();
+    Notify([](BoardListener* l) { l->BoardState(false); });
+    LogFile::Write("USB CLOSE!!");
+}
+
+NoBoardReason BoardLink::WhyNoBoard() const {
+    if (IsOpen() || !backend_) return {};
+    return backend_->WhyNoBoard();
+}
+
 void BoardLink::OnDeviceChange(DeviceNotice notice) {
     if (notice == DeviceNotice::Removal && IsOpen()) {
-        Notify([](BoardListener* l) { l->BoardGoing(); });
-        Close();
-        Notify([](BoardListener* l) { l->BoardState(false); });
-        LogFile::Write("USB CLOSE!!");
+        CloseAndTell();
     } else if (notice == DeviceNotice::Arrival && !IsOpen()) {
         if (Open()) {
             Notify([](BoardListener* l) { l->BoardState(true); });

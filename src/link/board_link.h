@@ -44,6 +44,12 @@ public:
     // kept until the worker lets go: the link is closed for everyone at once,
     // but a transfer already on its way finishes on a device that still exists.
     void Close();
+    // Closes an open link the way a removal does, for a program that lets the
+    // board go itself (another board chosen): BoardGoing, Close, BoardState
+    // (false) to the listeners, then "USB CLOSE!!" in the log. Nothing when closed.
+    void CloseAndTell();
+    // Why no board is open (the backend's last look); Unknown while one is.
+    NoBoardReason WhyNoBoard() const;
 
     // A worker thread that runs a long operation holds the link for its
     // length. Requests made on other threads meanwhile are the caller's

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/hints.h"
+
 namespace quillon::link {
 
 inline constexpr std::uint8_t kBulkOutEp = 0x06;
@@ -104,6 +106,10 @@ class Backend {
     virtual void WatchDevices(NoticePoster post) = 0;
     // Version text of the USB stack below ("1.0.26.11724" for libusb).
     virtual std::string DriverVersion() const = 0;
+    // Why there is no board to open: what the last OpenFirst found, kept up
+    // to date by the device watch (the open board leaving, a board's
+    // controller arriving without firmware). Any thread.
+    virtual NoBoardReason WhyNoBoard() const { return {}; }
 };
 
 }  // namespace quillon::link

@@ -49,4 +49,26 @@ void Hint(const std::string& text) {
     if (sink) sink(text);
 }
 
+const char* NoBoardName(NoBoard kind) {
+    switch (kind) {
+        case NoBoard::Unknown:
+            return "unknown";
+        case NoBoard::NothingFound:
+            return "nothing-found";
+        case NoBoard::NoMatch:
+            return "no-match";
+        case NoBoard::NoAccess:
+            return "no-access";
+        case NoBoard::NoFirmware:
+            return "no-firmware";
+        case NoBoard::Busy:
+            return "busy";
+        case NoBoard::OpenFailed:
+            return "open-failed";
+        case NoBoard::NoUsb:
+            return "no-usb";
+    }
+    return "unknown";
+}
+
 }  // namespace quillon::link

@@ -88,6 +88,11 @@ std::unique_ptr<link::Device> SimBackend::OpenFirst() {
     return OpenBoard(second_);
 }
 
+link::NoBoardReason SimBackend::WhyNoBoard() const {
+    if (board_->OnBus() || (second_ && second_->OnBus())) return {};
+    return {link::NoBoard::NothingFound, "the simulated board is off the bus"};
+}
+
 void SimBackend::WatchDevices(link::NoticePoster post) {
     std::lock_guard<std::mutex> lock(postMu_);
     post_ = std::move(post);

@@ -25,6 +25,8 @@ class SimBackend : public link::Backend {
     void WatchDevices(link::NoticePoster post) override;
     // Shown where a real driver's version would be ("winusb.sys = Ver..." in the log).
     std::string DriverVersion() const override { return "0.0.0.0 (simulated board)"; }
+    // Off the bus (unplugged, or a firmware reset under way): nothing found.
+    link::NoBoardReason WhyNoBoard() const override;
 
     // --- Test and demo controls ---
     SimBoard& board() { return *board_; }

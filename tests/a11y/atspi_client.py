@@ -7,9 +7,11 @@ reports any control without a name or sharing its role and name with
 another on the page, then works the panel by names alone: types a value
 into the register page and writes and reads it back, presses "更新" on the
 board information page and finds its lines in the log window and the log
-file. Last it presses every button on every page (but "終了", which ends the
+file. Then it presses every button on every page (but "終了", which ends the
 panel, and "測定開始", which moves gigabytes) and checks that each press returns
-and the panel is still there.
+and the panel is still there. Last it starts a second panel on USB where no
+board can be found, reads why in its window, and chooses the simulated board
+through "ﾎﾞｰﾄﾞの選択..." of the File menu.
 
 With --scenario long-work (a panel on a board paced at USB 2 speed, with its
 wire trace) it starts a 256 MiB MemRead, a 256 MiB MemWrite and the rate
@@ -131,6 +133,23 @@ def press(acc, action="Press"):
         raise Failure("%s did not return (a box open?)" % started.what)
 
 
+def press_async(acc, action="Press"):
+    """Starts the action and returns at once: for one that opens a modal
+    dialog, whose answer comes only when the dialog closes (the client stops
+    waiting for it long before: the dialog's going is what tells)."""
+    act = acc.queryAction()
+    names = [act.getName(i) for i in range(act.nActions)]
+    index = names.index(action) if action in names else 0
+
+    def run():
+        try:
+            act.doAction(index)
+        except Exception:  # no answer while the dialog is open
+            pass
+
+    threading.Thread(target=run, daemon=True).start()
+
+
 def text_of(acc):
     t = acc.queryText()
     return t.getText(0, -1)
@@ -248,6 +267,14 @@ def press_everything(app, window):
                 continue
             press(c)
             pressed += 1
+            # Long work started by the press turns every board control off
+            # until it ends: wait for the button to come back, so that the
+            # presses after it still find their buttons on.
+            try:
+                wait_for("the end of the work of " + c.name,
+                         lambda: c.getState().contains(pyatspi.STATE_ENABLED), timeout=10.0)
+            except Failure:
+                pass
         # The panel still answers.
         wait_for("the panel after the presses on " + tab.name,
                  lambda: current_page(window) is not None)
@@ -489,6 +516,78 @@ def long_work(app, window, args, shots):
         register_write_and_read(window, value)
     print("long work: MemRead, MemWrite and the rate measurement cancelled, "
           "the board usable after each")
+def find_label(root, part):
+    """The showing label whose name holds `part`, or None."""
+    return pyatspi.findDescendant(
+        root, lambda a: a.getRole() == pyatspi.ROLE_LABEL and part in a.name and showing(a))
+
+
+CHOOSE_BOARD = "ﾎﾞｰﾄﾞの選択..."
+SIM_BOARD = "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞ"
+
+
+def no_board_then_simulated(panel, scratch):
+    """A second panel on USB that can find no board (USB_IDS names no real
+    device): its window says why and what to do; the simulated board chosen
+    through the File menu opens ("USB OPEN!!") and the notice goes."""
+    home = os.path.join(scratch, "usb-panel")
+    for d in ("config/Ardenfield", "data", "run"):
+        os.makedirs(os.path.join(home, d), exist_ok=True)
+    os.chmod(os.path.join(home, "run"), 0o700)
+    with open(os.path.join(home, "config/Ardenfield/Quillon7.ini"), "w") as ini:
+        ini.write("[SETUP]\nUSB_IDS=FFFF:FFFF\n")
+    env = dict(os.environ, XDG_CONFIG_HOME=home + "/config", XDG_DATA_HOME=home + "/data",
+               XDG_RUNTIME_DIR=home + "/run", QT_QPA_PLATFORM="xcb",
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QUILLON_DIALOGS="stderr")
+    out = open(os.path.join(home, "panel.out"), "w")
+    proc = subprocess.Popen([panel, "--board", "usb"], env=env, stdout=out, stderr=out)
+    try:
+        desktop = pyatspi.Registry.getDesktop(0)
+        app = wait_for("the USB panel on the accessibility bus", lambda: next(
+            (a for a in children(desktop)
+             if a.name == APP_NAME and a.get_process_id() == proc.pid), None))
+        window = wait_for("its main window", lambda: next(
+            (w for w in children(app)
+             if w.getRole() == pyatspi.ROLE_FRAME and w.name.startswith(MAIN_CAPTION)), None))
+        todo = wait_for("what to do without a board", lambda: find_label(window, SIM_BOARD))
+        if find(window, pyatspi.ROLE_PUSH_BUTTON, CHOOSE_BOARD) is None:
+            raise Failure("no button '%s' beside '%s'" % (CHOOSE_BOARD, todo.name))
+        print("no board: '%s'" % todo.name)
+
+        item = wait_for("the menu item " + CHOOSE_BOARD, lambda: pyatspi.findDescendant(
+            window, lambda a: a.getRole() == pyatspi.ROLE_MENU_ITEM and
+            a.name.startswith(CHOOSE_BOARD)))
+        press_async(item)
+
+        def the_dialog():
+            return next((w for w in children(app) if w.getRole() == pyatspi.ROLE_DIALOG and
+                         w.name == "ﾎﾞｰﾄﾞの選択" and showing(w)), None)
+        dialog = wait_for("the dialog", the_dialog)
+        problems = []
+        check_page("dialog ﾎﾞｰﾄﾞの選択", controls(dialog), problems)
+        sim = find(dialog, pyatspi.ROLE_RADIO_BUTTON, SIM_BOARD)
+        if sim is None:
+            raise Failure("the dialog offers no '%s'" % SIM_BOARD)
+        press(sim)
+        press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "OK"))
+        wait_for("the dialog to close on OK", lambda: the_dialog() is None)
+
+        def opened():
+            files = glob.glob(home + "/data/Quillon7/LOG*.txt")
+            text = open(files[0], encoding="utf-8").read() if files else ""
+            after = text.split("ﾎﾞｰﾄﾞの選択: sim", 1)
+            return len(after) == 2 and "USB OPEN!!" in after[1]
+        wait_for("'USB OPEN!!' after the simulated board was chosen", opened)
+        wait_for("the no-board notice to go", lambda: find_label(window, SIM_BOARD) is None)
+        print("the simulated board chosen by name: USB OPEN!!")
+        return problems
+    finally:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+        out.close()
 
 
 def run():
@@ -501,6 +600,8 @@ def run():
     parser.add_argument("--trace", help="the panel's wire trace file")
     parser.add_argument("--work-folder", help="a scratch folder for the transfers' files")
     parser.add_argument("--shots", help="keep screenshots of the long work in this folder")
+    parser.add_argument("--panel", help="the panel program, for the no-board run")
+    parser.add_argument("--scratch", help="a folder for the no-board run's home")
     args = parser.parse_args()
     app, window = main_window()
     print("main window: '%s'" % window.name)
@@ -520,6 +621,8 @@ def run():
     register_write_and_read(window)
     board_information_to_log(app, window, args.log_folder)
     press_everything(app, window)
+    if args.panel and args.scratch:
+        problems += no_board_then_simulated(args.panel, args.scratch)
     for p in problems:
         print("PROBLEM " + p)
     return 1 if problems else 0

@@ -66,7 +66,8 @@ panel_still_there() {
 
 start_panel
 status=0
-/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" "$@" || status=$?
+/usr/bin/python3 "$here/atspi_client.py" --log-folder "$home/data/Quillon7" \
+    --panel "$build/bin/quillon" --scratch "$home" "$@" || status=$?
 panel_still_there || status=1
 [ $status -eq 0 ] || exit $status
 

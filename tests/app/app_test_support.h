@@ -22,6 +22,8 @@ struct FakeBus {
     int opens = 0;
     link::NoticePoster post;
     std::string driverVersion = "1.0.26.11724";
+    // What the backend says while no board opens.
+    link::NoBoardReason reason;
 
     void Plug() {
         present = true;
@@ -40,6 +42,9 @@ class FakeBackend : public link::Backend {
     std::unique_ptr<link::Device> OpenFirst() override;
     void WatchDevices(link::NoticePoster post) override { bus_->post = std::move(post); }
     std::string DriverVersion() const override { return bus_->driverVersion; }
+    link::NoBoardReason WhyNoBoard() const override {
+        return bus_->present ? link::NoBoardReason{} : bus_->reason;
+    }
 
   private:
     std::shared_ptr<FakeBus> bus_;

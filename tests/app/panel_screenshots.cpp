@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/board_chooser.h"
 #include "app/log_window.h"
 #include "app/long_work.h"
 #include "app/memory_windows.h"
@@ -92,6 +93,20 @@ int main(int argc, char** argv) {
     Save(&w, out + "/page-configuration-no-board.png");
     w.EnableBoardControls(true);
     w.RequestPage(1);
+    // The board pulled out: the band that says why, and the dialog that chooses another.
+    if (sim::SimBackend* sim = sim::ActiveSimBackend()) {
+        sim->Unplug();
+        QApplication::processEvents();
+        Save(&w, out + "/main-no-board.png");
+        boards::BoardOptions current;
+        current.board = "sim";
+        app::BoardChooser chooser(current, &w);
+        chooser.show();
+        Save(&chooser, out + "/board-chooser.png");
+        chooser.hide();
+        sim->Plug();
+        QApplication::processEvents();
+    }
 
     const char* const menuNames[] = {"file", "options", "help"};
     int i = 0;

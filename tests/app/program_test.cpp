@@ -186,5 +186,63 @@ TEST(Program, TraceIsFinishedOnExitAndItsLossIsStatus4) {
     }
 }
 
+// The board chosen in the panel is used at the next start, unless the
+// command line names one; a stored choice that cannot be used falls back to
+// USB and says so in the log.
+TEST(Program, StoredBoardChoiceIsUsedUnlessTheCommandLineNamesOne) {
+    struct Case {
+        const char* board;
+        const char* profile;  // "GONE": a profile that is not there any more
+        QStringList args;
+        std::vector<std::string> lines;  // the log's lines from the third on
+    };
+    const Case cases[] = {
+        {"sim", "", {}, {"保存されたﾎﾞｰﾄﾞの選択を使います: sim", "USB OPEN!!"}},
+        {"sim", "", {"--board", "usb"}, {"USB NOT OPEN!!"}},
+        {"pci", "", {}, {"設定のBOARD｢pci｣は使えないため、USBﾎﾞｰﾄﾞを使います。", "USB NOT OPEN!!"}},
+        {"sim",
+         "GONE",
+         {},
+         {"保存されたﾎﾞｰﾄﾞの選択(sim (GONE))を使えないため、USBﾎﾞｰﾄﾞを使います", "USB NOT OPEN!!"}},
+    };
+    EnsureApp();
+    for (const Case& c : cases) {
+        FreshHome home;
+        const std::string gone = home.root() + "/gone.profile";
+        const std::string profile = std::string(c.profile) == "GONE" ? gone : c.profile;
+        std::filesystem::create_directories(std::filesystem::path(home.iniPath()).parent_path());
+        // No USB board can match, whatever is plugged into this machine.
+        std::ofstream(home.iniPath()) << "[SETUP]\nUSB_IDS=FFFF:FFFF\nBOARD=" << c.board
+                                      << "\nSIM_PROFILE=" << profile << "\n";
+        QProcess p;
+        p.setProcessEnvironment(PanelEnvironment(home));
+        p.start(QUILLON_BIN, c.args);
+        ASSERT_TRUE(p.waitForStarted(10000));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                const auto lines = LogOf(home);
+                return (!lines.empty() && lines.back().find("USB ") == 0) ||
+                       p.state() == QProcess::NotRunning;
+            },
+            20000))
+            << c.board;
+        p.terminate();
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        auto lines = LogOf(home);
+        ASSERT_GE(lines.size(), 2u) << p.readAllStandardError().toStdString();
+        lines.erase(lines.begin(), lines.begin() + 2);
+        ASSERT_EQ(lines.size(), c.lines.size()) << c.board << ": " << testing::PrintToString(lines);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string want = c.lines[i];
+            if (const auto at = want.find("GONE"); at != std::string::npos)
+                want.replace(at, 4, gone);
+            EXPECT_EQ(lines[i].rfind(want, 0), 0u) << lines[i];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillon::test

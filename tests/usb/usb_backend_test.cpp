@@ -1132,6 +1132,55 @@ TEST_F(UsbBackendTest, BoardComesBackThroughItsBootloader) {
     EXPECT_EQ(hints.Got().size(), 1u);
 }
 
+// Why no board opened, for the panel to say: the reason follows the bus,
+// and a device that leaves takes the reason about it along.
+TEST_F(UsbBackendTest, TellsWhyNoBoardOpened) {
+    using link::NoBoard;
+    const auto becomes = [&](NoBoard kind) {
+        for (int i = 0; i < 500 && backend->WhyNoBoard().kind != kind; ++i)
+            std::this_thread::sleep_for(20ms);
+        return backend->WhyNoBoard().kind == kind;
+    };
+    Start();
+    HintLog hints;
+    NoticeLog notices;
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_EQ(backend->WhyNoBoard(), (link::NoBoardReason{NoBoard::NothingFound, ""}));
+    backend->WatchDevices(notices.Poster());
+
+    bed.Plug(2, board);
+    bed.BindDriver(2, "usbfs");  // another program's claim
+    ASSERT_TRUE(notices.WaitForCount(1));
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_EQ(backend->WhyNoBoard(),
+              (link::NoBoardReason{NoBoard::Busy, hints.One({"another program"})}));
+    bed.Unplug(2);
+    EXPECT_TRUE(becomes(NoBoard::NothingFound));
+
+    bed.PlugOther(3, test::UsbTestbed::BootloaderDescriptors(0x04B4, 0x00F3));
+    ASSERT_TRUE(becomes(NoBoard::NoFirmware));
+    EXPECT_EQ(backend->WhyNoBoard().hint, hints.One({"04b4:00f3", "bootloader"}));
+    bed.Unplug(3);
+    EXPECT_TRUE(becomes(NoBoard::NothingFound));
+
+    bed.Plug(4, board);
+    ASSERT_TRUE(notices.WaitForCount(3));
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(backend->WhyNoBoard().kind, NoBoard::Unknown);
+    bed.Unplug(4);
+    ASSERT_TRUE(notices.WaitForCount(4));
+    EXPECT_EQ(backend->WhyNoBoard().kind, NoBoard::NothingFound);
+    dev.reset();
+
+    usb::UsbBackendOptions named;
+    named.board = "9-9";
+    backend = usb::MakeUsbBackend(named);
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_EQ(backend->WhyNoBoard().kind, NoBoard::NoMatch);
+    EXPECT_EQ(backend->WhyNoBoard().hint.rfind("USB: no board usb:9-9", 0), 0u);
+}
+
 TEST(UsbAccessHint, NamesTheInstalledRuleOrTheLineToInstall) {
     test::FreshHome home;
     const std::filesystem::path root = std::getenv("XDG_DATA_HOME");

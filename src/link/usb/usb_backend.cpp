@@ -272,11 +272,9 @@ std::string ShippedRule(const std::vector<std::string>& dirs) {
     return {};
 }
 
-void ReportBusy() {
-    link::Hint(
-        "another program has the board open (another quillon or quillon-run?): end it, then"
-        " plug the board in again");
-}
+constexpr const char* kBusyHint =
+    "another program has the board open (another quillon or quillon-run?): end it, then plug"
+    " the board in again";
 
 // usbfs refused a URB for want of memory with nothing of ours in flight.
 void ReportUsbfsMemory() {
@@ -896,16 +894,60 @@ class UsbBackend final : public link::Backend {
     std::unique_ptr<link::Device> OpenFirst() override;
     void WatchDevices(link::NoticePoster post) override;
     std::string DriverVersion() const override { return LibusbVersion(); }
+    link::NoBoardReason WhyNoBoard() const override {
+        std::lock_guard<std::mutex> lock(reasonMu_);
+        return reason_;
+    }
 
     // Ends the event thread: no notice is posted after this returns.
     void StopWatching();
 
   private:
-    void InitFailed() const {
+    void InitFailed() {
         Diag("libusb_init() ERROR!! %s\n", libusb_error_name(ctx_->initError));
         Diag(
             "  no board can be opened (is /dev/bus/usb there? a container must be given"
             " the host's USB devices)\n");
+        Explain(link::NoBoard::NoUsb,
+                Format("libusb_init() ERROR!! %s: no board can be opened (is /dev/bus/usb there?"
+                       " a container must be given the host's USB devices)",
+                       libusb_error_name(ctx_->initError)));
+    }
+    // Records why no board opened; `about` is the device it concerns, whose
+    // leaving makes it "nothing found" again.
+    void Explain(link::NoBoard kind, std::string hint = {}, std::optional<DeviceKey> about = {}) {
+        std::lock_guard<std::mutex> lock(reasonMu_);
+        reason_ = {kind, std::move(hint)};
+        reasonAbout_ = about;
+    }
+    // A device left: a reason about it no longer holds.
+    void ForgetReasonAbout(DeviceKey key) {
+        std::lock_guard<std::mutex> lock(reasonMu_);
+        if (reasonAbout_ == key) {
+            reason_ = {link::NoBoard::NothingFound, {}};
+            reasonAbout_.reset();
+        }
+    }
+    // A board's controller without its firmware was seen: that is the reason
+    // unless an open board makes none needed.
+    void ExplainNoFirmware(std::string hint, DeviceKey key) {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (open_.lock()) return;
+        }
+        Explain(link::NoBoard::NoFirmware, std::move(hint), key);
+    }
+    // The hints of a failed open, with the reason they give.
+    void ReportBusy(DeviceKey key) {
+        link::Hint(kBusyHint);
+        Explain(link::NoBoard::Busy, kBusyHint, key);
+    }
+    void ReportNoAccess(libusb_device* dev, const libusb_device_descriptor& dd) {
+        std::string hint = AccessHint(libusb_get_bus_number(dev), libusb_get_device_address(dev),
+                                      {dd.idVendor, dd.idProduct}, options_.ruleDirs,
+                                      ShippedRule(options_.shippedRuleDirs));
+        link::Hint(hint);
+        Explain(link::NoBoard::NoAccess, std::move(hint), KeyOf(dev));
     }
     std::unique_ptr<link::Device> Open(libusb_device* dev, const BoardInterface& itf);
     static int LIBUSB_CALL OnHotplug(libusb_context* ctx, libusb_device* dev,
@@ -958,6 +1000,10 @@ class UsbBackend final : public link::Backend {
     std::weak_ptr<OpenState> open_;
 
     link::NoticePoster post_;  // guarded by mu_
+
+    mutable std::mutex reasonMu_;  // guards reason_ and reasonAbout_ (read from any thread)
+    link::NoBoardReason reason_;
+    std::optional<DeviceKey> reasonAbout_;
 
     // Owned by the event thread once it runs.
     std::set<DeviceKey> known_;        // matching devices present, as last seen
@@ -1036,6 +1082,8 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
     const ssize_t n = libusb_get_device_list(ctx_->ctx, &raw);
     if (n < 0) {
         Diag("libusb_get_device_list() ERROR!! %s\n", libusb_error_name(static_cast<int>(n)));
+        Explain(link::NoBoard::NoUsb, Format("libusb_get_device_list() ERROR!! %s",
+                                             libusb_error_name(static_cast<int>(n))));
         return nullptr;
     }
     DeviceList list(raw);
@@ -1047,6 +1095,7 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
         const std::optional<std::size_t> pick = MatchBoard(entries, options_.board, error);
         if (!pick) {
             link::Hint("USB: " + error);
+            Explain(link::NoBoard::NoMatch, "USB: " + error);
             return nullptr;
         }
         return Open(boards[*pick].dev, boards[*pick].itf);
@@ -1058,8 +1107,16 @@ std::unique_ptr<link::Device> UsbBackend::OpenFirst() {
         }
     }
     // No board: one that is there without its firmware is worth a word.
+    Explain(link::NoBoard::NothingFound);
+    std::optional<DeviceKey> first;
     for (ssize_t i = 0; i < n; ++i) {
-        if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) link::Hint(*hint);
+        if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) {
+            link::Hint(*hint);
+            if (!first) {
+                first = KeyOf(list[i]);
+                Explain(link::NoBoard::NoFirmware, *hint, first);
+            }
+        }
     }
     return nullptr;
 }
@@ -1074,8 +1131,12 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
         Diag("libusb_open() ERROR!! %s (bus %03u device %03u)\n", libusb_error_name(r), bus,
              address);
         if (r == LIBUSB_ERROR_ACCESS) {
-            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs,
-                                  ShippedRule(options_.shippedRuleDirs)));
+            ReportNoAccess(dev, dd);
+        } else {
+            Explain(link::NoBoard::OpenFailed,
+                    Format("libusb_open() ERROR!! %s (bus %03u device %03u)", libusb_error_name(r),
+                           bus, address),
+                    KeyOf(dev));
         }
         return nullptr;
     }
@@ -1100,10 +1161,14 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
         Diag("libusb_claim_interface() ERROR!! %s (interface %d)\n", libusb_error_name(r),
              itf.number);
         if (r == LIBUSB_ERROR_BUSY) {
-            ReportBusy();
+            ReportBusy(KeyOf(dev));
         } else if (r == LIBUSB_ERROR_ACCESS) {
-            link::Hint(AccessHint(bus, address, {dd.idVendor, dd.idProduct}, options_.ruleDirs,
-                                  ShippedRule(options_.shippedRuleDirs)));
+            ReportNoAccess(dev, dd);
+        } else {
+            Explain(link::NoBoard::OpenFailed,
+                    Format("libusb_claim_interface() ERROR!! %s (interface %d)",
+                           libusb_error_name(r), itf.number),
+                    KeyOf(dev));
         }
         libusb_close(handle);
         return nullptr;
@@ -1112,6 +1177,9 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
         r = libusb_set_interface_alt_setting(handle, itf.number, itf.altSetting);
         if (r != LIBUSB_SUCCESS) {
             Diag("libusb_set_interface_alt_setting() ERROR!! %s\n", libusb_error_name(r));
+            Explain(link::NoBoard::OpenFailed,
+                    Format("libusb_set_interface_alt_setting() ERROR!! %s", libusb_error_name(r)),
+                    KeyOf(dev));
             libusb_release_interface(handle, itf.number);
             libusb_close(handle);
             return nullptr;
@@ -1126,6 +1194,7 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
         std::lock_guard<std::mutex> lock(mu_);
         open_ = state;
     }
+    Explain(link::NoBoard::Unknown);
     return std::make_unique<UsbDevice>(ctx_, handle, itf, std::move(state), options_, settings);
 }
 
@@ -1233,6 +1302,7 @@ void UsbBackend::Left(DeviceKey key) {
     if (open && open->key == key && !open->gone.exchange(true)) {
         // Wakes a call that handles events itself, so it cancels at once.
         libusb_interrupt_event_handler(ctx_->ctx);
+        Explain(link::NoBoard::NothingFound);
     }
 }
 
@@ -1247,7 +1317,10 @@ bool UsbBackend::Examine(libusb_device* dev, const std::vector<UsbId>& filter,
         return true;
     }
     if (std::optional<std::string> hint = NoFirmwareHint(dev, filter)) {
-        if (noFirmware_.insert(key).second) link::Hint(*hint);
+        if (noFirmware_.insert(key).second) {
+            ExplainNoFirmware(*hint, key);
+            link::Hint(*hint);
+        }
         return true;
     }
     return false;
@@ -1278,6 +1351,7 @@ void UsbBackend::TakeHotplugEvents(std::vector<link::DeviceNotice>& notices) {
             // descriptors may be gone by now.
             if (known_.erase(key) && told) notices.push_back(link::DeviceNotice::Removal);
             noFirmware_.erase(key);
+            ForgetReasonAbout(key);
             for (auto it = arrivals_.begin(); it != arrivals_.end();) {
                 if (it->key != key) {
                     ++it;
@@ -1322,11 +1396,20 @@ void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
         } else if (!noFirmware_.count(key)) {
             if (std::optional<std::string> hint = NoFirmwareHint(list[i], filter)) {
                 noFirmware_.insert(key);
+                ExplainNoFirmware(*hint, key);
                 link::Hint(*hint);
             }
         }
     }
     std::erase_if(noFirmware_, [&](DeviceKey k) { return !present.count(k); });
+    {
+        std::optional<DeviceKey> about;
+        {
+            std::lock_guard<std::mutex> lock(reasonMu_);
+            about = reasonAbout_;
+        }
+        if (about && !present.count(*about)) ForgetReasonAbout(*about);
+    }
     std::shared_ptr<OpenState> open;
     {
         std::lock_guard<std::mutex> lock(mu_);
