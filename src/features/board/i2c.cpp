@@ -4,6 +4,7 @@
 
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
@@ -13,8 +14,8 @@ constexpr const char* kReadFailed = "I2Cﾘｰﾄﾞに失敗しました。";
 constexpr const char* kWriteFailed = "I2Cﾗｲﾄに失敗しました。";
 
 void Fail(Reporter& reporter, const char* logLine, const char* box) {
-    reporter.Log(logLine);
-    reporter.Message(box, MsgIcon::Warning);
+    reporter.Fail(logLine);
+    reporter.FailBox(box, MsgIcon::Warning);
 }
 
 // The converted fields of a byte access.
@@ -132,6 +133,7 @@ bool DacSend(link::BoardHandle h, int port, const std::array<std::uint8_t, 4>& b
 // --- Page operations --------------------------------------------------------
 
 bool I2cByteRead(link::BoardHandle h, int port, I2cByteFields& fields, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto a = Convert(fields, false);
     std::uint8_t data = 0;
     if (!a || !I2cReadRegister(h, port, I2cAddressByte(a->type, a->bits),
@@ -145,6 +147,7 @@ bool I2cByteRead(link::BoardHandle h, int port, I2cByteFields& fields, Reporter&
 }
 
 bool I2cByteWrite(link::BoardHandle h, int port, I2cByteFields& fields, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto a = Convert(fields, true);
     const auto data = static_cast<std::uint8_t>(a ? a->data : 0);
     if (!a || !I2cWriteRegister(h, port, I2cAddressByte(a->type, a->bits),
@@ -159,6 +162,7 @@ bool I2cByteWrite(link::BoardHandle h, int port, I2cByteFields& fields, Reporter
 
 bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
                     Reporter& reporter) {
+    ClearCause();  // a new action
     const auto buffer = CommandFromFields(fields);
     std::uint8_t data = 0;
     if (!buffer ||
@@ -173,6 +177,7 @@ bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cComm
 
 bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
                      Reporter& reporter) {
+    ClearCause();  // a new action
     const auto buffer = CommandFromFields(fields);
     if (!buffer || !I2cSendCommand(h, portIndex == 0 ? 0 : 1, lengthIndex == 0 ? 3 : 4, *buffer)) {
         Fail(reporter, "I2C WRITE2 NG", kWriteFailed);
@@ -184,6 +189,7 @@ bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex, I2cCom
 
 bool DacParameterSet(link::BoardHandle h, int portIndex, const std::array<std::string, 4>& fields,
                      Reporter& reporter) {
+    ClearCause();  // a new action
     std::array<std::uint8_t, 4> bytes{};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto v = ParseHexInt(fields[i]);
