@@ -176,7 +176,12 @@ bool WatchdogShow(link::BoardHandle h, Reporter& reporter) {
 bool FirmwareReset(link::BoardHandle h, Reporter& reporter) {
     ClearCause();  // a new action
     if (link::VR_FW_RESET(h)) return true;
-    Fail(reporter, "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。");
+    // Not a failure: the firmware restarted before it could answer, which
+    // is what a reset does. The board leaving is no cause to tell.
+    const char* done = "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。";
+    reporter.Log(done);
+    reporter.Message(done, MsgIcon::Warning);
+    ClearCause();
     return false;
 }
 
