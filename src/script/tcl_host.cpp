@@ -357,12 +357,11 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     return answer.error ? TCL_ERROR : TCL_OK;
 }
 
-// The cause of a failed run for its report (log/cause.h).
+// The cause of a failed run for its report (log/cause.h): why it stopped
+// and where, else the result, which then says all there is.
 void NoteFailure() {
-    if (State().failure.empty())
-        ClearCause();
-    else
-        SetCause(State().failure);
+    const std::string& failure = State().failure;
+    SetCause(failure.empty() ? TclHost::Result() : failure);
 }
 
 void ExitProc(ClientData data) {
@@ -540,9 +539,13 @@ TclHost::RunReport TclHost::RunLogged(const std::string& path) {
     report.result = Result();
     report.failed = report.code == TCL_ERROR;
     if (report.failed) {
-        // The result alone is "0" for a failed macro: the line says why.
+        // The result alone is "0" for a failed macro: the line after it says
+        // why (unless the result says it already).
         NoteFailure();
-        r.Fail(report.result);
+        if (PeekCause() == report.result)
+            r.Log(report.result);
+        else
+            r.Fail(report.result);
     } else {
         r.Log("-------- TCLｽｸﾘﾌﾟﾄ実行終了 --------");
     }
