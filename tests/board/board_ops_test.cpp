@@ -146,9 +146,12 @@ TEST_F(BoardOps, ByteFailuresReportOnceAndKeepTheFields) {
     EXPECT_EQ(wire().size(), 1u);
     EXPECT_TRUE(wire()[0].ok);
     EXPECT_EQ(f.data, "77");
+    // The field is named; a status 0 has no cause the program could tell.
+    const std::string notHex = "Reg Address: 「1G」は16進数ではありません";
     EXPECT_EQ(rec.shown, (std::vector<test::Shown>{
-                             LogLine("I2C WRITE NG"), Warning("I2Cﾗｲﾄに失敗しました。"),
-                             LogLine("I2C WRITE NG"), Warning("I2Cﾗｲﾄに失敗しました。")}));
+                             LogLine("I2C WRITE NG"), LogLine(notHex),
+                             Warning("I2Cﾗｲﾄに失敗しました。", notHex), LogLine("I2C WRITE NG"),
+                             Warning("I2Cﾗｲﾄに失敗しました。")}));
     EXPECT_EQ(board().Eeprom(0)[1], 0xFF);
 }
 

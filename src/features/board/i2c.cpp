@@ -28,6 +28,11 @@ std::optional<ByteAccess> Convert(const I2cByteFields& f, bool withData) {
     const auto bits = ParseHexInt(f.bits);
     const auto reg = ParseHexInt(f.reg);
     const auto data = withData ? ParseHexInt(f.data) : std::optional<std::uint32_t>(0);
+    // The first field that is no number, by the page's caption (32 bits each).
+    if (!type) SetCause(NotHexCause("Device Type Identifer", f.type, 8));
+    else if (!bits) SetCause(NotHexCause("Device Adrs", f.bits, 8));
+    else if (!reg) SetCause(NotHexCause("Reg Address", f.reg, 8));
+    else if (!data) SetCause(NotHexCause("Write Data", f.data, 8));
     if (!type || !bits || !reg || !data) return std::nullopt;
     return ByteAccess{*type & 0x0F, *bits & 0x07, *reg & 0xFF, *data & 0xFF};
 }
