@@ -7,10 +7,10 @@ namespace quillon::link {
 namespace {
 
 struct Words {
-    int code;            // libusb's number
-    const char* name;    // libusb's name
-    const char* words;   // what the user reads
-    const char* hint;    // what to do; nullptr when there is nothing to suggest
+    int code;           // libusb's number
+    const char* name;   // libusb's name
+    const char* words;  // what the user reads
+    const char* hint;   // what to do; nullptr when there is nothing to suggest
 };
 
 // One table for every USB failure a report can name. The hints say what the
@@ -40,13 +40,19 @@ constexpr Words kWords[] = {
 // The code that stands for an error when the backend gave none.
 int CodeOf(UsbError error) {
     switch (error) {
-        case UsbError::Timeout: return -7;
-        case UsbError::Stall: return -9;
-        case UsbError::NoDevice: return -4;
-        case UsbError::Overflow: return -8;
-        case UsbError::Cancelled: return -10;
+        case UsbError::Timeout:
+            return -7;
+        case UsbError::Stall:
+            return -9;
+        case UsbError::NoDevice:
+            return -4;
+        case UsbError::Overflow:
+            return -8;
+        case UsbError::Cancelled:
+            return -10;
         case UsbError::None:
-        case UsbError::Io: break;
+        case UsbError::Io:
+            break;
     }
     return -1;
 }

@@ -90,8 +90,8 @@ std::string NotIntegerCause(std::string_view field, std::string_view text) {
 
 std::string OutOfRangeCause(std::string_view field, std::string_view text, long long lo,
                             long long hi) {
-    return Quoted(field, text) + "は範囲外です(" + std::to_string(lo) + "～" +
-           std::to_string(hi) + ")";
+    return Quoted(field, text) + "は範囲外です(" + std::to_string(lo) + "～" + std::to_string(hi) +
+           ")";
 }
 
 }  // namespace quillon

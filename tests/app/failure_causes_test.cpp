@@ -131,7 +131,8 @@ const Failure kFailures[] = {
          p.Type(app::kRegisterPage, "regValue1", "1G");
          return p.Find<QPushButton>(app::kRegisterPage, "Button5");
      },
-     "REG WRITE NG", "ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", Is("ﾃﾞｰﾀ設定 Write: 「1G」は16進数ではありません")},
+     "REG WRITE NG", "ﾚｼﾞｽﾀﾗｲﾄに失敗しました。",
+     Is("ﾃﾞｰﾀ設定 Write: 「1G」は16進数ではありません")},
     {"RegisterReadOf1G",
      [](Panel& p) {
          p.Type(app::kRegisterPage, "regNumber1", "1G");
@@ -215,16 +216,16 @@ TEST(FailureCause, NoneKnownNoneShownAndNoneLeftOver) {
         RecordingReporter rec;
         features::I2cByteFields fields;
         EXPECT_FALSE(features::I2cByteRead(link::CurrentBoard(), 0, fields, rec));
-        EXPECT_EQ(rec.shown, (std::vector<Shown>{LogLine("I2C READ NG"),
-                                                 Warning("I2Cﾘｰﾄﾞに失敗しました。")}));
+        EXPECT_EQ(rec.shown,
+                  (std::vector<Shown>{LogLine("I2C READ NG"), Warning("I2Cﾘｰﾄﾞに失敗しました。")}));
     }
     // A box that told its cause leaves none for the next one.
     SetCause("ﾎﾞｰﾄﾞが接続されていません");
     RecordingReporter rec;
     rec.FailBox("one", MsgIcon::Warning);
     rec.FailBox("two", MsgIcon::Warning);
-    EXPECT_EQ(rec.Boxes(), (std::vector<Shown>{Warning("one\nﾎﾞｰﾄﾞが接続されていません"),
-                                               Warning("two")}));
+    EXPECT_EQ(rec.Boxes(),
+              (std::vector<Shown>{Warning("one\nﾎﾞｰﾄﾞが接続されていません"), Warning("two")}));
 }
 
 }  // namespace

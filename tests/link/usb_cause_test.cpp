@@ -16,9 +16,9 @@ namespace {
 
 struct Row {
     UsbError error;
-    int code;            // as the backend gives it; 0: none
-    const char* text;    // the words and libusb's name
-    const char* hint;    // a piece of the hint; nullptr: no hint
+    int code;          // as the backend gives it; 0: none
+    const char* text;  // the words and libusb's name
+    const char* hint;  // a piece of the hint; nullptr: no hint
 };
 
 void PrintTo(const Row& r, std::ostream* os) {
