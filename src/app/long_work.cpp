@@ -17,6 +17,7 @@
 #include "app/secondary_windows.h"
 #include "features/memory/mem_transfer.h"
 #include "link/board_link.h"
+#include "log/cause.h"
 
 namespace quillon::app {
 
@@ -96,12 +97,16 @@ void LongWork::RunOnWorker(const std::function<void()>& work) {
     link::BoardLink::Hold hold = link::BoardLink::Instance().HoldForWork();
     std::atomic<bool> done{false};
     std::exception_ptr error;
+    // Why the work failed goes back with it: a page that reports after the
+    // work, and a script's macro, tell it on this thread.
+    std::optional<std::string> cause;
     std::thread worker([&] {
         try {
             work();
         } catch (...) {
             error = std::current_exception();
         }
+        cause = TakeCause();
         done.store(true);
         // Wakes the loop below.
         QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
@@ -109,6 +114,10 @@ void LongWork::RunOnWorker(const std::function<void()>& work) {
     while (!done.load())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     worker.join();
+    if (cause)
+        SetCause(std::move(*cause));
+    else
+        ClearCause();
     // A board that left meanwhile is freed now that nothing uses it.
     hold.Release();
     s.worker = false;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "log/cause.h"
 #include "log/log_file.h"
 
 namespace quillon::features {
@@ -10,6 +11,16 @@ void Reporter::Log(std::string_view text) { LogFile::Write(text); }
 
 MsgAnswer Reporter::Message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     return Prompts().Message(text, icon, buttons);
+}
+
+void Reporter::Fail(std::string_view logLine) {
+    Log(logLine);
+    if (std::optional<std::string> cause = PeekCause()) Log(*cause);
+}
+
+MsgAnswer Reporter::FailBox(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    std::optional<std::string> cause = TakeCause();
+    return Message(cause ? text + "\n" + *cause : text, icon, buttons);
 }
 
 namespace {

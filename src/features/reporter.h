@@ -18,6 +18,12 @@ public:
     // A modal box through the dialog seam.
     virtual MsgAnswer Message(const std::string& text, MsgIcon icon,
                               MsgButtons buttons = MsgButtons::Ok);
+    // A failure's log line, then the cause of the failure (log/cause.h) as a
+    // second line when one is known.
+    void Fail(std::string_view logLine);
+    // A failure's box: its text, and the cause on a line of its own when one
+    // is known; the cause has then been told and is cleared.
+    MsgAnswer FailBox(const std::string& text, MsgIcon icon, MsgButtons buttons = MsgButtons::Ok);
     // The main window's status bar.
     virtual void Status(const std::string& text) { (void)text; }
     // Progress of a long operation: `done` of `total` bytes, of `total` steps

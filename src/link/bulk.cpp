@@ -4,6 +4,7 @@
 #include <span>
 
 #include "link/abort.h"
+#include "link/usb_cause.h"
 #include "link/vendor_requests.h"
 #include "log/log_file.h"
 
@@ -32,12 +33,14 @@ bool CheckPipe(const TransferResult& r, std::uint32_t length, const char* errorC
                const char* sizeCode) {
     if (!r.ok()) {
         if (r.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
+        NoteTransferFailure(r);
         std::printf("ERROR code :%d\n", r.systemCode);
         std::fflush(stdout);
         LogFile::Write(errorCode);
         return false;
     }
     if (r.moved != length) {
+        NoteWrongCount(r.moved, length);
         std::printf("Transfer Size ERROR!!\n");
         std::fflush(stdout);
         LogFile::Write(sizeCode);
@@ -49,7 +52,9 @@ bool CheckPipe(const TransferResult& r, std::uint32_t length, const char* errorC
 // A handle of a link that has closed since the caller took it is no board
 // either: the board it named is gone.
 bool NoBoard(BoardHandle h) {
-    return BoardLink::Instance().DeviceFor(h) == nullptr;
+    if (BoardLink::Instance().DeviceFor(h)) return false;
+    NoteNoBoard();
+    return true;
 }
 
 // A pipe transfer that ended because an abort was asked for (not a source or

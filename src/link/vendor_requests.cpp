@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "link/usb_cause.h"
 #include "log/log_file.h"
 
 namespace quillon::link {
@@ -27,7 +28,10 @@ Outcome Control(BoardHandle h, std::uint8_t bm, std::uint8_t req, std::uint16_t 
                 std::uint16_t index, std::span<std::uint8_t> stage) {
     Outcome o;
     Device* dev = BoardLink::Instance().DeviceFor(h);
-    if (!dev) return o;
+    if (!dev) {
+        NoteNoBoard();
+        return o;
+    }
     SetupPacket s;
     s.bmRequestType = bm;
     s.bRequest = req;
@@ -37,7 +41,18 @@ Outcome Control(BoardHandle h, std::uint8_t bm, std::uint8_t req, std::uint16_t 
     o.sent = true;
     o.result = dev->Control(s, stage);
     if (o.result.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
+    if (!o.result.ok())
+        NoteTransferFailure(o.result);
+    else if (o.result.moved != s.wLength)
+        NoteWrongCount(o.result.moved, s.wLength);
     return o;
+}
+
+// The early test of the requests that check the board before their arguments.
+bool HasBoard(BoardHandle h) {
+    if (BoardLink::Instance().DeviceFor(h)) return true;
+    NoteNoBoard();
+    return false;
 }
 
 // OUT request whose data stage is a copy of `bytes` (Device::Control takes a
@@ -112,7 +127,7 @@ bool RegexArgsOk(std::uint16_t address, std::size_t count) {
 // --- block registers ---
 
 bool VR_REG512_WRITE(BoardHandle h, std::uint32_t address, std::span<const std::uint8_t> bytes) {
-    if (!BoardLink::Instance().DeviceFor(h)) {
+    if (!HasBoard(h)) {
         LogFile::Write("E3");
         return false;
     }
@@ -122,7 +137,7 @@ bool VR_REG512_WRITE(BoardHandle h, std::uint32_t address, std::span<const std::
 }
 
 bool VR_REG512_READ(BoardHandle h, std::uint32_t address, std::span<std::uint8_t> bytes) {
-    if (!BoardLink::Instance().DeviceFor(h)) return false;
+    if (!HasBoard(h)) return false;
     if (bytes.empty() || bytes.size() > kMaxStage) return false;
     return In(h, vr::REG512, static_cast<std::uint16_t>(address & 0xFFFF),
               static_cast<std::uint16_t>(address >> 16 & 0x1F), bytes);
@@ -244,7 +259,7 @@ bool VR_I2C2_READ(BoardHandle h, std::uint8_t addressByte, std::uint8_t reg, std
 bool VR_I2CX_WRITE(BoardHandle h, std::uint16_t port, std::uint16_t c, std::uint16_t d,
                    std::span<const std::uint8_t> bytes) {
     const std::size_t total = std::size_t{c} + d;
-    if (!BoardLink::Instance().DeviceFor(h)) return false;
+    if (!HasBoard(h)) return false;
     if (total > kMaxStage || total > bytes.size()) return false;
     if (!Out(h, vr::I2CX_WRITE, static_cast<std::uint16_t>(port << 10 | c), d, bytes.first(total)))
         return false;
@@ -256,7 +271,7 @@ bool VR_I2CX_READ(BoardHandle h, std::uint16_t port, std::uint16_t c, std::uint1
                   std::span<const std::uint8_t> bytes, std::uint8_t& first,
                   std::span<std::uint8_t> dataOut) {
     const std::size_t total = std::size_t{c} + d;
-    if (!BoardLink::Instance().DeviceFor(h)) return false;
+    if (!HasBoard(h)) return false;
     if (total > kMaxStage || total > bytes.size()) return false;
     if (!Out(h, vr::I2CX_READ, static_cast<std::uint16_t>(port << 10 | c), d, bytes.first(total)))
         return false;
@@ -290,7 +305,7 @@ bool VR_SUSPEND_SET(BoardHandle h, std::uint16_t mode) {
 // --- extended registers ---
 
 bool VR_REGEX_WRITE(BoardHandle h, std::uint16_t address, std::span<const std::uint8_t> bytes) {
-    if (!BoardLink::Instance().DeviceFor(h)) return false;
+    if (!HasBoard(h)) return false;
     if (!RegexArgsOk(address, bytes.size())) return false;
     if (!Out(h, vr::REGEX, RegexValue(address, bytes.size()), 0, bytes)) return false;
     // The firmware needs this long to hand the burst to the FPGA before it takes
@@ -300,7 +315,7 @@ bool VR_REGEX_WRITE(BoardHandle h, std::uint16_t address, std::span<const std::u
 }
 
 bool VR_REGEX_READ(BoardHandle h, std::uint16_t address, std::span<std::uint8_t> bytes) {
-    if (!BoardLink::Instance().DeviceFor(h)) return false;
+    if (!HasBoard(h)) return false;
     if (!RegexArgsOk(address, bytes.size())) return false;
     return In(h, vr::REGEX, RegexValue(address, bytes.size()), 0, bytes);
 }

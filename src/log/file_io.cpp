@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <random>
 
+#include "log/cause.h"
 #include "log/platform.h"
 
 namespace quillon::platform {
@@ -25,7 +26,10 @@ bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t n) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (w == 0) return false;
+        if (w == 0) {
+            errno = EIO;
+            return false;
+        }
         bytes += w;
         n -= static_cast<std::size_t>(w);
     }
@@ -69,21 +73,32 @@ InputFile::~InputFile() {
 InputFile::Status InputFile::Open(const std::string& path) {
     Close();
     struct stat named{};
-    if (path.empty() || ::stat(path.c_str(), &named) != 0)
-        return errno == EACCES ? Status::Unreadable : Status::Missing;
+    if (path.empty() || ::stat(path.c_str(), &named) != 0) {
+        const int error = path.empty() ? ENOENT : errno;
+        SetCause(FileErrorCause(path, error));
+        return error == EACCES ? Status::Unreadable : Status::Missing;
+    }
     // Devices are not even opened: opening one may already do something.
-    if (!S_ISREG(named.st_mode)) return Status::NotRegular;
+    if (!S_ISREG(named.st_mode)) {
+        SetCause(NotRegularFileCause(path, S_ISDIR(named.st_mode)));
+        return Status::NotRegular;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return Status::Unreadable;
+    if (fd < 0) {
+        SetCause(FileErrorCause(path, errno));
+        return Status::Unreadable;
+    }
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        SetCause(NotRegularFileCause(path, false));
         return Status::NotRegular;
     }
     Blocking(fd);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     fd_ = fd;
     size_ = static_cast<std::uint64_t>(st.st_size);
+    path_ = path;
     return Status::Ok;
 }
 
@@ -94,6 +109,7 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* out, std::size_t n) {
         const ssize_t r = ::read(fd_, out + got, n - got);
         if (r < 0) {
             if (errno == EINTR) continue;
+            SetCause(FileErrorCause(path_, errno));
             return std::nullopt;
         }
         if (r == 0) break;
@@ -196,19 +212,27 @@ bool OutputFile::Open(const std::string& path) {
     // waiting for one.
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        SetCause(FileErrorCause(path, errno));
+        return false;
+    }
     Blocking(fd);
     fd_ = fd;
+    path_ = path;
     return true;
 }
 
 bool OutputFile::Write(const std::uint8_t* bytes, std::size_t n) {
-    return fd_ >= 0 && WriteAll(fd_, bytes, n);
+    if (fd_ < 0) return false;
+    if (WriteAll(fd_, bytes, n)) return true;
+    SetCause(FileErrorCause(path_, errno));
+    return false;
 }
 
 bool OutputFile::Close() {
     if (fd_ < 0) return false;
     const bool ok = ::close(fd_) == 0;
+    if (!ok) SetCause(FileErrorCause(path_, errno));
     fd_ = -1;
     return ok;
 }
@@ -234,6 +258,7 @@ bool ReplacingFile::Open(const std::string& target) {
         const fs::path resolved = fs::weakly_canonical(real, ec);
         if (ec) {
             whyNot_ = ec.message();
+            SetCause(FileCause(target, whyNot_));
             return false;
         }
         real = resolved;
@@ -242,11 +267,13 @@ bool ReplacingFile::Open(const std::string& target) {
     const bool exists = ::stat(real.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
         whyNot_ = S_ISDIR(old.st_mode) ? "it is a folder" : "it is not a regular file";
+        SetCause(NotRegularFileCause(target, S_ISDIR(old.st_mode)));
         return false;
     }
     // A file its owner may not write is not replaced behind its back.
     if (exists && ::access(real.c_str(), W_OK) != 0) {
         whyNot_ = "it may not be written";
+        SetCause(FileErrorCause(target, errno));
         return false;
     }
     const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
@@ -256,7 +283,9 @@ bool ReplacingFile::Open(const std::string& target) {
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            whyNot_ = std::string("its folder takes no new file: ") + std::strerror(errno);
+            const int error = errno;
+            whyNot_ = std::string("its folder takes no new file: ") + SystemErrorText(error);
+            SetCause(FileErrorCause(target, error));
             return false;
         }
         if (exists) ::fchmod(fd, old.st_mode & 07777);
@@ -266,22 +295,30 @@ bool ReplacingFile::Open(const std::string& target) {
         return true;
     }
     whyNot_ = "no free name beside it";
+    SetCause(FileErrorCause(target, EEXIST));
     return false;
 }
 
 bool ReplacingFile::Write(const std::uint8_t* bytes, std::size_t n) {
-    return fd_ >= 0 && WriteAll(fd_, bytes, n);
+    if (fd_ < 0) return false;
+    if (WriteAll(fd_, bytes, n)) return true;
+    SetCause(FileErrorCause(target_, errno));
+    return false;
 }
 
 bool ReplacingFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = ::fdatasync(fd_) == 0;
-    ok = ::close(fd_) == 0 && ok;
+    // The first error is the one to tell (a full disk shows at the flush).
+    int error = ::fdatasync(fd_) == 0 ? 0 : errno;
+    if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
-    if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
-    if (!ok) ::unlink(temp_.c_str());
+    if (error == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+    if (error != 0) {
+        SetCause(FileErrorCause(target_, error));
+        ::unlink(temp_.c_str());
+    }
     temp_.clear();
-    return ok;
+    return error == 0;
 }
 
 void ReplacingFile::Discard() {

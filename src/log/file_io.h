@@ -19,6 +19,9 @@ bool PathExists(const std::string& path);
 bool IsStreamTarget(const std::string& path);
 
 // A regular file read from its start.
+//
+// These classes leave the cause of each failure (log/cause.h): the system's
+// error text with the file's name.
 class InputFile {
   public:
     enum class Status { Ok, Missing, NotRegular, Unreadable };
@@ -44,6 +47,7 @@ class InputFile {
   private:
     int fd_ = -1;
     std::uint64_t size_ = 0;
+    std::string path_;
 };
 
 // The whole of a file we did not write (a profile, a script, a rule file),
@@ -78,6 +82,7 @@ class OutputFile {
 
   private:
     int fd_ = -1;
+    std::string path_;
 };
 
 // A file written beside its target and renamed over it only when complete,

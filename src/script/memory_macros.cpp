@@ -1,5 +1,6 @@
 // UC, MW, MR, FC and WAIT: the macros that work with files and time.
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "features/long_work.h"
 #include "features/memory/file_stream.h"
 #include "link/bulk.h"
+#include "log/cause.h"
 #include "log/file_io.h"
 #include "script/macro_support.h"
 
@@ -140,6 +142,7 @@ MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     if (!o) return MacroOutcome::Failed;
     const std::string path = ResolveMacroPath(ctx, o->file);
     if (!platform::PathExists(path)) {
+        SetCause(FileErrorCause(path, ENOENT));
         ctx.reporter->Message(o->file, MsgIcon::Information);
         return MacroOutcome::Failed;
     }

@@ -9,6 +9,7 @@
 
 #include "features/long_work.h"
 #include "link/board_link.h"
+#include "log/cause.h"
 #include "log/file_io.h"
 #include "log/log_file.h"
 #include "log/platform.h"
@@ -133,6 +134,8 @@ struct HostState {
     ClientData cdData = nullptr;
     // This run was cancelled ("ﾕｰｻﾞｰｷｬﾝｾﾙ" is in the log).
     bool cancelled = false;
+    // Why the last run failed: "line 3: invalid command name "foo"".
+    std::string failure;
 };
 
 HostState& State() {
@@ -263,6 +266,61 @@ int TprintCommand(ClientData, Tcl_Interp* interp, int argc, const char* argv[]) 
     return TCL_OK;
 }
 
+// A failed macro says why in the error information, and as the error code
+// {KVX_COMMAND why}, which the report of a failed run reads: what the macro
+// refused, else the cause its failure left (log/cause.h; the log is off while
+// a macro runs), else the macro itself.
+void NoteMacroFailure(Tcl_Interp* interp, std::string_view text, const std::string& refusal) {
+    const std::optional<std::string> cause = TakeCause();
+    std::string why, info;
+    if (!refusal.empty()) {
+        // A refusal over a file also has the system's word on it.
+        why = "KVX_COMMAND refused: " + refusal;
+        info = "\n    (" + why + ")";
+        if (cause) {
+            why += " (" + *cause + ")";
+            info += "\n    (" + *cause + ")";
+        }
+    } else {
+        why = "KVX_COMMAND failed: " + (cause ? std::string(MacroText(text).name()) + ": " + *cause
+                                              : std::string(Utf8Prefix(text, kMaxPrintBytes)));
+        info = "\n    (" + why + ")";
+    }
+    Tcl_AddErrorInfo(interp, info.c_str());
+    Tcl_SetErrorCode(interp, "KVX_COMMAND", why.c_str(), nullptr);
+}
+
+// Why a run failed, with the line of the script where it stopped: the
+// macro's reason or Tcl's own message, and the line of the file that the
+// error information names.
+std::string FailureLine(Tcl_Interp* interp) {
+    std::string message = Tcl_GetStringResult(interp);
+    Tcl_Obj* options = Tcl_GetReturnOptions(interp, TCL_ERROR);
+    Tcl_IncrRefCount(options);
+    Tcl_Obj* key = Tcl_NewStringObj("-errorcode", -1);
+    Tcl_IncrRefCount(key);
+    Tcl_Obj* code = nullptr;
+    int n = 0;
+    Tcl_Obj** words = nullptr;
+    if (Tcl_DictObjGet(nullptr, options, key, &code) == TCL_OK && code &&
+        Tcl_ListObjGetElements(nullptr, code, &n, &words) == TCL_OK && n == 2 &&
+        WordOf(words[0]) == "KVX_COMMAND") {
+        message = WordOf(words[1]);
+    }
+    Tcl_DecrRefCount(key);
+    Tcl_DecrRefCount(options);
+    // "(file "/x/run.tcl" line 3)": the top-level command that failed.
+    const char* info = Tcl_GetVar(interp, "errorInfo", TCL_GLOBAL_ONLY);
+    const std::string_view text = info ? info : "";
+    const std::size_t file = text.rfind("(file \"");
+    const std::size_t at = file == std::string_view::npos ? file : text.find("\" line ", file);
+    if (at == std::string_view::npos) return message;
+    std::size_t end = at + 7;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == at + 7) return message;
+    return "line " + std::string(text.substr(at + 7, end - at - 7)) + ": " + message;
+}
+
 int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     HostState& s = State();
     // The words are joined with no separator; the usual single word is used
@@ -276,6 +334,9 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
         text = joined;
     }
 
+    // Each macro is an action of its own: a cause left by an earlier one
+    // does not explain its failure.
+    ClearCause();
     MacroContext ctx;
     ctx.board = link::CurrentBoard();
     ctx.reporter = s.reporter;
@@ -291,11 +352,16 @@ int KvxCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
         Tcl_SetObjResult(interp, s.zero);
     else
         Tcl_SetObjResult(interp, Tcl_NewStringObj(answer.result.c_str(), -1));
-    if (answer.error && !ctx.refusal.empty()) {
-        std::string info = "\n    (KVX_COMMAND refused: " + ctx.refusal + ")";
-        Tcl_AddErrorInfo(interp, info.c_str());
-    }
+    // An unknown macro's answer names it already.
+    if (answer.error && answer.result == "0") NoteMacroFailure(interp, text, ctx.refusal);
     return answer.error ? TCL_ERROR : TCL_OK;
+}
+
+// The cause of a failed run for its report (log/cause.h): why it stopped
+// and where, else the result, which then says all there is.
+void NoteFailure() {
+    const std::string& failure = State().failure;
+    SetCause(failure.empty() ? TclHost::Result() : failure);
 }
 
 void ExitProc(ClientData data) {
@@ -391,6 +457,7 @@ Tcl_Interp* TclHost::Interp() {
 }
 
 int TclHost::RunFile(const std::string& path) {
+    State().failure.clear();
     Tcl_Interp* interp = State().interp;
     if (!interp) return TCL_ERROR;
     // The start lines of the run were logged, and the log writer moved into
@@ -425,6 +492,7 @@ int TclHost::RunFile(const std::string& path) {
         ArmServeLimit(interp, kServeMs);
         Tcl_LimitTypeSet(interp, TCL_LIMIT_TIME);
         code = Tcl_FSEvalFileEx(interp, pathObj, "utf-8");
+        s.failure = code == TCL_ERROR ? FailureLine(interp) : std::string();
         // Also clears an expired limit: the next script runs.
         Tcl_LimitTypeReset(interp, TCL_LIMIT_TIME);
     }
@@ -432,6 +500,7 @@ int TclHost::RunFile(const std::string& path) {
         code = TCL_ERROR;
         Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
         Tcl_SetVar(interp, "errorInfo", "cancelled", TCL_GLOBAL_ONLY);
+        s.failure = features::kUserCancel;
     }
     Tcl_DecrRefCount(pathObj);
     if (Tcl_Channel chan = LiveCapture()) Tcl_Flush(chan);
@@ -470,7 +539,13 @@ TclHost::RunReport TclHost::RunLogged(const std::string& path) {
     report.result = Result();
     report.failed = report.code == TCL_ERROR;
     if (report.failed) {
-        r.Log(report.result);
+        // The result alone is "0" for a failed macro: the line after it says
+        // why (unless the result says it already).
+        NoteFailure();
+        if (PeekCause() == report.result)
+            r.Log(report.result);
+        else
+            r.Fail(report.result);
     } else {
         r.Log("-------- TCLｽｸﾘﾌﾟﾄ実行終了 --------");
     }
@@ -497,7 +572,8 @@ TclHost::AutoReport TclHost::RunAutoScript(const std::string& path) {
     const int code = RunFile(path);
     report.elapsedMs = platform::TickMs() - start;
     if (code == TCL_ERROR) {
-        r.Log("ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + path);
+        NoteFailure();
+        r.Fail("ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + path);
         report.outcome = AutoOutcome::Failed;
     } else {
         r.Log("AUTO TCL[" + path + "]");

@@ -86,8 +86,11 @@ TEST_F(BoardOps, AFailedItemEndsTheUpdateWithOneBoxNamingIt) {
     EXPECT_FALSE(l.ok);
     EXPECT_EQ(l.firmwareVersion, "0210h");
     EXPECT_FALSE(l.productId || l.productName || l.chipRevision || l.speed);
-    EXPECT_EQ(rec.Boxes(), (std::vector<test::Shown>{Warning("ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。")}));
-    EXPECT_EQ(rec.Logs().back(), "ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。");
+    EXPECT_EQ(rec.Boxes(), (std::vector<test::Shown>{
+                               Warning("ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。", test::kIoCause)}));
+    const auto logs = rec.Logs();
+    EXPECT_EQ((std::vector<std::string>(logs.end() - 2, logs.end())),
+              (std::vector<std::string>{"ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。", test::kIoCause}));
     EXPECT_EQ(wire().size(), 2u);
 }
 
@@ -143,9 +146,12 @@ TEST_F(BoardOps, ByteFailuresReportOnceAndKeepTheFields) {
     EXPECT_EQ(wire().size(), 1u);
     EXPECT_TRUE(wire()[0].ok);
     EXPECT_EQ(f.data, "77");
+    // The field is named; a status 0 has no cause the program could tell.
+    const std::string notHex = "Reg Address: 「1G」は16進数ではありません";
     EXPECT_EQ(rec.shown, (std::vector<test::Shown>{
-                             LogLine("I2C WRITE NG"), Warning("I2Cﾗｲﾄに失敗しました。"),
-                             LogLine("I2C WRITE NG"), Warning("I2Cﾗｲﾄに失敗しました。")}));
+                             LogLine("I2C WRITE NG"), LogLine(notHex),
+                             Warning("I2Cﾗｲﾄに失敗しました。", notHex), LogLine("I2C WRITE NG"),
+                             Warning("I2Cﾗｲﾄに失敗しました。")}));
     EXPECT_EQ(board().Eeprom(0)[1], 0xFF);
 }
 
@@ -213,10 +219,12 @@ TEST_F(BoardOps, GpioWriteReadAndDirection) {
     ASSERT_TRUE(GpioDirectionSet(h(), 1, "OUT", rec));
     EXPECT_EQ(board().Gpio(1).direction, 1);
     EXPECT_EQ(wire().back().setup.wIndex, 1);
+    const std::string notHex = "Port E Write: 「G1」は16進数ではありません";
     EXPECT_EQ(rec.shown,
               (std::vector<test::Shown>{StatusText("GPIO-Write成功"), StatusText("GPIO-Write成功"),
-                                        LogLine("ﾗｲﾄﾃﾞｰﾀが無効です。"),
-                                        Warning("ﾗｲﾄﾃﾞｰﾀが無効です。"), StatusText("GPIO-Read成功"),
+                                        LogLine("ﾗｲﾄﾃﾞｰﾀが無効です。"), LogLine(notHex),
+                                        Warning("ﾗｲﾄﾃﾞｰﾀが無効です。", notHex),
+                                        StatusText("GPIO-Read成功"),
                                         StatusText("PortCのDIR(OUT)を切り換えました。")}));
 }
 
@@ -226,7 +234,9 @@ TEST_F(BoardOps, PortALogsItsDirectionWordEvenWhenTheRequestFails) {
     EXPECT_TRUE(GpioDirectionSet(h(), 0, "IN", rec));
     EXPECT_EQ(rec.shown,
               (std::vector<test::Shown>{LogLine("OUT"), LogLine("GPIO-DIR切り換えに失敗しました。"),
-                                        Warning("GPIO-DIR切り換えに失敗しました。"), LogLine("IN"),
+                                        LogLine(test::kIoCause),
+                                        Warning("GPIO-DIR切り換えに失敗しました。", test::kIoCause),
+                                        LogLine("IN"),
                                         StatusText("PortAのDIR(IN)を切り換えました。")}));
 }
 
@@ -274,10 +284,12 @@ TEST_F(BoardOps, DumpStopsAtTheFirstFailedRead) {
     EXPECT_FALSE(CapRegistersDump(h(), rec));
     EXPECT_EQ(wire().size(), 3u);
     const auto logs = rec.Logs();
-    ASSERT_EQ(logs.size(), 4u);
+    ASSERT_EQ(logs.size(), 5u);
     EXPECT_EQ(logs[0], "----");
     EXPECT_EQ(logs[3], "C2Mﾚｼﾞｽﾀの取得に失敗しました。");
-    EXPECT_EQ(rec.Boxes(), (std::vector<test::Shown>{Warning("C2Mﾚｼﾞｽﾀの取得に失敗しました。")}));
+    EXPECT_EQ(logs[4], test::kIoCause);
+    EXPECT_EQ(rec.Boxes(), (std::vector<test::Shown>{
+                               Warning("C2Mﾚｼﾞｽﾀの取得に失敗しました。", test::kIoCause)}));
 }
 
 class NoBoard : public ::testing::Test, public test::SimBoardFixture {
@@ -300,10 +312,12 @@ TEST_F(NoBoard, EveryOperationFailsWithItsOwnWordsAndSendsNothing) {
     EXPECT_EQ(
         rec.Boxes(),
         (std::vector<test::Shown>{
-            Warning("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。"), Warning("I2Cﾘｰﾄﾞに失敗しました。"),
-            Warning("I2Cﾗｲﾄに失敗しました。"), Warning("GPIO-Readに失敗しました。"),
-            Warning("C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。"),
-            Warning("G2M:MEM_BASE_ADRSの取得に失敗しました。")}));
+            Warning("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。", link::kNoBoardCause),
+            Warning("I2Cﾘｰﾄﾞに失敗しました。", link::kNoBoardCause),
+            Warning("I2Cﾗｲﾄに失敗しました。", link::kNoBoardCause),
+            Warning("GPIO-Readに失敗しました。", link::kNoBoardCause),
+            Warning("C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。", link::kNoBoardCause),
+            Warning("G2M:MEM_BASE_ADRSの取得に失敗しました。", link::kNoBoardCause)}));
 }
 
 }  // namespace

@@ -156,7 +156,9 @@ TEST_F(BoardPages, Gpif2ReadFailureKeepsTheDisplay) {
     EXPECT_EQ(rec().shown,
               (std::vector<Shown>{LogLine("G2M:REG_BASE_ADRS=50000000h に設定しました。"),
                                   LogLine("G2M:REG_BASE_ADRSの取得に失敗しました。"),
-                                  Warning("G2M:REG_BASE_ADRSの取得に失敗しました。")}));
+                                  LogLine(test::kIoCause),
+                                  Warning("G2M:REG_BASE_ADRSの取得に失敗しました。",
+                                          test::kIoCause)}));
 }
 
 class TempMonitor : public BoardPages {
@@ -175,7 +177,8 @@ TEST_F(TempMonitor, UpdateShowsTheReadingAndAddsAChartPoint) {
               (std::vector<Shown>{LogLine("42.50℃"), StatusText("FPGA温度を取得&表示しました。")}));
     FailNextRequest();
     Find<QPushButton>(&page, "Button34")->click();
-    EXPECT_EQ(rec().Boxes(), (std::vector<Shown>{Warning("FPGA温度取得失敗しました。")}));
+    EXPECT_EQ(rec().Boxes(),
+              (std::vector<Shown>{Warning("FPGA温度取得失敗しました。", test::kIoCause)}));
     EXPECT_EQ(page.chart().points().size(), 1u);
 }
 
@@ -207,8 +210,10 @@ TEST_F(TempMonitor, UnplugDuringAutoUpdateWarnsOnceAndStops) {
     EXPECT_FALSE(Auto()->isChecked());
     EXPECT_FALSE(page.timer()->isActive());
     link::BoardLink::Instance().OnDeviceChange(link::DeviceNotice::Removal);
-    EXPECT_EQ(rec().Boxes(), (std::vector<Shown>{Warning("FPGA温度取得失敗しました。")}));
-    EXPECT_EQ(rec().Logs(), std::vector<std::string>{"FPGA温度取得失敗しました。"});
+    EXPECT_EQ(rec().Boxes(),
+              (std::vector<Shown>{Warning("FPGA温度取得失敗しました。", test::kRemovedCause)}));
+    EXPECT_EQ(rec().Logs(),
+              (std::vector<std::string>{"FPGA温度取得失敗しました。", test::kRemovedCause}));
 }
 
 TEST_F(TempMonitor, RemovalNoticeAloneStopsTheUpdateQuietly) {

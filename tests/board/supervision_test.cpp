@@ -119,12 +119,16 @@ TEST_F(Supervision, FailedRequestsShowOnlyTheirFailure) {
     EXPECT_FALSE(WatchdogChange(h(), rec));
     EXPECT_TRUE(SuspendSet(h(), true, rec));
     EXPECT_EQ(board().Suspend(), 1);
+    const std::string io = test::kIoCause;
     EXPECT_EQ(rec.shown, (std::vector<Shown>{LogLine("温度警告設定値の取得に失敗しました。"),
-                                             Warning("温度警告設定値の取得に失敗しました。"),
+                                             LogLine(io),
+                                             Warning("温度警告設定値の取得に失敗しました。", io),
                                              LogLine("ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。"),
-                                             Warning("ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。"),
+                                             LogLine(io),
+                                             Warning("ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。", io),
                                              LogLine("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更に失敗しました。"),
-                                             Warning("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更に失敗しました。"),
+                                             LogLine(io),
+                                             Warning("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更に失敗しました。", io),
                                              StatusText("SUSPENDﾓｰﾄﾞを切り換えました。")}));
 }
 

@@ -57,7 +57,10 @@ TEST_F(AutoConfigRun, StandardLoadWithStoredFlagsAndFailureLine) {
     SetConfigStatus(1);
     EXPECT_EQ(RunAutoConfig(link::CurrentBoard(), s, rec).outcome,
               AutoConfigResult::Outcome::Failed);
-    EXPECT_EQ(rec.Logs().back(), "ｵｰﾄｺﾝﾌｨｸﾞ失敗 → " + s.path);
+    const auto failed = rec.Logs();
+    EXPECT_EQ((std::vector<std::string>(failed.end() - 2, failed.end())),
+              (std::vector<std::string>{"ｵｰﾄｺﾝﾌｨｸﾞ失敗 → " + s.path,
+                                        "FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ 01h)。ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい"}));
 }
 
 }  // namespace

@@ -155,7 +155,9 @@ TEST_F(ConfigPageTest, FailedLoadKeepsTimeDashAndStoresTheOptions) {
     EXPECT_EQ(label("Label1")->text(), "Failed!!");
     EXPECT_EQ(TextColor(label("Label1")), ConfigPage::kFailed);
     EXPECT_EQ(label("Label2")->text(), "-");
-    EXPECT_EQ(frame.rec().Logs(), (Logs{"!!", "0", "0", "1", "USBｺﾝﾌｨｸﾞ失敗 → " + path}));
+    EXPECT_EQ(frame.rec().Logs(),
+              (Logs{"!!", "0", "0", "1", "USBｺﾝﾌｨｸﾞ失敗 → " + path,
+                    "FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ 01h)。ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい"}));
     EXPECT_TRUE(frame.rec().Boxes().empty());
     EXPECT_EQ(Stored("ENCRYPT_VAL"), "1");
     EXPECT_EQ(Stored("CONFIG_MODE"), "0");

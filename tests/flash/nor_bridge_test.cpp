@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
 #include "features/busy_gate.h"
+#include "log/cause.h"
 #include "flash_support.h"
 #include "sim/board_flash.h"
 
@@ -172,7 +174,10 @@ TEST(NorBridge2, NothingIsTouchedWithoutAYesOrWithoutADataFile) {
         EXPECT_EQ(run.rec.Boxes().size(), 1u);  // only the earlier "No" question
     }
     EXPECT_FALSE(run.Execute(run.board.home().root() + "/missing.bin"));
-    EXPECT_EQ(run.rec.Boxes().back(), test::Warning("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。"));
+    EXPECT_EQ(run.rec.Boxes().back(),
+              test::Warning("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。",
+                            "ﾌｧｲﾙ「" + run.board.home().root() + "/missing.bin」: " +
+                                SystemErrorText(ENOENT)));
     EXPECT_TRUE(run.board.wire().empty());  // not even the bridge was loaded
     EXPECT_EQ(run.view.result, RunResult::Failed);
     EXPECT_FALSE(run.view.running);

@@ -140,14 +140,20 @@ TEST(SerBridge, MissingFilesAndAFailedLoad) {
     {
         SerRun run;  // a folder is no data file
         EXPECT_FALSE(run.Execute(run.board.home().root()));
-        EXPECT_EQ(run.RunLog().back(), "SerBridge:" + run.board.home().root());
+        const Lines log = run.RunLog();
+        EXPECT_EQ(Lines(log.end() - 2, log.end()),
+                  (Lines{"SerBridge:" + run.board.home().root(),
+                         "ﾌｧｲﾙ「" + run.board.home().root() + "」: ﾌｫﾙﾀﾞです"}));
         EXPECT_EQ(run.rec.Boxes().back().text.rfind("ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。", 0), 0u);
     }
     for (int target : {0, 1}) {
         SerRun run;
         run.board.SetConfigStatus(1);  // the board refuses the design
         EXPECT_FALSE(run.Execute(run.board.File("d.bin", {1}), target));
-        EXPECT_EQ(run.RunLog().back(), "SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.");
+        const Lines log = run.RunLog();
+        EXPECT_EQ(Lines(log.end() - 2, log.end()),
+                  (Lines{"SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.",
+                         "FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ 01h)。ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい"}));
         // The DIP switch hint only for the first target.
         EXPECT_EQ(run.rec.Boxes().size(), target == 0 ? 3u : 2u);
     }

@@ -72,10 +72,21 @@ TEST_F(MemPageOps, AddressAndTargetRegisters) {
     EXPECT_FALSE(features::MemAddressWrite(link::CurrentBoard(), "abc", false, rec).ok);
     EXPECT_FALSE(features::MemAddressRead(link::CurrentBoard(), "0", false, rec).ok);
     EXPECT_FALSE(features::MemTargetWrite(link::CurrentBoard(), 0, "x", false, rec));
-    EXPECT_EQ(rec.shown,
-              (std::vector<Shown>{LogLine("REG WRITE NG"), Warning("ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄに失敗しました。"),
-                                  LogLine("REG READ NG"), Warning("ﾒﾓﾘｱﾄﾞﾚｽﾘｰﾄﾞに失敗しました。"),
-                                  LogLine("REG WRITE NG"), Warning("ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄに失敗しました。")}));
+    const std::string none = link::kNoBoardCause;
+    EXPECT_EQ(rec.shown, (std::vector<Shown>{
+                             LogLine("REG WRITE NG"), LogLine(none),
+                             Warning("ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄに失敗しました。", none), LogLine("REG READ NG"),
+                             LogLine(none), Warning("ﾒﾓﾘｱﾄﾞﾚｽﾘｰﾄﾞに失敗しました。", none),
+                             LogLine("REG WRITE NG"), LogLine(none),
+                             Warning("ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄに失敗しました。", none)}));
+    // With the board there, the field that held no number is named.
+    backend().Plug();
+    link::BoardLink::Instance().OnDeviceChange(link::DeviceNotice::Arrival);
+    rec.Clear();
+    EXPECT_FALSE(features::MemAddressWrite(link::CurrentBoard(), "abcg", false, rec).ok);
+    EXPECT_EQ(rec.Boxes(), (std::vector<Shown>{Warning(
+                               "ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄに失敗しました。",
+                               "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0): 「abcg」は16進数ではありません")}));
 }
 
 TEST_F(MemPageOps, RateOfSmallBlocksAndTheFraming) {
@@ -112,11 +123,12 @@ TEST_F(MemPageOps, FailedWriteEndsTheMeasurementAtOnce) {
     EXPECT_FALSE(features::RunRateMeasurement(link::CurrentBoard(), 7, false, rec, [](bool) {}));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR code :-9\n");
     const Lines logs = rec.Logs();
-    ASSERT_EQ(logs.size(), 8u);
+    ASSERT_EQ(logs.size(), 9u);
     EXPECT_TRUE(logs[5].starts_with("MemWrite04")) << logs[5];
     EXPECT_EQ(logs[6], "4");
     EXPECT_EQ(logs[7], "転送ﾚｰﾄ測定に失敗しました。");
-    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("転送ﾚｰﾄ測定に失敗しました。")});
+    EXPECT_EQ(logs[8], kStallCause);
+    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("転送ﾚｰﾄ測定に失敗しました。", kStallCause)});
     EXPECT_EQ(rec.shown.back().kind, Shown::BusyHide);
 }
 
@@ -139,7 +151,9 @@ TEST_F(MemPageOps, WaveformSwitch) {
     EXPECT_FALSE(features::SwitchGpifWave(link::CurrentBoard(), GpifDirection::MemRead,
                                           GpifWave::Burst, rec));
     EXPECT_EQ(rec.shown, (std::vector<Shown>{LogLine(features::kGpifWaveFailed),
-                                             Warning(features::kGpifWaveFailed)}));
+                                             LogLine(link::kNoBoardCause),
+                                             Warning(features::kGpifWaveFailed,
+                                                     link::kNoBoardCause)}));
 }
 
 }  // namespace

@@ -7,12 +7,14 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "features/busy_gate.h"
 #include "features/memory/file_stream.h"
+#include "log/cause.h"
 #include "support/feature_support.h"
 
 namespace quillon::test {
@@ -105,8 +107,9 @@ TEST_F(MemTransfer, ShortFileIsZeroFilledInANormalWriteAndFailsASplitOne) {
     rec.Clear();
     view.events.clear();
     EXPECT_FALSE(Write(Req(path, "200", true)));
-    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾗｲﾄに失敗しました。"});
-    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("ﾒﾓﾘﾗｲﾄに失敗しました。")});
+    const std::string shortFile = FileCause(path, "転送ﾚﾝｸﾞｽより短いﾌｧｲﾙです");
+    EXPECT_EQ(rec.Logs(), (Lines{"ﾒﾓﾘﾗｲﾄに失敗しました。", shortFile}));
+    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("ﾒﾓﾘﾗｲﾄに失敗しました。", shortFile)});
     EXPECT_EQ(view.events, (Lines{"show", "hide"}));
 }
 
@@ -189,7 +192,8 @@ TEST_F(MemTransfer, CancelledSplitReadWhoseEndFailsKeepsTheOldFile) {
         FailNextRequest();  // the read end command
     };
     EXPECT_FALSE(Read(Req(out, "600000", true)));
-    EXPECT_EQ(Steady(rec.Logs()), (Lines{"MC", "0", "0", "1", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。"}));
+    EXPECT_EQ(Steady(rec.Logs()),
+              (Lines{"MC", "0", "0", "1", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。", kIoCause}));
     EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
@@ -227,11 +231,13 @@ TEST_F(MemTransfer, WriteRefusesBadInputBeforeAnyRequest) {
         bool split;
         std::string log, box;
         MsgIcon icon;
+        std::string cause = {};
     } cases[] = {
         {Path("missing.bin"), "200", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(ﾌｧｲﾙ無し)",
          "指定されたﾌｧｲﾙは存在しません。", MsgIcon::Error},
         {path, "xyz", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞ不明)",
-         "転送ｻｲｽﾞをHEX値で指定して下さい。", MsgIcon::Error},
+         "転送ｻｲｽﾞをHEX値で指定して下さい。", MsgIcon::Error,
+         "転送ﾚﾝｸﾞｽ: 「xyz」は16進数ではありません"},
         {path, "0", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞｴﾗｰ)",
          "転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。", MsgIcon::Error},
         {path, "201", false, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞｴﾗｰ)",
@@ -242,8 +248,10 @@ TEST_F(MemTransfer, WriteRefusesBadInputBeforeAnyRequest) {
     for (const Case& c : cases) {
         rec.Clear();
         EXPECT_FALSE(Write(Req(c.path, c.length, c.split)));
-        EXPECT_EQ(rec.Logs(), Lines{c.log}) << c.length;
-        EXPECT_EQ(rec.Boxes(), (std::vector<Shown>{{Shown::Box, c.box, c.icon}}));
+        const Lines logs = c.cause.empty() ? Lines{c.log} : Lines{c.log, c.cause};
+        EXPECT_EQ(rec.Logs(), logs) << c.length;
+        const std::string box = c.cause.empty() ? c.box : c.box + "\n" + c.cause;
+        EXPECT_EQ(rec.Boxes(), (std::vector<Shown>{{Shown::Box, box, c.icon}}));
     }
     EXPECT_TRUE(wire().empty());
     // The longest normal length passes the checks (and fails without a board).
@@ -251,7 +259,8 @@ TEST_F(MemTransfer, WriteRefusesBadInputBeforeAnyRequest) {
     rec.Clear();
     EXPECT_FALSE(Write(Req(path, "FFFFFE00", false)));
     const Lines logs = rec.Logs();
-    EXPECT_EQ(Lines(logs.end() - 2, logs.end()), (Lines{"1", "ﾒﾓﾘﾗｲﾄに失敗しました。"}));
+    EXPECT_EQ(Lines(logs.end() - 3, logs.end()),
+              (Lines{"1", "ﾒﾓﾘﾗｲﾄに失敗しました。", link::kNoBoardCause}));
 }
 
 TEST_F(MemTransfer, ReadChecksTheDiskFirst) {
@@ -294,7 +303,7 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(Read(Req(out, "200", false)));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(rec.Logs(), (Lines{"D3", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。"}));
+    EXPECT_EQ(rec.Logs(), (Lines{"D3", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。", kStallCause}));
     EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     // Nothing is left beside it.
     for (const auto& e : fs::directory_iterator(home().root()))
@@ -318,7 +327,8 @@ TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
     board().WriteMemory(0, 0, Random(4 * MiB));
     // A split read into a device that takes nothing.
     EXPECT_FALSE(Read(Req("/dev/full", "400000", true)));
-    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。"});
+    EXPECT_EQ(rec.Logs(),
+              (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause("/dev/full", ENOSPC)}));
 
     // A normal read that hits the file size limit: the old file stays.
     const std::string out = File("old.bin", {1, 2, 3});
@@ -333,7 +343,7 @@ TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, previous);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。"});
+    EXPECT_EQ(rec.Logs(), (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause(out, EFBIG)}));
     EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));
     // The wire carried the whole transfer all the same.
     EXPECT_EQ(Order(), (Lines{"B1:80", "B1:80", "B1:00"}));
@@ -387,8 +397,10 @@ TEST(MemTransferUnplug, EveryStepOfASplitTransfer) {
             testing::internal::GetCapturedStdout();
             EXPECT_FALSE(ok);
             const char* failed = write ? "ﾒﾓﾘﾗｲﾄに失敗しました。" : "ﾒﾓﾘﾘｰﾄﾞに失敗しました。";
-            EXPECT_EQ(rec.Logs().back(), failed);
-            EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning(failed)});
+            // Whichever step the board left at, the failure says so.
+            const Lines logs = rec.Logs();
+            EXPECT_EQ(Lines(logs.end() - 2, logs.end()), (Lines{failed, kRemovedCause}));
+            EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning(failed, kRemovedCause)});
             EXPECT_EQ(view.events.back(), write ? "hide" : "button on");
             EXPECT_FALSE(features::BusyGate::Busy());
         }

@@ -221,7 +221,7 @@ TEST_F(Panel, WaveformItemsNoticeSendAndMoveTheirMarks) {
     Trigger("Burst1");
     EXPECT_TRUE(Item("Word1")->isChecked());
     EXPECT_FALSE(Item("Burst1")->isChecked());
-    EXPECT_EQ(prompter.messages().back(), "GPIF-ﾒﾓﾘ転送波形切り換えに失敗しました。");
+    EXPECT_EQ(prompter.messages().back(), "GPIF-ﾒﾓﾘ転送波形切り換えに失敗しました。\n" + kStallCause);
 }
 
 TEST_F(Panel, RatePageMeasuresAndGivesItsControlsBack) {

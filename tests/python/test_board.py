@@ -96,7 +96,10 @@ def test_memory_files(board, sim, tmp_path, monkeypatch):
     sim.set_faults(stall_bulk=1)
     with pytest.raises(quillon.BoardError) as failed:
         board.mem_read_file(tmp_path / "out.bin", 512)
-    assert failed.value.message == "ﾒﾓﾘﾘｰﾄﾞに失敗しました。"
+    # The box's text, and on its second line the cause.
+    first, cause = failed.value.message.split("\n")
+    assert first == "ﾒﾓﾘﾘｰﾄﾞに失敗しました。"
+    assert cause.startswith("ｽﾄｰﾙ [LIBUSB_ERROR_PIPE]")
     assert "D3" in failed.value.log
     assert (tmp_path / "out.bin").stat().st_size == 1024
     with pytest.raises(quillon.BoardError):

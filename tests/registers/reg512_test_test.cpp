@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "link/usb_cause.h"
 #include "log/settings_store.h"
 #include "support/feature_support.h"
 
@@ -86,8 +87,14 @@ TEST_F(Reg512, BadSettingsAreRefusedBeforeAnything) {
     }
     EXPECT_TRUE(wire().empty());
     EXPECT_EQ(rec.Logs().size(), 0u);
-    EXPECT_EQ(rec.Boxes().size(), 4u);
-    EXPECT_EQ(rec.Boxes()[0], Warning("設定値が正しくありません。"));
+    // The box says which field held what.
+    const char* kBad = "設定値が正しくありません。";
+    EXPECT_EQ(rec.Boxes(),
+              (std::vector<test::Shown>{
+                  Warning(kBad, "ﾚｼﾞｽﾀｱﾄﾞﾚｽ: 「abc」は整数ではありません"),
+                  Warning(kBad, "ﾘﾋﾟｰﾄ回数: 値がありません"),
+                  Warning(kBad, "ﾚｼﾞｽﾀｱﾄﾞﾚｽ: 「-1」は範囲外です(0～2097151)"),
+                  Warning(kBad, "ﾚｼﾞｽﾀｱﾄﾞﾚｽ: 「2097152」は範囲外です(0～2097151)")}));
     EXPECT_EQ(Stored("REG512_ADRS"), "-");
     // The last 21-bit address is fine.
     EXPECT_TRUE(Reg512Test(link::CurrentBoard(), "2097151", "1", rec));
@@ -105,9 +112,10 @@ TEST_F(Reg512, FailedTransfersEndTheRunWithoutStoring) {
     EXPECT_EQ(rec.shown,
               (std::vector<test::Shown>{
                   LogLine("ﾚｼﾞｽﾀｱﾄﾞﾚｽ：7, ﾘﾋﾟｰﾄ回数：3"), LogLine("ﾙｰﾌﾟ：0 Write Failed!!"),
-                  Warning("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。"), LogLine("ﾚｼﾞｽﾀｱﾄﾞﾚｽ：8, ﾘﾋﾟｰﾄ回数：3"),
-                  LogLine("ﾙｰﾌﾟ：0 Successfully!!"), LogLine("ﾙｰﾌﾟ：1 Read Failed!!"),
-                  Warning("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。")}));
+                  LogLine(test::kIoCause), Warning("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", test::kIoCause),
+                  LogLine("ﾚｼﾞｽﾀｱﾄﾞﾚｽ：8, ﾘﾋﾟｰﾄ回数：3"), LogLine("ﾙｰﾌﾟ：0 Successfully!!"),
+                  LogLine("ﾙｰﾌﾟ：1 Read Failed!!"), LogLine(test::kIoCause),
+                  Warning("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", test::kIoCause)}));
     EXPECT_EQ(Stored("REG512_ADRS"), "6");
     EXPECT_EQ(Stored("REG512_REPEAT"), "1");
 }
@@ -118,8 +126,9 @@ TEST_F(Reg512, BoardRemovedBetweenPassesEndsTheRunCleanly) {
     };
     EXPECT_FALSE(Reg512Test(link::CurrentBoard(), "6", "100", rec));
     std::vector<std::string> logs = rec.Logs();
-    ASSERT_EQ(logs.size(), 4u);
+    ASSERT_EQ(logs.size(), 5u);
     EXPECT_EQ(logs[3], "ﾙｰﾌﾟ：2 Write Failed!!");
+    EXPECT_EQ(logs[4], link::kNoBoardCause);
     EXPECT_EQ(Stored("REG512_REPEAT"), "-");
 }
 

@@ -135,13 +135,15 @@ TEST_F(RegPageOps, FailedExtendedTransferReportsItsOwnLineAndBox) {
     RegFieldResult r = Read("5", 0, true, "AB");
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.field, "AB");
-    EXPECT_EQ(rec.shown, (std::vector<test::Shown>{LogLine("REG READ NG"),
-                                                   Warning("ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。")}));
+    EXPECT_EQ(rec.shown, (std::vector<test::Shown>{
+                             LogLine("REG READ NG"), LogLine(test::kIoCause),
+                             Warning("ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。", test::kIoCause)}));
     rec.shown.clear();
     FailNextRequest();
     EXPECT_FALSE(Write("5", 0, "01", true).ok);
-    EXPECT_EQ(rec.shown, (std::vector<test::Shown>{LogLine("REG WRITE NG"),
-                                                   Warning("ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。")}));
+    EXPECT_EQ(rec.shown, (std::vector<test::Shown>{
+                             LogLine("REG WRITE NG"), LogLine(test::kIoCause),
+                             Warning("ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。", test::kIoCause)}));
     // The ordinary path leaves the report to its caller.
     rec.shown.clear();
     FailNextRequest();

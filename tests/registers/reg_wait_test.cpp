@@ -47,11 +47,13 @@ TEST_F(RegWaits, RefusalsAndFailures) {
     EXPECT_FALSE(RegWaitSet(link::CurrentBoard(), RegWaitKind::Write, "3", rec));
     EXPECT_EQ(rec.shown,
               (std::vector<test::Shown>{
-                  Warning("ﾃﾞﾊﾞｲｽが見つかりません。"), Warning("無効な文字列です。"),
-                  Warning("無効な文字列です。"), LogLine("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました"),
-                  Warning("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。"),
-                  LogLine("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました"),
-                  Warning("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。")}));
+                  Warning("ﾃﾞﾊﾞｲｽが見つかりません。"),
+                  Warning("無効な文字列です。", "ﾚｼﾞｽﾀﾘｰﾄﾞ: 「1a」は整数ではありません"),
+                  Warning("無効な文字列です。", "ﾚｼﾞｽﾀﾗｲﾄ: 値がありません"),
+                  LogLine("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました"), LogLine(test::kIoCause),
+                  Warning("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。", test::kIoCause),
+                  LogLine("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました"), LogLine(test::kIoCause),
+                  Warning("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。", test::kIoCause)}));
     EXPECT_EQ(board().ReadWait(), 0);
 }
 

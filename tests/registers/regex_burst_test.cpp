@@ -59,9 +59,11 @@ TEST_F(RegExBursts, FailedTransfersReportAndLeaveTheDataAlone) {
     EXPECT_EQ(out[0], 0x11);
     FailNextRequest();
     EXPECT_FALSE(RegExBurstWrite(link::CurrentBoard(), 0, 4, out, rec));
-    EXPECT_EQ(rec.shown, (std::vector<test::Shown>{
-                             LogLine("REG READ NG"), Warning("ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。"),
-                             LogLine("REG WRITE NG"), Warning("ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。")}));
+    EXPECT_EQ(rec.shown,
+              (std::vector<test::Shown>{
+                  LogLine("REG READ NG"), LogLine(test::kIoCause),
+                  Warning("ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。", test::kIoCause), LogLine("REG WRITE NG"),
+                  LogLine(test::kIoCause), Warning("ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。", test::kIoCause)}));
 }
 
 TEST(RegExCellsParse, CellsKeepTheirLowByteAndAnyBadCellStopsTheWrite) {

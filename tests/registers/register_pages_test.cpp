@@ -55,9 +55,12 @@ TEST_F(RegisterPages, RegisterGroupOneTopNumberFailsWithTheButtonsMessage) {
     value->setText("5a");
     Find<QPushButton>(&page, "Button4")->click();
     Find<QPushButton>(&page, "Button5")->click();
+    const std::string beyond = "ﾚｼﾞｽﾀ番号: 「16384」は範囲外です(0～16383)";
     EXPECT_EQ(rec().shown, (std::vector<test::Shown>{
-                               LogLine("REG READ NG"), Warning("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。"),
-                               LogLine("REG WRITE NG"), Warning("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。")}));
+                               LogLine("REG READ NG"), LogLine(beyond),
+                               Warning("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", beyond),
+                               LogLine("REG WRITE NG"), LogLine(beyond),
+                               Warning("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", beyond)}));
     EXPECT_TRUE(wire().empty());
     EXPECT_EQ(value->text(), "5a");
 
@@ -100,8 +103,10 @@ TEST_F(RegisterPages, RegisterEmulatedReadFailureShowsBothReports) {
     SetEmulate(true);
     FailNextRequest();
     Find<QPushButton>(&page, "Button4")->click();
+    // The first report tells the cause; the button's own follows as it was.
     EXPECT_EQ(rec().shown, (std::vector<test::Shown>{
-                               LogLine("REG READ NG"), Warning("ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。"),
+                               LogLine("REG READ NG"), LogLine(test::kIoCause),
+                               Warning("ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。", test::kIoCause),
                                LogLine("REG READ NG"), Warning("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。")}));
     EXPECT_EQ(Find<QLineEdit>(&page, "regReadBack1")->text(), "00");
     // The flag is read at each press.
@@ -243,7 +248,8 @@ TEST_F(RegisterPages, GpifWaitIsSentAndLoggedModulo256) {
               (std::vector<std::string>{"[ﾚｼﾞｽﾀﾘｰﾄﾞｳｪｲﾄ] ﾘｰﾄﾞｳｪｲﾄｻｲｸﾙを｢44｣に設定しました。"}));
     Find<QLineEdit>(&page, "writeWait")->setText("x");
     Find<QPushButton>(&page, "Button48")->click();
-    EXPECT_EQ(rec().Boxes(), (std::vector<test::Shown>{Warning("無効な文字列です。")}));
+    EXPECT_EQ(rec().Boxes(), (std::vector<test::Shown>{Warning(
+                                 "無効な文字列です。", "ﾚｼﾞｽﾀﾗｲﾄ: 「x」は整数ではありません")}));
 }
 
 TEST_F(RegisterPages, Reg512RestoresDecimalTextAndStoresAfterACompleteRun) {

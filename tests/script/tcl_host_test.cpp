@@ -122,8 +122,10 @@ TEST_F(TclHostTest, LoggedRunWritesThePageLines) {
     TclHost::RunReport r = TclHost::RunLogged(bad);
     EXPECT_TRUE(r.failed);
     EXPECT_EQ(r.result, "0");
+    // The result alone says little; the line after it says why.
+    const std::string why = "line 1: KVX_COMMAND refused: RW: the width must be 8, 16, 32 or 64";
     EXPECT_EQ(reporter_->lines, (std::vector<std::string>{"-------- TCLｽｸﾘﾌﾟﾄ実行開始 --------",
-                                                          "TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：" + bad, "0"}));
+                                                          "TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：" + bad, "0", why}));
     EXPECT_TRUE(LogFile::Enabled());
     reporter_->lines.clear();
     TclHost::AutoReport a = TclHost::RunAutoScript((dir() / "missing.tcl").string());
@@ -139,7 +141,7 @@ TEST_F(TclHostTest, LoggedRunWritesThePageLines) {
     reporter_->lines.clear();
     a = TclHost::RunAutoScript(bad);
     EXPECT_EQ(a.outcome, TclHost::AutoOutcome::Failed);
-    EXPECT_EQ(reporter_->lines, (std::vector<std::string>{"ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + bad}));
+    EXPECT_EQ(reporter_->lines, (std::vector<std::string>{"ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + bad, why}));
 }
 
 // The page runs whatever name its field holds: a FIFO or a folder is refused

@@ -170,9 +170,11 @@ TEST_F(TclPageTest, FailedRunLogsTheResultAndShowsTheBox) {
     const std::string bad = Script("bad.tcl", "KVX_COMMAND {RW -W12}\n");
     Find<QLineEdit>("LabeledEdit1")->setText(QString::fromStdString(bad));
     Press("Button24");
-    EXPECT_EQ(frame_.rec.logged.back(), "0");
+    const std::string why = "line 1: KVX_COMMAND refused: RW: the width must be 8, 16, 32 or 64";
+    EXPECT_EQ(frame_.rec.logged.back(), why);
+    EXPECT_EQ(frame_.rec.logged.end()[-2], "0");
     EXPECT_EQ(frame_.rec.messages,
-              (std::vector<Message>{{"TCLｽｸﾘﾌﾟﾄ実行に失敗しました。", MsgIcon::Error}}));
+              (std::vector<Message>{{"TCLｽｸﾘﾌﾟﾄ実行に失敗しました。\n" + why, MsgIcon::Error}}));
     EXPECT_EQ(Text("ScriptStatus"), "Executing ... ");
     EXPECT_EQ(Text("ScriptTime"), "-");
     EXPECT_TRUE(Find<QPushButton>("Button24")->isEnabled());
@@ -266,7 +268,8 @@ TEST_F(TclPageTest, StartUpRunReportsOnThePage) {
     SettingsStore().WriteString(kSetup, "AUTO_TCL_NAME", bad);
     Hooks().autoScript();
     EXPECT_EQ(Text("ScriptStatus"), "Failed!!");
-    EXPECT_EQ(frame_.rec.logged.back(), "ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + bad);
+    EXPECT_EQ(frame_.rec.logged.end()[-2], "ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + bad);
+    EXPECT_EQ(frame_.rec.logged.back(), "line 1: boom");
     EXPECT_TRUE(frame_.rec.messages.empty());
 }
 

@@ -23,6 +23,7 @@
 #include "app/page.h"
 #include "features/reporter.h"
 #include "link/board_link.h"
+#include "link/usb_cause.h"
 #include "link/vendor_requests.h"
 #include "log/log_file.h"
 #include "log/prompter.h"
@@ -110,6 +111,15 @@ struct Shown {
 inline Shown LogLine(std::string t) { return {Shown::Log, std::move(t)}; }
 inline Shown Warning(std::string t) { return {Shown::Box, std::move(t), MsgIcon::Warning}; }
 inline Shown StatusText(std::string t) { return {Shown::Status, std::move(t)}; }
+// A failure's box with the cause on its second line.
+inline Shown Warning(const std::string& t, const std::string& cause) {
+    return Warning(t + "\n" + cause);
+}
+// The cause a request leaves when the simulated board fails it (FailNextRequest).
+inline constexpr const char* kIoCause = "USBの入出力ｴﾗｰ [LIBUSB_ERROR_IO]";
+// ... stalls it, and when the board leaves the bus.
+inline const std::string kStallCause = link::UsbCauseText(link::UsbError::Stall, -9);
+inline const std::string kRemovedCause = link::UsbCauseText(link::UsbError::NoDevice, -4);
 
 inline std::ostream& operator<<(std::ostream& os, const Shown& s) {
     static const char* const kinds[] = {"log", "box", "status", "busy", "busyhide"};

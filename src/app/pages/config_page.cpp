@@ -260,8 +260,8 @@ void ConfigPage::WriteTargetRegister(link::BoardHandle h, std::uint32_t value, b
     const std::uint16_t reg = features::ConfigTargetRegister();
     if (logAddress) r.Log("ｺﾝﾌｨｸﾞﾀｰｹﾞｯﾄﾚｼﾞｽﾀｱﾄﾞﾚｽ：" + std::to_string(reg));
     if (!link::VR_REG_WRITE(h, reg, link::RegWidth::Bits8, value, 0)) {
-        r.Log(kTargetWriteFailed);
-        r.Message(kTargetWriteFailed, MsgIcon::Error);
+        r.Fail(kTargetWriteFailed);
+        r.FailBox(kTargetWriteFailed, MsgIcon::Error);
     }
 }
 
@@ -329,7 +329,7 @@ void ConfigPage::Button17Click() {
             r.Log(" → ｺﾝﾌｨｸﾞ時間：" + std::to_string(elapsed) + "ms");
         } else {
             GuiCall([&] { SetStatusLabel("Failed!!", kFailed); });
-            r.Log("USBｺﾝﾌｨｸﾞ失敗 → " + path);
+            r.Fail("USBｺﾝﾌｨｸﾞ失敗 → " + path);
         }
 
         // 11-12.
@@ -355,8 +355,8 @@ void ConfigPage::SpeedButton1Click() {
     if (!ctx().RunLong({.cancellable = false}, [&] { cleared = features::FpgaClear(h, r); })) return;
     if (!cleared) {
         SetStatusLabel("Failed!!", kFailed);
-        r.Log(kClearFailed);
-        r.Message(kClearFailed, MsgIcon::Warning);
+        r.Fail(kClearFailed);
+        r.FailBox(kClearFailed, MsgIcon::Warning);
         return;
     }
     SetStatusLabel("Successfully!!", kCleared);

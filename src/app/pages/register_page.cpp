@@ -165,8 +165,8 @@ void RegisterPage::ReadClick(int group) {
         grp.readBack->setText(QString::fromStdString(result.field));
         ctx().SetStatus(U("ﾚｼﾞｽﾘｰﾄﾞ成功"));
     } else {
-        r.Log("REG READ NG");
-        r.Message("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
+        r.Fail("REG READ NG");
+        r.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
     }
 }
 
@@ -180,8 +180,8 @@ void RegisterPage::WriteClick(int group) {
         grp.value->setText(QString::fromStdString(result.field));
         ctx().SetStatus(U("ﾚｼﾞｽﾀﾗｲﾄ成功"));
     } else {
-        r.Log("REG WRITE NG");
-        r.Message("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);
+        r.Fail("REG WRITE NG");
+        r.FailBox("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);
     }
 }
 

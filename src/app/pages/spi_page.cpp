@@ -206,7 +206,7 @@ void SpiPage::Button27Click() {
         read_->setText(HexText(data, Flash() ? 2 : 4));
         ctx().SetStatus(U("SPI-Read 成功しました。"));
     } else {
-        r.Message("SPIﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
+        r.FailBox("SPIﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
     }
     readButton_->setEnabled(ctx().BoardOpen());
 }
@@ -236,7 +236,7 @@ void SpiPage::Button28Click() {
         write_->setText(HexText(*data, Flash() ? 2 : 4));
         ctx().SetStatus(U("SPI-Write 成功しました。"));
     } else {
-        r.Message("SPIﾗｲﾄに失敗しました。", MsgIcon::Warning);
+        r.FailBox("SPIﾗｲﾄに失敗しました。", MsgIcon::Warning);
     }
     writeButton_->setEnabled(ctx().BoardOpen());
 }
@@ -248,7 +248,7 @@ void SpiPage::Cancelled() {
 }
 
 void SpiPage::EraseFailed(const char* text) {
-    ctx().reporter().Message(text, MsgIcon::Warning);
+    ctx().reporter().FailBox(text, MsgIcon::Warning);
 }
 
 void SpiPage::Button29Click() {

@@ -197,7 +197,7 @@ void TclPage::Button24Click() {
         run = script::TclHost::RunLogged(S(edit_->text()));
     }
     if (run.failed) {
-        ctx().reporter().Message("TCLｽｸﾘﾌﾟﾄ実行に失敗しました。", MsgIcon::Error);
+        ctx().reporter().FailBox("TCLｽｸﾘﾌﾟﾄ実行に失敗しました。", MsgIcon::Error);
     } else {
         time_->setText(QString("%1ms").arg(run.elapsedMs));
         SetStatusLabel("Successfully!!", "blue");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
@@ -71,8 +72,8 @@ std::optional<std::uint16_t> ReadItem(link::BoardHandle h, std::uint8_t item, co
                                       Reporter& reporter) {
     std::uint16_t v = 0;
     if (link::VR_BOARD_INFO(h, item, v)) return v;
-    reporter.Log(failure);
-    reporter.Message(failure, MsgIcon::Warning);
+    reporter.Fail(failure);
+    reporter.FailBox(failure, MsgIcon::Warning);
     return std::nullopt;
 }
 
@@ -100,6 +101,7 @@ std::string SpeedText(std::uint16_t code) {
 }
 
 BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     BoardInfoLabels out;
     const auto firmware =
         ReadItem(h, link::kInfoFirmwareVersion, "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。", reporter);

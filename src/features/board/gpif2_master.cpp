@@ -5,14 +5,15 @@
 
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
 namespace {
 
 void Fail(Reporter& reporter, const std::string& text) {
-    reporter.Log(text);
-    reporter.Message(text, MsgIcon::Warning);
+    reporter.Fail(text);
+    reporter.FailBox(text, MsgIcon::Warning);
 }
 
 const char* BaseName(G2mBase which) {
@@ -37,6 +38,7 @@ bool BlockRead32(link::BoardHandle h, std::uint32_t address, std::uint32_t& valu
 }
 
 bool G2mBaseWrite(link::BoardHandle h, G2mBase which, std::string_view input, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto parsed = ParseHexField(input);
     if (!parsed) return false;
     const auto value = static_cast<std::uint32_t>(*parsed);
@@ -52,6 +54,7 @@ bool G2mBaseWrite(link::BoardHandle h, G2mBase which, std::string_view input, Re
 }
 
 std::optional<std::string> G2mBaseRead(link::BoardHandle h, G2mBase which, Reporter& reporter) {
+    ClearCause();  // a new action
     std::uint32_t value = 0;
     if (!BlockRead32(h, BaseAddress(which), value)) {
         Fail(reporter, std::string("G2M:") + BaseName(which) + "の取得に失敗しました。");
@@ -61,6 +64,7 @@ std::optional<std::string> G2mBaseRead(link::BoardHandle h, G2mBase which, Repor
 }
 
 bool CapStartIssue(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     if (!BlockWrite32(h, kCapStart, 1)) {
         Fail(reporter, "C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。");
         return false;
@@ -70,6 +74,7 @@ bool CapStartIssue(link::BoardHandle h, Reporter& reporter) {
 }
 
 bool CapRegistersDump(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     reporter.Log("----");
     for (int i = 0; i < kCapRegisterCount; ++i) {
         std::uint32_t value = 0;
@@ -83,6 +88,7 @@ bool CapRegistersDump(link::BoardHandle h, Reporter& reporter) {
 }
 
 bool DmaStartSet(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     if (!BlockWrite32(h, kDmaStartAdrs, kDmaStartValue)) {
         Fail(reporter, "C2M:DMAｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。");
         return false;

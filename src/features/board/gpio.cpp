@@ -2,6 +2,7 @@
 
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
@@ -12,8 +13,8 @@ bool PortOk(int port) {
 }
 
 void Fail(Reporter& reporter, const char* text) {
-    reporter.Log(text);
-    reporter.Message(text, MsgIcon::Warning);
+    reporter.Fail(text);
+    reporter.FailBox(text, MsgIcon::Warning);
 }
 
 }  // namespace
@@ -37,6 +38,7 @@ const char* GpioPortLetter(int port) {
 
 bool GpioDirectionSet(link::BoardHandle h, int port, const std::string& direction,
                       Reporter& reporter) {
+    ClearCause();  // a new action
     const bool output = direction == "OUT";
     if (port == 0) reporter.Log(output ? "OUT" : "IN");
     if (!GpioSetDirection(h, port, output)) {
@@ -49,6 +51,7 @@ bool GpioDirectionSet(link::BoardHandle h, int port, const std::string& directio
 }
 
 std::optional<std::string> GpioRead(link::BoardHandle h, int port, Reporter& reporter) {
+    ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!GpioReadByte(h, port, value)) {
         Fail(reporter, "GPIO-Readに失敗しました。");
@@ -60,8 +63,10 @@ std::optional<std::string> GpioRead(link::BoardHandle h, int port, Reporter& rep
 
 std::optional<std::string> GpioWrite(link::BoardHandle h, int port, std::string_view field,
                                      Reporter& reporter) {
+    ClearCause();  // a new action
     const auto value = ParseHexField(field);
     if (!value) {
+        SetCause(NotHexCause("Port " + std::string(GpioPortLetter(port)) + " Write", field));
         Fail(reporter, "ﾗｲﾄﾃﾞｰﾀが無効です。");
         return std::nullopt;
     }

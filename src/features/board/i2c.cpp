@@ -4,6 +4,7 @@
 
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
@@ -13,8 +14,8 @@ constexpr const char* kReadFailed = "I2Cﾘｰﾄﾞに失敗しました。";
 constexpr const char* kWriteFailed = "I2Cﾗｲﾄに失敗しました。";
 
 void Fail(Reporter& reporter, const char* logLine, const char* box) {
-    reporter.Log(logLine);
-    reporter.Message(box, MsgIcon::Warning);
+    reporter.Fail(logLine);
+    reporter.FailBox(box, MsgIcon::Warning);
 }
 
 // The converted fields of a byte access.
@@ -27,6 +28,11 @@ std::optional<ByteAccess> Convert(const I2cByteFields& f, bool withData) {
     const auto bits = ParseHexInt(f.bits);
     const auto reg = ParseHexInt(f.reg);
     const auto data = withData ? ParseHexInt(f.data) : std::optional<std::uint32_t>(0);
+    // The first field that is no number, by the page's caption (32 bits each).
+    if (!type) SetCause(NotHexCause("Device Type Identifer", f.type, 8));
+    else if (!bits) SetCause(NotHexCause("Device Adrs", f.bits, 8));
+    else if (!reg) SetCause(NotHexCause("Reg Address", f.reg, 8));
+    else if (!data) SetCause(NotHexCause("Write Data", f.data, 8));
     if (!type || !bits || !reg || !data) return std::nullopt;
     return ByteAccess{*type & 0x0F, *bits & 0x07, *reg & 0xFF, *data & 0xFF};
 }
@@ -132,6 +138,7 @@ bool DacSend(link::BoardHandle h, int port, const std::array<std::uint8_t, 4>& b
 // --- Page operations --------------------------------------------------------
 
 bool I2cByteRead(link::BoardHandle h, int port, I2cByteFields& fields, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto a = Convert(fields, false);
     std::uint8_t data = 0;
     if (!a || !I2cReadRegister(h, port, I2cAddressByte(a->type, a->bits),
@@ -145,6 +152,7 @@ bool I2cByteRead(link::BoardHandle h, int port, I2cByteFields& fields, Reporter&
 }
 
 bool I2cByteWrite(link::BoardHandle h, int port, I2cByteFields& fields, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto a = Convert(fields, true);
     const auto data = static_cast<std::uint8_t>(a ? a->data : 0);
     if (!a || !I2cWriteRegister(h, port, I2cAddressByte(a->type, a->bits),
@@ -159,6 +167,7 @@ bool I2cByteWrite(link::BoardHandle h, int port, I2cByteFields& fields, Reporter
 
 bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
                     Reporter& reporter) {
+    ClearCause();  // a new action
     const auto buffer = CommandFromFields(fields);
     std::uint8_t data = 0;
     if (!buffer ||
@@ -173,6 +182,7 @@ bool I2cCommandRead(link::BoardHandle h, int portIndex, int lengthIndex, I2cComm
 
 bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex, I2cCommandFields& fields,
                      Reporter& reporter) {
+    ClearCause();  // a new action
     const auto buffer = CommandFromFields(fields);
     if (!buffer || !I2cSendCommand(h, portIndex == 0 ? 0 : 1, lengthIndex == 0 ? 3 : 4, *buffer)) {
         Fail(reporter, "I2C WRITE2 NG", kWriteFailed);
@@ -184,6 +194,7 @@ bool I2cCommandWrite(link::BoardHandle h, int portIndex, int lengthIndex, I2cCom
 
 bool DacParameterSet(link::BoardHandle h, int portIndex, const std::array<std::string, 4>& fields,
                      Reporter& reporter) {
+    ClearCause();  // a new action
     std::array<std::uint8_t, 4> bytes{};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto v = ParseHexInt(fields[i]);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/prompter.h"
 
 namespace quillon::features {
@@ -13,8 +14,8 @@ namespace quillon::features {
 namespace {
 
 void Fail(Reporter& reporter, const std::string& text) {
-    reporter.Log(text);
-    reporter.Message(text, MsgIcon::Warning);
+    reporter.Fail(text);
+    reporter.FailBox(text, MsgIcon::Warning);
 }
 
 void Tell(Reporter& reporter, const std::string& text) {
@@ -56,6 +57,7 @@ TempReading FormatTemperature(std::uint16_t raw) {
 }
 
 std::optional<TempReading> TemperatureReadAndShow(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     std::uint16_t raw = 0;
     if (!link::VR_TEMP_READ(h, 0, raw)) return std::nullopt;
     TempReading r = FormatTemperature(raw);
@@ -87,6 +89,7 @@ std::pair<double, double> TempChart::YRange() const {
 // --- Suspend ------------------------------------------------------------------
 
 bool SuspendSet(link::BoardHandle h, bool suspend, Reporter& reporter) {
+    ClearCause();  // a new action
     if (!link::VR_SUSPEND_SET(h, suspend ? 1 : 0)) {
         Fail(reporter, "ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。");
         return false;
@@ -119,6 +122,7 @@ std::optional<std::int32_t> ParseDecimalInput(std::string_view text) {
 }
 
 bool TempAlertChange(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto value = AskByte("温度警告設定値の変更",
                                "温度警告の設定値を整数(0-255)で入力してください｡", reporter);
     if (!value) return false;
@@ -131,6 +135,7 @@ bool TempAlertChange(link::BoardHandle h, Reporter& reporter) {
 }
 
 bool TempAlertShow(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!TempAlertRead(h, value)) {
         Fail(reporter, "温度警告設定値の取得に失敗しました。");
@@ -141,6 +146,7 @@ bool TempAlertShow(link::BoardHandle h, Reporter& reporter) {
 }
 
 bool WatchdogChange(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     const auto value = AskByte("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更",
                                "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を整数(0-255秒)で入力してください｡", reporter);
     if (!value) return false;
@@ -154,6 +160,7 @@ bool WatchdogChange(link::BoardHandle h, Reporter& reporter) {
 }
 
 bool WatchdogShow(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!link::VR_WATCHDOG_GET(h, value)) {
         Fail(reporter, "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の取得に失敗しました。");
@@ -167,8 +174,14 @@ bool WatchdogShow(link::BoardHandle h, Reporter& reporter) {
 // --- Firmware reset -----------------------------------------------------------
 
 bool FirmwareReset(link::BoardHandle h, Reporter& reporter) {
+    ClearCause();  // a new action
     if (link::VR_FW_RESET(h)) return true;
-    Fail(reporter, "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。");
+    // Not a failure: the firmware restarted before it could answer, which
+    // is what a reset does. The board leaving is no cause to tell.
+    const char* done = "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。";
+    reporter.Log(done);
+    reporter.Message(done, MsgIcon::Warning);
+    ClearCause();
     return false;
 }
 

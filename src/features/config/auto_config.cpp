@@ -59,7 +59,7 @@ AutoConfigResult RunAutoConfig(link::BoardHandle h, const AutoConfigSettings& s,
         r.Log(" → ｵｰﾄｺﾝﾌｨｸﾞ時間：" + std::to_string(result.elapsedMs) + "ms");
     } else {
         result.outcome = AutoConfigResult::Outcome::Failed;
-        r.Log("ｵｰﾄｺﾝﾌｨｸﾞ失敗 → " + s.path);
+        r.Fail("ｵｰﾄｺﾝﾌｨｸﾞ失敗 → " + s.path);
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -10,7 +11,9 @@
 
 #include "features/long_work.h"
 #include "link/bulk.h"
+#include "link/usb_cause.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/file_io.h"
 
 namespace quillon::features {
@@ -31,12 +34,16 @@ struct FileBytes {
 std::optional<FileBytes> ReadConfigFile(const std::string& path, const ConfigOptions& options) {
     platform::InputFile in;
     if (in.Open(path) != platform::InputFile::Status::Ok) return std::nullopt;
-    if (!ConfigStreamLength(in.size(), options)) return std::nullopt;
+    if (!ConfigStreamLength(in.size(), options)) {
+        SetCause(FileCause(path, "ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀとして大きすぎます"));
+        return std::nullopt;
+    }
     FileBytes file;
     file.size = static_cast<std::size_t>(in.size());
     file.data.reset(new (std::nothrow) std::uint8_t[file.size ? file.size : 1]);
     if (!file.data) return std::nullopt;
     const auto got = in.Read(file.data.get(), file.size);
+    if (got && *got < file.size) SetCause(FileCause(path, "読み込み中に短くなりました"));
     if (!got || *got < file.size) return std::nullopt;  // read error or short read
     return file;
 }
@@ -52,11 +59,23 @@ bool ReadConfigStatus(link::BoardHandle h, std::uint32_t& status) {
 
 std::atomic<std::uint16_t> g_targetRegister{0x3FFF};
 
+// The board's verdict on a load that went through: the FPGA did not come up.
+std::string ConfigRefusedCause(std::uint32_t status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02Xh", status);
+    return std::string("FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ ") + text +
+           ")。ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい";
+}
+
 }  // namespace
 
 bool FpgaLoad(link::BoardHandle h, const std::string& path, const ConfigOptions& options,
               Reporter& r) {
-    if (h == link::kNoBoard) return false;
+    ClearCause();  // a new action
+    if (h == link::kNoBoard) {
+        link::NoteNoBoard();
+        return false;
+    }
     // Once begun, a load runs to its end: a cancel would leave the FPGA
     // unconfigured and the board in configuration mode.
     const CancelShield shield;
@@ -100,6 +119,7 @@ bool FpgaLoad(link::BoardHandle h, const std::string& path, const ConfigOptions&
     std::uint32_t status = 0;
     if (!ReadConfigStatus(h, status)) return false;
     const bool ended = link::VR_CFG_MODE(h, link::kCfgEnd);
+    if (ended && status != 0) SetCause(ConfigRefusedCause(status));
     return ended && status == 0;
 }
 
@@ -124,7 +144,11 @@ bool FpgaConfigureTesseraTavel(link::BoardHandle h, const std::string& path, Rep
 
 bool FpgaClear(link::BoardHandle h, Reporter& r) {
     (void)r;
-    if (h == link::kNoBoard) return false;
+    ClearCause();  // a new action
+    if (h == link::kNoBoard) {
+        link::NoteNoBoard();
+        return false;
+    }
     if (!link::VR_CFG_MODE(h, link::kCfgBegin)) return false;
     // The FPGA needs this long to drop its configuration and report it.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -8,6 +8,7 @@
 #include "features/flash/bridge_files.h"
 #include "features/flash/flash_time.h"
 #include "features/long_work.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
@@ -63,13 +64,13 @@ bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geomet
         return false;
     }
     if (!FpgaConfigure(h, design.path, false, false, false, r)) {
-        r.Log("NorBrige2:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.");
-        r.Message("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝに失敗しました。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。",
+        r.Fail("NorBrige2:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.");
+        r.FailBox("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝに失敗しました。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。",
                   MsgIcon::Warning);
         return false;
     }
     if (!ParFlashBusWrite(h, 0, 0xF0F0)) {
-        r.Message("ﾘｾｯﾄｺﾏﾝﾄﾞの発行に失敗しました。", MsgIcon::Warning);
+        r.FailBox("ﾘｾｯﾄｺﾏﾝﾄﾞの発行に失敗しました。", MsgIcon::Warning);
         return false;
     }
     // The first query after the bridge comes up is not trusted: read twice,
@@ -77,7 +78,7 @@ bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geomet
     std::vector<std::uint8_t> buffer(kCfiBufferBytes, 0);
     (void)ParFlashReadCfi(h, buffer);
     if (!ParFlashReadCfi(h, buffer)) {
-        r.Message("CFIｸｴﾘの読込みに失敗しました。", MsgIcon::Warning);
+        r.FailBox("CFIｸｴﾘの読込みに失敗しました。", MsgIcon::Warning);
         return false;
     }
     if (!ParFlashDecodeCfi(buffer, geometry, r)) {
@@ -88,6 +89,7 @@ bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geomet
 }
 
 bool NorBridge2ReadCfi(link::BoardHandle h, int targetIndex, NorBridgeView& view, Reporter& r) {
+    ClearCause();  // a new action
     const BusyGate::Hold hold = TakeOrRefuse("Read CFI", r);
     if (!hold || !Confirmed(r)) return false;
     const BusyBanner banner(r, "Processing for Read CFI ...");
@@ -104,6 +106,7 @@ bool NorBridge2ReadCfi(link::BoardHandle h, int targetIndex, NorBridgeView& view
 bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& dataPath,
                        bool dump, NorBridgeView& view, Reporter& r) {
     // 1. No run while another long operation has the board.
+    ClearCause();  // a new action
     const BusyGate::Hold hold = TakeOrRefuse("NorBridge2", r);
     if (!hold || !Confirmed(r)) return false;
     // 2.
@@ -115,7 +118,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     view.SetTime(std::nullopt);
     const auto fail = [&view, &r](const char* box) {
         view.SetResult(RunResult::Failed);
-        if (box) r.Message(box, MsgIcon::Warning);
+        if (box) r.FailBox(box, MsgIcon::Warning);
         return false;
     };
     // A stop between blocks or chunks: what is erased or written stays so,

@@ -12,6 +12,7 @@
 #include "features/long_work.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/file_io.h"
 
 namespace quillon::features {
@@ -62,8 +63,8 @@ class Run {
     // Execute back. Progress, percentage and phase keep their values.
     bool Fail(const char* log, const std::string& box, const char* secondBox = nullptr) {
         view_.SetResult(RunResult::Failed);
-        if (log) r_.Log(log);
-        r_.Message(box, MsgIcon::Warning);
+        if (log) r_.Fail(log);
+        r_.FailBox(box, MsgIcon::Warning);
         if (secondBox) r_.Message(secondBox, MsgIcon::Warning);
         view_.SetExecuteEnabled(true);
         return false;
@@ -175,6 +176,7 @@ bool Run::Transfer(const std::string& dataPath) {
 
 bool Run::Execute(int targetIndex, const std::string& dataPath) {
     // No run while another long operation has the board.
+    ClearCause();  // a new action
     const BusyGate::Hold hold = TakeOrRefuse("SerBridge", r_);
     if (!hold) return false;
     // 1.

@@ -1,6 +1,7 @@
 #include "features/memory/gpif_wave.h"
 
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 
 namespace quillon::features {
 
@@ -12,10 +13,11 @@ std::string GpifWaveText(GpifDirection direction, GpifWave wave) {
 
 bool SwitchGpifWave(link::BoardHandle h, GpifDirection direction, GpifWave wave,
                     Reporter& reporter) {
+    ClearCause();  // a new action
     if (!link::VR_GPIF_WAVE(h, static_cast<std::uint16_t>(direction),
                             static_cast<std::uint16_t>(wave))) {
-        reporter.Log(kGpifWaveFailed);
-        reporter.Message(kGpifWaveFailed, MsgIcon::Warning);
+        reporter.Fail(kGpifWaveFailed);
+        reporter.FailBox(kGpifWaveFailed, MsgIcon::Warning);
         return false;
     }
     const std::string text = GpifWaveText(direction, wave);

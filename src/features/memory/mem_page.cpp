@@ -11,6 +11,9 @@ constexpr const char* kAddressWriteFailed = "ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄ�
 constexpr const char* kAddressReadFailed = "ﾒﾓﾘｱﾄﾞﾚｽﾘｰﾄﾞに失敗しました。";
 constexpr const char* kTargetWriteFailed = "ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄに失敗しました。";
 
+// The field the address comes from, as the page captions it.
+constexpr RegFieldNames kAddressField{"ﾚｼﾞｽﾀ番号", "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)"};
+
 constexpr int kWidth8 = 0;
 constexpr int kWidth32 = 2;
 
@@ -73,22 +76,22 @@ std::vector<std::string> TargetMemoryEntries(const SettingsStore& store) {
 
 RegFieldResult MemAddressWrite(link::BoardHandle h, std::string_view field, bool emulate,
                                Reporter& reporter) {
-    RegFieldResult r = RegPageWrite(h, "0", kWidth32, field, emulate, reporter);
+    RegFieldResult r = RegPageWrite(h, "0", kWidth32, field, emulate, reporter, kAddressField);
     if (r.ok) {
         reporter.Status("ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄ成功");
     } else {
-        reporter.Log("REG WRITE NG");
-        reporter.Message(kAddressWriteFailed, MsgIcon::Warning);
+        reporter.Fail("REG WRITE NG");
+        reporter.FailBox(kAddressWriteFailed, MsgIcon::Warning);
     }
     return r;
 }
 
 RegFieldResult MemAddressRead(link::BoardHandle h, std::string_view field, bool emulate,
                               Reporter& reporter) {
-    RegFieldResult r = RegPageRead(h, "0", kWidth32, field, emulate, reporter);
+    RegFieldResult r = RegPageRead(h, "0", kWidth32, field, emulate, reporter, kAddressField);
     if (!r.ok) {
-        reporter.Log("REG READ NG");
-        reporter.Message(kAddressReadFailed, MsgIcon::Warning);
+        reporter.Fail("REG READ NG");
+        reporter.FailBox(kAddressReadFailed, MsgIcon::Warning);
     }
     return r;
 }
@@ -99,8 +102,8 @@ bool MemTargetWrite(link::BoardHandle h, int index, const std::string& entry, bo
     std::snprintf(value, sizeof value, "%X", index & 0xFF);
     const RegFieldResult r = RegPageWrite(h, "1", kWidth8, value, emulate, reporter);
     if (!r.ok) {
-        reporter.Log("REG WRITE NG");
-        reporter.Message(kTargetWriteFailed, MsgIcon::Warning);
+        reporter.Fail("REG WRITE NG");
+        reporter.FailBox(kTargetWriteFailed, MsgIcon::Warning);
         return false;
     }
     reporter.Status("ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄ成功");

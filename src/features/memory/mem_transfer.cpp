@@ -13,7 +13,9 @@
 #include "link/abort.h"
 #include "features/memory/mem_page.h"
 #include "link/bulk.h"
+#include "link/usb_cause.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/file_io.h"
 #include "log/platform.h"
 
@@ -38,6 +40,9 @@ constexpr const char* kNoFreeSpace = "HDDの空き容量が取得できません
 constexpr const char* kDiskFull = "HDDの空き容量が足りません。";
 constexpr const char* kNoFileSystem = "ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。";
 constexpr const char* kFat32 = "FAT32の上限ﾌｧｲﾙｻｲｽﾞを超えています。";
+// Causes: the length field by its caption, a file that ends before the length.
+constexpr const char* kMemLengthCaption = "転送ﾚﾝｸﾞｽ";
+constexpr const char* kFileShort = "転送ﾚﾝｸﾞｽより短いﾌｧｲﾙです";
 
 // A file longer than this on a FAT32 volume cannot exist.
 constexpr std::uint64_t kFat32Limit = 0xFFFFFFFFull;
@@ -81,7 +86,17 @@ std::unique_ptr<std::uint8_t[]> PieceBuffer() {
 }
 
 link::Device* DeviceOf(link::BoardHandle h) {
-    return link::BoardLink::Instance().DeviceFor(h);
+    link::Device* dev = link::BoardLink::Instance().DeviceFor(h);
+    if (!dev) link::NoteNoBoard();
+    return dev;
+}
+
+// The cause a failed piece of a split transfer leaves.
+void NotePiece(const link::TransferResult& r, std::uint32_t n) {
+    if (!r.ok())
+        link::NoteTransferFailure(r);
+    else if (r.moved != n)
+        link::NoteWrongCount(r.moved, n);
 }
 
 // The log lines that end every transfer that ran: mode, file, time and rate.
@@ -103,8 +118,9 @@ std::optional<std::uint64_t> CheckLength(const MemTransferRequest& req, const ch
                                          Reporter& r) {
     const std::optional<std::uint64_t> length = ParseMemLength(req.lengthText);
     if (!length) {
-        r.Log(std::string(failed) + "(転送ｻｲｽﾞ不明)");
-        r.Message(kLengthNotHex, MsgIcon::Error);
+        SetCause(NotHexCause(kMemLengthCaption, req.lengthText));
+        r.Fail(std::string(failed) + "(転送ｻｲｽﾞ不明)");
+        r.FailBox(kLengthNotHex, MsgIcon::Error);
         return std::nullopt;
     }
     if (*length == 0 || *length % 512 != 0) {
@@ -132,8 +148,8 @@ bool RunSplit(Reporter& r, MemTransferView& view, const char* failed, std::uint6
     SplitCount count;
     if (!split(count)) {
         if (!SplitCancelRequested()) {
-            r.Log(failed);
-            r.Message(failed, MsgIcon::Warning);
+            r.Fail(failed);
+            r.FailBox(failed, MsgIcon::Warning);
             view.HideSplit();
             return false;
         }
@@ -243,11 +259,13 @@ bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCo
     std::optional<std::uint64_t> aborted;
     auto send = [&](std::uint32_t n) {
         const std::optional<std::size_t> got = file.Read(buffer.get(), n);
+        if (got && *got < n) SetCause(FileCause(path, kFileShort));
         if (!got || *got < n) return false;
         if (scramble) MemScramble({buffer.get(), n});
         link::Device* dev = DeviceOf(h);
         if (!dev) return false;
         const link::TransferResult r = dev->BulkOut(link::kBulkOutEp, {buffer.get(), n});
+        NotePiece(r, n);
         if (r.error == link::UsbError::Cancelled && link::BulkAbortRequested()) aborted = r.moved;
         return r.ok() && r.moved == n;
     };
@@ -313,6 +331,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         link::Device* dev = DeviceOf(h);
         if (!dev) return false;
         const link::TransferResult r = dev->BulkIn(link::kBulkInEp, {buffer.get(), n});
+        NotePiece(r, n);
         if (r.error == link::UsbError::Cancelled && link::BulkAbortRequested()) aborted = true;
         if (!r.ok() || r.moved != n) return false;
         if (scramble) MemScramble({buffer.get(), n});
@@ -339,6 +358,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
 
 bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
                  MemTransferView& view) {
+    ClearCause();  // a new action
     BusyGate::Hold hold = TakeOrRefuse("MemWrite", r);
     if (!hold) return false;
 
@@ -371,8 +391,8 @@ bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r
         auto fail = [&](const char* log, const char* box) {
             r.BusyHide();
             view.SetButtonEnabled(true);
-            r.Log(log);
-            r.Message(box, MsgIcon::Warning);
+            r.Fail(log);
+            r.FailBox(box, MsgIcon::Warning);
             return false;
         };
         platform::InputFile file;
@@ -408,6 +428,7 @@ bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r
 
 bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
                 MemTransferView& view, const DiskQueries& disk) {
+    ClearCause();  // a new action
     BusyGate::Hold hold = TakeOrRefuse("MemRead", r);
     if (!hold) return false;
 
@@ -451,8 +472,8 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
         auto fail = [&](const std::string& log) {
             r.BusyHide();
             view.SetButtonEnabled(true);
-            r.Log(log);
-            r.Message(kMemReadFailed, MsgIcon::Warning);
+            r.Fail(log);
+            r.FailBox(kMemReadFailed, MsgIcon::Warning);
             return false;
         };
         // The file is written beside its target while the data arrives and

@@ -7,6 +7,7 @@
 #include "features/busy_gate.h"
 #include "features/long_work.h"
 #include "link/bulk.h"
+#include "log/cause.h"
 #include "log/platform.h"
 
 namespace quillon::features {
@@ -91,6 +92,7 @@ bool MeasureTransferRate(link::BoardHandle h, std::uint32_t blockSize, bool tess
 
 bool RunRateMeasurement(link::BoardHandle h, int sizeIndex, bool tessera, Reporter& r,
                         const std::function<void(bool enabled)>& setControlsEnabled) {
+    ClearCause();  // a new action
     BusyGate::Hold hold = TakeOrRefuse("転送ﾚｰﾄ測定", r);
     if (!hold) return false;
     if (sizeIndex < 0 || sizeIndex >= kRateBlockCount) sizeIndex = 0;
@@ -107,8 +109,8 @@ bool RunRateMeasurement(link::BoardHandle h, int sizeIndex, bool tessera, Report
         r.Log(kUserCancel);
         r.Status(kUserCancel);
     } else {
-        r.Log(kRateFailed);
-        r.Message(kRateFailed, MsgIcon::Warning);
+        r.Fail(kRateFailed);
+        r.FailBox(kRateFailed, MsgIcon::Warning);
     }
     r.BusyHide();
     setControlsEnabled(true);

@@ -6,6 +6,7 @@
 
 #include "features/long_work.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/settings_store.h"
 
 namespace quillon::features {
@@ -13,6 +14,10 @@ namespace quillon::features {
 namespace {
 
 std::uint64_t g_randomState = 1;
+
+// The page's captions, which name the field in the cause of a refusal.
+constexpr const char* kAddressCaption = "ﾚｼﾞｽﾀｱﾄﾞﾚｽ";
+constexpr const char* kRepeatCaption = "ﾘﾋﾟｰﾄ回数";
 
 std::string Line(const char* format, int a, int b = 0, int c = 0) {
     char buf[160];
@@ -33,13 +38,20 @@ void ResetRegTestRandomForTest() {
 
 bool Reg512Test(link::BoardHandle h, std::string_view addressText, std::string_view repeatText,
                 Reporter& reporter) {
+    ClearCause();  // a new action
     std::optional<int> address = ParseStoredInteger(addressText);
     std::optional<int> repeat = ParseStoredInteger(repeatText);
     // An address beyond 21 bits would wrap on the wire and fill some other
     // register with random data; it is refused like any other bad setting.
     if (!address || !repeat || *address < 0 ||
         static_cast<std::uint32_t>(*address) >= kReg512AddressLimit) {
-        reporter.Message("設定値が正しくありません。", MsgIcon::Warning);
+        if (!address)
+            SetCause(NotIntegerCause(kAddressCaption, addressText));
+        else if (!repeat)
+            SetCause(NotIntegerCause(kRepeatCaption, repeatText));
+        else
+            SetCause(OutOfRangeCause(kAddressCaption, addressText, 0, kReg512AddressLimit - 1));
+        reporter.FailBox("設定値が正しくありません。", MsgIcon::Warning);
         return false;
     }
     reporter.Log(Line("ﾚｼﾞｽﾀｱﾄﾞﾚｽ：%d, ﾘﾋﾟｰﾄ回数：%d", *address, *repeat));
@@ -59,14 +71,14 @@ bool Reg512Test(link::BoardHandle h, std::string_view addressText, std::string_v
         }
         for (std::uint8_t& b : written) b = static_cast<std::uint8_t>(RegTestRandom() % 256);
         if (!link::VR_REG512_WRITE(h, at, written)) {
-            reporter.Log(Line("ﾙｰﾌﾟ：%d Write Failed!!", pass));
-            reporter.Message("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);
+            reporter.Fail(Line("ﾙｰﾌﾟ：%d Write Failed!!", pass));
+            reporter.FailBox("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);
             return false;
         }
         read.fill(0);
         if (!link::VR_REG512_READ(h, at, read)) {
-            reporter.Log(Line("ﾙｰﾌﾟ：%d Read Failed!!", pass));
-            reporter.Message("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
+            reporter.Fail(Line("ﾙｰﾌﾟ：%d Read Failed!!", pass));
+            reporter.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
             return false;
         }
         for (std::size_t i = 0; i < kReg512TestBytes; ++i) {

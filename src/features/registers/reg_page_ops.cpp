@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "link/usb_cause.h"
+#include "log/cause.h"
 #include "log/settings_store.h"
 
 namespace quillon::features {
@@ -12,12 +14,32 @@ namespace {
 // The register number as the integer conversion of the edit reads it: decimal,
 // or hexadecimal after "$" / "0x". Compared unsigned, so a negative number is
 // out of range as well.
-std::optional<std::uint32_t> RegNumber(std::string_view text, bool emulate) {
+std::optional<std::uint32_t> RegNumber(std::string_view text, bool emulate,
+                                       std::string_view caption) {
     std::optional<int> n = ParseStoredInteger(text);
-    if (!n) return std::nullopt;
+    if (!n) {
+        SetCause(NotIntegerCause(caption, text));
+        return std::nullopt;
+    }
     auto number = static_cast<std::uint32_t>(*n);
-    if (number >= (emulate ? kRegExNumberLimit : kRegNumberLimit)) return std::nullopt;
+    const std::uint32_t limit = emulate ? kRegExNumberLimit : kRegNumberLimit;
+    if (number >= limit) {
+        SetCause(OutOfRangeCause(caption, text, 0, limit - 1));
+        return std::nullopt;
+    }
     return number;
+}
+
+// The checks both operations make before anything is sent.
+std::optional<std::uint32_t> Prepare(link::BoardHandle h, std::string_view numberText,
+                                     bool emulate, const RegFieldNames& names) {
+    // A press is a new action: whatever failed before is not its cause.
+    ClearCause();
+    if (h == link::kNoBoard) {
+        link::NoteNoBoard();
+        return std::nullopt;
+    }
+    return RegNumber(numberText, emulate, names.number);
 }
 
 }  // namespace
@@ -61,10 +83,10 @@ std::string HexField(std::uint64_t value, int digits) {
 }
 
 RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int widthIndex,
-                           std::string_view field, bool emulate, Reporter& reporter) {
+                           std::string_view field, bool emulate, Reporter& reporter,
+                           const RegFieldNames& names) {
     RegFieldResult result{false, std::string(field)};
-    if (h == link::kNoBoard) return result;
-    std::optional<std::uint32_t> number = RegNumber(numberText, emulate);
+    std::optional<std::uint32_t> number = Prepare(h, numberText, emulate, names);
     if (!number) return result;
     const RegPageWidth w = RegPageWidthOf(widthIndex);
 
@@ -78,8 +100,8 @@ RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int
         std::array<std::uint8_t, 64> buffer{};
         if (!link::VR_REGEX_READ(h, static_cast<std::uint16_t>(*number),
                                  std::span(buffer).first(static_cast<std::size_t>(w.bytes)))) {
-            reporter.Log("REG READ NG");
-            reporter.Message(kRegExReadFailed, MsgIcon::Warning);
+            reporter.Fail("REG READ NG");
+            reporter.FailBox(kRegExReadFailed, MsgIcon::Warning);
             return result;
         }
         for (int i = 0; i < 8; ++i) value |= static_cast<std::uint64_t>(buffer[i]) << (8 * i);
@@ -91,13 +113,16 @@ RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int
 }
 
 RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, int widthIndex,
-                            std::string_view field, bool emulate, Reporter& reporter) {
+                            std::string_view field, bool emulate, Reporter& reporter,
+                            const RegFieldNames& names) {
     RegFieldResult result{false, std::string(field)};
-    if (h == link::kNoBoard) return result;
-    std::optional<std::uint32_t> number = RegNumber(numberText, emulate);
+    std::optional<std::uint32_t> number = Prepare(h, numberText, emulate, names);
     if (!number) return result;
     std::optional<std::uint64_t> value = ParseHexField(field);
-    if (!value) return result;
+    if (!value) {
+        SetCause(NotHexCause(names.value, field));
+        return result;
+    }
     const RegPageWidth w = RegPageWidthOf(widthIndex);
 
     if (!emulate) {
@@ -112,8 +137,8 @@ RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, in
         if (!link::VR_REGEX_WRITE(
                 h, static_cast<std::uint16_t>(*number),
                 std::span<const std::uint8_t>(buffer).first(static_cast<std::size_t>(w.bytes)))) {
-            reporter.Log("REG WRITE NG");
-            reporter.Message(kRegExWriteFailed, MsgIcon::Warning);
+            reporter.Fail("REG WRITE NG");
+            reporter.FailBox(kRegExWriteFailed, MsgIcon::Warning);
             return result;
         }
     }

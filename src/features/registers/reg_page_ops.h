@@ -10,7 +10,9 @@
 //
 // A failure of the operation itself is left to the caller to report (its own
 // log line and box), except for a failed extended transfer, which also reports
-// "REG READ NG" / "REG WRITE NG" and the "EX" box here first.
+// "REG READ NG" / "REG WRITE NG" and the "EX" box here first. Every failure
+// leaves its cause (log/cause.h) for that report: the field and the text that
+// is not a number, the request's USB error, no board.
 
 #include <cstdint>
 #include <optional>
@@ -39,6 +41,13 @@ struct RegPageWidth {
 };
 RegPageWidth RegPageWidthOf(int widthIndex);
 
+// The captions that name the fields in the cause of a failure ("ﾃﾞｰﾀ設定
+// Write: 「1G」は16進数ではありません").
+struct RegFieldNames {
+    std::string_view number = "ﾚｼﾞｽﾀ番号";
+    std::string_view value = "ﾃﾞｰﾀ設定 Write";
+};
+
 struct RegFieldResult {
     bool ok = false;
     // The field's new text; on failure the text that came in, unchanged.
@@ -49,7 +58,7 @@ struct RegFieldResult {
 // hexadecimal with at least the width's digits.
 RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int widthIndex,
                            std::string_view field, bool emulate,
-                           Reporter& reporter = DefaultReporter());
+                           Reporter& reporter = DefaultReporter(), const RegFieldNames& names = {});
 
 // Writes the value field (hexadecimal, up to 64 bits, no prefix) to the register.
 // On success the field is rewritten as the whole typed value in upper-case
@@ -57,7 +66,8 @@ RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int
 // only its low bytes ("1ff" at 8bit sends FF and reads back as "1FF").
 RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, int widthIndex,
                             std::string_view field, bool emulate,
-                            Reporter& reporter = DefaultReporter());
+                            Reporter& reporter = DefaultReporter(),
+                            const RegFieldNames& names = {});
 
 // Hexadecimal text without prefix ("1ff", "00A"), at most 64 bits; nullopt for
 // anything else, an empty text included.

@@ -4,19 +4,22 @@
 #include <optional>
 
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/settings_store.h"
 
 namespace quillon::features {
 
 bool RegWaitSet(link::BoardHandle h, RegWaitKind kind, std::string_view text, Reporter& reporter) {
     const bool read = kind == RegWaitKind::Read;
+    ClearCause();  // a new action
     if (h == link::kNoBoard) {
         reporter.Message("ﾃﾞﾊﾞｲｽが見つかりません。", MsgIcon::Warning);
         return false;
     }
     std::optional<int> value = ParseStoredInteger(text);
     if (!value) {
-        reporter.Message("無効な文字列です。", MsgIcon::Warning);
+        SetCause(NotIntegerCause(read ? "ﾚｼﾞｽﾀﾘｰﾄﾞ" : "ﾚｼﾞｽﾀﾗｲﾄ", text));
+        reporter.FailBox("無効な文字列です。", MsgIcon::Warning);
         return false;
     }
     // The firmware takes one byte. A negative entry wraps the same way the wire
@@ -24,11 +27,11 @@ bool RegWaitSet(link::BoardHandle h, RegWaitKind kind, std::string_view text, Re
     const int cycles = ((*value % 256) + 256) % 256;
     if (!link::VR_REG_WAIT(h, read ? 0 : 1, static_cast<std::uint32_t>(cycles))) {
         if (read) {
-            reporter.Log("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました");
-            reporter.Message("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。", MsgIcon::Warning);
+            reporter.Fail("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました");
+            reporter.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。", MsgIcon::Warning);
         } else {
-            reporter.Log("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました");
-            reporter.Message("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。", MsgIcon::Warning);
+            reporter.Fail("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました");
+            reporter.FailBox("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。", MsgIcon::Warning);
         }
         return false;
     }

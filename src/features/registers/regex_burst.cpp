@@ -5,6 +5,7 @@
 
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
+#include "log/cause.h"
 #include "log/settings_store.h"
 
 namespace quillon::features {
@@ -22,6 +23,7 @@ std::string Printf(const char* format, auto... args) {
 }
 
 bool CheckBurst(int address, int length, Reporter& reporter) {
+    ClearCause();  // a new action
     if (address < 0 || address >= kRegExAddressCount) {
         reporter.Message("ﾚｼﾞｽﾀｱﾄﾞﾚｽが範囲外です。", MsgIcon::Warning);
         return false;
@@ -41,8 +43,8 @@ bool RegExBurstRead(link::BoardHandle h, int address, int length, RegExBurst& ou
     RegExBurst buffer{};
     if (!link::VR_REGEX_READ(h, static_cast<std::uint16_t>(address),
                              std::span(buffer).first(static_cast<std::size_t>(length)))) {
-        reporter.Log("REG READ NG");
-        reporter.Message(kRegExReadFailed, MsgIcon::Warning);
+        reporter.Fail("REG READ NG");
+        reporter.FailBox(kRegExReadFailed, MsgIcon::Warning);
         return false;
     }
     std::copy_n(buffer.begin(), length, out.begin());
@@ -56,8 +58,8 @@ bool RegExBurstWrite(link::BoardHandle h, int address, int length, const RegExBu
     if (!link::VR_REGEX_WRITE(
             h, static_cast<std::uint16_t>(address),
             std::span<const std::uint8_t>(bytes).first(static_cast<std::size_t>(length)))) {
-        reporter.Log("REG WRITE NG");
-        reporter.Message(kRegExWriteFailed, MsgIcon::Warning);
+        reporter.Fail("REG WRITE NG");
+        reporter.FailBox(kRegExWriteFailed, MsgIcon::Warning);
         return false;
     }
     reporter.Log(Printf("[ﾚｼﾞｽﾀﾗｲﾄEX] ｱﾄﾞﾚｽ=%d,ﾚﾝｸﾞｽ=%d", address, length));
