@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <QStandardPaths>
+
 namespace quillon::platform {
 
 namespace {
@@ -27,6 +29,8 @@ std::string Home() {
     return (h && *h) ? h : "/";
 }
 }  // namespace
+
+std::string HomeFolder() { return Home(); }
 
 std::string AppDataFolder() { return EnvOr("XDG_DATA_HOME", Home() + "/.local/share"); }
 
@@ -77,6 +81,37 @@ std::string CurrentDirectory() {
     std::error_code ec;
     auto p = std::filesystem::current_path(ec);
     return ec ? std::string() : p.string();
+}
+
+std::string DocumentsFolder() {
+    const std::string documents =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    std::error_code ec;
+    // A fresh account may have no Documents folder yet (nothing creates it
+    // before a desktop session does).
+    if (!documents.empty() && std::filesystem::is_directory(documents, ec)) return documents;
+    return Home();
+}
+
+std::string ResolveTypedPath(std::string_view text, const std::string& base,
+                             const std::string& home) {
+    namespace fs = std::filesystem;
+    if (text.empty()) return {};
+    if (text.front() == '/') return std::string(text);
+    fs::path full;
+    if (text == "~" || text.starts_with("~/"))
+        full = fs::path(home) / fs::path(text.substr(text.size() > 1 ? 2 : 1));
+    else
+        full = fs::path(base) / fs::path(text);
+    std::string s = full.lexically_normal().string();
+    // "dir/" names the folder itself; lexically_normal keeps a trailing slash,
+    // which must stay (a folder is not taken for a file of that name).
+    if (s.size() > 1 && s.back() == '/' && text.back() != '/') s.pop_back();
+    return s;
+}
+
+bool IsNamePattern(std::string_view text) {
+    return text.find_first_of("*?") != std::string_view::npos;
 }
 
 namespace {
