@@ -15,17 +15,26 @@ std::string FolderOf(const std::string& path) {
 
 std::string Reason(NameProblem problem, const std::string& path, bool writing) {
     switch (problem) {
-        case NameProblem::None: return {};
-        case NameProblem::NoName: return "ﾌｧｲﾙ名が入力されていません。";
-        case NameProblem::Pattern: return "ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。";
-        case NameProblem::NoFolder: return "ﾌｫﾙﾀﾞがありません：" + FolderOf(path);
+        case NameProblem::None:
+            return {};
+        case NameProblem::NoName:
+            return "ﾌｧｲﾙ名が入力されていません。";
+        case NameProblem::Pattern:
+            return "ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。";
+        case NameProblem::NoFolder:
+            return "ﾌｫﾙﾀﾞがありません：" + FolderOf(path);
         case NameProblem::FolderDenied:
-            return (writing ? "ﾌｫﾙﾀﾞに書き込む権限がありません：" : "ﾌｫﾙﾀﾞを開く権限がありません：") +
+            return (writing ? "ﾌｫﾙﾀﾞに書き込む権限がありません："
+                            : "ﾌｫﾙﾀﾞを開く権限がありません：") +
                    FolderOf(path);
-        case NameProblem::Missing: return "ﾌｧｲﾙがありません。";
-        case NameProblem::Folder: return "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。";
-        case NameProblem::Fifo: return "ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。";
-        case NameProblem::Device: return "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。";
+        case NameProblem::Missing:
+            return "ﾌｧｲﾙがありません。";
+        case NameProblem::Folder:
+            return "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。";
+        case NameProblem::Fifo:
+            return "ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。";
+        case NameProblem::Device:
+            return "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。";
         case NameProblem::Denied:
             return writing ? "ﾌｧｲﾙに書き込む権限がありません。" : "ﾌｧｲﾙを読む権限がありません。";
     }

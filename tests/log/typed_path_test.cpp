@@ -82,7 +82,7 @@ class NameCheckTest : public ::testing::Test {
 TEST_F(NameCheckTest, DocumentsFolderOrTheHome) {
     const ScopedEnv home("HOME", dir_.string());
     const ScopedEnv config("XDG_CONFIG_HOME", At("config"));  // no user-dirs.dirs there
-    EXPECT_EQ(DocumentsFolder(), dir_.string());  // no Documents folder yet
+    EXPECT_EQ(DocumentsFolder(), dir_.string());              // no Documents folder yet
     fs::create_directory(At("Documents"));
     EXPECT_EQ(DocumentsFolder(), At("Documents"));
 }
