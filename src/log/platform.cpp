@@ -13,8 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include <QStandardPaths>
-
 namespace quillon::platform {
 
 namespace {
@@ -81,16 +79,6 @@ std::string CurrentDirectory() {
     std::error_code ec;
     auto p = std::filesystem::current_path(ec);
     return ec ? std::string() : p.string();
-}
-
-std::string DocumentsFolder() {
-    const std::string documents =
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
-    std::error_code ec;
-    // A fresh account may have no Documents folder yet (nothing creates it
-    // before a desktop session does).
-    if (!documents.empty() && std::filesystem::is_directory(documents, ec)) return documents;
-    return Home();
 }
 
 std::string ResolveTypedPath(std::string_view text, const std::string& base,
