@@ -78,6 +78,12 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogReq
     if (request.save) {
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
+    } else if (request.newName) {
+        // The open dialog's button and no question about an existing file:
+        // the same name is read as often as it is written.
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
     } else {
         dialog->setFileMode(QFileDialog::ExistingFile);
     }
@@ -124,6 +130,7 @@ void QtPrompter::clear() {
     fonts_.clear();
     opens_.clear();
     asked_.clear();
+    fileRequests_.clear();
 }
 
 MsgAnswer QtPrompter::Message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
@@ -172,6 +179,7 @@ std::optional<std::string> QtPrompter::FileName(const FileDialogRequest& request
         return a;
     }
     asked_.push_back({Kind::FileName, request.title, MsgIcon::Information, MsgButtons::Ok, {}});
+    fileRequests_.push_back(request);
     if (!fileNames_.empty()) return *Take(fileNames_);
     if (headless()) return stderr_.FileName(request);
     const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent(), request);

@@ -69,6 +69,8 @@ class QtPrompter : public Prompter {
         std::string caption;  // always kMessageCaption for messages
     };
     const std::vector<Asked>& asked() const { return asked_; }
+    // The file dialogs asked for so far, as they were asked.
+    const std::vector<FileDialogRequest>& fileRequests() const { return fileRequests_; }
     // The texts of the message boxes asked so far.
     std::vector<std::string> messages() const;
     void clear();
@@ -85,6 +87,7 @@ class QtPrompter : public Prompter {
     std::deque<std::optional<FontChoice>> fonts_;
     std::deque<bool> opens_;
     std::vector<Asked> asked_;
+    std::vector<FileDialogRequest> fileRequests_;
 };
 
 }  // namespace quillon::app

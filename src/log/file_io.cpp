@@ -64,6 +64,70 @@ bool IsStreamTarget(const std::string& path) {
             S_ISSOCK(st.st_mode));
 }
 
+// --- Checks of user-named files ---------------------------------------------
+
+namespace {
+
+std::string FolderOfName(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// Access as the process's effective ids, the ones an open() is checked with.
+bool MayAccess(const std::string& path, int mode) {
+    return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
+}
+
+// What is at `path` when it is not a regular file.
+NameProblem KindProblem(mode_t mode) {
+    if (S_ISDIR(mode)) return NameProblem::Folder;
+    if (S_ISFIFO(mode)) return NameProblem::Fifo;
+    return NameProblem::Device;
+}
+
+// Why nothing could be found at `path` (the errno of a failed stat).
+NameProblem AbsentProblem(const std::string& path, int error) {
+    if (error == EACCES) return NameProblem::FolderDenied;
+    if (error == ENOTDIR) return NameProblem::NoFolder;
+    struct stat folder{};
+    if (::stat(FolderOfName(path).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+        return NameProblem::NoFolder;
+    return NameProblem::Missing;
+}
+
+NameProblem NameOnly(const std::string& path) {
+    if (path.empty()) return NameProblem::NoName;
+    // Only the name itself: a folder on the way may hold any character.
+    if (IsNamePattern(std::filesystem::path(path).filename().string())) return NameProblem::Pattern;
+    return NameProblem::None;
+}
+
+}  // namespace
+
+NameProblem CheckFileToRead(const std::string& path) {
+    if (const NameProblem p = NameOnly(path); p != NameProblem::None) return p;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return AbsentProblem(path, errno);
+    if (!S_ISREG(st.st_mode)) return KindProblem(st.st_mode);
+    return MayAccess(path, R_OK) ? NameProblem::None : NameProblem::Denied;
+}
+
+NameProblem CheckFileToWrite(const std::string& path) {
+    if (const NameProblem p = NameOnly(path); p != NameProblem::None) return p;
+    if (path.back() == '/') return NameProblem::Folder;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return KindProblem(st.st_mode);
+        if (!MayAccess(path, W_OK)) return NameProblem::Denied;
+    } else {
+        const NameProblem absent = AbsentProblem(path, errno);
+        if (absent != NameProblem::Missing) return absent;
+    }
+    // The new file is made beside the old one and renamed over it.
+    return MayAccess(FolderOfName(path), W_OK | X_OK) ? NameProblem::None
+                                                       : NameProblem::FolderDenied;
+}
+
 // --- InputFile ---------------------------------------------------------------
 
 InputFile::~InputFile() {

@@ -18,6 +18,26 @@ bool PathExists(const std::string& path);
 // and cannot be written beside and renamed over.
 bool IsStreamTarget(const std::string& path);
 
+// Why a file the user named cannot serve, found before anything is done with
+// it, so that a message can say so.
+enum class NameProblem {
+    None,
+    NoName,        // an empty name
+    Pattern,       // "*.bin": a filter, not a file
+    NoFolder,      // the folder it would be in does not exist (or is no folder)
+    FolderDenied,  // that folder may not be entered or (for a new file) written
+    Missing,       // nothing has this name (to be read)
+    Folder,        // a folder where a file is expected
+    Fifo,
+    Device,        // a device or a socket
+    Denied,        // the file may not be read or written
+};
+// An existing regular file this process may read.
+NameProblem CheckFileToRead(const std::string& path);
+// A regular file this process may create, or replace by a file written
+// beside it (so its folder must take a new file too).
+NameProblem CheckFileToWrite(const std::string& path);
+
 // A regular file read from its start.
 //
 // These classes leave the cause of each failure (log/cause.h): the system's

@@ -28,6 +28,8 @@ std::string Home() {
 }
 }  // namespace
 
+std::string HomeFolder() { return Home(); }
+
 std::string AppDataFolder() { return EnvOr("XDG_DATA_HOME", Home() + "/.local/share"); }
 
 std::string ConfigFolder() { return EnvOr("XDG_CONFIG_HOME", Home() + "/.config"); }
@@ -77,6 +79,27 @@ std::string CurrentDirectory() {
     std::error_code ec;
     auto p = std::filesystem::current_path(ec);
     return ec ? std::string() : p.string();
+}
+
+std::string ResolveTypedPath(std::string_view text, const std::string& base,
+                             const std::string& home) {
+    namespace fs = std::filesystem;
+    if (text.empty()) return {};
+    if (text.front() == '/') return std::string(text);
+    fs::path full;
+    if (text == "~" || text.starts_with("~/"))
+        full = fs::path(home) / fs::path(text.substr(text.size() > 1 ? 2 : 1));
+    else
+        full = fs::path(base) / fs::path(text);
+    std::string s = full.lexically_normal().string();
+    // "dir/" names the folder itself; lexically_normal keeps a trailing slash,
+    // which must stay (a folder is not taken for a file of that name).
+    if (s.size() > 1 && s.back() == '/' && text.back() != '/') s.pop_back();
+    return s;
+}
+
+bool IsNamePattern(std::string_view text) {
+    return text.find_first_of("*?") != std::string_view::npos;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::platform {
@@ -29,6 +30,21 @@ std::vector<std::string> ProgramFilesFolders(const std::string& programFolder,
 std::string ProgramFilesFolder(const std::string& name);
 
 std::string CurrentDirectory();
+// The user's documents folder as the desktop names it; the home folder when
+// the desktop names none or that folder does not exist.
+std::string DocumentsFolder();
+// The home folder ($HOME, or "/" without one).
+std::string HomeFolder();
+
+// A path typed into a field, as the full path it names: an absolute text as
+// it stands, "~" and "~/..." in `home`, anything else in `base` (with "."
+// and ".." taken out). Empty for an empty text. Looks at no disk.
+std::string ResolveTypedPath(std::string_view text, const std::string& base,
+                             const std::string& home);
+// True when the text holds a wildcard ("*.bin"): a pattern for a file
+// dialog's filter, not the name of a file.
+bool IsNamePattern(std::string_view text);
+
 bool SetCurrentDirectory(const std::string& path);
 // Counts the changes of the current directory made through SetCurrentDirectory
 // or announced with NoteDirectoryChanged (a change made elsewhere, such as a

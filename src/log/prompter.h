@@ -22,6 +22,10 @@ struct FileDialogRequest {
     std::string fileName;    // proposed name
     std::string filter;      // Qt filter syntax: "RBF (*.rbf);;All (*.*)"
     bool save = false;
+    // A file that may not exist yet and that the program may read or write
+    // (the memory page's file): the dialog takes a new name as it takes an
+    // existing one, and asks nothing about replacing a file.
+    bool newName = false;
     int selectedFilter = 0;  // index of the filter chosen when the dialog opens
 };
 

@@ -48,6 +48,28 @@ TEST(Prompter, QueuedAnswersComeFirstAndEveryQuestionIsRecorded) {
     EXPECT_EQ(p.messages(), (std::vector<std::string>{"erase?", "erase again?"}));
 }
 
+// The memory page's dialog: a name that does not exist yet is taken as it
+// was typed, with the open dialog's button and no question about replacing.
+TEST(Prompter, ANewNameDialogTakesAFileThatDoesNotExist) {
+    EnsureApp();
+    FreshHome home;
+    FileDialogRequest request{"ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。", home.root(), "",
+                              "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)", false};
+    request.newName = true;
+    const auto dialog = app::MakeFileDialog(nullptr, request);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(dialog->selectedNameFilter().toStdString(), "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin)");
+    const QString name = QString::fromStdString(home.root() + "/new.bin");
+    dialog->selectFile(name);
+    // As the dialog's own button does.
+    QMetaObject::invokeMethod(dialog.get(), "accept", Qt::DirectConnection);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->selectedFiles(), QStringList{name});
+    EXPECT_FALSE(QFile::exists(name));  // naming it creates nothing
+}
+
 TEST(Prompter, AQueuedNoForAnOkBoxStillAnswersOk) {
     EnsureApp();
     QtPrompter p;

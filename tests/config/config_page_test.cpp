@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 
 #include "app/mode_sel_form.h"
 #include "app/startup_hooks.h"
@@ -170,14 +172,30 @@ TEST_F(ConfigPageTest, MissingFileResetsLabelsAndSendsNothing) {
     button("Button17")->click();  // leaves "Failed!!"
     wire().clear();
     frame.rec().Clear();
-    edit()->setText(QString::fromStdString(home().root() + "/gone.rbf"));
+    const std::string gone = home().root() + "/gone.rbf";
+    edit()->setText(QString::fromStdString(gone));
     button("Button17")->click();
     EXPECT_EQ(label("Label1")->text(), "-");
     EXPECT_EQ(TextColor(label("Label1")), ConfigPage::kReset);
     EXPECT_EQ(frame.rec().Logs(), Logs{"USBｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)"});
-    EXPECT_EQ(frame.rec().Boxes().at(0).text, "指定されたﾌｧｲﾙは存在しません。");
+    // The box names the path tried and why it cannot be used.
+    EXPECT_EQ(frame.rec().Boxes().at(0).text,
+              "指定されたﾌｧｲﾙは存在しません。\nﾌｧｲﾙ：" + gone + "\nﾌｧｲﾙがありません。");
     EXPECT_EQ(frame.rec().Boxes().at(0).icon, MsgIcon::Error);
     EXPECT_TRUE(wire().empty());
+}
+
+TEST_F(ConfigPageTest, RelativeNameGoesToTheFolderOfTheLastChosenFile) {
+    const std::string folder = home().root() + "/designs";
+    std::filesystem::create_directory(folder);
+    Start({{"CfgFileDir", folder.c_str()}});
+    std::ofstream(folder + "/d.rbf") << "abc";
+    EXPECT_EQ(Find<QLabel>(page.get(), "RelativeBase")->toolTip().toStdString(),
+              "相対ﾊﾟｽの基準：" + folder);
+    edit()->setText("d.rbf");
+    button("Button17")->click();
+    EXPECT_EQ(label("Label1")->text(), "Successfully!!");
+    EXPECT_EQ(frame.rec().Logs().at(4), "USB Config[" + folder + "/d.rbf]");
 }
 
 TEST_F(ConfigPageTest, ClearColoursAndFailure) {

@@ -88,6 +88,32 @@ TEST(FlashPages, PagesStayPutWhileTheParallelFlashIsWritten) {
     EXPECT_TRUE(w.tabBar()->tabButton(0)->isChecked());
 }
 
+// A data file that cannot be read is refused on both bridge pages before
+// their question and before anything reaches the board.
+TEST(FlashPages, BridgePagesRefuseAnUnreadableDataFileFirst) {
+    FlashPanel p;
+    const std::string folder = p.board.home().root();
+    struct Case {
+        int page;
+        const char *field, *button;
+        std::string failure;
+    } cases[] = {
+        {kSerBridgePage, "LabeledEdit14", "Button32",
+         "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。"},
+        {app::kNorBridge2Page, "LabeledEdit20", "Button46", "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。"},
+    };
+    for (const Case& c : cases) {
+        p.prompter.messages.clear();
+        ASSERT_TRUE(p.window->RequestPage(c.page));
+        p.Find<QLineEdit>(c.page, c.field)->setText(QString::fromStdString(folder));
+        p.Find<QPushButton>(c.page, c.button)->click();
+        EXPECT_EQ(p.prompter.messages,
+                  std::vector<Shown>{Warning(c.failure + "\nﾌｧｲﾙ：" + folder +
+                                             "\nﾌｧｲﾙではなくﾌｫﾙﾀﾞです。")});
+    }
+    EXPECT_TRUE(p.board.wire().empty());
+}
+
 TEST(FlashPages, ChipEraseNoticeBlinksOnTimer1) {
     sim::Profile profile;
     profile.flash.timeScale = 2.0 / 105;  // the bulk erase takes 2 s

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "features/busy_gate.h"
 #include "features/memory/file_stream.h"
 #include "log/cause.h"
+#include "support/as_user.h"
 #include "support/feature_support.h"
 
 namespace quillon::test {
@@ -234,7 +236,8 @@ TEST_F(MemTransfer, WriteRefusesBadInputBeforeAnyRequest) {
         std::string cause = {};
     } cases[] = {
         {Path("missing.bin"), "200", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(ﾌｧｲﾙ無し)",
-         "指定されたﾌｧｲﾙは存在しません。", MsgIcon::Error},
+         "指定されたﾌｧｲﾙは存在しません。\nﾌｧｲﾙ：" + Path("missing.bin") + "\nﾌｧｲﾙがありません。",
+         MsgIcon::Error},
         {path, "xyz", true, "ﾒﾓﾘﾗｲﾄに失敗しました。(転送ｻｲｽﾞ不明)",
          "転送ｻｲｽﾞをHEX値で指定して下さい。", MsgIcon::Error,
          "転送ﾚﾝｸﾞｽ: 「xyz」は16進数ではありません"},
@@ -269,12 +272,27 @@ TEST_F(MemTransfer, ReadChecksTheDiskFirst) {
     auto disk = Disk(0x200);
     EXPECT_FALSE(Read(Req(out, "200", false), disk));
     EXPECT_EQ(rec.Logs(), Lines{"HDDの空き容量が足りません。"});
+    // The box names the file, the folder checked and what it has.
+    const std::string where = "\nﾌｧｲﾙ：" + out + "\n空き容量を調べたﾌｫﾙﾀﾞ：" + home().root();
+    EXPECT_EQ(rec.Boxes(),
+              std::vector<Shown>{Warning("HDDの空き容量が足りません。" + where +
+                                         "\n空き容量：512 ﾊﾞｲﾄ、転送ﾚﾝｸﾞｽ：512 ﾊﾞｲﾄ")});
 
-    // A relative path has no drive whose space could be told.
+    // A folder whose free space cannot be told stops the read.
     rec.Clear();
-    EXPECT_FALSE(Read(Req("*.bin", "200", false)));
+    auto unknown = Disk();
+    unknown.freeSpace = [](const std::string&) { return std::optional<std::uint64_t>(); };
+    EXPECT_FALSE(Read(Req(out, "200", false), unknown));
     EXPECT_EQ(rec.Logs(), Lines{"HDDの空き容量が取得できませんでした"});
-    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("HDDの空き容量が取得できませんでした。")});
+    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning("HDDの空き容量が取得できませんでした。" + where)});
+
+    // The default "*.bin" is a pattern, not a file: refused before the disk is asked.
+    rec.Clear();
+    EXPECT_FALSE(Read(Req("*.bin", "200", false), unknown));
+    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。(ﾌｧｲﾙ作成ｴﾗｰ)"});
+    EXPECT_EQ(rec.Boxes(), std::vector<Shown>{Warning(
+                               "ﾒﾓﾘﾘｰﾄﾞに失敗しました。\nﾌｧｲﾙ：*.bin\n"
+                               "ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。")});
 
     disk = Disk(1ull << 40, "FAT32");
     disk.fileSystem = [&](const std::string&) {
@@ -293,6 +311,70 @@ TEST_F(MemTransfer, ReadChecksTheDiskFirst) {
     EXPECT_FALSE(Read(Req(out, "100000000", true), Disk(1ull << 40, "")));
     EXPECT_EQ(rec.Logs(), Lines{"ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。"});
     EXPECT_TRUE(wire().empty());
+}
+
+// A name MemRead cannot write, or MemWrite cannot read, is refused before
+// the disk or the board is asked anything, with the full path and the reason.
+TEST_F(MemTransfer, UnusableNamesAreRefusedWithThePathAndTheReason) {
+    const std::string root = home().root();
+    ::chmod(root.c_str(), 0755);  // an ordinary user reaches the folders below
+    fs::create_directories(root + "/ro");
+    ::chmod((root + "/ro").c_str(), 0555);
+    fs::create_directories(root + "/dir");
+    ASSERT_EQ(::mkfifo((root + "/fifo").c_str(), 0600), 0);
+    const std::string noFolder = "ﾌｫﾙﾀﾞがありません：" + root + "/none";
+    const std::string pattern = "ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。";
+    struct Case {
+        std::string path, readInto, writeFrom;  // the reasons MemRead and MemWrite give
+        bool absent;                            // MemWrite: "no such file"
+    } cases[] = {
+        {root + "/none/x.bin", noFolder, noFolder, true},
+        {root + "/ro/x.bin", "ﾌｫﾙﾀﾞに書き込む権限がありません：" + root + "/ro",
+         "ﾌｧｲﾙがありません。", true},
+        {root + "/fifo", "ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。",
+         "ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。", false},
+        {root + "/dir", "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。", "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。", false},
+        {root + "/*.bin", pattern, pattern, true},
+    };
+    int diskAsked = 0;
+    auto disk = Disk();
+    disk.freeSpace = [&](const std::string&) {
+        ++diskAsked;
+        return std::optional<std::uint64_t>(1ull << 40);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        RecordingReporter read, write;
+        RecordingView view;
+        bool ran = false;
+        {
+            const AsOrdinaryUser user;
+            ran = features::MemReadRun(link::CurrentBoard(), Req(c.path, "200", true), read, view,
+                                       disk) ||
+                  features::MemWriteRun(link::CurrentBoard(), Req(c.path, "200", true), write, view);
+        }
+        EXPECT_FALSE(ran);
+        const std::string where = "\nﾌｧｲﾙ：" + c.path + "\n";
+        EXPECT_EQ(read.shown, (std::vector<Shown>{
+                                  LogLine("ﾒﾓﾘﾘｰﾄﾞに失敗しました。(ﾌｧｲﾙ作成ｴﾗｰ)"),
+                                  Warning("ﾒﾓﾘﾘｰﾄﾞに失敗しました。" + where + c.readInto)}));
+        if (c.absent)
+            EXPECT_EQ(write.shown,
+                      (std::vector<Shown>{LogLine("ﾒﾓﾘﾗｲﾄに失敗しました。(ﾌｧｲﾙ無し)"),
+                                          {Shown::Box,
+                                           "指定されたﾌｧｲﾙは存在しません。" + where + c.writeFrom,
+                                           MsgIcon::Error}}));
+        else
+            EXPECT_EQ(write.shown,
+                      (std::vector<Shown>{
+                          LogLine("ﾒﾓﾘﾗｲﾄに失敗しました。"),
+                          Warning("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。" + where + c.writeFrom)}));
+        EXPECT_TRUE(view.events.empty());
+    }
+    EXPECT_EQ(diskAsked, 0);
+    EXPECT_TRUE(wire().empty());
+    EXPECT_FALSE(fs::exists(root + "/ro/x.bin"));
+    EXPECT_FALSE(fs::exists(root + "/*.bin"));
 }
 
 TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
@@ -325,12 +407,13 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
 
 TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
     board().WriteMemory(0, 0, Random(4 * MiB));
-    // A split read into a device that takes nothing.
+    // A device (here one that takes nothing) is no file: refused before the
+    // board is asked anything.
     EXPECT_FALSE(Read(Req("/dev/full", "400000", true)));
-    EXPECT_EQ(rec.Logs(),
-              (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause("/dev/full", ENOSPC)}));
+    EXPECT_EQ(rec.Logs(), Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。(ﾌｧｲﾙ作成ｴﾗｰ)"});
+    EXPECT_TRUE(wire().empty());
 
-    // A normal read that hits the file size limit: the old file stays.
+    // A split and a normal read that hit the file size limit: the old file stays.
     const std::string out = File("old.bin", {1, 2, 3});
     struct rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -338,14 +421,21 @@ TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
     small.rlim_cur = MiB;
     auto previous = ::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    rec.Clear();
-    const bool ok = Read(Req(out, "400000", false));
+    std::vector<Lines> logs;
+    bool ok = false;
+    for (const bool split : {true, false}) {
+        rec.Clear();
+        ok = ok || Read(Req(out, "400000", split));
+        logs.push_back(rec.Logs());
+    }
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, previous);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(rec.Logs(), (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause(out, EFBIG)}));
+    for (const Lines& l : logs)
+        EXPECT_EQ(l, (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause(out, EFBIG)}));
     EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));
-    // The wire carried the whole transfer all the same.
+    // The split read stopped at its first piece, the normal one carried the
+    // whole transfer all the same.
     EXPECT_EQ(Order(), (Lines{"B1:80", "B1:80", "B1:00"}));
 }
 

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <filesystem>
 #include <random>
 #include <set>
 
@@ -18,6 +19,7 @@
 #include "app/main_window.h"
 #include "app/memory_windows.h"
 #include "app/pages/memory_page.h"
+#include "app/pages/path_field.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
@@ -186,6 +188,62 @@ TEST_F(Panel, CancelButtonOfTheSplitWindowStopsTheTransfer) {
     // Piece 2 was already on its way when the press was served.
     EXPECT_EQ(*(user + 1), "転送回数:[3]");
     EXPECT_EQ(*(user + 2), "Split Memory Write[SCRAMBLE OFF]");
+}
+
+// The file dialog takes a name that does not exist yet and MemRead creates
+// it; a relative name goes to the folder the page states; a pattern is
+// refused with the full path it stood for. The log names the file used.
+TEST_F(Panel, MemReadCreatesANewNameAndResolvesRelativeOnes) {
+    namespace fs = std::filesystem;
+    const std::string root = fixture().home().root();
+    // No Documents folder in this home: relative names go to the home itself.
+    struct HomeAt {
+        explicit HomeAt(const std::string& at) : old(std::getenv("HOME") ? std::getenv("HOME") : "") {
+            ::setenv("HOME", at.c_str(), 1);
+        }
+        ~HomeAt() { ::setenv("HOME", old.c_str(), 1); }
+        std::string old;
+    } home(root);
+    Start();
+    auto* base = Find<app::RelativeBaseLabel>("RelativeBase");
+    ASSERT_TRUE(base);
+    EXPECT_EQ(base->toolTip().toStdString(), "相対ﾊﾟｽの基準：" + root);
+    auto logged = [this](const std::string& path) {
+        return std::count(log.begin(), log.end(), " → FileName：[" + path + "]");
+    };
+
+    fs::create_directory(root + "/out");
+    const std::string chosen = root + "/out/new.bin";
+    prompter.setNextFileName(chosen);
+    Find<QPushButton>("Button12")->click();
+    ASSERT_EQ(prompter.fileRequests().size(), 1u);
+    const FileDialogRequest& asked = prompter.fileRequests()[0];
+    EXPECT_EQ(asked.title, "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。");
+    EXPECT_EQ(asked.filter, "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)");
+    EXPECT_EQ(asked.selectedFilter, 0);
+    EXPECT_EQ(asked.folder, root);
+    EXPECT_TRUE(asked.newName);
+    EXPECT_FALSE(asked.save);
+    EXPECT_EQ(Stored("MemFileDir"), root + "/out");
+    EXPECT_EQ(base->toolTip().toStdString(), "相対ﾊﾟｽの基準：" + root + "/out");
+
+    Find<QLineEdit>("Edit12")->setText("200");
+    Find<QPushButton>("Button14")->click();
+    EXPECT_EQ(fs::file_size(chosen), 512u);
+    EXPECT_EQ(logged(chosen), 1);
+
+    Find<QLineEdit>("Edit13")->setText("sub/../rel.bin");
+    Find<QPushButton>("Button14")->click();
+    EXPECT_EQ(fs::file_size(root + "/out/rel.bin"), 512u);
+    EXPECT_EQ(logged(root + "/out/rel.bin"), 1);
+    EXPECT_TRUE(prompter.messages().empty());
+
+    Find<QLineEdit>("Edit13")->setText("*.bin");
+    Find<QPushButton>("Button14")->click();
+    EXPECT_EQ(prompter.messages(),
+              std::vector<std::string>{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。\nﾌｧｲﾙ：" + root +
+                                       "/out/*.bin\nﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。"});
+    EXPECT_EQ(log.back(), "ﾒﾓﾘﾘｰﾄﾞに失敗しました。(ﾌｧｲﾙ作成ｴﾗｰ)");
 }
 
 TEST_F(Panel, WaveformItemsNoticeSendAndMoveTheirMarks) {

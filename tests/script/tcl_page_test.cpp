@@ -180,6 +180,28 @@ TEST_F(TclPageTest, FailedRunLogsTheResultAndShowsTheBox) {
     EXPECT_TRUE(Find<QPushButton>("Button24")->isEnabled());
 }
 
+// A relative name goes to the folder of the last chosen script; a name that
+// is no script (the default "*.tcl") is refused before anything runs.
+TEST_F(TclPageTest, RelativeNameResolvesAndAPatternIsRefused) {
+    const std::string script = Script("rel.tcl", "TPRINT rel\n");
+    SettingsStore().WriteString(kSetup, "TclFileDir", home_.root());
+    Find<QLineEdit>("LabeledEdit1")->setText("rel.tcl");
+    Press("Button24");
+    ASSERT_GE(frame_.rec.logged.size(), 2u);
+    EXPECT_EQ(frame_.rec.logged[1], "TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：" + script);
+    EXPECT_EQ(Text("ScriptStatus"), "Successfully!!");
+
+    frame_.rec.logged.clear();
+    Find<QLineEdit>("LabeledEdit1")->setText("*.tcl");
+    Press("Button24");
+    EXPECT_TRUE(frame_.rec.logged.empty());
+    EXPECT_EQ(frame_.rec.messages,
+              (std::vector<Message>{{"TCLｽｸﾘﾌﾟﾄ実行に失敗しました。\nﾌｧｲﾙ：" + home_.root() +
+                                         "/*.tcl\nﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。",
+                                     MsgIcon::Error}}));
+    EXPECT_EQ(Text("ScriptStatus"), "Successfully!!");  // the last run's, untouched
+}
+
 TEST_F(TclPageTest, FileSelectionStoresNameAndFolder) {
     const std::string chosen = Script("pick.tcl", "");
     prompter_.setNextFileName(chosen);

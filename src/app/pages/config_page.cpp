@@ -10,15 +10,15 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
 
 #include "app/gui_thread.h"
 #include "app/main_window.h"
 #include "app/mode_sel_form.h"
 #include "app/page_table.h"
+#include "app/pages/path_field.h"
 #include "app/startup_hooks.h"
 #include "features/busy_gate.h"
+#include "features/file_names.h"
 #include "features/config/auto_config.h"
 #include "features/config/fpga_load.h"
 #include "link/board_link.h"
@@ -38,11 +38,8 @@ constexpr const char* kRbfTitle = "RBFﾌｧｲﾙを選択してください。
 constexpr const char* kPortRefused = "現在、この外部ｺﾝﾌｨｸﾞﾓｰﾄﾞはｻﾎﾟｰﾄされておりません。";
 constexpr const char* kTargetWriteFailed = "USBｺﾝﾌｨｸﾞﾓｰﾄﾞ設定に失敗しました。";
 constexpr const char* kClearFailed = "FPGAｸﾘｱに失敗しました。";
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
+constexpr const char* kNoFile = "指定されたﾌｧｲﾙは存在しません。";
+constexpr const char* kFileDirKey = "CfgFileDir";
 
 // The colour of an enabled control's text; a disabled one keeps the
 // disabled palette's grey, so it does not look pressable.
@@ -77,6 +74,7 @@ ConfigPage::ConfigPage(PageContext& context, QWidget* parent) : Page(context, pa
     choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
     choose_->setObjectName("Button16");
     choose_->setFixedWidth(90);
+    fileBase_ = new RelativeBaseLabel(kFileDirKey, this);
 
     xilinx_ = new QCheckBox("Xilinx device??", this);
     xilinx_->setObjectName("CheckBox1");
@@ -155,6 +153,7 @@ ConfigPage::ConfigPage(PageContext& context, QWidget* parent) : Page(context, pa
     rows->setSpacing(2);
     rows->addWidget(fileLabel);
     rows->addLayout(fileRow);
+    rows->addWidget(fileBase_);
     rows->addSpacing(2);
     rows->addLayout(middle);
     rows->addStretch();
@@ -244,15 +243,15 @@ void ConfigPage::SetStatusLabel(const QString& text, const QColor& color) {
 
 void ConfigPage::Button16Click() {
     const bool xilinx = xilinx_->isChecked();
-    const std::string folder =
-        SettingsStore().ReadString(kSetup, "CfgFileDir", platform::CurrentDirectory());
-    const auto chosen = Prompts().FileName(ConfigFileRequest(xilinx, folder));
+    const auto chosen =
+        Prompts().FileName(ConfigFileRequest(xilinx, RelativeBaseFolder(kFileDirKey)));
     if (!chosen) return;
     fileEdit_->setText(QString::fromStdString(*chosen));
     SettingsStore store;
-    store.WriteString(kSetup, "CfgFileDir",
+    store.WriteString(kSetup, kFileDirKey,
                       S(QFileInfo(QString::fromStdString(*chosen)).absolutePath()));
     store.WriteString(kSetup, "CfgFileName", S(fileEdit_->text()));
+    fileBase_->Refresh();
 }
 
 void ConfigPage::WriteTargetRegister(link::BoardHandle h, std::uint32_t value, bool logAddress) {
@@ -281,10 +280,10 @@ void ConfigPage::Button17Click() {
     }
     // 2-3.
     ResetLabels();
-    const std::string path = S(fileEdit_->text());
-    if (!FileExists(path)) {
+    const std::string path = FieldPath(fileEdit_, kFileDirKey);
+    if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
         r.Log("USBｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)");
-        r.Message("指定されたﾌｧｲﾙは存在しません。", MsgIcon::Error);
+        r.Message(features::RefusalText(kNoFile, path, name.reason), MsgIcon::Error);
         return;
     }
     // 4. One pass of the event loop so the busy window and the disabled button

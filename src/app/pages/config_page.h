@@ -18,6 +18,7 @@ class QPushButton;
 namespace quillon::app {
 
 class AutoConfigNotice;
+class RelativeBaseLabel;
 class TModeSelForm;
 
 class ConfigPage : public Page {
@@ -58,6 +59,7 @@ class ConfigPage : public Page {
     bool MenuChecked() const;
 
     QLineEdit* fileEdit_ = nullptr;  // LabeledEdit1
+    RelativeBaseLabel* fileBase_ = nullptr;  // where a relative file name goes
     QPushButton* choose_ = nullptr;  // Button16
     QCheckBox* xilinx_ = nullptr;    // CheckBox1
     QCheckBox* tessera_ = nullptr;   // CheckBox7

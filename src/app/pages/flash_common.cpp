@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/page.h"
-#include "log/platform.h"
+#include "app/pages/path_field.h"
 #include "log/prompter.h"
 #include "log/settings_store.h"
 
@@ -24,12 +24,13 @@ QLabel* FieldCaption(const QString& text, QWidget* field, QWidget* parent) {
     return label;
 }
 
-BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption,
+BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption, const char* dirKey,
                                   const QStringList& targets, const QString& first,
                                   const QString& second) {
     BridgePageLayout l;
     l.file = new QLineEdit("*.bin", page);
     auto* fileLabel = FieldCaption(fileCaption, l.file, page);
+    l.fileBase = new RelativeBaseLabel(dirKey, page);
     l.choose = new QPushButton(U("ﾌｧｲﾙ選択"), page);
     l.target = new QComboBox(page);
     l.target->addItems(targets);
@@ -56,6 +57,7 @@ BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption,
     fileRow->addWidget(l.file, 1);
     fileRow->addWidget(l.choose);
     l.rows->addLayout(fileRow);
+    l.rows->addWidget(l.fileBase);
     auto* targetRow = new QHBoxLayout;
     targetRow->addWidget(targetLabel);
     targetRow->addWidget(l.target);
@@ -105,10 +107,11 @@ void ShowRunResult(QLabel* label, features::RunResult result, const char* execut
     label->setPalette(p);
 }
 
-void ChooseDataFile(QLineEdit* edit, const char* dirKey, const char* nameKey) {
+void ChooseDataFile(QLineEdit* edit, RelativeBaseLabel* base, const char* dirKey,
+                    const char* nameKey) {
     FileDialogRequest req;
     req.title = "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。";
-    req.folder = SettingsStore().ReadString(kSetup, dirKey, platform::CurrentDirectory());
+    req.folder = RelativeBaseFolder(dirKey);
     req.filter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
     req.selectedFilter = 0;
     const auto chosen = Prompts().FileName(req);
@@ -117,6 +120,7 @@ void ChooseDataFile(QLineEdit* edit, const char* dirKey, const char* nameKey) {
     SettingsStore store;
     store.WriteString(kSetup, dirKey, S(QFileInfo(QString::fromStdString(*chosen)).absolutePath()));
     store.WriteString(kSetup, nameKey, S(edit->text()));
+    base->Refresh();
 }
 
 }  // namespace quillon::app

@@ -22,12 +22,16 @@ namespace quillon::app {
 // accessible name (and so its name for screen readers and outside checks).
 QLabel* FieldCaption(const QString& text, QWidget* field, QWidget* parent);
 
+class RelativeBaseLabel;
+
 // The controls both bridge pages have, laid out alike: the data file with
-// its caption and file button, the target list with its caption and the two
-// run buttons, the progress bar with its text, and the result and time
-// labels after "Execute Result →" and "Execute Time →". More rows go to `rows`.
+// its caption, file button and the folder a relative name goes to (the one
+// stored under `dirKey`), the target list with its caption and the two run
+// buttons, the progress bar with its text, and the result and time labels
+// after "Execute Result →" and "Execute Time →". More rows go to `rows`.
 struct BridgePageLayout {
     QLineEdit* file;
+    RelativeBaseLabel* fileBase;
     QPushButton* choose;
     QComboBox* target;
     QPushButton* first;
@@ -38,7 +42,7 @@ struct BridgePageLayout {
     QLabel* time;
     QVBoxLayout* rows;
 };
-BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption,
+BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption, const char* dirKey,
                                   const QStringList& targets, const QString& first,
                                   const QString& second);
 
@@ -47,8 +51,9 @@ BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption,
 void ShowRunResult(QLabel* label, features::RunResult result, const char* executingText);
 
 // The file dialog of a bridge page ("ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。", binary
-// files first): starts in the folder stored under `dirKey`, and on OK puts the
-// path into `edit` and stores its folder and the edit's text.
-void ChooseDataFile(QLineEdit* edit, const char* dirKey, const char* nameKey);
+// files first): starts in the folder relative names go to, and on OK puts the
+// path into `edit` and stores its folder under `dirKey` and the edit's text.
+void ChooseDataFile(QLineEdit* edit, RelativeBaseLabel* base, const char* dirKey,
+                    const char* nameKey);
 
 }  // namespace quillon::app

@@ -16,12 +16,12 @@
 #include "app/gui_thread.h"
 #include "app/memory_windows.h"
 #include "app/open_file.h"
+#include "app/pages/path_field.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "features/memory/gpif_wave.h"
 #include "features/memory/mem_page.h"
 #include "link/board_link.h"
-#include "log/platform.h"
 #include "log/prompter.h"
 #include "log/settings_store.h"
 
@@ -36,6 +36,7 @@ constexpr const char* kFileGroup = "ﾌｧｲﾙ設定";
 constexpr const char* kWidthCaption = "ﾒﾓﾘﾋﾞｯﾄ幅";
 constexpr const char* kFileFilter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
 constexpr const char* kFileTitle = "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。";
+constexpr const char* kFileDirKey = "MemFileDir";
 
 // The waveform items: objectName, direction, waveform.
 struct WaveItem {
@@ -150,6 +151,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     memRead_->setObjectName("Button14");
     memWrite_ = new QPushButton("MemWrite", fileBox);
     memWrite_->setObjectName("Button15");
+    fileBase_ = new RelativeBaseLabel(kFileDirKey, fileBox);
     for (QPushButton* b : {choose_, open_}) b->setFixedWidth(72);
     for (QPushButton* b : {memRead_, memWrite_}) b->setFixedSize(96, 30);
 
@@ -171,6 +173,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     runRow->addWidget(memRead_);
     runRow->addWidget(memWrite_);
     fileRows->addLayout(pathRow);
+    fileRows->addWidget(fileBase_);
     fileRows->addLayout(runRow);
 
     auto* rows = new QVBoxLayout(this);
@@ -251,6 +254,7 @@ void MemoryPage::RestoreUiState(const SettingsStore& store) {
     for (const std::string& entry : features::TargetMemoryEntries(store))
         target_->addItem(QString::fromStdString(entry));
     target_->setCurrentIndex(0);
+    fileBase_->Refresh();
 }
 
 void MemoryPage::Button10Click() {
@@ -279,24 +283,28 @@ void MemoryPage::Button12Click() {
     req.title = kFileTitle;
     req.filter = kFileFilter;
     req.selectedFilter = 0;
-    req.folder = SettingsStore().ReadString(kSetup, "MemFileDir", platform::CurrentDirectory());
+    req.folder = RelativeBaseFolder(kFileDirKey);
+    // MemRead writes the file and MemWrite sends it: a new name is as good as
+    // an existing one, and choosing an existing one replaces nothing yet.
+    req.newName = true;
     const auto chosen = Prompts().FileName(req);
     if (!chosen) return;
     file_->setText(QString::fromStdString(*chosen));
     SettingsStore store;
-    store.WriteString(kSetup, "MemFileDir",
+    store.WriteString(kSetup, kFileDirKey,
                       S(QFileInfo(QString::fromStdString(*chosen)).absolutePath()));
     store.WriteString(kSetup, "MemFileName", S(file_->text()));
+    fileBase_->Refresh();
 }
 
 void MemoryPage::Button13Click() {
-    OpenWithAssociatedProgram(S(file_->text()), ctx().reporter());
+    OpenWithAssociatedProgram(FieldPath(file_, kFileDirKey), ctx().reporter());
 }
 
 features::MemTransferRequest MemoryPage::Request(bool write) const {
     const auto options = features::MemTransferOptions::Read(SettingsStore());
     features::MemTransferRequest r;
-    r.path = S(file_->text());
+    r.path = FieldPath(file_, kFileDirKey);
     r.lengthText = S(length_->text());
     r.widthIndex = width_->currentIndex();
     r.split = split_->isChecked();

@@ -17,6 +17,7 @@ class QPushButton;
 
 namespace quillon::app {
 
+class RelativeBaseLabel;
 class TNoteForm;
 class TSplitForm;
 
@@ -68,6 +69,7 @@ class MemoryPage : public Page, private features::MemTransferView {
     QLineEdit* file_ = nullptr;        // Edit13
     QPushButton* choose_ = nullptr;    // Button12
     QPushButton* open_ = nullptr;      // Button13
+    RelativeBaseLabel* fileBase_ = nullptr;  // where a relative file name goes
     QComboBox* width_ = nullptr;       // ComboBox5
     QCheckBox* split_ = nullptr;       // CheckBox4
     QPushButton* memRead_ = nullptr;   // Button14

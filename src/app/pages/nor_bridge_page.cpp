@@ -11,12 +11,21 @@
 #include "app/log_window.h"
 #include "app/long_work.h"
 #include "app/pages/flash_common.h"
+#include "app/pages/path_field.h"
 #include "app/par_flash.h"
+#include "features/file_names.h"
 #include "features/flash/flash_time.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
 
 namespace quillon::app {
+
+namespace {
+
+constexpr const char* kDirKey = "NorBridge2FileDir";
+constexpr const char* kFileNotOpened = "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。";
+
+}  // namespace
 
 QString ElapsedClockText(std::int64_t milliseconds) {
     const std::int64_t s = std::max<std::int64_t>(0, milliseconds / 1000);
@@ -30,9 +39,10 @@ NorBridgePage::NorBridgePage(PageContext& context, QWidget* parent) : Page(conte
     setObjectName("NorBridgePage");
 
     const BridgePageLayout l = LayOutBridgePage(
-        this, "WriteDataFile:", {"Norrin/EP2C35", "Norrin/EP2C70"}, "Read CFI", "Execute");
+        this, "WriteDataFile:", kDirKey, {"Norrin/EP2C35", "Norrin/EP2C70"}, "Read CFI", "Execute");
     file_ = l.file;
     file_->setObjectName("LabeledEdit20");
+    fileBase_ = l.fileBase;
     choose_ = l.choose;
     choose_->setObjectName("Button44");
     target_ = l.target;
@@ -65,7 +75,7 @@ void NorBridgePage::RestoreUiState(const SettingsStore& store) {
 }
 
 void NorBridgePage::Button44Click() {
-    ChooseDataFile(file_, "NorBridge2FileDir", "NorBridge2FileName");
+    ChooseDataFile(file_, fileBase_, kDirKey, "NorBridge2FileName");
 }
 
 void NorBridgePage::Button45Click() {
@@ -80,7 +90,13 @@ void NorBridgePage::Button46Click() {
     const bool dump = SettingsStore().ReadBool(kSetup, "NorBridge2_DUMPF", false);
     const link::BoardHandle h = link::CurrentBoard();
     const int target = target_->currentIndex();
-    const std::string path = S(file_->text());
+    const std::string path = FieldPath(file_, kDirKey);
+    // A data file that cannot be read is refused before the question.
+    if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
+        ctx().reporter().Message(features::RefusalText(kFileNotOpened, path, name.reason),
+                                 MsgIcon::Warning);
+        return;
+    }
     // The page guard is up from the press on: the window serves events while
     // the run starts on the worker.
     SetParFlashRunning(true);

@@ -15,6 +15,8 @@ class QPushButton;
 
 namespace quillon::app {
 
+class RelativeBaseLabel;
+
 class NorBridgePage : public Page, private features::NorBridgeView {
     Q_OBJECT
   public:
@@ -42,6 +44,7 @@ class NorBridgePage : public Page, private features::NorBridgeView {
     void ReplaceLastLine(const std::string& text) override;
 
     QLineEdit* file_ = nullptr;
+    RelativeBaseLabel* fileBase_ = nullptr;
     QPushButton* choose_ = nullptr;
     QComboBox* target_ = nullptr;
     QPushButton* readCfi_ = nullptr;

@@ -11,19 +11,30 @@
 #include "app/log_window.h"
 #include "app/long_work.h"
 #include "app/pages/flash_common.h"
+#include "app/pages/path_field.h"
+#include "features/file_names.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
 
 namespace quillon::app {
 
+namespace {
+
+constexpr const char* kDirKey = "SerBridgeFileDir";
+constexpr const char* kNoDataFile =
+    "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。";
+
+}  // namespace
+
 SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("SerBridgePage");
 
     const BridgePageLayout l =
-        LayOutBridgePage(this, "WriteDataFile :",
+        LayOutBridgePage(this, "WriteDataFile :", kDirKey,
                          {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"}, "Cansel", "Execute");
     file_ = l.file;
     file_->setObjectName("LabeledEdit14");
+    fileBase_ = l.fileBase;
     choose_ = l.choose;
     choose_->setObjectName("Button30");
     cancel_ = l.first;
@@ -63,7 +74,7 @@ void SerBridgePage::RestoreUiState(const SettingsStore& store) {
 }
 
 void SerBridgePage::Button30Click() {
-    ChooseDataFile(file_, "SerBridgeFileDir", "SerBridgeFileName");
+    ChooseDataFile(file_, fileBase_, kDirKey, "SerBridgeFileName");
 }
 
 void SerBridgePage::Button31Click() {
@@ -73,7 +84,15 @@ void SerBridgePage::Button31Click() {
 void SerBridgePage::Button32Click() {
     const link::BoardHandle h = link::CurrentBoard();
     const int target = target_->currentIndex();
-    const std::string path = S(file_->text());
+    const std::string path = FieldPath(file_, kDirKey);
+    // A data file that cannot be read is refused before the question, and so
+    // before the bridge design goes to the board.
+    if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
+        ctx().reporter().Log("SerBridge:" + path);
+        ctx().reporter().Message(features::RefusalText(kNoDataFile, path, name.reason),
+                                 MsgIcon::Warning);
+        return;
+    }
     ctx().RunLong({.cancellable = true}, [&] {
         features::SerBridgeExecute(h, target, path, *this, ctx().reporter());
     });

@@ -14,6 +14,8 @@ class QPushButton;
 
 namespace quillon::app {
 
+class RelativeBaseLabel;
+
 class SerBridgePage : public Page, private features::SerBridgeView {
     Q_OBJECT
   public:
@@ -36,6 +38,7 @@ class SerBridgePage : public Page, private features::SerBridgeView {
     void ShowLog() override;
 
     QLineEdit* file_ = nullptr;
+    RelativeBaseLabel* fileBase_ = nullptr;
     QPushButton* choose_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* execute_ = nullptr;

@@ -14,7 +14,9 @@
 #include "app/main_window.h"
 #include "app/open_file.h"
 #include "app/page_table.h"
+#include "app/pages/path_field.h"
 #include "app/startup_hooks.h"
+#include "features/file_names.h"
 #include "log/platform.h"
 #include "log/prompter.h"
 #include "script/tcl_host.h"
@@ -27,6 +29,8 @@ constexpr const char* kScriptBusyText = "Processing for TCL Script ...";
 
 constexpr const char* kFilter = "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)";
 constexpr const char* kDefaultName = "*.tcl";
+constexpr const char* kDirKey = "TclFileDir";
+constexpr const char* kRunFailed = "TCLｽｸﾘﾌﾟﾄ実行に失敗しました。";
 constexpr int kAutoNameWidth = 390;
 
 std::string FolderOf(const std::string& path) {
@@ -66,8 +70,10 @@ TclPage::TclPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     auto* editLabel = new QLabel(U("TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ："), this);
     edit_ = new QLineEdit(U(kDefaultName), this);
     edit_->setObjectName("LabeledEdit1");
+    base_ = new RelativeBaseLabel(kDirKey, this);
     rows->addWidget(editLabel);
     rows->addWidget(edit_);
+    rows->addWidget(base_);
 
     auto* buttons = new QHBoxLayout;
     select_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
@@ -172,17 +178,25 @@ void TclPage::Button23Click() {
     SettingsStore store;
     FileDialogRequest request;
     request.title = "TCLﾌｧｲﾙを選択してください。";
-    request.folder = store.ReadString(kSetup, "TclFileDir", platform::CurrentDirectory());
+    request.folder = RelativeBaseFolder(kDirKey);
     request.filter = kFilter;
     request.selectedFilter = 0;
     std::optional<std::string> chosen = Prompts().FileName(request);
     if (!chosen) return;
     edit_->setText(QString::fromStdString(*chosen));
-    store.WriteString(kSetup, "TclFileDir", FolderOf(*chosen));
+    store.WriteString(kSetup, kDirKey, FolderOf(*chosen));
     store.WriteString(kSetup, "TclFileName", S(edit_->text()));
+    base_->Refresh();
 }
 
 void TclPage::Button24Click() {
+    // A script that cannot be read is refused before anything runs.
+    const std::string path = FieldPath(edit_, kDirKey);
+    if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
+        ctx().reporter().Message(features::RefusalText(kRunFailed, path, name.reason),
+                                 MsgIcon::Error);
+        return;
+    }
     SetStatusLabel("Executing ... ", "black");
     time_->setText("-");
     time_->setStyleSheet("QLabel { color: black; }");
@@ -194,10 +208,10 @@ void TclPage::Button24Click() {
         // 50 ms; its memory and configuration macros go to the worker.
         const LongWork::Scope scope({.cancellable = true});
         const features::BusyBanner banner(ctx().reporter(), kScriptBusyText);
-        run = script::TclHost::RunLogged(S(edit_->text()));
+        run = script::TclHost::RunLogged(path);
     }
     if (run.failed) {
-        ctx().reporter().FailBox("TCLｽｸﾘﾌﾟﾄ実行に失敗しました。", MsgIcon::Error);
+        ctx().reporter().FailBox(kRunFailed, MsgIcon::Error);
     } else {
         time_->setText(QString("%1ms").arg(run.elapsedMs));
         SetStatusLabel("Successfully!!", "blue");
@@ -207,7 +221,7 @@ void TclPage::Button24Click() {
 }
 
 void TclPage::Button25Click() {
-    OpenWithAssociatedProgram(S(edit_->text()), ctx().reporter());
+    OpenWithAssociatedProgram(FieldPath(edit_, kDirKey), ctx().reporter());
 }
 
 void TclPage::N9Click() {

@@ -14,6 +14,8 @@ class QPushButton;
 
 namespace quillon::app {
 
+class RelativeBaseLabel;
+
 class TclPage : public Page {
     Q_OBJECT
   public:
@@ -38,6 +40,7 @@ class TclPage : public Page {
     void SetStatusLabel(const QString& text, const char* colour);
 
     QLineEdit* edit_ = nullptr;
+    RelativeBaseLabel* base_ = nullptr;  // where a relative script name goes
     QPushButton* select_ = nullptr;
     QPushButton* run_ = nullptr;
     QPushButton* open_ = nullptr;

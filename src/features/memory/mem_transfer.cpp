@@ -8,6 +8,7 @@
 #include <new>
 
 #include "features/busy_gate.h"
+#include "features/file_names.h"
 #include "features/long_work.h"
 #include "features/memory/file_stream.h"
 #include "link/abort.h"
@@ -195,8 +196,9 @@ DiskQueries DiskQueries::Platform() {
 }
 
 std::string TargetFolder(const std::string& path) {
-    const std::filesystem::path p(path);
-    if (!p.is_absolute()) return {};
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(path, ec);
+    if (ec || path.empty()) return {};
     return p.parent_path().string();
 }
 
@@ -362,10 +364,15 @@ bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r
     BusyGate::Hold hold = TakeOrRefuse("MemWrite", r);
     if (!hold) return false;
 
-    // 1-4.
-    if (!platform::PathExists(req.path)) {
-        r.Log(std::string(kMemWriteFailed) + "(ﾌｧｲﾙ無し)");
-        r.Message(kNoFile, MsgIcon::Error);
+    // 1-4. A file that cannot be read is refused with the path and the reason.
+    if (const NameCheck name = CheckNameToRead(req.path); !name.ok()) {
+        if (name.absent()) {
+            r.Log(std::string(kMemWriteFailed) + "(ﾌｧｲﾙ無し)");
+            r.Message(RefusalText(kNoFile, req.path, name.reason), MsgIcon::Error);
+        } else {
+            r.Log(kMemWriteFailed);
+            r.Message(RefusalText(kFileNotOpened, req.path, name.reason), MsgIcon::Warning);
+        }
         return false;
     }
     std::optional<std::uint64_t> length = CheckLength(req, kMemWriteFailed, r);
@@ -435,17 +442,28 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
     // 1-3.
     std::optional<std::uint64_t> length = CheckLength(req, kMemReadFailed, r);
     if (!length) return false;
+    // A name that cannot take the data (no such folder, no permission, a
+    // folder, a FIFO or a device, a pattern) is refused before the disk and
+    // the board are asked anything.
+    if (const NameCheck name = CheckNameToWrite(req.path); !name.ok()) {
+        r.Log(std::string(kMemReadFailed) + "(ﾌｧｲﾙ作成ｴﾗｰ)");
+        r.Message(RefusalText(kMemReadFailed, req.path, name.reason), MsgIcon::Warning);
+        return false;
+    }
     // 4-6. The drive of the file is its folder here.
     const std::string folder = TargetFolder(req.path);
     const std::optional<std::uint64_t> free =
         folder.empty() ? std::nullopt : disk.freeSpace(folder);
     if (!free) {
         r.Log(kNoFreeSpaceLog);
-        r.Message(kNoFreeSpace, MsgIcon::Warning);
+        r.Message(RefusalText(kNoFreeSpace, req.path, FreeSpaceLines(folder, nullptr, *length)),
+                  MsgIcon::Warning);
         return false;
     }
     if (*free <= *length) {
-        Refuse(r, kDiskFull);
+        r.Log(kDiskFull);
+        r.Message(RefusalText(kDiskFull, req.path, FreeSpaceLines(folder, &*free, *length)),
+                  MsgIcon::Warning);
         return false;
     }
     if (*length > kFat32Limit) {

@@ -77,20 +77,24 @@ struct MemTransferRequest {
 };
 
 // The disk queries of the read, replaceable in tests. The folder is where
-// the file goes: the file's own folder (a relative path has none, and fails).
+// the file goes: the file's own folder.
 struct DiskQueries {
     std::function<std::optional<std::uint64_t>(const std::string& folder)> freeSpace;
     std::function<std::string(const std::string& folder)> fileSystem;  // "" when unknown
     static DiskQueries Platform();
 };
 
-// The folder whose free space a read into `path` checks: the folder of an
-// absolute path; empty for a relative path.
+// The folder whose free space a read into `path` checks: the file's folder,
+// a relative path taken in the current directory (the pages hand over full
+// paths, resolved against the folder they state).
 std::string TargetFolder(const std::string& path);
 
 // The MemWrite and MemRead buttons. True when the transfer ran to its end or
 // was cancelled (both are logged with their rate), false when it was refused
-// or failed (the user was told).
+// or failed (the user was told). A file that cannot be read (MemWrite) or
+// take the data (MemRead: a folder that does not exist or may not be written,
+// a folder, a FIFO or a device, a wildcard pattern) is refused before the
+// board is asked anything, with a box that names the path and the reason.
 bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& request, Reporter& reporter,
                  MemTransferView& view);
 bool MemReadRun(link::BoardHandle h, const MemTransferRequest& request, Reporter& reporter,
