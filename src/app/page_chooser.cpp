@@ -38,9 +38,7 @@ PageChooser::PageChooser(QWidget* parent, const std::function<bool(int)>& shown)
         initial_[n] = b->isChecked();
     }
     layout->addLayout(grid);
-    auto* hint = new QLabel(U(kPageChooserHint), this);
-    hint->setWordWrap(true);
-    layout->addWidget(hint);
+    layout->addWidget(new QLabel(U(kPageChooserHint), this));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName("PageChooserButtons");
