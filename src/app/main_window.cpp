@@ -19,6 +19,7 @@
 #include "app/gui_thread.h"
 #include "app/log_window.h"
 #include "app/no_board_notice.h"
+#include "app/page_chooser.h"
 #include "app/par_flash.h"
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
@@ -231,6 +232,12 @@ void MainWindow::BuildMenus() {
     connect(AddAction(help, "Quillon71", "Quillon7のｵﾝﾗｲﾝｱｯﾌﾟﾃﾞｰﾄ"), &QAction::triggered, this,
             [this] { Quillon71Click(); });
 
+    // Above "LOG View位置初期化", after its separator: both decide what shows.
+    QAction* chooser = AddAction(opt, "ShowPages1", kPageChooserItem);
+    opt->insertAction(actions_.at("View1"), chooser);
+    connect(chooser, &QAction::triggered, this, [this] { ChoosePages(); });
+    BuildKeyboard();
+
     // The Options items that only work with a board.
     boardActions_ = {memModeMenu_->menuAction(),
                      actions_["N20"],
@@ -264,6 +271,7 @@ void MainWindow::BuildPages() {
     tabs_->setCurrentIndex(0);
     stack_->setCurrentIndex(0);
     connect(tabs_, &WrapTabBar::tabClicked, this, [this](int index) { RequestPage(index + 1); });
+    OrderFocusChain();
 }
 
 int MainWindow::FirstPageClientHeight(int areaHeight) const {
@@ -293,6 +301,14 @@ void MainWindow::FitWindow() {
 }
 
 void MainWindow::ApplySizing() {
+    FitToTabs();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        move(r.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void MainWindow::FitToTabs() {
     // The rule was measured with the page area at 217: the more rows the tabs
     // take, the less room the page keeps, and the taller the window grows.
     const int h = FirstPageClientHeight(217);
@@ -301,10 +317,6 @@ void MainWindow::ApplySizing() {
     } else {
         ApplyHeights(241, 381, 257);
         if (h < 150) ApplyHeights(265, 375, 281);
-    }
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->availableGeometry();
-        move(r.center() - QPoint(width() / 2, height() / 2));
     }
 }
 
@@ -485,11 +497,7 @@ void MainWindow::RestoreUiState() {
     ShowPage(kRegisterPage);
     EnableBoardControls(false);
 
-    for (int n = 1; n <= kPageCount; ++n) {
-        const PageInfo& info = PageInfoOf(n);
-        if (info.visibilityKey)
-            tabs_->setTabVisible(n - 1, flag(info.visibilityKey, info.visibleByDefault));
-    }
+    ApplyPageVisibility(store);
     a("N20")->setVisible(flag("TEMP_ALERT"));
     a("N21")->setVisible(flag("TEMP_ALERT"));
     // The tabs may now take another number of rows.

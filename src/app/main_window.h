@@ -127,6 +127,16 @@ class MainWindow : public QMainWindow,
     void N5Click();
     void Quillon71Click();
 
+    // "表示するﾍﾟｰｼﾞ...": the page chooser; OK shows and hides the tabs at once.
+    void ChoosePages();
+    // Ctrl+Tab / Ctrl+PageDown (+1) and Ctrl+Shift+Tab / Ctrl+PageUp (-1): the
+    // next or previous shown page, wrapping, through the page-change guard.
+    bool StepPage(int step);
+    // F1: the manual at the current page's section.
+    void HelpForCurrentPage();
+    // F10: the menu bar with its first menu open.
+    void OpenMenuBar();
+
   signals:
     // The exit command ran (the link is already closed).
     void exitRequested();
@@ -139,6 +149,7 @@ class MainWindow : public QMainWindow,
     void BuildPages();
     QAction* AddAction(QMenu* menu, const char* name, const char* caption, bool checkable = false);
     void ApplySizing();
+    void FitToTabs();
     void ApplyHeights(int areaHeight, int windowHeight, int buttonsTop);
     // The window's fixed size: menu bar, no-board band, client area, status bar.
     void FitWindow();
@@ -148,6 +159,12 @@ class MainWindow : public QMainWindow,
     // Shows why no board is open (band and, with `status`, the status bar),
     // or hides the band while one is.
     void ShowBoardState(bool status);
+    // Shows the tabs whose keys say so; a hidden current page gives way.
+    void ApplyPageVisibility(const SettingsStore& store);
+    int NextShownPage(int from, int step) const;
+    void FocusFirstControl(int number);
+    void BuildKeyboard();
+    void OrderFocusChain();
 
     struct BoardControl {
         QWidget* widget;

@@ -83,4 +83,30 @@ PageFactory PageFactoryOf(int number) {
     }
 }
 
+const char* ManualSectionOf(int number) {
+    static const char* const kSections[kPageCount] = {
+        "registers.html#register",
+        "memory.html#memory",
+        "configuration.html#config",
+        "board-services.html#board-info",
+        "board-services.html#i2c",
+        "scripting.html#tcl-page",
+        "memory.html#rate",
+        "flash.html#spi",
+        "flash.html#serbridge",
+        "board-services.html#suspend",
+        "board-services.html#temperature",
+        "board-services.html#gpio",
+        "flash.html#norbridge2",
+        "registers.html#gpif",
+        "registers.html#regex",
+        "registers.html#reg512",
+        "board-services.html#dac",
+        "board-services.html#i2c2",
+        "board-services.html#gpif2-master",
+    };
+    if (number < 1 || number > kPageCount) return "index.html";
+    return kSections[number - 1];
+}
+
 }  // namespace quillon::app

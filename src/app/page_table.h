@@ -28,5 +28,8 @@ struct PageInfo {
 const PageInfo& PageInfoOf(int number);
 // The factory of page `number`, nullptr when the page is still an empty frame.
 PageFactory PageFactoryOf(int number);
+// The manual's section on page `number` ("registers.html#register"): its file
+// in the manual's folder and the anchor of the page's heading. F1 opens it.
+const char* ManualSectionOf(int number);
 
 }  // namespace quillon::app

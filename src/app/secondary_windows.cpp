@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/long_work.h"
@@ -354,12 +355,36 @@ QString VersionWindow::versionText() const {
     return version_->text();
 }
 
-void HelpOpen() {
-    const QString folder = ProgramFolder();
-    QDir::setCurrent(folder);
-    // Nothing to tell when the manual or a browser is missing: the shell's
-    // result has never been shown.
-    Prompts().OpenWithDesktop(platform::ProgramFilesFolder("manual") + "/index.html");
+QString ManualFolder() {
+    return QString::fromStdString(platform::ProgramFilesFolder("manual"));
+}
+
+bool HelpOpen(const std::string& section, const QString& manualFolder) {
+    QDir::setCurrent(ProgramFolder());
+    const QString wanted = QString::fromStdString(section);
+    const qsizetype hash = wanted.indexOf('#');
+    const QString file = QDir(manualFolder).filePath(hash < 0 ? wanted : wanted.left(hash));
+    if (!QFileInfo(file).isFile()) {
+        Prompts().Message(std::string(kHelpMissingText) + "\n" + file.toStdString(),
+                          MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    // A section goes as a file address, which keeps its anchor; a bare file as its path.
+    QString target = file;
+    if (hash >= 0) {
+        QUrl url = QUrl::fromLocalFile(file);
+        url.setFragment(wanted.mid(hash + 1));
+        target = url.toString();
+    }
+    if (Prompts().OpenWithDesktop(target.toStdString())) return true;
+    Prompts().Message(std::string(kHelpNotShownText) + "\n" + file.toStdString(),
+                      MsgIcon::Information, MsgButtons::Ok);
+    return false;
+}
+
+bool InstalledAsPackage(const QString& programFolder) {
+    const QString folder = QDir::cleanPath(programFolder);
+    return folder.startsWith("/usr/") && !folder.startsWith("/usr/local/");
 }
 
 bool OnlineUpdate(QWidget* mainWindow, const QString& folder) {
@@ -367,6 +392,18 @@ bool OnlineUpdate(QWidget* mainWindow, const QString& folder) {
     const QString loader = QDir(folder).filePath("Loader");
     const QFileInfo info(loader);
     if (!info.exists()) {
+        // No updater here: say where a new version comes from.
+        if (InstalledAsPackage(folder)) {
+            Prompts().Message(kUpdateByPackageText, MsgIcon::Information, MsgButtons::Ok);
+        } else {
+            Prompts().Message(std::string(kUpdateFromHomePageText) + "\n" +
+                                  VersionWindow::kHomePage + "\n" + kCurrentVersionLabel +
+                                  ProgramVersion().toStdString(),
+                              MsgIcon::Information, MsgButtons::Ok);
+        }
+        return false;
+    }
+    if (!info.isFile()) {
         Prompts().Message(kUpdaterMissingText, MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }

@@ -93,14 +93,36 @@ class VersionWindow : public QDialog {
     QLabel* version_ = nullptr;
 };
 
-// "ﾍﾙﾌﾟ": the manual beside the program, in the browser. A missing manual is ignored.
-void HelpOpen();
+// The folder of the manual: beside the program, or share/quillon/manual.
+QString ManualFolder();
+// "ﾍﾙﾌﾟ" and F1: the manual in the browser at `section` (a file of the manual
+// and an optional "#anchor"). When the manual is missing or nothing could be
+// started, a box names the manual's file, which any browser opens. False then.
+// `manualFolder` is where the manual lies (tests give another).
+bool HelpOpen(const std::string& section = "index.html",
+              const QString& manualFolder = ManualFolder());
 // "Quillon7のｵﾝﾗｲﾝｱｯﾌﾟﾃﾞｰﾄ": starts the updater `Loader` beside the program and,
-// once it runs, closes `mainWindow`. False (after telling the user) when it
-// could not be started. `folder` is the program's folder (tests give another).
+// once it runs, closes `mainWindow`. Without an updater it tells where new
+// versions come from: the system's package manager when the program was
+// installed as a package, otherwise the home page. False when nothing was
+// started. `folder` is the program's folder (tests give another).
 bool OnlineUpdate(QWidget* mainWindow, const QString& folder = ProgramFolder());
+// A program under /usr (not /usr/local) came with a package of the system.
+bool InstalledAsPackage(const QString& programFolder);
 
 inline constexpr const char* kUpdaterMissingText = "ｱｯﾌﾟﾃﾞｰﾄ本体を起動できませんでした。";
 inline constexpr const char* kUpdaterFailedText = "ｱｯﾌﾟﾃﾞｰﾄを起動できませんでした。";
+inline constexpr const char* kUpdateByPackageText =
+    "Quillon7はﾊﾟｯｹｰｼﾞとしてｲﾝｽﾄｰﾙされています。\n"
+    "ｱｯﾌﾟﾃﾞｰﾄはｼｽﾃﾑのﾊﾟｯｹｰｼﾞﾏﾈｰｼﾞｬ(apt)で行ってください。\n"
+    "(例: sudo apt update && sudo apt upgrade)";
+// Followed by the home page's address and the running version.
+inline constexpr const char* kUpdateFromHomePageText =
+    "新しいﾊﾞｰｼﾞｮﾝはﾎｰﾑﾍﾟｰｼﾞから入手してください。";
+inline constexpr const char* kCurrentVersionLabel = "現在のﾊﾞｰｼﾞｮﾝ: ";
+// Followed by the manual's file.
+inline constexpr const char* kHelpNotShownText =
+    "ﾏﾆｭｱﾙを表示できませんでした。ﾌﾞﾗｳｻﾞで次のﾌｧｲﾙを開いてください。";
+inline constexpr const char* kHelpMissingText = "ﾏﾆｭｱﾙが見つかりません。";
 
 }  // namespace quillon::app

@@ -7,7 +7,8 @@ reports any control without a name or sharing its role and name with
 another on the page, then works the panel by names alone: types a value
 into the register page and writes and reads it back, presses "更新" on the
 board information page and finds its lines in the log window and the log
-file. Then it presses every button on every page (but "終了", which ends the
+file; hides and shows the page "GPIO" through "表示するﾍﾟｰｼﾞ..." in the Options
+menu and goes to the next page with Ctrl+PageDown. Last it presses every button on every page (but "終了", which ends the
 panel, and "測定開始", which moves gigabytes) and checks that each press returns
 and the panel is still there. Last it starts a second panel on USB where no
 board can be found, reads why in its window, and chooses the simulated board
@@ -249,6 +250,83 @@ def board_information_to_log(app, window, log_folder):
     wait_for("the firmware version in the log file",
              lambda: "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ" in open(files[0], encoding="utf-8").read())
     print("board information: '更新' pressed by name, its lines in the log window and file")
+
+
+# The pages a settings key shows, which "表示するﾍﾟｰｼﾞ..." lists.
+CHOOSABLE = ["USBｺﾝﾌｨｸﾞ", "I2C操作", "SPI操作", "SerBridge", "SUSPEND操作", "温度ﾓﾆﾀ", "GPIO",
+             "NorBridge2", "GPIF設定", "拡張ﾚｼﾞｽﾀ", "ﾚｼﾞｽﾀ操作(512)", "MCP4725", "I2C操作2"]
+
+
+def click(acc):
+    """A click of the mouse in the middle of acc, as a user makes it (an item
+    whose handler opens a modal dialog would keep an action call waiting)."""
+    ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(ext.x + ext.width // 2, ext.y + ext.height // 2, "b1c")
+
+
+def choose_pages(app, window, tick):
+    """Opens "表示するﾍﾟｰｼﾞ..." from the Options menu, lets tick(boxes) change
+    the boxes and presses OK."""
+    # The menu's name carries its mnemonic letter: "ｵﾌﾟｼｮﾝ(O)".
+    bar = pyatspi.findDescendant(window, lambda a: a.getRole() == pyatspi.ROLE_MENU_BAR)
+    options = next((m for m in children(bar) if m.name.startswith("ｵﾌﾟｼｮﾝ")), None)
+    if options is None:
+        raise Failure("no menu 'ｵﾌﾟｼｮﾝ'")
+    item = pyatspi.findDescendant(
+        options, lambda a: a.getRole() == pyatspi.ROLE_MENU_ITEM and a.name == "表示するﾍﾟｰｼﾞ...")
+    if item is None:
+        raise Failure("no item '表示するﾍﾟｰｼﾞ...' in the Options menu")
+    click(options)
+    wait_for("the Options menu to open", lambda: showing(item))
+    click(item)
+
+    def chooser():
+        app.clearCache()  # a new window is not among the cached children yet
+        return next((w for w in children(app) if w.name == "表示するﾍﾟｰｼﾞ" and showing(w)), None)
+
+    dialog = wait_for("the page chooser", chooser)
+    boxes = {c.name: c for c in controls(dialog) if c.getRole() == pyatspi.ROLE_CHECK_BOX}
+    if sorted(boxes) != sorted(CHOOSABLE):
+        raise Failure("the page chooser lists %s" % sorted(boxes))
+    tick(boxes)
+    press(find(dialog, pyatspi.ROLE_PUSH_BUTTON, "OK"))
+    wait_for("the page chooser to close", lambda: not showing(dialog))
+
+
+def page_chooser_and_keys(app, window):
+    def tab(name):
+        return find(window, pyatspi.ROLE_PAGE_TAB, name)
+
+    def set_gpio(on):
+        def tick(boxes):
+            box = boxes["GPIO"]
+            if box.getState().contains(pyatspi.STATE_CHECKED) != on:
+                press(box, "Toggle")
+        return tick
+
+    gpio = tab("GPIO")
+    choose_pages(app, window, set_gpio(False))
+    wait_for("the GPIO tab to go", lambda: not showing(gpio))
+    choose_pages(app, window, set_gpio(True))
+    wait_for("the GPIO tab to come back", lambda: showing(gpio))
+    print("page chooser: 13 pages listed; GPIO hidden and shown again at once")
+
+    # Ctrl+PageDown from the register page goes to the memory page.
+    select_page(window, "ﾚｼﾞｽﾀ操作")
+    field = find(current_page(window), pyatspi.ROLE_TEXT, "ﾃﾞｰﾀ設定 Write")
+    # Keys go to the active window: a click on a field makes the panel's
+    # window active (there is no window manager to do it).
+    click(field)
+    wait_for("the main window to become active",
+             lambda: window.getState().contains(pyatspi.STATE_ACTIVE))
+    reg = pyatspi.Registry
+    reg.generateKeyboardEvent(4, None, pyatspi.KEY_LOCKMODIFIERS)  # Control
+    reg.generateKeyboardEvent(0xff56, None, pyatspi.KEY_SYM)  # Page_Down
+    reg.generateKeyboardEvent(4, None, pyatspi.KEY_UNLOCKMODIFIERS)
+    memory = tab("ﾒﾓﾘ操作")
+    wait_for("Ctrl+PageDown to bring 'ﾒﾓﾘ操作' forward",
+             lambda: memory.getState().contains(pyatspi.STATE_SELECTED), timeout=5)
+    print("keys: Ctrl+PageDown went from 'ﾚｼﾞｽﾀ操作' to 'ﾒﾓﾘ操作'")
 
 
 # Presses that end the panel or run for minutes.
@@ -620,6 +698,7 @@ def run():
                 print("  %s | %s | %s" % (tab.name, c.getRoleName(), c.name))
     register_write_and_read(window)
     board_information_to_log(app, window, args.log_folder)
+    page_chooser_and_keys(app, window)
     press_everything(app, window)
     if args.panel and args.scratch:
         problems += no_board_then_simulated(args.panel, args.scratch)

@@ -1,5 +1,6 @@
 #include "app_test_support.h"
 
+#include <QTimer>
 #include <fstream>
 
 #include "app/log_window.h"
@@ -49,6 +50,10 @@ std::unique_ptr<link::Device> FakeBackend::OpenFirst() {
 
 PanelTest::PanelTest() {
     EnsureApp();
+    // An exit command of an earlier test leaves the application quitting, and
+    // every modal dialog would return at once: a loop of its own clears that.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     LogFile::ResetForTest();
     link::BoardLink::Instance().ResetForTest();
     link::BoardLink::Instance().SetBackend(std::make_unique<FakeBackend>(bus));

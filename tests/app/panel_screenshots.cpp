@@ -22,6 +22,7 @@
 #include "app/log_window.h"
 #include "app/long_work.h"
 #include "app/memory_windows.h"
+#include "app/page_chooser.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "log/platform.h"
@@ -123,6 +124,12 @@ int main(int argc, char** argv) {
         log->memo()->moveCursor(QTextCursor::End);
     }
     Save(app::VersionWindow::Create(&w), out + "/version.png");
+    {
+        // The page chooser as a fresh install opens it: only the pages shown by default ticked.
+        app::PageChooser chooser(&w, [](int n) { return app::PageInfoOf(n).visibleByDefault; });
+        chooser.show();
+        Save(&chooser, out + "/page-chooser.png");
+    }
     app::BusyWindow::Show("Processing for Configure ...");
     Save(app::BusyWindow::Instance(), out + "/busy.png");
     app::BusyWindow::Hide();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -139,6 +140,7 @@ TEST(Splash, WaitsWhileEventsRun) {
 TEST(HelpAndUpdate, HelpOpensTheManualBesideTheProgram) {
     PanelTest t;
     app::MainWindow w(app::MainWindow::Options{0});
+    t.prompter.setNextOpenResult(true);  // a browser came up (without one, a box follows)
     w.MenuAction("N3")->trigger();
     ASSERT_EQ(t.prompter.asked().size(), 1u);
     EXPECT_EQ(t.prompter.asked()[0].kind, QtPrompter::Kind::Open);
@@ -146,15 +148,33 @@ TEST(HelpAndUpdate, HelpOpensTheManualBesideTheProgram) {
               (app::ProgramFolder() + "/manual/index.html").toStdString());
 }
 
+// Without an updater beside it, the panel says where a new version comes from.
 TEST(HelpAndUpdate, MissingUpdaterIsToldAndThePanelStays) {
     PanelTest t;
     ASSERT_FALSE(QFile::exists(app::ProgramFolder() + "/Loader"));
     app::MainWindow w(app::MainWindow::Options{0});
     w.show();
     w.MenuAction("Quillon71")->trigger();
-    EXPECT_EQ(t.prompter.messages(), std::vector<std::string>{app::kUpdaterMissingText});
-    EXPECT_EQ(t.prompter.asked()[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(t.prompter.messages(),
+              std::vector<std::string>{std::string(app::kUpdateFromHomePageText) + "\n" +
+                                       app::VersionWindow::kHomePage + "\n" +
+                                       app::kCurrentVersionLabel + QUILLON_VERSION});
     EXPECT_TRUE(w.isVisible());
+
+    // Installed as a package: the package manager brings new versions. A
+    // folder named Loader is no updater.
+    t.prompter.clear();
+    EXPECT_FALSE(app::OnlineUpdate(&w, "/usr/bin"));
+    const QString folder = QString::fromStdString(t.home.root());
+    ASSERT_TRUE(QDir(folder).mkdir("Loader"));
+    EXPECT_FALSE(app::OnlineUpdate(&w, folder));
+    EXPECT_EQ(t.prompter.messages(),
+              (std::vector<std::string>{app::kUpdateByPackageText, app::kUpdaterMissingText}));
+    EXPECT_TRUE(w.isVisible());
+    for (const char* f : {"/usr/bin", "/usr/lib/quillon", "/usr/games/"})
+        EXPECT_TRUE(app::InstalledAsPackage(f)) << f;
+    for (const char* f : {"/usr/local/bin", "/opt/quillon/bin", "/home/u/build/bin", "/usr"})
+        EXPECT_FALSE(app::InstalledAsPackage(f)) << f;
 }
 
 TEST(HelpAndUpdate, UpdaterThatCannotRunIsToldAndOneThatRunsClosesThePanel) {

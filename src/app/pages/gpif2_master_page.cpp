@@ -61,6 +61,10 @@ Gpif2MasterPage::Gpif2MasterPage(PageContext& context, QWidget* parent) : Page(c
         row->addWidget(write);
         row->addStretch(1);
         page->addWidget(box);
+        // Along the row, as the fields and buttons stand.
+        setTabOrder(base.display, read);
+        setTabOrder(read, base.input);
+        setTabOrder(base.input, write);
         const auto which = g == 0 ? features::G2mBase::Reg : features::G2mBase::Mem;
         connect(read, &QPushButton::clicked, this, [this, which] { BaseRead(which); });
         connect(write, &QPushButton::clicked, this, [this, which] { BaseWrite(which); });

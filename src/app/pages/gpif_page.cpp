@@ -43,6 +43,11 @@ GpifPage::GpifPage(PageContext& context, QWidget* parent) : Page(context, parent
     page->addWidget(notice);
     page->addStretch(1);
 
+    // Row by row, each wait before its button.
+    setTabOrder(readWait_, setRead);
+    setTabOrder(setRead, writeWait_);
+    setTabOrder(writeWait_, setWrite);
+
     connect(setRead, &QPushButton::clicked, this, &GpifPage::Button47Click);
     connect(setWrite, &QPushButton::clicked, this, &GpifPage::Button48Click);
     for (QWidget* w : std::initializer_list<QWidget*>{readWait_, writeWait_, setRead, setWrite})

@@ -56,6 +56,11 @@ GpioPage::GpioPage(PageContext& context, QWidget* parent) : Page(context, parent
         grid->addWidget(write, 2, 3);
         grid->setRowStretch(3, 1);
         page->addWidget(box, 1);
+        // Row by row, each field before its button.
+        setTabOrder(set, port.read);
+        setTabOrder(port.read, read);
+        setTabOrder(read, port.write);
+        setTabOrder(port.write, write);
 
         connect(set, &QPushButton::clicked, this, [this, p] { SetDirection(p); });
         connect(read, &QPushButton::clicked, this, [this, p] { Read(p); });

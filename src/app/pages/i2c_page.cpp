@@ -92,6 +92,10 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
         grid->addWidget(write, 1, 6);
         grid->setColumnStretch(7, 1);
         right->addWidget(box);
+        // Row by row: the read-back and Read, then the value and Write.
+        setTabOrder(grp.readData, read);
+        setTabOrder(read, grp.writeData);
+        setTabOrder(grp.writeData, write);
 
         connect(read, &QPushButton::clicked, this, [this, g] { ByteRead(g); });
         connect(write, &QPushButton::clicked, this, [this, g] { ByteWrite(g); });

@@ -182,6 +182,10 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     rows->addWidget(regBox);
     rows->addWidget(fileBox);
     rows->addStretch(1);
+    // Along the row: each field, then its button.
+    setTabOrder(readBack_, read_);
+    setTabOrder(read_, address_);
+    setTabOrder(address_, write_);
 
     connect(read_, &QPushButton::clicked, this, [this] { Button10Click(); });
     connect(write_, &QPushButton::clicked, this, [this] { Button11Click(); });

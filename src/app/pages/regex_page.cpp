@@ -38,8 +38,24 @@ void SizeGrid(QTableWidget* grid) {
                        cellHeight * (kSide + 1) + 2 * grid->frameWidth());
 }
 
+// Tab walks the cells and, past the last one, leaves the grid: a table goes
+// round to its first cell again, which would keep the keyboard in it for good.
+class ByteGrid : public QTableWidget {
+  public:
+    using QTableWidget::QTableWidget;
+
+  protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        const QModelIndex at = currentIndex();
+        const bool first = at.row() == 0 && at.column() == 0;
+        const bool last = at.row() == rowCount() - 1 && at.column() == columnCount() - 1;
+        if ((action == MoveNext && last) || (action == MovePrevious && first)) return {};
+        return QTableWidget::moveCursor(action, modifiers);
+    }
+};
+
 QTableWidget* MakeGrid(QWidget* parent, const QString& name, bool editable) {
-    auto* grid = new QTableWidget(kSide, kSide, parent);
+    auto* grid = new ByteGrid(kSide, kSide, parent);
     grid->setObjectName(name);
     QStringList cols, rows;
     for (int i = 0; i < kSide; ++i) {

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,7 +43,9 @@ UpDown::UpDown(QLineEdit* buddy, int min, int max, QWidget* parent)
     for (QToolButton* b : {up, down}) {
         b->setAutoRepeat(true);
         b->setFixedSize(16, 11);
+        b->setFocusPolicy(Qt::NoFocus);
     }
+    buddy_->installEventFilter(this);
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
     box->setSpacing(0);
@@ -50,6 +53,17 @@ UpDown::UpDown(QLineEdit* buddy, int min, int max, QWidget* parent)
     box->addWidget(down);
     connect(up, &QToolButton::clicked, this, [this] { Step(1); });
     connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+bool UpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void UpDown::Step(int delta) {
@@ -145,6 +159,10 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         row->addWidget(widthBox);
         row->addWidget(dataBox, 1);
         rows->addLayout(row);
+        // Along the row, as the fields and buttons stand.
+        setTabOrder(grp.readBack, grp.read);
+        setTabOrder(grp.read, grp.value);
+        setTabOrder(grp.value, grp.write);
 
         connect(grp.read, &QPushButton::clicked, this, [this, g] { ReadClick(g); });
         connect(grp.write, &QPushButton::clicked, this, [this, g] { WriteClick(g); });

@@ -15,7 +15,8 @@ namespace quillon::app {
 
 // The arrows beside a number edit: each click takes the edit's number, steps it
 // by one within min..max and writes it back in decimal. It stays usable while
-// the edit is disabled, as its board-independent partner.
+// the edit is disabled, as its board-independent partner. The arrows are no
+// stops of the Tab key: the Up and Down keys in the edit step it instead.
 class UpDown : public QWidget {
     Q_OBJECT
   public:
@@ -23,6 +24,9 @@ class UpDown : public QWidget {
     int minimum() const { return min_; }
     int maximum() const { return max_; }
     void Step(int delta);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QLineEdit* buddy_;
