@@ -929,6 +929,8 @@ PYBIND11_MODULE(_quillon, m) {
         });
 
     m.def("_open", &OpenBoard, py::arg("board"), py::arg("profile"), py::arg("trace"));
-    m.def("boards", &Boards, "The boards connected over USB (quillon-run --list).");
+    m.def("boards", &Boards,
+          "The boards connected over USB (quillon-run --list). Raises BoardError when USB "
+          "itself cannot be reached (libusb does not start).");
 }
 

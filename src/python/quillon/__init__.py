@@ -83,7 +83,8 @@ def open(board="sim", profile=None, trace=None):
     trace:   a file for the wire trace: text lines, or a Wireshark capture of
              usbmon records when the name ends in ".pcap".
 
-    Raises BoardError when no board can be opened; ValueError for a bad name
+    Raises BoardError when no board can be opened (a board another process
+    holds: its message and its `holder` name that process); ValueError for a bad name
     or profile, a profile for a real board or a trace file that cannot be
     created; OSError when the profile file cannot be read.
     """
