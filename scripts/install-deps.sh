@@ -14,7 +14,7 @@ packages=(
     qt6-translations-l10n
     dpkg-dev lintian desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-    pybind11-dev python3-dev python3-pytest python3-numpy tshark
+    pybind11-dev python3-dev python3-pytest python3-pytest-xdist python3-numpy tshark
 )
 
 missing=()

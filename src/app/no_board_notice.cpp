@@ -41,6 +41,13 @@ Texts TextsOf(link::NoBoard kind) {
         case link::NoBoard::Busy:
             return {"ﾎﾞｰﾄﾞは他のﾌﾟﾛｸﾞﾗﾑが使用中です。",
                     "そのﾌﾟﾛｸﾞﾗﾑ(quillon-run等)を終了してからﾎﾞｰﾄﾞを差し直してください。"};
+        case link::NoBoard::Held:
+            // The headline names the process (NoBoardTextOf). Nothing opens the
+            // board by itself once it is let go: a panel that took it back
+            // between two tests of a lab would stop the run.
+            return {"ﾎﾞｰﾄﾞはﾌﾟﾛｾｽ %1 が使用中です。",
+                    "そのﾌﾟﾛｸﾞﾗﾑ(quillon-run、Python等)がﾎﾞｰﾄﾞを閉じてから、"
+                    "｢ﾎﾞｰﾄﾞの選択...｣でﾎﾞｰﾄﾞを選び直してください。"};
         case link::NoBoard::OpenFailed:
             return {"ﾎﾞｰﾄﾞを開けませんでした。", "ﾎﾞｰﾄﾞを差し直してください。"};
         case link::NoBoard::NoUsb:
@@ -56,7 +63,12 @@ Texts TextsOf(link::NoBoard kind) {
 
 NoBoardText NoBoardTextOf(const link::NoBoardReason& reason) {
     const Texts t = TextsOf(reason.kind);
-    return {U(t.headline), U(t.todo) + U(kSimulatedBoardTip)};
+    QString headline = U(t.headline);
+    if (reason.kind == link::NoBoard::Held) {
+        headline =
+            reason.holder > 0 ? headline.arg(reason.holder) : U("ﾎﾞｰﾄﾞは他のﾌﾟﾛｾｽが使用中です。");
+    }
+    return {headline, U(t.todo) + U(kSimulatedBoardTip)};
 }
 
 NoBoardNotice::NoBoardNotice(QWidget* parent) : QFrame(parent) {

@@ -1,9 +1,10 @@
 #include "link/bulk.h"
 
-#include <cstdio>
 #include <span>
+#include <string>
 
 #include "link/abort.h"
+#include "link/hints.h"
 #include "link/usb_cause.h"
 #include "link/vendor_requests.h"
 #include "log/log_file.h"
@@ -34,15 +35,13 @@ bool CheckPipe(const TransferResult& r, std::uint32_t length, const char* errorC
     if (!r.ok()) {
         if (r.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
         NoteTransferFailure(r);
-        std::printf("ERROR code :%d\n", r.systemCode);
-        std::fflush(stdout);
+        Diagnostic("ERROR code :" + std::to_string(r.systemCode));
         LogFile::Write(errorCode);
         return false;
     }
     if (r.moved != length) {
         NoteWrongCount(r.moved, length);
-        std::printf("Transfer Size ERROR!!\n");
-        std::fflush(stdout);
+        Diagnostic("Transfer Size ERROR!!");
         LogFile::Write(sizeCode);
         return false;
     }

@@ -10,6 +10,7 @@ namespace {
 struct Sink {
     std::mutex mu;
     HintSink sink;
+    DiagnosticSink diagnostics;
     bool echo = true;
 };
 
@@ -49,6 +50,29 @@ void Hint(const std::string& text) {
     if (sink) sink(text);
 }
 
+void SetDiagnosticSink(DiagnosticSink sink) {
+    Sink& s = TheSink();
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.diagnostics = std::move(sink);
+}
+
+void Diagnostic(const std::string& line, bool toError) {
+    DiagnosticSink sink;
+    bool echo = true;
+    {
+        Sink& s = TheSink();
+        std::lock_guard<std::mutex> lock(s.mu);
+        sink = s.diagnostics;
+        echo = s.echo;
+    }
+    if (echo) {
+        std::FILE* out = toError ? stderr : stdout;
+        std::fprintf(out, "%s\n", line.c_str());
+        std::fflush(out);
+    }
+    if (sink) sink(line);
+}
+
 const char* NoBoardName(NoBoard kind) {
     switch (kind) {
         case NoBoard::Unknown:
@@ -63,6 +87,8 @@ const char* NoBoardName(NoBoard kind) {
             return "no-firmware";
         case NoBoard::Busy:
             return "busy";
+        case NoBoard::Held:
+            return "held";
         case NoBoard::OpenFailed:
             return "open-failed";
         case NoBoard::NoUsb:

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "link/hints.h"
 #include "link/usbmon.h"
 
 namespace quillon::link {
@@ -256,7 +257,7 @@ void TraceLog::WriteOutLocked() {
         if (done != pending_.size()) {
             error_ = "cannot write \"" + path_ +
                      "\": " + (errno ? std::strerror(errno) : "write failed");
-            std::fprintf(stderr, "wire trace: %s; the trace stops here\n", error_.c_str());
+            Diagnostic("wire trace: " + error_ + "; the trace stops here", true);
         }
     }
     pending_.clear();
@@ -298,7 +299,7 @@ bool TraceLog::Close(std::string& error) {
         if (std::fclose(file_) != 0 && error_.empty()) {
             error_ = "cannot write \"" + path_ +
                      "\": " + (errno ? std::strerror(errno) : "close failed");
-            std::fprintf(stderr, "wire trace: %s\n", error_.c_str());
+            Diagnostic("wire trace: " + error_, true);
         }
         file_ = nullptr;
     }

@@ -37,7 +37,7 @@ namespace quillon::python {
 namespace {
 
 PyObject* g_boardError = nullptr;  // quillon.BoardError, alive for the process
-PyObject* g_logHook = nullptr;     // called with (operation, lines) after a call that logged
+PyObject* g_logHook = nullptr;     // called with (operation, records) after a call
 
 // --- Errors ---------------------------------------------------------------------
 
@@ -58,18 +58,53 @@ PyObject* g_logHook = nullptr;     // called with (operation, lines) after a cal
     e.attr("removed") = r.removed;
     e.attr("log") = r.log;
     e.attr("hints") = r.hints;
+    e.attr("holder") = r.holder > 0 ? py::object(py::int_(r.holder)) : py::object(py::none());
     PyErr_SetObject(g_boardError, e.ptr());
     throw py::error_already_set();
 }
 
+// Levels of Python's logging.
+constexpr int kDebug = 10;
+constexpr int kWarning = 30;
+
+// What a call said goes to Python's logging, never to the process's output:
+// the log lines and the device layer's diagnostics at DEBUG, the hints (what
+// to do about the board) at WARNING; lines said outside any call go first,
+// under no operation.
 void PassLog(const std::string& operation, const CallReport& r) {
-    if (!g_logHook || r.log.empty()) return;
-    py::reinterpret_borrow<py::object>(g_logHook)(operation, r.log);
+    const std::vector<StrayLine> strays = TakeStrayLines();
+    if (!g_logHook) return;
+    py::list stray, records;
+    for (const StrayLine& l : strays)
+        stray.append(py::make_tuple(l.hint ? kWarning : kDebug, l.text));
+    for (const std::string& line : r.log) records.append(py::make_tuple(kDebug, line));
+    for (const std::string& line : r.diagnostics) records.append(py::make_tuple(kDebug, line));
+    for (const std::string& line : r.hints) records.append(py::make_tuple(kWarning, line));
+    const py::object hook = py::reinterpret_borrow<py::object>(g_logHook);
+    if (!stray.empty()) hook(py::none(), stray);
+    if (!records.empty()) hook(operation, records);
 }
 
 // --- Arguments ------------------------------------------------------------------
 
 [[noreturn]] void Refuse(const std::string& what) { throw py::value_error(what); }
+
+// An integer argument that came as a Python object: anything but an integer
+// (a float, a string) is a TypeError, as Python's own functions have it.
+long long IntOf(const py::object& value, const char* what) {
+    if (!PyIndex_Check(value.ptr()) || PyBool_Check(value.ptr())) {
+        throw py::type_error(std::string(what) + " must be an integer, not " +
+                             py::str(py::type::of(value).attr("__name__")).cast<std::string>());
+    }
+    const py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!index) throw py::error_already_set();
+    const long long n = PyLong_AsLongLong(index.ptr());
+    if (n == -1 && PyErr_Occurred()) {
+        PyErr_Clear();
+        Refuse(std::string(what) + " is out of range");
+    }
+    return n;
+}
 
 link::RegWidth WidthCode(int bits) {
     switch (bits) {
@@ -111,7 +146,8 @@ int PortOf(const py::object& port, int ports, const char* letters) {
         }
         Refuse("unknown port \"" + s + "\"");
     }
-    return static_cast<int>(InRange(port.cast<long long>(), static_cast<std::uint64_t>(ports), "port"));
+    return static_cast<int>(
+        InRange(IntOf(port, "port"), static_cast<std::uint64_t>(ports), "port"));
 }
 
 std::string PathOf(const py::object& path) {
@@ -351,7 +387,7 @@ class Board {
                 if (!out.is_none()) Refuse("give the buffer once: as the first argument or as out=");
                 target = lengthOrBuffer;
             } else {
-                length = lengthOrBuffer.cast<long long>();
+                length = IntOf(lengthOrBuffer, "length");
             }
         }
         if (target.is_none()) {
@@ -387,7 +423,7 @@ class Board {
             // Whole blocks of 512 bytes; the end of the last is filled with zeros.
             n = (static_cast<std::uint64_t>(size) + 511) / 512 * 512;
         } else {
-            n = InRange(length.cast<long long>(), UINT64_MAX >> 1, "length");
+            n = FileLength(IntOf(length, "length"), split);
         }
         req.lengthText = HexLength(n);
         features::MemTransferView view;
@@ -399,7 +435,7 @@ class Board {
     void MemReadFile(const py::object& pathObject, long long length, int width, bool scramble,
                      bool tessera, bool split) {
         features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
-        req.lengthText = HexLength(InRange(length, UINT64_MAX >> 1, "length"));
+        req.lengthText = HexLength(FileLength(length, split));
         features::MemTransferView view;
         RunLong("mem_read_file", features::kMemReadFailed, [&](link::BoardHandle h) {
             return features::MemReadRun(h, req, features::DefaultReporter(), view);
@@ -576,6 +612,18 @@ class Board {
         return PyLong_AsUnsignedLongLongMask(valueObject.ptr());
     }
 
+    // The length of a transfer to or from a file, refused here as the panel's
+    // memory page refuses it in a box.
+    static std::uint64_t FileLength(long long n, bool split) {
+        if (n <= 0 || n % 512 != 0) {
+            Refuse("the length must be a non-zero multiple of 512, not " + std::to_string(n));
+        }
+        if (!split && static_cast<std::uint64_t>(n) > features::kNormalLimit) {
+            Refuse("one transfer moves at most 4 GiB - 512 bytes: give split=True for more");
+        }
+        return static_cast<std::uint64_t>(n);
+    }
+
     static std::uint32_t TransferLength(std::size_t n, bool tessera) {
         if (n == 0) Refuse("a memory transfer needs at least one byte");
         if (n > 0xFFFFFFFFu) Refuse("one memory transfer moves at most 4 GiB - 1 bytes");
@@ -615,6 +663,14 @@ class Board {
 class SimControl {
   public:
     explicit SimControl(std::shared_ptr<sim::SimBoard> board) : board_(std::move(board)) {}
+    SimControl(SimControl&&) = default;
+    // The last owner of a simulated board waits for its reset timer: without
+    // the interpreter lock, like a board's close.
+    ~SimControl() {
+        if (!board_) return;
+        py::gil_scoped_release unlocked;
+        board_.reset();
+    }
 
     void SetFaults(std::uint64_t failRequest, std::uint64_t stallRequest, std::uint64_t unplugAtRequest,
                    std::uint64_t stallBulk, std::uint64_t hangBulk, std::uint64_t unplugAtBulk,
@@ -719,20 +775,32 @@ Board OpenBoard(const std::string& board, const std::string& profile, const std:
     }
     if (!s) {
         if (error.usage) Refuse(error.message);
-        CallReport r;
-        r.messages.push_back(error.message);
-        r.hints = error.hints;
+        CallReport& r = error.report;
+        PassLog("open", r);
+        r.messages.insert(r.messages.begin(), error.message);
         r.removed = true;
         RaiseBoardError("open", error.message, r);
     }
+    PassLog("open", {});
     return Board(std::move(s));
 }
 
 py::list Boards() {
     std::vector<usb::BoardEntry> boards;
+    std::string error;
     {
         py::gil_scoped_release unlocked;
-        boards = usb::ListBoards();
+        boards = usb::ListBoards(&error);
+    }
+    PassLog("boards", {});
+    // A USB that cannot be reached is no empty list: a broken set-up would
+    // look like a lab with no boards.
+    if (!error.empty()) {
+        CallReport r;
+        r.messages.push_back("USB cannot be reached (" + error +
+                             "): is /dev/bus/usb there? A container must be given the host's USB "
+                             "devices");
+        RaiseBoardError("boards", r.messages.front(), r);
     }
     py::list out;
     for (const usb::BoardEntry& b : boards) out.append(py::cast(b));
@@ -748,13 +816,15 @@ using namespace quillon::python;
 
 PYBIND11_MODULE(_quillon, m) {
     m.doc() = "Quillon Panel boards from Python (the native part of the quillon package)";
+    InstallReporting();
     m.attr("__version__") = QUILLON_VERSION;
 
     g_boardError = PyErr_NewExceptionWithDoc(
         "quillon.BoardError",
         "An operation on the board failed. Attributes: operation, message, code (the failed "
         "transfer's code, 0 when none failed), error (its name or None), removed (the board "
-        "left), log (the operation's log lines), hints.",
+        "left), log (the operation's log lines), hints, holder (the process number of the "
+        "process that holds the board, or None).",
         PyExc_Exception, nullptr);
     m.attr("BoardError") = py::handle(g_boardError);
 
@@ -859,6 +929,8 @@ PYBIND11_MODULE(_quillon, m) {
         });
 
     m.def("_open", &OpenBoard, py::arg("board"), py::arg("profile"), py::arg("trace"));
-    m.def("boards", &Boards, "The boards connected over USB (quillon-run --list).");
+    m.def("boards", &Boards,
+          "The boards connected over USB (quillon-run --list). Raises BoardError when USB "
+          "itself cannot be reached (libusb does not start).");
 }
 

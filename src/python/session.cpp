@@ -1,11 +1,12 @@
 #include "python/session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "features/long_work.h"
 #include "link/hints.h"
@@ -63,8 +64,41 @@ class ReportingPrompter final : public Prompter {
     bool OpenWithDesktop(const std::string&) override { return false; }
 };
 
-// The module keeps no log file: each line goes to the call's report (and on
-// to Python's logging).
+// Lines said outside any call, kept for the next one; the oldest go first
+// when nobody comes to take them for long.
+class StrayLines {
+  public:
+    void Add(bool hint, std::string text) {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (lines_.size() == kKept) lines_.erase(lines_.begin());
+        lines_.push_back({hint, std::move(text)});
+    }
+    std::vector<StrayLine> Take() {
+        std::lock_guard<std::mutex> lock(mu_);
+        return std::exchange(lines_, {});
+    }
+
+  private:
+    static constexpr std::size_t kKept = 200;
+    std::mutex mu_;
+    std::vector<StrayLine> lines_;
+};
+
+StrayLines& Strays() {
+    // Never destroyed: the USB event thread may still speak while statics go.
+    static StrayLines* lines = new StrayLines;
+    return *lines;
+}
+
+}  // namespace
+
+std::vector<StrayLine> TakeStrayLines() {
+    return Strays().Take();
+}
+
+// The module keeps no log file and prints nothing: each line goes to the
+// call's report (and on to the exception and Python's logging), or waits
+// among the stray lines.
 void InstallReporting() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -73,19 +107,25 @@ void InstallReporting() {
         LogFile::AttachEcho([](const std::string& line) {
             if (g_report) g_report->log.push_back(Unstamped(line));
         });
-        // A call's hints reach the caller in BoardError, not the script's
-        // output; hints of no call are printed as the programs print them.
         link::SetHintEcho(false);
         link::SetHintSink([](const std::string& text) {
             if (g_report) {
                 g_report->hints.push_back(text);
             } else {
-                std::printf("  %s\n", text.c_str());
-                std::fflush(stdout);
+                Strays().Add(true, text);
+            }
+        });
+        link::SetDiagnosticSink([](const std::string& line) {
+            if (g_report) {
+                g_report->diagnostics.push_back(line);
+            } else {
+                Strays().Add(false, line);
             }
         });
     });
 }
+
+namespace {
 
 // Notes the first transfer of a call that failed, and a board that left.
 class WatchedDevice final : public link::Device {
@@ -129,6 +169,10 @@ class WatchedDevice final : public link::Device {
 std::string WithHints(std::string message, const std::vector<std::string>& hints) {
     for (const std::string& h : hints) message += "; " + h;
     return message;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 }  // namespace
@@ -185,11 +229,23 @@ std::unique_ptr<Session> Session::Open(const std::string& board, const std::stri
         }
     }
     if (!s->EnsureOpen()) {
-        error = {WithHints("no board could be opened (" + board + ")", report.hints), false,
-                 report.hints};
+        error.message = s->NoBoardMessage("no board could be opened (" + board + ")", report);
+        error.report = report;
         return nullptr;
     }
     return s;
+}
+
+std::string Session::NoBoardMessage(const std::string& what, CallReport& report) const {
+    // The backend's reason for it, unless a hint has said it already (the
+    // reason of a USB that cannot be reached is a diagnostic, not a hint).
+    const link::NoBoardReason why = backend_ ? backend_->WhyNoBoard() : link::NoBoardReason{};
+    if (!why.hint.empty() && !Contains(report.hints, why.hint)) report.hints.push_back(why.hint);
+    if (why.kind == link::NoBoard::Held) report.holder = why.holder;
+    if (why.kind == link::NoBoard::NothingFound && report.hints.empty()) {
+        return what + ": no board is connected";
+    }
+    return WithHints(what, report.hints);
 }
 
 Session::~Session() {
@@ -279,7 +335,7 @@ bool Session::Call(const Body& body, CallReport& report, const Interrupted& inte
     }
     if (!EnsureOpen()) {
         report.messages.push_back(
-            WithHints("the board is not connected (it left and has not come back)", report.hints));
+            NoBoardMessage("the board is not connected (it left and has not come back)", report));
         report.removed = true;
         return false;
     }

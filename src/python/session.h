@@ -46,21 +46,36 @@ namespace quillon::python {
 
 // What one call said, and how its first failed transfer ended.
 struct CallReport {
-    std::vector<std::string> log;       // log lines, without their time stamp
-    std::vector<std::string> messages;  // texts of the boxes the operation showed
-    std::vector<std::string> hints;     // hints of the device link
+    std::vector<std::string> log;          // log lines, without their time stamp
+    std::vector<std::string> messages;     // texts of the boxes the operation showed
+    std::vector<std::string> hints;        // hints of the device link
+    std::vector<std::string> diagnostics;  // the device layer's lines for a terminal
+    long holder = 0;  // the process that holds the board, when that kept it from opening
     link::UsbError error = link::UsbError::None;
-    int code = 0;          // the failed transfer's code, numbered as libusb numbers errors
-    bool removed = false;  // the board left during the call
+    int code = 0;              // the failed transfer's code, numbered as libusb numbers errors
+    bool removed = false;      // the board left during the call
     bool interrupted = false;  // the caller's `interrupted` stopped the call
 };
 
 // Why a session could not be made.
 struct OpenError {
     std::string message;
-    bool usage = false;                // a bad name or profile (ValueError), not a missing board
-    std::vector<std::string> hints{};  // what the device link said about the board
+    bool usage = false;   // a bad name or profile (ValueError), not a missing board
+    CallReport report{};  // what the device link said while the board was being opened
 };
+
+// What the device layer said outside any call (the USB event thread, a list
+// of the boards): its hints and diagnostics, oldest first. Nothing of the
+// module goes to the process's standard output or error; these lines wait
+// here for the next call to hand them to Python's logging.
+struct StrayLine {
+    bool hint = false;
+    std::string text;
+};
+std::vector<StrayLine> TakeStrayLines();
+// Installs the module's sinks for the log, the dialogs, the hints and the
+// diagnostics (once; every entry point calls it).
+void InstallReporting();
 
 class Session {
   public:
@@ -100,6 +115,9 @@ class Session {
   private:
     Session() = default;
     bool EnsureOpen();
+
+    // The call's message when no board opened: why, as the backend tells it.
+    std::string NoBoardMessage(const std::string& what, CallReport& report) const;
 
     std::string name_;
     std::unique_ptr<link::Backend> backend_;

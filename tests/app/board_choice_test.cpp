@@ -35,6 +35,7 @@ struct ReasonCase {
     link::NoBoard kind;
     const char* hint;  // the backend's line
     const char* todo;  // what the band must tell the user to do
+    long holder = 0;   // the process holding the board
 };
 
 class NoBoardBand : public ::testing::TestWithParam<ReasonCase> {};
@@ -42,7 +43,7 @@ class NoBoardBand : public ::testing::TestWithParam<ReasonCase> {};
 TEST_P(NoBoardBand, SaysWhyAndWhatToDoUntilABoardOpens) {
     const ReasonCase& c = GetParam();
     PanelTest t;
-    t.bus->reason = {c.kind, c.hint};
+    t.bus->reason = {c.kind, c.hint, c.holder};
     MainWindow w(MainWindow::Options{0});
     w.FormCreate();
 
@@ -52,6 +53,10 @@ TEST_P(NoBoardBand, SaysWhyAndWhatToDoUntilABoardOpens) {
     EXPECT_EQ(w.statusText(), text.headline);
     EXPECT_TRUE(band->text().startsWith(text.headline));
     EXPECT_TRUE(band->text().contains(U(c.todo))) << band->text().toStdString();
+    if (c.holder) {
+        EXPECT_TRUE(text.headline.contains(QString::number(c.holder)))
+            << text.headline.toStdString();
+    }
     // Every reason leads to the simulated board, through the button beside it.
     EXPECT_TRUE(band->text().contains(U("ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞ")));
     EXPECT_EQ(band->findChild<QPushButton*>("NoBoardChoose")->text(), U(app::kChooseBoardCaption));
@@ -90,6 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "ﾌｧｰﾑｳｪｱをﾛｰﾄﾞ"},
         ReasonCase{link::NoBoard::Busy, "another program has the board open",
                    "ﾌﾟﾛｸﾞﾗﾑ(quillon-run等)を終了"},
+        ReasonCase{link::NoBoard::Held,
+                   "USB: the board usb:1-2 is in use by process 4321 (quillon-run); a board is"
+                   " open in one process at a time: close it there first",
+                   "｢ﾎﾞｰﾄﾞの選択...｣でﾎﾞｰﾄﾞを選び直してください", 4321},
         ReasonCase{link::NoBoard::OpenFailed, "libusb_open() ERROR!! LIBUSB_ERROR_IO",
                    "差し直してください"},
         ReasonCase{link::NoBoard::NoUsb, "libusb_init() ERROR!! LIBUSB_ERROR_OTHER",

@@ -5,7 +5,7 @@
 #   - the installed quillon-run runs the example self-test on the simulated
 #     board, and both programs find the manual where the package put it;
 #   - Debian's python3 imports the installed module and reaches the
-#     simulated board through it;
+#     simulated board through it, printing nothing;
 #   - the desktop entry, the AppStream metainfo and the manual pages validate;
 #   - the dependencies came from dpkg-shlibdeps; lintian finds no error.
 #   check_package.sh BUILD_DIR
@@ -55,9 +55,16 @@ ls "$root/usr/share/quillon/Flash/"*.rbf >/dev/null || fail "no bridge designs i
     { cat "$work/selftest.log" >&2; fail "installed quillon-run: self-test failed"; }
 grep -q "USB OPEN!!" "$work/selftest.log" || fail "self-test did not open the board"
 
-# The Python module in Debian's path, for Debian's python3: it imports from
-# the unpacked tree and makes a round trip on the simulated board.
-[[ "$depends" == *"python3 (>= "* ]] || fail "Depends lacks python3: $depends"
+# The Python module in Debian's path, for Debian's python3 (the version it
+# was built for): it imports from the unpacked tree, makes a round trip on the
+# simulated board and prints nothing of its own, not even when a call fails.
+python_version=$(/usr/bin/python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])')
+[[ "$depends" == *"python3 (>= $python_version~)"* ]] ||
+    fail "Depends lacks python3 $python_version: $depends"
+suggests=$(dpkg-deb -f "$deb" Suggests)
+for p in python3-numpy python3-pytest python3-pytest-xdist; do
+    [[ "$suggests" == *"$p"* ]] || fail "Suggests lacks $p: $suggests"
+done
 pydir="$root/usr/lib/python3/dist-packages"
 ls "$pydir"/quillon/_quillon.cpython-*.so >/dev/null || fail "Python module not installed"
 (cd "$work/run" && PYTHONPATH="$pydir" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - "$pydir" <<'EOF'
@@ -69,9 +76,15 @@ with quillon.open("sim") as board:
     assert board.reg_read(0x10) == 0x12345678
     board.mem_write(bytes(range(256)) * 4)
     assert board.mem_read(1024) == bytes(range(256)) * 4
+    board.sim.set_faults(stall_bulk=1)
+    try:
+        board.mem_write(bytes(512))
+    except quillon.BoardError:
+        pass
 import quillon.pytest_plugin
 EOF
 ) >"$work/python.log" 2>&1 || { cat "$work/python.log" >&2; fail "installed Python module"; }
+[ ! -s "$work/python.log" ] || { cat "$work/python.log" >&2; fail "the Python module printed"; }
 
 # The udev rule where udev reads it, giving the seat's user the boards.
 rule="$root/usr/lib/udev/rules.d/70-quillon.rules"

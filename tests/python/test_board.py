@@ -33,9 +33,11 @@ def test_extended_and_block_registers(board):
     assert board.block_read(0x1FFE00, 512) == data.tobytes()
 
 
-def test_arguments_out_of_range_send_nothing(board, sim):
+def test_arguments_out_of_range_send_nothing(board, sim, tmp_path):
     before = sim.request_count
     bad = [
+        lambda: board.mem_read_file(tmp_path / "out.bin", 3),
+        lambda: board.mem_read_file(tmp_path / "out.bin", 0x100000000, split=False),
         lambda: board.reg_write(0, 0x100, 8),
         lambda: board.reg_write(0, -1),
         lambda: board.reg_read(0x4000),
@@ -51,6 +53,10 @@ def test_arguments_out_of_range_send_nothing(board, sim):
     ]
     for call in bad:
         with pytest.raises(ValueError):
+            call()
+    for call in [lambda: board.mem_read("512"), lambda: board.gpio_read(1.0),
+                 lambda: board.mem_write_file(tmp_path, "200")]:
+        with pytest.raises(TypeError):
             call()
     assert sim.request_count == before
 
@@ -102,7 +108,7 @@ def test_memory_files(board, sim, tmp_path, monkeypatch):
     assert cause.startswith("ｽﾄｰﾙ [LIBUSB_ERROR_PIPE]")
     assert "D3" in failed.value.log
     assert (tmp_path / "out.bin").stat().st_size == 1024
-    with pytest.raises(quillon.BoardError):
+    with pytest.raises(ValueError):
         board.mem_write_file(tmp_path / "in.bin", 1000)  # not whole blocks of 512
 
 

@@ -414,11 +414,8 @@ TEST_F(TwoBoards, TheNamedBoardAloneIsFollowed) {
 
 // The programs themselves on the test bed: quillon-run runs beside this
 // binary, under the same preload library (which serves its ioctls from here).
-std::string RunProgram(const std::string& arguments, int& status) {
-    const std::filesystem::path program =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "quillon-run";
-    const std::string command =
-        "LD_PRELOAD=libumockdev-preload.so.0 '" + program.string() + "' " + arguments + " 2>&1";
+std::string RunUnderTestbed(const std::string& commandLine, int& status) {
+    const std::string command = "LD_PRELOAD=libumockdev-preload.so.0 " + commandLine + " 2>&1";
     std::string out;
     if (std::FILE* p = ::popen(command.c_str(), "r")) {
         char buf[4096];
@@ -426,6 +423,15 @@ std::string RunProgram(const std::string& arguments, int& status) {
         status = WEXITSTATUS(::pclose(p));
     }
     return out;
+}
+
+std::filesystem::path TestBinaries() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+std::string RunProgram(const std::string& arguments, int& status) {
+    return RunUnderTestbed("'" + (TestBinaries() / "quillon-run").string() + "' " + arguments,
+                           status);
 }
 
 TEST_F(TwoBoards, QuillonRunListsThemAndOpensTheOneNamed) {
@@ -452,6 +458,53 @@ TEST_F(TwoBoards, QuillonRunListsThemAndOpensTheOneNamed) {
     EXPECT_EQ(status, 3) << out;
     EXPECT_NE(out.find("no board usb:QB-0003"), std::string::npos) << out;
     EXPECT_NE(out.find("usb:1-3.1 (04b4:00f1, serial QB-0002)"), std::string::npos) << out;
+}
+
+// One board, one process: whoever else opens it (another backend, quillon-run,
+// the Python module) is turned away before the device is touched, with this
+// process's number; once it is let go the next opener has it.
+TEST_F(UsbBackendTest, ABoardThisProcessHoldsIsRefusedNamingTheHolder) {
+    bed.Plug(2, board);
+    Start();
+    std::unique_ptr<link::Device> held = backend->OpenFirst();
+    ASSERT_NE(held, nullptr);
+    const std::string pid = std::to_string(::getpid());
+    const std::string inUse = "the board usb:1-2 is in use by process " + pid;
+
+    HintLog hints;
+    std::unique_ptr<link::Backend> other = usb::MakeUsbBackend();
+    EXPECT_EQ(other->OpenFirst(), nullptr);
+    const link::NoBoardReason why = other->WhyNoBoard();
+    EXPECT_EQ(why.kind, link::NoBoard::Held);
+    EXPECT_EQ(why.holder, static_cast<long>(::getpid()));
+    EXPECT_EQ(why.hint, hints.One({inUse.c_str(), "(this process)"}));
+
+    int status = -1;
+    if (std::filesystem::exists(TestBinaries() / "quillon-run")) {
+        const std::string script = home.root() + "/read.tcl";
+        std::ofstream(script) << "KVX_COMMAND \"RR -A0 -W32\"\n";
+        const std::string out = RunProgram("--board usb " + script, status);
+        EXPECT_EQ(status, 3) << out;
+        EXPECT_NE(out.find(inUse), std::string::npos) << out;
+    }
+    // The module, when this build made it (the sanitizer builds do not).
+    const std::filesystem::path python = TestBinaries().parent_path() / "python";
+    if (std::filesystem::exists(python / "quillon" / "__init__.py")) {
+        const std::string out = RunUnderTestbed(
+            "env PYTHONPATH='" + python.string() +
+                "' /usr/bin/python3 -c 'import quillon\ntry:\n quillon.open(\"usb\")\n"
+                "except quillon.BoardError as e:\n print(e.holder, e)'",
+            status);
+        // The exception and nothing else: one line, starting with its holder.
+        EXPECT_EQ(out.rfind(pid + " open: no board could be opened (usb); USB: " + inUse, 0), 0u)
+            << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    }
+    // Neither opener reached the device.
+    EXPECT_EQ(bed.CountsOf(2).claims, 1);
+
+    held.reset();
+    EXPECT_NE(other->OpenFirst(), nullptr);
 }
 
 TEST(BoardIds, APathIsTriedBeforeASerialNumber) {

@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "link/abort.h"
+#include "link/board_lock.h"
 #include "link/hints.h"
 #include "log/file_io.h"
 #include "log/platform.h"
@@ -34,14 +35,18 @@ using link::UsbError;
 
 namespace {
 
-// Diagnostics of the device layer go to standard output, never to the log.
+// Diagnostics of the device layer go to standard output (link::Diagnostic),
+// never to the log. One line each; a trailing line end is the caller's habit.
 void Diag(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Diag(const char* format, ...) {
+    char text[1024];
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fflush(stdout);
+    std::string line = text;
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    link::Diagnostic(line);
 }
 
 UsbError FromLibusbError(int code) {
@@ -337,9 +342,12 @@ using DeviceList = std::unique_ptr<libusb_device*[], DeviceListDeleter>;
 // thread sees the open board leave, it marks it gone, and every transfer
 // waiting on it is cancelled by its own caller instead of waiting on.
 struct OpenState {
-    explicit OpenState(DeviceKey k) : key(k) {}
+    OpenState(DeviceKey k, std::unique_ptr<link::BoardLock> l) : key(k), lock(std::move(l)) {}
     const DeviceKey key;
     std::atomic<bool> gone{false};
+    // This process's hold on the board: let go with the last of the device's
+    // owners, after the interface was released and the handle closed.
+    const std::unique_ptr<link::BoardLock> lock;
 };
 
 // The completions of one call. The callback runs on whichever thread handles
@@ -847,13 +855,19 @@ void ReadSerial(libusb_device* dev, std::uint8_t index, BoardEntry& e) {
     e.serialUnknown = true;
 }
 
-BoardEntry EntryOf(libusb_device* dev) {
+// Where a device sits: bus, port path and address, from libusb's record alone.
+BoardEntry PlaceOf(libusb_device* dev) {
     BoardEntry e;
     e.bus = libusb_get_bus_number(dev);
     e.address = libusb_get_device_address(dev);
     std::uint8_t ports[8];
     const int n = libusb_get_port_numbers(dev, ports, sizeof ports);
     for (int i = 0; i < n; ++i) e.ports += (i ? "." : "") + std::to_string(ports[i]);
+    return e;
+}
+
+BoardEntry EntryOf(libusb_device* dev) {
+    BoardEntry e = PlaceOf(dev);
     e.speed = SpeedName(libusb_get_device_speed(dev));
     libusb_device_descriptor dd{};
     if (libusb_get_device_descriptor(dev, &dd) == LIBUSB_SUCCESS) {
@@ -941,6 +955,15 @@ class UsbBackend final : public link::Backend {
     void ReportBusy(DeviceKey key) {
         link::Hint(kBusyHint);
         Explain(link::NoBoard::Busy, kBusyHint, key);
+    }
+    void ReportHeld(const std::string& board, const link::BoardHolder& holder, DeviceKey key) {
+        const std::string hint = "USB: " + link::BoardLock::HeldText(board, holder);
+        link::Hint(hint);
+        {
+            std::lock_guard<std::mutex> lock(reasonMu_);
+            reason_ = {link::NoBoard::Held, hint, holder.pid};
+            reasonAbout_ = key;
+        }
     }
     void ReportNoAccess(libusb_device* dev, const libusb_device_descriptor& dd) {
         std::string hint = AccessHint(libusb_get_bus_number(dev), libusb_get_device_address(dev),
@@ -1125,6 +1148,22 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
     const unsigned bus = libusb_get_bus_number(dev), address = libusb_get_device_address(dev);
     libusb_device_descriptor dd{};
     libusb_get_device_descriptor(dev, &dd);
+    // Before the device is touched: a board another process of ours holds is
+    // left alone, and the message names that process.
+    const std::string board = "usb:" + PortId(PlaceOf(dev));
+    std::unique_ptr<link::BoardLock> boardLock;
+    link::BoardHolder holder;
+    switch (link::BoardLock::Take(board, boardLock, holder)) {
+        case link::BoardLock::Outcome::Taken:
+            break;
+        case link::BoardLock::Outcome::Held:
+            ReportHeld(board, holder, KeyOf(dev));
+            return nullptr;
+        case link::BoardLock::Outcome::NoLock:
+            Diag("board lock %s cannot be made: the board is opened without it\n",
+                 link::BoardLock::PathOf(board).c_str());
+            break;
+    }
     libusb_device_handle* handle = nullptr;
     int r = libusb_open(dev, &handle);
     if (r != LIBUSB_SUCCESS) {
@@ -1189,7 +1228,7 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
     settings.controlTimeout = options_.controlTimeout;
     settings.bulkTimeout = options_.bulkTimeout ? *options_.bulkTimeout : ReadBulkTimeout();
     settings.slowestRate = SlowestRate(dev);
-    auto state = std::make_shared<OpenState>(KeyOf(dev));
+    auto state = std::make_shared<OpenState>(KeyOf(dev), std::move(boardLock));
     {
         std::lock_guard<std::mutex> lock(mu_);
         open_ = state;

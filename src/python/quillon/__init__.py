@@ -7,7 +7,9 @@
 
 The board object runs the same requests and operations as the panel and
 quillon-run. A failed operation raises quillon.BoardError; arguments out of
-range raise ValueError before anything is sent. Transfers release the
+range raise ValueError (of the wrong type TypeError) before anything is sent.
+The module writes nothing to standard output or standard error: what it has
+to say goes to the exception, and to Python's logging under "quillon". Transfers release the
 interpreter lock, and Ctrl+C stops a long transfer or configuration load: the
 board gets the transfer's end command and the call raises KeyboardInterrupt.
 The manual's page "Python" documents every call.
@@ -28,13 +30,19 @@ __version__ = _quillon.__version__
 __all__ = ["open", "boards", "Board", "BoardError", "BoardInfo", "SimControl"]
 
 _log = logging.getLogger("quillon")
+# A library leaves the output to the application: without a handler of the
+# application's, nothing of ours reaches standard error (not even warnings).
+_log.addHandler(logging.NullHandler())
 
 
-def _pass_log(operation, lines):
-    # What the panel would write to its log goes to the "quillon" logger.
-    if _log.isEnabledFor(logging.DEBUG):
-        for line in lines:
-            _log.debug("%s: %s", operation, line)
+def _pass_log(operation, records):
+    # What the panel would write to its log, the device layer's diagnostics
+    # (DEBUG) and its hints (WARNING) go to the "quillon" logger.
+    for level, text in records:
+        if operation is None:
+            _log.log(level, "%s", text)
+        else:
+            _log.log(level, "%s: %s", operation, text)
 
 
 _quillon._set_log_hook(_pass_log)
@@ -75,7 +83,8 @@ def open(board="sim", profile=None, trace=None):
     trace:   a file for the wire trace: text lines, or a Wireshark capture of
              usbmon records when the name ends in ".pcap".
 
-    Raises BoardError when no board can be opened; ValueError for a bad name
+    Raises BoardError when no board can be opened (a board another process
+    holds: its message and its `holder` name that process); ValueError for a bad name
     or profile, a profile for a real board or a trace file that cannot be
     created; OSError when the profile file cannot be read.
     """
