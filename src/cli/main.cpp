@@ -329,8 +329,10 @@ bool OpenRunLog(const std::string& logFile) {
             RunLogFolder(), RunLogFileName(tm, static_cast<int>(ms), static_cast<long>(getpid())),
             why);
     }
-    if (!opened) std::fprintf(stderr, "quillon-run: %s\n", why.c_str());
-    return opened;
+    if (opened) return true;
+    if (logFile.empty()) why += " (--log FILE writes the log elsewhere)";
+    std::fprintf(stderr, "quillon-run: %s\n", why.c_str());
+    return false;
 }
 
 std::string LocalTimestamp() {
@@ -448,9 +450,6 @@ int main(int argc, char** argv) {
         std::fputc('\n', stderr);
         std::fflush(stderr);
     });
-    if (!OpenRunLog(run.options.logFile)) return kExitUsage;
-    platform::SetCurrentDirectory(startDir);
-
     if (!boards::SetUpBoardLink(*options, error)) {
         std::fprintf(stderr, "quillon-run: %s\n", error.c_str());
         return kExitUsage;
@@ -458,6 +457,11 @@ int main(int argc, char** argv) {
     // Hot-plug notices may come from a backend thread: they are queued to this
     // thread and handled where events are pumped.
     boards::RegisterQueuedNotices();
+    if (!OpenRunLog(run.options.logFile)) {
+        boards::FinishTrace(error);
+        return kExitUsage;
+    }
+    platform::SetCurrentDirectory(startDir);
     boards::RouteHintsToLog();
     LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
 
@@ -472,14 +476,14 @@ int main(int argc, char** argv) {
         return EndRun(code);
     };
     if (!script::TclHost::Init(reporter)) {
-        const std::string why = script::TclHost::InitFailure();
+        std::string why = script::TclHost::InitFailure();
+        while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
         if (run.options.tclLibrary) {
             // Asked for and not there: a setup to put right, not a script that failed.
             std::fprintf(stderr, "quillon-run: --tcl-library: Tcl's library cannot be loaded: %s\n",
                          why.c_str());
             link::BoardLink::Instance().Close();
-            std::string traceError;
-            boards::FinishTrace(traceError);
+            boards::FinishTrace(error);
             return kExitUsage;
         }
         std::fprintf(stderr, "quillon-run: the Tcl interpreter could not be created: %s\n",
