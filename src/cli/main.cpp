@@ -115,8 +115,8 @@ constexpr const char* kHelp =
     "     folder not creatable, Tcl's library not found (--tcl-library), or SCRIPT\n"
     "     missing or unreadable\n"
     "  3  no board could be opened (\"USB NOT OPEN!!\" is logged; the script does not run)\n"
-    "  4  the run went well but the wire trace or the JUnit report could not be written\n"
-    "     whole (a full disk, --trace /dev/full): standard error says why\n"
+    "  4  the run went well but the wire trace, the log file or the JUnit report could\n"
+    "     not be written whole (a full disk, --trace /dev/full): standard error says why\n"
     "  130  the run was stopped by SIGINT (Ctrl+C): standard error says so\n"
     "  143  the run was stopped by SIGTERM: standard error says so\n"
     "A script that calls 'exit N' ends the run with status N.\n"
@@ -165,6 +165,8 @@ struct RunState {
     bool scriptStarted = false;
     // The log's last lines, for the report of a failed run.
     cli::RecentLines recent{20};
+    // A log line did not reach the log file.
+    bool logLost = false;
 };
 
 RunState& Run() {
@@ -246,6 +248,11 @@ int EndRun(int code) {
         if (status == kExitOk) status = boards::kExitTraceLost;
     } else {
         traceError.clear();
+    }
+    if (Run().logLost) {
+        std::fprintf(stderr, "quillon-run: the log file %s is incomplete\n",
+                     LogFile::FilePath().c_str());
+        if (status == kExitOk) status = boards::kExitTraceLost;
     }
     if (!Run().options.junitFile.empty() && !WriteJunit(status, traceError) && status == kExitOk)
         status = boards::kExitTraceLost;
@@ -441,11 +448,22 @@ int main(int argc, char** argv) {
     run.report.timestamp = LocalTimestamp();
     run.report.hostname = HostName();
 
-    // Log lines are diagnostics: standard error, beside the progress line.
-    LogFile::AttachEcho([](const std::string& line) {
-        Run().recent.Add(line);
-        if (Run().options.quiet) return;
+    // Standard error is the run's log window: log lines are diagnostics, and
+    // it shows them beside the progress line, and tells when the log file did
+    // not take one (the writer's own notice, which has no time stamp).
+    LogFile::AttachWindow([](const std::string& line) {
+        RunState& run = Run();
         TerminalLine().Clear();
+        if (line.rfind("【", 0) != 0) {
+            if (!run.logLost) {
+                std::fprintf(stderr, "quillon-run: the log file %s did not take a line: %s\n",
+                             LogFile::FilePath().c_str(), line.c_str());
+            }
+            run.logLost = true;
+            return;
+        }
+        run.recent.Add(line);
+        if (run.options.quiet) return;
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
         std::fflush(stderr);

@@ -408,8 +408,8 @@ TEST_F(ScriptRun, StartDirectoryComesBackAfterMacrosAndCd) {
     }
 }
 
-// The gathered trace is whole when the run ends, also by "exit"; a trace that
-// could not be written turns a good run into status 4, with the reason.
+// The gathered trace is whole when the run ends, also by "exit"; a trace or a
+// log that could not be written turns a good run into status 4, with the reason.
 TEST_F(ScriptRun, TraceIsWholeAtTheEndAndItsLossIsStatus4) {
     WriteFile(work_ / "rr.tcl", "KVX_COMMAND {RR -A1}\nKVX_COMMAND {RW -A2 -D5}\n");
     WriteFile(work_ / "rr-exit.tcl", "KVX_COMMAND {RR -A1}\nexit 0\n");
@@ -421,6 +421,17 @@ TEST_F(ScriptRun, TraceIsWholeAtTheEndAndItsLossIsStatus4) {
             EXPECT_TRUE(Contains(trace, "CTRL bm=40 req=B0 val=0002 "));
         }
     }
+    // So is a log file the disk stops taking (the file-size limit stands in
+    // for a full disk); the lines still reach standard error.
+    WriteFile(work_ / "many.tcl",
+              "for {set i 0} {$i < 100} {incr i} { TPRINT [string repeat x 100] }\nTPRINT last\n");
+    RunResult log =
+        Exec({"--board", "sim", "many.tcl"}, 120000, "trap '' XFSZ; ulimit -f 4; exec \"$@\"");
+    EXPECT_EQ(log.exitCode, 4) << log.err;
+    EXPECT_TRUE(Contains(log.err, "】 last\n"));
+    EXPECT_TRUE(Contains(log.err, "-run-logs/RUN-")) << log.err;
+    EXPECT_TRUE(Contains(log.err, " is incomplete\n")) << log.err;
+
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     for (const char* script : {"rr.tcl", "rr-exit.tcl"}) {
         RunResult r = Exec({"--board", "sim", "--trace", "/dev/full", script});
