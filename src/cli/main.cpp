@@ -5,20 +5,26 @@
 #include <QDeadlineTimer>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include "cli/junit_report.h"
 #include "cli/progress_line.h"
+#include "cli/run_options.h"
 #include "cli/stop_signals.h"
 #include "features/long_work.h"
 #include "features/reporter.h"
 #include "link/usb/usb_backend.h"
 #include "boards/backends.h"
 #include "link/board_link.h"
+#include "log/cause.h"
 #include "log/file_io.h"
 #include "log/log_file.h"
 #include "log/platform.h"
@@ -35,7 +41,8 @@ constexpr int kExitNoBoard = 3;
 
 constexpr const char* kUsage =
     "usage: quillon-run [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
-    "                   SCRIPT [ARG ...]\n"
+    "                   [--quiet] [--log FILE] [--stdout-file FILE] [--junit FILE]\n"
+    "                   [--tcl-library] SCRIPT [ARG ...]\n"
     "       quillon-run --list\n";
 
 constexpr const char* kHelp =
@@ -58,38 +65,58 @@ constexpr const char* kHelp =
     "                       and a completion per transfer) instead of text lines\n"
     "  --trace-sync         write each trace line as its transfer returns (for a script\n"
     "                       that reads its own trace; slower)\n"
+    "  --quiet              do not echo the log lines on standard error (the log file\n"
+    "                       still has them all)\n"
+    "  --log FILE           write the log to FILE (appended to when it exists) instead of\n"
+    "                       a new file in the runner's log folder\n"
+    "  --stdout-file FILE   what the script writes with puts goes into FILE, each line\n"
+    "                       ended by a carriage return as in the panel's stdout.txt,\n"
+    "                       instead of to standard output\n"
+    "  --junit FILE         write a JUnit XML report of the run to FILE (one test case:\n"
+    "                       the script; failed with the Tcl error and the last log lines)\n"
+    "  --tcl-library        load Tcl's own library (Tcl_Init): clock format and scan,\n"
+    "                       msgcat, package require of the packages Tcl ships; without\n"
+    "                       it the script has what the panel's scripts have\n"
     "  --help, -h           show this text\n"
     "  --version            show the version\n"
     "  --                   ends the options: the next word is SCRIPT even if it starts\n"
     "                       with '-'\n"
-    "Each option also takes the form --option=VALUE.\n"
+    "Each option also takes the form --option=VALUE. LOG, STDOUT and JUNIT files must\n"
+    "be regular files (or new ones) in a folder that exists: a folder, a FIFO or a\n"
+    "device is refused at the start with status 2.\n"
     "\n"
     "The script:\n"
     "  - sees argv (the list of ARGs), argc and argv0 (SCRIPT as given);\n"
     "  - is read as UTF-8; has the Tcl built-in commands (no package library, no\n"
-    "    'clock format') plus TPRINT text (writes a log line) and KVX_COMMAND macro\n"
+    "    'clock format', as in the panel; all of Tcl with --tcl-library) plus\n"
+    "    TPRINT text (writes a log line) and KVX_COMMAND macro\n"
     "    (RW RR UC MW MR FC WAIT IW IR IW2 IR2 IW3 IR3 GW GR GD STA GTA);\n"
-    "  - writes with puts into quillon-run-PID-stdout.txt (PID: this run's process\n"
-    "    number) in the private runtime folder ($XDG_RUNTIME_DIR, or else\n"
-    "    $XDG_DATA_HOME/Quillon7-run, by default ~/.local/share/Quillon7-run), not to\n"
-    "    this terminal; the file is removed at the end when nothing was written to it.\n"
-    "    (The panel's own capture there is stdout.txt.)\n"
+    "  - writes with puts to standard output, each line ended by LF and passed on as\n"
+    "    the script ends it (what is left is written at a flush and at the end, also\n"
+    "    by exit, an error or a signal), so that 'quillon-run read.tcl > values.txt'\n"
+    "    keeps what the script printed and nothing else.\n"
     "Relative file names in macros (and in the script's own commands) resolve in the\n"
     "directory quillon-run was started in.\n"
     "\n"
-    "Output: every log line is written to this run's log file\n"
-    "($XDG_DATA_HOME/Quillon7/LOGyymmddhhnnss.txt) and echoed to standard output as it\n"
-    "is written. Message boxes a macro would show become lines on standard error.\n"
+    "Output: every log line is written to this run's own log file and echoed to\n"
+    "standard error as it is written (log lines are diagnostics). The log file is\n"
+    "RUN-yymmdd-hhmmss.mmm-PID.txt (start time to the millisecond, process number) in\n"
+    "$XDG_DATA_HOME/Quillon7-run-logs (by default ~/.local/share/Quillon7-run-logs),\n"
+    "so runs side by side never share one, or FILE of --log. The panel's log folder\n"
+    "(Quillon7) is not written to. Message boxes a macro would show become lines on\n"
+    "standard error, also with --quiet.\n"
     "\n"
     "Exit status:\n"
     "  0  the script completed without a Tcl error\n"
     "  1  the script ended with a Tcl error (a failed macro, a syntax error, ...): the\n"
     "     interpreter's result goes to standard error and to the log\n"
     "  2  usage error, unknown or incomplete option, bad sim profile, trace file not\n"
-    "     creatable, or SCRIPT missing or unreadable\n"
+    "     creatable, a LOG, STDOUT or JUNIT file that cannot be written, the log\n"
+    "     folder not creatable, Tcl's library not found (--tcl-library), or SCRIPT\n"
+    "     missing or unreadable\n"
     "  3  no board could be opened (\"USB NOT OPEN!!\" is logged; the script does not run)\n"
-    "  4  the run went well but the wire trace could not be written whole (a full disk,\n"
-    "     --trace /dev/full): standard error says where it stopped\n"
+    "  4  the run went well but the wire trace, the log file or the JUnit report could\n"
+    "     not be written whole (a full disk, --trace /dev/full): standard error says why\n"
     "  130  the run was stopped by SIGINT (Ctrl+C): standard error says so\n"
     "  143  the run was stopped by SIGTERM: standard error says so\n"
     "A script that calls 'exit N' ends the run with status N.\n"
@@ -103,8 +130,9 @@ constexpr const char* kHelp =
     "there that updates in place: the bytes done of the total and, after the first\n"
     "second, the rate and the time left. Nothing is shown when it is not a terminal.\n"
     "\n"
-    "Example:\n"
+    "Examples:\n"
     "  quillon-run --board sim examples/selftest.tcl\n"
+    "  quillon-run --board sim --quiet --junit report.xml test.tcl > values.txt\n"
     "\n"
     "See quillon-run(1).\n";
 
@@ -126,6 +154,25 @@ class RunnerReporter : public features::Reporter {
         TerminalLine().Update(done, total, unit);
     }
 };
+
+// What the end of the run needs to know: where its report goes and how the
+// script fared.
+struct RunState {
+    cli::RunnerOptions options;
+    std::string boardText;
+    cli::ScriptCase report;
+    std::uint64_t scriptStartMs = 0;
+    bool scriptStarted = false;
+    // The log's last lines, for the report of a failed run.
+    cli::RecentLines recent{20};
+    // A log line did not reach the log file.
+    bool logLost = false;
+};
+
+RunState& Run() {
+    static RunState run;
+    return run;
+}
 
 // The status the run ends with: a run a signal stopped says so and ends with
 // the signal's status, whatever the script's end was.
@@ -150,6 +197,68 @@ void TakeRemovalNotice() {
     }
 }
 
+void NoteOutcome(cli::ScriptCase::Outcome outcome, std::string type, std::string message,
+                 std::string details = {}) {
+    cli::ScriptCase& c = Run().report;
+    c.outcome = outcome;
+    c.type = std::move(type);
+    c.message = std::move(message);
+    c.details = std::move(details);
+}
+
+// The JUnit report of the run that ends with `status`. A stop by a signal
+// and a trace that was lost say so over what the script did.
+bool WriteJunit(int status, const std::string& traceError) {
+    RunState& run = Run();
+    cli::ScriptCase& c = run.report;
+    if (const int signal = cli::StopSignal()) {
+        NoteOutcome(cli::ScriptCase::Outcome::Failed, cli::StopSignalName(signal),
+                    std::string("stopped by ") + cli::StopSignalName(signal));
+    } else if (!traceError.empty() && c.outcome == cli::ScriptCase::Outcome::Passed) {
+        NoteOutcome(cli::ScriptCase::Outcome::Error, "trace",
+                    "the wire trace is incomplete: " + traceError);
+    }
+    if (c.outcome != cli::ScriptCase::Outcome::Passed) {
+        if (!c.details.empty()) c.details += "\n\n";
+        c.details += "Last log lines:\n" + run.recent.Joined();
+    }
+    if (run.scriptStarted)
+        c.seconds = static_cast<double>(platform::TickMs() - run.scriptStartMs) / 1000.0;
+    c.properties = {{"board", run.boardText},
+                    {"log", LogFile::FilePath()},
+                    {"exit status", std::to_string(status)}};
+    if (run.options.tclLibrary) c.properties.emplace_back("tcl library", "loaded");
+    std::string why;
+    if (cli::WriteReport(run.options.junitFile, cli::JunitXml(c), why)) return true;
+    std::fprintf(stderr, "quillon-run: the JUnit report %s could not be written: %s\n",
+                 run.options.junitFile.c_str(), why.c_str());
+    return false;
+}
+
+// The end of every run that got past its start, by return or by the
+// script's exit: the removal notice, the board closed, the trace written out,
+// the report written.
+int EndRun(int code) {
+    TakeRemovalNotice();
+    link::BoardLink::Instance().Close();
+    int status = EndStatus(code);
+    std::string traceError;
+    if (!boards::FinishTrace(traceError)) {
+        std::fprintf(stderr, "quillon-run: the wire trace is incomplete: %s\n", traceError.c_str());
+        if (status == kExitOk) status = boards::kExitTraceLost;
+    } else {
+        traceError.clear();
+    }
+    if (Run().logLost) {
+        std::fprintf(stderr, "quillon-run: the log file %s is incomplete\n",
+                     LogFile::FilePath().c_str());
+        if (status == kExitOk) status = boards::kExitTraceLost;
+    }
+    if (!Run().options.junitFile.empty() && !WriteJunit(status, traceError) && status == kExitOk)
+        status = boards::kExitTraceLost;
+    return status;
+}
+
 int Usage(const std::string& message) {
     if (!message.empty()) std::fprintf(stderr, "quillon-run: %s\n", message.c_str());
     std::fputs(kUsage, stderr);
@@ -158,14 +267,14 @@ int Usage(const std::string& message) {
 }
 
 bool IsValueOption(const std::string& a) {
-    return a == "--board" || a == "--sim-profile" || a == "--trace";
+    return a == "--board" || a == "--sim-profile" || a == "--trace" || cli::IsRunnerValueOption(a);
 }
 
 bool IsJoinedValueOption(const std::string& a) {
     for (const char* name : {"--board=", "--sim-profile=", "--trace="}) {
         if (a.rfind(name, 0) == 0) return true;
     }
-    return false;
+    return cli::IsRunnerWord(a);
 }
 
 // --list: the boards connected, as --board usb:ID names them.
@@ -181,9 +290,83 @@ int ListBoards() {
     return kExitOk;
 }
 
+// A run started with a standard descriptor closed would hand its number to
+// the next file it opens (the log, a macro's file), and output meant for the
+// terminal would land there.
+void KeepStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1) continue;
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) ::close(null);
+    }
+}
+
+// The files the run will write, before anything is done: the reason a name
+// cannot serve, with the option that named it.
+bool CheckOutputFiles(const cli::RunnerOptions& o) {
+    for (auto [what, path] : {std::pair<const char*, const std::string*>{"log file", &o.logFile},
+                              {"stdout file", &o.stdoutFile},
+                              {"JUnit report", &o.junitFile}}) {
+        if (path->empty()) continue;
+        const std::string problem = cli::OutputFileProblem(*path);
+        if (problem.empty()) continue;
+        std::fprintf(stderr, "quillon-run: the %s %s %s\n", what, path->c_str(), problem.c_str());
+        return false;
+    }
+    return true;
+}
+
+// This run's own log: --log FILE, or a file named by the start time to the
+// millisecond and the process number in the runner's log folder.
+bool OpenRunLog(const std::string& logFile) {
+    std::string why;
+    bool opened;
+    if (!logFile.empty()) {
+        const std::filesystem::path path(logFile);
+        opened = LogFile::OpenAs(path.parent_path().string(), path.filename().string(), why);
+    } else {
+        const auto now = std::chrono::system_clock::now();
+        const std::time_t t = std::chrono::system_clock::to_time_t(now);
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+            1000;
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        opened = LogFile::OpenAs(
+            RunLogFolder(), RunLogFileName(tm, static_cast<int>(ms), static_cast<long>(getpid())),
+            why);
+    }
+    if (opened) return true;
+    if (logFile.empty()) why += " (--log FILE writes the log elsewhere)";
+    std::fprintf(stderr, "quillon-run: %s\n", why.c_str());
+    return false;
+}
+
+std::string LocalTimestamp() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    return buf;
+}
+
+std::string HostName() {
+    char buf[256] = {};
+    if (gethostname(buf, sizeof buf - 1) != 0) return {};
+    return buf;
+}
+
+// What a script misses without Tcl's library fails with one of these.
+bool NeedsTclLibrary(const std::string& result) {
+    return result.find("\"::tcl::clock::") != std::string::npos ||
+           result.rfind("can't find package ", 0) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    KeepStandardDescriptors();
     std::vector<std::string> all(argv + 1, argv + argc);
     QCoreApplication app(argc, argv);
 
@@ -224,6 +407,8 @@ int main(int argc, char** argv) {
                                          all.begin() + std::min(scriptIndex, all.size()));
     optionWords.erase(std::remove(optionWords.begin(), optionWords.end(), "--"), optionWords.end());
     std::string error;
+    auto runnerOptions = cli::TakeRunnerOptions(optionWords, error);
+    if (!runnerOptions) return Usage(error);
     auto options = boards::TakeBoardOptions(optionWords, error);
     if (!options) return Usage(error);
     if (scriptIndex >= all.size()) return Usage("no script given");
@@ -243,6 +428,7 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
     }
+    if (!CheckOutputFiles(*runnerOptions)) return kExitUsage;
     // From here on a signal stops the run through its usual end.
     cli::InstallStopHandlers();
 
@@ -250,7 +436,38 @@ int main(int argc, char** argv) {
     // The log writer moves into the log folder: remember where the user was.
     const std::string startDir = platform::CurrentDirectory();
     const std::string scriptPath = std::filesystem::absolute(scriptArg, ec).string();
+    RunState& run = Run();
+    run.options = *runnerOptions;
+    for (std::string* path :
+         {&run.options.logFile, &run.options.stdoutFile, &run.options.junitFile}) {
+        if (!path->empty()) *path = std::filesystem::absolute(*path, ec).string();
+    }
+    run.boardText = boards::BoardChoiceText(*options);
+    run.report.name = scriptArg;
+    run.report.file = scriptPath;
+    run.report.timestamp = LocalTimestamp();
+    run.report.hostname = HostName();
 
+    // Standard error is the run's log window: log lines are diagnostics, and
+    // it shows them beside the progress line, and tells when the log file did
+    // not take one (the writer's own notice, which has no time stamp).
+    LogFile::AttachWindow([](const std::string& line) {
+        RunState& run = Run();
+        TerminalLine().Clear();
+        if (line.rfind("【", 0) != 0) {
+            if (!run.logLost) {
+                std::fprintf(stderr, "quillon-run: the log file %s did not take a line: %s\n",
+                             LogFile::FilePath().c_str(), line.c_str());
+            }
+            run.logLost = true;
+            return;
+        }
+        run.recent.Add(line);
+        if (run.options.quiet) return;
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+    });
     if (!boards::SetUpBoardLink(*options, error)) {
         std::fprintf(stderr, "quillon-run: %s\n", error.c_str());
         return kExitUsage;
@@ -258,38 +475,48 @@ int main(int argc, char** argv) {
     // Hot-plug notices may come from a backend thread: they are queued to this
     // thread and handled where events are pumped.
     boards::RegisterQueuedNotices();
-
-    LogFile::AttachEcho([](const std::string& line) {
-        TerminalLine().Clear();
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    });
-    LogFile::Open();
-    boards::RouteHintsToLog();
+    if (!OpenRunLog(run.options.logFile)) {
+        boards::FinishTrace(error);
+        return kExitUsage;
+    }
     platform::SetCurrentDirectory(startDir);
+    boards::RouteHintsToLog();
     LogFile::Write(std::string("quillon-run Ver") + QUILLON_VERSION);
 
     RunnerReporter reporter;
-    // A capture of its own: the panel and other runs may be running beside it.
-    script::TclHost::SetCaptureFile("quillon-run-" + std::to_string(QCoreApplication::applicationPid()) +
-                                        "-stdout.txt",
-                                    true);
+    if (run.options.stdoutFile.empty())
+        script::TclHost::PassStandardOutput();
+    else
+        script::TclHost::CaptureTo(run.options.stdoutFile);
+    script::TclHost::UseTclLibrary(run.options.tclLibrary);
     const auto finish = [](int code) {
-        TakeRemovalNotice();
         script::TclHost::Shutdown();
-        link::BoardLink::Instance().Close();
-        return boards::FinishTraceStatus(EndStatus(code), "quillon-run");
+        return EndRun(code);
     };
     if (!script::TclHost::Init(reporter)) {
-        std::fputs("quillon-run: the Tcl interpreter could not be created\n", stderr);
+        std::string why = script::TclHost::InitFailure();
+        while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+        if (run.options.tclLibrary) {
+            // Asked for and not there: a setup to put right, not a script that failed.
+            std::fprintf(stderr, "quillon-run: --tcl-library: Tcl's library cannot be loaded: %s\n",
+                         why.c_str());
+            link::BoardLink::Instance().Close();
+            boards::FinishTrace(error);
+            return kExitUsage;
+        }
+        std::fprintf(stderr, "quillon-run: the Tcl interpreter could not be created: %s\n",
+                     why.c_str());
+        NoteOutcome(cli::ScriptCase::Outcome::Error, "Tcl",
+                    "the Tcl interpreter could not be created: " + why);
         return finish(kExitScriptError);
     }
     script::TclHost::SetKeepDirectory(startDir);
     script::TclHost::SetExitHandler([](int code) {
-        TakeRemovalNotice();
-        link::BoardLink::Instance().Close();
-        return boards::FinishTraceStatus(EndStatus(code), "quillon-run");
+        if (code != kExitOk) {
+            NoteOutcome(cli::ScriptCase::Outcome::Failed, "exit",
+                        "the script ended with exit " + std::to_string(code));
+        }
+        return EndRun(code);
     });
 
     // Stopped during the start-up: the board is not even opened.
@@ -300,22 +527,35 @@ int main(int argc, char** argv) {
     if (!link::BoardLink::Instance().Open()) {
         LogFile::Write("USB NOT OPEN!!");
         std::fputs("quillon-run: no board could be opened\n", stderr);
+        NoteOutcome(cli::ScriptCase::Outcome::Error, "no board",
+                    "no board could be opened (USB NOT OPEN!!)");
         return finish(kExitNoBoard);
     }
     LogFile::Write("USB OPEN!!");
     platform::SetCurrentDirectory(startDir);
 
     script::TclHost::SetScriptArguments(scriptArg, scriptArgs);
-    script::TclHost::RunReport run = script::TclHost::RunLogged(scriptPath);
+    run.scriptStartMs = platform::TickMs();
+    run.scriptStarted = true;
+    script::TclHost::RunReport report = script::TclHost::RunLogged(scriptPath);
     // A stopped script's result is only "cancelled": the log and the line
     // EndStatus writes say it better.
-    if (run.failed && !(cli::StopSignal() && run.result == "cancelled")) {
-        std::fprintf(stderr, "%s\n", run.result.c_str());
+    if (report.failed && !(cli::StopSignal() && report.result == "cancelled")) {
+        TerminalLine().Clear();
+        std::fprintf(stderr, "%s\n", report.result.c_str());
         // The stack says where: "while executing ..." with the script's line.
         std::string info = script::TclHost::ErrorInfo();
-        if (info.rfind(run.result, 0) == 0) info.erase(0, run.result.size());
+        if (info.rfind(report.result, 0) == 0) info.erase(0, report.result.size());
         if (!info.empty() && info.front() == '\n') info.erase(0, 1);
         if (!info.empty()) std::fprintf(stderr, "%s\n", info.c_str());
+        if (!run.options.tclLibrary && NeedsTclLibrary(report.result)) {
+            std::fputs("quillon-run: Tcl's library is not loaded (as in the panel): no clock "
+                       "format or scan, no package require; --tcl-library loads it\n",
+                       stderr);
+        }
+        // The line of the script and the macro's reason, which "0" alone is not.
+        NoteOutcome(cli::ScriptCase::Outcome::Failed, "TclError",
+                    PeekCause().value_or(report.result), script::TclHost::ErrorInfo());
     }
-    return finish(run.failed ? kExitScriptError : kExitOk);
+    return finish(report.failed ? kExitScriptError : kExitOk);
 }

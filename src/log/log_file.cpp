@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -78,28 +79,62 @@ std::string StampedLine(const std::tm& local, std::string_view text) {
 
 std::string StampedLineNow(std::string_view text) { return StampedLine(LocalNow(), text); }
 
-bool LogFile::Open() {
-    LogState& s = State();
-    std::string folder = platform::AppDataFolder() + "/Quillon7";
+namespace {
+
+// Creates `folder` (with its parents: a fresh account may not have
+// ~/.local/share yet). False when it is still no folder.
+bool MakeFolder(const std::string& folder) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) {
-        // Parents too: a fresh account may not have ~/.local/share yet.
-        std::filesystem::create_directories(folder, ec);
-        if (!std::filesystem::is_directory(folder, ec)) {
-            Prompts().Message("ｱﾌﾟﾘｹｰｼｮﾝﾃﾞｨﾚｸﾄﾘの作成に失敗しました。", MsgIcon::Warning);
-            return false;
-        }
-    }
+    if (std::filesystem::is_directory(folder, ec)) return true;
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+}
+
+// Takes `fileName` in `folder` as this run's log and holds it open.
+bool StartFile(const std::string& folder, const std::string& fileName) {
+    LogState& s = State();
     s.folder = folder;
+    s.fileName = fileName;
+    platform::SetCurrentDirectory(s.folder);
+    s.startHandle.reset(std::fopen(LogFile::FilePath().c_str(), "a"));
+    return s.startHandle != nullptr;
+}
+
+}  // namespace
+
+bool LogFile::Open() {
+    const std::string folder = platform::AppDataFolder() + "/Quillon7";
+    if (!MakeFolder(folder)) {
+        Prompts().Message("ｱﾌﾟﾘｹｰｼｮﾝﾃﾞｨﾚｸﾄﾘの作成に失敗しました。", MsgIcon::Warning);
+        return false;
+    }
     std::tm tm = LocalNow();
     char name[32];
     std::snprintf(name, sizeof name, "LOG%02d%02d%02d%02d%02d%02d.txt", tm.tm_year % 100,
                   tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    s.fileName = name;
-    platform::SetCurrentDirectory(s.folder);
-    s.startHandle.reset(std::fopen(FilePath().c_str(), "a"));
-    if (!s.startHandle) ToWindow("ﾛｸﾞﾌｧｲﾙを作成出来ませんでした。");
+    if (!StartFile(folder, name)) ToWindow("ﾛｸﾞﾌｧｲﾙを作成出来ませんでした。");
     return true;
+}
+
+bool LogFile::OpenAs(const std::string& folder, const std::string& fileName, std::string& why) {
+    if (!MakeFolder(folder)) {
+        why = "the log folder " + folder + " cannot be created";
+        return false;
+    }
+    if (StartFile(folder, fileName)) return true;
+    why = "the log file " + FilePath() + " cannot be opened: " + std::strerror(errno);
+    State().fileName.clear();
+    return false;
+}
+
+std::string RunLogFolder() { return platform::AppDataFolder() + "/Quillon7-run-logs"; }
+
+std::string RunLogFileName(const std::tm& tm, int millisecond, long pid) {
+    char name[64];
+    std::snprintf(name, sizeof name, "RUN-%02d%02d%02d-%02d%02d%02d.%03d-%ld.txt",
+                  tm.tm_year % 100, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  millisecond, pid);
+    return name;
 }
 
 void LogFile::Write(std::string_view text) {

@@ -1,6 +1,8 @@
 #include "script/tcl_host.h"
 
+#include <fcntl.h>
 #include <tcl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -111,12 +113,17 @@ class TclVariables final : public MacroVariables {
     Tcl_Obj* zero_ = nullptr;
 };
 
+// Where scripts' standard output goes.
+enum class Output { RuntimeCapture, File, Process };
+
 struct HostState {
     Tcl_Interp* interp = nullptr;
+    // The standard-output channel, whichever it is.
     Tcl_Channel capture = nullptr;
-    std::string captureName = "stdout.txt";
-    bool dropEmptyCapture = false;
+    Output output = Output::RuntimeCapture;
     std::string capturePath;
+    bool library = false;
+    std::string initFailure;
     features::Reporter* reporter = &features::DefaultReporter();
     std::string keepDir;
     // The directory changes counted when the kept directory was last made sure of.
@@ -375,6 +382,32 @@ void SetOption(Tcl_Interp* interp, Tcl_Channel chan, const char* name, const cha
     if (Tcl_SetChannelOption(interp, chan, name, value) != TCL_OK) Tcl_ResetResult(interp);
 }
 
+// The channel scripts' standard output goes to. The process's own is a
+// copy of descriptor 1: Tcl closes the descriptor of a channel it closes
+// ("close stdout", the end of the run), and a file opened after that must not
+// take the number the program's own output is written to.
+Tcl_Channel OpenOutput(Tcl_Interp* interp) {
+    HostState& s = State();
+    if (s.output != Output::Process) {
+        // The panel's capture is readable by this user only, in a folder only
+        // this user can enter; a file the user named gets the usual mode.
+        const int mode = s.output == Output::RuntimeCapture ? 0600 : 0666;
+        return Tcl_OpenFileChannel(interp, s.capturePath.c_str(), "w", mode);
+    }
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) return nullptr;
+    Tcl_Channel chan = Tcl_MakeFileChannel(
+        reinterpret_cast<ClientData>(static_cast<std::intptr_t>(fd)), TCL_WRITABLE);
+    if (!chan) ::close(fd);
+    return chan;
+}
+
+bool InitFailed(std::string why) {
+    State().initFailure = std::move(why);
+    LogFile::Write("TCLの初期化に失敗しました。");
+    return false;
+}
+
 }  // namespace
 
 bool TclHost::Init(features::Reporter& reporter) {
@@ -382,34 +415,42 @@ bool TclHost::Init(features::Reporter& reporter) {
     s.reporter = &reporter;
     if (s.interp) return true;
 
-    const std::string folder = platform::PrivateRuntimeFolder();
-    if (folder.empty()) {
-        LogFile::Write("TCLの初期化に失敗しました。");
-        return false;
+    s.initFailure.clear();
+    if (s.output == Output::RuntimeCapture) {
+        const std::string folder = platform::PrivateRuntimeFolder();
+        if (folder.empty()) return InitFailed("no private runtime folder for the capture file");
+        s.capturePath = folder + "/stdout.txt";
     }
-    s.capturePath = folder + "/" + s.captureName;
 
     Tcl_FindExecutable(nullptr);
     // Scripts, file names and the capture are UTF-8 whatever the locale says;
     // under LANG=C Tcl would otherwise take them as Latin-1.
     Tcl_SetSystemEncoding(nullptr, "utf-8");
     Tcl_Interp* interp = Tcl_CreateInterp();
-    if (!interp) {
-        LogFile::Write("TCLの初期化に失敗しました。");
-        return false;
-    }
-    // Readable by this user only, in a folder only this user can enter.
-    Tcl_Channel chan = Tcl_OpenFileChannel(interp, s.capturePath.c_str(), "w", 0600);
-    if (!chan) {
+    if (!interp) return InitFailed("the Tcl interpreter could not be created");
+    // Before any channel is made: a library that cannot be found leaves no
+    // capture behind.
+    if (s.library && Tcl_Init(interp) != TCL_OK) {
+        std::string why = Tcl_GetStringResult(interp);
         Tcl_DeleteInterp(interp);
-        LogFile::Write("TCLの初期化に失敗しました。");
-        return false;
+        return InitFailed(std::move(why));
+    }
+    Tcl_Channel chan = OpenOutput(interp);
+    if (!chan) {
+        std::string why = s.output == Output::Process
+                              ? std::string("the standard output cannot be used")
+                              : Tcl_GetStringResult(interp);
+        Tcl_DeleteInterp(interp);
+        return InitFailed(std::move(why));
     }
     // The standard channel first: registering creates the interpreter's channel
     // table, which takes the standard channels as they are at that moment.
     Tcl_SetStdChannel(chan, TCL_STDOUT);
     Tcl_RegisterChannel(interp, chan);
-    SetOption(interp, chan, "-translation", "cr");
+    SetOption(interp, chan, "-translation", s.output == Output::Process ? "lf" : "cr");
+    // Line by line, so that what a script printed is out when it goes on
+    // (a reader of a pipe sees each line as it comes) and lines keep their
+    // order with the log lines on standard error.
     SetOption(interp, chan, "-buffering", "line");
     SetOption(interp, chan, "-encoding", "utf-8");
 
@@ -622,18 +663,24 @@ void TclHost::Shutdown() {
         Tcl_SetStdChannel(nullptr, TCL_STDOUT);
         Tcl_UnregisterChannel(s.interp, chan);
     }
-    if (s.dropEmptyCapture) {
-        s.dropEmptyCapture = false;
-        std::error_code ec;
-        if (std::filesystem::file_size(s.capturePath, ec) == 0 && !ec)
-            std::filesystem::remove(s.capturePath, ec);
-    }
 }
 
-void TclHost::SetCaptureFile(const std::string& name, bool dropWhenEmpty) {
-    HostState& s = State();
-    s.captureName = name;
-    s.dropEmptyCapture = dropWhenEmpty;
+void TclHost::CaptureTo(const std::string& path) {
+    State().output = Output::File;
+    State().capturePath = path;
+}
+
+void TclHost::PassStandardOutput() {
+    State().output = Output::Process;
+    State().capturePath.clear();
+}
+
+void TclHost::UseTclLibrary(bool use) {
+    State().library = use;
+}
+
+std::string TclHost::InitFailure() {
+    return State().initFailure;
 }
 
 }  // namespace quillon::script

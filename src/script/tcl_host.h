@@ -1,13 +1,15 @@
 #pragma once
 // The one Tcl interpreter of the run. It is created once and never deleted,
 // so globals, procedures and the result variables of the macros ("read",
-// "read_high") are still there for the next script. It is created without the
-// Tcl library's initialisation script: scripts have the built-in commands only
-// (no package path, no "clock format"), plus TPRINT and KVX_COMMAND.
+// "read_high") are still there for the next script. By default it is created
+// without the Tcl library's initialisation script: scripts have the built-in
+// commands only (no package path, no "clock format"), plus TPRINT and
+// KVX_COMMAND. The script runner may ask for the library.
 //
-// What scripts write to standard output (puts) goes to a capture file in the
-// user's private runtime folder ("stdout.txt" for the panel), lines ended by a
-// carriage return; the program never shows it.
+// What scripts write to standard output (puts) goes by default to a capture
+// file in the user's private runtime folder ("stdout.txt", the panel's), lines
+// ended by a carriage return; the program never shows it. The script runner
+// hands it to its own standard output instead, or to a capture of its choice.
 
 #include <cstdint>
 #include <functional>
@@ -72,15 +74,22 @@ class TclHost {
     // ends; returns the exit status to end with (by default the script's code).
     static void SetExitHandler(std::function<int(int code)> handler);
 
-    // The capture file's name in the private runtime folder ("stdout.txt" by
-    // default), set before Init. Every program that can run beside another
-    // needs a name of its own. With `dropWhenEmpty` a capture that nothing was
-    // written to is removed at Shutdown.
-    static void SetCaptureFile(const std::string& name, bool dropWhenEmpty);
-    // Full path of the capture file.
+    // Set before Init: scripts' standard output goes to the capture file at
+    // `path` (created or emptied, lines ended by CR, as the panel's).
+    static void CaptureTo(const std::string& path);
+    // Set before Init: scripts' standard output is the process's own, lines
+    // ended by LF, each line passed on as the script ends it (and whatever is
+    // left at a flush, at the end of a run and at exit).
+    static void PassStandardOutput();
+    // Set before Init: Init runs Tcl's library initialisation (clock, msgcat,
+    // the package path) and fails when the library cannot be found.
+    static void UseTclLibrary(bool use);
+    // Why the last Init failed: Tcl's own text when Tcl gave one.
+    static std::string InitFailure();
+    // Full path of the capture file; empty when the output is the process's.
     static std::string CapturePath();
-    // Flushes and closes the capture channel. Safe to call more than once; also
-    // run at process exit.
+    // Flushes and closes the standard-output channel. Safe to call more than
+    // once; also run at process exit.
     static void Shutdown();
 };
 

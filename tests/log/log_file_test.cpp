@@ -179,6 +179,28 @@ TEST_F(LogFileTest, ManyFilesWarningCountsEveryEntry) {
     EXPECT_NE(lines[0].find("ﾛｸﾞﾌｧｲﾙが多数あります。適宜整理して下さい。"), std::string::npos);
 }
 
+// The script runner's log: a folder apart from the panel's (whose count of
+// log files never sees it) and a name no two runs share; a folder that cannot
+// be made is told to the caller, not in a box.
+TEST_F(LogFileTest, RunnerLogIsApartAndNamedToTheMillisecond) {
+    std::tm tm{};
+    const std::time_t t = Jan31();
+    localtime_r(&t, &tm);
+    EXPECT_EQ(RunLogFileName(tm, 7, 4242), "RUN-240131-093005.007-4242.txt");
+    EXPECT_EQ(RunLogFolder(), home.data() + "/Quillon7-run-logs");
+
+    std::string why;
+    ASSERT_TRUE(LogFile::OpenAs(RunLogFolder(), "RUN-a.txt", why)) << why;
+    LogFile::Write("hello");
+    ASSERT_EQ(ReadLines(RunLogFolder() + "/RUN-a.txt").size(), 1u);
+    EXPECT_FALSE(fs::exists(home.logFolder()));
+
+    std::ofstream(home.data() + "/blocked") << "a file, not a folder";
+    EXPECT_FALSE(LogFile::OpenAs(home.data() + "/blocked/logs", "RUN-b.txt", why));
+    EXPECT_EQ(why, "the log folder " + home.data() + "/blocked/logs cannot be created");
+    EXPECT_TRUE(prompts.boxes.empty());
+}
+
 TEST(Utf8PrefixTest, NeverSplitsACharacter) {
     EXPECT_EQ(Utf8Prefix("abc", 5), "abc");
     EXPECT_EQ(Utf8Prefix("aｱ", 3), "a");   // 'ｱ' is 3 bytes: 1 + 3 > 3
