@@ -141,6 +141,9 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     panel_->installEventFilter(this);
     folder_ = new LinkLabel("-", panel_);
     folder_->setObjectName("Label1");
+    // A deep log folder does not fit beside the buttons: cut in the middle,
+    // so the drive and the folder's own name still show.
+    folder_->setElideMode(Qt::ElideMiddle);
     clear_ = new QPushButton(QString::fromUtf8("ｸﾘｱ"), panel_);
     clear_->setObjectName("Button1");
     clear_->setFixedSize(60, 25);
