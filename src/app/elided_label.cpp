@@ -1,9 +1,8 @@
 #include "app/elided_label.h"
 
-#include <algorithm>
-
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 
 namespace quillon::app {
 

@@ -125,8 +125,9 @@ TEST(LogWindowFolder, ADeepFolderIsCutInTheMiddleAndWholeInItsTooltip) {
         app::LinkLabel* label = w->folderLabel();
         EXPECT_EQ(label->text().toStdString(), whole);
         EXPECT_EQ(label->toolTip().toStdString(), whole);
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).toStdString(),
-                  whole);
+        EXPECT_EQ(
+            QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).toStdString(),
+            whole);
         const QString shown = label->shownText();
         EXPECT_TRUE(shown.startsWith(QString::fromUtf8("ﾛｸﾞﾌｧｲﾙは｢/home")) &&
                     shown.endsWith(QString::fromUtf8("｣に保存されます。")) &&
