@@ -154,7 +154,8 @@ TEST_F(LongProductName, IsCutInTheMiddleAndWholeInItsTooltip) {
     EXPECT_EQ(QAccessible::queryAccessibleInterface(name)->text(QAccessible::Name).toStdString(),
               whole);
     const QString shown = name->shownText();
-    EXPECT_TRUE(shown.startsWith("Ferrisk") && shown.endsWith("Device)") && shown.contains(QChar(0x2026)))
+    EXPECT_TRUE(shown.startsWith("Ferrisk") && shown.endsWith("Device)") &&
+                shown.contains(QChar(0x2026)))
         << shown.toStdString();
     EXPECT_LE(name->fontMetrics().horizontalAdvance(shown), name->contentsRect().width());
     // The page's width did not grow to fit the name.

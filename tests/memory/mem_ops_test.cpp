@@ -148,7 +148,8 @@ class RateUnconfigured : public ::testing::TestWithParam<bool>, public SimBoardF
 TEST_P(RateUnconfigured, MeasuresWithNoDesignLoaded) {
     ASSERT_FALSE(board().Configuration().configured);
     const std::uint64_t before = board().BulkBytes();
-    ASSERT_TRUE(features::RunRateMeasurement(link::CurrentBoard(), 5, GetParam(), rec, [](bool) {}));
+    ASSERT_TRUE(
+        features::RunRateMeasurement(link::CurrentBoard(), 5, GetParam(), rec, [](bool) {}));
     int writes = 0, reads = 0;
     for (const std::string& line : rec.Logs()) {
         if (line.find(", 転送時間:") == std::string::npos) continue;
