@@ -6,7 +6,7 @@
 namespace quillon::app {
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent, bool boldWhenHot)
-    : QLabel(text, parent), boldWhenHot_(boldWhenHot) {
+    : ElidedLabel(text, parent, Qt::ElideNone), boldWhenHot_(boldWhenHot) {
     setCursor(Qt::PointingHandCursor);
     SetHot(false);
 }
@@ -23,16 +23,16 @@ void LinkLabel::SetHot(bool hot) {
 
 void LinkLabel::enterEvent(QEnterEvent* event) {
     SetHot(true);
-    QLabel::enterEvent(event);
+    ElidedLabel::enterEvent(event);
 }
 
 void LinkLabel::leaveEvent(QEvent* event) {
     SetHot(false);
-    QLabel::leaveEvent(event);
+    ElidedLabel::leaveEvent(event);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
+    ElidedLabel::mouseReleaseEvent(event);
     // A click is the left button let go over the label.
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();

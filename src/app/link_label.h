@@ -1,13 +1,13 @@
 #pragma once
 // A label that behaves as a link: blue and underlined (and bold, when asked)
 // while the mouse is over it, black plain text otherwise; a left click over
-// the label emits clicked().
+// the label emits clicked(). Eliding is off unless asked for (a path).
 
-#include <QLabel>
+#include "app/elided_label.h"
 
 namespace quillon::app {
 
-class LinkLabel : public QLabel {
+class LinkLabel : public ElidedLabel {
     Q_OBJECT
   public:
     explicit LinkLabel(const QString& text, QWidget* parent = nullptr, bool boldWhenHot = false);

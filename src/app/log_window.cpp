@@ -6,19 +6,19 @@
 
 #include <QAction>
 #include <QEnterEvent>
-#include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/gui_thread.h"
+#include "app/placement.h"
 #include "app/ui_fonts.h"
 #include "log/log_file.h"
 #include "log/settings_store.h"
@@ -79,25 +79,20 @@ constexpr int kMinHeight = kPanelHeight + 60;
 // taken as damage and the default size kept.
 constexpr int kMaxFontPoints = 200;
 
-// A stored place and size are whatever text the settings hold: a size beyond
-// the screen cannot be painted, and a window beyond its edge cannot be
-// reached. The window is kept whole inside the screen's free area.
-QRect ScreenArea() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        return screen->availableVirtualGeometry();
-    return QRect(0, 0, 1024, 768);
+// The place and size the keys ask for (the defaults where a key is missing).
+// They are whatever text the settings hold: values far outside any screen
+// are cut before they reach QRect's int arithmetic.
+QRect StoredPlace() {
+    SettingsStore store;
+    const auto cut = [](int v) { return std::clamp(v, -100000, 100000); };
+    return QRect(cut(store.ReadInteger(kSetup, "LogView1Left", kDefaultLeft)),
+                 cut(store.ReadInteger(kSetup, "LogView1Top", kDefaultTop)),
+                 cut(store.ReadInteger(kSetup, "LogView1Width", kDefaultWidth)),
+                 cut(store.ReadInteger(kSetup, "LogView1Height", kDefaultHeight)));
 }
 
-// The window's outer rectangle (frame included, `frame` being its margins)
-// moved and shrunk into `area`.
-QRect FitOnScreen(QRect outer, const QRect& area, const QMargins& frame) {
-    const int minW = std::min(kMinWidth + frame.left() + frame.right(), area.width());
-    const int minH = std::min(kMinHeight + frame.top() + frame.bottom(), area.height());
-    const int w = std::clamp(outer.width(), minW, area.width());
-    const int h = std::clamp(outer.height(), minH, area.height());
-    const int x = std::clamp(outer.left(), area.left(), area.left() + area.width() - w);
-    const int y = std::clamp(outer.top(), area.top(), area.top() + area.height() - h);
-    return QRect(x, y, w, h);
+QRect DefaultPlace() {
+    return QRect(kDefaultLeft, kDefaultTop, kDefaultWidth, kDefaultHeight);
 }
 
 }  // namespace
@@ -107,6 +102,8 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     setWindowTitle(QString::fromUtf8("ﾛｸﾞＶｉｅｗ"));
     setFont(UiFont(QString::fromUtf8(kFontMsPGothic), 12));
     resize(592, 193);
+    // The smallest window a stored size gives: the button panel and a few lines.
+    setMinimumSize(kMinWidth, kMinHeight);
 
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName("Memo1");
@@ -141,6 +138,9 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     panel_->installEventFilter(this);
     folder_ = new LinkLabel("-", panel_);
     folder_->setObjectName("Label1");
+    // A deep log folder does not fit beside the buttons: cut in the middle,
+    // so the drive and the folder's own name still show.
+    folder_->setElideMode(Qt::ElideMiddle);
     clear_ = new QPushButton(QString::fromUtf8("ｸﾘｱ"), panel_);
     clear_->setObjectName("Button1");
     clear_->setFixedSize(60, 25);
@@ -173,6 +173,9 @@ LogWindow* LogWindow::Create(QWidget* owner) {
     if (g_window) return g_window;
     g_window = new LogWindow(owner);
     LogWindow* w = g_window;
+    // Start-up places the log view before the main window has its place; once
+    // that shows, the log view moves off it.
+    if (owner) owner->installEventFilter(w);
     {
         SettingsStore store;
         QFont f = w->memo_->font();
@@ -198,28 +201,25 @@ void LogWindow::Destroy() {
 void LogWindow::Place() {
     LogWindow* w = g_window;
     if (!w) return;
-    SettingsStore store;
-    const int top = store.ReadInteger(kSetup, "LogView1Top", kDefaultTop);
-    const int left = store.ReadInteger(kSetup, "LogView1Left", kDefaultLeft);
-    const int height = store.ReadInteger(kSetup, "LogView1Height", kDefaultHeight);
-    const int width = store.ReadInteger(kSetup, "LogView1Width", kDefaultWidth);
-    // Values far outside any screen are cut before they reach QRect's int
-    // arithmetic; the frame's margins are known once the window is shown.
-    const auto cut = [](int v) { return std::clamp(v, -100000, 100000); };
-    QRect place = FitOnScreen(QRect(cut(left), cut(top), cut(width), cut(height)), ScreenArea(), {});
-    w->move(place.topLeft());
-    w->resize(place.size());
+    // Placed once to show at about the right place, again once the window
+    // system has framed it.
+    w->PlaceAt(StoredPlace());
     w->show();
-    const QRect frame = w->frameGeometry();
-    const QMargins margins(w->geometry().left() - frame.left(), w->geometry().top() - frame.top(),
-                           frame.right() - w->geometry().right(),
-                           frame.bottom() - w->geometry().bottom());
-    const QRect outer = FitOnScreen(frame, ScreenArea(), margins);
-    if (outer != frame) {
-        w->move(outer.topLeft());
-        w->resize(outer.size().shrunkBy(margins));
-    }
+    w->PlaceAt(StoredPlace());
     w->placementReady_ = true;
+}
+
+void LogWindow::PlaceAt(const QRect& wanted) {
+    // The stored place, kept whole on the screen's free area and off the main
+    // window's menu bar; the default place (also after a reset) keeps off the
+    // whole main window where the screen has room, smaller if it must.
+    const QMargins frame = FrameMargins(this);
+    const QRect want(wanted.topLeft(), wanted.size().grownBy(frame));
+    const QRect outer = KeepInView(want, minimumSize().grownBy(frame), SurroundingsOf(this, want),
+                                   wanted == DefaultPlace());
+    autoPlaced_ = QRect(outer.topLeft(), outer.size().shrunkBy(frame));
+    move(autoPlaced_.topLeft());
+    resize(autoPlaced_.size());
 }
 
 void LogWindow::Append(const std::string& line) {
@@ -252,12 +252,16 @@ void LogWindow::Show() {
 void LogWindow::ResetPlacement() {
     LogWindow* w = g_window;
     if (!w) return;
-    w->move(kDefaultLeft, kDefaultTop);
-    w->resize(kDefaultWidth, kDefaultHeight);
-    // A window already at the default place gets no move event; the keys must
-    // still read the defaults afterwards.
-    w->StoreMove();
-    w->StoreSize();
+    // The keys read the defaults afterwards; the window goes to the default
+    // place as the screen and the main window allow.
+    {
+        SettingsStore store;
+        store.WriteInteger(kSetup, "LogView1Top", kDefaultTop);
+        store.WriteInteger(kSetup, "LogView1Left", kDefaultLeft);
+        store.WriteInteger(kSetup, "LogView1Height", kDefaultHeight);
+        store.WriteInteger(kSetup, "LogView1Width", kDefaultWidth);
+    }
+    w->PlaceAt(DefaultPlace());
     Show();
 }
 
@@ -315,14 +319,16 @@ void LogWindow::FolderClick() {
 }
 
 void LogWindow::StoreMove() {
-    if (!placementReady_) return;
+    // Where the program itself put the window is not the user's choice (the
+    // window system may report it later, once it has framed the window).
+    if (!placementReady_ || pos() == autoPlaced_.topLeft()) return;
     SettingsStore store;
     store.WriteInteger(kSetup, "LogView1Top", pos().y());
     store.WriteInteger(kSetup, "LogView1Left", pos().x());
 }
 
 void LogWindow::StoreSize() {
-    if (!placementReady_) return;
+    if (!placementReady_ || size() == autoPlaced_.size()) return;
     SettingsStore store;
     store.WriteInteger(kSetup, "LogView1Height", height());
     store.WriteInteger(kSetup, "LogView1Width", width());
@@ -338,6 +344,14 @@ void LogWindow::LayOutPanel() {
 
 bool LogWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == panel_ && e->type() == QEvent::Resize) LayOutPanel();
+    if (watched == parentWidget() && e->type() == QEvent::Show && !e->spontaneous() &&
+        !ownerShown_) {
+        ownerShown_ = true;
+        // Once the main window has its place and size.
+        QTimer::singleShot(0, this, [this] {
+            if (placementReady_) PlaceAt(StoredPlace());
+        });
+    }
     return QWidget::eventFilter(watched, e);
 }
 

@@ -3,6 +3,7 @@
 // while the program runs. Closing it only hides it. It keeps the placement the
 // user gives it (once start-up has placed it) and the font chosen for it.
 
+#include <QRect>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -64,6 +65,8 @@ class LogWindow : public QWidget {
     void StoreMove();
     void StoreSize();
     void LayOutPanel();
+    // Puts the window where it may go of `wanted` (client rectangle); stores nothing.
+    void PlaceAt(const QRect& wanted);
 
     QPlainTextEdit* memo_ = nullptr;
     QWidget* panel_ = nullptr;
@@ -75,6 +78,8 @@ class LogWindow : public QWidget {
     QAction* fontItem_ = nullptr;
     FontChoice dialogFont_;
     bool placementReady_ = false;
+    bool ownerShown_ = false;
+    QRect autoPlaced_;  // where the program put the window last (position with frame, client size)
 };
 
 }  // namespace quillon::app

@@ -12,6 +12,7 @@
 #include "app/board_chooser.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
+#include "app/placement.h"
 #include "app/qt_language.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
                    stderr);
     }
     app::InstallAccessibility(app);
+    // Every dialog opens whole on the screen and off the main window's menu bar.
+    app::InstallWindowPlacement(app);
     // The desktop shell finds the window's entry (name, icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     app::QtPrompter prompter;

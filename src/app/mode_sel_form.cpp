@@ -3,17 +3,16 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStringList>
 #include <QVBoxLayout>
 
 #include "app/page.h"
+#include "app/placement.h"
 #include "log/prompter.h"
 #include "log/settings_store.h"
 
@@ -105,10 +104,7 @@ void TModeSelForm::Prepare(bool bitswapVisible, bool encryptVisible, bool tesser
 
 void TModeSelForm::Run(bool bitswapVisible, bool encryptVisible, bool tesseraVisible) {
     Prepare(bitswapVisible, encryptVisible, tesseraVisible);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->availableGeometry();
-        move(r.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this);
     exec();
 }
 

@@ -69,13 +69,6 @@ QPixmap ProgramIcon() {
 
 }  // namespace
 
-void CentreOnScreen(QWidget* w) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect r = screen->availableGeometry();
-    w->move(r.center() - QPoint(w->width() / 2, w->height() / 2));
-}
-
 QString ProgramVersion() {
     const QString v = QString::fromUtf8(QUILLON_VERSION);
     return v.isEmpty() ? QStringLiteral("0.0.0.0") : v;
@@ -139,8 +132,16 @@ void SplashScreen::ShowFor(int ms) {
     QLabel splash(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
     splash.setObjectName("SplashForm");
     splash.setStyleSheet("QLabel { background: #87ceeb; border: 1px solid black; }");
-    splash.setPixmap(SplashPicture());
-    splash.setFixedSize(1002, 721);
+    // A screen lower than the picture (1280 x 720 less its panels) shows it
+    // smaller, whole.
+    QPixmap picture = SplashPicture();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(2, 2);
+        if (!room.isEmpty() && (picture.width() > room.width() || picture.height() > room.height()))
+            picture = picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    splash.setPixmap(picture);
+    splash.setFixedSize(picture.size() + QSize(2, 2));
     CentreOnScreen(&splash);
     splash.show();
     // Poll the clock while serving events: repaints and device notices run
@@ -348,7 +349,10 @@ VersionWindow::~VersionWindow() {
 }
 
 void VersionWindow::ShowModal() {
-    Create()->exec();
+    VersionWindow* w = Create();
+    // Created before the main window showed: placed again beside it now.
+    CentreOnScreen(w);
+    w->exec();
 }
 
 QString VersionWindow::versionText() const {

@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <string>
 
+#include "app/placement.h"
+
 class QPushButton;
 
 namespace quillon::app {
@@ -19,9 +21,6 @@ class ProgressView;
 QString ProgramVersion();
 // The folder of the running program.
 QString ProgramFolder();
-
-// Moves `w` to the middle of the primary screen's free area.
-void CentreOnScreen(QWidget* w);
 
 // The splash picture, drawn by the program itself (1000 x 719).
 QPixmap SplashPicture();

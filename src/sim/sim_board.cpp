@@ -119,6 +119,20 @@ std::chrono::microseconds ControlTime(LinkSpeed s) {
 // another thread gets through.
 constexpr std::size_t kBulkSlice = 1u << 20;
 
+// One slice of a bulk transfer while no design is loaded; `offset` bytes of
+// the transfer moved before it.
+std::size_t FirmwareFifo(bool isOut, std::uint8_t* to, std::size_t offset, std::size_t n) {
+    // With the FPGA unconfigured nothing drives the FIFO's far side, so the
+    // firmware answers it: what is written is dropped (counted with every bulk
+    // byte), and a read gives the counting pattern 00 01 02 .. FF 00 .., from
+    // 00 again with every transfer. The rate page measures this way, with no
+    // design loaded.
+    if (!isOut) {
+        for (std::size_t i = 0; i < n; ++i) to[i] = static_cast<std::uint8_t>(offset + i);
+    }
+    return n;
+}
+
 }  // namespace
 
 SimBoard::SimBoard(Profile profile)
@@ -442,7 +456,9 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
             // begin's direction, with something behind it.
             const MemDirection want = isOut ? MemDirection::Write : MemDirection::Read;
             if (!memOpen_ || memDirection_ != want) return Stall();
-            if (cfgMode_ ? !isOut : design_ == nullptr) return Stall();
+            // A configuration stream only goes out. With no design loaded the
+            // firmware serves the FIFO itself (see FirmwareFifo below).
+            if (cfgMode_ && !isOut) return Stall();
             if (faults_.shortBulkBy > 0 && length > 0) {
                 limit = length - std::min<std::size_t>(faults_.shortBulkBy, length);
                 faults_.shortBulkBy = 0;
@@ -494,6 +510,8 @@ TransferResult SimBoard::DoBulk(std::optional<std::uint64_t> session, std::uint8
                     streamFnv_ = Fnv64(piece, streamFnv_);
                     streamLength_ += chunk;
                     took = chunk;
+                } else if (!design_) {
+                    took = FirmwareFifo(isOut, to, moved, chunk);
                 } else if (isOut) {
                     took = design_->MemWrite({from, chunk});
                 } else {

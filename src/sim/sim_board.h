@@ -12,8 +12,9 @@
 // - An unknown request, a request in the wrong direction, or a setup field
 //   that disagrees with the request's layout (wLength, wIndex) stalls.
 // - An unconfigured FPGA: registers, extended and block registers read 0 and
-//   drop writes; memory commands are accepted by the firmware but every bulk
-//   transfer stalls.
+//   drop writes; the firmware serves the bulk transfers between a memory
+//   begin and end itself: writes are dropped, reads give the bytes 00 01 02 ..
+//   FF 00 .. (from 00 again with every transfer).
 // - A bulk transfer outside a memory begin/end pair, or against the direction
 //   of the open begin, stalls.
 // - Request 0xC6 serves both the extended registers and the I2CX read. An OUT

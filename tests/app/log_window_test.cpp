@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -106,6 +107,34 @@ TEST(LogWindowPlacement, DamagedValuesKeepTheWindowOnTheScreen) {
         EXPECT_GE(w->width(), 200) << value;
         EXPECT_FALSE(w->grab().isNull()) << value;
         EXPECT_LE(w->memo()->font().pointSize(), 200) << value;
+    }
+}
+
+// A deep log folder is cut in the middle on the label; the whole sentence is
+// its tooltip and what a screen reader reads.
+TEST(LogWindowFolder, ADeepFolderIsCutInTheMiddleAndWholeInItsTooltip) {
+    PanelTest t;
+    LogWindow* w = LogWindow::Create(nullptr);
+    LogWindow::Place();
+    const std::string whole = "ﾛｸﾞﾌｧｲﾙは｢/home/somebody/" + std::string(12, 'd') +
+                              "/projects/board-bring-up/logs/Quillon7｣に保存されます。";
+    LogWindow::SetFolderLabel(whole);
+    for (const int width : {600, 420}) {
+        w->resize(width, 220);
+        Settle();
+        app::LinkLabel* label = w->folderLabel();
+        EXPECT_EQ(label->text().toStdString(), whole);
+        EXPECT_EQ(label->toolTip().toStdString(), whole);
+        EXPECT_EQ(
+            QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).toStdString(),
+            whole);
+        const QString shown = label->shownText();
+        EXPECT_TRUE(shown.startsWith(QString::fromUtf8("ﾛｸﾞﾌｧｲﾙは｢/home")) &&
+                    shown.endsWith(QString::fromUtf8("｣に保存されます。")) &&
+                    shown.contains(QChar(0x2026)))
+            << width << " " << shown.toStdString();
+        // It ends before the buttons.
+        EXPECT_LE(label->geometry().right(), w->findChild<QWidget*>("Button1")->x());
     }
 }
 

@@ -94,6 +94,39 @@ TEST_F(BoardOps, AFailedItemEndsTheUpdateWithOneBoxNamingIt) {
     EXPECT_EQ(wire().size(), 2u);
 }
 
+// Each label is shown as soon as its answer is in: after its own request,
+// before its log line and before the next request goes out.
+TEST_F(BoardOps, LabelsFillInAsTheAnswersArrive) {
+    struct Seen {
+        BoardInfoItem item;
+        std::string text;
+        std::size_t requests, shown;
+        bool operator==(const Seen&) const = default;
+    };
+    for (const bool failRevision : {false, true}) {
+        SCOPED_TRACE(failRevision);
+        wire().clear();
+        rec.Clear();
+        if (failRevision) {
+            sim::Faults f = board().GetFaults();
+            f.failRequest = board().RequestCount() + 3;
+            board().SetFaults(f);
+        }
+        std::vector<Seen> seen;
+        BoardInfoUpdate(h(), rec, [&](BoardInfoItem item, const std::string& text) {
+            seen.push_back({item, text, wire().size(), rec.shown.size()});
+        });
+        std::vector<Seen> want = {{BoardInfoItem::FirmwareVersion, "0210h", 1, 0},
+                                  {BoardInfoItem::ProductId, "8003h", 2, 1},
+                                  {BoardInfoItem::ProductName, "Hembry.", 2, 2}};
+        if (!failRevision) {
+            want.push_back({BoardInfoItem::ChipRevision, "04h", 3, 3});
+            want.push_back({BoardInfoItem::Speed, "Super Speed Mode.", 4, 4});
+        }
+        EXPECT_EQ(seen, want);
+    }
+}
+
 // --- I2C ----------------------------------------------------------------------
 
 TEST_F(BoardOps, ByteAccessMasksTheFieldsAndRewritesThem) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "app/elided_label.h"
 #include "app/pages/board_info_page.h"
 #include "app/pages/dac_page.h"
 #include "app/pages/gpif2_master_page.h"
@@ -124,6 +126,40 @@ TEST_F(BoardPages, BoardInformationLabelsShowWhatWasRead) {
     EXPECT_EQ(Find<QLabel>(&page, "Label5")->text(), "04h");
     EXPECT_EQ(Find<QLabel>(&page, "Label6")->text(), "Hembry.");
     EXPECT_EQ(Find<QLabel>(&page, "Label7")->text(), "Super Speed Mode.");
+}
+
+// The longest name of the product table is wider than the page: the label
+// shows it cut in the middle and keeps the whole name for the tooltip and
+// for screen readers.
+class LongProductName : public ::testing::Test, public AppFirst, public test::SimBoardFixture {
+  protected:
+    static sim::Profile Ferrisk() {
+        sim::Profile p;
+        p.productId = 0x4000;
+        return p;
+    }
+    LongProductName() : SimBoardFixture(Ferrisk()) {}
+    test::FakeFrame frame;
+};
+
+TEST_F(LongProductName, IsCutInTheMiddleAndWholeInItsTooltip) {
+    BoardInfoPage page(frame);
+    page.resize(586, 200);
+    page.show();
+    Find<QPushButton>(&page, "Button18")->click();
+    const std::string whole = "Ferrisk Mother Board.(AN2135SC Interrupt Support Device)";
+    auto* name = Find<ElidedLabel>(&page, "Label6");
+    EXPECT_EQ(name->text().toStdString(), whole);
+    EXPECT_EQ(name->toolTip().toStdString(), whole);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(name)->text(QAccessible::Name).toStdString(),
+              whole);
+    const QString shown = name->shownText();
+    EXPECT_TRUE(shown.startsWith("Ferrisk") && shown.endsWith("Device)") &&
+                shown.contains(QChar(0x2026)))
+        << shown.toStdString();
+    EXPECT_LE(name->fontMetrics().horizontalAdvance(shown), name->contentsRect().width());
+    // The page's width did not grow to fit the name.
+    EXPECT_LE(page.width(), 586);
 }
 
 TEST_F(BoardPages, GpioAndDacPagesPassTheirFields) {

@@ -132,6 +132,40 @@ TEST_F(MemPageOps, FailedWriteEndsTheMeasurementAtOnce) {
     EXPECT_EQ(rec.shown.back().kind, Shown::BusyHide);
 }
 
+// The page asks for a measurement with the FPGA unconfigured: the firmware
+// serves the transfers itself then, with either framing of the writes.
+class RateUnconfigured : public ::testing::TestWithParam<bool>, public SimBoardFixture {
+  protected:
+    static sim::Profile Cold() {
+        sim::Profile p;
+        p.unconfiguredAtPowerUp = true;
+        return p;
+    }
+    RateUnconfigured() : SimBoardFixture(Cold()) {}
+    LogRecordingReporter rec;
+};
+
+TEST_P(RateUnconfigured, MeasuresWithNoDesignLoaded) {
+    ASSERT_FALSE(board().Configuration().configured);
+    const std::uint64_t before = board().BulkBytes();
+    ASSERT_TRUE(
+        features::RunRateMeasurement(link::CurrentBoard(), 5, GetParam(), rec, [](bool) {}));
+    int writes = 0, reads = 0;
+    for (const std::string& line : rec.Logs()) {
+        if (line.find(", 転送時間:") == std::string::npos) continue;
+        (line.starts_with("MemWrite") ? writes : reads)++;
+    }
+    EXPECT_EQ(writes, 16);
+    EXPECT_EQ(reads, 16);
+    EXPECT_EQ(rec.Logs().back(), "転送ﾚｰﾄ測定正常終了しました。");
+    EXPECT_TRUE(rec.Boxes().empty());
+    EXPECT_EQ(board().BulkBytes() - before, 32u * 16384);
+    EXPECT_FALSE(board().Configuration().configured);
+    EXPECT_EQ(board().MemoryStoredPages(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Framing, RateUnconfigured, ::testing::Bool());
+
 TEST_F(MemPageOps, WaveformSwitch) {
     using features::GpifDirection;
     using features::GpifWave;

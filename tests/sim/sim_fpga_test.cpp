@@ -228,10 +228,24 @@ TEST(SimConfig, ClearLeavesTheFpgaEmptyAndUnconfiguredAnswersAreDocumented) {
     EXPECT_FALSE(board.Configuration().configured);
     EXPECT_EQ(board.Configuration().streamCount, 0u);
     // Registers read 0 and drop writes; the memory commands are the firmware's
-    // and succeed; the FIFO has nothing behind it, so bulk stalls.
+    // and succeed, and with nothing behind the FIFO the firmware serves it:
+    // writes are dropped, reads give a counting pattern from 00 each time.
     EXPECT_TRUE(host.RegWrite(3, 0x80, 0xAA));
     EXPECT_EQ(host.RegRead(3, 0x80), 0u);
     ASSERT_TRUE(host.MemCmd(0xC0));
+    const std::uint64_t before = board.BulkBytes();
+    EXPECT_EQ(board.BulkOut(0x06, Pattern(64)).moved, 64u);
+    EXPECT_EQ(board.BulkBytes(), before + 64);
+    ASSERT_TRUE(host.MemCmd(0x40));
+    EXPECT_EQ(board.MemoryStoredPages(), 0u);
+    ASSERT_TRUE(host.MemCmd(0x80));
+    for (int round = 0; round < 2; ++round) {
+        std::vector<std::uint8_t> in(300, 0xEE);
+        ASSERT_EQ(board.BulkIn(0x82, in).moved, 300u);
+        for (std::size_t i = 0; i < in.size(); ++i) ASSERT_EQ(in[i], i & 0xFF) << i;
+    }
+    ASSERT_TRUE(host.MemCmd(0x00));
+    // Outside a begin and end the FIFO stays shut, as with a design.
     std::vector<std::uint8_t> buf(64);
     EXPECT_EQ(board.BulkOut(0x06, buf).error, link::UsbError::Stall);
 

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/elided_label.h"
+#include "app/gui_thread.h"
 #include "app/pages/board_widgets.h"
 #include "features/board/board_info.h"
 #include "link/board_link.h"
@@ -24,6 +26,12 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
     grid->setContentsMargins(10, 4, 10, 6);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(3);
+    // The longest product names ("...(AN2135SC Interrupt Support Device)") are
+    // wider than the page: that label is cut in the middle, whole in its tooltip.
+    productName_ = new ElidedLabel("-", group);
+    productName_->setObjectName("Label6");
+    productName_->setAccessibleDescription(U("製品名"));
+    QLabel* name = productName_;
     struct Row {
         const char* caption;
         const char* name;
@@ -32,11 +40,11 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
     const Row rows[] = {{"ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ", "Label3", firmware_},
                         {"ﾌﾟﾛﾀﾞｸﾄID", "Label4", productId_},
                         {"FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ", "Label5", revision_},
-                        {"製品名", "Label6", productName_},
+                        {"製品名", "Label6", name},
                         {"接続ｽﾋﾟｰﾄﾞ", "Label7", speed_}};
     int r = 0;
     for (const Row& row : rows) {
-        row.value = ValueLabel(group, row.name, U(row.caption));
+        if (!row.value) row.value = ValueLabel(group, row.name, U(row.caption));
         grid->addWidget(Caption(group, U(row.caption), row.value), r, 0);
         grid->addWidget(new QLabel(U("→"), group), r, 1);
         grid->addWidget(row.value, r, 2);
@@ -61,17 +69,35 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
 
 void BoardInfoPage::Button18Click() {
     const link::BoardHandle h = link::CurrentBoard();
-    features::BoardInfoLabels labels;
-    ctx().RunLong({.cancellable = false},
-                  [&] { labels = features::BoardInfoUpdate(h, ctx().reporter()); });
-    auto set = [](QLabel* label, const std::optional<std::string>& text) {
-        if (text) label->setText(QString::fromStdString(*text));
-    };
-    set(firmware_, labels.firmwareVersion);
-    set(productId_, labels.productId);
-    set(revision_, labels.chipRevision);
-    set(productName_, labels.productName);
-    set(speed_, labels.speed);
+    // The update runs on the worker; each label is set on the GUI thread as
+    // its answer comes in, not all at the end.
+    ctx().RunLong({.cancellable = false}, [&] {
+        features::BoardInfoUpdate(h, ctx().reporter(),
+                                  [this](features::BoardInfoItem item, const std::string& text) {
+                                      GuiCall([&] { ShowItem(item, text); });
+                                  });
+    });
+}
+
+void BoardInfoPage::ShowItem(features::BoardInfoItem item, const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    switch (item) {
+        case features::BoardInfoItem::FirmwareVersion:
+            firmware_->setText(t);
+            break;
+        case features::BoardInfoItem::ProductId:
+            productId_->setText(t);
+            break;
+        case features::BoardInfoItem::ProductName:
+            productName_->setText(t);
+            break;
+        case features::BoardInfoItem::ChipRevision:
+            revision_->setText(t);
+            break;
+        case features::BoardInfoItem::Speed:
+            speed_->setText(t);
+            break;
+    }
 }
 
 Page* MakeBoardInfoPage(PageContext& context) {

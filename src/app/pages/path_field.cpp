@@ -1,7 +1,6 @@
 #include "app/pages/path_field.h"
 
 #include <QLineEdit>
-#include <QResizeEvent>
 
 #include "log/platform.h"
 #include "log/settings_store.h"
@@ -25,9 +24,8 @@ std::string FieldPath(const QLineEdit* field, const char* dirKey) {
 }
 
 RelativeBaseLabel::RelativeBaseLabel(const char* dirKey, QWidget* parent)
-    : QLabel(parent), dirKey_(dirKey) {
+    : ElidedLabel(QString(), parent), dirKey_(dirKey) {
     setObjectName("RelativeBase");
-    setTextFormat(Qt::PlainText);
     // Grey, like a hint: it explains the field above, it is not a value.
     setForegroundRole(QPalette::PlaceholderText);
     // The layout gives it the width of the field; the text is cut to fit.
@@ -37,29 +35,18 @@ RelativeBaseLabel::RelativeBaseLabel(const char* dirKey, QWidget* parent)
 
 void RelativeBaseLabel::Refresh() {
     folder_ = RelativeBaseFolder(dirKey_);
-    full_ = QString::fromUtf8(kBaseCaption) + QString::fromStdString(folder_);
-    setToolTip(full_);
-    setAccessibleName(full_);
-    Elide();
+    const QString full = QString::fromUtf8(kBaseCaption) + QString::fromStdString(folder_);
+    setText(full);
+    setAccessibleName(full);
 }
 
 QSize RelativeBaseLabel::minimumSizeHint() const {
-    return {0, QLabel::minimumSizeHint().height()};
-}
-
-void RelativeBaseLabel::resizeEvent(QResizeEvent* event) {
-    QLabel::resizeEvent(event);
-    Elide();
+    return {0, ElidedLabel::minimumSizeHint().height()};
 }
 
 void RelativeBaseLabel::showEvent(QShowEvent* event) {
-    QLabel::showEvent(event);
+    ElidedLabel::showEvent(event);
     Refresh();
-}
-
-void RelativeBaseLabel::Elide() {
-    const int width = contentsRect().width();
-    setText(width > 0 ? fontMetrics().elidedText(full_, Qt::ElideMiddle, width) : full_);
 }
 
 }  // namespace quillon::app

@@ -5,8 +5,9 @@
 // of the file last chosen on that page or, before any was chosen, the
 // documents folder.
 
-#include <QLabel>
 #include <string>
+
+#include "app/elided_label.h"
 
 class QLineEdit;
 
@@ -20,7 +21,7 @@ std::string FieldPath(const QLineEdit* field, const char* dirKey);
 
 // "相対ﾊﾟｽの基準：<folder>" under a path field, cut in the middle when the
 // page is narrow, the whole text as its tooltip.
-class RelativeBaseLabel : public QLabel {
+class RelativeBaseLabel : public ElidedLabel {
     Q_OBJECT
   public:
     RelativeBaseLabel(const char* dirKey, QWidget* parent);
@@ -31,15 +32,11 @@ class RelativeBaseLabel : public QLabel {
     QSize minimumSizeHint() const override;
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
-    void Elide();
-
     const char* dirKey_;
     std::string folder_;
-    QString full_;
 };
 
 }  // namespace quillon::app

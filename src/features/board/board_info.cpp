@@ -100,33 +100,40 @@ std::string SpeedText(std::uint16_t code) {
     }
 }
 
-BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter) {
+BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter,
+                                const BoardInfoShow& show) {
     ClearCause();  // a new action
     BoardInfoLabels out;
+    // A label takes its text the moment its answer is in, so a slow board
+    // fills the page row by row.
+    const auto set = [&](std::optional<std::string>& label, BoardInfoItem item, std::string text) {
+        label = std::move(text);
+        if (show) show(item, *label);
+    };
     const auto firmware =
         ReadItem(h, link::kInfoFirmwareVersion, "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。", reporter);
     if (!firmware) return out;
-    out.firmwareVersion = Hex("%04Xh", *firmware);
+    set(out.firmwareVersion, BoardInfoItem::FirmwareVersion, Hex("%04Xh", *firmware));
     reporter.Log("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ：" + *out.firmwareVersion);
 
     const auto product =
         ReadItem(h, link::kInfoProductId, "ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。", reporter);
     if (!product) return out;
-    out.productId = Hex("%04Xh", *product);
+    set(out.productId, BoardInfoItem::ProductId, Hex("%04Xh", *product));
     reporter.Log("ﾌﾟﾛﾀﾞｸﾄID ：" + *out.productId);
-    out.productName = ProductName(*product);
+    set(out.productName, BoardInfoItem::ProductName, ProductName(*product));
     reporter.Log("製品名 : " + *out.productName);
 
     const auto revision =
         ReadItem(h, link::kInfoChipRevision, "FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝの取得に失敗しました。", reporter);
     if (!revision) return out;
     // The label shows two digits, the log line four.
-    out.chipRevision = Hex("%02Xh", *revision);
+    set(out.chipRevision, BoardInfoItem::ChipRevision, Hex("%02Xh", *revision));
     reporter.Log("FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ ：" + Hex("%04Xh", *revision));
 
     const auto speed = ReadItem(h, link::kInfoSpeed, "接続ｽﾋﾟｰﾄﾞの取得に失敗しました。", reporter);
     if (!speed) return out;
-    out.speed = SpeedText(*speed);
+    set(out.speed, BoardInfoItem::Speed, SpeedText(*speed));
     reporter.Log("接続ｽﾋﾟｰﾄﾞ : " + *out.speed);
     if (*out.speed == "Unknown Speed Mode.") reporter.Log(std::to_string(*speed));
     reporter.Status("ﾎﾞｰﾄﾞ情報取得に成功しました。");

@@ -4,6 +4,7 @@
 // name looked up from the product ID.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,11 +30,18 @@ struct BoardInfoLabels {
     bool ok = false;  // every item was read
 };
 
+// The page's value labels, in the order the update fills them.
+enum class BoardInfoItem { FirmwareVersion, ProductId, ProductName, ChipRevision, Speed };
+// Told each label's new text as soon as its answer is in, before its log line,
+// on the thread that runs the update.
+using BoardInfoShow = std::function<void(BoardInfoItem, const std::string& text)>;
+
 // Reads the four items in order (firmware version, product ID, chip revision,
 // speed), logging each value. The first item that cannot be read ends the
 // update with one log line and one warning naming it; the labels of the items
-// read before it are still returned. Success ends with the status text
-// "ﾎﾞｰﾄﾞ情報取得に成功しました。".
-BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter = DefaultReporter());
+// read before it are still returned (and were shown). Success ends with the
+// status text "ﾎﾞｰﾄﾞ情報取得に成功しました。".
+BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter = DefaultReporter(),
+                                const BoardInfoShow& show = {});
 
 }  // namespace quillon::features
