@@ -17,6 +17,9 @@ tool="$build/bin/panel_screenshots"
 home="$(mktemp -d "${TMPDIR:-/tmp}/home.XXXXXX")"
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.config" "$home/.local/share" "$home/runtime" && chmod 700 "$home/runtime"
+# The documents folder, where the first-hour pictures name their files, with
+# the example script the walkthrough copies there.
+mkdir -p "$home/Documents" && cp "$top/examples/selftest.tcl" "$home/Documents/"
 bash "$top/scripts/demo-settings.sh" "$home/demo" >/dev/null
 mv "$home/demo/config/Ardenfield" "$home/.config/" && rm -rf "$home/demo"
 # Only the pictures of an earlier run go: OUT may be a folder that holds more.

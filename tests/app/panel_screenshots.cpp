@@ -3,13 +3,18 @@
 //   QT_QPA_PLATFORM=offscreen panel_screenshots OUT_DIR [--board sim]
 // scripts/screenshots.sh runs it in a fresh demo home; `make screenshots`
 // copies the pictures the manual shows into docs/manual/images. The names
-// written here are the names the manual uses.
+// written here are the names the manual uses; first-*.png are the steps of the
+// manual's first hour, made last.
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -17,6 +22,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cmath>
+#include <cstdint>
 
 #include "app/board_chooser.h"
 #include "app/log_window.h"
@@ -50,6 +56,114 @@ void SaveMenu(QMenu* m, const QPoint& at, const QString& file) {
     m->popup(at);
     Save(m, file);
     m->hide();
+}
+
+// A control of a page, by its objectName; a missing one is named on standard
+// error (the pictures that need it are then not made, which the manual check
+// reports).
+template <typename W>
+W* Control(app::MainWindow& w, int page, const char* name) {
+    W* control = w.page(page)->findChild<W*>(name);
+    if (!control) std::fprintf(stderr, "panel_screenshots: page %d has no %s\n", page, name);
+    return control;
+}
+
+// The first hour as the manual's walkthrough takes it (first-*.png), on the
+// pages a fresh install shows: no board, the simulated board chosen, a
+// register written and read back, a file written into memory and read back
+// into another, the self-test script that scripts/screenshots.sh put into the
+// documents folder. It runs last: it changes the pages shown and the board.
+// The log view is cleared ("ｸﾘｱ") before each step, so that its picture shows
+// that step's lines.
+bool FirstHour(app::MainWindow& w, app::LogWindow* log, const QString& out) {
+    sim::SimBackend* sim = sim::ActiveSimBackend();
+    if (!sim) return true;  // the pictures of the simulated board only
+
+    // "表示するﾍﾟｰｼﾞ..." answered with the pages of a fresh install.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&answer] {
+        auto* chooser = qobject_cast<app::PageChooser*>(QApplication::activeModalWidget());
+        if (!chooser) return;
+        answer.stop();
+        for (int n = 1; n <= app::kPageCount; ++n) {
+            if (QCheckBox* box = chooser->box(n))
+                box->setChecked(app::PageInfoOf(n).visibleByDefault);
+        }
+        chooser->accept();
+    });
+    answer.start(0);
+    w.ChoosePages();
+    w.RequestPage(1);
+    sim->Unplug();
+    QApplication::processEvents();
+    Save(&w, out + "/first-no-board.png");
+
+    boards::BoardOptions simBoard;
+    simBoard.board = "sim";
+    log->Button1Click();
+    if (!w.SwitchBoard(simBoard)) return false;
+    QApplication::processEvents();
+    Save(log, out + "/first-log-board.png");
+
+    // Register 16 at 16 bits: 1234 written, then read back.
+    auto* number = Control<QLineEdit>(w, 1, "regNumber1");
+    auto* width = Control<QComboBox>(w, 1, "regWidth1");
+    auto* value = Control<QLineEdit>(w, 1, "regValue1");
+    auto* read = Control<QPushButton>(w, 1, "Button4");
+    auto* write = Control<QPushButton>(w, 1, "Button5");
+    if (!number || !width || !value || !read || !write) return false;
+    number->setText("16");
+    width->setCurrentIndex(1);
+    value->setText("1234");
+    write->click();
+    read->click();
+    Save(&w, out + "/first-registers.png");
+
+    // 1 MiB of a file into memory (MemWrite), read back into another (MemRead),
+    // both named relative to the documents folder.
+    const QString docs = QString::fromStdString(platform::DocumentsFolder());
+    QByteArray pattern(1 << 20, '\0');
+    std::uint32_t x = 2463534242u;
+    for (char& c : pattern) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    QFile source(docs + "/pattern.bin");
+    if (!source.open(QIODevice::WriteOnly) || source.write(pattern) != pattern.size()) return false;
+    source.close();
+    w.RequestPage(2);
+    auto* length = Control<QLineEdit>(w, 2, "Edit12");
+    auto* file = Control<QLineEdit>(w, 2, "Edit13");
+    auto* memRead = Control<QPushButton>(w, 2, "Button14");
+    auto* memWrite = Control<QPushButton>(w, 2, "Button15");
+    if (!length || !file || !memRead || !memWrite) return false;
+    length->setText("100000");
+    file->setText("pattern.bin");
+    log->Button1Click();
+    memWrite->click();
+    file->setText("readback.bin");
+    memRead->click();
+    Save(&w, out + "/first-memory.png");
+    Save(log, out + "/first-log-memory.png");
+    QFile back(docs + "/readback.bin");
+    if (!back.open(QIODevice::ReadOnly) || back.readAll() != pattern) {
+        std::fprintf(stderr, "panel_screenshots: the memory did not give the file back\n");
+        return false;
+    }
+
+    // The self-test script on the script page.
+    w.RequestPage(6);
+    auto* script = Control<QLineEdit>(w, 6, "LabeledEdit1");
+    auto* run = Control<QPushButton>(w, 6, "Button24");
+    if (!script || !run) return false;
+    script->setText("selftest.tcl");
+    log->Button1Click();
+    run->click();
+    Save(&w, out + "/first-script.png");
+    Save(log, out + "/first-log-script.png");
+    return true;
 }
 
 }  // namespace
@@ -175,5 +289,5 @@ int main(int argc, char** argv) {
     }
     std::printf("window %dx%d, first page client height %d\n", w.width(), w.height(),
                 w.FirstPageClientHeight(217));
-    return 0;
+    return FirstHour(w, log, out) ? 0 : 1;
 }
