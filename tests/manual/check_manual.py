@@ -7,6 +7,9 @@
   picture in images/ is shown somewhere;
 - the contents link every page of the panel (the captions in page_table.cpp)
   to a section of its own;
+- the manual keeps to its readers: no link leaves docs/manual, and the
+  developers' commands (make test / sanitize / fuzz, ctest, the benchmarks)
+  are in docs/dev, whose pages and links are there;
 - with --shots DIR, every picture the manual shows is one that
   panel_screenshots makes (so `make screenshots` renews them all).
   check_manual.py SOURCE_DIR [--shots DIR]"""
@@ -61,12 +64,16 @@ def main():
     manual = os.path.join(args.source, "docs", "manual")
     problems = []
     pages = {}
+    developer = re.compile(r"\bmake (?:test|sanitize|fuzz)\b|\bctest\b|\b\w+_bench\b")
     for name in sorted(os.listdir(manual)):
         if name.endswith(".html"):
             p = Page()
             with open(os.path.join(manual, name), encoding="utf-8") as f:
-                p.feed(f.read())
+                text = f.read()
+            p.feed(text)
             pages[name] = p
+            for m in sorted(set(developer.findall(text))):
+                problems.append("%s: '%s' is for developers (docs/dev)" % (name, m))
 
     shown = set()
     for name, p in pages.items():
@@ -86,7 +93,9 @@ def main():
                 continue
             target, _, anchor = link.partition("#")
             target = target or name
-            if target not in pages:
+            if "/" in target:
+                problems.append("%s: link %s leaves the manual" % (name, link))
+            elif target not in pages:
                 problems.append("%s: link to missing %s" % (name, link))
             elif anchor and anchor not in pages[target].ids:
                 problems.append("%s: link to missing anchor %s" % (name, link))
@@ -110,6 +119,19 @@ def main():
             problems.append("index.html: no link to a section of page %s" % caption)
     if len(captions) != 19:
         problems.append("page_table.cpp: %d page captions found, not 19" % len(captions))
+
+    # The developers' pages: there, and their links reach files that exist.
+    dev = os.path.join(args.source, "docs", "dev")
+    if not os.path.isfile(os.path.join(dev, "README.md")):
+        problems.append("docs/dev/README.md is missing")
+    else:
+        for name in sorted(os.listdir(dev)):
+            if not name.endswith(".md"):
+                continue
+            text = open(os.path.join(dev, name), encoding="utf-8").read()
+            for link in re.findall(r"\]\(([^)#]+)(?:#[^)]*)?\)", text):
+                if not re.match(r"^[a-z]+:", link) and not os.path.exists(os.path.join(dev, link)):
+                    problems.append("docs/dev/%s: link to missing %s" % (name, link))
 
     if args.shots:
         made = set(os.listdir(args.shots))
