@@ -607,8 +607,8 @@ TEST_F(UsbBackendTest, BulkOfAnyLengthMovesInOneCall) {
         EXPECT_EQ(r.moved, n);
         EXPECT_EQ(back, data);
     }
-    // Writes in pieces of `chunk`, reads in pieces as large as the writes' queue.
-    EXPECT_EQ(bed.LargestUrb(2), chunk * options.inFlight);
+    // Reads and writes in pieces of `chunk`.
+    EXPECT_EQ(bed.LargestUrb(2), chunk);
     EXPECT_EQ(bed.CountsOf(2).babbles, 0);
 }
 
@@ -783,13 +783,12 @@ TEST_P(UsbRead, FortyMegabytesKeepTheQueueFull) {
 
         std::vector<Event> log = bed.UrbLog(2);
         log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
-        ExpectQueueKeptFull(TransfersOf(EventsOf(log, link::kBulkOutEp)), n);
-        // Reads keep one transfer of 4 MiB outstanding.
-        const std::vector<Event> in = TransfersOf(EventsOf(log, link::kBulkInEp));
-        EXPECT_EQ(DepthOf(in).most, 1);
-        EXPECT_EQ(in.size(), 2 * n / (4 * kMiB));
+        for (std::uint8_t ep : {link::kBulkOutEp, link::kBulkInEp}) {
+            SCOPED_TRACE(ep == link::kBulkInEp ? "read" : "write");
+            ExpectQueueKeptFull(TransfersOf(EventsOf(log, ep)), n);
+        }
     }
-    EXPECT_EQ(bed.LargestUrb(2), Split() ? 16 * 1024 : 4 * kMiB);
+    EXPECT_EQ(bed.LargestUrb(2), Split() ? 16 * 1024 : kMiB);
 }
 
 // A streamed transfer's source or sink may stop it: the transfer ends at once
@@ -1117,9 +1116,8 @@ TEST_F(UsbBackendTest, UsbfsMemoryUsedUp) {
     EXPECT_EQ(r.moved, data.size());
     EXPECT_TRUE(board.ReadMemory(0, 0, data.size()) == data);
 
-    // A read has one piece in flight, larger than a write's: it goes on in
-    // pieces of a write's size.
-    bed.FailSubmit(2, 1, ENOMEM);
+    // So does a read.
+    bed.FailSubmit(2, 3, ENOMEM);
     std::vector<std::uint8_t> back(data.size());
     r = ReadMemory(*dev, back);
     ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
