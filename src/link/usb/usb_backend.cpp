@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <map>
 #include <new>
 #include <numeric>
 #include <optional>
@@ -399,8 +400,16 @@ class PieceIo {
     // `buffer`), and `buffer` is free again. `at` is where those bytes stand
     // in the call: the piece's own offset, or less on a read when a short
     // packet before it left the call's bytes short, as they then follow it.
-    // False: the caller's sink stopped the transfer.
-    virtual bool Release(std::uint8_t* buffer, std::size_t at, std::size_t counted) = 0;
+    // `length` is what the piece was planned to move. False: the caller's
+    // sink stopped the transfer.
+    virtual bool Release(std::uint8_t* buffer, std::size_t at, std::size_t counted,
+                         std::size_t length) = 0;
+    // Bytes from `offset` of the call to the next place where a piece must
+    // end (the caller's own pieces do not share a transfer).
+    virtual std::size_t Room(std::size_t offset) const {
+        (void)offset;
+        return SIZE_MAX;
+    }
 };
 
 // The caller's own buffer of the whole length: pieces go straight from and
@@ -411,7 +420,7 @@ class CallerBuffer final : public PieceIo {
     std::uint8_t* Acquire(std::size_t offset, std::size_t, bool&) override {
         return data_ + offset;
     }
-    bool Release(std::uint8_t* buffer, std::size_t at, std::size_t counted) override {
+    bool Release(std::uint8_t* buffer, std::size_t at, std::size_t counted, std::size_t) override {
         // Bytes behind a short packet move down to follow it (their piece's
         // place in the buffer lies beyond).
         if (buffer != data_ + at) std::memmove(data_ + at, buffer, counted);
@@ -448,7 +457,7 @@ class PiecePool final : public PieceIo {
         free_.pop_back();
         return b;
     }
-    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted) override {
+    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted, std::size_t) override {
         for (const auto& b : buffers_) {
             if (b.get() == buffer) free_.push_back(buffer);
         }
@@ -464,6 +473,86 @@ class PiecePool final : public PieceIo {
     std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
     std::vector<std::uint8_t*> free_;
     bool ok_ = false;
+};
+
+// The caller's pieces of a BulkInPieces call, in the buffers it lends, carried
+// by one bulk call that starts at the piece `first` and moves `length` bytes
+// (whole pieces but for the read's last). A piece ends when all its bytes
+// arrived, or with the call at a short packet or a failure; then it is handed
+// back. What lands behind a short packet belongs to no piece: the caller's
+// read ends at the short one.
+class LentPieces final : public PieceIo {
+  public:
+    LentPieces(const link::Device::PieceTarget& target, std::uint64_t first, std::uint32_t piece,
+               std::size_t length)
+        : target_(target), first_(first), piece_(piece), length_(length), filling_(first) {}
+
+    std::uint8_t* Acquire(std::size_t offset, std::size_t, bool& stopped) override {
+        const std::uint64_t k = first_ + offset / piece_;
+        if (offset % piece_ == 0) {
+            std::uint8_t* b = target_.buffer(k, PieceLength(k));
+            if (!b) {
+                stopped = stoppedByCaller_ = true;
+                return nullptr;
+            }
+            lent_[k] = b;
+        }
+        return lent_[k] + offset % piece_;
+    }
+    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted,
+                 std::size_t length) override {
+        if (ended_ || stoppedByCaller_) return true;
+        std::uint8_t* b = lent_[filling_];
+        // The last partial packet was received apart, into a buffer of its own.
+        if (buffer != b + got_) std::memcpy(b + got_, buffer, counted);
+        got_ += static_cast<std::uint32_t>(counted);
+        if (counted < length) {
+            // Short, or failed: the call's result tells which.
+            ended_ = cut_ = true;
+            return true;
+        }
+        if (got_ < PieceLength(filling_)) return true;
+        const bool more = Hand(filling_, {link::UsbError::None, got_, 0});
+        ++filling_;
+        got_ = 0;
+        ended_ = !more;
+        return more;
+    }
+    std::size_t Room(std::size_t offset) const override { return piece_ - offset % piece_; }
+
+    // After the call: the piece it ended in takes its result.
+    void Finish(const TransferResult& r) {
+        if (stoppedByCaller_ || (ended_ && !cut_)) return;
+        if (!cut_ && r.ok() && filling_ == first_ + (length_ + piece_ - 1) / piece_) return;
+        ended_ = true;
+        Hand(filling_, r.ok() ? TransferResult{link::UsbError::None, got_, 0}
+                              : TransferResult{r.error, got_, r.systemCode});
+    }
+    // Whether the read goes on with a next call.
+    bool whole() const { return !ended_ && !stoppedByCaller_; }
+
+  private:
+    std::uint32_t PieceLength(std::uint64_t k) const {
+        return static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(piece_, length_ - (k - first_) * piece_));
+    }
+    bool Hand(std::uint64_t k, const TransferResult& r) {
+        const auto it = lent_.find(k);
+        std::uint8_t* b = it == lent_.end() ? nullptr : it->second;
+        if (it != lent_.end()) lent_.erase(it);
+        return target_.done(k, b, r);
+    }
+
+    const link::Device::PieceTarget& target_;
+    std::uint64_t first_;
+    std::uint32_t piece_;
+    std::size_t length_;
+    std::map<std::uint64_t, std::uint8_t*> lent_;
+    std::uint64_t filling_;  // the piece the next bytes go to
+    std::uint32_t got_ = 0;  // its bytes so far
+    bool ended_ = false;
+    bool cut_ = false;  // the piece being filled ended early
+    bool stoppedByCaller_ = false;
 };
 
 struct DeviceSettings {
@@ -520,6 +609,22 @@ class UsbDevice final : public link::Device {
                      nullptr, &sink);
         if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
         return Bulk(endpoint, length, io);
+    }
+    // The pieces are carried by calls as long as a call may be, so the pipe
+    // stays busy across them; each piece ends at its boundary.
+    void BulkInPieces(std::uint8_t endpoint, std::uint64_t length, std::uint32_t piece,
+                      const PieceTarget& target) override {
+        if (piece == 0 || piece % itf_.packetIn != 0) {
+            return Device::BulkInPieces(endpoint, length, piece, target);
+        }
+        const std::uint64_t most = (0xFFFFFFFFull / piece) * piece;
+        for (std::uint64_t at = 0; at < length;) {
+            const auto n = static_cast<std::size_t>(std::min(most, length - at));
+            LentPieces io(target, at / piece, piece, n);
+            io.Finish(Bulk(endpoint, n, io));
+            if (!io.whole()) return;
+            at += n;
+        }
     }
     link::BusAddress Address() const override {
         libusb_device* dev = libusb_get_device(handle_);
@@ -689,7 +794,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
                 Piece p;
                 p.offset = planned;
                 p.bounced = planned >= direct;
-                p.length = p.bounced ? tail : std::min(pieceSize, direct - planned);
+                p.length =
+                    p.bounced ? tail : std::min({pieceSize, direct - planned, io.Room(planned)});
                 bool stopped = false;
                 p.buffer = p.bounced ? bounce.data() : io.Acquire(p.offset, p.length, stopped);
                 if (stopped) Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
@@ -741,7 +847,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
             Piece& p = pieces[released];
             const std::size_t counted =
                 gap ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(p.counted, length - moved));
-            const bool more = io.Release(p.buffer, static_cast<std::size_t>(moved), counted);
+            const bool more =
+                io.Release(p.buffer, static_cast<std::size_t>(moved), counted, p.length);
             moved += counted;
             const bool completed = p.status == LIBUSB_TRANSFER_COMPLETED;
             const bool whole = completed && p.counted >= p.length;
@@ -818,15 +925,15 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
     const bool aborted = stopError == UsbError::Cancelled && link::BulkAbortRequested();
     const bool failed = stopError != UsbError::None && stopError != UsbError::NoDevice &&
                         (stopError != UsbError::Cancelled || aborted);
-    if ((failed || (endedShort && tookBack)) && !state_->gone) {
+    if ((failed || tookBack) && !state_->gone) {
         // After a stall, a babble, a transaction error or a time-out the
         // pipe may be halted, or the host's data toggle out of step with the
         // board's (the host resets its own after an error; the board does
         // not), and the next transfer would lose its first packet. Clearing
         // the halt resets the toggle on both sides. Also when all bytes had
-        // arrived before it, and after a cancel or the pieces taken back
-        // behind a short packet: a packet may have been on the wire when its
-        // URB was taken back.
+        // arrived before it, and whenever pieces in flight were taken back
+        // (a cancel, a short packet, the caller stopping): a packet may have
+        // been on the wire when its URB was taken back.
         libusb_clear_halt(handle_, endpoint);
     }
     return {error, static_cast<std::uint32_t>(moved), code};
