@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <mutex>
@@ -789,6 +790,114 @@ TEST_P(UsbRead, FortyMegabytesKeepTheQueueFull) {
         }
     }
     EXPECT_EQ(bed.LargestUrb(2), Split() ? 16 * 1024 : kMiB);
+}
+
+// Reads `length` bytes in pieces of `piece` (as a split read does) through
+// five buffers lent in turn; appends what each piece brought to `back` and
+// gives each piece's result, in order. `onPiece` runs as each is handed back.
+std::vector<link::TransferResult> ReadInPieces(link::Device& dev, std::uint64_t length,
+                                               std::uint32_t piece, std::vector<std::uint8_t>& back,
+                                               const std::function<void(std::uint64_t)>& onPiece = {}) {
+    std::vector<std::vector<std::uint8_t>> buffers(5, std::vector<std::uint8_t>(piece));
+    std::vector<std::uint8_t*> free;
+    for (auto& b : buffers) free.push_back(b.data());
+    std::vector<link::TransferResult> results;
+    std::uint8_t byte = link::kMemReadBegin;
+    EXPECT_TRUE(dev.Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&byte, 1}).ok());
+    dev.BulkInPieces(link::kBulkInEp, length, piece,
+                     {[&](std::uint64_t, std::uint32_t) -> std::uint8_t* {
+                          EXPECT_FALSE(free.empty()) << "more pieces lent than in flight";
+                          if (free.empty()) return nullptr;
+                          std::uint8_t* b = free.back();
+                          free.pop_back();
+                          return b;
+                      },
+                      [&](std::uint64_t k, std::uint8_t* b, const link::TransferResult& r) {
+                          EXPECT_EQ(k, results.size());
+                          results.push_back(r);
+                          if (b) {
+                              back.insert(back.end(), b, b + r.moved);
+                              free.push_back(b);
+                          }
+                          if (onPiece) onPiece(k);
+                          return true;
+                      }});
+    byte = link::kMemReadEnd;
+    EXPECT_TRUE(dev.Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&byte, 1}).ok());
+    return results;
+}
+
+// A read in pieces of 2 MiB keeps the queue full across their boundaries, as
+// one read of the whole length does: each piece ends at its boundary, whole.
+TEST_P(UsbRead, ReadInPiecesKeepsTheQueueFullAcrossThem) {
+    bed.Plug(2, board);
+    bed.CompleteLater(2, /*refillGrace=*/300ms);
+    Start();  // default pieces: 1 MiB, four in flight
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    board.SetRegister(0, 0);
+    board.SetRegister(1, 0);
+    const std::size_t n = kLarge;
+    const std::vector<std::uint8_t> data = Pattern(n, 43);
+    board.WriteMemory(0, 0, data);
+
+    const std::size_t logFrom = bed.UrbLog(2).size();
+    std::vector<std::uint8_t> back;
+    const std::vector<link::TransferResult> results = ReadInPieces(*dev, n, 2 * kMiB, back);
+    ASSERT_EQ(results.size(), n / (2 * kMiB));
+    for (const link::TransferResult& r : results) {
+        EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, 2 * kMiB);
+    }
+    EXPECT_TRUE(back == data);
+    std::vector<Event> log = bed.UrbLog(2);
+    log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
+    ExpectQueueKeptFull(TransfersOf(EventsOf(log, link::kBulkInEp)), n);
+}
+
+// A short packet inside a piece ends that piece short, and the read with it:
+// no piece behind it is handed back, those before it are whole, and the pipe
+// is whole for the next read.
+TEST_P(UsbRead, ShortPacketEndsAReadInPiecesAtItsPiece) {
+    for (bool late : {false, true}) {
+        SCOPED_TRACE(late ? "completed later" : "completed at once");
+        sim::SimBoard b;
+        const int devnum = late ? 3 : 2;
+        bed.Plug(devnum, b);
+        if (late) bed.CompleteLater(devnum);
+        Start(SmallPieces());
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        b.SetRegister(0, 0);
+        b.SetRegister(1, 0);
+        constexpr std::uint32_t kPiece = 4 * 64 * 1024;
+        const std::vector<std::uint8_t> data = Pattern(8 * kPiece, 8);
+        b.WriteMemory(0, 0, data);
+
+        std::vector<std::uint8_t> back;
+        const std::vector<link::TransferResult> results =
+            ReadInPieces(*dev, data.size(), kPiece, back, [&](std::uint64_t k) {
+                if (k != 1) return;
+                sim::Faults f;
+                f.shortBulkBy = 100;  // the next transfer the board answers
+                b.SetFaults(f);
+            });
+        ASSERT_GE(results.size(), 3u);
+        ASSERT_LT(results.size(), 8u);
+        for (std::size_t k = 0; k + 1 < results.size(); ++k) EXPECT_EQ(results[k].moved, kPiece);
+        EXPECT_TRUE(results.back().ok()) << link::UsbErrorName(results.back().error);
+        EXPECT_LT(results.back().moved, kPiece);
+        EXPECT_GT(results.back().moved, 0u);
+        EXPECT_TRUE(std::equal(back.begin(), back.end(), data.begin()));
+
+        back.clear();
+        for (const link::TransferResult& r : ReadInPieces(*dev, data.size(), kPiece, back)) {
+            EXPECT_TRUE(r.ok() && r.moved == kPiece) << link::UsbErrorName(r.error);
+        }
+        EXPECT_TRUE(back == data);
+        dev.reset();
+        bed.Unplug(devnum);
+    }
 }
 
 // A streamed transfer's source or sink may stop it: the transfer ends at once
