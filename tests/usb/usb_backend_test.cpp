@@ -1398,6 +1398,70 @@ TEST_F(UsbBackendTest, TellsWhyNoBoardOpened) {
     EXPECT_EQ(backend->WhyNoBoard().hint.rfind("USB: no board usb:9-9", 0), 0u);
 }
 
+// A board whose node the user may not open (no udev rule: EACCES), or that
+// usbfs refuses as busy (EBUSY): the open fails with the hint that says why
+// and what to do, when the board is looked for and when it arrives; the
+// reason stays what the panel's band and the runner show.
+class UsbRefusedOpen : public UsbBackendTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UsbRefusedOpen, TellsWhyWithItsHint) {
+    const bool access = GetParam() == EACCES;
+    const std::vector<const char*> words =
+        access ? std::vector<const char*>{"/dev/bus/usb/001/002", "ATTR{idVendor}==\"04b4\""}
+               : std::vector<const char*>{"libusb_open() ERROR!!", "bus 001 device 002"};
+    const auto expected = [&](const std::string& hint) {
+        return link::NoBoardReason{access ? link::NoBoard::NoAccess : link::NoBoard::OpenFailed,
+                                   hint};
+    };
+    HintLog hints;
+    bed.RefuseOpen(2, GetParam());
+    bed.Plug(2, board);
+    Start();
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    const auto one = [&] {
+        std::vector<std::string> found;
+        for (const std::string& h : hints.Got()) {
+            if (std::all_of(words.begin(), words.end(),
+                            [&](const char* w) { return h.find(w) != std::string::npos; }))
+                found.push_back(h);
+        }
+        return found;
+    };
+    if (access) {
+        ASSERT_EQ(one().size(), 1u) << ::testing::PrintToString(hints.Got());
+        EXPECT_EQ(backend->WhyNoBoard(), expected(one().front()));
+    } else {
+        EXPECT_TRUE(one().empty()) << "a busy node is no matter of access";
+        const std::string hint = backend->WhyNoBoard().hint;
+        EXPECT_EQ(backend->WhyNoBoard(), expected(hint));
+        for (const char* w : words) EXPECT_NE(hint.find(w), std::string::npos) << hint;
+    }
+    bed.Unplug(2);
+
+    // Arriving while watched: the open the arrival brings about says the same.
+    if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) return;
+    const std::size_t before = hints.Got().size();
+    NoticeLog notices;
+    backend->WatchDevices(notices.Poster());
+    bed.RefuseOpen(3, GetParam());
+    bed.Plug(3, board);
+    ASSERT_TRUE(notices.WaitForCount(1));
+    EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Arrival});
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_EQ(backend->WhyNoBoard().kind, expected("").kind);
+    if (access) {
+        EXPECT_GT(hints.Got().size(), before);
+        EXPECT_NE(backend->WhyNoBoard().hint.find("/dev/bus/usb/001/003"), std::string::npos)
+            << backend->WhyNoBoard().hint;
+    }
+    // Let in, it opens.
+    bed.RefuseOpen(3, 0);
+    EXPECT_NE(backend->OpenFirst(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Usbfs, UsbRefusedOpen, ::testing::Values(EACCES, EBUSY),
+                         [](const auto& info) { return info.param == EACCES ? "EACCES" : "EBUSY"; });
+
 TEST(UsbAccessHint, NamesTheInstalledRuleOrTheLineToInstall) {
     test::FreshHome home;
     const std::filesystem::path root = std::getenv("XDG_DATA_HOME");

@@ -1,19 +1,49 @@
 #include "usb/usb_testbed.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
 namespace quillon::test {
 namespace {
+
+// Device nodes whose open fails, and how. umockdev's preload library serves
+// the opens of the device nodes; this process's own open() comes before it
+// and turns the refused ones away as the kernel would.
+std::mutex g_refusedMu;
+std::map<std::string, int> g_refused;
+
+int RefusalOf(const char* path) {
+    if (!path) return 0;
+    std::lock_guard<std::mutex> lock(g_refusedMu);
+    const auto it = g_refused.find(path);
+    return it == g_refused.end() ? 0 : it->second;
+}
+
+template <typename Open>
+int OpenUnlessRefused(const char* name, const char* path, int flags, va_list args) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) mode = va_arg(args, mode_t);
+    if (const int error = RefusalOf(path)) {
+        errno = error;
+        return -1;
+    }
+    static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, name));
+    return next(path, flags, mode);
+}
 
 std::string Three(int n) {
     char b[8];
@@ -85,6 +115,10 @@ UsbTestbed::UsbTestbed(Controller controller) : controller_(controller) {
 }
 
 UsbTestbed::~UsbTestbed() {
+    {
+        std::lock_guard<std::mutex> lock(g_refusedMu);
+        g_refused.clear();
+    }
     for (auto& [n, dev] : devs_) StopCompleter(*dev);
     for (auto& [n, dev] : devs_) {
         umockdev_testbed_detach_ioctl(testbed_, ("/dev/bus/usb/001/" + Three(n)).c_str(), nullptr);
@@ -298,6 +332,16 @@ void UsbTestbed::FailUrb(int devnum, int nth, int error, std::size_t partial) {
     dev.failUrbAt = nth;
     dev.failUrbError = error;
     dev.failUrbPartial = partial;
+}
+
+void UsbTestbed::RefuseOpen(int devnum, int error) {
+    const std::string node = "/dev/bus/usb/001/" + Three(devnum);
+    std::lock_guard<std::mutex> lock(g_refusedMu);
+    if (error) {
+        g_refused[node] = error;
+    } else {
+        g_refused.erase(node);
+    }
 }
 
 void UsbTestbed::FailClaims(int devnum, int count) {
@@ -827,3 +871,43 @@ void UsbTestbed::CompleterLoop(Dev& dev) {
 }
 
 }  // namespace quillon::test
+
+using OpenFunction = int (*)(const char*, int, ...);
+
+extern "C" int open(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const int fd = quillon::test::OpenUnlessRefused<OpenFunction>("open", path, flags, args);
+    va_end(args);
+    return fd;
+}
+
+extern "C" int open64(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const int fd = quillon::test::OpenUnlessRefused<OpenFunction>("open64", path, flags, args);
+    va_end(args);
+    return fd;
+}
+
+// The fortified forms, which a library built with _FORTIFY_SOURCE calls when
+// its flags are not known at compile time.
+using Open2Function = int (*)(const char*, int);
+
+extern "C" int __open_2(const char* path, int flags) {
+    if (const int error = quillon::test::RefusalOf(path)) {
+        errno = error;
+        return -1;
+    }
+    static const auto next = reinterpret_cast<Open2Function>(dlsym(RTLD_NEXT, "__open_2"));
+    return next(path, flags);
+}
+
+extern "C" int __open64_2(const char* path, int flags) {
+    if (const int error = quillon::test::RefusalOf(path)) {
+        errno = error;
+        return -1;
+    }
+    static const auto next = reinterpret_cast<Open2Function>(dlsym(RTLD_NEXT, "__open64_2"));
+    return next(path, flags);
+}

@@ -120,6 +120,9 @@ class UsbTestbed {
     // The next `count` claims fail as for an interface that is not
     // registered yet (ENOENT; EINVAL from a disconnect-and-claim).
     void FailClaims(int devnum, int count);
+    // Opening the device's node fails with `error` from now on (0: opens
+    // again): EACCES as for a user whom no udev rule lets in, EBUSY.
+    void RefuseOpen(int devnum, int error);
 
     // A kernel driver holds the interface: claims fail with EBUSY until it
     // is disconnected. With `rebinds`, a driver disconnected by itself binds

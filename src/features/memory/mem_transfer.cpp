@@ -446,10 +446,10 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         return false;
     };
     // Takes the next whole piece from the reader and appends it to the file.
-    // A piece cut short by an abort is dropped.
+    // A piece cut short by an abort is dropped. The board leaving shows in
+    // the reader's transfer, even when its removal closed the link before.
     bool aborted = false;
     auto receive = [&](std::uint32_t n) {
-        if (!DeviceOf(h)) return false;
         const std::optional<PieceQueue::Arrival> a = queue.Next();
         if (!a) return false;
         NotePiece(a->result, n);
