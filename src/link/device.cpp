@@ -74,4 +74,15 @@ TransferResult Device::BulkInStream(std::uint8_t endpoint, std::uint32_t length,
     return {UsbError::None, moved, 0};
 }
 
+void Device::BulkInPieces(std::uint8_t endpoint, std::uint64_t length, std::uint32_t piece,
+                          const PieceTarget& target) {
+    for (std::uint64_t k = 0, at = 0; at < length; ++k, at += piece) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(piece, length - at));
+        std::uint8_t* b = target.buffer(k, n);
+        if (!b) return;
+        const TransferResult r = BulkIn(endpoint, std::span<std::uint8_t>(b, n));
+        if (!target.done(k, b, r) || !r.ok() || r.moved < n) return;
+    }
+}
+
 }  // namespace quillon::link

@@ -85,6 +85,24 @@ class Device {
                                          const BulkSource& source);
     virtual TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
                                         const BulkSink& sink);
+    // A read of `length` bytes (any length, 4 GiB and more included) as
+    // transfers of `piece` bytes each, the last one the rest. Each piece goes
+    // into the buffer `target.buffer` lends for it and is handed back, in
+    // order, to `target.done` with its own result (moved: its bytes). The read
+    // stops after the first piece that fails or ends short, or when either
+    // function stops it (a null buffer, or done returning false). By default
+    // the pieces go through BulkIn one after the other, each its own transfer
+    // on the wire and in the trace; a backend that can keep the pipe busy
+    // across pieces overrides this. `buffer` may block until the caller has a
+    // buffer free: the pieces already in flight go on meanwhile.
+    struct PieceTarget {
+        std::function<std::uint8_t*(std::uint64_t index, std::uint32_t length)> buffer;
+        // `bytes` is the buffer lent for the piece, or null when it never got one
+        // (the read failed before it started).
+        std::function<bool(std::uint64_t index, std::uint8_t* bytes, const TransferResult& r)> done;
+    };
+    virtual void BulkInPieces(std::uint8_t endpoint, std::uint64_t length, std::uint32_t piece,
+                              const PieceTarget& target);
     // For the records of a trace; a device that wraps another passes it on.
     virtual BusAddress Address() const { return {}; }
 };

@@ -150,8 +150,8 @@ class UsbAbortTest : public ::testing::Test {
         LogFile::ResetForTest();
     }
 
-    // Opens the board as the link's board; reads move in pieces of 1 MiB,
-    // writes in pieces of 256 KiB, four at a time.
+    // Opens the board as the link's board; transfers move in pieces of
+    // 256 KiB, four at a time.
     link::BoardHandle Open(usb::UsbBackendOptions options = {}) {
         options.chunkBytes = 256 * kKiB;
         options.inFlight = 4;
@@ -329,7 +329,7 @@ TEST_P(UsbHungTransfer, EndsByAbortOrTimeOutAndTheNextTransferWorks) {
     sim::Faults f;
     f.hangBulk = board.BulkCount() + 3;
     board.SetFaults(f);
-    const std::size_t piece = c.read ? kMiB : 256 * kKiB;
+    const std::size_t piece = 256 * kKiB;
     std::vector<std::uint8_t> buffer(kLength);
     auto running = std::async(std::launch::async, [&] {
         return c.read ? dev->BulkIn(link::kBulkInEp, buffer) : dev->BulkOut(link::kBulkOutEp, data);

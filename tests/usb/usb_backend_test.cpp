@@ -14,7 +14,9 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -140,6 +142,7 @@ std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed) {
 
 class UsbBackendTest : public ::testing::Test {
   protected:
+    explicit UsbBackendTest(test::UsbTestbed::Controller controller = {}) : bed(controller) {}
     void Start(usb::UsbBackendOptions options = {}) { backend = usb::MakeUsbBackend(options); }
     static usb::UsbBackendOptions SmallPieces() {
         usb::UsbBackendOptions o;
@@ -182,6 +185,16 @@ class UsbBackendTest : public ::testing::Test {
     sim::SimBoard board;
     test::UsbTestbed bed;
     std::unique_ptr<link::Backend> backend;  // last: goes before the testbed
+};
+
+using Controller = test::UsbTestbed::Controller;
+
+// The reads on both kinds of host controller: one URB per transfer, or a
+// transfer cut into URBs that the kernel ends together at a short packet.
+class UsbRead : public UsbBackendTest, public ::testing::WithParamInterface<Controller> {
+  protected:
+    UsbRead() : UsbBackendTest(GetParam()) {}
+    static bool Split() { return GetParam() == Controller::SplitUrbs; }
 };
 
 TEST(UsbIds, ParsesListsAndRejectsBadEntries) {
@@ -595,14 +608,14 @@ TEST_F(UsbBackendTest, BulkOfAnyLengthMovesInOneCall) {
         EXPECT_EQ(r.moved, n);
         EXPECT_EQ(back, data);
     }
-    // Writes in pieces of `chunk`, reads in pieces as large as the writes' queue.
-    EXPECT_EQ(bed.LargestUrb(2), chunk * options.inFlight);
+    // Reads and writes in pieces of `chunk`.
+    EXPECT_EQ(bed.LargestUrb(2), chunk);
     EXPECT_EQ(bed.CountsOf(2).babbles, 0);
 }
 
 // The testbed's board streams whole packets, as one that was not told the
 // length does: a read that ends inside a packet must not overflow.
-TEST_F(UsbBackendTest, ReadEndingInsideASuperSpeedPacketGetsItsBytes) {
+TEST_P(UsbRead, ReadEndingInsideASuperSpeedPacketGetsItsBytes) {
     sim::Profile p;
     p.linkSpeed = sim::LinkSpeed::Usb3;  // 1024-byte packets
     sim::SimBoard fast(p);
@@ -654,11 +667,47 @@ std::vector<test::UsbTestbed::UrbEvent> EventsOf(const std::vector<test::UsbTest
     return out;
 }
 
+using Event = test::UsbTestbed::UrbEvent;
+
+// The log by libusb transfer: each transfer submitted with its first URB and
+// reaped with its last, with the bytes of all (the first failure its status).
+// With scatter-gather every transfer is one URB. Exact while the thread that
+// submits a transfer submits all its URBs before any is reaped (no watcher).
+std::vector<Event> TransfersOf(const std::vector<Event>& urbs) {
+    std::vector<Event> out;
+    struct Open {
+        int urbs = 0;
+        std::size_t submit = 0;  // its Submit in `out`
+        Event reap;
+    };
+    std::map<int, Open> open;
+    for (const Event& e : urbs) {
+        if (e.kind == Event::Submit) {
+            auto [it, first] = open.try_emplace(e.transfer);
+            if (first) {
+                it->second.submit = out.size();
+                out.push_back({Event::Submit, e.transfer, e.endpoint, 0, 0, e.transfer});
+                it->second.reap = {Event::Reap, e.transfer, e.endpoint, 0, 0, e.transfer};
+            }
+            out[it->second.submit].length += e.length;
+            it->second.urbs += 1;
+            continue;
+        }
+        Open& t = open.at(e.transfer);
+        t.reap.length += e.length;
+        if (t.reap.status == 0) t.reap.status = e.status;
+        if (--t.urbs == 0) {
+            out.push_back(t.reap);
+            open.erase(e.transfer);
+        }
+    }
+    return out;
+}
+
 // From the first completion to the submission of the last piece, at least
 // three URBs stay outstanding, and every completion is followed by a new
 // submission before the next completion is reaped.
-void ExpectQueueKeptFull(const std::vector<test::UsbTestbed::UrbEvent>& out, std::size_t n) {
-    using Event = test::UsbTestbed::UrbEvent;
+void ExpectQueueKeptFull(const std::vector<Event>& out, std::size_t n) {
     const auto lastSubmit = std::find_if(out.rbegin(), out.rend(),
                                          [](const Event& e) { return e.kind == Event::Submit; });
     const auto lastSubmitAt = static_cast<std::size_t>(out.rend() - lastSubmit - 1);
@@ -678,11 +727,12 @@ void ExpectQueueKeptFull(const std::vector<test::UsbTestbed::UrbEvent>& out, std
     EXPECT_EQ(depth.most, 4);
 }
 
-// The bus goes on while the host refills: the test bed completes the next URB
-// only once the host had its chance to submit another one. The same holds for
-// a streamed transfer, whose source fills a piece while the queue is on the bus.
-TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
-    using Event = test::UsbTestbed::UrbEvent;
+// The bus goes on while the host refills: the test bed completes the next
+// transfer only once the host had its chance to submit another one. Reads and
+// writes alike keep four transfers of 1 MiB queued, each completion followed
+// by the next submission, also when streamed: the source fills a piece, or
+// the sink takes one, while the rest of the queue is on the bus.
+TEST_P(UsbRead, FortyMegabytesKeepTheQueueFull) {
     bed.Plug(2, board);
     bed.CompleteLater(2, /*refillGrace=*/300ms);
     Start();  // default pieces: 1 MiB, four in flight
@@ -713,12 +763,7 @@ TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
         ASSERT_TRUE(w.ok()) << link::UsbErrorName(w.error);
         EXPECT_EQ(w.moved, n);
         EXPECT_TRUE(board.ReadMemory(0, 0, n) == data);
-        std::vector<Event> log = bed.UrbLog(2);
-        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
-        ExpectQueueKeptFull(EventsOf(log, link::kBulkOutEp), n);
 
-        // Reads keep one URB of 4 MiB outstanding: a short packet may end any
-        // of them, and nothing may be queued behind it to take what follows.
         std::vector<std::uint8_t> back;
         link::TransferResult r;
         if (streamed) {
@@ -736,18 +781,129 @@ TEST_F(UsbBackendTest, FortyMegabytesKeepTheQueueFull) {
         ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
         EXPECT_EQ(r.moved, n);
         EXPECT_TRUE(back == data);
-        log = bed.UrbLog(2);
+
+        std::vector<Event> log = bed.UrbLog(2);
         log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
-        const std::vector<Event> in = EventsOf(log, link::kBulkInEp);
-        EXPECT_EQ(DepthOf(in).most, 1);
-        EXPECT_EQ(in.size(), 2 * n / (4 * kMiB));
+        for (std::uint8_t ep : {link::kBulkOutEp, link::kBulkInEp}) {
+            SCOPED_TRACE(ep == link::kBulkInEp ? "read" : "write");
+            ExpectQueueKeptFull(TransfersOf(EventsOf(log, ep)), n);
+        }
     }
-    EXPECT_EQ(bed.LargestUrb(2), 4 * kMiB);
+    EXPECT_EQ(bed.LargestUrb(2), Split() ? 16 * 1024 : kMiB);
+}
+
+// Reads `length` bytes in pieces of `piece` (as a split read does) through
+// five buffers lent in turn; appends what each piece brought to `back` and
+// gives each piece's result, in order. `onPiece` runs as each is handed back.
+std::vector<link::TransferResult> ReadInPieces(link::Device& dev, std::uint64_t length,
+                                               std::uint32_t piece, std::vector<std::uint8_t>& back,
+                                               const std::function<void(std::uint64_t)>& onPiece = {}) {
+    std::vector<std::vector<std::uint8_t>> buffers(5, std::vector<std::uint8_t>(piece));
+    std::vector<std::uint8_t*> free;
+    for (auto& b : buffers) free.push_back(b.data());
+    std::vector<link::TransferResult> results;
+    std::uint8_t byte = link::kMemReadBegin;
+    EXPECT_TRUE(dev.Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&byte, 1}).ok());
+    dev.BulkInPieces(link::kBulkInEp, length, piece,
+                     {[&](std::uint64_t, std::uint32_t) -> std::uint8_t* {
+                          EXPECT_FALSE(free.empty()) << "more pieces lent than in flight";
+                          if (free.empty()) return nullptr;
+                          std::uint8_t* b = free.back();
+                          free.pop_back();
+                          return b;
+                      },
+                      [&](std::uint64_t k, std::uint8_t* b, const link::TransferResult& r) {
+                          EXPECT_EQ(k, results.size());
+                          results.push_back(r);
+                          if (b) {
+                              back.insert(back.end(), b, b + r.moved);
+                              free.push_back(b);
+                          }
+                          if (onPiece) onPiece(k);
+                          return true;
+                      }});
+    byte = link::kMemReadEnd;
+    EXPECT_TRUE(dev.Control({link::kVendorOut, link::vr::MEM_CMD, 0x80, 0, 1}, {&byte, 1}).ok());
+    return results;
+}
+
+// A read in pieces of 2 MiB keeps the queue full across their boundaries, as
+// one read of the whole length does: each piece ends at its boundary, whole.
+TEST_P(UsbRead, ReadInPiecesKeepsTheQueueFullAcrossThem) {
+    bed.Plug(2, board);
+    bed.CompleteLater(2, /*refillGrace=*/300ms);
+    Start();  // default pieces: 1 MiB, four in flight
+    std::unique_ptr<link::Device> dev = backend->OpenFirst();
+    ASSERT_NE(dev, nullptr);
+    board.SetRegister(0, 0);
+    board.SetRegister(1, 0);
+    const std::size_t n = kLarge;
+    const std::vector<std::uint8_t> data = Pattern(n, 43);
+    board.WriteMemory(0, 0, data);
+
+    const std::size_t logFrom = bed.UrbLog(2).size();
+    std::vector<std::uint8_t> back;
+    const std::vector<link::TransferResult> results = ReadInPieces(*dev, n, 2 * kMiB, back);
+    ASSERT_EQ(results.size(), n / (2 * kMiB));
+    for (const link::TransferResult& r : results) {
+        EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+        EXPECT_EQ(r.moved, 2 * kMiB);
+    }
+    EXPECT_TRUE(back == data);
+    std::vector<Event> log = bed.UrbLog(2);
+    log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logFrom));
+    ExpectQueueKeptFull(TransfersOf(EventsOf(log, link::kBulkInEp)), n);
+}
+
+// A short packet inside a piece ends that piece short, and the read with it:
+// no piece behind it is handed back, those before it are whole, and the pipe
+// is whole for the next read.
+TEST_P(UsbRead, ShortPacketEndsAReadInPiecesAtItsPiece) {
+    for (bool late : {false, true}) {
+        SCOPED_TRACE(late ? "completed later" : "completed at once");
+        sim::SimBoard b;
+        const int devnum = late ? 3 : 2;
+        bed.Plug(devnum, b);
+        if (late) bed.CompleteLater(devnum);
+        Start(SmallPieces());
+        std::unique_ptr<link::Device> dev = backend->OpenFirst();
+        ASSERT_NE(dev, nullptr);
+        b.SetRegister(0, 0);
+        b.SetRegister(1, 0);
+        constexpr std::uint32_t kPiece = 4 * 64 * 1024;
+        const std::vector<std::uint8_t> data = Pattern(8 * kPiece, 8);
+        b.WriteMemory(0, 0, data);
+
+        std::vector<std::uint8_t> back;
+        const std::vector<link::TransferResult> results =
+            ReadInPieces(*dev, data.size(), kPiece, back, [&](std::uint64_t k) {
+                if (k != 1) return;
+                sim::Faults f;
+                f.shortBulkBy = 100;  // the next transfer the board answers
+                b.SetFaults(f);
+            });
+        ASSERT_GE(results.size(), 3u);
+        ASSERT_LT(results.size(), 8u);
+        for (std::size_t k = 0; k + 1 < results.size(); ++k) EXPECT_EQ(results[k].moved, kPiece);
+        EXPECT_TRUE(results.back().ok()) << link::UsbErrorName(results.back().error);
+        EXPECT_LT(results.back().moved, kPiece);
+        EXPECT_GT(results.back().moved, 0u);
+        EXPECT_TRUE(std::equal(back.begin(), back.end(), data.begin()));
+
+        back.clear();
+        for (const link::TransferResult& r : ReadInPieces(*dev, data.size(), kPiece, back)) {
+            EXPECT_TRUE(r.ok() && r.moved == kPiece) << link::UsbErrorName(r.error);
+        }
+        EXPECT_TRUE(back == data);
+        dev.reset();
+        bed.Unplug(devnum);
+    }
 }
 
 // A streamed transfer's source or sink may stop it: the transfer ends at once
-// with the bytes that moved; a short packet ends a streamed read as any other.
-TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
+// with the bytes that moved, and a read hands on none that it read ahead. A
+// short packet ends a streamed read as any other.
+TEST_P(UsbRead, StreamedTransferStopsWhenItsCallerDoes) {
     std::unique_ptr<link::Device> dev = PlugAndOpen(SmallPieces());
     ASSERT_NE(dev, nullptr);
     const std::uint32_t n = 16 * 64 * 1024;
@@ -762,6 +918,7 @@ TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
     });
     EXPECT_EQ(r.error, UsbError::Cancelled);
     EXPECT_EQ(r.moved, 5u * 64 * 1024);
+    const std::vector<std::uint8_t> memory = board.ReadMemory(0, 0, n);
 
     std::vector<std::uint8_t> back;
     ASSERT_TRUE(MemCmd(*dev, link::kMemReadBegin).ok());
@@ -772,6 +929,7 @@ TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
     EXPECT_EQ(r.error, UsbError::Cancelled);
     EXPECT_EQ(r.moved, back.size());
     EXPECT_EQ(back.size(), n / 2);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), memory.begin()));
 
     sim::Faults f;
     f.shortBulkBy = 100;
@@ -785,49 +943,56 @@ TEST_F(UsbBackendTest, StreamedTransferStopsWhenItsCallerDoes) {
     });
     EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
     EXPECT_EQ(r.moved, back.size());
+    EXPECT_LT(r.moved, n);
     EXPECT_EQ(board.BulkBytes() - before, r.moved);
-    EXPECT_EQ(back.size(), 4u * 64 * 1024 - 100);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), memory.begin()));
 }
 
-// A short packet ends the call; what the board sends after it stays on the
-// board for the next transfer: every byte the board sent is one the call
-// reports.
-TEST_F(UsbBackendTest, ShortTransferEndsTheCallWithWhatMoved) {
+// A short packet ends the call. Every byte the board sent is one the call
+// reports, in order: what landed in transfers queued behind the short packet
+// follows it. Then the pipe is whole for the next read.
+TEST_P(UsbRead, ShortTransferEndsTheCallWithWhatMoved) {
     for (bool late : {false, true}) {
         SCOPED_TRACE(late ? "completed later" : "completed at once");
         sim::SimBoard b;
         const int devnum = late ? 3 : 2;
         bed.Plug(devnum, b);
         if (late) bed.CompleteLater(devnum);
-        usb::UsbBackendOptions options;
-        options.chunkBytes = 64 * 1024;
-        Start(options);
+        Start(SmallPieces());
         std::unique_ptr<link::Device> dev = backend->OpenFirst();
         ASSERT_NE(dev, nullptr);
+        const std::vector<std::uint8_t> data = Pattern(5 * 64 * 1024, 6);
+        ASSERT_TRUE(WriteMemory(*dev, data).ok());
 
-        sim::Faults f;
-        f.shortBulkBy = 100;  // the first piece comes back 100 bytes short
-        b.SetFaults(f);
-        std::vector<std::uint8_t> back(5 * options.chunkBytes);
-        std::uint64_t before = b.BulkBytes();
-        link::TransferResult r = ReadMemory(*dev, back);
-        EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
-        EXPECT_EQ(r.moved, 4 * options.chunkBytes - 100);
-        EXPECT_EQ(b.BulkBytes() - before, r.moved);
+        // The first URB comes back 100 bytes short, or as a zero-length packet.
+        for (std::size_t shortBy : {std::size_t{100}, data.size()}) {
+            SCOPED_TRACE(shortBy);
+            sim::Faults f;
+            f.shortBulkBy = shortBy;
+            b.SetFaults(f);
+            std::vector<std::uint8_t> back(data.size());
+            const std::uint64_t before = b.BulkBytes();
+            link::TransferResult r = ReadMemory(*dev, back);
+            EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+            EXPECT_LT(r.moved, data.size());
+            EXPECT_EQ(b.BulkBytes() - before, r.moved);
+            EXPECT_TRUE(std::equal(back.begin(), back.begin() + r.moved, data.begin()));
 
-        // A zero-length packet first: nothing moved, and the call ends there.
-        f.shortBulkBy = 4 * options.chunkBytes;
-        b.SetFaults(f);
-        before = b.BulkBytes();
-        r = ReadMemory(*dev, back);
-        EXPECT_TRUE(r.ok()) << link::UsbErrorName(r.error);
-        EXPECT_EQ(r.moved, 0u);
-        EXPECT_EQ(b.BulkBytes() - before, 0u);
-        EXPECT_EQ(DepthOf(EventsOf(bed.UrbLog(devnum), link::kBulkInEp)).most, 1);
+            r = ReadMemory(*dev, back);
+            ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
+            EXPECT_TRUE(back == data);
+        }
         dev.reset();
         bed.Unplug(devnum);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Host, UsbRead,
+                         ::testing::Values(Controller::ScatterGather, Controller::SplitUrbs),
+                         [](const auto& info) {
+                             return info.param == Controller::SplitUrbs ? "SplitUrbs"
+                                                                        : "ScatterGather";
+                         });
 
 // Pulls the board while a large read has a transfer in flight. Without `watch`
 // the ends of the URBs tell the call; with it the URBs are left hanging and
@@ -1060,9 +1225,8 @@ TEST_F(UsbBackendTest, UsbfsMemoryUsedUp) {
     EXPECT_EQ(r.moved, data.size());
     EXPECT_TRUE(board.ReadMemory(0, 0, data.size()) == data);
 
-    // A read has one piece in flight, larger than a write's: it goes on in
-    // pieces of a write's size.
-    bed.FailSubmit(2, 1, ENOMEM);
+    // So does a read.
+    bed.FailSubmit(2, 3, ENOMEM);
     std::vector<std::uint8_t> back(data.size());
     r = ReadMemory(*dev, back);
     ASSERT_TRUE(r.ok()) << link::UsbErrorName(r.error);
@@ -1233,6 +1397,70 @@ TEST_F(UsbBackendTest, TellsWhyNoBoardOpened) {
     EXPECT_EQ(backend->WhyNoBoard().kind, NoBoard::NoMatch);
     EXPECT_EQ(backend->WhyNoBoard().hint.rfind("USB: no board usb:9-9", 0), 0u);
 }
+
+// A board whose node the user may not open (no udev rule: EACCES), or that
+// usbfs refuses as busy (EBUSY): the open fails with the hint that says why
+// and what to do, when the board is looked for and when it arrives; the
+// reason stays what the panel's band and the runner show.
+class UsbRefusedOpen : public UsbBackendTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UsbRefusedOpen, TellsWhyWithItsHint) {
+    const bool access = GetParam() == EACCES;
+    const std::vector<const char*> words =
+        access ? std::vector<const char*>{"/dev/bus/usb/001/002", "ATTR{idVendor}==\"04b4\""}
+               : std::vector<const char*>{"libusb_open() ERROR!!", "bus 001 device 002"};
+    const auto expected = [&](const std::string& hint) {
+        return link::NoBoardReason{access ? link::NoBoard::NoAccess : link::NoBoard::OpenFailed,
+                                   hint};
+    };
+    HintLog hints;
+    bed.RefuseOpen(2, GetParam());
+    bed.Plug(2, board);
+    Start();
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    const auto one = [&] {
+        std::vector<std::string> found;
+        for (const std::string& h : hints.Got()) {
+            if (std::all_of(words.begin(), words.end(),
+                            [&](const char* w) { return h.find(w) != std::string::npos; }))
+                found.push_back(h);
+        }
+        return found;
+    };
+    if (access) {
+        ASSERT_EQ(one().size(), 1u) << ::testing::PrintToString(hints.Got());
+        EXPECT_EQ(backend->WhyNoBoard(), expected(one().front()));
+    } else {
+        EXPECT_TRUE(one().empty()) << "a busy node is no matter of access";
+        const std::string hint = backend->WhyNoBoard().hint;
+        EXPECT_EQ(backend->WhyNoBoard(), expected(hint));
+        for (const char* w : words) EXPECT_NE(hint.find(w), std::string::npos) << hint;
+    }
+    bed.Unplug(2);
+
+    // Arriving while watched: the open the arrival brings about says the same.
+    if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) return;
+    const std::size_t before = hints.Got().size();
+    NoticeLog notices;
+    backend->WatchDevices(notices.Poster());
+    bed.RefuseOpen(3, GetParam());
+    bed.Plug(3, board);
+    ASSERT_TRUE(notices.WaitForCount(1));
+    EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Arrival});
+    EXPECT_EQ(backend->OpenFirst(), nullptr);
+    EXPECT_EQ(backend->WhyNoBoard().kind, expected("").kind);
+    if (access) {
+        EXPECT_GT(hints.Got().size(), before);
+        EXPECT_NE(backend->WhyNoBoard().hint.find("/dev/bus/usb/001/003"), std::string::npos)
+            << backend->WhyNoBoard().hint;
+    }
+    // Let in, it opens.
+    bed.RefuseOpen(3, 0);
+    EXPECT_NE(backend->OpenFirst(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Usbfs, UsbRefusedOpen, ::testing::Values(EACCES, EBUSY),
+                         [](const auto& info) { return info.param == EACCES ? "EACCES" : "EBUSY"; });
 
 TEST(UsbAccessHint, NamesTheInstalledRuleOrTheLineToInstall) {
     test::FreshHome home;

@@ -1,19 +1,49 @@
 #include "usb/usb_testbed.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
 namespace quillon::test {
 namespace {
+
+// Device nodes whose open fails, and how. umockdev's preload library serves
+// the opens of the device nodes; this process's own open() comes before it
+// and turns the refused ones away as the kernel would.
+std::mutex g_refusedMu;
+std::map<std::string, int> g_refused;
+
+int RefusalOf(const char* path) {
+    if (!path) return 0;
+    std::lock_guard<std::mutex> lock(g_refusedMu);
+    const auto it = g_refused.find(path);
+    return it == g_refused.end() ? 0 : it->second;
+}
+
+template <typename Open>
+int OpenUnlessRefused(const char* name, const char* path, int flags, va_list args) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) mode = va_arg(args, mode_t);
+    if (const int error = RefusalOf(path)) {
+        errno = error;
+        return -1;
+    }
+    static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, name));
+    return next(path, flags, mode);
+}
 
 std::string Three(int n) {
     char b[8];
@@ -79,12 +109,16 @@ bool UsbTestbed::Urb::bulk() const {
     return type == USBDEVFS_URB_TYPE_BULK;
 }
 
-UsbTestbed::UsbTestbed() {
+UsbTestbed::UsbTestbed(Controller controller) : controller_(controller) {
     testbed_ = umockdev_testbed_new();
     if (!testbed_) throw std::runtime_error("umockdev_testbed_new failed");
 }
 
 UsbTestbed::~UsbTestbed() {
+    {
+        std::lock_guard<std::mutex> lock(g_refusedMu);
+        g_refused.clear();
+    }
     for (auto& [n, dev] : devs_) StopCompleter(*dev);
     for (auto& [n, dev] : devs_) {
         umockdev_testbed_detach_ioctl(testbed_, ("/dev/bus/usb/001/" + Three(n)).c_str(), nullptr);
@@ -133,6 +167,7 @@ void UsbTestbed::Add(int devnum, std::uint16_t vid, std::uint16_t pid,
     auto dev = std::make_unique<Dev>();
     dev->devnum = devnum;
     dev->board = board;
+    dev->scatterGather = controller_ == Controller::ScatterGather;
     const std::string name = "1-" + (ports.empty() ? std::to_string(devnum) : ports);
     dev->syspath = "/sys/devices/usb1/" + name;
     int iface = 0, alt = 0;
@@ -299,6 +334,16 @@ void UsbTestbed::FailUrb(int devnum, int nth, int error, std::size_t partial) {
     dev.failUrbPartial = partial;
 }
 
+void UsbTestbed::RefuseOpen(int devnum, int error) {
+    const std::string node = "/dev/bus/usb/001/" + Three(devnum);
+    std::lock_guard<std::mutex> lock(g_refusedMu);
+    if (error) {
+        g_refused[node] = error;
+    } else {
+        g_refused.erase(node);
+    }
+}
+
 void UsbTestbed::FailClaims(int devnum, int count) {
     Dev& dev = Find(devnum);
     std::lock_guard<std::mutex> lock(dev.mu);
@@ -354,12 +399,12 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
     switch (request) {
         case USBDEVFS_GET_CAPABILITIES: {
             UMockdevIoctlData* d = umockdev_ioctl_data_resolve(arg, 0, sizeof(guint32), nullptr);
-            // What an xHCI controller offers: with scatter-gather libusb
-            // sends each transfer as one URB.
-            *reinterpret_cast<guint32*>(d->data) =
-                USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_BULK_CONTINUATION |
-                USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT |
-                USBDEVFS_CAP_ZERO_PACKET;
+            // With scatter-gather libusb sends each transfer as one URB;
+            // without it, as URBs of 16 KiB flagged to be one transfer.
+            guint32 caps = USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                           USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_ZERO_PACKET;
+            if (dev.scatterGather) caps |= USBDEVFS_CAP_BULK_SCATTER_GATHER;
+            *reinterpret_cast<guint32*>(d->data) = caps;
             g_object_unref(d);
             umockdev_ioctl_client_complete(client, 0, 0);
             return TRUE;
@@ -502,7 +547,8 @@ gboolean UsbTestbed::Handle(Dev& dev, UMockdevIoctlClient* client) {
                 u = dev.done.front();
                 dev.done.pop_front();
                 if (u.bulk()) {
-                    dev.log.push_back({UrbEvent::Reap, u.id, u.endpoint, u.actual, u.status});
+                    dev.log.push_back(
+                        {UrbEvent::Reap, u.id, u.endpoint, u.actual, u.status, u.transfer});
                 }
                 if (dev.awaitingReap == u.id) {
                     dev.awaitingReap = 0;
@@ -575,6 +621,7 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
     Urb u;
     u.urb = urbData;
     u.type = urb->type;
+    u.flags = urb->flags;
     u.endpoint = urb->endpoint;
     u.bytes = buffer ? buffer->data : nullptr;
     u.length = length;
@@ -594,10 +641,23 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
         const std::size_t mps = PacketSizeLocked(dev, u.endpoint, &known);
         if (!known) return refuse(ENOENT);
         if (mps == 0) return refuse(EMSGSIZE);
+        // A transfer that ended early takes no more of its URBs; a new one
+        // opens the endpoint again.
+        const bool continuation = (u.flags & USBDEVFS_URB_BULK_CONTINUATION) != 0;
+        auto& closed = dev.noContinuation;
+        if (!continuation) {
+            std::erase(closed, u.endpoint);
+        } else if (std::find(closed.begin(), closed.end(), u.endpoint) != closed.end()) {
+            return refuse(EREMOTEIO);
+        }
         dev.largestUrb = std::max<std::uint64_t>(dev.largestUrb, length);
+        u.id = dev.nextId++;
+        if (!continuation || !dev.transferAt.count(u.endpoint)) dev.transferAt[u.endpoint] = u.id;
+        u.transfer = dev.transferAt[u.endpoint];
+        dev.log.push_back({UrbEvent::Submit, u.id, u.endpoint, length, 0, u.transfer});
+    } else {
+        u.id = dev.nextId++;
     }
-    u.id = dev.nextId++;
-    if (u.bulk()) dev.log.push_back({UrbEvent::Submit, u.id, u.endpoint, length, 0});
     dev.submits += 1;
     if (!dev.late) {
         Answer(dev, u, lock);
@@ -620,11 +680,44 @@ void UsbTestbed::Submit(Dev& dev, UMockdevIoctlClient* client, UMockdevIoctlData
     dev.cv.notify_all();
 }
 
+void UsbTestbed::Finish(Dev& dev, Urb u, int status) {
+    u.status = status;
+    dev.done.push_back(u);
+    if (!u.bulk() || status >= 0 || status == -ENOENT || status == -ECONNRESET) return;
+    // usbfs ends the rest of a failed URB's transfer while the controller
+    // holds the endpoint's queue: the URBs behind it that continue the same
+    // transfer end without moving anything. When no new transfer was queued
+    // behind them, continuations submitted later are refused.
+    std::vector<const Urb*> behind;
+    for (const auto* q : {&dev.held, &dev.pending}) {
+        for (const Urb& b : *q) {
+            if (b.bulk() && b.endpoint == u.endpoint) behind.push_back(&b);
+        }
+    }
+    std::sort(behind.begin(), behind.end(),
+              [](const Urb* a, const Urb* b) { return a->id < b->id; });
+    std::vector<int> ended;
+    bool newTransfer = false;
+    for (const Urb* b : behind) {
+        newTransfer = !(b->flags & USBDEVFS_URB_BULK_CONTINUATION);
+        if (newTransfer) break;
+        ended.push_back(b->id);
+    }
+    for (auto* q : {&dev.held, &dev.pending}) {
+        std::erase_if(*q, [&](const Urb& b) {
+            if (std::find(ended.begin(), ended.end(), b.id) == ended.end()) return false;
+            Urb e = b;
+            e.status = -ECONNRESET;
+            dev.done.push_back(e);
+            return true;
+        });
+    }
+    if (!newTransfer) dev.noContinuation.push_back(u.endpoint);
+    dev.cv.notify_all();
+}
+
 void UsbTestbed::Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock) {
-    auto finish = [&](int status) {
-        u.status = status;
-        dev.done.push_back(u);
-    };
+    auto finish = [&](int status) { Finish(dev, u, status); };
     auto hold = [&] {
         dev.held.push_back(u);
         dev.cv.notify_all();
@@ -735,6 +828,8 @@ void UsbTestbed::Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock) {
         return finish(-failure);
     }
     if (holding && r.moved == limit) return hold();
+    // A short packet into a URB flagged short-not-ok fails it.
+    if (in && (u.flags & USBDEVFS_URB_SHORT_NOT_OK) && r.moved < n) return finish(-EREMOTEIO);
     finish(0);
 }
 
@@ -767,9 +862,52 @@ void UsbTestbed::CompleterLoop(Dev& dev) {
             dev.awaitingReap = dev.done.back().id;
             dev.cv.wait(lock, [&] { return dev.stop || dev.awaitingReap == 0 || dev.unplugged; });
             submitsAtReap = dev.submits;
-            graceDue = true;
+            // The host refills its queue when a transfer has ended, not
+            // between the URBs of one.
+            graceDue = dev.pending.empty() ||
+                       !(dev.pending.front().flags & USBDEVFS_URB_BULK_CONTINUATION);
         }
     }
 }
 
 }  // namespace quillon::test
+
+using OpenFunction = int (*)(const char*, int, ...);
+
+extern "C" int open(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const int fd = quillon::test::OpenUnlessRefused<OpenFunction>("open", path, flags, args);
+    va_end(args);
+    return fd;
+}
+
+extern "C" int open64(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const int fd = quillon::test::OpenUnlessRefused<OpenFunction>("open64", path, flags, args);
+    va_end(args);
+    return fd;
+}
+
+// The fortified forms, which a library built with _FORTIFY_SOURCE calls when
+// its flags are not known at compile time.
+using Open2Function = int (*)(const char*, int);
+
+extern "C" int __open_2(const char* path, int flags) {
+    if (const int error = quillon::test::RefusalOf(path)) {
+        errno = error;
+        return -1;
+    }
+    static const auto next = reinterpret_cast<Open2Function>(dlsym(RTLD_NEXT, "__open_2"));
+    return next(path, flags);
+}
+
+extern "C" int __open64_2(const char* path, int flags) {
+    if (const int error = quillon::test::RefusalOf(path)) {
+        errno = error;
+        return -1;
+    }
+    static const auto next = reinterpret_cast<Open2Function>(dlsym(RTLD_NEXT, "__open64_2"));
+    return next(path, flags);
+}

@@ -10,6 +10,9 @@
 // a device answer from a thread of its own instead, one URB at a time in the
 // order submitted (so each endpoint's URBs complete in order), as a host
 // controller does, so the host sees URBs in flight for real.
+//
+// The host controller takes bulk transfers one of two ways (Controller), and
+// usbfs ends them as the kernel does in either.
 
 #include <umockdev.h>
 
@@ -30,7 +33,20 @@ namespace quillon::test {
 
 class UsbTestbed {
   public:
-    UsbTestbed();
+    // How the host controller takes a bulk transfer; libusb asks when it
+    // opens a device, so it is chosen before the devices are opened.
+    //  ScatterGather (an xHCI controller): libusb hands each transfer to the
+    //   kernel as one URB. A short packet ends that URB alone; URBs queued
+    //   behind it go on with what the board sends next.
+    //  SplitUrbs (USB 2 hosts and older controllers, where FX2 boards usually
+    //   sit): libusb cuts each transfer into URBs of 16 KiB, all but the first
+    //   flagged as its continuation and, on reads, all but the last as
+    //   short-not-ok. A short packet ends the URB it arrives in (-EREMOTEIO);
+    //   usbfs takes back the URBs of the same transfer behind it (-ECONNRESET,
+    //   nothing moved) and refuses further continuations until a new transfer
+    //   begins. URBs of a later transfer go on.
+    enum class Controller { ScatterGather, SplitUrbs };
+    explicit UsbTestbed(Controller controller = Controller::ScatterGather);
     ~UsbTestbed();
     UsbTestbed(const UsbTestbed&) = delete;
     UsbTestbed& operator=(const UsbTestbed&) = delete;
@@ -104,6 +120,9 @@ class UsbTestbed {
     // The next `count` claims fail as for an interface that is not
     // registered yet (ENOENT; EINVAL from a disconnect-and-claim).
     void FailClaims(int devnum, int count);
+    // Opening the device's node fails with `error` from now on (0: opens
+    // again): EACCES as for a user whom no udev rule lets in, EBUSY.
+    void RefuseOpen(int devnum, int error);
 
     // A kernel driver holds the interface: claims fail with EBUSY until it
     // is disconnected. With `rebinds`, a driver disconnected by itself binds
@@ -131,6 +150,7 @@ class UsbTestbed {
         std::uint8_t endpoint = 0;
         int length = 0;  // Submit: buffer length; Reap: bytes moved
         int status = 0;  // Reap: 0 or -errno
+        int transfer = 0;  // the URB that began its transfer (itself unless a continuation)
     };
     std::vector<UrbEvent> UrbLog(int devnum) const;
 
@@ -144,6 +164,8 @@ class UsbTestbed {
         UMockdevIoctlData* urb = nullptr;  // the client's usbdevfs_urb (one reference)
         int id = 0;
         int type = 0;
+        unsigned flags = 0;  // USBDEVFS_URB_*
+        int transfer = 0;
         std::uint8_t endpoint = 0;
         std::uint8_t* bytes = nullptr;
         int length = 0;
@@ -156,6 +178,7 @@ class UsbTestbed {
         int devnum = 0;
         std::string syspath;
         sim::SimBoard* board = nullptr;
+        bool scatterGather = true;
         UMockdevIoctlBase* handler = nullptr;
         mutable std::mutex mu;
         std::condition_variable cv;
@@ -177,6 +200,8 @@ class UsbTestbed {
         bool rebinds = false;
         std::vector<std::uint8_t> halted;  // bulk endpoints halted by a stall
         std::vector<std::uint8_t> toggled;  // bulk endpoints with the toggle out of step
+        std::vector<std::uint8_t> noContinuation;  // refuse continuation URBs
+        std::map<std::uint8_t, int> transferAt;    // by endpoint: the transfer submitted last
         int failClaims = 0;
         int failSubmitAt = 0, failSubmitError = 0;  // counts down per bulk submit
         int failUrbAt = 0, failUrbError = 0;
@@ -205,10 +230,14 @@ class UsbTestbed {
     // Answers `u` from the board. Called with `lock` held; releases it while
     // the board works. Leaves `u` in done or held.
     static void Answer(Dev& dev, Urb u, std::unique_lock<std::mutex>& lock);
+    // Ends `u` with `status` (dev.mu held), and a failed bulk URB's transfer
+    // with it, as usbfs does.
+    static void Finish(Dev& dev, Urb u, int status);
     static void CompleterLoop(Dev& dev);
     static std::size_t PacketSizeLocked(const Dev& dev, std::uint8_t endpoint, bool* known);
     static void StopCompleter(Dev& dev);
 
+    const Controller controller_;
     UMockdevTestbed* testbed_ = nullptr;
     std::map<int, std::unique_ptr<Dev>> devs_;
     mutable std::mutex devsMu_;

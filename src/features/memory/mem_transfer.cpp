@@ -2,10 +2,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "features/busy_gate.h"
 #include "features/file_names.h"
@@ -227,6 +232,112 @@ class PieceFile {
     platform::ReplacingFile file_;
 };
 
+// Whole pieces of a split read go round between the thread that reads them
+// from the board and the one that scrambles and writes them: the bus does not
+// wait while a piece goes to the file. Four buffers: two pieces in flight (the
+// backend keeps several transfers queued across them), one arrived, one being
+// written.
+constexpr std::size_t kReadBuffers = 4;
+
+class PieceQueue {
+  public:
+    struct Arrival {
+        std::uint8_t* bytes;  // null: the piece never got a buffer
+        link::TransferResult result;
+    };
+    PieceQueue() {
+        for (std::size_t i = 0; i < kReadBuffers; ++i) {
+            auto b = PieceBuffer();
+            if (!b) return;
+            free_.push_back(b.get());
+            buffers_.push_back(std::move(b));
+        }
+        ok_ = true;
+    }
+    bool ok() const { return ok_; }
+
+    // The reading side. Lend waits for a free buffer; null once stopped.
+    std::uint8_t* Lend() {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [&] { return stopped_ || !free_.empty(); });
+        if (stopped_) return nullptr;
+        std::uint8_t* b = free_.back();
+        free_.pop_back();
+        return b;
+    }
+    bool Arrived(std::uint8_t* bytes, const link::TransferResult& r) {
+        std::lock_guard<std::mutex> lock(mu_);
+        arrived_.push_back({bytes, r});
+        cv_.notify_all();
+        return !stopped_;
+    }
+    void ReaderEnded() {
+        std::lock_guard<std::mutex> lock(mu_);
+        readerEnded_ = true;
+        cv_.notify_all();
+    }
+
+    // The writing side: the next piece in order, nothing once the reader
+    // ended without it.
+    std::optional<Arrival> Next() {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [&] { return readerEnded_ || !arrived_.empty(); });
+        if (arrived_.empty()) return std::nullopt;
+        Arrival a = arrived_.front();
+        arrived_.pop_front();
+        return a;
+    }
+    void GiveBack(std::uint8_t* bytes) {
+        if (!bytes) return;
+        std::lock_guard<std::mutex> lock(mu_);
+        free_.push_back(bytes);
+        cv_.notify_all();
+    }
+    // No more pieces wanted: the reader takes back what it has in flight.
+    void Stop() {
+        std::lock_guard<std::mutex> lock(mu_);
+        stopped_ = true;
+        cv_.notify_all();
+    }
+
+  private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
+    std::vector<std::uint8_t*> free_;
+    std::deque<Arrival> arrived_;
+    bool stopped_ = false;
+    bool readerEnded_ = false;
+    bool ok_ = false;
+};
+
+// The thread that reads the pieces of a split read; stopped and joined at
+// the latest when it goes.
+class PieceReader {
+  public:
+    PieceReader(link::Device& dev, std::uint64_t length, PieceQueue& queue) : queue_(queue) {
+        thread_ = std::thread([&dev, length, &queue] {
+            dev.BulkInPieces(link::kBulkInEp, length, kSplitPiece,
+                             {[&](std::uint64_t, std::uint32_t) { return queue.Lend(); },
+                              [&](std::uint64_t, std::uint8_t* bytes, const link::TransferResult& r) {
+                                  return queue.Arrived(bytes, r);
+                              }});
+            queue.ReaderEnded();
+        });
+    }
+    ~PieceReader() { Join(); }
+    // Stops the reader (at once if pieces are still to come) and waits for it.
+    void Join() {
+        if (!thread_.joinable()) return;
+        queue_.Stop();
+        thread_.join();
+    }
+
+  private:
+    PieceQueue& queue_;
+    std::thread thread_;
+};
+
 }  // namespace
 
 bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCode,
@@ -300,8 +411,8 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     view.SplitSize(SizeLabel(length));
     reporter.Progress(0, length);
     reporter.Pump();
-    auto buffer = PieceBuffer();
-    if (!buffer) return false;
+    PieceQueue queue;
+    if (!queue.ok()) return false;
     // The pieces go to a file beside the target, which takes its place when
     // the read ends or is cancelled: a read that fails leaves the file that
     // was there as it was. A FIFO or a device takes them as they come.
@@ -309,13 +420,21 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     if (!file.Open(path)) return false;
 
     if (!SplitCommand(h, lengthFraming, link::kMemReadBegin, widthCode, length)) return false;
-    // The cancel path keeps the whole pieces that arrived. The end command
-    // goes first: a cancel whose end command fails is a failed read, and a
-    // failed read leaves the file that was there as it was.
+    link::Device* dev = DeviceOf(h);
+    if (!dev) return false;
+    // The reader's device stays alive while it runs, even if the board's
+    // removal closes the link meanwhile (events are served between pieces).
+    link::BoardLink::Hold hold = link::BoardLink::Instance().HoldForWork();
+    PieceReader reader(*dev, length, queue);
+
+    // The cancel path keeps the whole pieces that arrived. The reader ends
+    // first (what it read ahead is dropped), then the end command goes: a
+    // cancel whose end command fails is a failed read, and a failed read
+    // leaves the file that was there as it was.
     auto stop = [&](std::uint64_t pieces) {
+        reader.Join();
         count.bytes = pieces * kSplitPiece;
         count.pieces = static_cast<std::uint32_t>(pieces);
-        buffer.reset();
         RequestSplitCancel();
         if (!SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length)) {
             ClearSplitCancel();
@@ -326,18 +445,21 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         if (!file.Keep()) ClearSplitCancel();
         return false;
     };
-    // Receives a whole piece in one transfer and appends it to the file. A
-    // piece cut short by an abort is dropped.
+    // Takes the next whole piece from the reader and appends it to the file.
+    // A piece cut short by an abort is dropped. The board leaving shows in
+    // the reader's transfer, even when its removal closed the link before.
     bool aborted = false;
     auto receive = [&](std::uint32_t n) {
-        link::Device* dev = DeviceOf(h);
-        if (!dev) return false;
-        const link::TransferResult r = dev->BulkIn(link::kBulkInEp, {buffer.get(), n});
-        NotePiece(r, n);
-        if (r.error == link::UsbError::Cancelled && link::BulkAbortRequested()) aborted = true;
-        if (!r.ok() || r.moved != n) return false;
-        if (scramble) MemScramble({buffer.get(), n});
-        return file.Write(buffer.get(), n);
+        const std::optional<PieceQueue::Arrival> a = queue.Next();
+        if (!a) return false;
+        NotePiece(a->result, n);
+        if (a->result.error == link::UsbError::Cancelled && link::BulkAbortRequested())
+            aborted = true;
+        bool kept = a->result.ok() && a->result.moved == n;
+        if (kept && scramble) MemScramble({a->bytes, n});
+        kept = kept && file.Write(a->bytes, n);
+        queue.GiveBack(a->bytes);
+        return kept;
     };
     bool stopAsked = SplitCancelRequested();  // as for the split write
     for (std::uint64_t k = 0; k < p.whole; ++k) {
@@ -350,7 +472,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     }
     if (p.rest > 0 && !receive(static_cast<std::uint32_t>(p.rest)))
         return aborted ? stop(p.whole) : false;
-    buffer.reset();
+    reader.Join();
     reporter.Progress(length, length);
     const bool ended = SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length);
     return ended && file.Keep();

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <map>
 #include <new>
 #include <numeric>
 #include <optional>
@@ -396,9 +397,19 @@ class PieceIo {
     // caller's source stopped the transfer.
     virtual std::uint8_t* Acquire(std::size_t offset, std::size_t length, bool& stopped) = 0;
     // A piece has ended, in order, with `counted` of its bytes moved (IN: in
-    // `buffer`), and `buffer` is free again. False: the caller's sink stopped
-    // the transfer.
-    virtual bool Release(std::uint8_t* buffer, std::size_t offset, std::size_t counted) = 0;
+    // `buffer`), and `buffer` is free again. `at` is where those bytes stand
+    // in the call: the piece's own offset, or less on a read when a short
+    // packet before it left the call's bytes short, as they then follow it.
+    // `length` is what the piece was planned to move. False: the caller's
+    // sink stopped the transfer.
+    virtual bool Release(std::uint8_t* buffer, std::size_t at, std::size_t counted,
+                         std::size_t length) = 0;
+    // Bytes from `offset` of the call to the next place where a piece must
+    // end (the caller's own pieces do not share a transfer).
+    virtual std::size_t Room(std::size_t offset) const {
+        (void)offset;
+        return SIZE_MAX;
+    }
 };
 
 // The caller's own buffer of the whole length: pieces go straight from and
@@ -409,8 +420,10 @@ class CallerBuffer final : public PieceIo {
     std::uint8_t* Acquire(std::size_t offset, std::size_t, bool&) override {
         return data_ + offset;
     }
-    bool Release(std::uint8_t* buffer, std::size_t offset, std::size_t counted) override {
-        if (buffer != data_ + offset) std::memcpy(data_ + offset, buffer, counted);
+    bool Release(std::uint8_t* buffer, std::size_t at, std::size_t counted, std::size_t) override {
+        // Bytes behind a short packet move down to follow it (their piece's
+        // place in the buffer lies beyond).
+        if (buffer != data_ + at) std::memmove(data_ + at, buffer, counted);
         return true;
     }
 
@@ -444,7 +457,7 @@ class PiecePool final : public PieceIo {
         free_.pop_back();
         return b;
     }
-    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted) override {
+    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted, std::size_t) override {
         for (const auto& b : buffers_) {
             if (b.get() == buffer) free_.push_back(buffer);
         }
@@ -460,6 +473,86 @@ class PiecePool final : public PieceIo {
     std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
     std::vector<std::uint8_t*> free_;
     bool ok_ = false;
+};
+
+// The caller's pieces of a BulkInPieces call, in the buffers it lends, carried
+// by one bulk call that starts at the piece `first` and moves `length` bytes
+// (whole pieces but for the read's last). A piece ends when all its bytes
+// arrived, or with the call at a short packet or a failure; then it is handed
+// back. What lands behind a short packet belongs to no piece: the caller's
+// read ends at the short one.
+class LentPieces final : public PieceIo {
+  public:
+    LentPieces(const link::Device::PieceTarget& target, std::uint64_t first, std::uint32_t piece,
+               std::size_t length)
+        : target_(target), first_(first), piece_(piece), length_(length), filling_(first) {}
+
+    std::uint8_t* Acquire(std::size_t offset, std::size_t, bool& stopped) override {
+        const std::uint64_t k = first_ + offset / piece_;
+        if (offset % piece_ == 0) {
+            std::uint8_t* b = target_.buffer(k, PieceLength(k));
+            if (!b) {
+                stopped = stoppedByCaller_ = true;
+                return nullptr;
+            }
+            lent_[k] = b;
+        }
+        return lent_[k] + offset % piece_;
+    }
+    bool Release(std::uint8_t* buffer, std::size_t, std::size_t counted,
+                 std::size_t length) override {
+        if (ended_ || stoppedByCaller_) return true;
+        std::uint8_t* b = lent_[filling_];
+        // The last partial packet was received apart, into a buffer of its own.
+        if (buffer != b + got_) std::memcpy(b + got_, buffer, counted);
+        got_ += static_cast<std::uint32_t>(counted);
+        if (counted < length) {
+            // Short, or failed: the call's result tells which.
+            ended_ = cut_ = true;
+            return true;
+        }
+        if (got_ < PieceLength(filling_)) return true;
+        const bool more = Hand(filling_, {link::UsbError::None, got_, 0});
+        ++filling_;
+        got_ = 0;
+        ended_ = !more;
+        return more;
+    }
+    std::size_t Room(std::size_t offset) const override { return piece_ - offset % piece_; }
+
+    // After the call: the piece it ended in takes its result.
+    void Finish(const TransferResult& r) {
+        if (stoppedByCaller_ || (ended_ && !cut_)) return;
+        if (!cut_ && r.ok() && filling_ == first_ + (length_ + piece_ - 1) / piece_) return;
+        ended_ = true;
+        Hand(filling_, r.ok() ? TransferResult{link::UsbError::None, got_, 0}
+                              : TransferResult{r.error, got_, r.systemCode});
+    }
+    // Whether the read goes on with a next call.
+    bool whole() const { return !ended_ && !stoppedByCaller_; }
+
+  private:
+    std::uint32_t PieceLength(std::uint64_t k) const {
+        return static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(piece_, length_ - (k - first_) * piece_));
+    }
+    bool Hand(std::uint64_t k, const TransferResult& r) {
+        const auto it = lent_.find(k);
+        std::uint8_t* b = it == lent_.end() ? nullptr : it->second;
+        if (it != lent_.end()) lent_.erase(it);
+        return target_.done(k, b, r);
+    }
+
+    const link::Device::PieceTarget& target_;
+    std::uint64_t first_;
+    std::uint32_t piece_;
+    std::size_t length_;
+    std::map<std::uint64_t, std::uint8_t*> lent_;
+    std::uint64_t filling_;  // the piece the next bytes go to
+    std::uint32_t got_ = 0;  // its bytes so far
+    bool ended_ = false;
+    bool cut_ = false;  // the piece being filled ended early
+    bool stoppedByCaller_ = false;
 };
 
 struct DeviceSettings {
@@ -501,7 +594,8 @@ class UsbDevice final : public link::Device {
     }
     // The streamed forms keep the pipe as busy as one call over a buffer of
     // the whole length: the source fills a piece while the pieces before it
-    // are on the bus, the sink takes a piece while the next one is.
+    // are on the bus, the sink takes a piece while the whole queue is (one
+    // buffer more than the queue holds).
     TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
                                  const link::BulkSource& source) override {
         PiecePool io(std::min<std::size_t>(length, chunk_), static_cast<std::size_t>(inFlight_),
@@ -511,9 +605,26 @@ class UsbDevice final : public link::Device {
     }
     TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
                                 const link::BulkSink& sink) override {
-        PiecePool io(std::min<std::size_t>(length, InPiece()), 2, nullptr, &sink);
+        PiecePool io(std::min<std::size_t>(length, chunk_), static_cast<std::size_t>(inFlight_) + 1,
+                     nullptr, &sink);
         if (!io.ok()) return {UsbError::Io, 0, LIBUSB_ERROR_NO_MEM};
         return Bulk(endpoint, length, io);
+    }
+    // The pieces are carried by calls as long as a call may be, so the pipe
+    // stays busy across them; each piece ends at its boundary.
+    void BulkInPieces(std::uint8_t endpoint, std::uint64_t length, std::uint32_t piece,
+                      const PieceTarget& target) override {
+        if (piece == 0 || piece % itf_.packetIn != 0) {
+            return Device::BulkInPieces(endpoint, length, piece, target);
+        }
+        const std::uint64_t most = (0xFFFFFFFFull / piece) * piece;
+        for (std::uint64_t at = 0; at < length;) {
+            const auto n = static_cast<std::size_t>(std::min(most, length - at));
+            LentPieces io(target, at / piece, piece, n);
+            io.Finish(Bulk(endpoint, n, io));
+            if (!io.whole()) return;
+            at += n;
+        }
     }
     link::BusAddress Address() const override {
         libusb_device* dev = libusb_get_device(handle_);
@@ -522,8 +633,6 @@ class UsbDevice final : public link::Device {
 
   private:
     TransferResult Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io);
-    // Reads move in pieces as large as the writes' whole queue.
-    std::size_t InPiece() const { return chunk_ * static_cast<std::size_t>(inFlight_); }
 
     // libusb's time-out of a bulk piece with `queued` bytes of the call to
     // move before it ends (its own and those queued ahead of it); 0 = none.
@@ -601,19 +710,22 @@ TransferResult UsbDevice::Control(const link::SetupPacket& setup, std::span<std:
     return {e, moved, e == UsbError::None ? 0 : code};
 }
 
-// A call is moved in pieces, planned as they are submitted.
+// A call is moved in pieces, planned as they are submitted: up to
+// `inFlight_` pieces are queued, and each completion is followed by the next
+// submission, so the bus never waits for the host, in either direction.
 //
-// OUT: up to `inFlight_` pieces are queued, and each completion is followed by
-// the next submission, so the bus never waits for the host.
-//
-// IN: one piece is in flight at a time (of `inFlight_` times the OUT size, so
-// the host's turn between two pieces costs next to nothing). A short packet
-// ends the piece it arrives in and with it the call; a piece queued behind
-// it would take what the board sends next, meant for the next transfer, and
-// the host would have to drop it. libusb hands a piece to the kernel as one
-// URB where the host controller does scatter-gather (the kernel then ends the
-// URB at the short packet), and otherwise as URBs flagged so that the kernel
-// cancels the rest of the piece at a short packet.
+// A short packet (or a zero-length one) on a read ends the piece it arrives
+// in, and with it the call: the pieces queued behind it are cancelled and
+// reaped before the call returns. Where it arrives decides what the kernel
+// does. libusb hands a piece to the kernel as one URB where the host
+// controller does scatter-gather: the URB ends at the short packet, and the
+// controller goes on with the URBs queued behind it, which take what the
+// board sends next. Otherwise a piece goes as URBs flagged short-not-ok and
+// continuation: the kernel ends the rest of that piece at the short packet,
+// and the pieces behind it (URBs of other transfers) go on the same way.
+// Either way what landed behind the short packet is what the board sent next,
+// in order: it follows the short piece in the call's bytes and counts. After
+// an error nothing behind it counts (a packet may be missing in between).
 TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceIo& io) {
     if (state_->gone) return {UsbError::NoDevice, 0, LIBUSB_ERROR_NO_DEVICE};
     if (length == 0) return {};
@@ -641,7 +753,7 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
         bool bounced = false;  // received into `bounce`
         bool done = false;
         int status = LIBUSB_TRANSFER_COMPLETED;
-        std::size_t counted = 0;  // of the call's bytes that arrived or went
+        std::size_t counted = 0;  // bytes that arrived (at most its buffer) or went
     };
     struct Carrier {
         TransferPtr transfer;
@@ -649,8 +761,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
         bool busy = false;
     };
 
-    std::size_t pieceSize = in ? InPiece() : chunk_;
-    int queueLimit = in ? 1 : inFlight_;
+    const std::size_t pieceSize = chunk_;
+    int queueLimit = inFlight_;
     std::vector<Piece> pieces;
     pieces.reserve(direct / chunk_ + 2);
     std::vector<Carrier> carriers;
@@ -659,11 +771,13 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
     std::size_t queued = 0;      // bytes of the pieces in flight
     std::size_t released = 0;    // pieces handed back to `io`, in order
     std::uint64_t moved = 0;     // bytes of the released pieces, without a gap
-    bool gap = false;            // a released piece ended early
+    bool gap = false;            // what follows a released piece does not count
+    bool endedShort = false;     // a released piece of a read ended short
 
     Completions c;
     int busy = 0;
     bool stop = false, cancelled = false;
+    bool tookBack = false;  // pieces in flight were cancelled
     // Why the call stopped early; None for a short transfer.
     UsbError stopError = UsbError::None;
     int stopCode = 0;
@@ -680,7 +794,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
                 Piece p;
                 p.offset = planned;
                 p.bounced = planned >= direct;
-                p.length = p.bounced ? tail : std::min(pieceSize, direct - planned);
+                p.length =
+                    p.bounced ? tail : std::min({pieceSize, direct - planned, io.Room(planned)});
                 bool stopped = false;
                 p.buffer = p.bounced ? bounce.data() : io.Acquire(p.offset, p.length, stopped);
                 if (stopped) Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
@@ -709,13 +824,6 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
                 Diag("usbfs memory used up: going on with %d transfers in flight\n", busy);
                 return;
             }
-            if (r == LIBUSB_ERROR_NO_MEM && !p.bounced && pieceSize > chunk_) {
-                pieceSize = chunk_;
-                planned -= p.length - std::min(p.length, chunk_);
-                p.length = std::min(p.length, chunk_);
-                Diag("usbfs memory used up: going on in pieces of %zu bytes\n", chunk_);
-                continue;
-            }
             if (r != LIBUSB_SUCCESS) {
                 if (r == LIBUSB_ERROR_NO_MEM) ReportUsbfsMemory();
                 return Stop(FromLibusbError(r), r);
@@ -730,15 +838,24 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
     };
 
     // Hands the pieces that have ended back to `io`, in order. The count is
-    // what moved without a gap: pieces after the first one that ended early
-    // do not count, even if data reached them.
+    // what moved without a gap: pieces after one that failed, or after a
+    // write the board took less of, do not count even if data reached them.
+    // Behind a read's short packet the pieces count on, taken back or not:
+    // what reached them is what the board sent next.
     auto Release = [&] {
         for (; released < pieces.size() && pieces[released].done; ++released) {
             Piece& p = pieces[released];
-            const std::size_t counted = gap ? 0 : p.counted;
-            if (!gap) moved += counted;
-            const bool more = io.Release(p.buffer, p.offset, counted);
-            if (p.status != LIBUSB_TRANSFER_COMPLETED || p.counted < p.length) gap = true;
+            const std::size_t counted =
+                gap ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(p.counted, length - moved));
+            const bool more =
+                io.Release(p.buffer, static_cast<std::size_t>(moved), counted, p.length);
+            moved += counted;
+            const bool completed = p.status == LIBUSB_TRANSFER_COMPLETED;
+            const bool whole = completed && p.counted >= p.length;
+            const bool shortRead = in && completed && !whole;
+            const bool behindShort = in && endedShort && p.status == LIBUSB_TRANSFER_CANCELLED;
+            if (shortRead) endedShort = true;
+            if (!whole && !shortRead && !behindShort) gap = true;
             if (!more && !gap) {
                 Stop(UsbError::Cancelled, LIBUSB_ERROR_INTERRUPTED);
                 gap = true;
@@ -757,7 +874,7 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
             p.done = true;
             p.status = t->status;
             const auto actual = static_cast<std::size_t>(std::max(0, t->actual_length));
-            p.counted = std::min(actual, p.length);
+            p.counted = std::min(actual, p.bounced ? bounce.size() : p.length);
             if (p.status == LIBUSB_TRANSFER_CANCELLED && !cancelled) {
                 // Not cancelled by us: libusb ends the transfers of a device
                 // that went away this way.
@@ -766,8 +883,8 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
                 Stop(FromTransferStatus(p.status), ErrorCodeOf(p.status));
             } else if (p.counted < p.length) {
                 // A short packet (or a zero-length one) is the end of what
-                // the board has for us: the call ends here, it does not go on
-                // with the pieces behind it.
+                // the board has for us: the call ends here, and the pieces
+                // behind it are taken back.
                 Stop(UsbError::None, 0);
             }
         }
@@ -786,8 +903,12 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
             // Whatever is still queued must finish (cancelled) before its
             // buffer and transfer object may go.
             cancelled = true;
-            for (Carrier& s : carriers) {
-                if (s.busy) libusb_cancel_transfer(s.transfer.get());
+            // The last first, as libusb takes back the URBs of one transfer:
+            // the controller does not move on into one about to go.
+            for (auto s = carriers.rbegin(); s != carriers.rend(); ++s) {
+                if (s->busy && libusb_cancel_transfer(s->transfer.get()) == LIBUSB_SUCCESS) {
+                    tookBack = true;
+                }
             }
         }
         if (busy == 0 && (stop || (planned >= length && !ready))) break;
@@ -802,15 +923,17 @@ TransferResult UsbDevice::Bulk(std::uint8_t endpoint, std::size_t length, PieceI
         code = LIBUSB_ERROR_NO_DEVICE;
     }
     const bool aborted = stopError == UsbError::Cancelled && link::BulkAbortRequested();
-    if (stopError != UsbError::None && stopError != UsbError::NoDevice &&
-        (stopError != UsbError::Cancelled || aborted) && !state_->gone) {
+    const bool failed = stopError != UsbError::None && stopError != UsbError::NoDevice &&
+                        (stopError != UsbError::Cancelled || aborted);
+    if ((failed || tookBack) && !state_->gone) {
         // After a stall, a babble, a transaction error or a time-out the
         // pipe may be halted, or the host's data toggle out of step with the
         // board's (the host resets its own after an error; the board does
         // not), and the next transfer would lose its first packet. Clearing
         // the halt resets the toggle on both sides. Also when all bytes had
-        // arrived before it, and after a cancel: a packet may have been on
-        // the wire when its URB was taken back.
+        // arrived before it, and whenever pieces in flight were taken back
+        // (a cancel, a short packet, the caller stopping): a packet may have
+        // been on the wire when its URB was taken back.
         libusb_clear_halt(handle_, endpoint);
     }
     return {error, static_cast<std::uint32_t>(moved), code};
