@@ -178,6 +178,38 @@ void RecordOptionNote(const std::string& option, bool on) {
                        "written as comments)");
 }
 
+void RecordScriptRun(const std::string& path, bool ok) {
+    script::SessionRecorder* r = script::ActiveRecording();
+    if (!r) return;
+    std::error_code ec;
+    const std::string full = std::filesystem::absolute(path, ec).lexically_normal().string();
+    if (!ok) return RecordNotReplayed("script " + full, "it failed");
+    if (full.find_first_of("{}\\\n\r") != std::string::npos)
+        return RecordNotReplayed("script " + full, "its name cannot be written in braces");
+    script::RecordNote("the script page ran this script:");
+    r->Raw("source {" + full + "}");
+}
+
+void RecordRegExBurst(bool write, int address, int length,
+                      const std::array<std::uint8_t, 64>& bytes) {
+    if (!script::ActiveRecording()) return;
+    std::uint64_t value = 0;
+    for (int i = 0; i < length && i < 8; ++i) value |= std::uint64_t{bytes[i]} << (8 * i);
+    const auto a = static_cast<std::uint32_t>(address);
+    if (length == 1 || length == 2 || length == 4 || length == 8) {
+        if (write) {
+            script::Record(script::RegWriteOp{a, 8 * length, value, true});
+        } else {
+            script::Record(script::RegReadOp{a, 8 * length, true},
+                           script::ReadNote(features::HexField(value, 2 * length)));
+        }
+        return;
+    }
+    RecordNotReplayed(std::string("extended register burst ") + (write ? "write" : "read") +
+                          " of " + std::to_string(length) + " bytes at " + std::to_string(address),
+                      "RW and RR -REGEX move 1, 2, 4 or 8 bytes");
+}
+
 void RecordNotReplayed(const std::string& what, const std::string& why) {
     script::RecordNote(what + ": not replayed, " + why);
 }

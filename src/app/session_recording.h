@@ -4,6 +4,8 @@
 // the start from the command line (--record FILE).
 
 #include <QString>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -50,5 +52,13 @@ void RecordNotReplayed(const std::string& what, const std::string& why);
 // An Options-menu switch that shapes later transfers: a comment, since the
 // macros cannot carry it (they always send plain VR_MEM_CMD transfers).
 void RecordOptionNote(const std::string& option, bool on);
+
+// A script run from the script page: replayed by sourcing it (its macros are
+// not recorded one by one).
+void RecordScriptRun(const std::string& path, bool ok);
+
+// A burst of the extended register page: 1, 2, 4 or 8 bytes are one RW/RR
+// -REGEX; other lengths have no macro.
+void RecordRegExBurst(bool write, int address, int length, const std::array<std::uint8_t, 64>& bytes);
 
 }  // namespace quillon::app
