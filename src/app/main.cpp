@@ -1,5 +1,6 @@
 // quillon: the desktop panel.
 //   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
+//           [--record FILE]
 //   quillon --help | --version
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "app/qt_language.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
+#include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "boards/backends.h"
@@ -27,7 +29,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
+    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
+    "               [--record FILE]\n";
 
 constexpr const char* kHelp =
     "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
@@ -42,6 +45,8 @@ constexpr const char* kHelp =
     "  --trace FILE         write every USB transfer to FILE (the wire trace; FILE.pcap:\n"
     "                       a capture for Wireshark)\n"
     "  --trace-sync         write each trace line as its transfer returns\n"
+    "  --record FILE        record what is done on the pages into FILE, a Tcl script\n"
+    "                       of KVX_COMMAND lines that quillon-run replays\n"
     "  --help, -h           show this text\n"
     "  --version            show the version\n"
     "Each option also takes the form --option=VALUE. Qt's own options (-platform,\n"
@@ -58,7 +63,7 @@ const char* InfoRequest(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h" || a == "--version") return argv[i];
-        if (a == "--board" || a == "--sim-profile" || a == "--trace") ++i;
+        if (a == "--board" || a == "--sim-profile" || a == "--trace" || a == "--record") ++i;
     }
     return nullptr;
 }
@@ -113,6 +118,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
+    std::optional<std::string> record = app::TakeRecordOption(args, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
     if (!args.empty()) {
         std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
         return 2;
@@ -155,7 +165,9 @@ int main(int argc, char** argv) {
         app::VersionWindow::Create(&window);
         for (const auto& create : app::Hooks().createWindows) create(&window);
         window.show();
+        if (record) app::StartRecording(*record);
         const int rc = app.exec();
+        app::StopRecording();
         SetPrompter(nullptr);
         return boards::FinishTraceStatus(rc, "quillon");
     } catch (const std::exception& e) {

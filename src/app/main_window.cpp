@@ -22,6 +22,7 @@
 #include "app/page_chooser.h"
 #include "app/par_flash.h"
 #include "app/secondary_windows.h"
+#include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "app/wrap_tab_bar.h"
@@ -176,6 +177,9 @@ void MainWindow::BuildMenus() {
             [this] { ChooseBoard(); });
     file->addSeparator();
     connect(AddAction(file, "N10", "終了"), &QAction::triggered, this, [this] { N10Click(); });
+    actions_["Record1"] =
+        InstallRecordingItem(this, file, actions_.at("N10"), [this] { return board_.board; });
+    file->insertSeparator(actions_.at("N10"));
 
     QMenu* opt = menuBar()->addMenu(U("ｵﾌﾟｼｮﾝ"));
     opt->setObjectName("Option1");

@@ -28,6 +28,7 @@
 #include "link/usb/usb_backend.h"
 #include "link/vendor_requests.h"
 #include "python/session.h"
+#include "script/session_recorder.h"
 #include "sim/sim_backend.h"
 
 namespace py = pybind11;
@@ -204,7 +205,9 @@ class SimControl;
 
 class Board {
   public:
-    explicit Board(std::unique_ptr<Session> session) : session_(std::move(session)) {}
+    explicit Board(std::unique_ptr<Session> session,
+                   std::unique_ptr<script::SessionRecorder> record = nullptr)
+        : session_(std::move(session)), record_(std::move(record)) {}
     Board(Board&&) = default;
     // Python drops a board with the interpreter lock held. Closing waits for
     // a call another thread runs, and that thread takes the lock to look for
@@ -254,7 +257,13 @@ class Board {
             value = std::uint64_t{high} << 32 | low;
             return true;
         });
-        return width == 64 ? value : value & ((std::uint64_t{1} << width) - 1);
+        const std::uint64_t shown = width == 64 ? value : value & ((std::uint64_t{1} << width) - 1);
+        if (!block) {
+            char hex[24];
+            std::snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(shown));
+            Record(script::RegReadOp{a, width, extended}, script::ReadNote(hex));
+        }
+        return shown;
     }
 
     void RegWrite(long long address, const py::int_& valueObject, int width, bool extended,
@@ -275,6 +284,7 @@ class Board {
             return extended ? link::VR_REGEX_WRITE(h, static_cast<std::uint16_t>(a), out)
                             : link::VR_REG512_WRITE(h, a, out);
         });
+        if (!block) Record(script::RegWriteOp{a, width, value, extended});
     }
 
     py::bytes ExtRead(long long address, long long length) {
@@ -352,6 +362,12 @@ class Board {
             if (layout == "xilinx") return features::FpgaConfigureTesseraXilinx(h, path, encrypt);
             return features::FpgaConfigureTesseraTavel(h, path);
         });
+        if (layout.empty()) {
+            Record(script::ConfigureOp{FullPath(path), xilinx, bitswap, encrypt});
+        } else if (record_) {
+            record_->Note("configuration load of " + FullPath(path) +
+                          " in a Tessera layout: not replayed, UC sends the standard layout only");
+        }
     }
 
     void Clear() {
@@ -430,16 +446,19 @@ class Board {
         RunLong("mem_write_file", features::kMemWriteFailed, [&](link::BoardHandle h) {
             return features::MemWriteRun(h, req, features::DefaultReporter(), view);
         });
+        RecordTransfer(true, req, n, width);
     }
 
     void MemReadFile(const py::object& pathObject, long long length, int width, bool scramble,
                      bool tessera, bool split) {
         features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
-        req.lengthText = HexLength(FileLength(length, split));
+        const std::uint64_t n = FileLength(length, split);
+        req.lengthText = HexLength(n);
         features::MemTransferView view;
         RunLong("mem_read_file", features::kMemReadFailed, [&](link::BoardHandle h) {
             return features::MemReadRun(h, req, features::DefaultReporter(), view);
         });
+        RecordTransfer(false, req, n, width);
     }
 
     // --- I2C, GPIO, temperature, board information ---
@@ -656,7 +675,31 @@ class Board {
         return static_cast<std::uint32_t>(InRange(reg, registerBytes == 1 ? 0x100 : 0x10000, "I2C register"));
     }
 
+    // The recording of open(record=...): calls that have a macro, after they
+    // succeeded (a failed call raised before).
+    void Record(const script::MacroOp& op, const std::string& note = {}) {
+        if (record_) record_->Op(op, note);
+    }
+    static std::string FullPath(const std::string& path) {
+        std::error_code ec;
+        return std::filesystem::absolute(path, ec).lexically_normal().string();
+    }
+    void RecordTransfer(bool write, const features::MemTransferRequest& req, std::uint64_t n,
+                        int width) {
+        if (!record_) return;
+        const std::string path = FullPath(req.path);
+        if (req.split || req.scramble || req.tessera) {
+            record_->Note(std::string(write ? "mem_write_file" : "mem_read_file") + " of " + path +
+                          ": not replayed, split, scrambled or Tessera transfers have no macro");
+        } else if (write) {
+            Record(script::MemWriteOp{path, n, width});
+        } else {
+            Record(script::MemReadOp{path, n, width});
+        }
+    }
+
     std::unique_ptr<Session> session_;
+    std::unique_ptr<script::SessionRecorder> record_;
 };
 
 // The simulated board behind a Board: its state and its faults, for tests.
@@ -766,7 +809,17 @@ py::object Board::Sim() {
     return py::cast(SimControl(sim->boardPtr()));
 }
 
-Board OpenBoard(const std::string& board, const std::string& profile, const std::string& trace) {
+Board OpenBoard(const std::string& board, const std::string& profile, const std::string& trace,
+                const std::string& record) {
+    std::unique_ptr<script::SessionRecorder> recorder;
+    if (!record.empty()) {
+        std::string why;
+        recorder = script::SessionRecorder::Start(record, board, why);
+        if (!recorder) {
+            PyErr_SetString(PyExc_OSError, ("the recording cannot be written to " + record + ": " + why).c_str());
+            throw py::error_already_set();
+        }
+    }
     OpenError error;
     std::unique_ptr<Session> s;
     {
@@ -782,7 +835,7 @@ Board OpenBoard(const std::string& board, const std::string& profile, const std:
         RaiseBoardError("open", error.message, r);
     }
     PassLog("open", {});
-    return Board(std::move(s));
+    return Board(std::move(s), std::move(recorder));
 }
 
 py::list Boards() {
@@ -928,7 +981,8 @@ PYBIND11_MODULE(_quillon, m) {
             return "<quillon.Board " + b.name() + (b.closed() ? " (closed)>" : ">");
         });
 
-    m.def("_open", &OpenBoard, py::arg("board"), py::arg("profile"), py::arg("trace"));
+    m.def("_open", &OpenBoard, py::arg("board"), py::arg("profile"), py::arg("trace"),
+          py::arg("record") = "");
     m.def("boards", &Boards,
           "The boards connected over USB (quillon-run --list). Raises BoardError when USB "
           "itself cannot be reached (libusb does not start).");

@@ -10,6 +10,7 @@
 #include "app/elided_label.h"
 #include "app/gui_thread.h"
 #include "app/pages/board_widgets.h"
+#include "app/session_recording.h"
 #include "features/board/board_info.h"
 #include "link/board_link.h"
 
@@ -77,6 +78,7 @@ void BoardInfoPage::Button18Click() {
                                       GuiCall([&] { ShowItem(item, text); });
                                   });
     });
+    RecordNotReplayed("board information read", "no macro reads the board information");
 }
 
 void BoardInfoPage::ShowItem(features::BoardInfoItem item, const std::string& text) {

@@ -16,6 +16,7 @@
 #include "app/mode_sel_form.h"
 #include "app/page_table.h"
 #include "app/pages/path_field.h"
+#include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "features/busy_gate.h"
 #include "features/file_names.h"
@@ -25,6 +26,7 @@
 #include "link/vendor_requests.h"
 #include "log/platform.h"
 #include "log/settings_store.h"
+#include "script/session_recorder.h"
 
 namespace quillon::app {
 
@@ -304,6 +306,7 @@ void ConfigPage::Button17Click() {
     const link::BoardHandle h = link::CurrentBoard();
     ctx().RunLong({.cancellable = false}, [&] {
         if (external) WriteTargetRegister(h, 1, true);
+        if (external) script::Record(script::RegWriteOp{features::ConfigTargetRegister(), 8, 1});
         const std::uint64_t start = platform::TickMs();
         bool ok;
         if (tessera) {
@@ -331,8 +334,17 @@ void ConfigPage::Button17Click() {
             r.Fail("USBｺﾝﾌｨｸﾞ失敗 → " + path);
         }
 
+        if (!ok) {
+            RecordNotReplayed("configuration load of " + path, "it failed");
+        } else if (tessera) {
+            RecordNotReplayed("configuration load of " + path + " in the Tessera layout",
+                              "the UC macro sends the standard layout only");
+        } else {
+            script::Record(script::ConfigureOp{path, xilinx, bitswap, encrypt});
+        }
         // 11-12.
         if (external) WriteTargetRegister(h, 0, false);
+        if (external) script::Record(script::RegWriteOp{features::ConfigTargetRegister(), 8, 0});
         r.BusyHide();
     });
     configure_->setEnabled(ctx().BoardOpen());
@@ -359,6 +371,7 @@ void ConfigPage::SpeedButton1Click() {
         return;
     }
     SetStatusLabel("Successfully!!", kCleared);
+    RecordNotReplayed("FPGA clear", "no macro clears the FPGA");
     r.Log("FPGAをｸﾘｱしてIDLEﾓｰﾄﾞに移行させました。");
 }
 

@@ -10,7 +10,9 @@
 
 #include "app/pages/board_widgets.h"
 #include "features/board/gpio.h"
+#include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
+#include "script/session_recorder.h"
 
 namespace quillon::app {
 
@@ -72,19 +74,27 @@ GpioPage::GpioPage(PageContext& context, QWidget* parent) : Page(context, parent
 }
 
 void GpioPage::SetDirection(int port) {
-    features::GpioDirectionSet(link::CurrentBoard(), port, S(ports_[port].direction->currentText()),
-                               ctx().reporter());
+    const std::string direction = S(ports_[port].direction->currentText());
+    if (features::GpioDirectionSet(link::CurrentBoard(), port, direction, ctx().reporter()))
+        script::Record(script::GpioDirectionOp{port, direction.find("OUT") != std::string::npos});
 }
 
 void GpioPage::Read(int port) {
     if (auto text = features::GpioRead(link::CurrentBoard(), port, ctx().reporter()))
+    {
         ports_[port].read->setText(QString::fromStdString(*text));
+        script::Record(script::GpioReadOp{port}, script::ReadNote(*text));
+    }
 }
 
 void GpioPage::Write(int port) {
     if (auto text = features::GpioWrite(link::CurrentBoard(), port, S(ports_[port].write->text()),
                                         ctx().reporter()))
+    {
         ports_[port].write->setText(QString::fromStdString(*text));
+        const auto value = features::ParseHexField(*text);
+        script::Record(script::GpioWriteOp{port, static_cast<std::uint8_t>(value.value_or(0))});
+    }
 }
 
 Page* MakeGpioPage(PageContext& context) {

@@ -12,6 +12,7 @@
 #include "app/pages/board_widgets.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
+#include "script/session_recorder.h"
 
 namespace quillon::app {
 
@@ -133,16 +134,37 @@ void I2cPage::Show(int g, const features::I2cByteFields& f, bool write) {
     (write ? groups_[g].writeData : groups_[g].readData)->setText(Q(f.data));
 }
 
+// The access as IW/IR (first port) or IW2/IR2 (the second), from the fields
+// as the operation rewrote them.
+static void RecordI2c(int port, const features::I2cByteFields& f, bool write) {
+    const auto type = features::ParseHexInt(f.type), bits = features::ParseHexInt(f.bits);
+    const auto reg = features::ParseHexInt(f.reg), data = features::ParseHexInt(f.data);
+    if (!type || !bits || !reg || !data) return;
+    const std::uint8_t address = features::I2cAddressByte(*type, *bits);
+    const int form = port == 0 ? 1 : 2;
+    if (write) {
+        script::Record(script::I2cWriteOp{form, port, 3, address, *reg & 0xFF,
+                                          static_cast<std::uint8_t>(*data)});
+    } else {
+        script::Record(script::I2cReadOp{form, port, 3, address, *reg & 0xFF},
+                       script::ReadNote(f.data));
+    }
+}
+
 void I2cPage::ByteRead(int g) {
     features::I2cByteFields f = Fields(g, false);
-    if (features::I2cByteRead(link::CurrentBoard(), port_->currentIndex(), f, ctx().reporter()))
+    if (features::I2cByteRead(link::CurrentBoard(), port_->currentIndex(), f, ctx().reporter())) {
         Show(g, f, false);
+        RecordI2c(port_->currentIndex(), f, false);
+    }
 }
 
 void I2cPage::ByteWrite(int g) {
     features::I2cByteFields f = Fields(g, true);
-    if (features::I2cByteWrite(link::CurrentBoard(), port_->currentIndex(), f, ctx().reporter()))
+    if (features::I2cByteWrite(link::CurrentBoard(), port_->currentIndex(), f, ctx().reporter())) {
         Show(g, f, true);
+        RecordI2c(port_->currentIndex(), f, true);
+    }
 }
 
 Page* MakeI2cPage(PageContext& context) {

@@ -17,8 +17,10 @@
 #include "app/memory_windows.h"
 #include "app/open_file.h"
 #include "app/pages/path_field.h"
+#include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
+#include "features/long_work.h"
 #include "features/memory/gpif_wave.h"
 #include "features/memory/mem_page.h"
 #include "link/board_link.h"
@@ -264,18 +266,25 @@ void MemoryPage::RestoreUiState(const SettingsStore& store) {
 void MemoryPage::Button10Click() {
     const auto r = features::MemAddressRead(link::CurrentBoard(), S(readBack_->text()),
                                             EmulateFlag(), ctx().reporter());
-    if (r.ok) readBack_->setText(QString::fromStdString(r.field));
+    if (r.ok) {
+        readBack_->setText(QString::fromStdString(r.field));
+        RecordRegister(false, "0", 2, r.field, EmulateFlag());
+    }
 }
 
 void MemoryPage::Button11Click() {
     const auto r = features::MemAddressWrite(link::CurrentBoard(), S(address_->text()),
                                              EmulateFlag(), ctx().reporter());
-    if (r.ok) address_->setText(QString::fromStdString(r.field));
+    if (r.ok) {
+        address_->setText(QString::fromStdString(r.field));
+        RecordRegister(true, "0", 2, r.field, EmulateFlag());
+    }
 }
 
 void MemoryPage::ComboBox4Change() {
-    features::MemTargetWrite(link::CurrentBoard(), target_->currentIndex(),
-                             S(target_->currentText()), EmulateFlag(), ctx().reporter());
+    if (features::MemTargetWrite(link::CurrentBoard(), target_->currentIndex(),
+                                 S(target_->currentText()), EmulateFlag(), ctx().reporter()))
+        RecordRegister(true, "1", 0, features::HexField(target_->currentIndex(), 2), EmulateFlag());
 }
 
 void MemoryPage::Edit12Change() {
@@ -322,7 +331,11 @@ void MemoryPage::Button14Click() {
     const link::BoardHandle h = link::CurrentBoard();
     running_ = memRead_;
     ctx().RunLong({.cancellable = true},
-                  [&] { features::MemReadRun(h, request, ctx().reporter(), *this); });
+                  [&] {
+                      const bool ok = features::MemReadRun(h, request, ctx().reporter(), *this);
+                      RecordMemTransfer(false, request, ok,
+                                        features::CancelRequested() || features::SplitCancelRequested());
+                  });
     running_ = nullptr;
 }
 
@@ -331,7 +344,11 @@ void MemoryPage::Button15Click() {
     const link::BoardHandle h = link::CurrentBoard();
     running_ = memWrite_;
     ctx().RunLong({.cancellable = true},
-                  [&] { features::MemWriteRun(h, request, ctx().reporter(), *this); });
+                  [&] {
+                      const bool ok = features::MemWriteRun(h, request, ctx().reporter(), *this);
+                      RecordMemTransfer(true, request, ok,
+                                        features::CancelRequested() || features::SplitCancelRequested());
+                  });
     running_ = nullptr;
 }
 
@@ -362,18 +379,24 @@ void MemoryPage::SetButtonEnabled(bool enabled) {
 }
 
 void MemoryPage::N14Click() {
-    if (QAction* a = ctx().MenuAction("N14"))
+    if (QAction* a = ctx().MenuAction("N14")) {
         SettingsStore().WriteBool(kSetup, "MR_SCRAMBLE", a->isChecked());
+        RecordOptionNote("MemRead scramble", a->isChecked());
+    }
 }
 
 void MemoryPage::N15Click() {
-    if (QAction* a = ctx().MenuAction("N15"))
+    if (QAction* a = ctx().MenuAction("N15")) {
         SettingsStore().WriteBool(kSetup, "MW_SCRAMBLE", a->isChecked());
+        RecordOptionNote("MemWrite scramble", a->isChecked());
+    }
 }
 
 void MemoryPage::Tessera1Click() {
-    if (QAction* a = ctx().MenuAction("Tessera1"))
+    if (QAction* a = ctx().MenuAction("Tessera1")) {
         SettingsStore().WriteBool(kSetup, "MEM_CMD_MODE", a->isChecked());
+        RecordOptionNote("Tessera memory commands", a->isChecked());
+    }
 }
 
 void MemoryPage::WaveClick(int direction, int wave) {
@@ -381,6 +404,10 @@ void MemoryPage::WaveClick(int direction, int wave) {
     const auto d = static_cast<features::GpifDirection>(direction);
     const auto w = static_cast<features::GpifWave>(wave);
     if (!features::SwitchGpifWave(link::CurrentBoard(), d, w, ctx().reporter())) return;
+    RecordNotReplayed(std::string("transfer mode ") +
+                          (d == features::GpifDirection::MemRead ? "MemRead" : "MemWrite") + " " +
+                          (w == features::GpifWave::Burst ? "Burst" : "Word"),
+                      "no macro switches the transfer mode");
     for (const WaveItem& item : kWaveItems) {
         if (item.direction != d || item.wave != w) continue;
         if (QAction* chosen = ctx().MenuAction(item.name)) chosen->setChecked(true);

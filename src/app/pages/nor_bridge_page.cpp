@@ -13,6 +13,7 @@
 #include "app/pages/flash_common.h"
 #include "app/pages/path_field.h"
 #include "app/par_flash.h"
+#include "app/session_recording.h"
 #include "features/file_names.h"
 #include "features/flash/flash_time.h"
 #include "link/board_link.h"
@@ -81,6 +82,7 @@ void NorBridgePage::Button44Click() {
 void NorBridgePage::Button45Click() {
     const link::BoardHandle h = link::CurrentBoard();
     const int target = target_->currentIndex();
+    RecordNotReplayed("parallel-flash bridge run", "no macro programs a flash memory");
     ctx().RunLong({.cancellable = true}, [&] {
         features::NorBridge2ReadCfi(h, target, *this, ctx().reporter());
     });
@@ -100,6 +102,7 @@ void NorBridgePage::Button46Click() {
     // The page guard is up from the press on: the window serves events while
     // the run starts on the worker.
     SetParFlashRunning(true);
+    RecordNotReplayed("parallel-flash bridge run", "no macro programs a flash memory");
     ctx().RunLong({.cancellable = true}, [&] {
         features::NorBridge2Execute(h, target, path, dump, *this, ctx().reporter());
     });

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui_thread.h"
+#include "app/session_recording.h"
 #include "features/memory/mem_page.h"
 #include "features/memory/rate_measure.h"
 #include "link/board_link.h"
@@ -80,6 +81,7 @@ void RatePage::Button26Click() {
             });
         });
     });
+    RecordNotReplayed("transfer-rate measurement", "no macro measures the transfer rate");
 }
 
 Page* MakeRatePage(PageContext& context) {

@@ -1,4 +1,5 @@
 #include "app/pages/regex_page.h"
+#include "app/session_recording.h"
 
 #include <QAction>
 #include <QEvent>
@@ -247,6 +248,7 @@ void RegExPage::Button49Click() {
     if (!features::RegExBurstRead(link::CurrentBoard(), address(), length(), bytes,
                                   ctx().reporter()))
         return;
+    RecordRegExBurst(false, address(), length(), bytes);
     // Cells beyond the length keep what they showed before.
     for (int i = 0; i < length(); ++i)
         readGrid_->item(i / kSide, i % kSide)
@@ -264,7 +266,9 @@ void RegExPage::Button50Click() {
     for (int i = 0; i < kSide * kSide; ++i)
         writeGrid_->item(i / kSide, i % kSide)->setText(QString::fromStdString(cells[i]));
     if (!bytes) return;
-    features::RegExBurstWrite(link::CurrentBoard(), address(), length(), *bytes, ctx().reporter());
+    if (features::RegExBurstWrite(link::CurrentBoard(), address(), length(), *bytes,
+                                  ctx().reporter()))
+        RecordRegExBurst(true, address(), length(), *bytes);
 }
 
 Page* MakeRegExPage(PageContext& context) {

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "app/session_recording.h"
 #include "app/ui_fonts.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
@@ -181,6 +182,8 @@ void RegisterPage::ReadClick(int group) {
         grp.readBack->text().toStdString(), EmulateFlag(), r);
     if (result.ok) {
         grp.readBack->setText(QString::fromStdString(result.field));
+        RecordRegister(false, grp.number->text().toStdString(), grp.width->currentIndex(),
+                       result.field, EmulateFlag());
         ctx().SetStatus(U("ﾚｼﾞｽﾘｰﾄﾞ成功"));
     } else {
         r.Fail("REG READ NG");
@@ -196,6 +199,8 @@ void RegisterPage::WriteClick(int group) {
         grp.value->text().toStdString(), EmulateFlag(), r);
     if (result.ok) {
         grp.value->setText(QString::fromStdString(result.field));
+        RecordRegister(true, grp.number->text().toStdString(), grp.width->currentIndex(),
+                       result.field, EmulateFlag());
         ctx().SetStatus(U("ﾚｼﾞｽﾀﾗｲﾄ成功"));
     } else {
         r.Fail("REG WRITE NG");

@@ -12,6 +12,7 @@
 #include "app/long_work.h"
 #include "app/pages/flash_common.h"
 #include "app/pages/path_field.h"
+#include "app/session_recording.h"
 #include "features/file_names.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
@@ -93,6 +94,7 @@ void SerBridgePage::Button32Click() {
                                  MsgIcon::Warning);
         return;
     }
+    RecordNotReplayed("serial-flash bridge run", "no macro programs a flash memory");
     ctx().RunLong({.cancellable = true}, [&] {
         features::SerBridgeExecute(h, target, path, *this, ctx().reporter());
     });

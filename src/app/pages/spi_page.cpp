@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/pages/flash_common.h"
+#include "app/session_recording.h"
 #include "features/busy_gate.h"
 #include "features/flash/spi_memory.h"
 #include "features/long_work.h"
@@ -185,6 +186,7 @@ void SpiPage::Button27Click() {
     const bool flash = Flash();
     bool ok = false, cancelled = false;
     std::uint32_t data = 0;
+    RecordNotReplayed("SPI memory run", "no macro programs a flash memory");
     ctx().RunLong({.cancellable = true}, [&] {
         if (flash) {
             std::uint8_t b = 0;
@@ -224,6 +226,7 @@ void SpiPage::Button28Click() {
     const auto a = static_cast<std::uint32_t>(*address);
     const bool flash = Flash();
     bool ok = false, cancelled = false;
+    RecordNotReplayed("SPI memory run", "no macro programs a flash memory");
     ctx().RunLong({.cancellable = true}, [&] {
         ok = flash ? features::SpiFlashWriteByte(h, *base, a, static_cast<std::uint8_t>(*data), r)
                    : features::SpiUfmWriteWord(h, *base, a, static_cast<std::uint16_t>(*data), r);
@@ -271,6 +274,7 @@ void SpiPage::Button29Click() {
             ctx().SetStatus(U("M25P128 ChipErase実行中 ... 少々お待ち下さい(最大250秒)"));
             r.Pump();
             bool ok = false, cancelled = false;
+            RecordNotReplayed("SPI memory run", "no macro programs a flash memory");
             ctx().RunLong({.cancellable = true}, [&] {
                 ok = features::SpiFlashChipErase(h, *base, r);
                 cancelled = !ok && features::CancelRequested();
@@ -288,6 +292,7 @@ void SpiPage::Button29Click() {
                          MsgButtons::YesNo) == MsgAnswer::Yes) {
         int failedBlock = -1;
         bool cancelled = false;
+        RecordNotReplayed("SPI memory run", "no macro programs a flash memory");
         ctx().RunLong({.cancellable = true}, [&] {
             if (!features::SpiUfmEraseSector(h, *base, 0x000, r))
                 failedBlock = 0;

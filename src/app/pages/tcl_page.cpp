@@ -15,10 +15,12 @@
 #include "app/open_file.h"
 #include "app/page_table.h"
 #include "app/pages/path_field.h"
+#include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "features/file_names.h"
 #include "log/platform.h"
 #include "log/prompter.h"
+#include "script/session_recorder.h"
 #include "script/tcl_host.h"
 
 namespace quillon::app {
@@ -208,8 +210,12 @@ void TclPage::Button24Click() {
         // 50 ms; its memory and configuration macros go to the worker.
         const LongWork::Scope scope({.cancellable = true});
         const features::BusyBanner banner(ctx().reporter(), kScriptBusyText);
+        // A recording never writes into the script that reads it.
+        script::SetRunningScript(path);
         run = script::TclHost::RunLogged(path);
+        script::SetRunningScript("");
     }
+    RecordScriptRun(path, !run.failed);
     if (run.failed) {
         ctx().reporter().FailBox(kRunFailed, MsgIcon::Error);
     } else {
@@ -252,7 +258,9 @@ void TclPage::RunAutoScript() {
     {
         const LongWork::Scope scope({.cancellable = true});
         const features::BusyBanner banner(ctx().reporter(), kScriptBusyText);
+        script::SetRunningScript(path);
         report = script::TclHost::RunAutoScript(path);
+        script::SetRunningScript("");
     }
     switch (report.outcome) {
         case script::TclHost::AutoOutcome::Failed:

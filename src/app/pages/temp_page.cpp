@@ -15,6 +15,7 @@
 
 #include "app/pages/board_widgets.h"
 #include "features/busy_gate.h"
+#include "script/session_recorder.h"
 
 namespace quillon::app {
 
@@ -162,11 +163,15 @@ void TempPage::BoardGoing() {
 }
 
 void TempPage::N20Click() {
-    features::TempAlertChange(link::CurrentBoard(), ctx().reporter());
+    std::uint8_t degrees = 0;
+    if (features::TempAlertChange(link::CurrentBoard(), ctx().reporter(), &degrees))
+        script::Record(script::TempAlertSetOp{degrees});
 }
 
 void TempPage::N21Click() {
-    features::TempAlertShow(link::CurrentBoard(), ctx().reporter());
+    std::uint8_t degrees = 0;
+    if (features::TempAlertShow(link::CurrentBoard(), ctx().reporter(), &degrees))
+        script::Record(script::TempAlertGetOp{}, script::ReadNote(std::to_string(degrees)));
 }
 
 void TempPage::N23Click() {

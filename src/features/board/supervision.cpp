@@ -121,7 +121,7 @@ std::optional<std::int32_t> ParseDecimalInput(std::string_view text) {
     return v;
 }
 
-bool TempAlertChange(link::BoardHandle h, Reporter& reporter) {
+bool TempAlertChange(link::BoardHandle h, Reporter& reporter, std::uint8_t* degrees) {
     ClearCause();  // a new action
     const auto value = AskByte("温度警告設定値の変更",
                                "温度警告の設定値を整数(0-255)で入力してください｡", reporter);
@@ -130,17 +130,19 @@ bool TempAlertChange(link::BoardHandle h, Reporter& reporter) {
         Fail(reporter, "温度警告設定値の変更に失敗しました。");
         return false;
     }
+    if (degrees) *degrees = static_cast<std::uint8_t>(*value);
     Tell(reporter, Format("温度警告温度を %d℃ に変更しました。", *value));
     return true;
 }
 
-bool TempAlertShow(link::BoardHandle h, Reporter& reporter) {
+bool TempAlertShow(link::BoardHandle h, Reporter& reporter, std::uint8_t* degrees) {
     ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!TempAlertRead(h, value)) {
         Fail(reporter, "温度警告設定値の取得に失敗しました。");
         return false;
     }
+    if (degrees) *degrees = value;
     Tell(reporter, Format("現在の温度警告設定値は %d℃ です。", value));
     return true;
 }

@@ -75,8 +75,11 @@ std::optional<std::int32_t> ParseDecimalInput(std::string_view text);
 // Asks for the new value through the dialog seam (an input box); cancel ends
 // quietly, a text that is not an integer is refused, an integer is cut to its
 // low 8 bits and sent. The result is logged and shown.
-bool TempAlertChange(link::BoardHandle h, Reporter& reporter = DefaultReporter());
-bool TempAlertShow(link::BoardHandle h, Reporter& reporter = DefaultReporter());
+// `degrees`, when given, receives the value set or read.
+bool TempAlertChange(link::BoardHandle h, Reporter& reporter = DefaultReporter(),
+                     std::uint8_t* degrees = nullptr);
+bool TempAlertShow(link::BoardHandle h, Reporter& reporter = DefaultReporter(),
+                   std::uint8_t* degrees = nullptr);
 bool WatchdogChange(link::BoardHandle h, Reporter& reporter = DefaultReporter());
 bool WatchdogShow(link::BoardHandle h, Reporter& reporter = DefaultReporter());
 

@@ -72,7 +72,7 @@ def _profile_text(profile):
         return f.read(_MAX_PROFILE_BYTES + 1)
 
 
-def open(board="sim", profile=None, trace=None):
+def open(board="sim", profile=None, trace=None, record=None):
     """Opens a board and returns it as a quillon.Board (a context manager).
 
     board:   "sim" (the simulated board), "usb" (the first board found) or
@@ -82,6 +82,9 @@ def open(board="sim", profile=None, trace=None):
              a dict of keys and values.
     trace:   a file for the wire trace: text lines, or a Wireshark capture of
              usbmon records when the name ends in ".pcap".
+    record:  a file for a recording of the session: the calls that have a
+             KVX_COMMAND macro, one line each as it succeeds, a Tcl script
+             that quillon-run replays.
 
     Raises BoardError when no board can be opened (a board another process
     holds: its message and its `holder` name that process); ValueError for a bad name
@@ -92,4 +95,5 @@ def open(board="sim", profile=None, trace=None):
     trace_path = "" if trace is None else os.fspath(trace)
     if trace is not None and not trace_path:
         raise ValueError("the trace file name is empty")
-    return _quillon._open(board, text, trace_path)
+    record_path = "" if record is None else os.fspath(record)
+    return _quillon._open(board, text, trace_path, record_path)

@@ -1,0 +1,64 @@
+#pragma once
+// The panel's side of session recording: the "ﾌｧｲﾙ" menu's check item that
+// starts and stops a recording, the status bar's mark while one is on, and
+// the start from the command line (--record FILE).
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "features/memory/mem_transfer.h"
+
+class QAction;
+class QMainWindow;
+class QMenu;
+
+namespace quillon::app {
+
+inline constexpr const char* kRecordItem = "操作の記録...";
+inline constexpr const char* kRecordingMark = "● 記録中";
+inline constexpr const char* kRecordFailed = "操作の記録を開始できません。";
+
+// Adds the item to `menu` before `before` and the mark to the window's status
+// bar. `board` names the board for the recording's header ("sim", "usb").
+QAction* InstallRecordingItem(QMainWindow* window, QMenu* menu, QAction* before,
+                              std::function<std::string()> board);
+
+// Starts recording into `path`; false after telling the user why it cannot.
+bool StartRecording(const std::string& path);
+// Takes "--record FILE" or "--record=FILE" out of the arguments; `error` set
+// when the file name is missing.
+std::optional<std::string> TakeRecordOption(std::vector<std::string>& args, std::string& error);
+// Stops the recording that is on (if any).
+void StopRecording();
+
+// A register the pages read or wrote through the register fields: the number
+// as typed, the width list index (0 8bit .. 3 64bit), the field's new text
+// (hexadecimal), and whether the extended space served (the emulate option).
+void RecordRegister(bool write, const std::string& numberText, int widthIndex,
+                    const std::string& field, bool emulate);
+
+// A MemWrite or MemRead of the memory page, as it ended: `ok` ran to its end
+// or was cancelled, `cancelled` stopped early.
+void RecordMemTransfer(bool write, const features::MemTransferRequest& request, bool ok,
+                       bool cancelled);
+// Something done on a page that no macro replays, and why.
+void RecordNotReplayed(const std::string& what, const std::string& why);
+
+// An Options-menu switch that shapes later transfers: a comment, since the
+// macros cannot carry it (they always send plain VR_MEM_CMD transfers).
+void RecordOptionNote(const std::string& option, bool on);
+
+// A script run from the script page: replayed by sourcing it (its macros are
+// not recorded one by one).
+void RecordScriptRun(const std::string& path, bool ok);
+
+// A burst of the extended register page: 1, 2, 4 or 8 bytes are one RW/RR
+// -REGEX; other lengths have no macro.
+void RecordRegExBurst(bool write, int address, int length, const std::array<std::uint8_t, 64>& bytes);
+
+}  // namespace quillon::app

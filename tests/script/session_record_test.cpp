@@ -1,0 +1,191 @@
+// A session recorded on the real panel on the simulated board replays through
+// quillon-run: the same register, memory-command and bulk requests in the same
+// order, and the read file written again.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/log_window.h"
+#include "app/main_window.h"
+#include "app/page_table.h"
+#include "app/qt_prompter.h"
+#include "app/secondary_windows.h"
+#include "app/session_recording.h"
+#include "app/startup_hooks.h"
+#include "boards/backends.h"
+#include "link/board_link.h"
+#include "log/log_file.h"
+#include "script/session_recorder.h"
+#include "support/fresh_home.h"
+
+namespace quillon::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The trace's register (B0), memory-command (B1, A1) and bulk lines, in order.
+std::vector<std::string> BoardWork(const std::string& trace) {
+    std::vector<std::string> lines;
+    std::istringstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("BULK", 0) == 0 || line.find("req=B0") != std::string::npos ||
+            line.find("req=B1") != std::string::npos || line.find("req=A1") != std::string::npos)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+class RecordedSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "session_record_test";
+        static char* argv[] = {name, nullptr};
+        if (!qApp) new QApplication(argc, argv);
+        LogFile::ResetForTest();
+        link::BoardLink::Instance().ResetForTest();
+        app::Hooks() = {};
+        prompter.setHeadless(true);
+        SetPrompter(&prompter);
+        root = home.root();
+    }
+    void TearDown() override {
+        app::StopRecording();
+        QCoreApplication::processEvents();
+        window.reset();
+        app::LogWindow::Destroy();
+        app::BusyWindow::Destroy();
+        SetPrompter(nullptr);
+        link::BoardLink::Instance().ResetForTest();
+        LogFile::ResetForTest();
+    }
+    // The panel as `quillon --board sim --trace TRACE --record FILE` starts it.
+    void StartPanel(const std::string& trace, const std::string& record) {
+        boards::BoardOptions options;
+        options.board = "sim";
+        options.boardGiven = true;
+        options.traceFile = trace;
+        std::string error;
+        ASSERT_TRUE(boards::SetUpBoardLink(options, error)) << error;
+        window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
+        window->SetBoardChoice(options);
+        window->FormCreate();
+        window->show();
+        ASSERT_TRUE(app::StartRecording(record));
+    }
+    template <typename W>
+    W* Find(int page, const char* name) {
+        W* w = window->page(page)->findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    FreshHome home;
+    std::string root;
+    app::QtPrompter prompter;
+    std::unique_ptr<app::MainWindow> window;
+};
+
+TEST_F(RecordedSession, PanelWorkReplaysThroughQuillonRun) {
+    const std::string record = root + "/session.tcl";
+    const std::string panelTrace = root + "/panel.trace";
+    const std::string runTrace = root + "/run.trace";
+    const std::string source = root + "/pattern.bin";
+    const std::string readBack = root + "/read back.bin";  // a blank: the page takes it
+    const std::string readFile = root + "/readback.bin";
+    {
+        std::string data(512, '\0');
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + 1);
+        std::ofstream(source, std::ios::binary) << data;
+    }
+    StartPanel(panelTrace, record);
+    EXPECT_TRUE(window->MenuAction("Record1")->isChecked());
+
+    window->RequestPage(app::kRegisterPage);
+    Find<QLineEdit>(1, "regNumber1")->setText("2");
+    Find<QLineEdit>(1, "regValue1")->setText("5A");
+    Find<QPushButton>(1, "Button5")->click();
+    Find<QPushButton>(1, "Button4")->click();
+
+    window->RequestPage(app::kMemoryPage);
+    Find<QCheckBox>(2, "CheckBox4")->setChecked(false);
+    Find<QLineEdit>(2, "Edit12")->setText("200");
+    Find<QLineEdit>(2, "Edit13")->setText(QString::fromStdString(source));
+    Find<QPushButton>(2, "Button15")->click();
+    Find<QLineEdit>(2, "Edit13")->setText(QString::fromStdString(readFile));
+    Find<QPushButton>(2, "Button14")->click();
+    // A name the macro cannot carry is kept as a comment, not dropped.
+    Find<QLineEdit>(2, "Edit13")->setText(QString::fromStdString(readBack));
+    Find<QPushButton>(2, "Button14")->click();
+    ASSERT_EQ(ReadFile(readFile), ReadFile(source));
+
+    // "終了", then what program entry does after the loop.
+    window->MenuAction("N10")->trigger();
+    app::StopRecording();
+    std::string error;
+    ASSERT_TRUE(boards::FinishTrace(error)) << error;
+
+    const std::string script = ReadFile(record);
+    EXPECT_EQ(script.rfind("# Quillon Panel ", 0), 0u) << script;
+    EXPECT_NE(script.find("KVX_COMMAND {RW -A2 -W8 -D5A}\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("KVX_COMMAND {RR -A2 -W8} ;# read -> 5A\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("KVX_COMMAND {MW -L200 -W8 -F" + source + "}\n"), std::string::npos);
+    EXPECT_NE(script.find("KVX_COMMAND {MR -L200 -W8 -F" + readFile + "}\n"), std::string::npos);
+    EXPECT_NE(script.find("# MemRead 512 bytes into " + readBack +
+                          " at 8bit: not replayed, a macro's file name ends at a blank"),
+              std::string::npos)
+        << script;
+
+    fs::remove(readFile);
+    QProcess run;
+    run.setProgram(QUILLON_RUN);
+    run.setArguments({"--board", "sim", "--trace", QString::fromStdString(runTrace),
+                      QString::fromStdString(record)});
+    run.start();
+    ASSERT_TRUE(run.waitForFinished(120000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    EXPECT_EQ(ReadFile(readFile), ReadFile(source));
+
+    // The panel's last MemRead (into the name with a blank) is not replayed.
+    std::vector<std::string> panel = BoardWork(ReadFile(panelTrace));
+    const std::vector<std::string> replay = BoardWork(ReadFile(runTrace));
+    ASSERT_GE(panel.size(), 3u);
+    panel.resize(panel.size() - 3);
+    EXPECT_EQ(replay, panel);
+    EXPECT_GE(replay.size(), 8u);  // RW, RR, MW (3), MR (3)
+}
+
+TEST_F(RecordedSession, RefusesTheRunningScriptAndFilesThatAreNoFiles) {
+    const std::string script = root + "/running.tcl";
+    std::ofstream(script) << "TPRINT hello\n";
+    fs::create_directories(root + "/folder");
+    script::SetRunningScript(script);
+    for (const std::string& path : {script, root + "/folder", std::string("/dev/null"),
+                                    root + "/no folder/x.tcl"}) {
+        std::string why;
+        EXPECT_EQ(script::SessionRecorder::Start(path, "sim", why), nullptr) << path;
+        EXPECT_FALSE(why.empty()) << path;
+    }
+    script::SetRunningScript("");
+    EXPECT_EQ(ReadFile(script), "TPRINT hello\n");
+}
+
+}  // namespace
+}  // namespace quillon::test
