@@ -1,5 +1,6 @@
 // quillon: the desktop panel.
 //   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
+//   quillon --view FILE [--compare FILE2]
 //   quillon --help | --version
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
+#include "app/viewer/data_viewer.h"
 #include "boards/backends.h"
 #include "features/flash/bridge_files.h"
 #include "log/platform.h"
@@ -27,7 +29,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n";
+    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
+    "       quillon --view FILE [--compare FILE2]\n";
 
 constexpr const char* kHelp =
     "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
@@ -42,6 +45,9 @@ constexpr const char* kHelp =
     "  --trace FILE         write every USB transfer to FILE (the wire trace; FILE.pcap:\n"
     "                       a capture for Wireshark)\n"
     "  --trace-sync         write each trace line as its transfer returns\n"
+    "  --view FILE          show FILE in the data viewer (hex, words, plot) and nothing\n"
+    "                       else: no board is opened, another panel may be running\n"
+    "  --compare FILE2      with --view: compare FILE with FILE2\n"
     "  --help, -h           show this text\n"
     "  --version            show the version\n"
     "Each option also takes the form --option=VALUE. Qt's own options (-platform,\n"
@@ -58,7 +64,9 @@ const char* InfoRequest(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h" || a == "--version") return argv[i];
-        if (a == "--board" || a == "--sim-profile" || a == "--trace") ++i;
+        if (a == "--board" || a == "--sim-profile" || a == "--trace" || a == "--view" ||
+            a == "--compare")
+            ++i;
     }
     return nullptr;
 }
@@ -97,6 +105,16 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     app::QtPrompter prompter;
     SetPrompter(&prompter);
+    // The viewer alone needs no board and takes no lock.
+    if (const auto view = app::TakeViewOptions(argc, argv)) {
+        if (!view->error.empty()) {
+            std::fprintf(stderr, "quillon: %s\n%s", view->error.c_str(), kUsage);
+            return 2;
+        }
+        QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle));
+        app::InstallFontFallbacks();
+        return app::RunViewerAlone(view->path, view->compare);
+    }
 
     app::InstanceLock lock;
     if (!lock.TryLock()) {
