@@ -49,10 +49,14 @@ DataPlot::DataPlot(QWidget* parent) : QChartView(parent) {
 }
 
 void DataPlot::SetSource(const features::DataFile* file, const features::PlotSummary* summary) {
-    const bool sameFile = file_ == file && file;
     file_ = file;
     summary_ = summary;
-    if (!sameFile || !summary_ || hi_ > static_cast<double>(summary_->words()))
+    if (!file_ || !summary_ || !summary_->built()) {
+        series_->clear();
+        return;
+    }
+    // A file shown again keeps the range in view where it still fits.
+    if (!realRange_ || hi_ > static_cast<double>(summary_->words()))
         ShowAll();
     else
         redraw_->start();
@@ -73,6 +77,7 @@ void DataPlot::SetRange(double lo, double hi) {
     lo = std::clamp(lo, 0.0, words - span);
     lo_ = lo;
     hi_ = lo + span;
+    realRange_ = summary_ && summary_->built();
     x_->setRange(lo_, hi_);
     redraw_->start();
 }

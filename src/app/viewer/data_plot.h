@@ -55,6 +55,7 @@ class DataPlot : public QChartView {
     QValueAxis* y_ = nullptr;
     QTimer* redraw_ = nullptr;
     double lo_ = 0, hi_ = 1;
+    bool realRange_ = false;  // lo_ and hi_ were set on a built summary
     bool panning_ = false;
     QPoint panFrom_;
     double panLo_ = 0;
