@@ -41,7 +41,8 @@ using Clock = std::chrono::steady_clock;
 long StatusKiB(const char* key) {
     std::ifstream in("/proc/self/status");
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
+        if (line.rfind(key, 0) == 0)
+            return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
     }
     return -1;
 }
@@ -106,8 +107,8 @@ void ReadOnce(const std::string& path) {
 int main(int argc, char** argv) {
     const std::uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
     const char* tmp = std::getenv("TMPDIR");
-    const std::string path =
-        std::string(tmp && *tmp ? tmp : "/tmp") + "/viewer_bench_" + std::to_string(::getpid()) + ".bin";
+    const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/viewer_bench_" +
+                             std::to_string(::getpid()) + ".bin";
     if (!MakeFile(path, mib << 20)) {
         std::fprintf(stderr, "viewer_bench: cannot write %s\n", path.c_str());
         return 1;
@@ -135,7 +136,8 @@ int main(int argc, char** argv) {
             features::PlotSummary summary;
             summary.Build(file, format);
             const auto columns = summary.Columns(file, 0, summary.words(), 1280);
-            if (columns.size() != 1280) std::fprintf(stderr, "viewer_bench: %zu columns\n", columns.size());
+            if (columns.size() != 1280)
+                std::fprintf(stderr, "viewer_bench: %zu columns\n", columns.size());
         });
     };
     const Figure plot8 = plot({1, false, false});

@@ -25,7 +25,7 @@ FileStamp StampFrom(const struct stat& st) {
 }  // namespace
 
 std::optional<FileStamp> StampOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
     return StampFrom(st);
 }
@@ -49,7 +49,7 @@ bool ViewFile::Open(const std::string& path) {
         SetCause(FileErrorCause(path, errno));
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
@@ -89,7 +89,7 @@ std::optional<std::size_t> ViewFile::ReadAt(std::uint64_t offset, std::uint8_t* 
 
 bool ViewFile::Changed() const {
     if (fd_ < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0 || !(StampFrom(st) == stamp_)) return true;
     const auto named = StampOf(path_);
     return !named || !(*named == stamp_);

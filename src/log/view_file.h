@@ -42,8 +42,7 @@ class ViewFile {
     const FileStamp& stamp() const { return stamp_; }
     // Reads up to `n` bytes at `offset`; fewer only at the end of what was
     // opened. nullopt on a read error.
-    std::optional<std::size_t> ReadAt(std::uint64_t offset, std::uint8_t* out,
-                                      std::size_t n) const;
+    std::optional<std::size_t> ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
     // The name no longer holds what was opened, or the opened file itself
     // was written since.
     bool Changed() const;

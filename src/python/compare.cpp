@@ -102,17 +102,20 @@ Comparison Compare(const py::object& a, const py::object& b, int width,
 }  // namespace
 
 void BindCompare(py::module_& m) {
-    py::class_<Comparison>(m, "Comparison",
-                           "What quillon.compare() found: first_difference (byte offset or None), "
-                           "differing_bytes, differing_words, compared (bytes), length_a, length_b, "
-                           "width (bits) and same (equal contents and lengths).")
+    py::class_<Comparison>(
+        m, "Comparison",
+        "What quillon.compare() found: first_difference (byte offset or None), "
+        "differing_bytes, differing_words, compared (bytes), length_a, length_b, "
+        "width (bits) and same (equal contents and lengths).")
         .def_property_readonly("first_difference",
                                [](const Comparison& c) -> py::object {
                                    if (!c.r.firstDifference) return py::none();
                                    return py::int_(*c.r.firstDifference);
                                })
-        .def_property_readonly("differing_bytes", [](const Comparison& c) { return c.r.differingBytes; })
-        .def_property_readonly("differing_words", [](const Comparison& c) { return c.r.differingWords; })
+        .def_property_readonly("differing_bytes",
+                               [](const Comparison& c) { return c.r.differingBytes; })
+        .def_property_readonly("differing_words",
+                               [](const Comparison& c) { return c.r.differingWords; })
         .def_property_readonly("compared", [](const Comparison& c) { return c.r.compared; })
         .def_property_readonly("length_a", [](const Comparison& c) { return c.r.lengthA; })
         .def_property_readonly("length_b", [](const Comparison& c) { return c.r.lengthB; })
@@ -120,8 +123,9 @@ void BindCompare(py::module_& m) {
         .def_property_readonly("same", [](const Comparison& c) { return c.r.same(); })
         .def("__bool__", [](const Comparison& c) { return c.r.same(); })
         .def("__repr__", [](const Comparison& c) {
-            std::string first = c.r.firstDifference ? "0x" + features::HexOffset(*c.r.firstDifference)
-                                                    : std::string("None");
+            std::string first = c.r.firstDifference
+                                    ? "0x" + features::HexOffset(*c.r.firstDifference)
+                                    : std::string("None");
             return "<quillon.Comparison first_difference=" + first +
                    " differing_bytes=" + std::to_string(c.r.differingBytes) +
                    " differing_words=" + std::to_string(c.r.differingWords) +

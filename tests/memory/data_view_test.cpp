@@ -1,6 +1,8 @@
 // The data viewer's model: rows, words, plot columns, search and compare, on
 // real files in a temporary folder.
 
+#include "features/memory/data_view.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-
-#include "features/memory/data_view.h"
 
 namespace quillon::features {
 namespace {
@@ -26,7 +26,8 @@ class DataViewFiles : public ::testing::Test {
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const std::string path = (dir_ / name).string();
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path;
     }
     static std::vector<std::uint8_t> Ramp(std::size_t n) {
@@ -48,7 +49,8 @@ TEST(DataViewText, RowsPatternsAndOffsets) {
 
     EXPECT_EQ(ParseBytePattern("de ad BE,ef"), (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
     EXPECT_EQ(ParseBytePattern("0x12 0x3"), std::nullopt);  // half a byte
-    for (const char* bad : {"", "  ", "zz", "123"}) EXPECT_EQ(ParseBytePattern(bad), std::nullopt) << bad;
+    for (const char* bad : {"", "  ", "zz", "123"})
+        EXPECT_EQ(ParseBytePattern(bad), std::nullopt) << bad;
     EXPECT_EQ(ParseViewOffset(" 0x1234 "), 0x1234u);
     EXPECT_EQ(ParseViewOffset("ffff"), 0xFFFFu);
     EXPECT_EQ(ParseViewOffset("-1"), std::nullopt);
@@ -73,7 +75,8 @@ TEST_P(Words, DecodeExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, Words,
-    ::testing::Values(WordCase{{1, false, false}, "254", "0xFE"}, WordCase{{1, true, false}, "-2", "0xFE"},
+    ::testing::Values(WordCase{{1, false, false}, "254", "0xFE"},
+                      WordCase{{1, true, false}, "-2", "0xFE"},
                       WordCase{{2, false, false}, "65534", "0xFFFE"},
                       WordCase{{2, true, true}, "-257", "0xFEFF"},
                       WordCase{{4, true, false}, "-2", "0xFFFFFFFE"},
@@ -115,11 +118,11 @@ TEST_F(DataViewFiles, SummaryAgreesWithDirectColumns) {
         EXPECT_LE(words / summary.blockWords(), kMaxSummaryBlocks);
         // Whole file from the blocks, a narrow view read directly: both agree
         // with the columns of the bytes themselves on the overall extent.
-        for (const auto& [first, count] : {std::pair<std::uint64_t, std::uint64_t>{0, words},
-                                          {2'345'678 / f.bytes - 10, 50}}) {
+        for (const auto& [first, count] :
+             {std::pair<std::uint64_t, std::uint64_t>{0, words}, {2'345'678 / f.bytes - 10, 50}}) {
             const auto cols = summary.Columns(file, first, count, 640);
-            const auto direct = ColumnExtents(
-                std::span(bytes).subspan(first * f.bytes, count * f.bytes), f, 640);
+            const auto direct =
+                ColumnExtents(std::span(bytes).subspan(first * f.bytes, count * f.bytes), f, 640);
             double lo = 1e30, hi = -1e30, dlo = 1e30, dhi = -1e30;
             for (const Extent& e : cols) lo = std::min(lo, e.lo), hi = std::max(hi, e.hi);
             for (const Extent& e : direct) dlo = std::min(dlo, e.lo), dhi = std::max(dhi, e.hi);
@@ -130,7 +133,8 @@ TEST_F(DataViewFiles, SummaryAgreesWithDirectColumns) {
 }
 
 TEST_F(DataViewFiles, BadNamesSayWhyAndEmptyFilesOpen) {
-    EXPECT_EQ(DataFile().Open((dir_ / "none.bin").string()).problem, platform::NameProblem::Missing);
+    EXPECT_EQ(DataFile().Open((dir_ / "none.bin").string()).problem,
+              platform::NameProblem::Missing);
     EXPECT_EQ(DataFile().Open(dir_.string()).problem, platform::NameProblem::Folder);
     EXPECT_EQ(DataFile().Open("/dev/zero").problem, platform::NameProblem::Device);
     const std::string fifo = (dir_ / "fifo").string();
@@ -179,7 +183,8 @@ TEST_F(DataViewFiles, CompareCountsStepsAndScramble) {
     auto a = Ramp(3 * kViewPiece / 2);
     auto b = a;
     b.resize(b.size() - 3);  // shorter: compared over b's length
-    for (const std::uint64_t at : {0x1234ull, 0x1235ull, 0x1239ull, kViewPiece + 1ull}) b[at] ^= 0x01;
+    for (const std::uint64_t at : {0x1234ull, 0x1235ull, 0x1239ull, kViewPiece + 1ull})
+        b[at] ^= 0x01;
     DataFile fa, fb;
     ASSERT_TRUE(fa.Open(Write("a.bin", a)).ok());
     ASSERT_TRUE(fb.Open(Write("b.bin", b)).ok());

@@ -1,6 +1,8 @@
 // The data viewer window: what it shows of a file, a comparison, files it
 // cannot show, a file replaced while shown, and the memory page's round trip.
 
+#include "app/viewer/data_viewer.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -19,7 +21,6 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "app/viewer/data_plot.h"
-#include "app/viewer/data_viewer.h"
 #include "app/viewer/hex_view.h"
 #include "support/feature_support.h"
 
@@ -61,9 +62,7 @@ class Viewer : public ::testing::Test {
             QThread::msleep(2);
         }
     }
-    static std::string Row(app::TDataViewForm& form, int i) {
-        return form.hexView()->RowText(i);
-    }
+    static std::string Row(app::TDataViewForm& form, int i) { return form.hexView()->RowText(i); }
 
     std::unique_ptr<SimBoardFixture> fixture_;
     app::QtPrompter prompter;
@@ -79,7 +78,8 @@ TEST_F(Viewer, ShowsRowsPlotAndComparison) {
     form->resize(1280, 720);
     form->show();
     Settle(*form);
-    EXPECT_EQ(Row(*form, 0), "00000000  03 0A 11 18 1F 26 2D 34 3B 42 49 50 57 5E 65 6C  .....&-4;BIPW^el");
+    EXPECT_EQ(Row(*form, 0),
+              "00000000  03 0A 11 18 1F 26 2D 34 3B 42 49 50 57 5E 65 6C  .....&-4;BIPW^el");
     // One stroke (two points) a pixel column, the whole file in view.
     EXPECT_GT(form->plot()->points(), 400);
     EXPECT_EQ(form->plot()->last(), 0x4000);
@@ -151,7 +151,8 @@ TEST_F(Viewer, ShowsAReplacedFileAgainFromItsNewContents) {
     ASSERT_EQ(form->summary()->words(), 0x1000u);
     const std::string fresh = File("live.new", std::vector<std::uint8_t>(0x2000, 0x22));
     fs::rename(fresh, path);
-    for (int i = 0; i < 300 && (form->busy() || !form->summary() || form->summary()->words() != 0x2000u);
+    for (int i = 0;
+         i < 300 && (form->busy() || !form->summary() || form->summary()->words() != 0x2000u);
          ++i) {
         QCoreApplication::processEvents();
         QThread::msleep(10);

@@ -62,9 +62,15 @@ void DataPlot::SetSource(const features::DataFile* file, const features::PlotSum
         redraw_->start();
 }
 
-double DataPlot::first() const { return lo_; }
-double DataPlot::last() const { return hi_; }
-int DataPlot::points() const { return static_cast<int>(series_->count()); }
+double DataPlot::first() const {
+    return lo_;
+}
+double DataPlot::last() const {
+    return hi_;
+}
+int DataPlot::points() const {
+    return static_cast<int>(series_->count());
+}
 
 void DataPlot::ShowAll() {
     const double words = summary_ ? static_cast<double>(summary_->words()) : 0.0;
@@ -101,7 +107,8 @@ void DataPlot::Redraw() {
         const auto ext = summary_->Columns(*file_, first, count, columns);
         points.reserve(static_cast<qsizetype>(ext.size() * 2));
         double lo = 0, hi = 0;
-        const double step = static_cast<double>(count) / static_cast<double>(std::max<std::size_t>(1, ext.size()));
+        const double step =
+            static_cast<double>(count) / static_cast<double>(std::max<std::size_t>(1, ext.size()));
         for (std::size_t c = 0; c < ext.size(); ++c) {
             const double x = static_cast<double>(first) + static_cast<double>(c) * step;
             // Down and up within a column: one vertical stroke from minimum to maximum.
@@ -123,7 +130,8 @@ void DataPlot::wheelEvent(QWheelEvent* e) {
     if (steps == 0) return;
     // Around the word under the pointer.
     const QRectF area = chart()->plotArea();
-    const double at = std::clamp((e->position().x() - area.left()) / std::max(1.0, area.width()), 0.0, 1.0);
+    const double at =
+        std::clamp((e->position().x() - area.left()) / std::max(1.0, area.width()), 0.0, 1.0);
     const double factor = std::pow(0.8, steps);
     const double pivot = lo_ + (hi_ - lo_) * at;
     SetRange(pivot - (pivot - lo_) * factor, pivot + (hi_ - pivot) * factor);

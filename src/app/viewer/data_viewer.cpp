@@ -25,7 +25,9 @@ namespace quillon::app {
 
 namespace {
 
-QString U(const char* text) { return QString::fromUtf8(text); }
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 constexpr const char* kCannotShow = "ﾃﾞｰﾀを表示できません。";
 constexpr const char* kCannotCompare = "比較するﾌｧｲﾙを読めません。";
@@ -90,8 +92,7 @@ void TDataViewForm::BuildUi() {
     written_ = new QPushButton(U("MemWriteのﾌｧｲﾙと比較"), this);
     written_->setObjectName("WrittenCompareButton");
     written_->setVisible(request_.written.has_value());
-    if (request_.written)
-        written_->setToolTip(QString::fromStdString(request_.written->path));
+    if (request_.written) written_->setToolTip(QString::fromStdString(request_.written->path));
 
     offset_ = new QLineEdit(this);
     offset_->setObjectName("OffsetEdit");
@@ -317,23 +318,23 @@ void TDataViewForm::StartWork() {
     status_->setText(file_->size() ? U("ﾌﾟﾛｯﾄを作成中...") : U("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
     const std::uint64_t generation = generation_;
     auto keepGoing = [this, generation] { return generation_ == generation; };
-    worker_ = std::thread([this, generation, keepGoing, a = file_, b = other_, f = Format(),
-                           o = compareOptions_] {
-        auto summary = std::make_shared<features::PlotSummary>();
-        const bool built = summary->Build(*a, f, keepGoing);
-        std::optional<features::CompareResult> compare;
-        if (built && b) compare = features::CompareFiles(*a, *b, o, keepGoing);
-        // Whatever was written meanwhile would mix old and new: it is all
-        // done again from the new contents.
-        const bool changed = a->Changed() || (b && b->Changed());
-        if (!keepGoing()) return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, summary, compare, changed, built] {
-                WorkDone(generation, built ? summary : nullptr, compare, changed);
-            },
-            Qt::QueuedConnection);
-    });
+    worker_ = std::thread(
+        [this, generation, keepGoing, a = file_, b = other_, f = Format(), o = compareOptions_] {
+            auto summary = std::make_shared<features::PlotSummary>();
+            const bool built = summary->Build(*a, f, keepGoing);
+            std::optional<features::CompareResult> compare;
+            if (built && b) compare = features::CompareFiles(*a, *b, o, keepGoing);
+            // Whatever was written meanwhile would mix old and new: it is all
+            // done again from the new contents.
+            const bool changed = a->Changed() || (b && b->Changed());
+            if (!keepGoing()) return;
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, summary, compare, changed, built] {
+                    WorkDone(generation, built ? summary : nullptr, compare, changed);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void TDataViewForm::WorkDone(std::uint64_t generation,
@@ -355,8 +356,8 @@ void TDataViewForm::WorkDone(std::uint64_t generation,
     status_->setText(file_->size() ? QString() : U("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
     compared_ = compare;
     if (compared_) {
-        compareLine_->setText(
-            QString::fromStdString(features::CompareSummary(*compared_, compareOptions_.wordBytes)));
+        compareLine_->setText(QString::fromStdString(
+            features::CompareSummary(*compared_, compareOptions_.wordBytes)));
         const bool any = compared_->firstDifference.has_value();
         prevDiff_->setEnabled(any);
         nextDiff_->setEnabled(any);
@@ -396,7 +397,8 @@ void TDataViewForm::Reload() {
     if (other_) {
         other = std::make_shared<features::DataFile>();
         if (!other->Open(other_->path()).ok()) {
-            status_->setText(U("比較するﾌｧｲﾙが変更されました。読めるようになったら表示し直します。"));
+            status_->setText(
+                U("比較するﾌｧｲﾙが変更されました。読めるようになったら表示し直します。"));
             Watch();
             return;
         }
@@ -464,7 +466,8 @@ void TDataViewForm::Find() {
         status_->setText(U("見つかりませんでした：") + pattern_->text());
         return;
     }
-    status_->setText(U("0x") + QString::fromStdString(features::HexOffset(*hit)) + U(" に見つかりました。"));
+    status_->setText(U("0x") + QString::fromStdString(features::HexOffset(*hit)) +
+                     U(" に見つかりました。"));
     hex_->GoTo(*hit, pattern->size());
 }
 
@@ -483,9 +486,11 @@ void TDataViewForm::Copy() {
 
 void TDataViewForm::StepDifference(bool forward) {
     if (!file_ || !other_) return;
-    const auto at = features::NextDifference(*file_, *other_, hex_->cursor(), forward, compareOptions_);
+    const auto at =
+        features::NextDifference(*file_, *other_, hex_->cursor(), forward, compareOptions_);
     if (!at) {
-        status_->setText(forward ? U("この先に相違はありません。") : U("この前に相違はありません。"));
+        status_->setText(forward ? U("この先に相違はありません。")
+                                 : U("この前に相違はありません。"));
         return;
     }
     status_->clear();

@@ -168,7 +168,8 @@ std::optional<std::uint64_t> HexView::ByteAt(const QPoint& p) const {
         byte = col - kAsciiColumn;
     else
         byte = col < kHexColumn ? 0 : features::kHexRowBytes - 1;
-    const std::uint64_t row = topRow_ + static_cast<std::uint64_t>(std::max(0, p.y()) / lineHeight_);
+    const std::uint64_t row =
+        topRow_ + static_cast<std::uint64_t>(std::max(0, p.y()) / lineHeight_);
     return std::min(row * features::kHexRowBytes + static_cast<std::uint64_t>(byte),
                     file_->size() - 1);
 }
@@ -203,8 +204,8 @@ void HexView::paintEvent(QPaintEvent*) {
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint64_t at = first + base + i;
             const std::uint8_t b = bytes[base + i];
-            const bool differs = other_ && at < compared && base + i < theirs.size() &&
-                                 (b ^ theirs[base + i]) != x;
+            const bool differs =
+                other_ && at < compared && base + i < theirs.size() && (b ^ theirs[base + i]) != x;
             const bool sel = at >= s0 && at <= s1;
             const int hx = (1 + kHexColumn + static_cast<int>(i) * 3) * charWidth_;
             const int ax = (1 + kAsciiColumn + static_cast<int>(i)) * charWidth_;
@@ -226,8 +227,7 @@ void HexView::resizeEvent(QResizeEvent* e) {
 
 void HexView::mousePressEvent(QMouseEvent* e) {
     setFocus();
-    if (const auto at = ByteAt(e->pos()))
-        MoveCursor(*at, e->modifiers() & Qt::ShiftModifier);
+    if (const auto at = ByteAt(e->pos())) MoveCursor(*at, e->modifiers() & Qt::ShiftModifier);
 }
 
 void HexView::mouseMoveEvent(QMouseEvent* e) {
@@ -242,8 +242,7 @@ void HexView::keyPressEvent(QKeyEvent* e) {
     }
     if (!file_ || file_->size() == 0) return QAbstractScrollArea::keyPressEvent(e);
     const bool extend = e->modifiers() & Qt::ShiftModifier;
-    const std::uint64_t page =
-        static_cast<std::uint64_t>(visibleRows()) * features::kHexRowBytes;
+    const std::uint64_t page = static_cast<std::uint64_t>(visibleRows()) * features::kHexRowBytes;
     const std::uint64_t row = features::kHexRowBytes;
     const std::uint64_t c = cursor_;
     switch (e->key()) {
@@ -262,9 +261,9 @@ void HexView::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Home:
             return MoveCursor(e->modifiers() & Qt::ControlModifier ? 0 : c - c % row, extend);
         case Qt::Key_End:
-            return MoveCursor(e->modifiers() & Qt::ControlModifier ? file_->size() - 1
-                                                                   : c - c % row + row - 1,
-                              extend);
+            return MoveCursor(
+                e->modifiers() & Qt::ControlModifier ? file_->size() - 1 : c - c % row + row - 1,
+                extend);
         default:
             QAbstractScrollArea::keyPressEvent(e);
     }

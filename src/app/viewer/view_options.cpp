@@ -8,29 +8,31 @@ std::optional<ViewOptions> TakeViewOptions(int argc, char** argv) {
     ViewOptions o;
     bool asked = false;
     std::string other;
-    for (int i = 1; i < argc; ++i) {
+    // Takes argv[i] (and its value) when it is `name`; false when it is not.
+    auto take = [&](int& i, std::string_view name, std::string& into) {
         const std::string_view a = argv[i];
-        for (const std::string_view name : {std::string_view("--view"), std::string_view("--compare")}) {
-            std::string* into = name == "--view" ? &o.path : &o.compare;
-            if (a == name) {
-                asked = true;
-                if (i + 1 >= argc) {
-                    o.error = std::string(name) + " needs a file";
-                    return o;
-                }
-                *into = argv[++i];
-                goto next;
+        if (a == name) {
+            asked = true;
+            if (i + 1 >= argc) {
+                o.error = std::string(name) + " needs a file";
+                return true;
             }
-            if (a.size() > name.size() && a.substr(0, name.size() + 1) == std::string(name) + "=") {
-                asked = true;
-                *into = std::string(a.substr(name.size() + 1));
-                goto next;
-            }
+            into = argv[++i];
+            return true;
         }
-        if (other.empty()) other = a;
-    next:;
+        if (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '=') {
+            asked = true;
+            into = std::string(a.substr(name.size() + 1));
+            return true;
+        }
+        return false;
+    };
+    for (int i = 1; i < argc && o.error.empty(); ++i) {
+        if (take(i, "--view", o.path) || take(i, "--compare", o.compare)) continue;
+        if (other.empty()) other = argv[i];
     }
     if (!asked) return std::nullopt;
+    if (!o.error.empty()) return o;
     if (o.path.empty())
         o.error = "--compare needs --view FILE";
     else if (!other.empty())

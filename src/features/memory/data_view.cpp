@@ -19,10 +19,18 @@ bool Going(const std::function<bool()>& keepGoing) {
     return !keepGoing || keepGoing();
 }
 
-std::uint16_t Swap(std::uint16_t v) { return __builtin_bswap16(v); }
-std::uint32_t Swap(std::uint32_t v) { return __builtin_bswap32(v); }
-std::uint64_t Swap(std::uint64_t v) { return __builtin_bswap64(v); }
-std::uint8_t Swap(std::uint8_t v) { return v; }
+std::uint16_t Swap(std::uint16_t v) {
+    return __builtin_bswap16(v);
+}
+std::uint32_t Swap(std::uint32_t v) {
+    return __builtin_bswap32(v);
+}
+std::uint64_t Swap(std::uint64_t v) {
+    return __builtin_bswap64(v);
+}
+std::uint8_t Swap(std::uint8_t v) {
+    return v;
+}
 
 template <class T, bool Big>
 T Load(const std::uint8_t* p) {
@@ -167,8 +175,8 @@ std::optional<std::uint64_t> ParseViewOffset(std::string_view text) {
     return ParseHexField(text);
 }
 
-std::optional<std::uint64_t> FindPattern(const DataFile& file, std::span<const std::uint8_t> pattern,
-                                         std::uint64_t from,
+std::optional<std::uint64_t> FindPattern(const DataFile& file,
+                                         std::span<const std::uint8_t> pattern, std::uint64_t from,
                                          const std::function<bool()>& keepGoing) {
     if (pattern.empty() || pattern.size() > kViewPiece) return std::nullopt;
     const std::size_t overlap = pattern.size() - 1;
@@ -188,9 +196,8 @@ std::optional<std::uint64_t> FindPattern(const DataFile& file, std::span<const s
 // --- Words --------------------------------------------------------------------
 
 double WordValue(const std::uint8_t* bytes, const WordFormat& format) {
-    return WithType(format, [&]<class T, bool Big>() {
-        return static_cast<double>(Load<T, Big>(bytes));
-    });
+    return WithType(format,
+                    [&]<class T, bool Big>() { return static_cast<double>(Load<T, Big>(bytes)); });
 }
 
 std::string WordText(const std::uint8_t* bytes, const WordFormat& format) {
@@ -205,7 +212,8 @@ std::string WordText(const std::uint8_t* bytes, const WordFormat& format) {
 
 std::string WordHex(const std::uint8_t* bytes, const WordFormat& format) {
     const std::uint64_t v = WithType(format, [&]<class T, bool Big>() {
-        return static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<T>>(Load<T, Big>(bytes)));
+        return static_cast<std::uint64_t>(
+            static_cast<std::make_unsigned_t<T>>(Load<T, Big>(bytes)));
     });
     char text[24];
     std::snprintf(text, sizeof text, "0x%0*" PRIX64, format.bytes * 2, v);
@@ -273,8 +281,8 @@ std::vector<Extent> PlotSummary::Columns(const DataFile& file, std::uint64_t fir
         for (std::uint64_t c = 0; c < cols; ++c) {
             const std::uint64_t b = first + c * count / cols, e = first + (c + 1) * count / cols;
             const std::uint64_t kb = b / blockWords_;
-            const std::uint64_t ke = std::min<std::uint64_t>((e + blockWords_ - 1) / blockWords_,
-                                                             blocks_.size());
+            const std::uint64_t ke =
+                std::min<std::uint64_t>((e + blockWords_ - 1) / blockWords_, blocks_.size());
             Extent x = blocks_[kb];
             for (std::uint64_t k = kb + 1; k < ke; ++k) x = Join(x, blocks_[k]);
             out[c] = x;
@@ -340,7 +348,8 @@ CompareResult CompareFiles(const DataFile& a, const DataFile& b, const CompareOp
             r.ok = false;
             return r;
         }
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kViewPiece, r.compared - at));
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kViewPiece, r.compared - at));
         const auto ga = a.Read(at, pa.data(), want);
         const auto gb = b.Read(at, pb.data(), want);
         if (!ga || !gb || *ga != want || *gb != want) {
@@ -366,7 +375,8 @@ std::optional<std::uint64_t> NextDifference(const DataFile& a, const DataFile& b
     };
     if (forward) {
         for (std::uint64_t at = word + w; at < compared; at += kViewPiece) {
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kViewPiece, compared - at));
+            const auto n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kViewPiece, compared - at));
             if (!read(at, n)) return std::nullopt;
             for (std::size_t i = 0; i < n; ++i)
                 if ((pa[i] ^ pb[i]) != x) return (at + i) - (at + i) % w;
@@ -389,15 +399,16 @@ std::string CompareSummary(const CompareResult& r, int wordBytes) {
     if (!r.ok) return "比較できませんでした。";
     std::string s;
     if (r.firstDifference) {
-        s = "最初の相違：0x" + HexOffset(*r.firstDifference) +
-            "  相違ﾊﾞｲﾄ数：" + std::to_string(r.differingBytes) + "  相違ﾜｰﾄﾞ数(" +
-            std::to_string(wordBytes * 8) + "bit)：" + std::to_string(r.differingWords);
+        s = "最初の相違：0x" + HexOffset(*r.firstDifference) + "  相違ﾊﾞｲﾄ数：" +
+            std::to_string(r.differingBytes) + "  相違ﾜｰﾄﾞ数(" + std::to_string(wordBytes * 8) +
+            "bit)：" + std::to_string(r.differingWords);
     } else {
         s = "相違なし";
     }
     s += "  比較ﾊﾞｲﾄ数：" + std::to_string(r.compared);
     if (r.lengthA != r.lengthB) {
-        const std::uint64_t d = r.lengthA > r.lengthB ? r.lengthA - r.lengthB : r.lengthB - r.lengthA;
+        const std::uint64_t d =
+            r.lengthA > r.lengthB ? r.lengthA - r.lengthB : r.lengthB - r.lengthA;
         s += "  ﾌｧｲﾙ長の差：" + std::to_string(d) + " ﾊﾞｲﾄ(" + std::to_string(r.lengthA) + " / " +
              std::to_string(r.lengthB) + ")、短い方で比較";
     }

@@ -65,8 +65,8 @@ std::optional<std::uint64_t> ParseViewOffset(std::string_view text);
 
 // The first occurrence of `pattern` at or after `from`; nullopt when none
 // (or when `keepGoing` said stop).
-std::optional<std::uint64_t> FindPattern(const DataFile& file, std::span<const std::uint8_t> pattern,
-                                         std::uint64_t from,
+std::optional<std::uint64_t> FindPattern(const DataFile& file,
+                                         std::span<const std::uint8_t> pattern, std::uint64_t from,
                                          const std::function<bool()>& keepGoing = {});
 
 // --- Words ------------------------------------------------------------------
@@ -142,7 +142,7 @@ struct CompareResult {
     bool ok = true;  // false: a read failed or the comparison was stopped
     std::uint64_t lengthA = 0;
     std::uint64_t lengthB = 0;
-    std::uint64_t compared = 0;  // the shorter length, within the limit
+    std::uint64_t compared = 0;                    // the shorter length, within the limit
     std::optional<std::uint64_t> firstDifference;  // byte offset
     std::uint64_t differingBytes = 0;
     // Words (of wordBytes, counted from offset 0) holding a differing byte; a
