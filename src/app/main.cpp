@@ -1,6 +1,7 @@
 // quillon: the desktop panel.
 //   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
 //           [--record FILE]
+//   quillon --view FILE [--compare FILE2]
 //   quillon --help | --version
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
+#include "app/viewer/data_viewer.h"
 #include "boards/backends.h"
 #include "features/flash/bridge_files.h"
 #include "log/platform.h"
@@ -30,7 +32,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
-    "               [--record FILE]\n";
+    "               [--record FILE]\n"
+    "       quillon --view FILE [--compare FILE2]\n";
 
 constexpr const char* kHelp =
     "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
@@ -47,6 +50,9 @@ constexpr const char* kHelp =
     "  --trace-sync         write each trace line as its transfer returns\n"
     "  --record FILE        record what is done on the pages into FILE, a Tcl script\n"
     "                       of KVX_COMMAND lines that quillon-run replays\n"
+    "  --view FILE          show FILE in the data viewer (hex, words, plot) and nothing\n"
+    "                       else: no board is opened, another panel may be running\n"
+    "  --compare FILE2      with --view: compare FILE with FILE2\n"
     "  --help, -h           show this text\n"
     "  --version            show the version\n"
     "Each option also takes the form --option=VALUE. Qt's own options (-platform,\n"
@@ -63,7 +69,9 @@ const char* InfoRequest(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h" || a == "--version") return argv[i];
-        if (a == "--board" || a == "--sim-profile" || a == "--trace" || a == "--record") ++i;
+        if (a == "--board" || a == "--sim-profile" || a == "--trace" || a == "--record" ||
+            a == "--view" || a == "--compare")
+            ++i;
     }
     return nullptr;
 }
@@ -102,6 +110,16 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     app::QtPrompter prompter;
     SetPrompter(&prompter);
+    // The viewer alone needs no board and takes no lock.
+    if (const auto view = app::TakeViewOptions(argc, argv)) {
+        if (!view->error.empty()) {
+            std::fprintf(stderr, "quillon: %s\n%s", view->error.c_str(), kUsage);
+            return 2;
+        }
+        QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle));
+        app::InstallFontFallbacks();
+        return app::RunViewerAlone(view->path, view->compare);
+    }
 
     app::InstanceLock lock;
     if (!lock.TryLock()) {

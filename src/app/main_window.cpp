@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/viewer/data_viewer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -175,6 +176,8 @@ void MainWindow::BuildMenus() {
     file->setObjectName("File1");
     connect(AddAction(file, "BoardSelect1", kChooseBoardCaption), &QAction::triggered, this,
             [this] { ChooseBoard(); });
+    connect(AddAction(file, "DataView1", "ﾃﾞｰﾀの表示..."), &QAction::triggered, this,
+            [this] { ChooseAndView(this); });
     file->addSeparator();
     connect(AddAction(file, "N10", "終了"), &QAction::triggered, this, [this] { N10Click(); });
     actions_["Record1"] =

@@ -864,6 +864,10 @@ py::list Boards() {
 
 }  // namespace quillon::python
 
+namespace quillon::python {
+void BindCompare(py::module_& m);  // compare.cpp
+}
+
 using namespace quillon;
 using namespace quillon::python;
 
@@ -880,6 +884,8 @@ PYBIND11_MODULE(_quillon, m) {
         "process that holds the board, or None).",
         PyExc_Exception, nullptr);
     m.attr("BoardError") = py::handle(g_boardError);
+
+    BindCompare(m);
 
     m.def("_set_log_hook", [](py::object hook) {
         Py_XDECREF(g_logHook);

@@ -249,7 +249,7 @@ TEST(Keys, TabWalksEveryPageAlongItsRowsAndOnToTheButtons) {
           "regNumber3", "regWidth3", "regReadBack3", "Button8", "regValue3", "Button9"}},
         {2,
          {"Edit10", "Button10", "Edit11", "Button11", "ComboBox4", "Edit12", "Edit13", "Button12",
-          "Button13", "ComboBox5", "CheckBox4", "Button14", "Button15"}},
+          "Button13", "ViewButton", "ComboBox5", "CheckBox4", "Button14", "Button15"}},
         {3,
          {"LabeledEdit1", "Button16", "CheckBox1", "CheckBox7", "CheckBox3", "CheckBox5",
           "CheckBox6", "SpeedButton1", "Button17"}},

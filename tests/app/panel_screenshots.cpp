@@ -31,6 +31,7 @@
 #include "app/page_chooser.h"
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
+#include "app/viewer/data_viewer.h"
 #include "log/platform.h"
 #include "sim/sim_backend.h"
 #include "support/panel_harness.h"
@@ -166,6 +167,59 @@ bool FirstHour(app::MainWindow& w, app::LogWindow* log, const QString& out) {
     return true;
 }
 
+
+// The data viewer on a capture of 16-bit ADC samples (a slow sine, noise and
+// one spike), then beside a read-back with three bytes changed; also at
+// 1280x720, the smallest screen it is made for.
+void WaitFor(app::TDataViewForm& form) {
+    for (int i = 0; i < 3000 && (form.busy() || i < 5); ++i) {
+        QApplication::processEvents();
+        QThread::msleep(2);
+    }
+}
+
+void Viewer(app::MainWindow& w, const QString& out) {
+    const QString folder = platform::AppDataFolder().c_str() + QString("/Quillon7");
+    QDir().mkpath(folder);
+    std::vector<std::uint8_t> capture(1u << 20);
+    std::uint32_t noise = 7;
+    for (std::size_t i = 0; i < capture.size() / 2; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        int v = static_cast<int>(9000 * std::sin(static_cast<double>(i) / 9000.0) +
+                                 static_cast<int>(noise >> 24) - 128);
+        if (i == 300000) v = 30000;  // the one sample the plot must not lose
+        capture[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
+        capture[2 * i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    }
+    auto write = [&](const QString& name, const std::vector<std::uint8_t>& bytes) {
+        QFile f(folder + "/" + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        return (folder + "/" + name).toStdString();
+    };
+    const std::string written = write("adc_capture.bin", capture);
+    for (const std::size_t at : {0x1234u, 0x1235u, 0x20000u}) capture[at] ^= 0x10;
+    const std::string read = write("adc_readback.bin", capture);
+
+    app::TDataViewForm* form = app::TDataViewForm::Open({written, {}, {}}, &w);
+    if (!form) return;
+    form->findChild<QComboBox*>("WordWidth")->setCurrentIndex(1);
+    form->findChild<QCheckBox*>("WordSigned")->setChecked(true);
+    form->resize(1180, 640);
+    form->show();
+    WaitFor(*form);
+    Save(form, out + "/viewer.png");
+    form->resize(1280, 720);
+    WaitFor(*form);
+    Save(form, out + "/viewer-1280x720.png");
+    form->SetCompare(read, {});
+    form->resize(1180, 640);
+    WaitFor(*form);
+    Save(form, out + "/viewer-compare.png");
+    form->close();
+    QApplication::processEvents();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -287,6 +341,7 @@ int main(int argc, char** argv) {
         font->show();
         Save(font.get(), out + "/font-dialog.png");
     }
+    Viewer(w, out);
     std::printf("window %dx%d, first page client height %d\n", w.width(), w.height(),
                 w.FirstPageClientHeight(217));
     return FirstHour(w, log, out) ? 0 : 1;

@@ -20,6 +20,7 @@
 #include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
+#include "app/viewer/data_viewer.h"
 #include "features/long_work.h"
 #include "features/memory/gpif_wave.h"
 #include "features/memory/mem_page.h"
@@ -141,6 +142,10 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     choose_->setObjectName("Button12");
     open_ = new QPushButton(U("開く"), fileBox);
     open_->setObjectName("Button13");
+    // The data viewer needs no board: the button stays usable without one.
+    view_ = new QPushButton(U("表示"), fileBox);
+    view_->setObjectName("ViewButton");
+    view_->setToolTip(U("ﾌｧｲﾙの中身をHEX、ﾜｰﾄﾞ、ﾌﾟﾛｯﾄで表示します。"));
     width_ = new QComboBox(fileBox);
     width_->setObjectName("ComboBox5");
     width_->addItems({"8bit", "16bit", "32bit", "64bit"});
@@ -154,7 +159,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     memWrite_ = new QPushButton("MemWrite", fileBox);
     memWrite_->setObjectName("Button15");
     fileBase_ = new RelativeBaseLabel(kFileDirKey, fileBox);
-    for (QPushButton* b : {choose_, open_}) b->setFixedWidth(72);
+    for (QPushButton* b : {choose_, open_, view_}) b->setFixedWidth(72);
     for (QPushButton* b : {memRead_, memWrite_}) b->setFixedSize(96, 30);
 
     auto* fileRows = new QVBoxLayout(fileBox);
@@ -165,6 +170,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     pathRow->addWidget(file_, 1);
     pathRow->addWidget(choose_);
     pathRow->addWidget(open_);
+    pathRow->addWidget(view_);
     auto* runRow = new QHBoxLayout;
     runRow->setSpacing(4);
     runRow->addWidget(Caption(kWidthCaption, width_, fileBox));
@@ -195,6 +201,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     connect(length_, &QLineEdit::textChanged, this, [this] { Edit12Change(); });
     connect(choose_, &QPushButton::clicked, this, [this] { Button12Click(); });
     connect(open_, &QPushButton::clicked, this, [this] { Button13Click(); });
+    connect(view_, &QPushButton::clicked, this, [this] { ViewClick(); });
     connect(memRead_, &QPushButton::clicked, this, [this] { Button14Click(); });
     connect(memWrite_, &QPushButton::clicked, this, [this] { Button15Click(); });
 
@@ -330,26 +337,47 @@ void MemoryPage::Button14Click() {
     const features::MemTransferRequest request = Request(false);
     const link::BoardHandle h = link::CurrentBoard();
     running_ = memRead_;
+    bool done = false;
     ctx().RunLong({.cancellable = true},
                   [&] {
-                      const bool ok = features::MemReadRun(h, request, ctx().reporter(), *this);
-                      RecordMemTransfer(false, request, ok,
+                      done = features::MemReadRun(h, request, ctx().reporter(), *this);
+                      RecordMemTransfer(false, request, done,
                                         features::CancelRequested() || features::SplitCancelRequested());
                   });
     running_ = nullptr;
+    if (done) lastRead_ = {request.path, request.scramble, request.lengthText};
 }
 
 void MemoryPage::Button15Click() {
     const features::MemTransferRequest request = Request(true);
     const link::BoardHandle h = link::CurrentBoard();
     running_ = memWrite_;
+    bool done = false;
     ctx().RunLong({.cancellable = true},
                   [&] {
-                      const bool ok = features::MemWriteRun(h, request, ctx().reporter(), *this);
-                      RecordMemTransfer(true, request, ok,
+                      done = features::MemWriteRun(h, request, ctx().reporter(), *this);
+                      RecordMemTransfer(true, request, done,
                                         features::CancelRequested() || features::SplitCancelRequested());
                   });
     running_ = nullptr;
+    if (done) lastWritten_ = {request.path, request.scramble, request.lengthText};
+}
+
+void MemoryPage::ViewClick() {
+    ViewerRequest request;
+    request.path = FieldPath(file_, kFileDirKey);
+    // A MemRead into this file after a MemWrite of the same length: the
+    // round trip is one click away, compared as the board holds the data.
+    if (lastWritten_ && lastRead_ && lastRead_->path == request.path &&
+        lastRead_->lengthText == lastWritten_->lengthText && lastWritten_->path != request.path) {
+        WrittenFile w;
+        w.path = lastWritten_->path;
+        w.writeScramble = lastWritten_->scramble;
+        w.readScramble = lastRead_->scramble;
+        w.length = features::ParseMemLength(lastRead_->lengthText).value_or(0);
+        request.written = w;
+    }
+    if (TDataViewForm* form = TDataViewForm::Open(request, window())) form->show();
 }
 
 // The transfer runs on the worker: what it shows is done on the GUI thread.

@@ -6,6 +6,8 @@
 // the four waveform items) and the two memory windows.
 
 #include <QPointer>
+#include <optional>
+#include <string>
 
 #include "app/page.h"
 #include "features/memory/mem_transfer.h"
@@ -38,6 +40,7 @@ class MemoryPage : public Page, private features::MemTransferView {
     void Button13Click();  // open the file
     void Button14Click();  // MemRead
     void Button15Click();  // MemWrite
+    void ViewClick();      // the file in the data viewer
     // Options menu.
     void N14Click();  // scramble on read
     void N15Click();  // scramble on write
@@ -74,6 +77,15 @@ class MemoryPage : public Page, private features::MemTransferView {
     QCheckBox* split_ = nullptr;       // CheckBox4
     QPushButton* memRead_ = nullptr;   // Button14
     QPushButton* memWrite_ = nullptr;  // Button15
+    QPushButton* view_ = nullptr;      // the data viewer
+    // The last transfer that ran to its end each way, for the viewer's
+    // one-click round-trip compare.
+    struct Transferred {
+        std::string path;
+        bool scramble = false;
+        std::string lengthText;
+    };
+    std::optional<Transferred> lastWritten_, lastRead_;
     // The button of the normal transfer in progress.
     QPushButton* running_ = nullptr;
     QPointer<TSplitForm> splitForm_;

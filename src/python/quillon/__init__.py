@@ -22,12 +22,12 @@ import stat
 from collections.abc import Mapping
 
 from . import _quillon
-from ._quillon import Board, BoardError, BoardInfo, SimControl, boards
+from ._quillon import Board, BoardError, BoardInfo, Comparison, SimControl, boards, compare
 
 # The version of the programs this module was built with.
 __version__ = _quillon.__version__
 
-__all__ = ["open", "boards", "Board", "BoardError", "BoardInfo", "SimControl"]
+__all__ = ["open", "boards", "compare", "Board", "BoardError", "BoardInfo", "Comparison", "SimControl"]
 
 _log = logging.getLogger("quillon")
 # A library leaves the output to the application: without a handler of the
