@@ -497,6 +497,36 @@ TEST(MemTransferUnplug, EveryStepOfASplitTransfer) {
     }
 }
 
+// A board that leaves the bus during a transfer marks the link gone at once,
+// whichever way the data travels: whoever ends the run waits for the removal
+// notice instead of taking the board for present.
+TEST(MemTransferUnplug, EveryTransferMarksTheLinkGone) {
+    for (bool write : {true, false}) {
+        for (bool split : {true, false}) {
+            SCOPED_TRACE(std::string(write ? "write" : "read") + (split ? " split" : " normal"));
+            SimBoardFixture f;
+            const std::string path =
+                write ? f.File("src.bin", Random(4 * MiB)) : f.home().root() + "/dst.bin";
+            sim::Faults faults;
+            faults.unplugAtBulk = f.board().BulkCount() + 1;
+            f.board().SetFaults(faults);
+            LogRecordingReporter rec;
+            RecordingView view;
+            MemTransferRequest req;
+            req.path = path;
+            req.lengthText = "400000";
+            req.split = split;
+            testing::internal::CaptureStdout();
+            const bool ok = write ? features::MemWriteRun(link::CurrentBoard(), req, rec, view)
+                                  : features::MemReadRun(link::CurrentBoard(), req, rec, view,
+                                                         features::DiskQueries::Platform());
+            testing::internal::GetCapturedStdout();
+            EXPECT_FALSE(ok);
+            EXPECT_TRUE(link::BoardLink::Instance().RemovalPending());
+        }
+    }
+}
+
 TEST_F(MemTransfer, OneTransferAtATime) {
     const std::string path = File("six.bin", Random(6 * MiB));
     bool tried = false;
