@@ -4,6 +4,7 @@
 #include "features/memory/mem_transfer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -375,6 +376,32 @@ TEST_F(MemTransfer, UnusableNamesAreRefusedWithThePathAndTheReason) {
     EXPECT_TRUE(wire().empty());
     EXPECT_FALSE(fs::exists(root + "/ro/x.bin"));
     EXPECT_FALSE(fs::exists(root + "/*.bin"));
+}
+
+// A FIFO that has a reader, or a device, takes no memory read, split or not:
+// both give the same refusal at once and nothing reaches the board.
+TEST_F(MemTransfer, SplitAndNormalReadRefuseAStreamAlike) {
+    const std::string fifo = Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A reader waits on the FIFO: a writer's open would not fail on its own.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    for (const std::string& target : {fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(target);
+        std::vector<Shown> answers[2];
+        for (bool split : {false, true}) {
+            RecordingReporter r;
+            RecordingView v;
+            EXPECT_FALSE(features::MemReadRun(link::CurrentBoard(), Req(target, "200", split), r,
+                                              v, Disk()));
+            answers[split] = r.shown;
+        }
+        EXPECT_EQ(answers[0], answers[1]);
+        ASSERT_FALSE(answers[0].empty());
+        EXPECT_EQ(answers[0].front(), LogLine("ﾒﾓﾘﾘｰﾄﾞに失敗しました。(ﾌｧｲﾙ作成ｴﾗｰ)"));
+    }
+    ::close(reader);
+    EXPECT_TRUE(wire().empty());
 }
 
 TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {

@@ -296,6 +296,28 @@ TEST_F(ScriptRun, FailedMacroStopsTheScriptWithStatus1) {
     EXPECT_FALSE(Contains(log, "実行終了"));
 }
 
+// MR into a file that cannot be made (its folder is a file, or it is a
+// folder): refused before the board is asked, and with the log silent the
+// cause lines still reach the user in the Tcl error information.
+TEST_F(ScriptRun, UnwritableReadTargetShowsItsCauseWithTheError) {
+    WriteFile(work_ / "plain.txt", "x");
+    fs::create_directories(work_ / "folder");
+    for (const std::string target : {"plain.txt/out.bin", "folder"}) {
+        SCOPED_TRACE(target);
+        RunResult r = Inline("KVX_COMMAND {MR -L100 -F" + target + "}\n", {},
+                             {"--quiet", "--trace", trace_});
+        EXPECT_EQ(r.exitCode, 1);
+        const std::string full = (work_ / target).string();
+        EXPECT_TRUE(Contains(r.err, "\n    (KVX_COMMAND refused: MR: cannot write \"" + full))
+            << r.err;
+        EXPECT_TRUE(Contains(r.err, "\n    (ﾌｧｲﾙ「" + full + "」: ")) << r.err;
+        EXPECT_TRUE(Contains(r.err, "(file \"" + (work_ / "inline.tcl").string() + "\" line 1)"))
+            << r.err;
+        EXPECT_FALSE(Contains(ReadFile(trace_), "req=B1")) << ReadFile(trace_);
+        EXPECT_FALSE(Contains(ReadFile(trace_), "BULK")) << ReadFile(trace_);
+    }
+}
+
 TEST_F(ScriptRun, TclErrorGoesToStandardError) {
     RunResult r = Inline("TPRINT start\nno_such_command 1\n");
     EXPECT_EQ(r.exitCode, 1);
