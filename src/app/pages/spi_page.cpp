@@ -12,8 +12,8 @@
 #include "app/pages/flash_common.h"
 #include "features/busy_gate.h"
 #include "features/flash/spi_memory.h"
+#include "features/hex_field.h"
 #include "features/long_work.h"
-#include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
 
