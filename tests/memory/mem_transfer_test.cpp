@@ -19,6 +19,7 @@
 #include "log/cause.h"
 #include "support/as_user.h"
 #include "support/feature_support.h"
+#include "support/file_text.h"
 
 namespace quillon::test {
 namespace {
@@ -48,10 +49,7 @@ std::vector<std::uint8_t> Random(std::size_t n, unsigned seed = 1) {
     return v;
 }
 
-std::vector<std::uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using quillon::test::FileBytes;
 
 // The log without the rate line, whose figures depend on the machine.
 Lines Steady(Lines logs) {
@@ -181,7 +179,7 @@ TEST_F(MemTransfer, CancelledSplitReadKeepsWhatArrived) {
     EXPECT_EQ(Steady(rec.Logs()),
               (Lines{"ﾕｰｻﾞｰｷｬﾝｾﾙ", "転送回数:[2]", "Split Memory Read[SCRAMBLE OFF]",
                      " → FileName：[" + out + "]"}));
-    EXPECT_EQ(ReadAll(out), std::vector<std::uint8_t>(data.begin(), data.begin() + 4 * MiB));
+    EXPECT_EQ(FileBytes(out), std::vector<std::uint8_t>(data.begin(), data.begin() + 4 * MiB));
     EXPECT_EQ(Order().back(), "B1:00");
 }
 
@@ -197,7 +195,7 @@ TEST_F(MemTransfer, CancelledSplitReadWhoseEndFailsKeepsTheOldFile) {
     EXPECT_FALSE(Read(Req(out, "600000", true)));
     EXPECT_EQ(Steady(rec.Logs()),
               (Lines{"MC", "0", "0", "1", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。", kIoCause}));
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
 }
@@ -223,7 +221,7 @@ TEST_F(MemTransfer, ScrambleOnTheWayInAndOut) {
         auto back = Req(out, "200", split);
         back.scramble = true;
         ASSERT_TRUE(Read(back));
-        EXPECT_EQ(ReadAll(out), file);
+        EXPECT_EQ(FileBytes(out), file);
     }
 }
 
@@ -413,7 +411,7 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     EXPECT_FALSE(Read(Req(out, "200", false)));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(rec.Logs(), (Lines{"D3", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。", kStallCause}));
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     // Nothing is left beside it.
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
@@ -427,7 +425,7 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(Read(Req(out, "400200", true)));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
 }
@@ -460,7 +458,7 @@ TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
     EXPECT_FALSE(ok);
     for (const Lines& l : logs)
         EXPECT_EQ(l, (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause(out, EFBIG)}));
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{1, 2, 3}));
     // The split read stopped at its first piece, the normal one carried the
     // whole transfer all the same.
     EXPECT_EQ(Order(), (Lines{"B1:80", "B1:80", "B1:00"}));
