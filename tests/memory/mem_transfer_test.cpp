@@ -526,29 +526,25 @@ TEST(MemTransferUnplug, EveryStepOfASplitTransfer) {
 // whichever way the data travels: whoever ends the run waits for the removal
 // notice instead of taking the board for present.
 TEST(MemTransferUnplug, EveryTransferMarksTheLinkGone) {
-    for (bool write : {true, false}) {
-        for (bool split : {true, false}) {
-            SCOPED_TRACE(std::string(write ? "write" : "read") + (split ? " split" : " normal"));
-            SimBoardFixture f;
-            const std::string path =
-                write ? f.File("src.bin", Random(4 * MiB)) : f.home().root() + "/dst.bin";
-            sim::Faults faults;
-            faults.unplugAtBulk = f.board().BulkCount() + 1;
-            f.board().SetFaults(faults);
-            LogRecordingReporter rec;
-            RecordingView view;
-            MemTransferRequest req;
-            req.path = path;
-            req.lengthText = "400000";
-            req.split = split;
-            testing::internal::CaptureStdout();
-            const bool ok = write ? features::MemWriteRun(link::CurrentBoard(), req, rec, view)
-                                  : features::MemReadRun(link::CurrentBoard(), req, rec, view,
-                                                         features::DiskQueries::Platform());
-            testing::internal::GetCapturedStdout();
-            EXPECT_FALSE(ok);
-            EXPECT_TRUE(link::BoardLink::Instance().RemovalPending());
-        }
+    for (int way = 0; way < 4; ++way) {  // write or read, split or normal
+        const bool write = way < 2;
+        SimBoardFixture f;
+        MemTransferRequest req;
+        req.path = write ? f.File("src.bin", Random(4 * MiB)) : f.home().root() + "/dst.bin";
+        req.lengthText = "400000";
+        req.split = way % 2 == 0;
+        SCOPED_TRACE(req.path + (req.split ? " split" : " normal"));
+        sim::Faults faults;
+        faults.unplugAtBulk = f.board().BulkCount() + 1;
+        f.board().SetFaults(faults);
+        RecordingReporter quiet;
+        RecordingView view;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(write ? features::MemWriteRun(link::CurrentBoard(), req, quiet, view)
+                           : features::MemReadRun(link::CurrentBoard(), req, quiet, view,
+                                                  features::DiskQueries::Platform()));
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(link::BoardLink::Instance().RemovalPending());
     }
 }
 
