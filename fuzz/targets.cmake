@@ -4,7 +4,7 @@
 # the smoke test fuzz_NAME; the program sources are the pure parsers the
 # target calls (they must build without Qt or the link layer).
 quillon_fuzzer(cfi_decode cfi_decode_fuzz.cpp features/flash/cfi.cpp)
-quillon_fuzzer(macro_text macro_text_fuzz.cpp script/macro_syntax.cpp)
+quillon_fuzzer(macro_text macro_text_fuzz.cpp script/macro_syntax.cpp features/hex_field.cpp)
 quillon_fuzzer(config_stream config_stream_fuzz.cpp features/config/config_stream.cpp)
 quillon_fuzzer(sim_profile sim_profile_fuzz.cpp sim/sim_profile.cpp sim/flash_profile.cpp
                log/file_io.cpp log/cause.cpp log/platform.cpp)

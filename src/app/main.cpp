@@ -30,24 +30,18 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
-    "               [--record FILE]\n"
-    "       quillon --view FILE [--compare FILE2]\n";
+std::string Usage() {
+    return std::string("usage: quillon ") + quillon::boards::kBoardOptionsUsage +
+           "\n               [--record FILE]\n"
+           "       quillon --view FILE [--compare FILE2]\n";
+}
 
-constexpr const char* kHelp =
-    "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
+std::string Help() {
+    return "The Quillon Panel: the Japanese-language control panel for USB FPGA boards.\n"
     "\n"
-    "Options:\n"
-    "  --board usb|sim      the board: the real board through libusb or the simulated\n"
-    "                       board (default: the board chosen last in the panel's\n"
-    "                       File menu, else the first USB board found)\n"
-    "  --board usb:ID       one of several boards, by its serial number or its bus and\n"
-    "                       port path (1-4.2); quillon-run --list shows them\n"
-    "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
-    "  --trace FILE         write every USB transfer to FILE (the wire trace; FILE.pcap:\n"
-    "                       a capture for Wireshark)\n"
-    "  --trace-sync         write each trace line as its transfer returns\n"
+    "Options:\n" +
+    quillon::boards::BoardOptionsHelp(
+        "the board chosen last in the panel's File menu, else the first USB board found") +
     "  --record FILE        record what is done on the pages into FILE, a Tcl script\n"
     "                       of KVX_COMMAND lines that quillon-run replays\n"
     "  --view FILE          show FILE in the data viewer (hex, words, plot) and nothing\n"
@@ -61,7 +55,8 @@ constexpr const char* kHelp =
     "Exit status: 0 ended normally; 1 another panel already runs for this user;\n"
     "2 bad option or board; 4 the wire trace could not be written whole.\n"
     "\n"
-    "See quillon(1).\n";
+           "See quillon(1).\n";
+}
 
 // --help and --version are answered before Qt starts: they need no display.
 // Words that are the value of an option are not options.
@@ -81,9 +76,9 @@ int Info(const std::string& request) {
         std::printf("quillon %s\n", QUILLON_VERSION);
         return 0;
     }
-    std::fputs(kUsage, stdout);
+    std::fputs(Usage().c_str(), stdout);
     std::fputs("\n", stdout);
-    std::fputs(kHelp, stdout);
+    std::fputs(Help().c_str(), stdout);
     std::printf("Manual: %s/index.html\n", quillon::platform::ProgramFilesFolder("manual").c_str());
     std::string folders;
     for (const std::string& folder : quillon::features::FlashFolders())
@@ -113,7 +108,7 @@ int main(int argc, char** argv) {
     // The viewer alone needs no board and takes no lock.
     if (const auto view = app::TakeViewOptions(argc, argv)) {
         if (!view->error.empty()) {
-            std::fprintf(stderr, "quillon: %s\n%s", view->error.c_str(), kUsage);
+            std::fprintf(stderr, "quillon: %s\n%s", view->error.c_str(), Usage().c_str());
             return 2;
         }
         QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle));
@@ -133,16 +128,16 @@ int main(int argc, char** argv) {
     std::string error;
     std::optional<boards::BoardOptions> options = boards::TakeBoardOptions(args, error);
     if (!options) {
-        std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), Usage().c_str());
         return 2;
     }
     std::optional<std::string> record = app::TakeRecordOption(args, error);
     if (!error.empty()) {
-        std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "quillon: %s\n%s", error.c_str(), Usage().c_str());
         return 2;
     }
     if (!args.empty()) {
-        std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), kUsage);
+        std::fprintf(stderr, "quillon: unknown argument %s\n%s", args.front().c_str(), Usage().c_str());
         return 2;
     }
     // The board chosen in the panel last time, unless the command line names one.

@@ -106,6 +106,40 @@ std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std
     return options;
 }
 
+std::string BoardOptionsHelp(std::string_view defaultBoard) {
+    // The default's words wrapped under the option's text, in 80 columns.
+    constexpr std::size_t kIndent = 23, kWidth = 80;
+    std::string text =
+        "  --board usb|sim      the board: the real board through libusb or the simulated\n";
+    std::string line = std::string(kIndent, ' ') + "board (default:";
+    std::string_view rest = defaultBoard;
+    while (!rest.empty()) {
+        const std::size_t space = rest.find(' ');
+        std::string word(rest.substr(0, space));
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        if (rest.empty()) word += ")";
+        if (line.size() + 1 + word.size() > kWidth) {
+            text += line + "\n";
+            line = std::string(kIndent - 1, ' ');
+        }
+        line += " " + word;
+    }
+    text += line + "\n";
+    return text +
+           "  --board usb:ID       one of several boards: ID is its serial number or its bus and\n"
+           "                       port path (1-4.2, stable while it stays in the same socket);\n"
+           "                       quillon-run --list shows them\n"
+           "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
+           "  --trace FILE         write every USB transfer to FILE (the wire trace); lines are\n"
+           "                       written in blocks, at the latest a second after their "
+           "transfer;\n"
+           "                       FILE.pcap is a capture for Wireshark (usbmon records, a "
+           "submit\n"
+           "                       and a completion per transfer) instead of text lines\n"
+           "  --trace-sync         write each trace line as its transfer returns (for a script\n"
+           "                       that reads its own trace; slower)\n";
+}
+
 bool ParseBoardChoice(std::string_view text, BoardOptions& options) {
     // A board id is a port path or a serial number: printable, and short.
     constexpr std::size_t kLongestId = 255;

@@ -29,6 +29,12 @@ struct BoardOptions {
 // The one board option without a value.
 inline constexpr const char* kTraceSyncOption = "--trace-sync";
 
+// The board options in a usage line, and their lines of --help, the same
+// for every program; `defaultBoard` says which board is taken without --board.
+inline constexpr const char* kBoardOptionsUsage =
+    "[--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]";
+std::string BoardOptionsHelp(std::string_view defaultBoard);
+
 // Removes the board options from `args` (argv without argv[0]) and returns them;
 // nullopt with `error` set for a bad value or a missing argument.
 std::optional<BoardOptions> TakeBoardOptions(std::vector<std::string>& args, std::string& error);

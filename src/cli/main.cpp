@@ -39,32 +39,25 @@ constexpr int kExitScriptError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoBoard = 3;
 
-constexpr const char* kUsage =
-    "usage: quillon-run [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]\n"
-    "                   [--quiet] [--log FILE] [--stdout-file FILE] [--junit FILE]\n"
-    "                   [--tcl-library] SCRIPT [ARG ...]\n"
-    "       quillon-run --list\n";
+std::string Usage() {
+    return std::string("usage: quillon-run ") + boards::kBoardOptionsUsage +
+           "\n"
+           "                   [--quiet] [--log FILE] [--stdout-file FILE] [--junit FILE]\n"
+           "                   [--tcl-library] SCRIPT [ARG ...]\n"
+           "       quillon-run --list\n";
+}
 
-constexpr const char* kHelp =
+std::string Help() {
+    return std::string(
     "Runs the Tcl script SCRIPT against the board, headless, with the same Tcl host,\n"
     "KVX_COMMAND macros and log as the Quillon Panel script page.\n"
     "\n"
-    "Options (before SCRIPT; everything after SCRIPT is passed to the script):\n"
-    "  --board usb|sim      the board: the real board through libusb (default: the first\n"
-    "                       one found) or the simulated board\n"
-    "  --board usb:ID       one of several boards: ID is its serial number or its bus and\n"
-    "                       port path (1-4.2, stable while it stays in the same socket);\n"
-    "                       an ID that names no board, or a serial number two boards\n"
-    "                       share, is an error that lists the boards there are\n"
+    "Options (before SCRIPT; everything after SCRIPT is passed to the script):\n") +
+           boards::BoardOptionsHelp("the first one found") +
     "  --list               list the boards connected, one a line, and end:\n"
-    "                       usb:BUS-PORTS  VID:PID  speed SPEED  serial SERIAL (- for none)\n"
-    "  --sim-profile FILE   profile of the simulated board (key = value lines)\n"
-    "  --trace FILE         write every USB transfer to FILE (the wire trace); lines are\n"
-    "                       written in blocks, at the latest a second after their transfer;\n"
-    "                       FILE.pcap is a capture for Wireshark (usbmon records, a submit\n"
-    "                       and a completion per transfer) instead of text lines\n"
-    "  --trace-sync         write each trace line as its transfer returns (for a script\n"
-    "                       that reads its own trace; slower)\n"
+    "                       usb:BUS-PORTS  VID:PID  speed SPEED  serial SERIAL (- for none);\n"
+    "                       a --board usb:ID that names no board, or a serial number two\n"
+    "                       boards share, is an error that lists them too\n"
     "  --quiet              do not echo the log lines on standard error (the log file\n"
     "                       still has them all)\n"
     "  --log FILE           write the log to FILE (appended to when it exists) instead of\n"
@@ -135,7 +128,7 @@ constexpr const char* kHelp =
     "  quillon-run --board sim --quiet --junit report.xml test.tcl > values.txt\n"
     "\n"
     "See quillon-run(1).\n";
-
+}
 // The progress line on standard error; log lines and boxes clear it first.
 cli::ProgressLine& TerminalLine() {
     static cli::ProgressLine line(stderr, isatty(STDERR_FILENO) == 1);
@@ -261,7 +254,7 @@ int EndRun(int code) {
 
 int Usage(const std::string& message) {
     if (!message.empty()) std::fprintf(stderr, "quillon-run: %s\n", message.c_str());
-    std::fputs(kUsage, stderr);
+    std::fputs(Usage().c_str(), stderr);
     std::fputs("Try 'quillon-run --help' for more.\n", stderr);
     return kExitUsage;
 }
@@ -375,9 +368,9 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < all.size(); ++i) {
         const std::string& a = all[i];
         if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(Usage().c_str(), stdout);
             std::fputs("\n", stdout);
-            std::fputs(kHelp, stdout);
+            std::fputs(Help().c_str(), stdout);
             std::printf("Manual: %s/scripting.html\n",
                         platform::ProgramFilesFolder("manual").c_str());
             return kExitOk;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "log/file_io.h"
 #include "log/platform.h"
 
 namespace quillon::link {
@@ -18,6 +19,7 @@ namespace {
 // Up to `limit` bytes of a regular file, without following a link or waiting
 // on a FIFO put in its place; empty when there is nothing to read.
 std::string ReadSmallFile(const std::string& path, std::size_t limit) {
+    if (!platform::IsRegularOrAbsent(path)) return {};
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return {};
     std::string text;

@@ -33,7 +33,6 @@ TransferResult NoDevice() {
 bool CheckPipe(const TransferResult& r, std::uint32_t length, const char* errorCode,
                const char* sizeCode) {
     if (!r.ok()) {
-        if (r.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
         NoteTransferFailure(r);
         Diagnostic("ERROR code :" + std::to_string(r.systemCode));
         LogFile::Write(errorCode);

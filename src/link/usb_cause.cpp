@@ -1,5 +1,6 @@
 #include "link/usb_cause.h"
 
+#include "link/board_link.h"
 #include "log/cause.h"
 
 namespace quillon::link {
@@ -77,6 +78,7 @@ std::string UsbCauseText(UsbError error, int systemCode) {
 
 void NoteTransferFailure(const TransferResult& result) {
     if (result.ok()) return;
+    if (result.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
     std::string text = UsbCauseText(result.error, result.systemCode);
     if (result.error == UsbError::Cancelled)
         SetCauseIfNone(std::move(text));

@@ -19,7 +19,9 @@ inline constexpr const char* kNoBoardCause = "ﾎﾞｰﾄﾞが接続されて�
 std::string UsbCauseText(UsbError error, int systemCode);
 
 // Leaves the cause of a failed transfer. A transfer that its own source or
-// sink stopped keeps the reason that the source or sink left.
+// sink stopped keeps the reason that the source or sink left. A board that
+// left the bus marks the link gone (BoardLink::NoteGone): every request and
+// transfer, control, framed bulk or split piece, reports its failure here.
 void NoteTransferFailure(const TransferResult& result);
 // A transfer that moved another number of bytes than asked for.
 void NoteWrongCount(std::uint64_t moved, std::uint64_t expected);

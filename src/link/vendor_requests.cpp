@@ -40,7 +40,6 @@ Outcome Control(BoardHandle h, std::uint8_t bm, std::uint8_t req, std::uint16_t 
     s.wLength = static_cast<std::uint16_t>(stage.size());
     o.sent = true;
     o.result = dev->Control(s, stage);
-    if (o.result.error == UsbError::NoDevice) BoardLink::Instance().NoteGone();
     if (!o.result.ok())
         NoteTransferFailure(o.result);
     else if (o.result.moved != s.wLength)

@@ -57,6 +57,12 @@ bool PathExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+bool IsRegularOrAbsent(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
+
 bool IsStreamTarget(const std::string& path) {
     struct stat st{};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 &&
@@ -110,6 +116,12 @@ NameProblem CheckFileToRead(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return AbsentProblem(path, errno);
     if (!S_ISREG(st.st_mode)) return KindProblem(st.st_mode);
     return MayAccess(path, R_OK) ? NameProblem::None : NameProblem::Denied;
+}
+
+std::optional<std::uint64_t> RegularFileSize(const std::string& path) {
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 NameProblem CheckFileToWrite(const std::string& path) {
@@ -460,6 +472,9 @@ FileLock::~FileLock() {
 FileLock::Result FileLock::TryLock(const std::string& path) {
     Release();
     if (path.empty()) return Result::Failed;
+    // Looked at before it is opened: opening a device node may already do
+    // something, and a FIFO is no lock.
+    if (!IsRegularOrAbsent(path)) return Result::Failed;
     const int fd =
         ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return Result::Failed;

@@ -14,6 +14,9 @@ namespace quillon::platform {
 
 // True when something (a file, a folder, a device ...) has this name.
 bool PathExists(const std::string& path);
+// True when `path` itself (a link not followed) is a regular file or nothing
+// is there: what a file of the program's own may be before it is opened.
+bool IsRegularOrAbsent(const std::string& path);
 // True for a FIFO, a device or a socket: a name that takes data as a stream
 // and cannot be written beside and renamed over.
 bool IsStreamTarget(const std::string& path);
@@ -32,8 +35,14 @@ enum class NameProblem {
     Device,        // a device or a socket
     Denied,        // the file may not be read or written
 };
+// Something is there, but not a file: a folder, a FIFO, a device.
+inline bool IsNotRegular(NameProblem p) {
+    return p == NameProblem::Folder || p == NameProblem::Fifo || p == NameProblem::Device;
+}
 // An existing regular file this process may read.
 NameProblem CheckFileToRead(const std::string& path);
+// The size of the regular file at `path`; nullopt for anything else.
+std::optional<std::uint64_t> RegularFileSize(const std::string& path);
 // A regular file this process may create, or replace by a file written
 // beside it (so its folder must take a new file too).
 NameProblem CheckFileToWrite(const std::string& path);

@@ -27,6 +27,7 @@
 #include "link/bulk.h"
 #include "link/usb/usb_backend.h"
 #include "link/vendor_requests.h"
+#include "log/file_io.h"
 #include "python/session.h"
 #include "script/session_recorder.h"
 #include "sim/sim_backend.h"
@@ -335,15 +336,11 @@ class Board {
     void Configure(const py::object& pathObject, bool xilinx, bool bitswap, bool encrypt,
                    const py::object& tessera) {
         const std::string path = PathOf(pathObject);
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) {
-            RaiseFileNotFound(path);
-        }
+        if (!platform::PathExists(path)) RaiseFileNotFound(path);
         // Only a regular file is read whole; anything else would clear the
         // FPGA and then fail.
-        if (!std::filesystem::is_regular_file(path, ec)) {
+        if (platform::IsNotRegular(platform::CheckFileToRead(path)))
             Refuse("the configuration file is not a regular file: " + path);
-        }
         std::string layout;  // "" = the standard layout
         if (py::isinstance<py::str>(tessera)) {
             layout = tessera.cast<std::string>();
@@ -430,14 +427,13 @@ class Board {
     void MemWriteFile(const py::object& pathObject, const py::object& length, int width,
                       bool scramble, bool tessera, bool split) {
         features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
-        std::error_code ec;
-        if (!std::filesystem::exists(req.path, ec)) RaiseFileNotFound(req.path);
+        if (!platform::PathExists(req.path)) RaiseFileNotFound(req.path);
         std::uint64_t n = 0;
         if (length.is_none()) {
-            const std::uintmax_t size = std::filesystem::file_size(req.path, ec);
-            if (ec) Refuse("the memory file is not a regular file: " + req.path);
+            const std::optional<std::uint64_t> size = platform::RegularFileSize(req.path);
+            if (!size) Refuse("the memory file is not a regular file: " + req.path);
             // Whole blocks of 512 bytes; the end of the last is filled with zeros.
-            n = (static_cast<std::uint64_t>(size) + 511) / 512 * 512;
+            n = (*size + 511) / 512 * 512;
         } else {
             n = FileLength(IntOf(length, "length"), split);
         }

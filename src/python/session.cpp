@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "boards/backends.h"
 #include "features/long_work.h"
 #include "link/hints.h"
 #include "link/usb/usb_backend.h"
@@ -197,7 +198,10 @@ std::unique_ptr<Session> Session::Open(const std::string& board, const std::stri
         }
     } abandon{s};
     s->name_ = board;
-    if (board == "sim") {
+    // The same notation as --board: "sim", "usb" or "usb:ID".
+    boards::BoardOptions choice;
+    if (!boards::ParseBoardChoice(board, choice)) choice.board.clear();
+    if (choice.board == "sim") {
         std::string why;
         std::optional<sim::Profile> p = sim::ParseProfile(profile, why);
         if (!p) {
@@ -207,13 +211,13 @@ std::unique_ptr<Session> Session::Open(const std::string& board, const std::stri
         auto backend = std::make_unique<sim::SimBackend>(std::move(*p));
         s->sim_ = backend.get();
         s->backend_ = std::move(backend);
-    } else if (board == "usb" || (board.rfind("usb:", 0) == 0 && board.size() > 4)) {
+    } else if (choice.board == "usb") {
         if (!profile.empty()) {
             error = {"a profile belongs to the simulated board only", true};
             return nullptr;
         }
         usb::UsbBackendOptions options;
-        if (board.size() > 4) options.board = board.substr(4);
+        options.board = choice.boardId;
         s->backend_ = usb::MakeUsbBackend(options);
     } else {
         error = {"unknown board \"" + board + "\" (\"sim\", \"usb\" or \"usb:ID\" with a serial"

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "features/hex_field.h"
+
 namespace quillon::script {
 
 namespace {
@@ -181,15 +183,8 @@ std::optional<std::string_view> ScanString(std::string_view text) {
 }
 
 std::optional<std::uint64_t> ParsePrefixedHex(std::string_view digits) {
-    if (digits.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : digits) {
-        int d = HexDigit(static_cast<unsigned char>(c));
-        if (d < 0) return std::nullopt;
-        if (value > (std::numeric_limits<std::uint64_t>::max() >> 4)) return std::nullopt;
-        value = (value << 4) | static_cast<unsigned>(d);
-    }
-    return value;
+    // The digits read as the pages read their fields.
+    return features::ParseHexField(digits);
 }
 
 OptionMatch MatchOption(OptionKind kind, std::string_view prefix, std::string_view upper,

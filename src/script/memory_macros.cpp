@@ -121,13 +121,11 @@ MacroOutcome RunConfigure(const MacroText& text, MacroContext& ctx) {
     const auto& [file, family, bitswap, encrypt] = given;
     if (!file) return Refuse(ctx, "UC: the -F file is missing");
     const std::string path = ResolveMacroPath(ctx, *file);
+    // Looked at once without opening it: the load opens it to read it.
+    const platform::NameProblem problem = platform::CheckFileToRead(path);
+    if (platform::IsNotRegular(problem))
+        return RefuseUnreadable(ctx, "UC", *file, platform::InputFile::Status::NotRegular);
     if (!platform::PathExists(path)) return MacroOutcome::NotDone;
-    {
-        platform::InputFile probe;
-        const auto status = probe.Open(path);
-        if (status == platform::InputFile::Status::NotRegular)
-            return RefuseUnreadable(ctx, "UC", *file, status);
-    }
     features::BusyGate::Hold hold = features::BusyGate::TryTake("UC");
     if (!hold) return Refuse(ctx, kBusy);
     // Without -M the file is taken as Altera's: only "X" selects Xilinx.
@@ -173,14 +171,14 @@ MacroOutcome RunMemoryRead(const MacroText& text, MacroContext& ctx) {
     // The data goes to a file beside the destination, which takes its place
     // only after the board delivered everything: a failed read leaves an
     // existing file as it was.
+    // A name that cannot take the data is refused before the board is asked.
     const std::string path = ResolveMacroPath(ctx, o->file);
     platform::ReplacingFile file;
-    const bool created = file.Open(path);
+    if (!file.Open(path)) return Refuse(ctx, "MR: cannot write \"" + path + "\": " + file.whyNot());
     features::ProgressMeter meter(*ctx.reporter, length);
     features::FileDrain drain(file, false, &meter);
     if (!link::BulkReadStream(ctx.board, false, o->widthCode, length, drain.Sink()))
         return MacroOutcome::Failed;
-    if (!created) return Refuse(ctx, "MR: cannot write \"" + path + "\": " + file.whyNot());
     if (drain.writeFailed() || drain.written() != length || !file.Commit())
         return Refuse(ctx, "MR: the file could not be written whole");
     if (o->length > 0xFFFFFFFFull) return Refuse(ctx, "MR: the length is beyond 4 GiB - 1");

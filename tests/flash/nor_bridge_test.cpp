@@ -14,6 +14,7 @@
 #include "log/cause.h"
 #include "flash_support.h"
 #include "sim/board_flash.h"
+#include "support/file_text.h"
 
 namespace quillon::features {
 namespace {
@@ -49,10 +50,7 @@ struct NorRun {
     test::NorView view;
 };
 
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using quillon::test::FileBytes;
 
 TEST(NorBridge2, OddFileInWholeChunksAndAShortOneIsWrittenAndVerified) {
     NorRun run;
@@ -93,7 +91,7 @@ TEST(NorBridge2, OddFileInWholeChunksAndAShortOneIsWrittenAndVerified) {
     EXPECT_EQ(flash[data.size()], 0xFF);  // the odd file's last high byte
     EXPECT_TRUE(std::all_of(flash.begin() + data.size(), flash.end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
-    EXPECT_EQ(ReadFile(VerifyDumpPath()), data);
+    EXPECT_EQ(FileBytes(VerifyDumpPath()), data);
 }
 
 TEST(NorBridge2, FileLargerThanTheFlashWritesAndComparesTheFlashSize) {
@@ -152,7 +150,7 @@ TEST(NorBridge2, VerifyMismatchIsReportedWithItsAddress) {
     EXPECT_EQ(run.rec.Logs().back(), line);
     EXPECT_EQ(run.view.replaced.back(), "FLASH Memory Verifying ..... FAILED!!");
     EXPECT_EQ(run.rec.Boxes().back(), test::Warning("FLASHﾒﾓﾘﾍﾞﾘﾌｧｲｴﾗｰです。"));
-    const auto dump = ReadFile(VerifyDumpPath());
+    const auto dump = FileBytes(VerifyDumpPath());
     ASSERT_EQ(dump.size(), data.size());
     EXPECT_EQ(dump[0x1234], 0x00);
 }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "boards/backends.h"
@@ -22,6 +23,26 @@ namespace {
 using namespace quillon::boards;
 
 using Lines = std::vector<std::string>;
+
+// Both programs' --help take the board options from one text: its default,
+// short or long, is wrapped within 80 columns and read whole.
+TEST(BoardOptions, HelpWrapsItsDefaultWithinTheWidth) {
+    for (const std::string def :
+         {"the first one found",
+          "the board chosen last in the panel's File menu, else the first USB board found"}) {
+        const std::string help = boards::BoardOptionsHelp(def);
+        const std::string entry = help.substr(0, help.find("  --board usb:ID"));
+        std::istringstream lines(entry);
+        std::string flat;
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_LE(line.size(), 80u) << line;
+            std::istringstream words(line);
+            for (std::string w; words >> w;) flat += (flat.empty() ? "" : " ") + w;
+        }
+        EXPECT_TRUE(flat.ends_with("simulated board (default: " + def + ")")) << help;
+        EXPECT_NE(help.find("\n  --trace-sync "), std::string::npos);
+    }
+}
 
 TEST(BoardOptions, FormsAndErrors) {
     std::string error;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/file_text.h"
 #include "support/fresh_home.h"
 
 namespace quillon {
@@ -15,12 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using quillon::test::FileText;
 
 void WriteIni(const std::string& path, const std::string& text) {
     fs::create_directories(fs::path(path).parent_path());
@@ -61,7 +57,7 @@ TEST(SettingsStoreTest, ValuesAreStoredAsStringsInTheirSections) {
     EXPECT_EQ(s.ReadString(kSetupLog, "NAME", ""), "IPAGothic");
     EXPECT_EQ(s.ReadString(kSetup, "NAME", "none"), "none");  // sections are separate
 
-    std::string ini = Slurp(home.iniPath());
+    std::string ini = FileText(home.iniPath());
     EXPECT_NE(ini.find("[SETUP]"), std::string::npos);
     EXPECT_NE(ini.find("LogView1Top=120"), std::string::npos);
     EXPECT_NE(ini.find("AUTO_CONFIG=1"), std::string::npos);
@@ -101,7 +97,7 @@ TEST(SettingsStoreTest, UnstorableWriteLeavesTheOldFileIntact) {
         SettingsStore s;
         s.WriteString(kSetup, "MemFileName", "a.bin");
     }
-    const std::string before = Slurp(home.iniPath());
+    const std::string before = FileText(home.iniPath());
     const auto dir = fs::path(home.iniPath()).parent_path();
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     if (::geteuid() == 0) {
@@ -122,7 +118,7 @@ TEST(SettingsStoreTest, UnstorableWriteLeavesTheOldFileIntact) {
         }
         fs::permissions(dir, fs::perms::owner_all);
     }
-    EXPECT_EQ(Slurp(home.iniPath()), before);
+    EXPECT_EQ(FileText(home.iniPath()), before);
 }
 
 // Something under the settings file's name that is not a settings file (a

@@ -29,6 +29,7 @@
 #include "link/bulk.h"
 #include "script/tcl_host.h"
 #include "support/feature_support.h"
+#include "support/file_text.h"
 
 namespace quillon::test {
 namespace {
@@ -37,10 +38,7 @@ constexpr const char* kReadEnd = "B1:00";
 constexpr int kReg512Page = 16;
 constexpr const char* kWriteEnd = "B1:40";
 
-std::vector<std::uint8_t> Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using quillon::test::FileBytes;
 
 class Window {
   public:
@@ -136,7 +134,7 @@ const Case kCases[] = {
      },
      Hanging, BusyCancel, kReadEnd,
      [](Window& w, SimBoardFixture& f) {
-         EXPECT_EQ(Slurp(f.home().root() + "/target.bin"), kKeep);
+         EXPECT_EQ(FileBytes(f.home().root() + "/target.bin"), kKeep);
          EXPECT_TRUE(w.Logged("転送ﾊﾞｲﾄ数:[0]"));
          EXPECT_TRUE(w.Find<QPushButton>(app::kMemoryPage, "Button14")->isEnabled());
      }},
@@ -194,7 +192,7 @@ const Case kCases[] = {
      },
      Hanging, BusyCancel, kReadEnd,
      [](Window& w, SimBoardFixture& f) {
-         EXPECT_EQ(Slurp(f.home().root() + "/target.bin"), kKeep);
+         EXPECT_EQ(FileBytes(f.home().root() + "/target.bin"), kKeep);
          EXPECT_TRUE(w.Logged("cancelled"));
          EXPECT_FALSE(w.Logged("after"));
          // The interpreter is not left cancelled: the next script runs.

@@ -4,6 +4,7 @@
 #include "features/memory/mem_transfer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -18,6 +19,7 @@
 #include "log/cause.h"
 #include "support/as_user.h"
 #include "support/feature_support.h"
+#include "support/file_text.h"
 
 namespace quillon::test {
 namespace {
@@ -47,10 +49,7 @@ std::vector<std::uint8_t> Random(std::size_t n, unsigned seed = 1) {
     return v;
 }
 
-std::vector<std::uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using quillon::test::FileBytes;
 
 // The log without the rate line, whose figures depend on the machine.
 Lines Steady(Lines logs) {
@@ -180,7 +179,7 @@ TEST_F(MemTransfer, CancelledSplitReadKeepsWhatArrived) {
     EXPECT_EQ(Steady(rec.Logs()),
               (Lines{"ﾕｰｻﾞｰｷｬﾝｾﾙ", "転送回数:[2]", "Split Memory Read[SCRAMBLE OFF]",
                      " → FileName：[" + out + "]"}));
-    EXPECT_EQ(ReadAll(out), std::vector<std::uint8_t>(data.begin(), data.begin() + 4 * MiB));
+    EXPECT_EQ(FileBytes(out), std::vector<std::uint8_t>(data.begin(), data.begin() + 4 * MiB));
     EXPECT_EQ(Order().back(), "B1:00");
 }
 
@@ -196,7 +195,7 @@ TEST_F(MemTransfer, CancelledSplitReadWhoseEndFailsKeepsTheOldFile) {
     EXPECT_FALSE(Read(Req(out, "600000", true)));
     EXPECT_EQ(Steady(rec.Logs()),
               (Lines{"MC", "0", "0", "1", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。", kIoCause}));
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
 }
@@ -222,7 +221,7 @@ TEST_F(MemTransfer, ScrambleOnTheWayInAndOut) {
         auto back = Req(out, "200", split);
         back.scramble = true;
         ASSERT_TRUE(Read(back));
-        EXPECT_EQ(ReadAll(out), file);
+        EXPECT_EQ(FileBytes(out), file);
     }
 }
 
@@ -377,6 +376,32 @@ TEST_F(MemTransfer, UnusableNamesAreRefusedWithThePathAndTheReason) {
     EXPECT_FALSE(fs::exists(root + "/*.bin"));
 }
 
+// A FIFO that has a reader, or a device, takes no memory read, split or not:
+// both give the same refusal at once and nothing reaches the board.
+TEST_F(MemTransfer, SplitAndNormalReadRefuseAStreamAlike) {
+    const std::string fifo = Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A reader waits on the FIFO: a writer's open would not fail on its own.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    for (const std::string& target : {fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(target);
+        std::vector<Shown> answers[2];
+        for (bool split : {false, true}) {
+            RecordingReporter r;
+            RecordingView v;
+            EXPECT_FALSE(features::MemReadRun(link::CurrentBoard(), Req(target, "200", split), r,
+                                              v, Disk()));
+            answers[split] = r.shown;
+        }
+        EXPECT_EQ(answers[0], answers[1]);
+        ASSERT_FALSE(answers[0].empty());
+        EXPECT_EQ(answers[0].front(), LogLine("ﾒﾓﾘﾘｰﾄﾞに失敗しました。(ﾌｧｲﾙ作成ｴﾗｰ)"));
+    }
+    ::close(reader);
+    EXPECT_TRUE(wire().empty());
+}
+
 TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     const std::string out = File("keep.bin", {'k', 'e', 'e', 'p'});
     sim::Faults f;
@@ -386,7 +411,7 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     EXPECT_FALSE(Read(Req(out, "200", false)));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(rec.Logs(), (Lines{"D3", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。", kStallCause}));
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     // Nothing is left beside it.
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
@@ -400,7 +425,7 @@ TEST_F(MemTransfer, FailedNormalReadLeavesTheOldFile) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(Read(Req(out, "400200", true)));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     for (const auto& e : fs::directory_iterator(home().root()))
         EXPECT_EQ(e.path().string().find(".part-"), std::string::npos) << e.path();
 }
@@ -433,7 +458,7 @@ TEST_F(MemTransfer, FullDiskIsNeverSuccess) {
     EXPECT_FALSE(ok);
     for (const Lines& l : logs)
         EXPECT_EQ(l, (Lines{"ﾒﾓﾘﾘｰﾄﾞに失敗しました。", FileErrorCause(out, EFBIG)}));
-    EXPECT_EQ(ReadAll(out), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(FileBytes(out), (std::vector<std::uint8_t>{1, 2, 3}));
     // The split read stopped at its first piece, the normal one carried the
     // whole transfer all the same.
     EXPECT_EQ(Order(), (Lines{"B1:80", "B1:80", "B1:00"}));
@@ -494,6 +519,32 @@ TEST(MemTransferUnplug, EveryStepOfASplitTransfer) {
             EXPECT_EQ(view.events.back(), write ? "hide" : "button on");
             EXPECT_FALSE(features::BusyGate::Busy());
         }
+    }
+}
+
+// A board that leaves the bus during a transfer marks the link gone at once,
+// whichever way the data travels: whoever ends the run waits for the removal
+// notice instead of taking the board for present.
+TEST(MemTransferUnplug, EveryTransferMarksTheLinkGone) {
+    for (int way = 0; way < 4; ++way) {  // write or read, split or normal
+        const bool write = way < 2;
+        SimBoardFixture f;
+        MemTransferRequest req;
+        req.path = write ? f.File("src.bin", Random(4 * MiB)) : f.home().root() + "/dst.bin";
+        req.lengthText = "400000";
+        req.split = way % 2 == 0;
+        SCOPED_TRACE(req.path + (req.split ? " split" : " normal"));
+        sim::Faults faults;
+        faults.unplugAtBulk = f.board().BulkCount() + 1;
+        f.board().SetFaults(faults);
+        RecordingReporter quiet;
+        RecordingView view;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(write ? features::MemWriteRun(link::CurrentBoard(), req, quiet, view)
+                           : features::MemReadRun(link::CurrentBoard(), req, quiet, view,
+                                                  features::DiskQueries::Platform()));
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(link::BoardLink::Instance().RemovalPending());
     }
 }
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_text.h"
 #include "support/fresh_home.h"
 
 namespace {
@@ -34,12 +35,7 @@ struct RunResult {
     qint64 pid = 0;
 };
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using quillon::test::FileText;
 
 void WriteFile(const fs::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
@@ -116,7 +112,7 @@ class ScriptRun : public ::testing::Test {
             return r;
         };
         QDeadlineTimer start(60000);
-        while (!Contains(r.out, ready) && !Contains(ReadFile(trace_), ready)) {
+        while (!Contains(r.out, ready) && !Contains(FileText(trace_), ready)) {
             if (start.hasExpired() || p.state() != QProcess::Running) return giveUp("never ready");
             p.waitForReadyRead(20);
             r.out += p.readAllStandardOutput().toStdString();
@@ -174,7 +170,7 @@ class ScriptRun : public ::testing::Test {
 
     std::string LogText() const {
         std::string all;
-        for (const fs::path& log : RunLogs()) all += ReadFile(log);
+        for (const fs::path& log : RunLogs()) all += FileText(log);
         return all;
     }
 
@@ -203,7 +199,7 @@ struct Junit {
 
 Junit ReadJunit(const std::string& path) {
     Junit j;
-    j.xml = ReadFile(path);
+    j.xml = FileText(path);
     QXmlStreamReader x(QByteArray::fromStdString(j.xml));
     const auto attributes = [&x] {
         std::map<std::string, std::string> m;
@@ -296,6 +292,28 @@ TEST_F(ScriptRun, FailedMacroStopsTheScriptWithStatus1) {
     EXPECT_FALSE(Contains(log, "実行終了"));
 }
 
+// MR into a file that cannot be made (its folder is a file, or it is a
+// folder): refused before the board is asked, and with the log silent the
+// cause lines still reach the user in the Tcl error information.
+TEST_F(ScriptRun, UnwritableReadTargetShowsItsCauseWithTheError) {
+    WriteFile(work_ / "plain.txt", "x");
+    fs::create_directories(work_ / "folder");
+    for (const std::string target : {"plain.txt/out.bin", "folder"}) {
+        SCOPED_TRACE(target);
+        RunResult r = Inline("KVX_COMMAND {MR -L100 -F" + target + "}\n", {},
+                             {"--quiet", "--trace", trace_});
+        EXPECT_EQ(r.exitCode, 1);
+        const std::string full = (work_ / target).string();
+        EXPECT_TRUE(Contains(r.err, "\n    (KVX_COMMAND refused: MR: cannot write \"" + full))
+            << r.err;
+        EXPECT_TRUE(Contains(r.err, "\n    (ﾌｧｲﾙ「" + full + "」: ")) << r.err;
+        EXPECT_TRUE(Contains(r.err, "(file \"" + (work_ / "inline.tcl").string() + "\" line 1)"))
+            << r.err;
+        EXPECT_FALSE(Contains(FileText(trace_), "req=B1")) << FileText(trace_);
+        EXPECT_FALSE(Contains(FileText(trace_), "BULK")) << FileText(trace_);
+    }
+}
+
 TEST_F(ScriptRun, TclErrorGoesToStandardError) {
     RunResult r = Inline("TPRINT start\nno_such_command 1\n");
     EXPECT_EQ(r.exitCode, 1);
@@ -319,8 +337,8 @@ TEST_F(ScriptRun, PutsGoesToStandardOutputOrTheFileAsked) {
     RunResult file = Inline(script, {}, {"--stdout-file", "cap.txt"});
     ExpectPassed(file, "】 logged\n");
     EXPECT_EQ(file.out, "");
-    EXPECT_EQ(ReadFile(work_ / "cap.txt"), "captured ﾃｽﾄ\rtwo\r");
-    EXPECT_EQ(ReadFile(panelCapture), "the panel's\r");
+    EXPECT_EQ(FileText(work_ / "cap.txt"), "captured ﾃｽﾄ\rtwo\r");
+    EXPECT_EQ(FileText(panelCapture), "the panel's\r");
     EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(home_.root()) / "run"),
                             fs::directory_iterator()),
               1);  // the panel's alone
@@ -415,7 +433,7 @@ TEST_F(ScriptRun, TraceIsWholeAtTheEndAndItsLossIsStatus4) {
     WriteFile(work_ / "rr-exit.tcl", "KVX_COMMAND {RR -A1}\nexit 0\n");
     for (const char* script : {"rr.tcl", "rr-exit.tcl"}) {
         ExpectPassed(Exec({"--board", "sim", "--trace", trace_, script}), "");
-        const std::string trace = ReadFile(trace_);
+        const std::string trace = FileText(trace_);
         EXPECT_TRUE(Contains(trace, "CTRL bm=C0 req=B0 val=0001 ")) << script << trace;
         if (std::string(script) == "rr.tcl") {
             EXPECT_TRUE(Contains(trace, "CTRL bm=40 req=B0 val=0002 "));
@@ -502,8 +520,8 @@ TEST_F(ScriptRun, SpecialFilesAreRefusedAtOnce) {
         EXPECT_TRUE(Contains(r.err, line)) << line << "\n" << r.err;
     }
     // Refused before anything reached the board (UC would clear the FPGA).
-    EXPECT_FALSE(Contains(ReadFile(trace_), "BULK")) << ReadFile(trace_);
-    EXPECT_FALSE(Contains(ReadFile(trace_), "req=B1")) << ReadFile(trace_);
+    EXPECT_FALSE(Contains(FileText(trace_), "BULK")) << FileText(trace_);
+    EXPECT_FALSE(Contains(FileText(trace_), "req=B1")) << FileText(trace_);
 }
 
 // MR onto an existing file on a disk that fills up: the failure is reported,
@@ -521,7 +539,7 @@ TEST_F(ScriptRun, ReadOntoAFullDiskLeavesTheOldFileWhole) {
                        "trap '' XFSZ; ulimit -f 8; exec \"$@\"");
     ExpectPassed(r, "】 over 1 0: MR: the file could not be written whole\n");
     EXPECT_TRUE(Contains(r.err, "】 new 1 0\n")) << r.err;
-    EXPECT_EQ(ReadFile(work_ / "keep.bin"), "keep me");
+    EXPECT_EQ(FileText(work_ / "keep.bin"), "keep me");
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(work_)) left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
@@ -595,7 +613,7 @@ TEST_P(ScriptOutput, StandardOutputIsWhatTheScriptPrinted) {
     if (c.quiet) args.insert(args.begin(), "--quiet");
     RunResult r = Exec(args, 120000, "\"$@\" > ../out.txt");
     EXPECT_EQ(r.exitCode, c.status) << r.err;
-    EXPECT_EQ(ReadFile(fs::path(home_.root()) / "out.txt"), c.out);
+    EXPECT_EQ(FileText(fs::path(home_.root()) / "out.txt"), c.out);
     EXPECT_EQ(Contains(r.err, "】 USB OPEN!!\n"), !c.quiet) << r.err;
     EXPECT_TRUE(Contains(LogText(), "】 USB OPEN!!\n"));
 }
@@ -641,7 +659,7 @@ TEST_F(ScriptRun, RunsSideBySideKeepALogEachApartFromThePanels) {
         const std::string name = log.filename().string();
         ASSERT_TRUE(std::regex_match(name, m, pattern)) << name;
         ASSERT_EQ(pidToRun.count(m[1]), 1u) << name;
-        EXPECT_TRUE(Contains(ReadFile(log), "】 run " + pidToRun[m[1]] + "\n")) << name;
+        EXPECT_TRUE(Contains(FileText(log), "】 run " + pidToRun[m[1]] + "\n")) << name;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(home_.logFolder()), fs::directory_iterator()),
               2);
@@ -649,7 +667,7 @@ TEST_F(ScriptRun, RunsSideBySideKeepALogEachApartFromThePanels) {
     for (int i = 0; i < 2; ++i)
         ExpectPassed(Exec({"--board", "sim", "--log", "mine.log", "both.tcl", "c"}), "");
     EXPECT_EQ(RunLogs().size(), 2u);
-    const std::string mine = ReadFile(work_ / "mine.log");
+    const std::string mine = FileText(work_ / "mine.log");
     EXPECT_NE(mine.find("】 run c\n"), mine.rfind("】 run c\n")) << mine;  // appended
 }
 
@@ -802,14 +820,14 @@ TEST_P(ScriptStop, EndsTheTransferKeepsTheFileAndTellsTheSignal) {
     const Junit junit = ReadJunit(report);
     EXPECT_EQ(junit.failure.at("message"), "stopped by " + name) << junit.xml;
     EXPECT_TRUE(Contains(junit.text, "ﾕｰｻﾞｰｷｬﾝｾﾙ")) << junit.xml;
-    std::string trace = ReadFile(trace_);
+    std::string trace = FileText(trace_);
     while (!trace.empty() && trace.back() == '\n') trace.pop_back();
     const std::string last = trace.substr(trace.rfind('\n') + 1);
     if (*c.lastRequest)
         EXPECT_EQ(last, c.lastRequest) << trace;
     else
         EXPECT_FALSE(Contains(trace, "req=B1")) << trace;
-    EXPECT_EQ(ReadFile(work_ / "out.bin"), "the good old contents");
+    EXPECT_EQ(FileText(work_ / "out.bin"), "the good old contents");
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(work_))
         left.push_back(e.path().filename().string());

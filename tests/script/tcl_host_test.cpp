@@ -17,6 +17,7 @@
 
 #include "features/reporter.h"
 #include "log/log_file.h"
+#include "support/file_text.h"
 #include "support/fresh_home.h"
 
 namespace quillon::script {
@@ -35,12 +36,7 @@ class RecordingReporter : public features::Reporter {
     int pumps = 0;
 };
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using quillon::test::FileText;
 
 std::string Script(const fs::path& dir, const std::string& name, const std::string& text) {
     const fs::path p = dir / name;
@@ -108,9 +104,9 @@ TEST_F(TclHostTest, PutsGoesToTheCaptureFileWithCarriageReturns) {
     const std::string capture = TclHost::CapturePath();
     EXPECT_EQ(fs::path(capture).parent_path(), fs::path(home_->root()) / "run");
     ASSERT_EQ(TclHost::RunFile(Script(dir(), "puts.tcl", "puts one\nputs ﾃｽﾄ\n")), 0);
-    EXPECT_EQ(ReadFile(capture), "one\rﾃｽﾄ\r");
+    EXPECT_EQ(FileText(capture), "one\rﾃｽﾄ\r");
     EXPECT_TRUE(reporter_->lines.empty());
-    EXPECT_EQ(ReadFile(LogFile::FilePath()).find("one"), std::string::npos);
+    EXPECT_EQ(FileText(LogFile::FilePath()).find("one"), std::string::npos);
     // Only this user may read it.
     EXPECT_EQ(fs::status(capture).permissions() & (fs::perms::group_all | fs::perms::others_all),
               fs::perms::none);

@@ -33,6 +33,7 @@
 #include "script/tcl_host.h"
 #include "flash/flash_support.h"
 #include "support/feature_support.h"
+#include "support/file_text.h"
 
 namespace quillon::test {
 namespace {
@@ -85,12 +86,7 @@ std::vector<FaultPoint> EveryFault(std::uint64_t requests, std::uint64_t bulks) 
     return points;
 }
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using quillon::test::FileText;
 
 // The files in a folder, sorted: nothing half-written may stay beside them.
 std::vector<std::string> Listing(const fs::path& dir) {
@@ -335,7 +331,7 @@ Operation MemoryTransfer(bool read, bool split) {
         EXPECT_TRUE(view->enabled);
         EXPECT_FALSE(view->split);
         // The file is as it was (a failed read leaves the old one), nothing beside it.
-        EXPECT_EQ(ReadFile(*path), before);
+        EXPECT_EQ(FileText(*path), before);
         EXPECT_EQ(Listing(r.work), std::vector<std::string>{"file.bin"});
     };
     return op;
@@ -402,7 +398,7 @@ TEST(FaultSweep, ScriptOfMacros) {
         EXPECT_TRUE(report->failed);
         EXPECT_TRUE(LogFile::Enabled());  // switched on again after the failed macro
         // MR fails as a whole: the old dump is there, or it was replaced whole.
-        const std::string dump = ReadFile(r.work / "dump.bin");
+        const std::string dump = FileText(r.work / "dump.bin");
         EXPECT_TRUE(dump == "the previous dump" || dump.size() == 0x400) << dump.size();
         EXPECT_EQ(Listing(r.work),
                   (std::vector<std::string>{"design.rbf", "dump.bin", "image.bin", "script.tcl"}));
@@ -431,7 +427,7 @@ TEST(FaultSweep, SerialFlashRun) {
         EXPECT_EQ(w.view.result, features::RunResult::Failed);
         EXPECT_TRUE(w.view.executeEnabled);
         EXPECT_GE(r.rec.Boxes().size(), 2u);  // the question and the failure
-        EXPECT_EQ(ReadFile(*data), std::string(64, '\x6B'));
+        EXPECT_EQ(FileText(*data), std::string(64, '\x6B'));
     };
     Sweep(op);
 }
@@ -519,8 +515,8 @@ TEST(FaultSweep, ParallelFlashRunAndItsDump) {
         EXPECT_EQ(w.view.result, features::RunResult::Failed);
         EXPECT_FALSE(w.view.running);
         EXPECT_TRUE(w.view.controlsEnabled);
-        EXPECT_EQ(ReadFile(*data), std::string(5000, '\x4D'));
-        const std::string dump = ReadFile(features::VerifyDumpPath());
+        EXPECT_EQ(FileText(*data), std::string(5000, '\x4D'));
+        const std::string dump = FileText(features::VerifyDumpPath());
         EXPECT_TRUE(dump == "old dump" || dump == std::string(5000, '\x4D')) << dump.size();
         const fs::path folder = fs::path(features::VerifyDumpPath()).parent_path();
         for (const auto& e : fs::directory_iterator(folder))
@@ -530,7 +526,7 @@ TEST(FaultSweep, ParallelFlashRunAndItsDump) {
     op.succeeded = [=](SweepRun& r) {
         const auto& w = *static_cast<World*>(r.extras.get());
         EXPECT_EQ(w.view.result, features::RunResult::Successful);
-        EXPECT_EQ(ReadFile(features::VerifyDumpPath()), std::string(5000, '\x4D'));
+        EXPECT_EQ(FileText(features::VerifyDumpPath()), std::string(5000, '\x4D'));
     };
     Sweep(op);
 }

@@ -13,8 +13,8 @@
 #include "app/session_recording.h"
 #include "features/busy_gate.h"
 #include "features/flash/spi_memory.h"
+#include "features/hex_field.h"
 #include "features/long_work.h"
-#include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
 #include "log/settings_store.h"
 

@@ -1,6 +1,6 @@
 #include "features/board/gpio.h"
 
-#include "features/registers/reg_page_ops.h"
+#include "features/hex_field.h"
 #include "link/vendor_requests.h"
 #include "log/cause.h"
 

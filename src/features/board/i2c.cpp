@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "features/registers/reg_page_ops.h"
+#include "features/hex_field.h"
 #include "link/vendor_requests.h"
 #include "log/cause.h"
 

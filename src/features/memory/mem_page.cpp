@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "features/hex_field.h"
+
 namespace quillon::features {
 
 namespace {

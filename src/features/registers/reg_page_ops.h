@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "features/hex_field.h"
 #include "features/reporter.h"
 #include "link/board_link.h"
 #include "link/vendor_requests.h"
@@ -68,11 +69,5 @@ RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, in
                             std::string_view field, bool emulate,
                             Reporter& reporter = DefaultReporter(),
                             const RegFieldNames& names = {});
-
-// Hexadecimal text without prefix ("1ff", "00A"), at most 64 bits; nullopt for
-// anything else, an empty text included.
-std::optional<std::uint64_t> ParseHexField(std::string_view text);
-// Upper-case hexadecimal with at least `digits` digits.
-std::string HexField(std::uint64_t value, int digits);
 
 }  // namespace quillon::features

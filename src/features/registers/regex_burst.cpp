@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "features/hex_field.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
 #include "log/cause.h"
