@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/hints.h"
+#include "log/log_file.h"
 #include "link/usbmon.h"
 
 namespace quillon::link {
@@ -27,7 +28,7 @@ constexpr std::size_t kShownBytes = 64;
 // machine, often its processor (the woken writer runs in its place), which
 // is far more than the line.
 constexpr auto kWriteInterval = std::chrono::seconds(1);
-constexpr auto kBusyPoll = std::chrono::milliseconds(10);
+constexpr auto kBusyPoll = std::chrono::milliseconds(2);
 constexpr std::size_t kWakeBytes = 64 * 1024;
 // What a poll that keeps the thread polling has found.
 constexpr std::size_t kBusyBytes = 16 * 1024;
@@ -290,6 +291,18 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     return log;
 }
 
+// A lost trace is told once, where the user reads the run's messages: the log
+// when the program keeps one (the panel's window, the runner's standard
+// error), else standard error.
+namespace {
+void TellLoss(const std::string& line) {
+    if (!LogFile::FileName().empty())
+        LogFile::Write(line);
+    else
+        Diagnostic(line, true);
+}
+}  // namespace
+
 // --- The queue ------------------------------------------------------------------
 
 // A record in the queue: what a line shows of its transfer, packed, then for
@@ -508,7 +521,7 @@ void TraceLog::Drain() {
         }
         batch_.Clear();
     }
-    if (!lost.empty()) Diagnostic("wire trace: " + lost + "; the trace stops here", true);
+    if (!lost.empty()) TellLoss("wire trace: " + lost + "; the trace stops here");
 }
 
 bool TraceLog::Close(std::string& error) {
@@ -534,7 +547,7 @@ bool TraceLog::Close(std::string& error) {
         }
         error = error_;
     }
-    if (!told.empty()) Diagnostic("wire trace: " + told, true);
+    if (!told.empty()) TellLoss("wire trace: " + told);
     return error.empty();
 }
 
