@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "features/reporter.h"
 #include "boards/backends.h"
+#include "features/reporter.h"
 #include "link/board_link.h"
 #include "link/trace.h"
 #include "log/platform.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "link/hints.h"
-#include "log/log_file.h"
 #include "link/usbmon.h"
+#include "log/log_file.h"
 
 namespace quillon::link {
 
@@ -37,7 +37,6 @@ constexpr std::size_t kBusyBytes = 16 * 1024;
 // fastest), a capture's up to 64 KiB and more.
 constexpr std::size_t kQueueBytes = 4u << 20;
 constexpr std::size_t kHighWater = kQueueBytes / 2;
-
 
 // Two hex digits for every byte value.
 constexpr std::array<char, 512> kHexPairs = [] {
@@ -163,8 +162,8 @@ class TraceDevice final : public Device {
           timed_(log_->format() == TraceFormat::Pcap) {}
 
     TransferResult Control(const SetupPacket& setup, std::span<std::uint8_t> data) override {
-        TransferRecord r = Begin(TransferRecord::Kind::Control, setup.In() ? 0x80 : 0x00,
-                                 setup.wLength);
+        TransferRecord r =
+            Begin(TransferRecord::Kind::Control, setup.In() ? 0x80 : 0x00, setup.wLength);
         r.setup = setup;
         r.result = inner_->Control(setup, data);
         End(r, std::span<const std::uint8_t>(data).first(
@@ -255,9 +254,9 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     // Opened without waiting: a FIFO nobody reads from is refused (ENXIO)
     // instead of holding the program before it starts; one with a reader
     // takes the trace as it comes.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
-                          0666);
+    const int fd =
+        ::open(path.c_str(),
+               O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     std::FILE* f = nullptr;
     if (fd >= 0) {
         const int flags = ::fcntl(fd, F_GETFL);
@@ -271,8 +270,8 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     }
     if (!f) {
         const int why = errno;
-        error = "cannot open the trace file \"" + path + "\": " +
-                (why == ENXIO ? "a FIFO without a reader" : std::strerror(why));
+        error = "cannot open the trace file \"" + path +
+                "\": " + (why == ENXIO ? "a FIFO without a reader" : std::strerror(why));
         return nullptr;
     }
     // The gathered lines are the only buffer: each write reaches the system at
@@ -347,9 +346,9 @@ void TraceLog::Queue::Push(const TransferRecord& r, bool timed, std::span<const 
         capacity_ = grown;
     }
     std::uint8_t* at = bytes_.get() + used_;
-    const Packed p{r.kind,     r.endpoint, r.result.error,
-                   timed,      r.result.moved, r.length,
-                   r.setup,    static_cast<std::uint32_t>(dataBytes)};
+    const Packed p{
+        r.kind,         r.endpoint, r.result.error, timed,
+        r.result.moved, r.length,   r.setup,        static_cast<std::uint32_t>(dataBytes)};
     std::memcpy(at, &p, sizeof p);
     at += sizeof p;
     if (timed) {

@@ -46,8 +46,8 @@ struct TransferRecord {
     Kind kind = Kind::Bulk;
     // Bulk: the endpoint. Control: 0x80 when the data stage is IN, else 0.
     std::uint8_t endpoint = 0;
-    SetupPacket setup;          // Control
-    std::uint64_t length = 0;   // what was asked for
+    SetupPacket setup;         // Control
+    std::uint64_t length = 0;  // what was asked for
     TransferResult result;
     // For a capture only: when the transfer was made and when it returned,
     // and where the board sits.
@@ -142,7 +142,7 @@ class TraceLog {
     Queue queue_;
     bool closing_ = false;
     bool closed_ = false;
-    bool resting_ = false;  // the trace's thread sleeps its long interval
+    bool resting_ = false;           // the trace's thread sleeps its long interval
     std::atomic<bool> lost_{false};  // a write failed: nothing more is queued
 
     // The file and what is being written: guarded by writeMutex_, which is

@@ -188,9 +188,8 @@ TEST(TraceLoss, AFullDiskIsToldOnceAndTheTransfersGoOn) {
         SetDiagnosticSink([&](const std::string& line) { told.push_back(line); });
         auto trace = TraceLog::Open("/dev/full", error);
         ASSERT_TRUE(trace) << error;
-        auto dev = MakeTraceDevice(std::make_unique<test::FakeDevice>(
-                                       std::make_shared<test::FakeBoardState>()),
-                                   trace);
+        auto dev = MakeTraceDevice(
+            std::make_unique<test::FakeDevice>(std::make_shared<test::FakeBoardState>()), trace);
         // More records than the queue holds: the trace's own writes meet the
         // full disk, and the transfers behind them never wait on a dead file.
         bool allOk = true;
@@ -243,9 +242,9 @@ TEST(TraceQueue, LinesKeepTheirOrderAndNoneIsLostAtTheEnd) {
         std::vector<std::thread> senders;
         for (std::uint8_t req : {0x01, 0x02}) {
             senders.emplace_back([req, trace] {
-                auto dev = MakeTraceDevice(std::make_unique<test::FakeDevice>(
-                                               std::make_shared<test::FakeBoardState>()),
-                                           trace);
+                auto dev = MakeTraceDevice(
+                    std::make_unique<test::FakeDevice>(std::make_shared<test::FakeBoardState>()),
+                    trace);
                 for (std::uint32_t i = 0; i < kEach; ++i) {
                     SetupPacket s{0x40, req, static_cast<std::uint16_t>(i),
                                   static_cast<std::uint16_t>(i >> 16), 0};
