@@ -1,7 +1,7 @@
 // The cost of a KVX_COMMAND macro against the simulated board, beside a
 // trivial Tcl command timed in the same loop of the same run:
 //
-//   macro_bench [calls per round (50000)] [rounds (15)]
+//   macro_bench [--trace-only] [calls per round (50000)] [rounds (15)]
 //
 // Each case runs in the interpreter the runner uses (same host, same
 // dispatcher, the runner's kept directory) in two loops: a `for` loop at a
@@ -13,7 +13,8 @@
 // ratios are the medians of the rounds' ratios, so a round slowed by other work
 // on the machine does not decide them; the times are the best rounds of the
 // `for` loop. The last lines repeat RR with the wire trace on (lines gathered
-// into a file) and give it against RR with the trace off.
+// into a file) and give it against RR with the trace off; --trace-only runs
+// just those.
 
 #include <tcl.h>
 #include <unistd.h>
@@ -27,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "features/reporter.h"
 #include "boards/backends.h"
+#include "features/reporter.h"
 #include "link/board_link.h"
 #include "link/trace.h"
 #include "log/platform.h"
@@ -93,6 +94,20 @@ void Report(const char* name, const Figures& f) {
                 f.forRatio, f.timeRatio);
 }
 
+// The macros against trivial commands, one line each.
+void ReportMacros(Tcl_Interp* interp, long n, int rounds) {
+    const std::string set = "set x 1";
+    Report("RR -A16 -W32 (set x 1)", Measure(interp, "KVX_COMMAND {RR -A16 -W32}", set, n, rounds));
+    Report("RW -A16 -W32 -D12345678 (set)",
+           Measure(interp, "KVX_COMMAND {RW -A16 -W32 -D12345678}", set, n, rounds));
+    Report("MW -L200 -W32 512 B (set)",
+           Measure(interp, "KVX_COMMAND {MW -L200 -W32 -Fdata.bin}", set, n / 10, rounds));
+    Report("unknown name (catch/error x)",
+           Measure(interp, "catch {KVX_COMMAND {XX -A1}}", "catch {error x}", n, rounds));
+    Report("unknown name (catch/set x 1)",
+           Measure(interp, "catch {KVX_COMMAND {XX -A1}}", "catch {set x 1}", n, rounds));
+}
+
 bool OpenBoard(std::shared_ptr<link::TraceLog> trace) {
     link::BoardLink& board = link::BoardLink::Instance();
     board.Close();
@@ -109,6 +124,11 @@ bool OpenBoard(std::shared_ptr<link::TraceLog> trace) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool traceOnly = argc > 1 && std::string(argv[1]) == "--trace-only";
+    if (traceOnly) {
+        --argc;
+        ++argv;
+    }
     const long n = argc > 1 ? std::max(1L, std::atol(argv[1])) : 50000;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
 
@@ -142,19 +162,9 @@ int main(int argc, char** argv) {
                 rounds);
     std::printf("%-30s %9s %11s %11s %9s %9s\n", "macro (trivial command)", "us/call", "calls/s",
                 "trivial us", "for-loop", "time-loop");
-    const std::string set = "set x 1";
     // RR reads a register that holds something (a fresh one reads 0).
     MicrosPerCall(interp, "KVX_COMMAND {RW -A16 -W32 -D12345678}", 1, Loop::For);
-    const Figures rr = Measure(interp, "KVX_COMMAND {RR -A16 -W32}", set, n, rounds);
-    Report("RR -A16 -W32 (set x 1)", rr);
-    Report("RW -A16 -W32 -D12345678 (set)",
-           Measure(interp, "KVX_COMMAND {RW -A16 -W32 -D12345678}", set, n, rounds));
-    Report("MW -L200 -W32 512 B (set)",
-           Measure(interp, "KVX_COMMAND {MW -L200 -W32 -Fdata.bin}", set, n / 10, rounds));
-    Report("unknown name (catch/error x)",
-           Measure(interp, "catch {KVX_COMMAND {XX -A1}}", "catch {error x}", n, rounds));
-    Report("unknown name (catch/set x 1)",
-           Measure(interp, "catch {KVX_COMMAND {XX -A1}}", "catch {set x 1}", n, rounds));
+    if (!traceOnly) ReportMacros(interp, n, rounds);
 
     const std::string tracePath = (work / "trace.txt").string();
     auto trace = link::TraceLog::Open(tracePath, error);

@@ -4,36 +4,73 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <type_traits>
+#include <vector>
 
 #include "link/hints.h"
 #include "link/usbmon.h"
+#include "log/log_file.h"
 
 namespace quillon::link {
 
 namespace {
 
 constexpr std::size_t kShownBytes = 64;
-// Gathered lines are written out at this size, or sooner by time.
-constexpr std::size_t kWriteBlock = 64 * 1024;
+// The trace's thread writes at least this often; while transfers come fast
+// it looks every kBusyPoll instead. It is woken by a transfer only when it
+// rests and kWakeBytes have gathered, or when the queue is half full: a wake
+// from the transfer's thread costs that thread a system call and, on a busy
+// machine, often its processor (the woken writer runs in its place), which
+// is far more than the line.
 constexpr auto kWriteInterval = std::chrono::seconds(1);
+constexpr auto kBusyPoll = std::chrono::milliseconds(2);
+constexpr std::size_t kWakeBytes = 64 * 1024;
+// What a poll that keeps the thread polling has found.
+constexpr std::size_t kBusyBytes = 16 * 1024;
+// A transfer that finds this much queued waits for it to be written out. A
+// text record is about 80 bytes (13000 to the 10 ms at the simulated board's
+// fastest), a capture's up to 64 KiB and more.
+constexpr std::size_t kQueueBytes = 4u << 20;
+constexpr std::size_t kHighWater = kQueueBytes / 2;
 
-// One trace line, built without allocating: a transfer's line is formatted
-// while the program waits for nothing else.
+// Two hex digits for every byte value.
+constexpr std::array<char, 512> kHexPairs = [] {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::array<char, 512> t{};
+    for (int i = 0; i < 256; ++i) {
+        t[2 * i] = kDigits[i >> 4];
+        t[2 * i + 1] = kDigits[i & 0xF];
+    }
+    return t;
+}();
+
+// One trace line, built without allocating or checking each character: the
+// trace's thread formats every line of a run, as fast as transfers come.
 class LineText {
   public:
-    void Add(std::string_view text) {
-        const std::size_t n = std::min(text.size(), sizeof(buf_) - size_);
+    template <std::size_t N>
+    void Add(const char (&text)[N]) {
+        std::memcpy(buf_ + size_, text, N - 1);
+        size_ += N - 1;
+    }
+    // A text of no known length (an error's name) is cut to what is left.
+    void AddCut(std::string_view text) {
+        const std::size_t n = std::min(text.size(), kErrorRoom);
         std::memcpy(buf_ + size_, text.data(), n);
         size_ += n;
     }
-    void Hex(unsigned value, int digits) {
-        static const char kDigits[] = "0123456789ABCDEF";
-        for (int i = digits - 1; i >= 0 && size_ < sizeof(buf_); --i)
-            buf_[size_++] = kDigits[(value >> (4 * i)) & 0xF];
+    void Hex8(std::uint8_t value) {
+        std::memcpy(buf_ + size_, &kHexPairs[2 * value], 2);
+        size_ += 2;
+    }
+    void Hex16(std::uint16_t value) {
+        Hex8(static_cast<std::uint8_t>(value >> 8));
+        Hex8(static_cast<std::uint8_t>(value));
     }
     void Decimal(std::uint64_t value) {
         char digits[20];
@@ -42,13 +79,18 @@ class LineText {
             digits[n++] = static_cast<char>('0' + value % 10);
             value /= 10;
         } while (value);
-        while (n > 0 && size_ < sizeof(buf_)) buf_[size_++] = digits[--n];
+        while (n > 0) buf_[size_++] = digits[--n];
     }
     std::string_view view() const { return {buf_, size_}; }
 
+    static constexpr std::size_t kErrorRoom = 16;
+
   private:
-    // The longest line: a bulk header with two 20-digit counts and 64 bytes of data.
-    char buf_[256];
+    // The longest line: a control header (41) with a 20-digit length, then
+    // " -> OK ", a 10-digit count, " data=", 64 bytes in hex and "...", or
+    // " -> ERR " and an error's name.
+    static constexpr std::size_t kLongest = 41 + 20 + 7 + 10 + 6 + 2 * kShownBytes + 3;
+    char buf_[kLongest + kErrorRoom];
     std::size_t size_ = 0;
 };
 
@@ -57,7 +99,7 @@ class LineText {
 void AddOutcome(LineText& out, std::span<const std::uint8_t> data, const TransferResult& r) {
     if (!r.ok()) {
         out.Add(" -> ERR ");
-        out.Add(UsbErrorName(r.error));
+        out.AddCut(UsbErrorName(r.error));
         return;
     }
     out.Add(" -> OK ");
@@ -68,20 +110,20 @@ void AddOutcome(LineText& out, std::span<const std::uint8_t> data, const Transfe
     if (moved == 0) return;
     out.Add(" data=");
     const std::size_t shown = std::min(moved, kShownBytes);
-    for (std::size_t i = 0; i < shown; ++i) out.Hex(data[i], 2);
+    for (std::size_t i = 0; i < shown; ++i) out.Hex8(data[i]);
     if (r.moved > kShownBytes) out.Add("...");
 }
 
 void FormatControl(LineText& out, const SetupPacket& s, std::span<const std::uint8_t> data,
                    const TransferResult& r) {
     out.Add("CTRL bm=");
-    out.Hex(s.bmRequestType, 2);
+    out.Hex8(s.bmRequestType);
     out.Add(" req=");
-    out.Hex(s.bRequest, 2);
+    out.Hex8(s.bRequest);
     out.Add(" val=");
-    out.Hex(s.wValue, 4);
+    out.Hex16(s.wValue);
     out.Add(" idx=");
-    out.Hex(s.wIndex, 4);
+    out.Hex16(s.wIndex);
     out.Add(" len=");
     out.Decimal(s.wLength);
     AddOutcome(out, data, r);
@@ -90,92 +132,109 @@ void FormatControl(LineText& out, const SetupPacket& s, std::span<const std::uin
 void FormatBulk(LineText& out, std::uint8_t endpoint, std::uint64_t length,
                 std::span<const std::uint8_t> head, const TransferResult& r) {
     out.Add("BULK ep=");
-    out.Hex(endpoint, 2);
+    out.Hex8(endpoint);
     out.Add(" len=");
     out.Decimal(length);
     AddOutcome(out, head, r);
 }
 
+// The first bytes of a streamed transfer, kept as they pass.
+class Head {
+  public:
+    explicit Head(std::size_t keep) : keep_(keep) {}
+    void Keep(std::span<const std::uint8_t> piece) {
+        const std::size_t n = std::min(piece.size(), keep_ - bytes_.size());
+        bytes_.insert(bytes_.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+  private:
+    std::size_t keep_;
+    std::vector<std::uint8_t> bytes_;
+};
+
 class TraceDevice final : public Device {
   public:
     TraceDevice(std::unique_ptr<Device> inner, std::shared_ptr<TraceLog> log)
-        : inner_(std::move(inner)), log_(std::move(log)) {}
+        : inner_(std::move(inner)),
+          log_(std::move(log)),
+          keep_(log_->KeptBytes()),
+          timed_(log_->format() == TraceFormat::Pcap) {}
 
     TransferResult Control(const SetupPacket& setup, std::span<std::uint8_t> data) override {
-        TransferResult r = inner_->Control(setup, data);
-        LineText line;
-        FormatControl(line, setup, data, r);
-        Record(line, r);
-        return r;
+        TransferRecord r =
+            Begin(TransferRecord::Kind::Control, setup.In() ? 0x80 : 0x00, setup.wLength);
+        r.setup = setup;
+        r.result = inner_->Control(setup, data);
+        End(r, std::span<const std::uint8_t>(data).first(
+                   std::min<std::size_t>(data.size(), setup.wLength)));
+        return r.result;
     }
     TransferResult BulkOut(std::uint8_t endpoint, std::span<const std::uint8_t> data) override {
-        TransferResult r = inner_->BulkOut(endpoint, data);
-        RecordBulk(endpoint, data.size(), data, r);
-        return r;
+        TransferRecord r = Begin(TransferRecord::Kind::Bulk, endpoint, data.size());
+        r.result = inner_->BulkOut(endpoint, data);
+        End(r, data);
+        return r.result;
     }
     TransferResult BulkIn(std::uint8_t endpoint, std::span<std::uint8_t> data) override {
-        TransferResult r = inner_->BulkIn(endpoint, data);
-        RecordBulk(endpoint, data.size(), data, r);
-        return r;
+        TransferRecord r = Begin(TransferRecord::Kind::Bulk, endpoint, data.size());
+        r.result = inner_->BulkIn(endpoint, data);
+        End(r, data);
+        return r.result;
     }
 
     // A streamed transfer is one line, as one call of its length would be: the
     // head of the data is kept as it passes.
     TransferResult BulkOutStream(std::uint8_t endpoint, std::uint32_t length,
                                  const BulkSource& source) override {
-        Head head;
-        TransferResult r =
-            inner_->BulkOutStream(endpoint, length, [&](std::span<std::uint8_t> piece) {
-                if (!source(piece)) return false;
-                head.Keep(piece);
-                return true;
-            });
-        RecordBulk(endpoint, length, head.bytes(), r);
-        return r;
+        TransferRecord r = Begin(TransferRecord::Kind::Bulk, endpoint, length);
+        Head head(keep_);
+        r.result = inner_->BulkOutStream(endpoint, length, [&](std::span<std::uint8_t> piece) {
+            if (!source(piece)) return false;
+            head.Keep(piece);
+            return true;
+        });
+        End(r, head.bytes());
+        return r.result;
     }
     TransferResult BulkInStream(std::uint8_t endpoint, std::uint32_t length,
                                 const BulkSink& sink) override {
-        Head head;
-        TransferResult r =
-            inner_->BulkInStream(endpoint, length, [&](std::span<const std::uint8_t> piece) {
-                head.Keep(piece);
-                return sink(piece);
-            });
-        RecordBulk(endpoint, length, head.bytes(), r);
-        return r;
+        TransferRecord r = Begin(TransferRecord::Kind::Bulk, endpoint, length);
+        Head head(keep_);
+        r.result = inner_->BulkInStream(endpoint, length, [&](std::span<const std::uint8_t> piece) {
+            head.Keep(piece);
+            return sink(piece);
+        });
+        End(r, head.bytes());
+        return r.result;
     }
     BusAddress Address() const override { return inner_->Address(); }
 
   private:
-    class Head {
-      public:
-        void Keep(std::span<const std::uint8_t> piece) {
-            const std::size_t n = std::min(piece.size(), kShownBytes - size_);
-            std::copy_n(piece.begin(), n, bytes_ + size_);
-            size_ += n;
-        }
-        std::span<const std::uint8_t> bytes() const { return {bytes_, size_}; }
-
-      private:
-        std::uint8_t bytes_[kShownBytes] = {};
-        std::size_t size_ = 0;
-    };
-
-    // A failed transfer is often the last thing before a removal or an abort:
-    // its line, and all before it, go to the file at once.
-    void Record(const LineText& line, const TransferResult& r) {
-        log_->Line(line.view());
-        if (!r.ok()) log_->Flush();
+    TransferRecord Begin(TransferRecord::Kind kind, std::uint8_t endpoint, std::uint64_t length) {
+        TransferRecord r;
+        r.kind = kind;
+        r.endpoint = endpoint;
+        r.length = length;
+        if (timed_) r.start = std::chrono::system_clock::now();
+        return r;
     }
-    void RecordBulk(std::uint8_t endpoint, std::uint64_t length, std::span<const std::uint8_t> head,
-                    const TransferResult& r) {
-        LineText line;
-        FormatBulk(line, endpoint, length, head, r);
-        Record(line, r);
+    // Only the bytes the record shows are copied: the head of what went out,
+    // or of what came in.
+    void End(TransferRecord& r, std::span<const std::uint8_t> data) {
+        if (timed_) {
+            r.end = std::chrono::system_clock::now();
+            r.where = inner_->Address();
+        }
+        std::size_t n = std::min(data.size(), keep_);
+        if (r.endpoint & 0x80) n = std::min<std::size_t>(n, r.result.moved);
+        log_->Record(r, data.first(n));
     }
 
     std::unique_ptr<Device> inner_;
     std::shared_ptr<TraceLog> log_;
+    const std::size_t keep_;
+    const bool timed_;  // a capture's records carry times
 };
 
 }  // namespace
@@ -195,9 +254,9 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     // Opened without waiting: a FIFO nobody reads from is refused (ENXIO)
     // instead of holding the program before it starts; one with a reader
     // takes the trace as it comes.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
-                          0666);
+    const int fd =
+        ::open(path.c_str(),
+               O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     std::FILE* f = nullptr;
     if (fd >= 0) {
         const int flags = ::fcntl(fd, F_GETFL);
@@ -211,8 +270,8 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     }
     if (!f) {
         const int why = errno;
-        error = "cannot open the trace file \"" + path + "\": " +
-                (why == ENXIO ? "a FIFO without a reader" : std::strerror(why));
+        error = "cannot open the trace file \"" + path +
+                "\": " + (why == ENXIO ? "a FIFO without a reader" : std::strerror(why));
         return nullptr;
     }
     // The gathered lines are the only buffer: each write reaches the system at
@@ -231,8 +290,114 @@ std::shared_ptr<TraceLog> TraceLog::Open(const std::string& path, std::string& e
     return log;
 }
 
+// A lost trace is told once, where the user reads the run's messages: the log
+// when the program keeps one (the panel's window, the runner's standard
+// error), else standard error.
+namespace {
+void TellLoss(const std::string& line) {
+    if (!LogFile::FileName().empty())
+        LogFile::Write(line);
+    else
+        Diagnostic(line, true);
+}
+}  // namespace
+
+// --- The queue ------------------------------------------------------------------
+
+// A record in the queue: what a line shows of its transfer, packed, then for
+// a capture when and where it was made, then the data, padded so that the
+// next record starts aligned. Small, because the transfer's thread writes
+// every byte of it into memory that the trace's thread has just read.
+struct Packed {
+    TransferRecord::Kind kind;
+    std::uint8_t endpoint;
+    UsbError error;
+    bool timed;
+    std::uint32_t moved;
+    std::uint64_t length;
+    SetupPacket setup;
+    std::uint32_t dataBytes;
+};
+struct Timing {
+    std::chrono::system_clock::time_point start, end;
+    BusAddress where;
+};
+static_assert(std::is_trivially_copyable_v<Packed> && std::is_trivially_copyable_v<Timing>);
+
+std::size_t TraceLog::Queue::Bytes(std::size_t dataBytes, bool timed) {
+    const std::size_t n = sizeof(Packed) + (timed ? sizeof(Timing) : 0) + dataBytes;
+    return (n + 7) & ~std::size_t{7};
+}
+
+bool TraceLog::Queue::Fits(std::size_t dataBytes, std::size_t limit) const {
+    return used_ == 0 || used_ + Bytes(dataBytes, true) <= limit;
+}
+
+void TraceLog::Queue::Push(const TransferRecord& r, bool timed, std::span<const std::uint8_t> data,
+                           std::string_view tail) {
+    const std::size_t dataBytes = data.size() + tail.size();
+    const std::size_t need = used_ + Bytes(dataBytes, timed);
+    if (need > capacity_) {
+        // Once to the queue's limit; beyond it only for a single large record.
+        const std::size_t grown = std::max(need, kQueueBytes);
+        std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[grown]);
+        if (used_) std::memcpy(bytes.get(), bytes_.get(), used_);
+        bytes_ = std::move(bytes);
+        capacity_ = grown;
+    }
+    std::uint8_t* at = bytes_.get() + used_;
+    const Packed p{
+        r.kind,         r.endpoint, r.result.error, timed,
+        r.result.moved, r.length,   r.setup,        static_cast<std::uint32_t>(dataBytes)};
+    std::memcpy(at, &p, sizeof p);
+    at += sizeof p;
+    if (timed) {
+        const Timing t{r.start, r.end, r.where};
+        std::memcpy(at, &t, sizeof t);
+        at += sizeof t;
+    }
+    if (!data.empty()) std::memcpy(at, data.data(), data.size());
+    if (!tail.empty()) std::memcpy(at + data.size(), tail.data(), tail.size());
+    used_ = need;
+}
+
+template <typename F>
+void TraceLog::Queue::ForEach(F&& f) const {
+    for (std::size_t at = 0; at < used_;) {
+        const std::uint8_t* from = bytes_.get() + at;
+        Packed p;
+        std::memcpy(&p, from, sizeof p);
+        from += sizeof p;
+        TransferRecord r;
+        r.kind = p.kind;
+        r.endpoint = p.endpoint;
+        r.result.error = p.error;
+        r.result.moved = p.moved;
+        r.length = p.length;
+        r.setup = p.setup;
+        if (p.timed) {
+            Timing t;
+            std::memcpy(&t, from, sizeof t);
+            from += sizeof t;
+            r.start = t.start;
+            r.end = t.end;
+            r.where = t.where;
+        }
+        f(r, std::span<const std::uint8_t>(from, p.dataBytes));
+        at += Bytes(p.dataBytes, p.timed);
+    }
+}
+
+void TraceLog::Queue::Swap(Queue& other) noexcept {
+    std::swap(bytes_, other.bytes_);
+    std::swap(used_, other.used_);
+    std::swap(capacity_, other.capacity_);
+}
+
+// --- The trace ------------------------------------------------------------------
+
 TraceLog::TraceLog(std::FILE* file, std::string path, TraceWrites writes, TraceFormat format)
-    : file_(file), path_(std::move(path)), writes_(writes), format_(format) {
+    : path_(std::move(path)), writes_(writes), format_(format), file_(file) {
     if (writes_ == TraceWrites::Gathered) writer_ = std::thread([this] { TimedWrites(); });
 }
 
@@ -241,70 +406,148 @@ TraceLog::~TraceLog() {
     Close(error);
 }
 
+std::size_t TraceLog::KeptBytes() const {
+    return format_ == TraceFormat::Pcap ? usbmon::kBulkCapture : kShownBytes;
+}
+
+std::size_t TraceLog::WakeAtLocked() const {
+    return resting_ ? kWakeBytes : kHighWater;
+}
+
 void TraceLog::TimedWrites() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    bool busy = false;
     while (!closing_) {
-        wake_.wait_for(lock, kWriteInterval, [this] { return closing_; });
-        WriteOutLocked();
+        resting_ = !busy;
+        wake_.wait_for(lock, busy ? std::chrono::milliseconds(kBusyPoll) : kWriteInterval,
+                       [this] { return closing_ || queue_.size() >= WakeAtLocked(); });
+        resting_ = false;
+        if (closing_) break;  // Close() writes the rest
+        busy = queue_.size() >= kBusyBytes;
+        lock.unlock();
+        Drain();
+        lock.lock();
     }
 }
 
-void TraceLog::WriteOutLocked() {
-    if (pending_.empty() || !file_) return;
-    if (error_.empty()) {
-        errno = 0;
-        const std::size_t done = std::fwrite(pending_.data(), 1, pending_.size(), file_);
-        if (done != pending_.size()) {
-            error_ = "cannot write \"" + path_ +
-                     "\": " + (errno ? std::strerror(errno) : "write failed");
-            Diagnostic("wire trace: " + error_ + "; the trace stops here", true);
-        }
+void TraceLog::Push(const TransferRecord& r, std::span<const std::uint8_t> data,
+                    std::string_view tail) {
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    for (;;) {
+        if (closed_ || lost_.load(std::memory_order_relaxed)) return;
+        if (queue_.Fits(data.size() + tail.size(), kQueueBytes)) break;
+        // The writing has fallen behind: this transfer waits while the queue
+        // is written out, rather than lose a line.
+        lock.unlock();
+        Drain();
+        lock.lock();
     }
-    pending_.clear();
+    const std::size_t wakeAt = WakeAtLocked();
+    const bool wasShort = queue_.size() < wakeAt;
+    queue_.Push(r, format_ == TraceFormat::Pcap && r.kind != TransferRecord::Kind::Bytes, data,
+                tail);
+    const bool wake = wasShort && queue_.size() >= wakeAt;
+    lock.unlock();
+    if (wake) wake_.notify_one();
+}
+
+void TraceLog::Record(const TransferRecord& transfer, std::span<const std::uint8_t> data) {
+    Push(transfer, data);
+    // A failed transfer is often the last thing before a removal or an abort:
+    // its line, and all before it, go to the file at once.
+    if (writes_ == TraceWrites::EachLine || !transfer.result.ok()) Drain();
 }
 
 void TraceLog::Line(std::string_view line) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    AddLocked(line, "\n");
+    TransferRecord r;
+    r.kind = TransferRecord::Kind::Bytes;
+    Push(r, {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()}, "\n");
+    if (writes_ == TraceWrites::EachLine) Drain();
 }
 
 void TraceLog::Append(std::string_view bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    AddLocked(bytes, {});
-}
-
-void TraceLog::AddLocked(std::string_view bytes, std::string_view end) {
-    if (!file_ || !error_.empty()) return;
-    pending_ += bytes;
-    pending_ += end;
-    if (writes_ == TraceWrites::EachLine || pending_.size() >= kWriteBlock) WriteOutLocked();
+    TransferRecord r;
+    r.kind = TransferRecord::Kind::Bytes;
+    Push(r, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    if (writes_ == TraceWrites::EachLine) Drain();
 }
 
 void TraceLog::Flush() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    WriteOutLocked();
+    Drain();
+}
+
+void TraceLog::Format(const TransferRecord& r, std::span<const std::uint8_t> data) {
+    if (r.kind == TransferRecord::Kind::Bytes) {
+        text_.append(reinterpret_cast<const char*>(data.data()), data.size());
+        return;
+    }
+    if (format_ == TraceFormat::Pcap) {
+        AppendCaptureRecords(text_, ++urbIds_, r, data);
+        return;
+    }
+    LineText line;
+    if (r.kind == TransferRecord::Kind::Control)
+        FormatControl(line, r.setup, data, r.result);
+    else
+        FormatBulk(line, r.endpoint, r.length, data, r.result);
+    text_.append(line.view());
+    text_ += '\n';
+}
+
+void TraceLog::Drain() {
+    std::string lost;  // told once the locks are let go
+    {
+        std::lock_guard<std::mutex> writing(writeMutex_);
+        {
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            queue_.Swap(batch_);
+        }
+        if (batch_.empty()) return;
+        if (file_ && error_.empty()) {
+            text_.clear();
+            batch_.ForEach([this](const TransferRecord& r, std::span<const std::uint8_t> data) {
+                Format(r, data);
+            });
+            errno = 0;
+            if (std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) {
+                error_ = "cannot write \"" + path_ +
+                         "\": " + (errno ? std::strerror(errno) : "write failed");
+                lost_.store(true, std::memory_order_relaxed);
+                lost = error_;
+            }
+            // A large block (a capture) is not kept for the rest of the run.
+            if (text_.capacity() > 4 * kQueueBytes) std::string().swap(text_);
+        }
+        batch_.Clear();
+    }
+    if (!lost.empty()) TellLoss("wire trace: " + lost + "; the trace stops here");
 }
 
 bool TraceLog::Close(std::string& error) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(queueMutex_);
         closing_ = true;
+        closed_ = true;  // what is queued now is the rest
     }
     wake_.notify_all();
     if (writer_.joinable()) writer_.join();
-    std::lock_guard<std::mutex> lock(mutex_);
-    WriteOutLocked();
-    if (file_) {
-        errno = 0;
-        if (std::fclose(file_) != 0 && error_.empty()) {
-            error_ = "cannot write \"" + path_ +
-                     "\": " + (errno ? std::strerror(errno) : "close failed");
-            Diagnostic("wire trace: " + error_, true);
+    Drain();
+    std::string told;
+    {
+        std::lock_guard<std::mutex> writing(writeMutex_);
+        if (file_) {
+            errno = 0;
+            if (std::fclose(file_) != 0 && error_.empty()) {
+                error_ = "cannot write \"" + path_ +
+                         "\": " + (errno ? std::strerror(errno) : "close failed");
+                told = error_;
+            }
+            file_ = nullptr;
         }
-        file_ = nullptr;
+        error = error_;
     }
-    error = error_;
-    return error_.empty();
+    if (!told.empty()) TellLoss("wire trace: " + told);
+    return error.empty();
 }
 
 std::string TraceControlLine(const SetupPacket& s, std::span<const std::uint8_t> data,
@@ -329,7 +572,6 @@ std::string TraceBulkLine(std::uint8_t endpoint, std::uint64_t length,
 std::unique_ptr<Device> MakeTraceDevice(std::unique_ptr<Device> inner,
                                         std::shared_ptr<TraceLog> log) {
     if (!inner || !log) return inner;
-    if (log->format() == TraceFormat::Pcap) return MakePcapTraceDevice(std::move(inner), std::move(log));
     return std::make_unique<TraceDevice>(std::move(inner), std::move(log));
 }
 

@@ -1,5 +1,6 @@
 // The wire trace: one line per transfer, in the format scripts compare; lines
-// gathered and written on failure, by time and at the end; lost writes reported.
+// gathered and written on failure, by time and at the end; lost writes reported
+// once; lines in order through a full queue.
 
 #include "link/trace.h"
 
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "link/fake_board.h"
+#include "link/hints.h"
 #include "link/usbmon.h"
 #include "link/vendor_requests.h"
 #include "support/fresh_home.h"
@@ -166,6 +168,107 @@ TEST(TraceLoss, FullDeviceIsReportedAndEndsTheTrace) {
     EXPECT_FALSE(trace->Close(error));
     EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
     EXPECT_FALSE(trace->Close(error));  // a second close still tells the loss
+}
+
+// A full disk under a stream of transfers: the loss is told once (in the log
+// when the program keeps one, else on standard error), every transfer still
+// succeeds, and the close reports the trace incomplete.
+TEST(TraceLoss, AFullDiskIsToldOnceAndTheTransfersGoOn) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    for (const bool withLog : {false, true}) {
+        SCOPED_TRACE(withLog ? "with a log" : "without a log");
+        test::LinkFixture fixture;
+        test::FreshHome home;
+        std::string error;
+        if (withLog) {
+            ASSERT_TRUE(LogFile::OpenAs(home.root(), "log.txt", error)) << error;
+        }
+        std::vector<std::string> told;
+        SetHintEcho(false);
+        SetDiagnosticSink([&](const std::string& line) { told.push_back(line); });
+        auto trace = TraceLog::Open("/dev/full", error);
+        ASSERT_TRUE(trace) << error;
+        auto dev = MakeTraceDevice(
+            std::make_unique<test::FakeDevice>(std::make_shared<test::FakeBoardState>()), trace);
+        // More records than the queue holds: the trace's own writes meet the
+        // full disk, and the transfers behind them never wait on a dead file.
+        bool allOk = true;
+        for (std::uint32_t i = 0; i < 150000; ++i) {
+            SetupPacket s{0x40, 0x01, static_cast<std::uint16_t>(i), 0, 0};
+            allOk = dev->Control(s, {}).ok() && allOk;
+        }
+        EXPECT_TRUE(allOk);
+        EXPECT_FALSE(trace->Close(error));
+        EXPECT_NE(error.find("/dev/full"), std::string::npos) << error;
+        SetDiagnosticSink(nullptr);
+        SetHintEcho(true);
+
+        std::vector<std::string> said = told;
+        if (withLog) {
+            EXPECT_TRUE(told.empty());
+            said.clear();
+            for (const std::string& l : fixture.log)
+                if (l.find("wire trace") != std::string::npos) said.push_back(l);
+        }
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_NE(said[0].find("/dev/full"), std::string::npos) << said[0];
+    }
+}
+
+// Two threads' transfers through a reader that starts late: the queue fills
+// and the transfers wait for it instead of dropping lines; each thread's lines
+// keep their order, and the last of them reach the file when the trace is let
+// go (the trace's end writes out what is queued).
+TEST(TraceQueue, LinesKeepTheirOrderAndNoneIsLostAtTheEnd) {
+    test::FreshHome home;
+    const std::string fifo = home.root() + "/trace.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    constexpr std::uint32_t kEach = 70000;  // two threads: past the queue's 4 MiB
+    std::vector<std::string> lines;
+    std::thread reader([&] {
+        std::ifstream in(fifo);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+    });
+    std::string error;
+    std::shared_ptr<TraceLog> trace;
+    for (int i = 0; i < 500 && !trace; ++i) {
+        trace = TraceLog::Open(fifo, error);
+        if (!trace) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!trace) std::ofstream release(fifo);
+    ASSERT_TRUE(trace) << error;
+    {
+        std::vector<std::thread> senders;
+        for (std::uint8_t req : {0x01, 0x02}) {
+            senders.emplace_back([req, trace] {
+                auto dev = MakeTraceDevice(
+                    std::make_unique<test::FakeDevice>(std::make_shared<test::FakeBoardState>()),
+                    trace);
+                for (std::uint32_t i = 0; i < kEach; ++i) {
+                    SetupPacket s{0x40, req, static_cast<std::uint16_t>(i),
+                                  static_cast<std::uint16_t>(i >> 16), 0};
+                    dev->Control(s, {});
+                }
+            });
+        }
+        for (auto& t : senders) t.join();
+    }
+    trace.reset();  // the last holder: the trace ends here
+    reader.join();
+
+    ASSERT_EQ(lines.size(), 2 * kEach);
+    std::uint32_t next[3] = {0, 0, 0};
+    for (const std::string& l : lines) {
+        unsigned req = 0, val = 0, idx = 0;
+        ASSERT_EQ(std::sscanf(l.c_str(), "CTRL bm=40 req=%2X val=%4X idx=%4X len=0 -> OK 0", &req,
+                              &val, &idx),
+                  3)
+            << l;
+        ASSERT_TRUE(req == 1 || req == 2) << l;
+        ASSERT_EQ(idx << 16 | val, next[req]) << l;
+        ++next[req];
+    }
 }
 
 // A FIFO nobody reads from is refused at once, not waited on; one with a
