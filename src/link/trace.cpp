@@ -208,6 +208,27 @@ class TraceDevice final : public Device {
         End(r, head.bytes());
         return r.result;
     }
+    // A read in pieces is one line per piece, as the pieces read one by one
+    // would be; the reader keeps its transfers in flight meanwhile.
+    void BulkInPieces(std::uint8_t endpoint, std::uint64_t length, std::uint32_t piece,
+                      const PieceTarget& target) override {
+        auto started =
+            timed_ ? std::chrono::system_clock::now() : std::chrono::system_clock::time_point{};
+        PieceTarget traced;
+        traced.buffer = target.buffer;
+        traced.done = [&](std::uint64_t index, std::uint8_t* bytes, const TransferResult& result) {
+            const std::uint64_t at = index * piece;
+            const std::uint64_t n = std::min<std::uint64_t>(piece, length - std::min(at, length));
+            TransferRecord r = Begin(TransferRecord::Kind::Bulk, endpoint, n);
+            if (timed_) r.start = started;
+            r.result = result;
+            End(r, bytes ? std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(n))
+                         : std::span<const std::uint8_t>());
+            if (timed_) started = r.end;
+            return target.done(index, bytes, result);
+        };
+        inner_->BulkInPieces(endpoint, length, piece, traced);
+    }
     BusAddress Address() const override { return inner_->Address(); }
 
   private:

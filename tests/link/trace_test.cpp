@@ -271,6 +271,53 @@ TEST(TraceQueue, LinesKeepTheirOrderAndNoneIsLostAtTheEnd) {
     }
 }
 
+// A read in pieces reaches the device as one call (its reader keeps the
+// pieces in flight) and is one line per piece, the last one short.
+TEST(TracePieces, OneCallBelowALinePerPieceAbove) {
+    test::FreshHome home;
+    const std::string path = home.root() + "/pieces.txt";
+    struct PiecedDevice final : test::FakeDevice {
+        using FakeDevice::FakeDevice;
+        int calls = 0;
+        void BulkInPieces(std::uint8_t, std::uint64_t length, std::uint32_t piece,
+                          const PieceTarget& target) override {
+            ++calls;
+            for (std::uint64_t k = 0; k * piece < length; ++k) {
+                const auto n =
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(piece, length - k * piece));
+                std::uint8_t* b = target.buffer(k, n);
+                std::fill_n(b, n, static_cast<std::uint8_t>(0xA0 + k));
+                // The last piece ends on a short packet.
+                const std::uint32_t got = k == 2 ? n - 24 : n;
+                if (!target.done(k, b, {UsbError::None, got, 0}) || got < n) return;
+            }
+        }
+    };
+    std::string error;
+    auto trace = TraceLog::Open(path, error);
+    ASSERT_TRUE(trace) << error;
+    auto inner = std::make_unique<PiecedDevice>(std::make_shared<test::FakeBoardState>());
+    PiecedDevice& pieced = *inner;
+    auto dev = MakeTraceDevice(std::move(inner), trace);
+    std::vector<std::uint8_t> buffer(4096);
+    std::vector<std::uint64_t> got;
+    Device::PieceTarget target{[&](std::uint64_t, std::uint32_t) { return buffer.data(); },
+                               [&](std::uint64_t k, std::uint8_t*, const TransferResult& r) {
+                                   got.push_back(k << 32 | r.moved);
+                                   return true;
+                               }};
+    dev->BulkInPieces(kBulkInEp, 2 * 4096 + 100, 4096, target);
+    EXPECT_EQ(pieced.calls, 1);
+    trace.reset();
+    dev.reset();  // the last holder of the trace: it ends here
+    EXPECT_EQ(got, (std::vector<std::uint64_t>{4096, 1ull << 32 | 4096, 2ull << 32 | 76}));
+    const auto lines = ReadLines(path);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "BULK ep=82 len=4096 -> OK 4096 data=" + Repeat("A0", 64) + "...");
+    EXPECT_EQ(lines[1], "BULK ep=82 len=4096 -> OK 4096 data=" + Repeat("A1", 64) + "...");
+    EXPECT_EQ(lines[2], "BULK ep=82 len=100 -> OK 76 data=" + Repeat("A2", 64) + "...");
+}
+
 // A FIFO nobody reads from is refused at once, not waited on; one with a
 // reader takes the lines.
 TEST(TraceLoss, FifoWithoutReaderIsRefusedAndOneWithAReaderTakesTheTrace) {
