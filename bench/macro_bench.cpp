@@ -32,7 +32,7 @@
 #include "features/reporter.h"
 #include "link/board_link.h"
 #include "link/trace.h"
-#include "log/platform.h"
+#include "platform/platform.h"
 #include "script/tcl_host.h"
 
 namespace {

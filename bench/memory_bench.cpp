@@ -60,7 +60,7 @@
 
 #include "features/memory/mem_transfer.h"
 #include "link/board_link.h"
-#include "log/file_io.h"
+#include "platform/file_io.h"
 #include "quiet_reporter.h"
 #include "sim/sim_backend.h"
 

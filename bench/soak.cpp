@@ -27,7 +27,7 @@
 #include "features/config/fpga_load.h"
 #include "features/memory/mem_transfer.h"
 #include "link/board_link.h"
-#include "log/platform.h"
+#include "platform/platform.h"
 #include "script/tcl_host.h"
 #include "sim/sim_backend.h"
 

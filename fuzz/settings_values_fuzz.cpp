@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "link/usb/usb_backend.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace {
 

@@ -7,6 +7,6 @@ quillon_fuzzer(cfi_decode cfi_decode_fuzz.cpp features/flash/cfi.cpp)
 quillon_fuzzer(macro_text macro_text_fuzz.cpp script/macro_syntax.cpp features/hex_field.cpp)
 quillon_fuzzer(config_stream config_stream_fuzz.cpp features/config/config_stream.cpp)
 quillon_fuzzer(sim_profile sim_profile_fuzz.cpp sim/sim_profile.cpp sim/flash_profile.cpp
-               log/file_io.cpp log/cause.cpp log/platform.cpp)
-quillon_fuzzer(settings_values settings_values_fuzz.cpp log/stored_integer.cpp
+               platform/file_io.cpp platform/cause.cpp platform/platform.cpp)
+quillon_fuzzer(settings_values settings_values_fuzz.cpp platform/stored_integer.cpp
                link/usb/usb_ids.cpp)

@@ -28,7 +28,7 @@
 #include "app/page.h"
 #include "app/secondary_windows.h"
 #include "app/wrap_tab_bar.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 namespace quillon::app {
 

@@ -13,7 +13,7 @@
 
 #include "app/page.h"
 #include "link/usb/usb_backend.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 namespace quillon::app {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "log/platform.h"
+#include "platform/platform.h"
 
 namespace quillon::app {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::app {
 

@@ -21,7 +21,7 @@
 #include "app/placement.h"
 #include "app/ui_fonts.h"
 #include "log/log_file.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

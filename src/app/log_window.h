@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "app/link_label.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 class QAction;
 class QMenu;

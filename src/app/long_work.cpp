@@ -17,7 +17,7 @@
 #include "app/secondary_windows.h"
 #include "features/memory/mem_transfer.h"
 #include "link/board_link.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::app {
 

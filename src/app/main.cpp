@@ -24,8 +24,8 @@
 #include "app/viewer/data_viewer.h"
 #include "boards/backends.h"
 #include "features/flash/bridge_files.h"
-#include "log/platform.h"
-#include "log/prompter.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
 #include "script/tcl_host.h"
 
 namespace {

@@ -30,8 +30,8 @@
 #include "boards/backends.h"
 #include "features/busy_gate.h"
 #include "log/log_file.h"
-#include "log/prompter.h"
-#include "log/settings_store.h"
+#include "platform/prompter.h"
+#include "platform/settings_store.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION ""

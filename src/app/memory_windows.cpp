@@ -15,7 +15,7 @@
 #include "app/secondary_windows.h"
 #include "app/ui_fonts.h"
 #include "features/memory/mem_transfer.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

@@ -13,8 +13,8 @@
 
 #include "app/page.h"
 #include "app/placement.h"
-#include "log/prompter.h"
-#include "log/settings_store.h"
+#include "platform/prompter.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 namespace quillon::app {
 

@@ -11,7 +11,7 @@
 
 #include "app/long_work.h"
 #include "features/reporter.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 class QAction;
 class QTimer;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 class QCheckBox;
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 class QFileDialog;
 class QFontDialog;

@@ -20,8 +20,8 @@
 
 #include "app/long_work.h"
 #include "app/ui_fonts.h"
-#include "log/platform.h"
-#include "log/prompter.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION ""

@@ -12,8 +12,8 @@
 #include "features/memory/mem_page.h"
 #include "features/registers/reg_page_ops.h"
 #include "log/log_file.h"
-#include "log/prompter.h"
-#include "log/settings_store.h"
+#include "platform/prompter.h"
+#include "platform/settings_store.h"
 #include "script/session_recorder.h"
 
 namespace quillon::app {

@@ -10,7 +10,7 @@
 #include "link/trace.h"
 #include "link/usb/usb_backend.h"
 #include "log/log_file.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "sim/sim_backend.h"
 
 namespace quillon::boards {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "log/cause.h"
-#include "log/file_io.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
 
 namespace quillon::cli {
 

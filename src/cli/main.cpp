@@ -15,19 +15,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "boards/backends.h"
 #include "cli/junit_report.h"
 #include "cli/progress_line.h"
 #include "cli/run_options.h"
 #include "cli/stop_signals.h"
 #include "features/long_work.h"
 #include "features/reporter.h"
-#include "link/usb/usb_backend.h"
-#include "boards/backends.h"
 #include "link/board_link.h"
-#include "log/cause.h"
-#include "log/file_io.h"
+#include "link/usb/usb_backend.h"
 #include "log/log_file.h"
-#include "log/platform.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
 #include "script/tcl_host.h"
 
 namespace {

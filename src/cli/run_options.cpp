@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::cli {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::features {
 

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "log/cause.h"
 #include "log/log_file.h"
+#include "platform/cause.h"
 
 namespace quillon::features {
 

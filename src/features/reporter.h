@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 namespace quillon::features {
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "log/file_io.h"
-#include "log/platform.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
 
 namespace quillon::link {
 

@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::link {
 

@@ -1,7 +1,7 @@
 #include "link/usb_cause.h"
 
 #include "link/board_link.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::link {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <mutex>
 
-#include "log/platform.h"
-#include "log/prompter.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
 
 namespace quillon {
 

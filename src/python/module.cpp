@@ -27,7 +27,7 @@
 #include "link/bulk.h"
 #include "link/usb/usb_backend.h"
 #include "link/vendor_requests.h"
-#include "log/file_io.h"
+#include "platform/file_io.h"
 #include "python/session.h"
 #include "script/session_recorder.h"
 #include "sim/sim_backend.h"

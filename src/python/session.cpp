@@ -13,7 +13,7 @@
 #include "link/hints.h"
 #include "link/usb/usb_backend.h"
 #include "log/log_file.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 #include "sim/sim_backend.h"
 
 namespace quillon::python {

@@ -2,7 +2,7 @@
 
 #include "features/long_work.h"
 #include "log/log_file.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 #include "script/macro_syntax.h"
 
 namespace quillon::script {

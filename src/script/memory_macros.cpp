@@ -13,8 +13,8 @@
 #include "features/long_work.h"
 #include "features/memory/file_stream.h"
 #include "link/bulk.h"
-#include "log/cause.h"
-#include "log/file_io.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
 #include "script/macro_support.h"
 
 namespace quillon::script {

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 #include "script/macro_text.h"
 
 namespace quillon::script {

@@ -11,10 +11,10 @@
 
 #include "features/long_work.h"
 #include "link/board_link.h"
-#include "log/cause.h"
-#include "log/file_io.h"
 #include "log/log_file.h"
-#include "log/platform.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
 #include "script/dispatcher.h"
 
 namespace quillon::script {

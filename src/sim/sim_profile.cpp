@@ -3,7 +3,7 @@
 #include <cctype>
 #include <charconv>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::sim {
 

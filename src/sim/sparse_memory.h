@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::sim {
 

@@ -9,7 +9,7 @@
 #include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "log/log_file.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::test {
 

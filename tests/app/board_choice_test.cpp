@@ -18,7 +18,7 @@
 #include "app/startup_hooks.h"
 #include "app_test_support.h"
 #include "features/busy_gate.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::test {
 namespace {

@@ -22,7 +22,7 @@
 #include "app/secondary_windows.h"
 #include "app/startup_hooks.h"
 #include "features/board/i2c.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 #include "support/feature_support.h"
 
 namespace quillon::test {

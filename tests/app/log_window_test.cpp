@@ -17,7 +17,7 @@
 #include "app/ui_fonts.h"
 #include "app_test_support.h"
 #include "log/log_file.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::test {
 namespace {

@@ -22,7 +22,7 @@
 #include "app/secondary_windows.h"
 #include "app/wrap_tab_bar.h"
 #include "app_test_support.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::test {
 namespace {

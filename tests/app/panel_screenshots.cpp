@@ -32,7 +32,7 @@
 #include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
 #include "app/viewer/data_viewer.h"
-#include "log/platform.h"
+#include "platform/platform.h"
 #include "sim/sim_backend.h"
 #include "support/panel_harness.h"
 

@@ -17,7 +17,7 @@
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
 #include "app_test_support.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::test {
 namespace {

@@ -23,7 +23,7 @@
 #include "app/pages/suspend_page.h"
 #include "app/pages/temp_page.h"
 #include "features/busy_gate.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "support/feature_support.h"
 
 namespace quillon::app {

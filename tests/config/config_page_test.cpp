@@ -17,11 +17,11 @@
 
 #include "app/mode_sel_form.h"
 #include "app/startup_hooks.h"
-#include "support/feature_support.h"
 #include "features/config/config_stream.h"
 #include "features/config/fpga_load.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "sim/sim_board.h"
+#include "support/feature_support.h"
 
 namespace quillon::app {
 namespace {

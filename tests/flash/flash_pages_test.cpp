@@ -13,12 +13,12 @@
 
 #include "app/main_window.h"
 #include "app/page_table.h"
-#include "app/par_flash.h"
 #include "app/pages/spi_page.h"
+#include "app/par_flash.h"
 #include "app/wrap_tab_bar.h"
 #include "features/flash/spi_memory.h"
 #include "flash_support.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::test {
 namespace {

@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "features/busy_gate.h"
-#include "log/cause.h"
 #include "flash_support.h"
+#include "platform/cause.h"
 #include "sim/board_flash.h"
 #include "support/file_text.h"
 

@@ -9,7 +9,7 @@
 #include "link/bulk.h"
 #include "link/fake_board.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::link {
 namespace {

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <vector>
 
-#include "log/platform.h"
-#include "log/prompter.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
 #include "support/fresh_home.h"
 
 namespace quillon {

@@ -16,7 +16,7 @@
 
 #include "features/busy_gate.h"
 #include "features/memory/file_stream.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 #include "support/as_user.h"
 #include "support/feature_support.h"
 #include "support/file_text.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "link/usb_cause.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "support/feature_support.h"
 
 namespace quillon::features {

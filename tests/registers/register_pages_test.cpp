@@ -17,7 +17,7 @@
 #include "app/pages/regex_page.h"
 #include "app/pages/register_page.h"
 #include "features/registers/reg512_test.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "support/feature_support.h"
 
 namespace quillon::app {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "log/log_file.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 #include "script/dispatcher.h"
 
 namespace quillon::script {

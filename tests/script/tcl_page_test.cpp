@@ -18,7 +18,7 @@
 #include "app/qt_prompter.h"
 #include "app/startup_hooks.h"
 #include "log/log_file.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "script/tcl_host.h"
 #include "support/fresh_home.h"
 

@@ -26,7 +26,7 @@
 #include "link/usb_cause.h"
 #include "link/vendor_requests.h"
 #include "log/log_file.h"
-#include "log/prompter.h"
+#include "platform/prompter.h"
 #include "sim/sim_backend.h"
 #include "support/fresh_home.h"
 

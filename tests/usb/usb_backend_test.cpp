@@ -22,7 +22,7 @@
 
 #include "link/hints.h"
 #include "link/vendor_requests.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "sim/sim_board.h"
 #include "support/fresh_home.h"
 #include "usb/usb_testbed.h"

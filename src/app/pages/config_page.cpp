@@ -19,13 +19,13 @@
 #include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "features/busy_gate.h"
-#include "features/file_names.h"
 #include "features/config/auto_config.h"
 #include "features/config/fpga_load.h"
+#include "features/file_names.h"
 #include "link/board_link.h"
 #include "link/vendor_requests.h"
-#include "log/platform.h"
-#include "log/settings_store.h"
+#include "platform/platform.h"
+#include "platform/settings_store.h"
 #include "script/session_recorder.h"
 
 namespace quillon::app {

@@ -11,7 +11,7 @@
 
 #include "app/pages/board_widgets.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 #include "script/session_recorder.h"
 
 namespace quillon::app {

@@ -25,8 +25,8 @@
 #include "features/memory/gpif_wave.h"
 #include "features/memory/mem_page.h"
 #include "link/board_link.h"
-#include "log/prompter.h"
-#include "log/settings_store.h"
+#include "platform/prompter.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

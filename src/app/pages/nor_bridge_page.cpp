@@ -17,7 +17,7 @@
 #include "features/file_names.h"
 #include "features/flash/flash_time.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

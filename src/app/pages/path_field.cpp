@@ -2,8 +2,8 @@
 
 #include <QLineEdit>
 
-#include "log/platform.h"
-#include "log/settings_store.h"
+#include "platform/platform.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

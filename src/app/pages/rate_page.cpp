@@ -12,7 +12,7 @@
 #include "features/memory/mem_page.h"
 #include "features/memory/rate_measure.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

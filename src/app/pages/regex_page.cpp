@@ -15,8 +15,8 @@
 #include "features/registers/reg_page_ops.h"
 #include "features/registers/regex_burst.h"
 #include "link/board_link.h"
-#include "log/prompter.h"
-#include "log/settings_store.h"
+#include "platform/prompter.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

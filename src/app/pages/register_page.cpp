@@ -19,7 +19,7 @@
 #include "app/ui_fonts.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

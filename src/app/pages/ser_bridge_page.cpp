@@ -15,7 +15,7 @@
 #include "app/session_recording.h"
 #include "features/file_names.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

@@ -16,7 +16,7 @@
 #include "features/hex_field.h"
 #include "features/long_work.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::app {
 

@@ -18,8 +18,8 @@
 #include "app/session_recording.h"
 #include "app/startup_hooks.h"
 #include "features/file_names.h"
-#include "log/platform.h"
-#include "log/prompter.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
 #include "script/session_recorder.h"
 #include "script/tcl_host.h"
 

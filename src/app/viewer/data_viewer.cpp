@@ -18,8 +18,8 @@
 
 #include "app/viewer/data_plot.h"
 #include "app/viewer/hex_view.h"
-#include "log/prompter.h"
-#include "log/view_file.h"
+#include "platform/prompter.h"
+#include "platform/view_file.h"
 
 namespace quillon::app {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "link/vendor_requests.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::features {
 

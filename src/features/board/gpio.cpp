@@ -2,7 +2,7 @@
 
 #include "features/hex_field.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::features {
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/prompter.h"
+#include "platform/cause.h"
+#include "platform/prompter.h"
 
 namespace quillon::features {
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "features/config/fpga_load.h"
-#include "log/platform.h"
+#include "platform/platform.h"
 
 namespace quillon::features {
 

@@ -7,7 +7,7 @@
 
 #include "features/reporter.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::features {
 

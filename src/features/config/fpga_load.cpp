@@ -13,8 +13,8 @@
 #include "link/bulk.h"
 #include "link/usb_cause.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/file_io.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
 
 namespace quillon::features {
 

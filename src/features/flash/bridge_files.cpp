@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "log/platform.h"
+#include "platform/platform.h"
 
 namespace quillon::features {
 

@@ -8,7 +8,7 @@
 #include "features/flash/bridge_files.h"
 #include "features/flash/flash_time.h"
 #include "features/long_work.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::features {
 

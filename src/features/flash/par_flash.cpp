@@ -11,8 +11,8 @@
 #include "features/long_work.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
-#include "log/file_io.h"
-#include "log/platform.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
 
 namespace quillon::features {
 

@@ -12,8 +12,8 @@
 #include "features/long_work.h"
 #include "link/bulk.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/file_io.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
 
 namespace quillon::features {
 

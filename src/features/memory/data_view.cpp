@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "features/registers/reg_page_ops.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::features {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "features/file_names.h"
-#include "log/view_file.h"
+#include "platform/view_file.h"
 
 namespace quillon::features {
 

@@ -10,7 +10,7 @@
 
 #include "features/reporter.h"
 #include "link/device.h"
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::features {
 

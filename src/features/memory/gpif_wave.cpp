@@ -1,7 +1,7 @@
 #include "features/memory/gpif_wave.h"
 
 #include "link/vendor_requests.h"
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::features {
 

@@ -12,7 +12,7 @@
 #include "features/registers/reg_page_ops.h"
 #include "features/reporter.h"
 #include "link/board_link.h"
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon::features {
 

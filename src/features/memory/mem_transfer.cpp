@@ -16,14 +16,14 @@
 #include "features/file_names.h"
 #include "features/long_work.h"
 #include "features/memory/file_stream.h"
-#include "link/abort.h"
 #include "features/memory/mem_page.h"
+#include "link/abort.h"
 #include "link/bulk.h"
 #include "link/usb_cause.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/file_io.h"
-#include "log/platform.h"
+#include "platform/cause.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
 
 namespace quillon::features {
 

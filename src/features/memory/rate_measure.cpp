@@ -7,8 +7,8 @@
 #include "features/busy_gate.h"
 #include "features/long_work.h"
 #include "link/bulk.h"
-#include "log/cause.h"
-#include "log/platform.h"
+#include "platform/cause.h"
+#include "platform/platform.h"
 
 namespace quillon::features {
 

@@ -6,8 +6,8 @@
 
 #include "features/long_work.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/settings_store.h"
+#include "platform/cause.h"
+#include "platform/settings_store.h"
 
 namespace quillon::features {
 

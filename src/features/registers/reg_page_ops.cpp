@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "link/usb_cause.h"
-#include "log/cause.h"
-#include "log/settings_store.h"
+#include "platform/cause.h"
+#include "platform/settings_store.h"
 
 namespace quillon::features {
 

@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/settings_store.h"
+#include "platform/cause.h"
+#include "platform/settings_store.h"
 
 namespace quillon::features {
 

@@ -6,8 +6,8 @@
 #include "features/hex_field.h"
 #include "features/registers/reg_page_ops.h"
 #include "link/vendor_requests.h"
-#include "log/cause.h"
-#include "log/settings_store.h"
+#include "platform/cause.h"
+#include "platform/settings_store.h"
 
 namespace quillon::features {
 

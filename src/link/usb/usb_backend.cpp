@@ -25,9 +25,9 @@
 #include "link/abort.h"
 #include "link/board_lock.h"
 #include "link/hints.h"
-#include "log/file_io.h"
-#include "log/platform.h"
-#include "log/settings_store.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
+#include "platform/settings_store.h"
 
 namespace quillon::usb {
 

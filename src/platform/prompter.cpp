@@ -1,4 +1,4 @@
-#include "log/prompter.h"
+#include "platform/prompter.h"
 
 #include <cstdio>
 

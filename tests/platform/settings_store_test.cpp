@@ -1,4 +1,4 @@
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "log/platform.h"
+#include "platform/platform.h"
 
 #include <linux/magic.h>
 #include <sys/stat.h>

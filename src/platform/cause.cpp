@@ -1,4 +1,4 @@
-#include "log/cause.h"
+#include "platform/cause.h"
 
 #include <cstring>
 

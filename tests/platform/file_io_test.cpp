@@ -14,7 +14,7 @@
 #include <future>
 #include <string>
 
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 namespace quillon::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "log/view_file.h"
+#include "platform/view_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "log/cause.h"
+#include "platform/cause.h"
 
 namespace quillon::platform {
 

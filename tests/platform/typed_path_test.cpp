@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "log/file_io.h"
-#include "log/platform.h"
+#include "platform/file_io.h"
+#include "platform/platform.h"
 #include "support/as_user.h"
 
 namespace quillon::platform {

@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "log/platform.h"
+#include "platform/platform.h"
 
 namespace quillon::platform {
 

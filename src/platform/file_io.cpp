@@ -1,4 +1,4 @@
-#include "log/file_io.h"
+#include "platform/file_io.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <random>
 
-#include "log/cause.h"
-#include "log/platform.h"
+#include "platform/cause.h"
+#include "platform/platform.h"
 
 namespace quillon::platform {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "log/settings_store.h"
+#include "platform/settings_store.h"
 
 #include <QSettings>
 #include <QString>
@@ -11,7 +11,7 @@
 #include <mutex>
 #include <optional>
 
-#include "log/platform.h"
+#include "platform/platform.h"
 
 namespace quillon {
 
