@@ -460,6 +460,7 @@ bool MainWindow::SwitchBoard(const boards::BoardOptions& choice) {
     board_.boardId = choice.boardId;
     board_.simProfile = choice.simProfile;
     boards::StoreBoardChoice(choice);
+    RecordBoardChange(choice.board);
     LogDriverVersion();
     if (bl.Open()) {
         bool autoConfig = false;

@@ -178,7 +178,7 @@ void RecordOptionNote(const std::string& option, bool on) {
                        "written as comments)");
 }
 
-void RecordScriptRun(const std::string& path, bool ok) {
+void RecordScriptRun(const std::string& path, bool ok, const std::string& who) {
     script::SessionRecorder* r = script::ActiveRecording();
     if (!r) return;
     std::error_code ec;
@@ -186,7 +186,7 @@ void RecordScriptRun(const std::string& path, bool ok) {
     if (!ok) return RecordNotReplayed("script " + full, "it failed");
     if (full.find_first_of("{}\\\n\r") != std::string::npos)
         return RecordNotReplayed("script " + full, "its name cannot be written in braces");
-    script::RecordNote("the script page ran this script:");
+    script::RecordNote(who + ":");
     r->Raw("source {" + full + "}");
 }
 
@@ -208,6 +208,47 @@ void RecordRegExBurst(bool write, int address, int length,
     RecordNotReplayed(std::string("extended register burst ") + (write ? "write" : "read") +
                           " of " + std::to_string(length) + " bytes at " + std::to_string(address),
                       "RW and RR -REGEX move 1, 2, 4 or 8 bytes");
+}
+
+void RecordI2cCommand(bool write, int portIndex, int lengthIndex,
+                      const features::I2cCommandFields& fields) {
+    if (!script::ActiveRecording()) return;
+    std::array<std::uint8_t, 4> b{};
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        const std::optional<std::uint32_t> v = features::ParseHexInt(fields.bytes[i]);
+        if (!v) return;
+        b[i] = static_cast<std::uint8_t>(*v);
+    }
+    const int port = portIndex == 0 ? 0 : 1;
+    const int mode = lengthIndex == 0 ? 3 : 4;
+    const std::uint32_t reg = mode == 3 ? b[1] : std::uint32_t{b[1]} << 8 | b[2];
+    const std::uint8_t last = mode == 3 ? b[2] : b[3];
+    // IW3 and IR3 send 00 after the three bytes of a 3-byte command, and a
+    // read's last command byte is always the device's read address.
+    const char* why = nullptr;
+    if (mode == 3 && b[3] != 0) why = "IW3 and IR3 send 00 as the fourth byte of a 3-byte command";
+    if (!write && last != static_cast<std::uint8_t>(b[0] + 1))
+        why = "IR3 sends the device's read address (its address byte + 1) as the last byte";
+    if (why) {
+        std::string bytes;
+        for (std::uint8_t x : b) bytes += " " + features::HexField(x, 2);
+        return RecordNotReplayed(std::string("I2C command ") + (write ? "write" : "read") + " of" +
+                                     bytes + " (" + std::to_string(mode) + "-byte) on port " +
+                                     std::to_string(port) +
+                                     (write ? "" : ", " + script::ReadNote(fields.result)),
+                                 why);
+    }
+    if (write) {
+        script::Record(script::I2cWriteOp{3, port, mode, b[0], reg, last});
+    } else {
+        script::Record(script::I2cReadOp{3, port, mode, b[0], reg},
+                       script::ReadNote(fields.result));
+    }
+}
+
+void RecordBoardChange(const std::string& board) {
+    script::RecordNote("board: changed to " + board +
+                       "; the lines below ran on it (quillon-run --board " + board + ")");
 }
 
 void RecordNotReplayed(const std::string& what, const std::string& why) {

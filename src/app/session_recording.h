@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "features/board/i2c.h"
 #include "features/memory/mem_transfer.h"
 
 class QAction;
@@ -53,9 +54,20 @@ void RecordNotReplayed(const std::string& what, const std::string& why);
 // macros cannot carry it (they always send plain VR_MEM_CMD transfers).
 void RecordOptionNote(const std::string& option, bool on);
 
-// A script run from the script page: replayed by sourcing it (its macros are
-// not recorded one by one).
-void RecordScriptRun(const std::string& path, bool ok);
+// A script run from the script page (or the automatic start-up script, with
+// `who` saying so): replayed by sourcing it (its macros are not recorded one
+// by one).
+void RecordScriptRun(const std::string& path, bool ok,
+                     const std::string& who = "the script page ran this script");
+
+// A command of the second I2C page, from its fields as the command rewrote
+// them: IW3/IR3 when the bytes are those the macro sends, else a comment
+// naming the bytes.
+void RecordI2cCommand(bool write, int portIndex, int lengthIndex,
+                      const features::I2cCommandFields& fields);
+
+// The board was switched during the recording: the header named the old one.
+void RecordBoardChange(const std::string& board);
 
 // A burst of the extended register page: 1, 2, 4 or 8 bytes are one RW/RR
 // -REGEX; other lengths have no macro.

@@ -2,12 +2,17 @@
 // real dispatcher on a simulated board, sends what the operation it stands for
 // sends when a page runs it: the same requests, the same arguments, in order.
 
+#include "script/macro_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 #include "features/board/gpio.h"
 #include "features/board/i2c.h"
@@ -15,9 +20,9 @@
 #include "features/config/fpga_load.h"
 #include "features/memory/mem_transfer.h"
 #include "features/registers/reg_page_ops.h"
-#include "script/macro_text.h"
 #include "script/tcl_host.h"
 #include "support/feature_support.h"
+#include "support/file_text.h"
 
 namespace quillon::test {
 namespace {
@@ -226,6 +231,48 @@ TEST(RecordedLine, WhatAMacroCannotCarryBecomesAComment) {
     EXPECT_FALSE(script::MacroTextOf(script::MemWriteOp{"/f", 0x100000000ull, 8}));
     EXPECT_EQ(script::RecordedLine(script::RegReadOp{2, 8, false}, "read -> 5A"),
               "KVX_COMMAND {RR -A2 -W8} ;# read -> 5A");
+}
+
+template <std::size_t... I>
+std::vector<script::MacroOp> OneOfEach(std::index_sequence<I...>) {
+    return {script::MacroOp(std::in_place_index<I>)...};
+}
+
+// Every macro the formatter can write, whatever operation grows a form later,
+// is named in the manual's recording section: the two cannot drift apart.
+TEST(RecordedLine, TheManualNamesEveryMacroTheRecorderWrites) {
+    std::vector<script::MacroOp> ops =
+        OneOfEach(std::make_index_sequence<std::variant_size_v<script::MacroOp>>{});
+    for (int form : {2, 3}) {
+        ops.push_back(script::I2cWriteOp{form});
+        ops.push_back(script::I2cReadOp{form});
+    }
+    const std::string html = FileText(QUILLON_SOURCE_DIR "/docs/manual/scripting.html");
+    const std::size_t from = html.find("<h2 id=\"record\">");
+    ASSERT_NE(from, std::string::npos);
+    const std::string section = html.substr(from, html.find("<h2", from + 1) - from);
+    for (script::MacroOp& op : ops) {
+        std::visit(
+            [](auto& o) {
+                using T = std::decay_t<decltype(o)>;
+                if constexpr (std::is_same_v<T, script::MemWriteOp> ||
+                              std::is_same_v<T, script::MemReadOp>) {
+                    o.file = "/f";
+                    o.length = 1;
+                } else if constexpr (std::is_same_v<T, script::ConfigureOp>) {
+                    o.file = "/f";
+                } else if constexpr (std::is_same_v<T, script::FileCompareOp>) {
+                    o.first = o.second = "/f";
+                }
+            },
+            op);
+        const std::optional<std::string> text = script::MacroTextOf(op);
+        ASSERT_TRUE(text) << script::DescribeOp(op);
+        const std::string name = text->substr(0, text->find(' '));
+        EXPECT_TRUE(section.find("<code>" + name + "<") != std::string::npos ||
+                    section.find("<code>" + name + " ") != std::string::npos)
+            << name << " is not in the manual's recording section";
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/log_window.h"
@@ -25,6 +26,7 @@
 #include "boards/backends.h"
 #include "link/board_link.h"
 #include "log/log_file.h"
+#include "platform/settings_store.h"
 #include "script/session_recorder.h"
 #include "support/fresh_home.h"
 
@@ -170,6 +172,121 @@ TEST_F(RecordedSession, PanelWorkReplaysThroughQuillonRun) {
     panel.resize(panel.size() - 3);
     EXPECT_EQ(replay, panel);
     EXPECT_GE(replay.size(), 8u);  // RW, RR, MW (3), MR (3)
+}
+
+// Every page action that reaches the board leaves a line: its macro, or a
+// comment saying what it was and why it is not replayed.
+struct HookCase {
+    const char* name;
+    int page;  // its number in the page table
+    std::function<void(QWidget* page)> act;
+    const char* line;  // the start of the line it leaves
+};
+
+void Type(QWidget* page, const char* name, const char* text) {
+    auto* edit = page->findChild<QLineEdit*>(name);
+    ASSERT_NE(edit, nullptr) << name;
+    edit->setText(text);
+}
+void Choose(QWidget* page, const char* name, int index) {
+    auto* list = page->findChild<QComboBox*>(name);
+    ASSERT_NE(list, nullptr) << name;
+    list->setCurrentIndex(index);
+}
+void Click(QWidget* page, const char* name) {
+    auto* button = page->findChild<QPushButton*>(name);
+    ASSERT_NE(button, nullptr) << name;
+    ASSERT_TRUE(button->isEnabled()) << name;
+    button->click();
+}
+void CommandBytes(QWidget* page, int first, const char* a, const char* b, const char* c,
+                  const char* d) {
+    int n = first;
+    for (const char* byte : {a, b, c, d})
+        Type(page, qPrintable(QString("LabeledEdit%1").arg(n++)), byte);
+}
+
+const HookCase kHooks[] = {
+    {"IW3", 18,
+     [](QWidget* p) {
+         CommandBytes(p, 20, "A0", "05", "5A", "00");
+         Click(p, "Button60");
+     },
+     "KVX_COMMAND {IW3 -P0 -M3 -DA -S0 -A5 -W5A}\n"},
+    {"IR3", 18, [](QWidget* p) { Click(p, "Button59"); },
+     "KVX_COMMAND {IR3 -P0 -M3 -DA -S0 -A0} ;# read -> "},
+    {"IW3fourBytesSecondPort", 18,
+     [](QWidget* p) {
+         Choose(p, "ComboBox6", 1);
+         Choose(p, "ComboBox7", 1);
+         CommandBytes(p, 24, "A8", "01", "23", "77");
+         Click(p, "Button62");
+     },
+     "KVX_COMMAND {IW3 -P1 -M4 -DA -S4 -A123 -W77}\n"},
+    // A fourth byte after a 3-byte command: IW3 would send 00 there.
+    {"IW3otherBytes", 18,
+     [](QWidget* p) {
+         CommandBytes(p, 20, "A0", "05", "5A", "11");
+         Click(p, "Button60");
+     },
+     "# I2C command write of A0 05 5A 11 (3-byte) on port 0: not replayed, IW3 and IR3 send 00"},
+    {"DAC", 17, [](QWidget* p) { Click(p, "Button58"); }, "# DAC parameter set of "},
+    {"RegisterWait", 14,
+     [](QWidget* p) {
+         Type(p, "readWait", "3");
+         Click(p, "Button47");
+     },
+     "# register read wait set to 3: not replayed"},
+    {"Suspend", 10, [](QWidget* p) { Click(p, "Button33"); }, "# mode set to Normal: not replayed"},
+    {"Gpif2Master", 19, [](QWidget* p) { Click(p, "Button67"); },
+     "# GPIF II master CAP_START: not replayed"},
+    {"Temperature", 11, [](QWidget* p) { Click(p, "Button34"); },
+     "# temperature read: not replayed"},
+};
+
+void PrintTo(const HookCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PageHook : public RecordedSession, public ::testing::WithParamInterface<HookCase> {};
+
+TEST_P(PageHook, LeavesItsLine) {
+    const HookCase& c = GetParam();
+    const std::string record = root + "/hook.tcl";
+    StartPanel("", record);
+    QWidget* page = window->page(c.page);
+    ASSERT_NE(page, nullptr) << c.page;
+    c.act(page);
+    app::StopRecording();
+    const std::string script = ReadFile(record);
+    EXPECT_NE(script.find(std::string("\n") + c.line), std::string::npos) << script;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageHook, ::testing::ValuesIn(kHooks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A board switched during a recording is said in the file, and the automatic
+// script the new board runs is sourced, in that order.
+TEST_F(RecordedSession, BoardSwitchAndAutomaticScriptAreWritten) {
+    const std::string record = root + "/switch.tcl";
+    const std::string autoScript = root + "/auto.tcl";
+    std::ofstream(autoScript) << "KVX_COMMAND {RW -A3 -W8 -D1}\n";
+    {
+        SettingsStore store;
+        store.WriteBool(kSetup, "AUTO_TCL", true);
+        store.WriteString(kSetup, "AUTO_TCL_NAME", autoScript);
+    }
+    StartPanel("", record);
+    boards::BoardOptions sim;
+    sim.board = "sim";
+    ASSERT_TRUE(window->SwitchBoard(sim));
+    app::StopRecording();
+    const std::string script = ReadFile(record);
+    const std::size_t changed = script.find("\n# board: changed to sim;");
+    const std::size_t sourced = script.find("\nsource {" + autoScript + "}\n");
+    EXPECT_NE(changed, std::string::npos) << script;
+    EXPECT_NE(sourced, std::string::npos) << script;
+    EXPECT_LT(changed, sourced) << script;
 }
 
 TEST_F(RecordedSession, RefusesTheRunningScriptAndFilesThatAreNoFiles) {

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "app/gui_thread.h"
 #include "app/main_window.h"
@@ -440,6 +441,22 @@ void ConfigPage::RunStartupAutoConfig() {
     features::AutoConfigResult result;
     ctx().RunLong({.cancellable = false},
                   [&] { result = features::RunAutoConfig(h, settings, ctx().reporter()); });
+    // What the load sent: the plain stream is UC; the Tessera layout has no macro.
+    std::error_code ec;
+    const std::string full =
+        std::filesystem::absolute(settings.path, ec).lexically_normal().string();
+    const std::string what = "automatic configuration load of " + full;
+    if (result.outcome == features::AutoConfigResult::Outcome::Failed) {
+        RecordNotReplayed(what, "it failed");
+    } else if (result.outcome == features::AutoConfigResult::Outcome::Loaded) {
+        if (settings.tessera) {
+            RecordNotReplayed(what + " in the Tessera layout", "UC sends the standard stream only");
+        } else {
+            script::RecordNote(what + ":");
+            script::Record(
+                script::ConfigureOp{full, settings.xilinx, settings.bitswap, settings.encrypt});
+        }
+    }
     switch (result.outcome) {
         case features::AutoConfigResult::Outcome::NoFile:
             break;

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/pages/board_widgets.h"
+#include "app/session_recording.h"
 #include "features/board/i2c.h"
 #include "link/board_link.h"
 
@@ -64,8 +65,12 @@ DacPage::DacPage(PageContext& context, QWidget* parent) : Page(context, parent) 
 void DacPage::Button58Click() {
     std::array<std::string, 4> fields;
     for (int i = 0; i < 4; ++i) fields[i] = S(bytes_[i]->text());
-    features::DacParameterSet(link::CurrentBoard(), port_->currentIndex(), fields,
-                              ctx().reporter());
+    if (!features::DacParameterSet(link::CurrentBoard(), port_->currentIndex(), fields,
+                                   ctx().reporter()))
+        return;
+    RecordNotReplayed("DAC parameter set of " + fields[0] + " " + fields[1] + " " + fields[2] +
+                          " " + fields[3] + " on port " + std::to_string(port_->currentIndex()),
+                      "no macro sets the DAC");
 }
 
 Page* MakeDacPage(PageContext& context) {

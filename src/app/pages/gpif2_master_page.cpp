@@ -8,11 +8,18 @@
 #include <QVBoxLayout>
 
 #include "app/pages/board_widgets.h"
+#include "app/session_recording.h"
 #include "link/board_link.h"
 
 namespace quillon::app {
 
 namespace {
+
+// The master's registers are words of the 512-byte block space, which no
+// macro reaches.
+void RecordBlock(const std::string& what) {
+    RecordNotReplayed("GPIF II master " + what, "no macro reaches the register block space");
+}
 
 int Index(features::G2mBase which) {
     return which == features::G2mBase::Reg ? 0 : 1;
@@ -95,25 +102,31 @@ Gpif2MasterPage::Gpif2MasterPage(PageContext& context, QWidget* parent) : Page(c
 
 void Gpif2MasterPage::BaseRead(features::G2mBase which) {
     // After a failed read the display keeps what it showed.
-    if (auto text = features::G2mBaseRead(link::CurrentBoard(), which, ctx().reporter()))
+    if (auto text = features::G2mBaseRead(link::CurrentBoard(), which, ctx().reporter())) {
         bases_[Index(which)].display->setText(QString::fromStdString(*text));
+        RecordBlock(std::string(Index(which) == 0 ? "register" : "memory") +
+                    " base address read (read -> " + *text + ")");
+    }
 }
 
 void Gpif2MasterPage::BaseWrite(features::G2mBase which) {
-    features::G2mBaseWrite(link::CurrentBoard(), which, S(bases_[Index(which)].input->text()),
-                           ctx().reporter());
+    const std::string input = S(bases_[Index(which)].input->text());
+    if (features::G2mBaseWrite(link::CurrentBoard(), which, input, ctx().reporter()))
+        RecordBlock(std::string(Index(which) == 0 ? "register" : "memory") +
+                    " base address write of " + input);
 }
 
 void Gpif2MasterPage::Button67Click() {
-    features::CapStartIssue(link::CurrentBoard(), ctx().reporter());
+    if (features::CapStartIssue(link::CurrentBoard(), ctx().reporter())) RecordBlock("CAP_START");
 }
 
 void Gpif2MasterPage::Button68Click() {
-    features::CapRegistersDump(link::CurrentBoard(), ctx().reporter());
+    if (features::CapRegistersDump(link::CurrentBoard(), ctx().reporter()))
+        RecordBlock("capture register READ");
 }
 
 void Gpif2MasterPage::Button69Click() {
-    features::DmaStartSet(link::CurrentBoard(), ctx().reporter());
+    if (features::DmaStartSet(link::CurrentBoard(), ctx().reporter())) RecordBlock("DMA SET");
 }
 
 Page* MakeGpif2MasterPage(PageContext& context) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/session_recording.h"
 #include "features/registers/reg_wait.h"
 #include "link/board_link.h"
 
@@ -55,13 +56,17 @@ GpifPage::GpifPage(PageContext& context, QWidget* parent) : Page(context, parent
 }
 
 void GpifPage::Button47Click() {
-    features::RegWaitSet(link::CurrentBoard(), features::RegWaitKind::Read,
-                         readWait_->text().toStdString(), ctx().reporter());
+    const std::string text = readWait_->text().toStdString();
+    if (features::RegWaitSet(link::CurrentBoard(), features::RegWaitKind::Read, text,
+                             ctx().reporter()))
+        RecordNotReplayed("register read wait set to " + text, "no macro sets the register wait");
 }
 
 void GpifPage::Button48Click() {
-    features::RegWaitSet(link::CurrentBoard(), features::RegWaitKind::Write,
-                         writeWait_->text().toStdString(), ctx().reporter());
+    const std::string text = writeWait_->text().toStdString();
+    if (features::RegWaitSet(link::CurrentBoard(), features::RegWaitKind::Write, text,
+                             ctx().reporter()))
+        RecordNotReplayed("register write wait set to " + text, "no macro sets the register wait");
 }
 
 Page* MakeGpifPage(PageContext& context) {

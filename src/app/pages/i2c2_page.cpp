@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/pages/board_widgets.h"
+#include "app/session_recording.h"
 #include "link/board_link.h"
 
 namespace quillon::app {
@@ -87,15 +88,19 @@ void I2c2Page::Show(int g, const features::I2cCommandFields& f) {
 void I2c2Page::CommandRead(int g) {
     features::I2cCommandFields f = Fields(g);
     if (features::I2cCommandRead(link::CurrentBoard(), port_->currentIndex(),
-                                 length_->currentIndex(), f, ctx().reporter()))
+                                 length_->currentIndex(), f, ctx().reporter())) {
         Show(g, f);
+        RecordI2cCommand(false, port_->currentIndex(), length_->currentIndex(), f);
+    }
 }
 
 void I2c2Page::CommandWrite(int g) {
     features::I2cCommandFields f = Fields(g);
     if (features::I2cCommandWrite(link::CurrentBoard(), port_->currentIndex(),
-                                  length_->currentIndex(), f, ctx().reporter()))
+                                  length_->currentIndex(), f, ctx().reporter())) {
         Show(g, f);
+        RecordI2cCommand(true, port_->currentIndex(), length_->currentIndex(), f);
+    }
 }
 
 Page* MakeI2c2Page(PageContext& context) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/session_recording.h"
 #include "features/registers/reg512_test.h"
 #include "link/board_link.h"
 
@@ -59,10 +60,14 @@ void Reg512Page::Button53Click() {
     const link::BoardHandle h = link::CurrentBoard();
     const std::string address = address_->text().toStdString();
     const std::string repeat = repeat_->text().toStdString();
+    bool passed = false;
     ctx().RunLong({.cancellable = true}, [&] {
         const features::BusyBanner banner(ctx().reporter(), "Processing for Register Test ...");
-        features::Reg512Test(h, address, repeat, ctx().reporter());
+        passed = features::Reg512Test(h, address, repeat, ctx().reporter());
     });
+    RecordNotReplayed("512-byte register test at " + address + ", " + repeat + " passes" +
+                          (passed ? "" : " (failed or cancelled)"),
+                      "no macro runs the register test");
     running_ = false;
     ctx().RefreshBoardControls();
 }

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/session_recording.h"
 #include "features/board/supervision.h"
 #include "link/board_link.h"
 
@@ -55,7 +56,10 @@ SuspendPage::SuspendPage(PageContext& context, QWidget* parent) : Page(context, 
 }
 
 void SuspendPage::Button33Click() {
-    features::SuspendSet(link::CurrentBoard(), suspend_->isChecked(), ctx().reporter());
+    const bool suspend = suspend_->isChecked();
+    if (features::SuspendSet(link::CurrentBoard(), suspend, ctx().reporter()))
+        RecordNotReplayed(std::string("mode set to ") + (suspend ? "Suspend" : "Normal"),
+                          "no macro sets the suspend mode");
 }
 
 Page* MakeSuspendPage(PageContext& context) {

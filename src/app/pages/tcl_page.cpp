@@ -262,6 +262,9 @@ void TclPage::RunAutoScript() {
         report = script::TclHost::RunAutoScript(path);
         script::SetRunningScript("");
     }
+    if (report.outcome != script::TclHost::AutoOutcome::NoFile)
+        RecordScriptRun(path, report.outcome == script::TclHost::AutoOutcome::Succeeded,
+                        "the automatic start-up script ran");
     switch (report.outcome) {
         case script::TclHost::AutoOutcome::Failed:
         case script::TclHost::AutoOutcome::NoInterpreter:

@@ -14,6 +14,7 @@
 #include <QtCharts/QValueAxis>
 
 #include "app/pages/board_widgets.h"
+#include "app/session_recording.h"
 #include "features/busy_gate.h"
 #include "script/session_recorder.h"
 
@@ -130,17 +131,23 @@ void TempPage::Show(const features::TempReading& reading) {
 }
 
 void TempPage::Button34Click() {
-    if (auto reading = features::TemperatureReadAndShow(link::CurrentBoard(), ctx().reporter()))
+    if (auto reading = features::TemperatureReadAndShow(link::CurrentBoard(), ctx().reporter())) {
         Show(*reading);
-    else
+        RecordNotReplayed("temperature read", "no macro reads the temperature");
+    } else {
         features::TemperatureFailed(ctx().reporter());
+    }
 }
 
 void TempPage::CheckBox2Click() {
-    if (auto_->isChecked())
+    // The timer's reads are not recorded one by one: one line says they ran.
+    if (auto_->isChecked()) {
         timer_->start();
-    else
+        RecordNotReplayed("temperature auto-update on", "no macro reads the temperature");
+    } else {
         timer_->stop();
+        script::RecordNote("temperature auto-update off");
+    }
 }
 
 void TempPage::Timer2Timer() {
@@ -175,15 +182,18 @@ void TempPage::N21Click() {
 }
 
 void TempPage::N23Click() {
-    features::WatchdogChange(link::CurrentBoard(), ctx().reporter());
+    if (features::WatchdogChange(link::CurrentBoard(), ctx().reporter()))
+        RecordNotReplayed("watchdog setting changed", "no macro sets the watchdog");
 }
 
 void TempPage::N24Click() {
-    features::WatchdogShow(link::CurrentBoard(), ctx().reporter());
+    if (features::WatchdogShow(link::CurrentBoard(), ctx().reporter()))
+        RecordNotReplayed("watchdog setting read", "no macro reads the watchdog");
 }
 
 void TempPage::FX31Click() {
-    features::FirmwareReset(link::CurrentBoard(), ctx().reporter());
+    if (features::FirmwareReset(link::CurrentBoard(), ctx().reporter()))
+        RecordNotReplayed("firmware reset", "no macro resets the firmware");
 }
 
 Page* MakeTempPage(PageContext& context) {
