@@ -238,6 +238,16 @@ int main(int argc, char** argv) {
         w.RequestPage(n);
         Save(&w, QString("%1/page-%2.png").arg(out, kPageNames[n]));
     }
+    // A recording on: the status bar's mark and the checked item of the file menu.
+    if (app::StartRecording(platform::AppDataFolder() + "/session.tcl")) {
+        w.RequestPage(1);
+        Save(&w, out + "/main-recording.png");
+        if (QMenu* file = w.menuBar()->actions().value(0)->menu())
+            SaveMenu(file,
+                     w.mapToGlobal(w.menuBar()->actionGeometry(file->menuAction()).bottomLeft()),
+                     out + "/menu-file-recording.png");
+        app::StopRecording();
+    }
     // The temperature monitor after a minute or so of readings (the simulated
     // sensor is told what to read).
     if (w.pageShown(11) && sim::ActiveSimBackend()) {
@@ -284,22 +294,6 @@ int main(int argc, char** argv) {
         if (!a->menu() || i >= 3) continue;
         SaveMenu(a->menu(), w.mapToGlobal(w.menuBar()->actionGeometry(a).bottomLeft()),
                  QString("%1/menu-%2.png").arg(out, menuNames[i++]));
-    }
-    // A recording on: the status bar's mark and the checked item of the file menu,
-    // at the window's own size and on the smallest screen.
-    if (app::StartRecording(platform::AppDataFolder() + "/session.tcl")) {
-        w.RequestPage(1);
-        Save(&w, out + "/main-recording.png");
-        QMenu* file = w.menuBar()->actions().value(0)->menu();
-        if (file)
-            SaveMenu(file,
-                     w.mapToGlobal(w.menuBar()->actionGeometry(file->menuAction()).bottomLeft()),
-                     out + "/menu-file-recording.png");
-        const QSize size = w.size();
-        w.resize(1280, 720);
-        Save(&w, out + "/main-recording-1280x720.png");
-        w.resize(size);
-        app::StopRecording();
     }
     Save(log, out + "/log-view-later.png");
     {
