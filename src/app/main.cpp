@@ -173,12 +173,13 @@ int main(int argc, char** argv) {
         app::MainWindow window;
         window.SetBoardChoice(*options, boardNote);
         prompter.setParentWindow(&window);
+        if (record) app::RecordFromStart(*record);
         window.FormCreate();
         app::BusyWindow::Create();
         app::VersionWindow::Create(&window);
         for (const auto& create : app::Hooks().createWindows) create(&window);
         window.show();
-        if (record) app::StartRecording(*record);
+        app::StartPendingRecording();  // the log could not be opened: start it now
         const int rc = app.exec();
         app::StopRecording();
         SetPrompter(nullptr);

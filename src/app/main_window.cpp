@@ -347,6 +347,7 @@ void MainWindow::FormCreate() {
     LogWindow::SetFolderLabel("ﾛｸﾞﾌｧｲﾙは｢" + LogFile::Folder() + "｣に保存されます。");
     LogWindow::Show();
     boards::RouteHintsToLog();
+    StartPendingRecording();
 
     // 5. Start-up settings.
     int logWarning = 200;

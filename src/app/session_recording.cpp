@@ -99,6 +99,21 @@ std::optional<std::string> TakeRecordOption(std::vector<std::string>& args, std:
     return file;
 }
 
+namespace {
+std::optional<std::string> g_pending;  // --record FILE, until the log is open
+}  // namespace
+
+void RecordFromStart(const std::string& path) {
+    g_pending = path;
+}
+
+void StartPendingRecording() {
+    if (!g_pending) return;
+    const std::string path = *g_pending;
+    g_pending.reset();
+    StartRecording(path);
+}
+
 bool StartRecording(const std::string& path) {
     std::string why;
     const std::string board = g_board ? g_board() : std::string("usb");

@@ -34,6 +34,11 @@ bool StartRecording(const std::string& path);
 // Takes "--record FILE" or "--record=FILE" out of the arguments; `error` set
 // when the file name is missing.
 std::optional<std::string> TakeRecordOption(std::vector<std::string>& args, std::string& error);
+// `quillon --record FILE`: the recording starts as soon as the log is open,
+// before the start-up's automatic configuration and script, so that they are
+// its first lines. StartPendingRecording starts it (once; no-op otherwise).
+void RecordFromStart(const std::string& path);
+void StartPendingRecording();
 // Stops the recording that is on (if any).
 void StopRecording();
 

@@ -79,7 +79,8 @@ class RecordedSession : public ::testing::Test {
         LogFile::ResetForTest();
     }
     // The panel as `quillon --board sim --trace TRACE --record FILE` starts it.
-    void StartPanel(const std::string& trace, const std::string& record) {
+    // `fromStart`: as main() does it, so that the start-up's own work is recorded.
+    void StartPanel(const std::string& trace, const std::string& record, bool fromStart = false) {
         boards::BoardOptions options;
         options.board = "sim";
         options.boardGiven = true;
@@ -88,9 +89,12 @@ class RecordedSession : public ::testing::Test {
         ASSERT_TRUE(boards::SetUpBoardLink(options, error)) << error;
         window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
         window->SetBoardChoice(options);
+        if (fromStart) app::RecordFromStart(record);
         window->FormCreate();
         window->show();
-        ASSERT_TRUE(app::StartRecording(record));
+        if (!fromStart) {
+            ASSERT_TRUE(app::StartRecording(record));
+        }
     }
     template <typename W>
     W* Find(int page, const char* name) {
@@ -287,6 +291,23 @@ TEST_F(RecordedSession, BoardSwitchAndAutomaticScriptAreWritten) {
     EXPECT_NE(changed, std::string::npos) << script;
     EXPECT_NE(sourced, std::string::npos) << script;
     EXPECT_LT(changed, sourced) << script;
+}
+
+// `--record` records from the first action: the automatic script the
+// start-up runs is the recording's first line after the header.
+TEST_F(RecordedSession, RecordingFromTheStartHoldsTheStartUpsWork) {
+    const std::string record = root + "/start.tcl";
+    const std::string autoScript = root + "/auto.tcl";
+    std::ofstream(autoScript) << "KVX_COMMAND {RW -A3 -W8 -D1}\n";
+    {
+        SettingsStore store;
+        store.WriteBool(kSetup, "AUTO_TCL", true);
+        store.WriteString(kSetup, "AUTO_TCL_NAME", autoScript);
+    }
+    StartPanel("", record, true);
+    app::StopRecording();
+    const std::string script = ReadFile(record);
+    EXPECT_NE(script.find("\nsource {" + autoScript + "}\n"), std::string::npos) << script;
 }
 
 TEST_F(RecordedSession, RefusesTheRunningScriptAndFilesThatAreNoFiles) {
