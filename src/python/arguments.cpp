@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <vector>
+
+#include "features/file_names.h"
+#include "platform/platform.h"
 
 namespace quillon::python {
 
@@ -88,13 +90,6 @@ link::RegWidth WidthCode(int bits) {
     }
 }
 
-[[noreturn]] void RaiseFileNotFound(const std::string& path) {
-    py::object e = py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError)(
-        ENOENT, "No such file or directory", path);
-    PyErr_SetObject(PyExc_FileNotFoundError, e.ptr());
-    throw py::error_already_set();
-}
-
 int WidthIndex(int bits) { return static_cast<int>(WidthCode(bits)) >> 6; }
 
 std::uint64_t InRange(long long value, std::uint64_t limit, const char* what) {
@@ -120,10 +115,41 @@ int PortOf(const py::object& port, int ports, const char* letters) {
 std::string PathOf(const py::object& path) {
     const std::string p = py::str(py::module_::import("os").attr("fspath")(path));
     if (p.empty()) Refuse("the file name is empty");
-    // Relative names resolve where Python runs; the operations want the folder.
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(p, ec);
-    return ec ? p : absolute.string();
+    // Relative names resolve where Python runs; the operations want the
+    // folder. Python takes "~" for a name like any other, not the home folder.
+    return platform::ResolveTypedPath(p.front() == '~' ? "./" + p : p,
+                                      platform::CurrentDirectory(), platform::HomeFolder());
+}
+
+// --- Files ----------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void RefuseFile(const std::string& path, const features::NameCheck& check) {
+    if (platform::IsNotRegular(check.problem)) Refuse(path + ": " + check.reason);
+    // An OSError of Python's own kind, with its errno and filename.
+    const bool absent = check.absent();
+    PyObject* type = absent ? PyExc_FileNotFoundError : PyExc_PermissionError;
+    py::object e = py::reinterpret_borrow<py::object>(type)(absent ? ENOENT : EACCES,
+                                                            check.reason, path);
+    PyErr_SetObject(type, e.ptr());
+    throw py::error_already_set();
+}
+
+}  // namespace
+
+std::string FileToRead(const py::object& path) {
+    const std::string p = PathOf(path);
+    if (const features::NameCheck check = features::CheckNameToRead(p); !check.ok())
+        RefuseFile(p, check);
+    return p;
+}
+
+std::string FileToWrite(const py::object& path) {
+    const std::string p = PathOf(path);
+    if (const features::NameCheck check = features::CheckNameToWrite(p); !check.ok())
+        RefuseFile(p, check);
+    return p;
 }
 
 Buffer::Buffer(const py::object& object, bool writable) {

@@ -43,13 +43,25 @@ long long IntOf(const py::object& value, const char* what);
 link::RegWidth WidthCode(int bits);
 int WidthIndex(int bits);
 
-[[noreturn]] void RaiseFileNotFound(const std::string& path);
-
 std::uint64_t InRange(long long value, std::uint64_t limit, const char* what);
 
 int PortOf(const py::object& port, int ports, const char* letters);
 
+// A file name as Python gives it (str or os.PathLike), as the full path it
+// names: relative names resolve in Python's current directory.
 std::string PathOf(const py::object& path);
+
+// --- Files ----------------------------------------------------------------------
+// The files a call names are checked as the panel's pages and the script
+// runner check them, before anything is sent, and refused with the same
+// reason: a name that leads nowhere raises FileNotFoundError, a folder, FIFO
+// or device ValueError, a file or folder this user may not use
+// PermissionError.
+
+// An existing regular file this process may read; its full path.
+std::string FileToRead(const py::object& path);
+// A file this process may create, or replace by a file written beside it.
+std::string FileToWrite(const py::object& path);
 
 // A contiguous buffer of a bytes-like object, held (and its exporter kept
 // from resizing) while the transfer runs without the interpreter lock.

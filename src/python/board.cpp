@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 
 #include "features/board/board_info.h"
@@ -311,11 +310,6 @@ std::uint32_t Board::RegisterOf(long long reg, int registerBytes) {
 
 void Board::Record(const script::MacroOp& op, const std::string& note) {
     if (record_) record_->Op(op, note);
-}
-
-std::string Board::FullPath(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::absolute(path, ec).lexically_normal().string();
 }
 
 py::object Board::Sim() {

@@ -98,14 +98,14 @@ class Board {
     static std::uint32_t TransferLength(std::size_t n, bool tessera);
     void ReadInto(std::uint8_t* into, std::uint32_t n, std::uint8_t code, bool scramble,
                   bool tessera);
-    static features::MemTransferRequest FileRequest(const py::object& path, int width,
+    // `path` as FileToRead or FileToWrite gave it.
+    static features::MemTransferRequest FileRequest(const std::string& path, int width,
                                                     bool scramble, bool tessera, bool split);
     static std::uint32_t RegisterOf(long long reg, int registerBytes);
 
     // The recording of open(record=...): calls that have a macro, after they
     // succeeded (a failed call raised before).
     void Record(const script::MacroOp& op, const std::string& note = {});
-    static std::string FullPath(const std::string& path);
     void RecordTransfer(bool write, const features::MemTransferRequest& req, std::uint64_t n,
                         int width);
 

@@ -20,12 +20,9 @@ namespace quillon::python {
 
 void Board::Configure(const py::object& pathObject, bool xilinx, bool bitswap, bool encrypt,
                       const py::object& tessera) {
-    const std::string path = PathOf(pathObject);
-    if (!platform::PathExists(path)) RaiseFileNotFound(path);
     // Only a regular file is read whole; anything else would clear the
     // FPGA and then fail.
-    if (platform::IsNotRegular(platform::CheckFileToRead(path)))
-        Refuse("the configuration file is not a regular file: " + path);
+    const std::string path = FileToRead(pathObject);
     std::string layout;  // "" = the standard layout
     if (py::isinstance<py::str>(tessera)) {
         layout = tessera.cast<std::string>();
@@ -45,9 +42,9 @@ void Board::Configure(const py::object& pathObject, bool xilinx, bool bitswap, b
         return features::FpgaConfigureTesseraTavel(h, path);
     });
     if (layout.empty()) {
-        Record(script::ConfigureOp{FullPath(path), xilinx, bitswap, encrypt});
+        Record(script::ConfigureOp{path, xilinx, bitswap, encrypt});
     } else if (record_) {
-        record_->Note("configuration load of " + FullPath(path) +
+        record_->Note("configuration load of " + path +
                       " in a Tessera layout: not replayed, UC sends the standard layout only");
     }
 }
@@ -112,16 +109,16 @@ py::object Board::MemRead(const py::object& lengthOrBuffer, const py::object& ou
 
 void Board::MemWriteFile(const py::object& pathObject, const py::object& length, int width,
                          bool scramble, bool tessera, bool split) {
-    features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
-    if (!platform::PathExists(req.path)) RaiseFileNotFound(req.path);
-    std::uint64_t n = 0;
+    // The length given is looked at before the file: one of the wrong type
+    // is a TypeError whatever the file is.
+    std::uint64_t n = length.is_none() ? 0 : FileLength(IntOf(length, "length"), split);
+    features::MemTransferRequest req =
+        FileRequest(FileToRead(pathObject), width, scramble, tessera, split);
     if (length.is_none()) {
         const std::optional<std::uint64_t> size = platform::RegularFileSize(req.path);
         if (!size) Refuse("the memory file is not a regular file: " + req.path);
         // Whole blocks of 512 bytes; the end of the last is filled with zeros.
         n = (*size + 511) / 512 * 512;
-    } else {
-        n = FileLength(IntOf(length, "length"), split);
     }
     req.lengthText = HexLength(n);
     features::MemTransferView view;
@@ -133,8 +130,9 @@ void Board::MemWriteFile(const py::object& pathObject, const py::object& length,
 
 void Board::MemReadFile(const py::object& pathObject, long long length, int width, bool scramble,
                         bool tessera, bool split) {
-    features::MemTransferRequest req = FileRequest(pathObject, width, scramble, tessera, split);
     const std::uint64_t n = FileLength(length, split);
+    features::MemTransferRequest req =
+        FileRequest(FileToWrite(pathObject), width, scramble, tessera, split);
     req.lengthText = HexLength(n);
     features::MemTransferView view;
     RunLong("mem_read_file", features::kMemReadFailed, [&](link::BoardHandle h) {
@@ -170,10 +168,10 @@ void Board::ReadInto(std::uint8_t* into, std::uint32_t n, std::uint8_t code, boo
     });
 }
 
-features::MemTransferRequest Board::FileRequest(const py::object& path, int width, bool scramble,
+features::MemTransferRequest Board::FileRequest(const std::string& path, int width, bool scramble,
                                                 bool tessera, bool split) {
     features::MemTransferRequest req;
-    req.path = PathOf(path);
+    req.path = path;
     req.widthIndex = WidthIndex(width);
     req.scramble = scramble;
     req.tessera = tessera;
@@ -184,7 +182,7 @@ features::MemTransferRequest Board::FileRequest(const py::object& path, int widt
 void Board::RecordTransfer(bool write, const features::MemTransferRequest& req, std::uint64_t n,
                            int width) {
     if (!record_) return;
-    const std::string path = FullPath(req.path);
+    const std::string& path = req.path;
     if (req.split || req.scramble || req.tessera) {
         record_->Note(std::string(write ? "mem_write_file" : "mem_read_file") + " of " + path +
                       ": not replayed, split, scrambled or Tessera transfers have no macro");
@@ -194,4 +192,5 @@ void Board::RecordTransfer(bool write, const features::MemTransferRequest& req, 
         Record(script::MemReadOp{path, n, width});
     }
 }
+
 }  // namespace quillon::python

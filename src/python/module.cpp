@@ -6,16 +6,19 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/usb/usb_backend.h"
+#include "platform/file_io.h"
 #include "python/arguments.h"
 #include "python/board.h"
 #include "python/session.h"
 #include "python/sim_control.h"
 #include "script/session_recorder.h"
+#include "sim/sim_profile.h"
 
 namespace py = pybind11;
 
@@ -50,6 +53,25 @@ Board OpenBoard(const std::string& board, const std::string& profile, const std:
     }
     PassLog("open", {});
     return Board(std::move(s), std::move(recorder));
+}
+
+// A profile file, read as the script runner reads one: only a regular file
+// (a FIFO would hold the call, /dev/zero never end) of at most 1 MiB.
+py::bytes ReadProfile(const py::object& pathObject) {
+    const std::string path = PathOf(pathObject);
+    const platform::WholeFile file = platform::ReadWholeFile(path, sim::kMaxProfileBytes);
+    if (file.status == platform::WholeFile::Status::Missing) {
+        const py::object e = py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError)(
+            ENOENT, "the sim profile " + path + " " + file.Describe(sim::kMaxProfileBytes), path);
+        PyErr_SetObject(PyExc_FileNotFoundError, e.ptr());
+        throw py::error_already_set();
+    }
+    if (!file.ok()) {
+        PyErr_SetString(PyExc_OSError,
+                        ("the sim profile " + path + " " + file.Describe(sim::kMaxProfileBytes)).c_str());
+        throw py::error_already_set();
+    }
+    return py::bytes(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
 }
 
 py::list Boards() {
@@ -201,6 +223,7 @@ PYBIND11_MODULE(_quillon, m) {
             return "<quillon.Board " + b.name() + (b.closed() ? " (closed)>" : ">");
         });
 
+    m.def("_read_profile", &ReadProfile, py::arg("path"));
     m.def("_open", &OpenBoard, py::arg("board"), py::arg("profile"), py::arg("trace"),
           py::arg("record") = "");
     m.def("boards", &Boards,
