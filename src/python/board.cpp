@@ -11,6 +11,7 @@
 #include "features/board/gpio.h"
 #include "features/board/i2c.h"
 #include "features/board/supervision.h"
+#include "features/hex_field.h"
 #include "features/registers/regex_burst.h"
 #include "link/vendor_requests.h"
 #include "python/arguments.h"
@@ -83,7 +84,13 @@ void Board::RegWrite(long long address, const py::int_& valueObject, int width, 
         return extended ? link::VR_REGEX_WRITE(h, static_cast<std::uint16_t>(a), out)
                         : link::VR_REG512_WRITE(h, a, out);
     });
-    if (!block) Record(script::RegWriteOp{a, width, value, extended});
+    if (block) {
+        NotReplayed("block register write of " + std::to_string(bytes) + " bytes at " +
+                        std::to_string(a),
+                    "block registers have no macro");
+    } else {
+        Record(script::RegWriteOp{a, width, value, extended});
+    }
 }
 
 py::bytes Board::ExtRead(long long address, long long length) {
@@ -94,6 +101,7 @@ py::bytes Board::ExtRead(long long address, long long length) {
     Run("ext_read", "the extended registers could not be read", [&](link::BoardHandle h) {
         return features::RegExBurstRead(h, a, n, burst);
     });
+    RecordExtended(false, a, n, burst);
     return py::bytes(reinterpret_cast<const char*>(burst.data()), static_cast<std::size_t>(n));
 }
 
@@ -111,6 +119,7 @@ void Board::ExtWrite(long long address, const py::object& data) {
     Run("ext_write", "the extended registers could not be written", [&](link::BoardHandle h) {
         return features::RegExBurstWrite(h, a, n, burst);
     });
+    RecordExtended(true, a, n, burst);
 }
 
 py::bytes Board::BlockRead(long long address, long long length) {
@@ -130,6 +139,9 @@ void Board::BlockWrite(long long address, const py::object& data) {
     Run("block_write", "the block registers could not be written", [&](link::BoardHandle h) {
         return link::VR_REG512_WRITE(h, a, std::span<const std::uint8_t>(b.data(), b.size()));
     });
+    NotReplayed("block register write of " + std::to_string(b.size()) + " bytes at " +
+                    std::to_string(a),
+                "block registers have no macro");
 }
 
 // --- I2C, GPIO, temperature, board information ---
@@ -144,6 +156,7 @@ void Board::I2cWrite(long long address, long long reg, long long value, const py
         if (registerBytes == 1) return features::I2cWriteRegister(h, p, a, static_cast<std::uint8_t>(r), d);
         return features::I2cSendCommand(h, p, 4, features::I2cCommandBytes(4, a, r, d));
     });
+    Record(script::I2cWriteOp{I2cForm(p, registerBytes), p, registerBytes == 2 ? 4 : 3, a, r, d});
 }
 
 int Board::I2cRead(long long address, long long reg, const py::object& port, int registerBytes) {
@@ -156,6 +169,8 @@ int Board::I2cRead(long long address, long long reg, const py::object& port, int
         const auto readAddress = static_cast<std::uint8_t>(a | 1);
         return features::I2cReadCommand(h, p, 4, features::I2cCommandBytes(4, a, r, readAddress), data);
     });
+    Record(script::I2cReadOp{I2cForm(p, registerBytes), p, registerBytes == 2 ? 4 : 3, a, r},
+           script::ReadNote(features::HexField(data, 2)));
     return data;
 }
 
@@ -169,12 +184,17 @@ void Board::DacWrite(const py::object& data, const py::object& port) {
     }
     Run("dac_write", "the DAC parameters could not be sent",
         [&](link::BoardHandle h) { return features::DacSend(h, p, bytes); });
+    std::string sent;
+    for (const std::uint8_t byte : bytes) sent += features::HexField(byte, 2);
+    NotReplayed("DAC parameters " + sent + " on I2C port " + std::to_string(p),
+                "the DAC has no macro");
 }
 
 void Board::GpioDirection(const py::object& port, bool output) {
     const int p = PortOf(port, features::kGpioPorts, "ACE");
     Run("gpio_direction", "the GPIO direction could not be set",
         [&](link::BoardHandle h) { return features::GpioSetDirection(h, p, output); });
+    Record(script::GpioDirectionOp{p, output});
 }
 
 void Board::GpioWrite(const py::object& port, long long value) {
@@ -182,6 +202,7 @@ void Board::GpioWrite(const py::object& port, long long value) {
     const auto v = static_cast<std::uint8_t>(InRange(value, 256, "value"));
     Run("gpio_write", "the GPIO port could not be written",
         [&](link::BoardHandle h) { return features::GpioWriteByte(h, p, v); });
+    Record(script::GpioWriteOp{p, v});
 }
 
 int Board::GpioRead(const py::object& port) {
@@ -189,6 +210,7 @@ int Board::GpioRead(const py::object& port) {
     std::uint8_t v = 0;
     Run("gpio_read", "the GPIO port could not be read",
         [&](link::BoardHandle h) { return features::GpioReadByte(h, p, v); });
+    Record(script::GpioReadOp{p}, script::ReadNote(features::HexField(v, 2)));
     return v;
 }
 
@@ -210,6 +232,7 @@ int Board::TempAlert() {
     std::uint8_t degrees = 0;
     Run("temp_alert", "the temperature alert threshold could not be read",
         [&](link::BoardHandle h) { return features::TempAlertRead(h, degrees); });
+    Record(script::TempAlertGetOp{}, script::ReadNote(std::to_string(degrees)));
     return degrees;
 }
 
@@ -217,6 +240,7 @@ void Board::SetTempAlert(long long degrees) {
     const auto d = static_cast<std::uint8_t>(InRange(degrees, 256, "degrees"));
     Run("set_temp_alert", "the temperature alert threshold could not be set",
         [&](link::BoardHandle h) { return features::TempAlertWrite(h, d); });
+    Record(script::TempAlertSetOp{d});
 }
 
 py::dict Board::Info() {
@@ -310,6 +334,36 @@ std::uint32_t Board::RegisterOf(long long reg, int registerBytes) {
 
 void Board::Record(const script::MacroOp& op, const std::string& note) {
     if (record_) record_->Op(op, note);
+}
+
+void Board::NotReplayed(const std::string& what, const std::string& why) {
+    if (record_) record_->Note(what + ": not replayed, " + why);
+}
+
+int Board::I2cForm(int port, int registerBytes) {
+    // Two register bytes go in the four-byte command (IW3/IR3 -M4); one goes
+    // as IW/IR on the first port, as IW2/IR2 on the second.
+    if (registerBytes == 2) return 3;
+    return port == 0 ? 1 : 2;
+}
+
+void Board::RecordExtended(bool write, int address, int n, const features::RegExBurst& burst) {
+    if (!record_) return;
+    if (n != 1 && n != 2 && n != 4 && n != 8) {
+        NotReplayed(std::string("extended register burst ") + (write ? "write" : "read") +
+                        " of " + std::to_string(n) + " bytes at " + std::to_string(address),
+                    "RW and RR -REGEX move 1, 2, 4 or 8 bytes");
+        return;
+    }
+    // The extended space carries values least significant byte first.
+    std::uint64_t value = 0;
+    for (int i = n; i-- > 0;) value = value << 8 | burst[static_cast<std::size_t>(i)];
+    const auto a = static_cast<std::uint32_t>(address);
+    if (write) {
+        Record(script::RegWriteOp{a, 8 * n, value, true});
+    } else {
+        Record(script::RegReadOp{a, 8 * n, true}, script::ReadNote(features::HexField(value, 2 * n)));
+    }
 }
 
 py::object Board::Sim() {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "features/memory/mem_transfer.h"
+#include "features/registers/regex_burst.h"
 #include "python/session.h"
 #include "script/session_recorder.h"
 
@@ -106,6 +107,10 @@ class Board {
     // The recording of open(record=...): calls that have a macro, after they
     // succeeded (a failed call raised before).
     void Record(const script::MacroOp& op, const std::string& note = {});
+    // A comment for a call that changed the board but has no macro.
+    void NotReplayed(const std::string& what, const std::string& why);
+    static int I2cForm(int port, int registerBytes);
+    void RecordExtended(bool write, int address, int n, const features::RegExBurst& burst);
     void RecordTransfer(bool write, const features::MemTransferRequest& req, std::uint64_t n,
                         int width);
 

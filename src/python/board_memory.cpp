@@ -52,6 +52,7 @@ void Board::Configure(const py::object& pathObject, bool xilinx, bool bitswap, b
 void Board::Clear() {
     Run("clear", "the FPGA could not be cleared",
         [&](link::BoardHandle h) { return features::FpgaClear(h); });
+    NotReplayed("FPGA clear", "the clear has no macro");
 }
 
 // --- Memory ---
@@ -71,6 +72,8 @@ void Board::MemWrite(const py::object& data, int width, bool scramble, bool tess
             return true;
         });
     });
+    NotReplayed("memory write of " + std::to_string(length) + " bytes from Python",
+                "MW writes from a file");
 }
 
 py::object Board::MemRead(const py::object& lengthOrBuffer, const py::object& out, int width,
