@@ -362,7 +362,8 @@ void Board::RecordExtended(bool write, int address, int n, const features::RegEx
     if (write) {
         Record(script::RegWriteOp{a, 8 * n, value, true});
     } else {
-        Record(script::RegReadOp{a, 8 * n, true}, script::ReadNote(features::HexField(value, 2 * n)));
+        Record(script::RegReadOp{a, 8 * n, true},
+               script::ReadNote(features::HexField(value, 2 * n)));
     }
 }
 
