@@ -1,6 +1,8 @@
 """The quillon module against the simulated board: what the board received,
 read back through the sim's own view of its state."""
 
+import os
+
 import numpy as np
 import pytest
 
@@ -135,6 +137,32 @@ def test_configuration(board, sim, tmp_path):
     sim.set_faults(config_status=1)
     with pytest.raises(quillon.BoardError):
         board.configure(design)
+
+
+# Each file a call names is looked at before anything is sent, and refused
+# with the reason the panel gives (a FIFO never waited on).
+@pytest.mark.parametrize("call, name, error, reason", [
+    ("configure", "missing.rbf", FileNotFoundError, "ﾌｧｲﾙがありません。"),
+    ("configure", "fifo", ValueError, "FIFO"),
+    ("configure", "/dev/zero", ValueError, "ﾃﾞﾊﾞｲｽ"),
+    ("mem_write_file", ".", ValueError, "ﾌｫﾙﾀﾞです"),
+    ("mem_write_file", "fifo", ValueError, "FIFO"),
+    ("mem_read_file", "none/out.bin", FileNotFoundError, "ﾌｫﾙﾀﾞがありません"),
+    ("mem_read_file", ".", ValueError, "ﾌｫﾙﾀﾞです"),
+    ("mem_read_file", "fifo", ValueError, "FIFO"),
+    ("mem_read_file", "*.bin", FileNotFoundError, "ﾜｲﾙﾄﾞｶｰﾄﾞ"),
+])
+def test_named_files_are_checked_before_anything_is_sent(board, sim, tmp_path, monkeypatch,
+                                                         call, name, error, reason):
+    os.mkfifo(tmp_path / "fifo")
+    monkeypatch.chdir(tmp_path)  # relative names resolve where Python runs
+    before = sim.request_count
+    args = (name, 512) if call == "mem_read_file" else (name,)
+    with pytest.raises(error, match=reason) as refused:
+        getattr(board, call)(*args)
+    if isinstance(refused.value, OSError):
+        assert refused.value.filename == os.path.join(tmp_path, name)
+    assert sim.request_count == before
 
 
 def test_i2c_gpio_temperature_and_information(board, sim):

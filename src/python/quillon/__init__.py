@@ -15,10 +15,8 @@ board gets the transfer's end command and the call raises KeyboardInterrupt.
 The manual's page "Python" documents every call.
 """
 
-import builtins
 import logging
 import os
-import stat
 from collections.abc import Mapping
 
 from . import _quillon
@@ -48,9 +46,6 @@ def _pass_log(operation, records):
 _quillon._set_log_hook(_pass_log)
 
 
-_MAX_PROFILE_BYTES = 1 << 20
-
-
 def _profile_text(profile):
     if profile is None:
         return ""
@@ -60,16 +55,10 @@ def _profile_text(profile):
                 return "1" if v else "0"
             return str(v)
         return "".join(f"{key} = {value(v)}\n" for key, v in profile.items())
-    path = os.fspath(profile)
-    # A FIFO would hold the call in open() and /dev/zero would never end:
-    # only a regular file of at most 1 MiB (as the programs take) is read.
-    st = os.stat(path)
-    if not stat.S_ISREG(st.st_mode):
-        raise OSError(f"the sim profile {path} is not a regular file")
-    if st.st_size > _MAX_PROFILE_BYTES:
-        raise OSError(f"the sim profile {path} is larger than 1 MiB")
-    with builtins.open(path, encoding="utf-8") as f:
-        return f.read(_MAX_PROFILE_BYTES + 1)
+    # Read as quillon-run reads a profile: a FIFO would hold the call in
+    # open() and /dev/zero would never end, so only a regular file of at most
+    # 1 MiB is taken.
+    return _quillon._read_profile(profile).decode("utf-8")
 
 
 def open(board="sim", profile=None, trace=None, record=None):
