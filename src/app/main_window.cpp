@@ -408,6 +408,9 @@ void MainWindow::ShowBoardState(bool status) {
     link::BoardLink& bl = link::BoardLink::Instance();
     if (bl.IsOpen()) {
         noticeTimer_->stop();
+        // The board is back: a no-board headline still showing is no longer true.
+        if (!noBoardStatus_.isEmpty() && status_->text() == noBoardStatus_) SetStatus(QString());
+        noBoardStatus_.clear();
         if (!notice_->isHidden()) {
             notice_->hide();
             FitWindow();
@@ -420,7 +423,10 @@ void MainWindow::ShowBoardState(bool status) {
         notice_->show();
         FitWindow();
     }
-    if (status) SetStatus(NoBoardTextOf(reason).headline);
+    if (status) {
+        noBoardStatus_ = NoBoardTextOf(reason).headline;
+        SetStatus(noBoardStatus_);
+    }
     noticeTimer_->start();
 }
 

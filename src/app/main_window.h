@@ -188,6 +188,7 @@ class MainWindow : public QMainWindow,
     // failed open on arrival and a board's controller without firmware change
     // it without telling the listeners.
     QTimer* noticeTimer_ = nullptr;
+    QString noBoardStatus_;  // the no-board headline the status bar was given
     QMenu* memModeMenu_ = nullptr;
     std::map<std::string, QAction*> actions_;
     std::vector<BoardControl> boardControls_;

@@ -70,6 +70,7 @@ TEST_P(NoBoardBand, SaysWhyAndWhatToDoUntilABoardOpens) {
     RunQueued();
     EXPECT_TRUE(band->isHidden());
     EXPECT_EQ(w.height(), withBand - band->height());
+    EXPECT_NE(w.statusText(), text.headline);  // no stale "no board" once it is back
 
     t.bus->Unplug();
     RunQueued();
