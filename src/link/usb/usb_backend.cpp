@@ -334,6 +334,12 @@ double SlowestRate(libusb_device* dev) {
     }
 }
 
+std::atomic<MeetingHook> meetingHook{nullptr};
+
+void Meet(MeetingPoint point) {
+    if (MeetingHook hook = meetingHook.load(std::memory_order_acquire)) hook(point);
+}
+
 struct DeviceListDeleter {
     void operator()(libusb_device** list) const { libusb_free_device_list(list, 1); }
 };
@@ -1068,10 +1074,7 @@ class UsbBackend final : public link::Backend {
     // A board's controller without its firmware was seen: that is the reason
     // unless an open board makes none needed.
     void ExplainNoFirmware(std::string hint, DeviceKey key) {
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (open_.lock()) return;
-        }
+        if (OpenBoard()) return;
         Explain(link::NoBoard::NoFirmware, std::move(hint), key);
     }
     // The hints of a failed open, with the reason they give.
@@ -1118,8 +1121,7 @@ class UsbBackend final : public link::Backend {
     // named, else the open one (a closed link has nothing to close).
     bool Told(DeviceKey key) {
         if (options_.board.empty()) return true;
-        std::lock_guard<std::mutex> lock(mu_);
-        const std::shared_ptr<OpenState> open = open_.lock();
+        const std::shared_ptr<OpenState> open = OpenBoard();
         return open && open->key == key;
     }
     // Outside the lock: the poster may block on the GUI thread's queue.
@@ -1132,9 +1134,16 @@ class UsbBackend final : public link::Backend {
         }
         for (link::DeviceNotice n : notices) post(n);
     }
+    // What the event thread reads of what the opening thread writes.
     std::vector<UsbId> Filter() {
+        Meet(MeetingPoint::ReadingFilter);
         std::lock_guard<std::mutex> lock(mu_);
         return filter_;
+    }
+    std::shared_ptr<OpenState> OpenBoard() {
+        Meet(MeetingPoint::ReadingOpenBoard);
+        std::lock_guard<std::mutex> lock(mu_);
+        return open_.lock();
     }
 
     UsbBackendOptions options_;
@@ -1432,8 +1441,11 @@ int LIBUSB_CALL UsbBackend::OnHotplug(libusb_context*, libusb_device* dev,
                                       libusb_hotplug_event event, void* self) {
     auto* backend = static_cast<UsbBackend*>(self);
     libusb_ref_device(dev);
-    std::lock_guard<std::mutex> lock(backend->mu_);
-    backend->events_.emplace_back(event, dev);
+    {
+        std::lock_guard<std::mutex> lock(backend->mu_);
+        backend->events_.emplace_back(event, dev);
+    }
+    Meet(MeetingPoint::HotplugQueued);
     return 0;
 }
 
@@ -1456,11 +1468,7 @@ void UsbBackend::EventLoop() {
 }
 
 void UsbBackend::Left(DeviceKey key) {
-    std::shared_ptr<OpenState> open;
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        open = open_.lock();
-    }
+    const std::shared_ptr<OpenState> open = OpenBoard();
     if (open && open->key == key && !open->gone.exchange(true)) {
         // Wakes a call that handles events itself, so it cancels at once.
         libusb_interrupt_event_handler(ctx_->ctx);
@@ -1489,6 +1497,7 @@ bool UsbBackend::Examine(libusb_device* dev, const std::vector<UsbId>& filter,
 }
 
 void UsbBackend::TakeHotplugEvents(std::vector<link::DeviceNotice>& notices) {
+    Meet(MeetingPoint::TakingHotplugEvents);
     std::vector<std::pair<libusb_hotplug_event, libusb_device*>> events;
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -1572,11 +1581,7 @@ void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
         }
         if (about && !present.count(*about)) ForgetReasonAbout(*about);
     }
-    std::shared_ptr<OpenState> open;
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        open = open_.lock();
-    }
+    const std::shared_ptr<OpenState> open = OpenBoard();
     // Asked before Left(): the open board is told of when it left.
     const bool openLeft = open && !present.count(open->key);
     if (openLeft) Left(open->key);
@@ -1728,6 +1733,10 @@ std::vector<BoardEntry> ListBoards(std::string* error) {
     std::vector<BoardEntry> boards;
     for (const Listed& b : ListedBoards(list.get(), n, ReadUsbIdFilter())) boards.push_back(b.entry);
     return boards;
+}
+
+void SetMeetingHook(MeetingHook hook) {
+    meetingHook.store(hook, std::memory_order_release);
 }
 
 std::string LibusbVersion() {

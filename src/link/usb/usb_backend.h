@@ -117,6 +117,20 @@ std::string AccessHint(unsigned bus, unsigned address, UsbId id,
                        const std::vector<std::string>& ruleDirs,
                        const std::string& shippedRule = {});
 
+// Where the backend's threads meet: the event thread that watches the bus,
+// libusb's hot-plug callback (on whichever thread handles libusb's events)
+// and the thread that opens boards. A hook set here is called at each point
+// on the thread that reaches it, outside the backend's locks, so a test can
+// hold one thread there while another goes on. None by default.
+enum class MeetingPoint {
+    TakingHotplugEvents,  // the event thread, before it takes the callback's queue
+    ReadingFilter,        // the event thread, before it reads the USB_IDS filter
+    ReadingOpenBoard,     // the event thread, before it looks at the open board
+    HotplugQueued,        // the hot-plug callback, after it queued an event
+};
+using MeetingHook = void (*)(MeetingPoint);
+void SetMeetingHook(MeetingHook hook);  // nullptr: none
+
 // "1.0.26.11724": major.minor.micro.nano of the libusb in use.
 std::string LibusbVersion();
 
