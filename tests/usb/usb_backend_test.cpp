@@ -1581,6 +1581,7 @@ class Meeting {
     static int Seen(usb::MeetingPoint p) {
         return seen()[static_cast<int>(p)].load(std::memory_order_relaxed);
     }
+    // Waits up to 30 s.
     template <typename F>
     static bool Until(F done) {
         for (int i = 0; i < 3000; ++i) {
