@@ -1320,8 +1320,19 @@ TEST_F(UsbBackendTest, BoardWithoutItsFirmwareIsNamed) {
     EXPECT_NE(hints.One({"04b4:1004", "firmware"}), "");
 }
 
-TEST_F(UsbBackendTest, BoardComesBackThroughItsBootloader) {
-    Start();
+// Where libusb has no hot-plug support the backend lists the bus instead;
+// the bootloader is named on that path as well, once.
+class UsbBootloaderWatch : public UsbBackendTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UsbBootloaderWatch, BoardComesBackThroughItsBootloader) {
+    const bool polling = GetParam();
+    if (!polling && !libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        GTEST_SKIP() << "libusb has no hot-plug support here";
+    }
+    usb::UsbBackendOptions options;
+    options.forcePolling = polling;
+    options.pollInterval = 50ms;
+    Start(options);
     NoticeLog notices;
     HintLog hints;
     backend->WatchDevices(notices.Poster());
@@ -1348,6 +1359,53 @@ TEST_F(UsbBackendTest, BoardComesBackThroughItsBootloader) {
         dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2}, in).ok());
     EXPECT_EQ(hints.Got().size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Watch, UsbBootloaderWatch, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Polling" : "Hotplug"; });
+
+// The bulk time-out: USB_BULK_TIMEOUT seconds, then as much again as the
+// piece and those ahead of it need at a tenth of the link's rate.
+struct PieceTimeoutCase {
+    const char* setting;  // nullptr: not set
+    std::int64_t baseMs;
+    std::size_t queued;
+    const char* speed;
+    std::int64_t expectedMs;
+};
+
+class UsbBulkTimeout : public ::testing::TestWithParam<PieceTimeoutCase> {
+  protected:
+    test::FreshHome home;
+};
+
+TEST_P(UsbBulkTimeout, ComesFromItsSettingAndGrowsWithLengthAndSlowerLinks) {
+    const PieceTimeoutCase& c = GetParam();
+    if (c.setting) {
+        SettingsStore s;
+        s.WriteString(kSetup, usb::kBulkTimeoutKey, c.setting);
+    }
+    const std::chrono::milliseconds base = usb::BulkTimeoutSetting();
+    EXPECT_EQ(base.count(), c.baseMs);
+    EXPECT_EQ(usb::BulkPieceTimeout(base, c.queued, c.speed).count(), c.expectedMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, UsbBulkTimeout,
+    ::testing::Values(
+        // The default, on a high-speed link: 4 MiB at 6 MB/s.
+        PieceTimeoutCase{nullptr, 10000, 4 * kMiB, "high", 10699},
+        PieceTimeoutCase{"abc", 10000, 0, "high", 10000},
+        PieceTimeoutCase{"-3", 10000, 0, "high", 10000},
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "unknown", 2699},
+        // Full speed (an FX2 on a USB 1.1 port) needs 80 times as long as
+        // high speed; SuperSpeed a tenth; low speed as full.
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "full", 29962},
+        PieceTimeoutCase{"2", 2000, 1 * kMiB, "low", 8990},
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "super", 2067},
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "super+", 2033},
+        // None, however long the piece; and at most a day.
+        PieceTimeoutCase{"0", 0, 16 * kMiB, "full", 0},
+        PieceTimeoutCase{"999999", 86400000, 0, "high", 86400000}));
 
 // Why no board opened, for the panel to say: the reason follows the bus,
 // and a device that leaves takes the reason about it along.

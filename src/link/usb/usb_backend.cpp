@@ -308,32 +308,6 @@ std::vector<UsbId> ReadUsbIdFilter() {
     return ids;
 }
 
-std::chrono::milliseconds ReadBulkTimeout() {
-    int seconds = kBulkTimeoutDefaultSeconds;
-    {
-        SettingsStore store;
-        seconds = store.ReadInteger(kSetup, kBulkTimeoutKey, kBulkTimeoutDefaultSeconds);
-    }
-    if (seconds < 0) seconds = kBulkTimeoutDefaultSeconds;
-    return std::chrono::seconds(std::min(seconds, 24 * 3600));
-}
-
-// A tenth of the link's signalling rate, in bytes per second: what a bulk
-// piece is allowed at the least before it counts as stuck.
-double SlowestRate(libusb_device* dev) {
-    switch (libusb_get_device_speed(dev)) {
-        case LIBUSB_SPEED_LOW:
-        case LIBUSB_SPEED_FULL:
-            return 12e6 / 80;
-        case LIBUSB_SPEED_SUPER:
-            return 5e9 / 80;
-        case LIBUSB_SPEED_SUPER_PLUS:
-            return 10e9 / 80;
-        default:
-            return 480e6 / 80;
-    }
-}
-
 std::atomic<MeetingHook> meetingHook{nullptr};
 
 void Meet(MeetingPoint point) {
@@ -564,7 +538,7 @@ class LentPieces final : public PieceIo {
 struct DeviceSettings {
     std::chrono::milliseconds controlTimeout{5000};
     std::chrono::milliseconds bulkTimeout{0};  // 0: none
-    double slowestRate = 480e6 / 80;           // bytes per second
+    std::string speed = "high";                // as SpeedName gives it
 };
 
 class UsbDevice final : public link::Device {
@@ -643,10 +617,8 @@ class UsbDevice final : public link::Device {
     // libusb's time-out of a bulk piece with `queued` bytes of the call to
     // move before it ends (its own and those queued ahead of it); 0 = none.
     unsigned PieceTimeout(std::size_t queued) const {
-        if (settings_.bulkTimeout.count() <= 0) return 0;
-        const double ms = static_cast<double>(settings_.bulkTimeout.count()) +
-                          static_cast<double>(queued) * 1000.0 / settings_.slowestRate;
-        return static_cast<unsigned>(std::min(ms, 4.0e9));
+        return static_cast<unsigned>(
+            BulkPieceTimeout(settings_.bulkTimeout, queued, settings_.speed).count());
     }
 
     // One round of event handling for this call: returns when one of its
@@ -1358,8 +1330,8 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
     }
     DeviceSettings settings;
     settings.controlTimeout = options_.controlTimeout;
-    settings.bulkTimeout = options_.bulkTimeout ? *options_.bulkTimeout : ReadBulkTimeout();
-    settings.slowestRate = SlowestRate(dev);
+    settings.bulkTimeout = options_.bulkTimeout ? *options_.bulkTimeout : BulkTimeoutSetting();
+    settings.speed = SpeedName(libusb_get_device_speed(dev));
     auto state = std::make_shared<OpenState>(KeyOf(dev), std::move(boardLock));
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -1733,6 +1705,35 @@ std::vector<BoardEntry> ListBoards(std::string* error) {
     std::vector<BoardEntry> boards;
     for (const Listed& b : ListedBoards(list.get(), n, ReadUsbIdFilter())) boards.push_back(b.entry);
     return boards;
+}
+
+std::chrono::milliseconds BulkTimeoutSetting() {
+    int seconds = kBulkTimeoutDefaultSeconds;
+    {
+        SettingsStore store;
+        seconds = store.ReadInteger(kSetup, kBulkTimeoutKey, kBulkTimeoutDefaultSeconds);
+    }
+    if (seconds < 0) seconds = kBulkTimeoutDefaultSeconds;
+    return std::chrono::seconds(std::min(seconds, 24 * 3600));
+}
+
+std::chrono::milliseconds BulkPieceTimeout(std::chrono::milliseconds base, std::size_t queued,
+                                           std::string_view speed) {
+    if (base.count() <= 0) return std::chrono::milliseconds(0);
+    // A tenth of the link's signalling rate, in bytes per second: what a
+    // bulk piece is allowed at the least before it counts as stuck.
+    double rate = 480e6 / 80;
+    if (speed == "low" || speed == "full") {
+        rate = 12e6 / 80;
+    } else if (speed == "super") {
+        rate = 5e9 / 80;
+    } else if (speed == "super+") {
+        rate = 10e9 / 80;
+    }
+    const double ms = static_cast<double>(base.count()) +
+                      static_cast<double>(queued) * 1000.0 / rate;
+    // libusb takes the time-out as an unsigned int of milliseconds.
+    return std::chrono::milliseconds(static_cast<std::int64_t>(std::min(ms, 4.0e9)));
 }
 
 void SetMeetingHook(MeetingHook hook) {

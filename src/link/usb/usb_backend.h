@@ -117,6 +117,17 @@ std::string AccessHint(unsigned bus, unsigned address, UsbId id,
                        const std::vector<std::string>& ruleDirs,
                        const std::string& shippedRule = {});
 
+// USB_BULK_TIMEOUT from the settings: seconds (default 10; a negative value
+// gives the default; at most a day); 0 = no time-out.
+std::chrono::milliseconds BulkTimeoutSetting();
+// libusb's time-out of a bulk piece with `queued` bytes of its call to move
+// before it ends (its own and those queued ahead of it) on a link at `speed`
+// (as BoardEntry::speed names it; "unknown" counts as high speed): `base`
+// plus the time those bytes need at a tenth of the link's signalling rate.
+// 0 (none) when `base` is 0.
+std::chrono::milliseconds BulkPieceTimeout(std::chrono::milliseconds base, std::size_t queued,
+                                           std::string_view speed);
+
 // Where the backend's threads meet: the event thread that watches the bus,
 // libusb's hot-plug callback (on whichever thread handles libusb's events)
 // and the thread that opens boards. A hook set here is called at each point
