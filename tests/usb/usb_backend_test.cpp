@@ -1320,8 +1320,19 @@ TEST_F(UsbBackendTest, BoardWithoutItsFirmwareIsNamed) {
     EXPECT_NE(hints.One({"04b4:1004", "firmware"}), "");
 }
 
-TEST_F(UsbBackendTest, BoardComesBackThroughItsBootloader) {
-    Start();
+// Where libusb has no hot-plug support the backend lists the bus instead;
+// the bootloader is named on that path as well, once.
+class UsbBootloaderWatch : public UsbBackendTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UsbBootloaderWatch, BoardComesBackThroughItsBootloader) {
+    const bool polling = GetParam();
+    if (!polling && !libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        GTEST_SKIP() << "libusb has no hot-plug support here";
+    }
+    usb::UsbBackendOptions options;
+    options.forcePolling = polling;
+    options.pollInterval = 50ms;
+    Start(options);
     NoticeLog notices;
     HintLog hints;
     backend->WatchDevices(notices.Poster());
@@ -1348,6 +1359,53 @@ TEST_F(UsbBackendTest, BoardComesBackThroughItsBootloader) {
         dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2}, in).ok());
     EXPECT_EQ(hints.Got().size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Watch, UsbBootloaderWatch, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Polling" : "Hotplug"; });
+
+// The bulk time-out: USB_BULK_TIMEOUT seconds, then as much again as the
+// piece and those ahead of it need at a tenth of the link's rate.
+struct PieceTimeoutCase {
+    const char* setting;  // nullptr: not set
+    std::int64_t baseMs;
+    std::size_t queued;
+    const char* speed;
+    std::int64_t expectedMs;
+};
+
+class UsbBulkTimeout : public ::testing::TestWithParam<PieceTimeoutCase> {
+  protected:
+    test::FreshHome home;
+};
+
+TEST_P(UsbBulkTimeout, ComesFromItsSettingAndGrowsWithLengthAndSlowerLinks) {
+    const PieceTimeoutCase& c = GetParam();
+    if (c.setting) {
+        SettingsStore s;
+        s.WriteString(kSetup, usb::kBulkTimeoutKey, c.setting);
+    }
+    const std::chrono::milliseconds base = usb::BulkTimeoutSetting();
+    EXPECT_EQ(base.count(), c.baseMs);
+    EXPECT_EQ(usb::BulkPieceTimeout(base, c.queued, c.speed).count(), c.expectedMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, UsbBulkTimeout,
+    ::testing::Values(
+        // The default, on a high-speed link: 4 MiB at 6 MB/s.
+        PieceTimeoutCase{nullptr, 10000, 4 * kMiB, "high", 10699},
+        PieceTimeoutCase{"abc", 10000, 0, "high", 10000},
+        PieceTimeoutCase{"-3", 10000, 0, "high", 10000},
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "unknown", 2699},
+        // Full speed (an FX2 on a USB 1.1 port) needs 80 times as long as
+        // high speed; SuperSpeed a tenth; low speed as full.
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "full", 29962},
+        PieceTimeoutCase{"2", 2000, 1 * kMiB, "low", 8990},
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "super", 2067},
+        PieceTimeoutCase{"2", 2000, 4 * kMiB, "super+", 2033},
+        // None, however long the piece; and at most a day.
+        PieceTimeoutCase{"0", 0, 16 * kMiB, "full", 0},
+        PieceTimeoutCase{"999999", 86400000, 0, "high", 86400000}));
 
 // Why no board opened, for the panel to say: the reason follows the bus,
 // and a device that leaves takes the reason about it along.
@@ -1558,6 +1616,154 @@ TEST_P(UsbHotplugTest, ArrivalAndRemovalOfBoardsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Watch, UsbHotplugTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Polling" : "Hotplug"; });
+
+// Holds the thread that reaches an armed meeting point until Release(). The
+// hold and the release go through relaxed atomics only: they must not order
+// the two threads' accesses for ThreadSanitizer, which then sees exactly the
+// order the backend's own locks give (none, when one is missing). Seen counts
+// every meeting point reached.
+class Meeting {
+  public:
+    Meeting() { usb::SetMeetingHook(&Reached); }
+    ~Meeting() {
+        Release();
+        usb::SetMeetingHook(nullptr);
+    }
+    static void Arm(usb::MeetingPoint p) {
+        held().store(false, std::memory_order_relaxed);
+        released().store(false, std::memory_order_relaxed);
+        armed().store(static_cast<int>(p) + 1, std::memory_order_relaxed);
+    }
+    static bool WaitForHeld() { return Until([] { return held().load(std::memory_order_relaxed); }); }
+    static void Release() { released().store(true, std::memory_order_relaxed); }
+    static int Seen(usb::MeetingPoint p) {
+        return seen()[static_cast<int>(p)].load(std::memory_order_relaxed);
+    }
+    // Waits up to 30 s.
+    template <typename F>
+    static bool Until(F done) {
+        for (int i = 0; i < 3000; ++i) {
+            if (done()) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return done();
+    }
+
+  private:
+    static std::atomic<int>& armed() {
+        static std::atomic<int> a{0};
+        return a;
+    }
+    static std::atomic<bool>& held() {
+        static std::atomic<bool> h{false};
+        return h;
+    }
+    static std::atomic<bool>& released() {
+        static std::atomic<bool> r{false};
+        return r;
+    }
+    static std::atomic<int>* seen() {
+        static std::atomic<int> s[4] = {};
+        return s;
+    }
+    static void Reached(usb::MeetingPoint p) {
+        seen()[static_cast<int>(p)].fetch_add(1, std::memory_order_relaxed);
+        int want = static_cast<int>(p) + 1;
+        if (!armed().compare_exchange_strong(want, 0, std::memory_order_relaxed)) return;
+        held().store(true, std::memory_order_relaxed);
+        // Bounded: a test that fails before its release does not hang the backend.
+        Until([] { return released().load(std::memory_order_relaxed); });
+    }
+};
+
+// The event thread is held just before it reads what the opening thread
+// writes (the USB_IDS filter, the open board), or before it takes the queue
+// that libusb's hot-plug callback fills on the opening thread's event
+// handling; meanwhile the other thread does its part. Without a lock on
+// either side of that path ThreadSanitizer reports the race every time.
+enum class Meet { Filter, OpenBoard, HotplugQueue };
+
+class UsbThreadsMeet : public UsbBackendTest, public ::testing::WithParamInterface<Meet> {};
+
+TEST_P(UsbThreadsMeet, AndTheBackendsLocksOrderThem) {
+    if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        GTEST_SKIP() << "libusb has no hot-plug support here";
+    }
+    using P = usb::MeetingPoint;
+    Meeting meeting;
+    NoticeLog notices;
+    HintLog hints;
+    switch (GetParam()) {
+        case Meet::Filter: {
+            // The opening thread finds no board, so nothing after its write
+            // of the filter takes the backend's lock.
+            Start();
+            backend->WatchDevices(notices.Poster());
+            Meeting::Arm(P::ReadingFilter);
+            bed.PlugOther(3, test::UsbTestbed::BootloaderDescriptors(0x04B4, 0x00F3));
+            ASSERT_TRUE(Meeting::WaitForHeld());
+            EXPECT_EQ(backend->OpenFirst(), nullptr);
+            Meeting::Release();
+            // The held thread goes on to tell of the bootloader as well.
+            ASSERT_TRUE(hints.WaitForCount(2));
+            EXPECT_EQ(backend->WhyNoBoard().kind, link::NoBoard::NoFirmware);
+            break;
+        }
+        case Meet::OpenBoard: {
+            bed.Plug(2, board);
+            bed.PlugOther(3, test::UsbTestbed::OtherDescriptors(0x04B4, 0x1000));
+            Start();
+            backend->WatchDevices(notices.Poster());
+            Meeting::Arm(P::ReadingOpenBoard);
+            bed.Unplug(3);
+            ASSERT_TRUE(Meeting::WaitForHeld());
+            std::unique_ptr<link::Device> dev = backend->OpenFirst();
+            Meeting::Release();
+            ASSERT_NE(dev, nullptr);
+            // Another device's leaving leaves the open board be.
+            std::uint8_t in[2] = {};
+            EXPECT_TRUE(dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId,
+                                      0, 2}, in).ok());
+            EXPECT_TRUE(notices.Got().empty());
+            break;
+        }
+        case Meet::HotplugQueue: {
+            bed.Plug(2, board);
+            Start();
+            backend->WatchDevices(notices.Poster());
+            std::unique_ptr<link::Device> dev = backend->OpenFirst();
+            ASSERT_NE(dev, nullptr);
+            Meeting::Arm(P::TakingHotplugEvents);
+            ASSERT_TRUE(Meeting::WaitForHeld());
+            sim::SimBoard second;
+            bed.Plug(3, second);
+            // With the event thread held, this thread's requests handle
+            // libusb's events, and with them the arrival's callback.
+            const int before = Meeting::Seen(P::HotplugQueued);
+            std::uint8_t in[2] = {};
+            EXPECT_TRUE(Meeting::Until([&] {
+                dev->Control({link::kVendorIn, link::vr::BOARD_INFO, link::kInfoProductId, 0, 2},
+                             in);
+                return Meeting::Seen(P::HotplugQueued) > before;
+            }));
+            Meeting::Release();
+            ASSERT_TRUE(notices.WaitForCount(1));
+            EXPECT_EQ(notices.Got(), std::vector<DeviceNotice>{DeviceNotice::Arrival});
+            backend.reset();
+            break;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Event, UsbThreadsMeet,
+                         ::testing::Values(Meet::Filter, Meet::OpenBoard, Meet::HotplugQueue),
+                         [](const auto& info) {
+                             switch (info.param) {
+                                 case Meet::Filter: return "Filter";
+                                 case Meet::OpenBoard: return "OpenBoard";
+                                 default: return "HotplugQueue";
+                             }
+                         });
 
 }  // namespace
 }  // namespace quillon

@@ -308,30 +308,10 @@ std::vector<UsbId> ReadUsbIdFilter() {
     return ids;
 }
 
-std::chrono::milliseconds ReadBulkTimeout() {
-    int seconds = kBulkTimeoutDefaultSeconds;
-    {
-        SettingsStore store;
-        seconds = store.ReadInteger(kSetup, kBulkTimeoutKey, kBulkTimeoutDefaultSeconds);
-    }
-    if (seconds < 0) seconds = kBulkTimeoutDefaultSeconds;
-    return std::chrono::seconds(std::min(seconds, 24 * 3600));
-}
+std::atomic<MeetingHook> meetingHook{nullptr};
 
-// A tenth of the link's signalling rate, in bytes per second: what a bulk
-// piece is allowed at the least before it counts as stuck.
-double SlowestRate(libusb_device* dev) {
-    switch (libusb_get_device_speed(dev)) {
-        case LIBUSB_SPEED_LOW:
-        case LIBUSB_SPEED_FULL:
-            return 12e6 / 80;
-        case LIBUSB_SPEED_SUPER:
-            return 5e9 / 80;
-        case LIBUSB_SPEED_SUPER_PLUS:
-            return 10e9 / 80;
-        default:
-            return 480e6 / 80;
-    }
+void Meet(MeetingPoint point) {
+    if (MeetingHook hook = meetingHook.load(std::memory_order_acquire)) hook(point);
 }
 
 struct DeviceListDeleter {
@@ -558,7 +538,7 @@ class LentPieces final : public PieceIo {
 struct DeviceSettings {
     std::chrono::milliseconds controlTimeout{5000};
     std::chrono::milliseconds bulkTimeout{0};  // 0: none
-    double slowestRate = 480e6 / 80;           // bytes per second
+    std::string speed = "high";                // as SpeedName gives it
 };
 
 class UsbDevice final : public link::Device {
@@ -637,10 +617,8 @@ class UsbDevice final : public link::Device {
     // libusb's time-out of a bulk piece with `queued` bytes of the call to
     // move before it ends (its own and those queued ahead of it); 0 = none.
     unsigned PieceTimeout(std::size_t queued) const {
-        if (settings_.bulkTimeout.count() <= 0) return 0;
-        const double ms = static_cast<double>(settings_.bulkTimeout.count()) +
-                          static_cast<double>(queued) * 1000.0 / settings_.slowestRate;
-        return static_cast<unsigned>(std::min(ms, 4.0e9));
+        return static_cast<unsigned>(
+            BulkPieceTimeout(settings_.bulkTimeout, queued, settings_.speed).count());
     }
 
     // One round of event handling for this call: returns when one of its
@@ -1068,10 +1046,7 @@ class UsbBackend final : public link::Backend {
     // A board's controller without its firmware was seen: that is the reason
     // unless an open board makes none needed.
     void ExplainNoFirmware(std::string hint, DeviceKey key) {
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (open_.lock()) return;
-        }
+        if (OpenBoard()) return;
         Explain(link::NoBoard::NoFirmware, std::move(hint), key);
     }
     // The hints of a failed open, with the reason they give.
@@ -1118,8 +1093,7 @@ class UsbBackend final : public link::Backend {
     // named, else the open one (a closed link has nothing to close).
     bool Told(DeviceKey key) {
         if (options_.board.empty()) return true;
-        std::lock_guard<std::mutex> lock(mu_);
-        const std::shared_ptr<OpenState> open = open_.lock();
+        const std::shared_ptr<OpenState> open = OpenBoard();
         return open && open->key == key;
     }
     // Outside the lock: the poster may block on the GUI thread's queue.
@@ -1132,9 +1106,16 @@ class UsbBackend final : public link::Backend {
         }
         for (link::DeviceNotice n : notices) post(n);
     }
+    // What the event thread reads of what the opening thread writes.
     std::vector<UsbId> Filter() {
+        Meet(MeetingPoint::ReadingFilter);
         std::lock_guard<std::mutex> lock(mu_);
         return filter_;
+    }
+    std::shared_ptr<OpenState> OpenBoard() {
+        Meet(MeetingPoint::ReadingOpenBoard);
+        std::lock_guard<std::mutex> lock(mu_);
+        return open_.lock();
     }
 
     UsbBackendOptions options_;
@@ -1349,8 +1330,8 @@ std::unique_ptr<link::Device> UsbBackend::Open(libusb_device* dev, const BoardIn
     }
     DeviceSettings settings;
     settings.controlTimeout = options_.controlTimeout;
-    settings.bulkTimeout = options_.bulkTimeout ? *options_.bulkTimeout : ReadBulkTimeout();
-    settings.slowestRate = SlowestRate(dev);
+    settings.bulkTimeout = options_.bulkTimeout ? *options_.bulkTimeout : BulkTimeoutSetting();
+    settings.speed = SpeedName(libusb_get_device_speed(dev));
     auto state = std::make_shared<OpenState>(KeyOf(dev), std::move(boardLock));
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -1432,8 +1413,11 @@ int LIBUSB_CALL UsbBackend::OnHotplug(libusb_context*, libusb_device* dev,
                                       libusb_hotplug_event event, void* self) {
     auto* backend = static_cast<UsbBackend*>(self);
     libusb_ref_device(dev);
-    std::lock_guard<std::mutex> lock(backend->mu_);
-    backend->events_.emplace_back(event, dev);
+    {
+        std::lock_guard<std::mutex> lock(backend->mu_);
+        backend->events_.emplace_back(event, dev);
+    }
+    Meet(MeetingPoint::HotplugQueued);
     return 0;
 }
 
@@ -1456,11 +1440,7 @@ void UsbBackend::EventLoop() {
 }
 
 void UsbBackend::Left(DeviceKey key) {
-    std::shared_ptr<OpenState> open;
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        open = open_.lock();
-    }
+    const std::shared_ptr<OpenState> open = OpenBoard();
     if (open && open->key == key && !open->gone.exchange(true)) {
         // Wakes a call that handles events itself, so it cancels at once.
         libusb_interrupt_event_handler(ctx_->ctx);
@@ -1489,6 +1469,7 @@ bool UsbBackend::Examine(libusb_device* dev, const std::vector<UsbId>& filter,
 }
 
 void UsbBackend::TakeHotplugEvents(std::vector<link::DeviceNotice>& notices) {
+    Meet(MeetingPoint::TakingHotplugEvents);
     std::vector<std::pair<libusb_hotplug_event, libusb_device*>> events;
     {
         std::lock_guard<std::mutex> lock(mu_);
@@ -1572,11 +1553,7 @@ void UsbBackend::PollDevices(std::vector<link::DeviceNotice>& notices) {
         }
         if (about && !present.count(*about)) ForgetReasonAbout(*about);
     }
-    std::shared_ptr<OpenState> open;
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        open = open_.lock();
-    }
+    const std::shared_ptr<OpenState> open = OpenBoard();
     // Asked before Left(): the open board is told of when it left.
     const bool openLeft = open && !present.count(open->key);
     if (openLeft) Left(open->key);
@@ -1728,6 +1705,39 @@ std::vector<BoardEntry> ListBoards(std::string* error) {
     std::vector<BoardEntry> boards;
     for (const Listed& b : ListedBoards(list.get(), n, ReadUsbIdFilter())) boards.push_back(b.entry);
     return boards;
+}
+
+std::chrono::milliseconds BulkTimeoutSetting() {
+    int seconds = kBulkTimeoutDefaultSeconds;
+    {
+        SettingsStore store;
+        seconds = store.ReadInteger(kSetup, kBulkTimeoutKey, kBulkTimeoutDefaultSeconds);
+    }
+    if (seconds < 0) seconds = kBulkTimeoutDefaultSeconds;
+    return std::chrono::seconds(std::min(seconds, 24 * 3600));
+}
+
+std::chrono::milliseconds BulkPieceTimeout(std::chrono::milliseconds base, std::size_t queued,
+                                           std::string_view speed) {
+    if (base.count() <= 0) return std::chrono::milliseconds(0);
+    // A tenth of the link's signalling rate, in bytes per second: what a
+    // bulk piece is allowed at the least before it counts as stuck.
+    double rate = 480e6 / 80;
+    if (speed == "low" || speed == "full") {
+        rate = 12e6 / 80;
+    } else if (speed == "super") {
+        rate = 5e9 / 80;
+    } else if (speed == "super+") {
+        rate = 10e9 / 80;
+    }
+    const double ms = static_cast<double>(base.count()) +
+                      static_cast<double>(queued) * 1000.0 / rate;
+    // libusb takes the time-out as an unsigned int of milliseconds.
+    return std::chrono::milliseconds(static_cast<std::int64_t>(std::min(ms, 4.0e9)));
+}
+
+void SetMeetingHook(MeetingHook hook) {
+    meetingHook.store(hook, std::memory_order_release);
 }
 
 std::string LibusbVersion() {

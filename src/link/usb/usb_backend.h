@@ -117,6 +117,31 @@ std::string AccessHint(unsigned bus, unsigned address, UsbId id,
                        const std::vector<std::string>& ruleDirs,
                        const std::string& shippedRule = {});
 
+// USB_BULK_TIMEOUT from the settings: seconds (default 10; a negative value
+// gives the default; at most a day); 0 = no time-out.
+std::chrono::milliseconds BulkTimeoutSetting();
+// libusb's time-out of a bulk piece with `queued` bytes of its call to move
+// before it ends (its own and those queued ahead of it) on a link at `speed`
+// (as BoardEntry::speed names it; "unknown" counts as high speed): `base`
+// plus the time those bytes need at a tenth of the link's signalling rate.
+// 0 (none) when `base` is 0.
+std::chrono::milliseconds BulkPieceTimeout(std::chrono::milliseconds base, std::size_t queued,
+                                           std::string_view speed);
+
+// Where the backend's threads meet: the event thread that watches the bus,
+// libusb's hot-plug callback (on whichever thread handles libusb's events)
+// and the thread that opens boards. A hook set here is called at each point
+// on the thread that reaches it, outside the backend's locks, so a test can
+// hold one thread there while another goes on. None by default.
+enum class MeetingPoint {
+    TakingHotplugEvents,  // the event thread, before it takes the callback's queue
+    ReadingFilter,        // the event thread, before it reads the USB_IDS filter
+    ReadingOpenBoard,     // the event thread, before it looks at the open board
+    HotplugQueued,        // the hot-plug callback, after it queued an event
+};
+using MeetingHook = void (*)(MeetingPoint);
+void SetMeetingHook(MeetingHook hook);  // nullptr: none
+
 // "1.0.26.11724": major.minor.micro.nano of the libusb in use.
 std::string LibusbVersion();
 
