@@ -98,7 +98,7 @@ NoBoardNotice::NoBoardNotice(QWidget* parent) : QFrame(parent) {
     texts->addWidget(headline_);
     texts->addWidget(todo_);
     row->addLayout(texts, 1);
-    choose_ = new QPushButton(U(kChooseBoardCaption), this);
+    choose_ = new QPushButton(Lang::Marked(kChooseBoardCaption), this);
     choose_->setObjectName("NoBoardChoose");
     row->addWidget(choose_, 0, Qt::AlignVCenter);
     connect(choose_, &QPushButton::clicked, this, &NoBoardNotice::chooseBoard);
