@@ -8,7 +8,7 @@
                                            English translation
 
 Texts are found by lupdate: Lang::tr, Lang::Tr (through -tr-function-alias)
-and QT_TRANSLATE_NOOP("Quillon", ...). No line numbers are kept, so moving code
+and QT_TRANSLATE_NOOP("Lang", ...). No line numbers are kept, so moving code
 leaves the catalogue as it is.
 """
 import os
@@ -61,8 +61,8 @@ def problems_of(ts):
     problems = []
     for context, source, translation in messages(ts):
         where = f"[{context}] {source!r}"
-        if context != "Quillon":
-            problems.append(f"{where}: marked outside the context Quillon")
+        if context != "Lang":
+            problems.append(f"{where}: marked outside the context Lang")
         if translation is None or not (translation.text or "").strip():
             problems.append(f"{where}: no English translation")
             continue

@@ -66,7 +66,7 @@ NoBoardText NoBoardTextOf(const link::NoBoardReason& reason) {
     QString headline = U(t.headline);
     if (reason.kind == link::NoBoard::Held) {
         headline =
-            reason.holder > 0 ? headline.arg(reason.holder) : U("ﾎﾞｰﾄﾞは他のﾌﾟﾛｾｽが使用中です。");
+            reason.holder > 0 ? headline.arg(reason.holder) : Lang::tr("ﾎﾞｰﾄﾞは他のﾌﾟﾛｾｽが使用中です。");
     }
     return {headline, U(t.todo) + U(kSimulatedBoardTip)};
 }

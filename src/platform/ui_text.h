@@ -3,7 +3,7 @@
 // through Lang on its way out: Lang::tr gives a QString, Lang::Tr UTF-8 for
 // the layers that speak std::string. With the English catalogue installed
 // they give its English; without it, the Japanese exactly as written.
-// One context ("Quillon") for the whole program: one Japanese text, one
+// One context ("Lang") for the whole program: one Japanese text, one
 // English text, wherever it shows. lupdate finds Lang::tr by itself and
 // Lang::Tr through -tr-function-alias tr+=Tr (scripts/translations.py).
 // A format text is translated first, its numbers put in afterwards.
@@ -18,10 +18,10 @@
 namespace quillon {
 
 class Lang {
-    Q_DECLARE_TR_FUNCTIONS(Quillon)
+    Q_DECLARE_TR_FUNCTIONS(Lang)
 public:
     static std::string Tr(const char* japanese);
-    // A text marked where it is written with QT_TRANSLATE_NOOP("Quillon", ...)
+    // A text marked where it is written with QT_TRANSLATE_NOOP("Lang", ...)
     // (a table, a constant), translated where it is shown.
     static QString Marked(const char* japanese);
     static std::string MarkedStd(const char* japanese);
