@@ -619,5 +619,9 @@
         <source>ﾜｰﾄﾞ番号</source>
         <translation>Word number</translation>
     </message>
+    <message>
+        <source>ﾛｸﾞﾌｧｲﾙは｢%1｣に保存されます。</source>
+        <translation>Log files are saved in &quot;%1&quot;.</translation>
+    </message>
 </context>
 </TS>

@@ -348,7 +348,7 @@ void MainWindow::FormCreate() {
         return;
     }
     LogWindow::SetCaption("LOG View - " + LogFile::FileName());
-    LogWindow::SetFolderLabel("ﾛｸﾞﾌｧｲﾙは｢" + LogFile::Folder() + "｣に保存されます。");
+    LogWindow::SetFolderLabel(Lang::tr("ﾛｸﾞﾌｧｲﾙは｢%1｣に保存されます。").arg(QString::fromStdString(LogFile::Folder())).toStdString());
     LogWindow::Show();
     boards::RouteHintsToLog();
 
