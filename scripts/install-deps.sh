@@ -11,7 +11,7 @@ packages=(
     umockdev libumockdev-dev
     xvfb xauth fonts-ipafont-gothic fontconfig
     clang libclang-rt-14-dev
-    qt6-translations-l10n
+    qt6-translations-l10n qt6-l10n-tools
     dpkg-dev lintian desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     pybind11-dev python3-dev python3-pytest python3-pytest-xdist python3-numpy tshark

@@ -63,7 +63,7 @@ BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent)
     setWindowTitle(U(kChooseBoardTitle));
     auto* top = new QVBoxLayout(this);
 
-    auto* box = new QGroupBox(U("接続するﾎﾞｰﾄﾞ"), this);
+    auto* box = new QGroupBox(Lang::tr("接続するﾎﾞｰﾄﾞ"), this);
     box->setObjectName("BoardList");
     list_ = new QVBoxLayout(box);
     list_->setSpacing(4);
@@ -86,7 +86,7 @@ BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent)
     profile_->setPlaceholderText(U(kProfilePlaceholder));
     profile_->setMinimumWidth(300);
     profileLabel->setBuddy(profile_);
-    browse_ = new QPushButton(U("参照..."), box);
+    browse_ = new QPushButton(Lang::tr("参照..."), box);
     browse_->setObjectName("SimProfileBrowse");
     profileRow->addWidget(profileLabel);
     profileRow->addWidget(profile_, 1);
@@ -95,13 +95,13 @@ BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent)
     top->addWidget(box);
 
     auto* buttons = new QHBoxLayout;
-    auto* refresh = new QPushButton(U("再検索"), this);
+    auto* refresh = new QPushButton(Lang::tr("再検索"), this);
     refresh->setObjectName("BoardRefresh");
     refresh->setAutoDefault(false);
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("BoardOk");
     ok->setDefault(true);
-    auto* cancel = new QPushButton(U("ｷｬﾝｾﾙ"), this);
+    auto* cancel = new QPushButton(Lang::tr("ｷｬﾝｾﾙ"), this);
     cancel->setObjectName("BoardCancel");
     cancel->setAutoDefault(false);
     tail_ = {refresh, ok, cancel};

@@ -19,7 +19,7 @@ class QVBoxLayout;
 
 namespace quillon::app {
 
-inline constexpr const char* kChooseBoardCaption = "ﾎﾞｰﾄﾞの選択...";
+inline constexpr const char* kChooseBoardCaption = QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞの選択...");
 inline constexpr const char* kChooseBoardTitle = "ﾎﾞｰﾄﾞの選択";
 inline constexpr const char* kSimBoardCaption = "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞ";
 

@@ -22,6 +22,7 @@
 #include "app/ui_fonts.h"
 #include "log/log_file.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 namespace quillon::app {
 
@@ -99,7 +100,7 @@ QRect DefaultPlace() {
 
 LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName("LogForm");
-    setWindowTitle(QString::fromUtf8("ﾛｸﾞＶｉｅｗ"));
+    setWindowTitle(Lang::tr("ﾛｸﾞＶｉｅｗ"));
     setFont(UiFont(QString::fromUtf8(kFontMsPGothic), 12));
     resize(592, 193);
     // The smallest window a stored size gives: the button panel and a few lines.
@@ -107,7 +108,7 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
 
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName("Memo1");
-    memo_->setAccessibleName(QString::fromUtf8("ﾛｸﾞ"));
+    memo_->setAccessibleName(Lang::tr("ﾛｸﾞ"));
     memo_->setReadOnly(true);
     memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -115,16 +116,16 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     mf.setPointSize(9);  // 12 pixels at 96 dpi
     memo_->setFont(mf);
     memo_->setContextMenuPolicy(Qt::CustomContextMenu);
-    fontItem_ = new QAction(QString::fromUtf8("表示ﾌｫﾝﾄ変更"), this);
+    fontItem_ = new QAction(Lang::tr("表示ﾌｫﾝﾄ変更"), this);
     fontItem_->setObjectName("N1");
     connect(fontItem_, &QAction::triggered, this, [this] { N1Click(); });
     // Log lines go into bug reports: they can be copied. The keys work in the
     // text area itself; the menu shows them.
-    copyItem_ = new QAction(QString::fromUtf8("ｺﾋﾟｰ"), this);
+    copyItem_ = new QAction(Lang::tr("ｺﾋﾟｰ"), this);
     copyItem_->setObjectName("LogCopy");
     copyItem_->setShortcut(QKeySequence::Copy);
     connect(copyItem_, &QAction::triggered, memo_, &QPlainTextEdit::copy);
-    selectAllItem_ = new QAction(QString::fromUtf8("すべて選択"), this);
+    selectAllItem_ = new QAction(Lang::tr("すべて選択"), this);
     selectAllItem_->setObjectName("LogSelectAll");
     selectAllItem_->setShortcut(QKeySequence::SelectAll);
     connect(selectAllItem_, &QAction::triggered, memo_, &QPlainTextEdit::selectAll);
@@ -141,10 +142,10 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     // A deep log folder does not fit beside the buttons: cut in the middle,
     // so the drive and the folder's own name still show.
     folder_->setElideMode(Qt::ElideMiddle);
-    clear_ = new QPushButton(QString::fromUtf8("ｸﾘｱ"), panel_);
+    clear_ = new QPushButton(Lang::tr("ｸﾘｱ"), panel_);
     clear_->setObjectName("Button1");
     clear_->setFixedSize(60, 25);
-    close_ = new QPushButton(QString::fromUtf8("閉じる"), panel_);
+    close_ = new QPushButton(Lang::tr("閉じる"), panel_);
     close_->setObjectName("Button2");
     close_->setFixedSize(60, 25);
     connect(clear_, &QPushButton::clicked, this, [this] { Button1Click(); });

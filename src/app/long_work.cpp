@@ -18,6 +18,7 @@
 #include "features/memory/mem_transfer.h"
 #include "link/board_link.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::app {
 
@@ -167,14 +168,14 @@ ProgressView::ProgressView(QWidget* parent) : QWidget(parent) {
     setObjectName("ProgressView");
     bar_ = new QProgressBar(this);
     bar_->setObjectName("ProgressBar");
-    bar_->setAccessibleName(QString::fromUtf8("進捗"));
+    bar_->setAccessibleName(Lang::tr("進捗"));
     // The bar's own text would sit on its fill; the line beside it reads well.
     bar_->setTextVisible(false);
     bar_->setMinimumWidth(160);
     rate_ = new QLabel(this);
     rate_->setObjectName("ProgressRate");
     rate_->setMinimumWidth(QFontMetrics(rate_->font()).horizontalAdvance(
-        QString::fromUtf8("999.9 MiB / 999.9 MiB  999.9 MB/s  残り 99:59")));
+        Lang::tr("999.9 MiB / 999.9 MiB  999.9 MB/s  残り 99:59")));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
@@ -246,7 +247,7 @@ QString RateText(std::uint64_t done, std::uint64_t total, std::int64_t elapsedMs
                                             .arg(left / 60 % 60, 2, 10, QChar('0'))
                                             .arg(left % 60, 2, 10, QChar('0'))
                                       : QString("%1:%2").arg(left / 60).arg(left % 60, 2, 10, QChar('0'));
-    return QString("%1 MB/s  %2 %3").arg(rate / 1e6, 0, 'f', 1).arg(QString::fromUtf8("残り"), time);
+    return QString("%1 MB/s  %2 %3").arg(rate / 1e6, 0, 'f', 1).arg(Lang::tr("残り"), time);
 }
 
 }  // namespace quillon::app

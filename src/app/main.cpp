@@ -1,12 +1,13 @@
 // quillon: the desktop panel.
 //   quillon [--board usb|usb:ID|sim] [--sim-profile FILE] [--trace FILE [--trace-sync]]
-//           [--record FILE]
+//           [--record FILE] [--lang ja|en]
 //   quillon --view FILE [--compare FILE2]
 //   quillon --help | --version
 
 #include <QApplication>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,18 @@
 #include "app/viewer/data_viewer.h"
 #include "boards/backends.h"
 #include "features/flash/bridge_files.h"
+#include "log/log_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "platform/ui_text.h"
 #include "script/tcl_host.h"
 
 namespace {
 
 std::string Usage() {
     return std::string("usage: quillon ") + quillon::boards::kBoardOptionsUsage +
-           "\n               [--record FILE]\n"
-           "       quillon --view FILE [--compare FILE2]\n";
+           "\n               [--record FILE] [--lang ja|en]\n"
+           "       quillon --view FILE [--compare FILE2] [--lang ja|en]\n";
 }
 
 std::string Help() {
@@ -47,6 +50,8 @@ std::string Help() {
     "  --view FILE          show FILE in the data viewer (hex, words, plot) and nothing\n"
     "                       else: no board is opened, another panel may be running\n"
     "  --compare FILE2      with --view: compare FILE with FILE2\n"
+    "  --lang ja|en         the language of this run's texts (default: the one chosen\n"
+    "                       in the Options menu, else Japanese, whatever LANG says)\n"
     "  --help, -h           show this text\n"
     "  --version            show the version\n"
     "Each option also takes the form --option=VALUE. Qt's own options (-platform,\n"
@@ -65,7 +70,7 @@ const char* InfoRequest(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h" || a == "--version") return argv[i];
         if (a == "--board" || a == "--sim-profile" || a == "--trace" || a == "--record" ||
-            a == "--view" || a == "--compare")
+            a == "--view" || a == "--compare" || a == "--lang")
             ++i;
     }
     return nullptr;
@@ -92,12 +97,19 @@ int Info(const std::string& request) {
 int main(int argc, char** argv) {
     using namespace quillon;
     if (const char* request = InfoRequest(argc, argv)) return Info(request);
-    QApplication app(argc, argv);
-    if (!app::InstallJapaneseQtTexts(app)) {
-        std::fputs("quillon: Qt's Japanese texts (package qt6-translations-l10n) are not "
-                   "installed: the standard dialogs show English\n",
-                   stderr);
+    std::string langError;
+    const std::optional<UiLanguage> langOption = app::TakeLanguageOption(argc, argv, langError);
+    if (!langError.empty()) {
+        std::fprintf(stderr, "quillon: %s\n%s", langError.c_str(), Usage().c_str());
+        return 2;
     }
+    QApplication app(argc, argv);
+    // The option holds for this run only; the stored choice is left as it is.
+    std::string langNote;
+    const UiLanguage language = langOption ? *langOption : StoredUiLanguage(langNote);
+    std::string langProblem;
+    if (!app::InstallUiLanguage(app, language, langProblem))
+        std::fprintf(stderr, "quillon: %s\n", langProblem.c_str());
     app::InstallAccessibility(app);
     // Every dialog opens whole on the screen and off the main window's menu bar.
     app::InstallWindowPlacement(app);
@@ -175,6 +187,7 @@ int main(int argc, char** argv) {
         prompter.setParentWindow(&window);
         if (record) app::RecordFromStart(*record);
         window.FormCreate();
+        if (!langNote.empty()) LogFile::Write(langNote);
         app::BusyWindow::Create();
         app::VersionWindow::Create(&window);
         for (const auto& create : app::Hooks().createWindows) create(&window);

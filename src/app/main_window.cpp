@@ -18,6 +18,7 @@
 
 #include "app/board_chooser.h"
 #include "app/gui_thread.h"
+#include "app/language_menu.h"
 #include "app/log_window.h"
 #include "app/no_board_notice.h"
 #include "app/page_chooser.h"
@@ -32,6 +33,7 @@
 #include "log/log_file.h"
 #include "platform/prompter.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION ""
@@ -140,9 +142,9 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     BuildMenus();
     BuildPages();
 
-    button1_ = new QPushButton(U("ﾛｸﾞView再表示"), central_);
+    button1_ = new QPushButton(Lang::tr("ﾛｸﾞView再表示"), central_);
     button1_->setObjectName("Button1");
-    button3_ = new QPushButton(U("終了"), central_);
+    button3_ = new QPushButton(Lang::tr("終了"), central_);
     button3_->setObjectName("Button3");
     connect(button1_, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(button3_, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -164,7 +166,7 @@ MainWindow::~MainWindow() {
 }
 
 QAction* MainWindow::AddAction(QMenu* menu, const char* name, const char* caption, bool checkable) {
-    QAction* a = menu->addAction(U(caption));
+    QAction* a = menu->addAction(Lang::Marked(caption));
     a->setObjectName(name);
     a->setCheckable(checkable);
     actions_[name] = a;
@@ -172,24 +174,24 @@ QAction* MainWindow::AddAction(QMenu* menu, const char* name, const char* captio
 }
 
 void MainWindow::BuildMenus() {
-    QMenu* file = menuBar()->addMenu(U("ﾌｧｲﾙ"));
+    QMenu* file = menuBar()->addMenu(Lang::tr("ﾌｧｲﾙ"));
     file->setObjectName("File1");
     connect(AddAction(file, "BoardSelect1", kChooseBoardCaption), &QAction::triggered, this,
             [this] { ChooseBoard(); });
-    connect(AddAction(file, "DataView1", "ﾃﾞｰﾀの表示..."), &QAction::triggered, this,
+    connect(AddAction(file, "DataView1", QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀの表示...")), &QAction::triggered, this,
             [this] { ChooseAndView(this); });
     file->addSeparator();
-    connect(AddAction(file, "N10", "終了"), &QAction::triggered, this, [this] { N10Click(); });
+    connect(AddAction(file, "N10", QT_TRANSLATE_NOOP("Lang", "終了")), &QAction::triggered, this, [this] { N10Click(); });
     actions_["Record1"] =
         InstallRecordingItem(this, file, actions_.at("N10"), [this] { return board_.board; });
     file->insertSeparator(actions_.at("N10"));
 
-    QMenu* opt = menuBar()->addMenu(U("ｵﾌﾟｼｮﾝ"));
+    QMenu* opt = menuBar()->addMenu(Lang::tr("ｵﾌﾟｼｮﾝ"));
     opt->setObjectName("Option1");
-    AddAction(opt, "N8", "ｵｰﾄｺﾝﾌｨｸﾞ", true);
-    AddAction(opt, "N9", "ｵｰﾄTCLｽｸﾘﾌﾟﾄ", true);
+    AddAction(opt, "N8", QT_TRANSLATE_NOOP("Lang", "ｵｰﾄｺﾝﾌｨｸﾞ"), true);
+    AddAction(opt, "N9", QT_TRANSLATE_NOOP("Lang", "ｵｰﾄTCLｽｸﾘﾌﾟﾄ"), true);
     opt->addSeparator();
-    memModeMenu_ = opt->addMenu(U("ﾒﾓﾘ転送ﾓｰﾄﾞ切り換え"));
+    memModeMenu_ = opt->addMenu(Lang::tr("ﾒﾓﾘ転送ﾓｰﾄﾞ切り換え"));
     memModeMenu_->setObjectName("MemModeMenu");
     memModeMenu_->menuAction()->setObjectName("N12");
     actions_["N12"] = memModeMenu_->menuAction();
@@ -212,31 +214,33 @@ void MainWindow::BuildMenus() {
                 [item](bool checked) { item->setChecked(!checked); });
     }
     opt->addSeparator();
-    AddAction(opt, "N14", "ﾒﾓﾘﾘｰﾄﾞ時にｽｸﾗﾝﾌﾞﾙ化を行う", true);
-    AddAction(opt, "N15", "ﾒﾓﾘﾗｲﾄ時にｽｸﾗﾝﾌﾞﾙ化を行う", true);
+    AddAction(opt, "N14", QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘﾘｰﾄﾞ時にｽｸﾗﾝﾌﾞﾙ化を行う"), true);
+    AddAction(opt, "N15", QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘﾗｲﾄ時にｽｸﾗﾝﾌﾞﾙ化を行う"), true);
     opt->addSeparator();
-    AddAction(opt, "N17", "拡張ﾚｼﾞｽﾀｱｸｾｽをｴﾐｭﾚｰﾄする", true);
+    AddAction(opt, "N17", QT_TRANSLATE_NOOP("Lang", "拡張ﾚｼﾞｽﾀｱｸｾｽをｴﾐｭﾚｰﾄする"), true);
     opt->addSeparator();
-    AddAction(opt, "Tessera1", "Tesseraﾓｰﾄﾞ専用のﾒﾓﾘｺﾏﾝﾄﾞを使用する", true);
+    AddAction(opt, "Tessera1", QT_TRANSLATE_NOOP("Lang", "Tesseraﾓｰﾄﾞ専用のﾒﾓﾘｺﾏﾝﾄﾞを使用する"), true);
     opt->addSeparator();
-    AddAction(opt, "N20", "温度警告の設定値を変更");
-    AddAction(opt, "N21", "温度警告の設定値を取得");
+    AddAction(opt, "N20", QT_TRANSLATE_NOOP("Lang", "温度警告の設定値を変更"));
+    AddAction(opt, "N21", QT_TRANSLATE_NOOP("Lang", "温度警告の設定値を取得"));
     opt->addSeparator();
-    AddAction(opt, "N23", "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定を変更");
-    AddAction(opt, "N24", "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定を取得");
+    AddAction(opt, "N23", QT_TRANSLATE_NOOP("Lang", "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定を変更"));
+    AddAction(opt, "N24", QT_TRANSLATE_NOOP("Lang", "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定を取得"));
     opt->addSeparator();
-    AddAction(opt, "FX31", "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄの実行");
+    AddAction(opt, "FX31", QT_TRANSLATE_NOOP("Lang", "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄの実行"));
     opt->addSeparator();
-    connect(AddAction(opt, "View1", "LOG View位置初期化"), &QAction::triggered, this,
+    connect(AddAction(opt, "View1", QT_TRANSLATE_NOOP("Lang", "LOG View位置初期化")), &QAction::triggered, this,
             [this] { View1Click(); });
+    opt->addSeparator();
+    InstallLanguageMenu(this, opt);
 
-    QMenu* help = menuBar()->addMenu(U("ﾍﾙﾌﾟ"));
+    QMenu* help = menuBar()->addMenu(Lang::tr("ﾍﾙﾌﾟ"));
     help->setObjectName("Help1");
-    connect(AddAction(help, "N3", "ﾍﾙﾌﾟ"), &QAction::triggered, this, [this] { N3Click(); });
+    connect(AddAction(help, "N3", QT_TRANSLATE_NOOP("Lang", "ﾍﾙﾌﾟ")), &QAction::triggered, this, [this] { N3Click(); });
     help->addSeparator();
-    connect(AddAction(help, "N5", "ﾊﾞｰｼﾞｮﾝ情報"), &QAction::triggered, this, [this] { N5Click(); });
+    connect(AddAction(help, "N5", QT_TRANSLATE_NOOP("Lang", "ﾊﾞｰｼﾞｮﾝ情報")), &QAction::triggered, this, [this] { N5Click(); });
     help->addSeparator();
-    connect(AddAction(help, "Quillon71", "Quillon7のｵﾝﾗｲﾝｱｯﾌﾟﾃﾞｰﾄ"), &QAction::triggered, this,
+    connect(AddAction(help, "Quillon71", QT_TRANSLATE_NOOP("Lang", "Quillon7のｵﾝﾗｲﾝｱｯﾌﾟﾃﾞｰﾄ")), &QAction::triggered, this,
             [this] { Quillon71Click(); });
 
     // Above "LOG View位置初期化", after its separator: both decide what shows.
@@ -267,7 +271,7 @@ void MainWindow::BuildPages() {
 
     for (int n = 1; n <= kPageCount; ++n) {
         const PageInfo& info = PageInfoOf(n);
-        tabs_->addTab(U(info.caption));
+        tabs_->addTab(Lang::Marked(info.caption));
         PageFactory factory = PageFactoryOf(n);
         Page* p = factory ? factory(*this) : nullptr;
         if (!p) p = new Page(*this);
@@ -344,7 +348,7 @@ void MainWindow::FormCreate() {
         return;
     }
     LogWindow::SetCaption("LOG View - " + LogFile::FileName());
-    LogWindow::SetFolderLabel("ﾛｸﾞﾌｧｲﾙは｢" + LogFile::Folder() + "｣に保存されます。");
+    LogWindow::SetFolderLabel(Lang::tr("ﾛｸﾞﾌｧｲﾙは｢%1｣に保存されます。").arg(QString::fromStdString(LogFile::Folder())).toStdString());
     LogWindow::Show();
     boards::RouteHintsToLog();
     StartPendingRecording();

@@ -20,7 +20,9 @@ void MainWindow::BuildKeyboard() {
         {"File1", 'F'}, {"Option1", 'O'}, {"Help1", 'H'}};
     for (const auto& [name, letter] : mnemonics) {
         if (auto* menu = menuBar()->findChild<QMenu*>(name))
-            menu->setTitle(menu->title() + QString("(&%1)").arg(QChar(letter)));
+            menu->setTitle(menu->title().startsWith(QChar(letter))
+                               ? "&" + menu->title()  // an English caption holds its letter
+                               : menu->title() + QString("(&%1)").arg(QChar(letter)));
     }
     actions_.at("N10")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 

@@ -55,10 +55,10 @@ TSplitForm::TSplitForm(QWidget* parent)
     blue.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     heading->setPalette(blue);
 
-    QPlainTextEdit* note = Note({U("ｷｬﾝｾﾙﾎﾞﾀﾝを押すことでﾒﾓﾘ転送を終了する事ができます。"),
-                                 U("ﾒﾓﾘﾘｰﾄﾞの場合にはｷｬﾝｾﾙを押すまでのﾃﾞｰﾀがHDDに書き込まれます。"),
-                                 U("ﾒﾓﾘﾗｲﾄの場合にはｷｬﾝｾﾙを押すまでのﾃﾞｰﾀをﾃﾞﾊﾞｲｽに転送します。"),
-                                 U("分割ﾒﾓﾘ転送は2MiB単位で行われます。")},
+    QPlainTextEdit* note = Note({Lang::tr("ｷｬﾝｾﾙﾎﾞﾀﾝを押すことでﾒﾓﾘ転送を終了する事ができます。"),
+                                 Lang::tr("ﾒﾓﾘﾘｰﾄﾞの場合にはｷｬﾝｾﾙを押すまでのﾃﾞｰﾀがHDDに書き込まれます。"),
+                                 Lang::tr("ﾒﾓﾘﾗｲﾄの場合にはｷｬﾝｾﾙを押すまでのﾃﾞｰﾀをﾃﾞﾊﾞｲｽに転送します。"),
+                                 Lang::tr("分割ﾒﾓﾘ転送は2MiB単位で行われます。")},
                                 4, this);
     note->setObjectName("Memo1");
     note->setAccessibleName(U(kSplitCaption));
@@ -134,14 +134,14 @@ TNoteForm::TNoteForm(QWidget* parent)
 
     QPlainTextEdit* note = Note(
         {U(kNoteCaption), QString(),
-         U("ﾒﾓﾘ転送ﾓｰﾄﾞの切り換えは、切り換え後にﾎﾞｰﾄﾞﾘｾｯﾄ又は電源を切断するまで有効です。"),
-         U("ﾒﾓﾘ転送ﾓｰﾄﾞの設定情報はQuillon7又はﾎﾞｰﾄﾞ上には記憶されない不揮発性の情報です。"),
-         U("従って、ﾎﾞｰﾄﾞﾘｾｯﾄ又は電源の再投入時には、ﾃﾞﾌｫﾙﾄのBurstﾓｰﾄﾞで転送が行われますので"),
-         U("注意をして下さい。")},
+         Lang::tr("ﾒﾓﾘ転送ﾓｰﾄﾞの切り換えは、切り換え後にﾎﾞｰﾄﾞﾘｾｯﾄ又は電源を切断するまで有効です。"),
+         Lang::tr("ﾒﾓﾘ転送ﾓｰﾄﾞの設定情報はQuillon7又はﾎﾞｰﾄﾞ上には記憶されない不揮発性の情報です。"),
+         Lang::tr("従って、ﾎﾞｰﾄﾞﾘｾｯﾄ又は電源の再投入時には、ﾃﾞﾌｫﾙﾄのBurstﾓｰﾄﾞで転送が行われますので"),
+         Lang::tr("注意をして下さい。")},
         6, this);
     note->setObjectName("Memo1");
     note->setAccessibleName(U(kNoteCaption));
-    suppress_ = new QCheckBox(U("次回から表示しない。"), this);
+    suppress_ = new QCheckBox(Lang::tr("次回から表示しない。"), this);
     suppress_->setObjectName("CheckBox1");
     ok_ = new QPushButton("OK", this);
     ok_->setObjectName("Button1");

@@ -36,7 +36,7 @@ TModeSelForm::TModeSelForm(QWidget* parent)
     setWindowTitle(U(kModeCaption));
     setModal(true);
 
-    auto* text = new QLabel(U("ｵｰﾄｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを選択して下さい。"), this);
+    auto* text = new QLabel(Lang::tr("ｵｰﾄｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを選択して下さい。"), this);
     text->setObjectName("Label1");
     altera_ = new QRadioButton("Altera", this);
     altera_->setObjectName("RadioButton1");
@@ -171,9 +171,9 @@ QString FitPathToWidth(const QString& path, const QFontMetrics& metrics, int wid
 
 AutoConfigNotice::AutoConfigNotice(QWidget* parent) : QWidget(parent) {
     setObjectName("AutoConfigNotice");
-    title_ = new QLabel(U("ｵｰﾄｺﾝﾌｨｸﾞが指定されています。"), this);
+    title_ = new QLabel(Lang::tr("ｵｰﾄｺﾝﾌｨｸﾞが指定されています。"), this);
     title_->setObjectName("Label9");
-    mode_ = new QLabel(U("(ALTERAﾓｰﾄﾞ)"), this);
+    mode_ = new QLabel(Lang::tr("(ALTERAﾓｰﾄﾞ)"), this);
     mode_->setObjectName("Label10");
     path_ = new QLabel("-", this);
     path_->setObjectName("Label11");

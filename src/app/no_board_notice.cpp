@@ -66,7 +66,7 @@ NoBoardText NoBoardTextOf(const link::NoBoardReason& reason) {
     QString headline = U(t.headline);
     if (reason.kind == link::NoBoard::Held) {
         headline =
-            reason.holder > 0 ? headline.arg(reason.holder) : U("ﾎﾞｰﾄﾞは他のﾌﾟﾛｾｽが使用中です。");
+            reason.holder > 0 ? headline.arg(reason.holder) : Lang::tr("ﾎﾞｰﾄﾞは他のﾌﾟﾛｾｽが使用中です。");
     }
     return {headline, U(t.todo) + U(kSimulatedBoardTip)};
 }
@@ -98,7 +98,7 @@ NoBoardNotice::NoBoardNotice(QWidget* parent) : QFrame(parent) {
     texts->addWidget(headline_);
     texts->addWidget(todo_);
     row->addLayout(texts, 1);
-    choose_ = new QPushButton(U(kChooseBoardCaption), this);
+    choose_ = new QPushButton(Lang::Marked(kChooseBoardCaption), this);
     choose_->setObjectName("NoBoardChoose");
     row->addWidget(choose_, 0, Qt::AlignVCenter);
     connect(choose_, &QPushButton::clicked, this, &NoBoardNotice::chooseBoard);

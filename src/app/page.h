@@ -12,6 +12,7 @@
 #include "app/long_work.h"
 #include "features/reporter.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 class QAction;
 class QTimer;

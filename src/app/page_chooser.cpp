@@ -30,7 +30,7 @@ PageChooser::PageChooser(QWidget* parent, const std::function<bool(int)>& shown)
     grid->setHorizontalSpacing(24);
     for (int i = 0; i < static_cast<int>(keyed.size()); ++i) {
         const int n = keyed[static_cast<std::size_t>(i)];
-        auto* b = new QCheckBox(U(PageInfoOf(n).caption), this);
+        auto* b = new QCheckBox(Lang::Marked(PageInfoOf(n).caption), this);
         b->setObjectName(QString("ShowPage%1").arg(n));
         b->setChecked(shown(n));
         grid->addWidget(b, i % perColumn, i / perColumn);

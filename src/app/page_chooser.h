@@ -13,7 +13,7 @@ class QCheckBox;
 
 namespace quillon::app {
 
-inline constexpr const char* kPageChooserItem = "表示するﾍﾟｰｼﾞ...";
+inline constexpr const char* kPageChooserItem = QT_TRANSLATE_NOOP("Lang", "表示するﾍﾟｰｼﾞ...");
 inline constexpr const char* kPageChooserTitle = "表示するﾍﾟｰｼﾞ";
 inline constexpr const char* kPageChooserNote = "ﾁｪｯｸしたﾍﾟｰｼﾞのﾀﾌﾞを表示します。";
 inline constexpr const char* kPageChooserHint =

@@ -23,29 +23,31 @@
 #include "app/pages/i2c2_page.h"
 #include "app/pages/gpif2_master_page.h"
 
+#include "platform/ui_text.h"
+
 namespace quillon::app {
 
 namespace {
 
 const PageInfo kPages[kPageCount] = {
-    {1, "ﾚｼﾞｽﾀ操作", nullptr, true},
-    {2, "ﾒﾓﾘ操作", nullptr, true},
-    {3, "USBｺﾝﾌｨｸﾞ", "USBCONFIG", true},
-    {4, "ﾎﾞｰﾄﾞ情報", nullptr, true},
-    {5, "I2C操作", "I2CCont", false},
-    {6, "TCLｽｸﾘﾌﾟﾄ", nullptr, true},
-    {7, "転送ﾚｰﾄ測定", nullptr, true},
-    {8, "SPI操作", "SPICont", false},
+    {1, QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀ操作"), nullptr, true},
+    {2, QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘ操作"), nullptr, true},
+    {3, QT_TRANSLATE_NOOP("Lang", "USBｺﾝﾌｨｸﾞ"), "USBCONFIG", true},
+    {4, QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞ情報"), nullptr, true},
+    {5, QT_TRANSLATE_NOOP("Lang", "I2C操作"), "I2CCont", false},
+    {6, QT_TRANSLATE_NOOP("Lang", "TCLｽｸﾘﾌﾟﾄ"), nullptr, true},
+    {7, QT_TRANSLATE_NOOP("Lang", "転送ﾚｰﾄ測定"), nullptr, true},
+    {8, QT_TRANSLATE_NOOP("Lang", "SPI操作"), "SPICont", false},
     {9, "SerBridge", "SerBridge", false},
-    {10, "SUSPEND操作", "SUSPEND", false},
-    {11, "温度ﾓﾆﾀ", "TEMPMoni", false},
+    {10, QT_TRANSLATE_NOOP("Lang", "SUSPEND操作"), "SUSPEND", false},
+    {11, QT_TRANSLATE_NOOP("Lang", "温度ﾓﾆﾀ"), "TEMPMoni", false},
     {12, "GPIO", "GPIO", false},
     {13, "NorBridge2", "NorBridge2", false},
-    {14, "GPIF設定", "GPIF_CONFIG", false},
-    {15, "拡張ﾚｼﾞｽﾀ", "REGEX", false},
-    {16, "ﾚｼﾞｽﾀ操作(512)", "REG512", false},
+    {14, QT_TRANSLATE_NOOP("Lang", "GPIF設定"), "GPIF_CONFIG", false},
+    {15, QT_TRANSLATE_NOOP("Lang", "拡張ﾚｼﾞｽﾀ"), "REGEX", false},
+    {16, QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀ操作(512)"), "REG512", false},
     {17, "MCP4725", "MCP4725", false},
-    {18, "I2C操作2", "I2CCont3", false},
+    {18, QT_TRANSLATE_NOOP("Lang", "I2C操作2"), "I2CCont3", false},
     {19, "GPIF2_Master", nullptr, true},
 };
 

@@ -22,6 +22,7 @@
 #include "app/ui_fonts.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "platform/ui_text.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION ""
@@ -124,7 +125,7 @@ QPixmap SplashPicture() {
     p.drawText(QRectF(0, 610, 1000, 40), Qt::AlignCenter, "Ver" + ProgramVersion());
     p.setFont(Styled("メイリオ", 20, false, false));
     p.drawText(QRectF(0, 650, 1000, 40), Qt::AlignCenter,
-               QString::fromUtf8("USB FPGAボード コントロールパネル"));
+               Lang::tr("USB FPGAボード コントロールパネル"));
     return pm;
 }
 
@@ -179,7 +180,7 @@ BusyWindow::BusyWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint) 
     strip_->setAutoFillBackground(true);
     static_cast<QFrame*>(strip_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
     progress_ = new ProgressView(strip_);
-    cancel_ = new QPushButton(QString::fromUtf8("ｷｬﾝｾﾙ"), strip_);
+    cancel_ = new QPushButton(Lang::tr("ｷｬﾝｾﾙ"), strip_);
     cancel_->setObjectName("BusyCancel");
     cancel_->setFixedWidth(90);
     cancel_->setFocusPolicy(Qt::NoFocus);
@@ -281,7 +282,7 @@ void UrlLabel::mouseReleaseEvent(QMouseEvent* e) {
 
 VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner) {
     setObjectName("VersionForm");
-    setWindowTitle(QString::fromUtf8("バージョン情報"));
+    setWindowTitle(Lang::tr("バージョン情報"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
@@ -317,7 +318,7 @@ VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner) {
         l->setGeometry(104, y, 340, 18);
         y += 20;
     }
-    auto* urlLabel = new QLabel(QString::fromUtf8("ﾎｰﾑﾍﾟｰｼﾞURL"), this);
+    auto* urlLabel = new QLabel(Lang::tr("ﾎｰﾑﾍﾟｰｼﾞURL"), this);
     urlLabel->setGeometry(104, 180, 90, 18);
     auto* link = new UrlLabel(QString::fromUtf8(kHomePage), this);
     link->setObjectName("UrlLabel");

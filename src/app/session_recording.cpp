@@ -60,12 +60,12 @@ void ItemTriggered(bool checked) {
 QAction* InstallRecordingItem(QMainWindow* window, QMenu* menu, QAction* before,
                               std::function<std::string()> board) {
     g_board = std::move(board);
-    g_item = new QAction(QString::fromUtf8(kRecordItem), menu);
+    g_item = new QAction(Lang::Marked(kRecordItem), menu);
     g_item->setObjectName("Record1");
     g_item->setCheckable(true);
     menu->insertAction(before, g_item);
     QObject::connect(g_item, &QAction::triggered, g_item, [](bool checked) { ItemTriggered(checked); });
-    g_mark = new QLabel(QString::fromUtf8(kRecordingMark), window);
+    g_mark = new QLabel(Lang::Marked(kRecordingMark), window);
     g_mark->setObjectName("RecordingMark");
     g_mark->setStyleSheet("QLabel#RecordingMark { color: #C00000; padding: 0px 4px; }");
     window->statusBar()->addPermanentWidget(g_mark);

@@ -13,6 +13,7 @@
 
 #include "features/board/i2c.h"
 #include "features/memory/mem_transfer.h"
+#include "platform/ui_text.h"
 
 class QAction;
 class QMainWindow;
@@ -20,8 +21,8 @@ class QMenu;
 
 namespace quillon::app {
 
-inline constexpr const char* kRecordItem = "操作の記録...";
-inline constexpr const char* kRecordingMark = "● 記録中";
+inline constexpr const char* kRecordItem = QT_TRANSLATE_NOOP("Lang", "操作の記録...");
+inline constexpr const char* kRecordingMark = QT_TRANSLATE_NOOP("Lang", "● 記録中");
 inline constexpr const char* kRecordFailed = "操作の記録を開始できません。";
 
 // Adds the item to `menu` before `before` and the mark to the window's status

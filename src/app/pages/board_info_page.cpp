@@ -21,7 +21,7 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
     auto* page = new QHBoxLayout(this);
     page->setContentsMargins(12, 6, 12, 6);
 
-    auto* group = new QGroupBox(U("ﾎﾞｰﾄﾞ情報"), this);
+    auto* group = new QGroupBox(Lang::tr("ﾎﾞｰﾄﾞ情報"), this);
     group->setObjectName("GroupBox4");
     auto* grid = new QGridLayout(group);
     grid->setContentsMargins(10, 4, 10, 6);
@@ -31,7 +31,7 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
     // wider than the page: that label is cut in the middle, whole in its tooltip.
     productName_ = new ElidedLabel("-", group);
     productName_->setObjectName("Label6");
-    productName_->setAccessibleDescription(U("製品名"));
+    productName_->setAccessibleDescription(Lang::tr("製品名"));
     QLabel* name = productName_;
     struct Row {
         const char* caption;
@@ -54,7 +54,7 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
     grid->setColumnMinimumWidth(2, 330);
     grid->setColumnStretch(2, 1);
 
-    auto* update = new QPushButton(U("更新"), this);
+    auto* update = new QPushButton(Lang::tr("更新"), this);
     update->setObjectName("Button18");
     update->setFixedSize(80, 28);
     auto* side = new QVBoxLayout;

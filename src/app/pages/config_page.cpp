@@ -69,12 +69,12 @@ FileDialogRequest ConfigFileRequest(bool xilinx, const std::string& folder) {
 ConfigPage::ConfigPage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("ConfigPage");
 
-    auto* fileLabel = new QLabel(U("FPGAｺﾝﾌｨｸﾞﾌｧｲﾙ選択："), this);
+    auto* fileLabel = new QLabel(Lang::tr("FPGAｺﾝﾌｨｸﾞﾌｧｲﾙ選択："), this);
     fileLabel->setObjectName("LabeledEdit1Label");
     fileEdit_ = new QLineEdit("*.rbf", this);
     fileEdit_->setObjectName("LabeledEdit1");
     fileLabel->setBuddy(fileEdit_);
-    choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
+    choose_ = new QPushButton(Lang::tr("ﾌｧｲﾙ選択"), this);
     choose_->setObjectName("Button16");
     choose_->setFixedWidth(90);
     fileBase_ = new RelativeBaseLabel(kFileDirKey, this);

@@ -22,11 +22,11 @@ DacPage::DacPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     page->setContentsMargins(12, 6, 12, 6);
     page->setSpacing(16);
 
-    auto* portBox = new QGroupBox(U("ﾎﾟｰﾄの選択"), this);
+    auto* portBox = new QGroupBox(Lang::tr("ﾎﾟｰﾄの選択"), this);
     portBox->setObjectName("GroupBox19");
     auto* portLay = new QVBoxLayout(portBox);
     portLay->setContentsMargins(8, 2, 8, 6);
-    port_ = ChoiceList(portBox, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox5", U("ﾎﾟｰﾄの選択"));
+    port_ = ChoiceList(portBox, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox5", Lang::tr("ﾎﾟｰﾄの選択"));
     portLay->addWidget(port_);
     auto* left = new QVBoxLayout;
     left->addWidget(portBox);
@@ -51,7 +51,7 @@ DacPage::DacPage(PageContext& context, QWidget* parent) : Page(context, parent) 
 
     auto* middle = new QVBoxLayout;
     middle->addLayout(grid);
-    middle->addWidget(new QLabel(U("※すべてHEX値で指定する。"), this));
+    middle->addWidget(new QLabel(Lang::tr("※すべてHEX値で指定する。"), this));
     middle->addStretch(1);
 
     page->addLayout(left);

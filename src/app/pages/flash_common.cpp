@@ -31,7 +31,7 @@ BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption, con
     l.file = new QLineEdit("*.bin", page);
     auto* fileLabel = FieldCaption(fileCaption, l.file, page);
     l.fileBase = new RelativeBaseLabel(dirKey, page);
-    l.choose = new QPushButton(U("ﾌｧｲﾙ選択"), page);
+    l.choose = new QPushButton(Lang::tr("ﾌｧｲﾙ選択"), page);
     l.target = new QComboBox(page);
     l.target->addItems(targets);
     l.target->setCurrentIndex(0);
@@ -42,7 +42,7 @@ BridgePageLayout LayOutBridgePage(QWidget* page, const QString& fileCaption, con
     l.progress->setRange(0, 100);
     l.progress->setValue(0);
     l.progress->setTextVisible(false);
-    l.progress->setAccessibleName(U("進捗"));
+    l.progress->setAccessibleName(Lang::tr("進捗"));
     l.progressText = new QLabel("0%", page);
     l.progressText->setMinimumWidth(110);
     l.result = new QLabel("-", page);

@@ -23,23 +23,23 @@ GpifPage::GpifPage(PageContext& context, QWidget* parent) : Page(context, parent
     writeWait_ = new QLineEdit("0", this);
     readWait_->setObjectName("readWait");
     writeWait_->setObjectName("writeWait");
-    auto* setRead = new QPushButton(U("設定"), this);
-    auto* setWrite = new QPushButton(U("設定"), this);
+    auto* setRead = new QPushButton(Lang::tr("設定"), this);
+    auto* setWrite = new QPushButton(Lang::tr("設定"), this);
     setRead->setObjectName("Button47");
     setWrite->setObjectName("Button48");
     for (QLineEdit* e : {readWait_, writeWait_}) e->setFixedWidth(80);
 
-    grid->addWidget(new QLabel(U("ﾚｼﾞｽﾀﾘｰﾄﾞ："), this), 0, 0, Qt::AlignRight);
+    grid->addWidget(new QLabel(Lang::tr("ﾚｼﾞｽﾀﾘｰﾄﾞ："), this), 0, 0, Qt::AlignRight);
     grid->addWidget(readWait_, 0, 1);
     grid->addWidget(setRead, 0, 2);
-    grid->addWidget(new QLabel(U("ﾚｼﾞｽﾀﾗｲﾄ："), this), 1, 0, Qt::AlignRight);
+    grid->addWidget(new QLabel(Lang::tr("ﾚｼﾞｽﾀﾗｲﾄ："), this), 1, 0, Qt::AlignRight);
     grid->addWidget(writeWait_, 1, 1);
     grid->addWidget(setWrite, 1, 2);
-    grid->addWidget(new QLabel(U("最大255ｸﾛｯｸ(0～255)まで設定可能"), this), 0, 3, 2, 1);
+    grid->addWidget(new QLabel(Lang::tr("最大255ｸﾛｯｸ(0～255)まで設定可能"), this), 0, 3, 2, 1);
     grid->setColumnStretch(4, 1);
     page->addLayout(grid);
     auto* notice = new QLabel(
-        U("ﾘｾｯﾄ等によりUSBﾌｧｰﾑｳｪｱが初期化されるとﾚｼﾞｽﾀｳｪｲﾄの設定値も初期化されます。"), this);
+        Lang::tr("ﾘｾｯﾄ等によりUSBﾌｧｰﾑｳｪｱが初期化されるとﾚｼﾞｽﾀｳｪｲﾄの設定値も初期化されます。"), this);
     notice->setWordWrap(true);
     page->addWidget(notice);
     page->addStretch(1);

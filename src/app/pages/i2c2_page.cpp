@@ -22,12 +22,12 @@ I2c2Page::I2c2Page(PageContext& context, QWidget* parent) : Page(context, parent
 
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
-    port_ = ChoiceList(this, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox6", U("ﾎﾟｰﾄ選択："));
-    length_ = ChoiceList(this, {U("3ﾊﾞｲﾄﾓｰﾄﾞ"), U("4ﾊﾞｲﾄﾓｰﾄﾞ")}, "ComboBox7", U("Readｺﾏﾝﾄﾞ長："));
-    top->addWidget(Caption(this, U("ﾎﾟｰﾄ選択："), port_));
+    port_ = ChoiceList(this, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox6", Lang::tr("ﾎﾟｰﾄ選択："));
+    length_ = ChoiceList(this, {Lang::tr("3ﾊﾞｲﾄﾓｰﾄﾞ"), Lang::tr("4ﾊﾞｲﾄﾓｰﾄﾞ")}, "ComboBox7", Lang::tr("Readｺﾏﾝﾄﾞ長："));
+    top->addWidget(Caption(this, Lang::tr("ﾎﾟｰﾄ選択："), port_));
     top->addWidget(port_);
     top->addSpacing(16);
-    top->addWidget(Caption(this, U("Readｺﾏﾝﾄﾞ長："), length_));
+    top->addWidget(Caption(this, Lang::tr("Readｺﾏﾝﾄﾞ長："), length_));
     top->addWidget(length_);
     top->addStretch(1);
     page->addLayout(top);

@@ -31,7 +31,7 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     page->setSpacing(8);
 
     // Device type and address bits, shared by both groups.
-    auto* device = new QGroupBox(U("ﾃﾞﾊﾞｲｽの設定"), this);
+    auto* device = new QGroupBox(Lang::tr("ﾃﾞﾊﾞｲｽの設定"), this);
     device->setObjectName("GroupBox5");
     auto* devGrid = new QGridLayout(device);
     devGrid->setContentsMargins(8, 2, 8, 4);
@@ -45,11 +45,11 @@ I2cPage::I2cPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     devGrid->addWidget(bits_, 1, 1);
     devGrid->addWidget(new QLabel("(HEX 3bits)", device), 1, 2);
 
-    auto* portBox = new QGroupBox(U("ﾎﾟｰﾄの選択"), this);
+    auto* portBox = new QGroupBox(Lang::tr("ﾎﾟｰﾄの選択"), this);
     portBox->setObjectName("GroupBox6");
     auto* portLay = new QHBoxLayout(portBox);
     portLay->setContentsMargins(8, 2, 8, 4);
-    port_ = ChoiceList(portBox, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox4", U("ﾎﾟｰﾄの選択"));
+    port_ = ChoiceList(portBox, {"EXT1-I2C", "EXT2-I2C"}, "ComboBox4", Lang::tr("ﾎﾟｰﾄの選択"));
     portLay->addWidget(port_);
     portLay->addStretch(1);
 

@@ -81,7 +81,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     setObjectName("MemoryPage");
 
     // Group "ﾒﾓﾘｱﾄﾞﾚｽﾚｼﾞｽﾀの設定".
-    auto* regBox = new QGroupBox(U("ﾒﾓﾘｱﾄﾞﾚｽﾚｼﾞｽﾀの設定"), this);
+    auto* regBox = new QGroupBox(Lang::tr("ﾒﾓﾘｱﾄﾞﾚｽﾚｼﾞｽﾀの設定"), this);
     regBox->setObjectName("GroupBox3");
     readBack_ = HexEdit("00000000", 8, regBox);
     readBack_->setObjectName("Edit10");
@@ -138,20 +138,20 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     file_ = new QLineEdit(U(features::kMemFileDefault), fileBox);
     file_->setObjectName("Edit13");
     file_->setAccessibleName(U(kFileGroup));
-    choose_ = new QPushButton(U("ﾌｧｲﾙ選択"), fileBox);
+    choose_ = new QPushButton(Lang::tr("ﾌｧｲﾙ選択"), fileBox);
     choose_->setObjectName("Button12");
-    open_ = new QPushButton(U("開く"), fileBox);
+    open_ = new QPushButton(Lang::tr("開く"), fileBox);
     open_->setObjectName("Button13");
     // The data viewer needs no board: the button stays usable without one.
-    view_ = new QPushButton(U("表示"), fileBox);
+    view_ = new QPushButton(Lang::tr("表示"), fileBox);
     view_->setObjectName("ViewButton");
-    view_->setToolTip(U("ﾌｧｲﾙの中身をHEX、ﾜｰﾄﾞ、ﾌﾟﾛｯﾄで表示します。"));
+    view_->setToolTip(Lang::tr("ﾌｧｲﾙの中身をHEX、ﾜｰﾄﾞ、ﾌﾟﾛｯﾄで表示します。"));
     width_ = new QComboBox(fileBox);
     width_->setObjectName("ComboBox5");
     width_->addItems({"8bit", "16bit", "32bit", "64bit"});
     width_->setCurrentIndex(0);
     width_->setAccessibleName(U(kWidthCaption));
-    split_ = new QCheckBox(U("分割ﾒﾓﾘ転送"), fileBox);
+    split_ = new QCheckBox(Lang::tr("分割ﾒﾓﾘ転送"), fileBox);
     split_->setObjectName("CheckBox4");
     split_->setChecked(true);
     memRead_ = new QPushButton("MemRead", fileBox);

@@ -35,7 +35,7 @@ RatePage::RatePage(PageContext& context, QWidget* parent) : Page(context, parent
                          "AAhで埋められたﾃﾞｰﾀをPCのﾒﾓﾘ上に作成し、ﾒﾓﾘWriteを連続16回測定します。\n"
                          "その後、ﾃﾞﾊﾞｲｽからPCﾒﾓﾘ上へのﾒﾓﾘReadを連続16回測定を行います。\n"
                          "※HDDへのｱｸｾｽを含めない純粋なUSBﾊﾞｽ上のﾃﾞｰﾀ転送ﾚｰﾄです。"));
-    note->setAccessibleName(U("転送ﾚｰﾄ測定"));
+    note->setAccessibleName(Lang::tr("転送ﾚｰﾄ測定"));
 
     size_ = new QComboBox(this);
     size_->setObjectName("ComboBox6");
@@ -45,7 +45,7 @@ RatePage::RatePage(PageContext& context, QWidget* parent) : Page(context, parent
     size_->setMinimumWidth(120);
     auto* caption = new QLabel(U(kSizeCaption), this);
     caption->setBuddy(size_);
-    start_ = new QPushButton(U("測定開始"), this);
+    start_ = new QPushButton(Lang::tr("測定開始"), this);
     start_->setObjectName("Button26");
     start_->setFixedSize(100, 30);
 

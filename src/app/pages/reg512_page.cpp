@@ -21,7 +21,7 @@ Reg512Page::Reg512Page(PageContext& context, QWidget* parent) : Page(context, pa
                              this);
     about->setWordWrap(true);
     page->addWidget(about);
-    page->addWidget(new QLabel(U("※SuperSpeedﾓｰﾄﾞ専用※"), this));
+    page->addWidget(new QLabel(Lang::tr("※SuperSpeedﾓｰﾄﾞ専用※"), this));
 
     auto* grid = new QGridLayout;
     address_ = new QLineEdit("6", this);
@@ -29,11 +29,11 @@ Reg512Page::Reg512Page(PageContext& context, QWidget* parent) : Page(context, pa
     address_->setObjectName("reg512Address");
     repeat_->setObjectName("reg512Repeat");
     for (QLineEdit* e : {address_, repeat_}) e->setFixedWidth(100);
-    run_ = new QPushButton(U("実行"), this);
+    run_ = new QPushButton(Lang::tr("実行"), this);
     run_->setObjectName("Button53");
-    grid->addWidget(new QLabel(U("ﾚｼﾞｽﾀｱﾄﾞﾚｽ："), this), 0, 0, Qt::AlignRight);
+    grid->addWidget(new QLabel(Lang::tr("ﾚｼﾞｽﾀｱﾄﾞﾚｽ："), this), 0, 0, Qt::AlignRight);
     grid->addWidget(address_, 0, 1);
-    grid->addWidget(new QLabel(U("ﾘﾋﾟｰﾄ回数："), this), 1, 0, Qt::AlignRight);
+    grid->addWidget(new QLabel(Lang::tr("ﾘﾋﾟｰﾄ回数："), this), 1, 0, Qt::AlignRight);
     grid->addWidget(repeat_, 1, 1);
     grid->addWidget(run_, 1, 2);
     grid->setColumnStretch(3, 1);

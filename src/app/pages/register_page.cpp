@@ -88,7 +88,7 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         auto* row = new QHBoxLayout;
         row->setSpacing(4);
 
-        auto* numberBox = new QGroupBox(U("ﾚｼﾞｽﾀ番号"), this);
+        auto* numberBox = new QGroupBox(Lang::tr("ﾚｼﾞｽﾀ番号"), this);
         auto* numberLay = new QHBoxLayout(numberBox);
         numberLay->setContentsMargins(4, 2, 4, 2);
         numberLay->setSpacing(0);
@@ -106,7 +106,7 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         numberLay->addWidget(grp.number);
         numberLay->addWidget(grp.upDown);
 
-        auto* widthBox = new QGroupBox(U("ﾋﾞｯﾄ幅"), this);
+        auto* widthBox = new QGroupBox(Lang::tr("ﾋﾞｯﾄ幅"), this);
         auto* widthLay = new QHBoxLayout(widthBox);
         widthLay->setContentsMargins(4, 2, 4, 2);
         grp.width = new QComboBox(widthBox);
@@ -115,7 +115,7 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         grp.width->setCurrentIndex(0);
         widthLay->addWidget(grp.width);
 
-        auto* dataBox = new QGroupBox(U("ﾃﾞｰﾀ設定"), this);
+        auto* dataBox = new QGroupBox(Lang::tr("ﾃﾞｰﾀ設定"), this);
         auto* dataLay = new QHBoxLayout(dataBox);
         dataLay->setContentsMargins(4, 2, 4, 2);
         dataLay->setSpacing(3);
@@ -129,8 +129,8 @@ RegisterPage::RegisterPage(PageContext& context, QWidget* parent) : Page(context
         grp.value = new QLineEdit("00", dataBox);
         grp.value->setObjectName("regValue" + n);
         // The two fields share their group's caption; the tools tell them apart.
-        grp.readBack->setAccessibleName(U("ﾃﾞｰﾀ設定 Read"));
-        grp.value->setAccessibleName(U("ﾃﾞｰﾀ設定 Write"));
+        grp.readBack->setAccessibleName(Lang::tr("ﾃﾞｰﾀ設定 Read"));
+        grp.value->setAccessibleName(Lang::tr("ﾃﾞｰﾀ設定 Write"));
         grp.value->setMaxLength(kFieldChars);
         // Sixteen hexadecimal digits stay in view: a fixed-pitch font, and the
         // edit as wide as the digits plus its frame and text margins.
@@ -184,7 +184,7 @@ void RegisterPage::ReadClick(int group) {
         grp.readBack->setText(QString::fromStdString(result.field));
         RecordRegister(false, grp.number->text().toStdString(), grp.width->currentIndex(),
                        result.field, EmulateFlag());
-        ctx().SetStatus(U("ﾚｼﾞｽﾘｰﾄﾞ成功"));
+        ctx().SetStatus(Lang::tr("ﾚｼﾞｽﾘｰﾄﾞ成功"));
     } else {
         r.Fail("REG READ NG");
         r.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
@@ -201,7 +201,7 @@ void RegisterPage::WriteClick(int group) {
         grp.value->setText(QString::fromStdString(result.field));
         RecordRegister(true, grp.number->text().toStdString(), grp.width->currentIndex(),
                        result.field, EmulateFlag());
-        ctx().SetStatus(U("ﾚｼﾞｽﾀﾗｲﾄ成功"));
+        ctx().SetStatus(Lang::tr("ﾚｼﾞｽﾀﾗｲﾄ成功"));
     } else {
         r.Fail("REG WRITE NG");
         r.FailBox("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);

@@ -56,7 +56,7 @@ SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(conte
     phase_->setObjectName("Label46");
     l.rows->addWidget(phase_);
     l.rows->addStretch();
-    l.rows->addWidget(new QLabel(U("※最大ﾃﾞｰﾀｻｲｽﾞは16MiBytesです。"), this));
+    l.rows->addWidget(new QLabel(Lang::tr("※最大ﾃﾞｰﾀｻｲｽﾞは16MiBytesです。"), this));
 
     connect(choose_, &QPushButton::clicked, this, [this] { Button30Click(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { Button31Click(); });

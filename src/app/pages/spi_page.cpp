@@ -50,13 +50,13 @@ SpiPage::SpiPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     base_->setObjectName("LabeledEdit10");
     base_->setMaxLength(2);
     base_->setFixedWidth(40);
-    auto* baseLabel = FieldCaption(U("SPIｺｱのﾍﾟｰｽｱﾄﾞﾚｽ｢｣のﾚｼﾞｽﾀ番号を設定して下さい。"), base_, this);
+    auto* baseLabel = FieldCaption(Lang::tr("SPIｺｱのﾍﾟｰｽｱﾄﾞﾚｽ｢｣のﾚｼﾞｽﾀ番号を設定して下さい。"), base_, this);
 
     target_ = new QComboBox(this);
     target_->setObjectName("ComboBox9");
     target_->addItems({"MAX2(UFM)", "M25P128"});
     target_->setCurrentIndex(0);
-    auto* targetLabel = FieldCaption(U("ﾀｰｹﾞｯﾄﾒﾓﾘ："), target_, this);
+    auto* targetLabel = FieldCaption(Lang::tr("ﾀｰｹﾞｯﾄﾒﾓﾘ："), target_, this);
 
     address_ = new QLineEdit("0000", this);
     address_->setObjectName("LabeledEdit11");
@@ -206,7 +206,7 @@ void SpiPage::Button27Click() {
         // 1FFh went out modulo 10000h but stays as entered.
         address_->setText(HexText(*address, Flash() ? 6 : 4));
         read_->setText(HexText(data, Flash() ? 2 : 4));
-        ctx().SetStatus(U("SPI-Read 成功しました。"));
+        ctx().SetStatus(Lang::tr("SPI-Read 成功しました。"));
     } else {
         r.FailBox("SPIﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
     }
@@ -237,7 +237,7 @@ void SpiPage::Button28Click() {
     } else if (ok) {
         address_->setText(HexText(*address, Flash() ? 6 : 4));
         write_->setText(HexText(*data, Flash() ? 2 : 4));
-        ctx().SetStatus(U("SPI-Write 成功しました。"));
+        ctx().SetStatus(Lang::tr("SPI-Write 成功しました。"));
     } else {
         r.FailBox("SPIﾗｲﾄに失敗しました。", MsgIcon::Warning);
     }
@@ -271,7 +271,7 @@ void SpiPage::Button29Click() {
             QTimer* blink = ctx().Timer(1);
             erasing_->show();
             if (blink) blink->start();
-            ctx().SetStatus(U("M25P128 ChipErase実行中 ... 少々お待ち下さい(最大250秒)"));
+            ctx().SetStatus(Lang::tr("M25P128 ChipErase実行中 ... 少々お待ち下さい(最大250秒)"));
             r.Pump();
             bool ok = false, cancelled = false;
             RecordNotReplayed("SPI memory run", "no macro programs a flash memory");
@@ -284,7 +284,7 @@ void SpiPage::Button29Click() {
             if (cancelled)
                 Cancelled();
             else if (ok)
-                ctx().SetStatus(U("M25P128 ChipErase成功しました。"));
+                ctx().SetStatus(Lang::tr("M25P128 ChipErase成功しました。"));
             else
                 EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。");
         }
@@ -307,7 +307,7 @@ void SpiPage::Button29Click() {
         else if (failedBlock == 1)
             EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ1)に失敗しました。");
         else
-            ctx().SetStatus(U("MAX2(UFM) ChipErase成功しました。"));
+            ctx().SetStatus(Lang::tr("MAX2(UFM) ChipErase成功しました。"));
     }
     eraseButton_->setEnabled(ctx().BoardOpen());
 }

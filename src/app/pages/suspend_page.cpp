@@ -19,7 +19,7 @@ SuspendPage::SuspendPage(PageContext& context, QWidget* parent) : Page(context, 
     page->setContentsMargins(12, 6, 12, 6);
     page->setSpacing(6);
 
-    auto* box = new QGroupBox(U("ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ変更"), this);
+    auto* box = new QGroupBox(Lang::tr("ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ変更"), this);
     box->setObjectName("GroupBox13");
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(12, 4, 12, 6);
@@ -28,7 +28,7 @@ SuspendPage::SuspendPage(PageContext& context, QWidget* parent) : Page(context, 
     normal_->setChecked(true);
     suspend_ = new QRadioButton("Suspend mode", box);
     suspend_->setObjectName("RadioButton2");
-    auto* set = new QPushButton(U("設定"), box);
+    auto* set = new QPushButton(Lang::tr("設定"), box);
     set->setObjectName("Button33");
     set->setFixedWidth(80);
     auto* modes = new QVBoxLayout;

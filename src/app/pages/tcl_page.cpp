@@ -69,7 +69,7 @@ TclPage::TclPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     rows->setContentsMargins(8, 6, 8, 6);
     rows->setSpacing(6);
 
-    auto* editLabel = new QLabel(U("TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ："), this);
+    auto* editLabel = new QLabel(Lang::tr("TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ："), this);
     edit_ = new QLineEdit(U(kDefaultName), this);
     edit_->setObjectName("LabeledEdit1");
     base_ = new RelativeBaseLabel(kDirKey, this);
@@ -78,11 +78,11 @@ TclPage::TclPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     rows->addWidget(base_);
 
     auto* buttons = new QHBoxLayout;
-    select_ = new QPushButton(U("ﾌｧｲﾙ選択"), this);
+    select_ = new QPushButton(Lang::tr("ﾌｧｲﾙ選択"), this);
     select_->setObjectName("Button23");
-    run_ = new QPushButton(U("ｽｸﾘﾌﾟﾄ実行"), this);
+    run_ = new QPushButton(Lang::tr("ｽｸﾘﾌﾟﾄ実行"), this);
     run_->setObjectName("Button24");
-    open_ = new QPushButton(U("開く"), this);
+    open_ = new QPushButton(Lang::tr("開く"), this);
     open_->setObjectName("Button25");
     buttons->addWidget(select_);
     buttons->addWidget(run_);
@@ -105,7 +105,7 @@ TclPage::TclPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     grid->setColumnStretch(2, 1);
     rows->addLayout(grid);
 
-    notice_ = new QLabel(U("ｵｰﾄTCLｽｸﾘﾌﾟﾄが指定されています。"), this);
+    notice_ = new QLabel(Lang::tr("ｵｰﾄTCLｽｸﾘﾌﾟﾄが指定されています。"), this);
     notice_->setObjectName("AutoTclNotice");
     notice_->setStyleSheet("QLabel { color: red; }");
     notice_->hide();

@@ -32,17 +32,17 @@ TempPage::TempPage(PageContext& context, QWidget* parent) : Page(context, parent
     page->setContentsMargins(6, 2, 6, 4);
     page->setSpacing(2);
 
-    auto* box = new QGroupBox(U("FPGA温度ﾓﾆﾀ"), this);
+    auto* box = new QGroupBox(Lang::tr("FPGA温度ﾓﾆﾀ"), this);
     box->setObjectName("GroupBox14");
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(10, 0, 10, 2);
     row->setSpacing(8);
     value_ = ValueLabel(box, "Label17", "FPGA Temperature");
     value_->setMinimumWidth(80);
-    auto* update = new QPushButton(U("更新"), box);
+    auto* update = new QPushButton(Lang::tr("更新"), box);
     update->setObjectName("Button34");
     update->setFixedWidth(72);
-    auto_ = new QCheckBox(U("自動更新"), box);
+    auto_ = new QCheckBox(Lang::tr("自動更新"), box);
     auto_->setObjectName("CheckBox2");
     row->addWidget(Caption(box, "FPGA Temperature", value_));
     row->addWidget(new QLabel(U("→"), box));
@@ -83,7 +83,7 @@ TempPage::TempPage(PageContext& context, QWidget* parent) : Page(context, parent
     series_->attachAxis(yAxis_);
     view_ = new QChartView(chart, this);
     view_->setObjectName("Chart1");
-    view_->setAccessibleName(U("FPGA温度ﾓﾆﾀ"));
+    view_->setAccessibleName(Lang::tr("FPGA温度ﾓﾆﾀ"));
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setRubberBand(QChartView::NoRubberBand);
     view_->setMinimumHeight(90);

@@ -1,4 +1,5 @@
 #include "app/viewer/data_plot.h"
+#include "platform/ui_text.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,7 +14,7 @@ namespace quillon::app {
 
 DataPlot::DataPlot(QWidget* parent) : QChartView(parent) {
     setObjectName("DataPlot");
-    setAccessibleName(QString::fromUtf8("ﾌﾟﾛｯﾄ"));
+    setAccessibleName(Lang::tr("ﾌﾟﾛｯﾄ"));
     auto* chart = new QChart;
     chart->legend()->hide();
     chart->setMargins(QMargins(4, 4, 4, 4));
@@ -28,7 +29,7 @@ DataPlot::DataPlot(QWidget* parent) : QChartView(parent) {
     y_ = new QValueAxis(chart);
     x_->setLabelFormat("%.0f");
     y_->setLabelFormat("%.6g");
-    x_->setTitleText(QString::fromUtf8("ﾜｰﾄﾞ番号"));
+    x_->setTitleText(Lang::tr("ﾜｰﾄﾞ番号"));
     chart->addAxis(x_, Qt::AlignBottom);
     chart->addAxis(y_, Qt::AlignLeft);
     series_->attachAxis(x_);

@@ -20,6 +20,7 @@
 #include "app/viewer/hex_view.h"
 #include "platform/prompter.h"
 #include "platform/view_file.h"
+#include "platform/ui_text.h"
 
 namespace quillon::app {
 
@@ -85,70 +86,70 @@ void TDataViewForm::BuildUi() {
     fileLine_ = new QLabel(this);
     fileLine_->setObjectName("FileLine");
     fileLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* open = new QPushButton(U("開く..."), this);
+    auto* open = new QPushButton(Lang::tr("開く..."), this);
     open->setObjectName("OpenButton");
-    auto* compare = new QPushButton(U("比較..."), this);
+    auto* compare = new QPushButton(Lang::tr("比較..."), this);
     compare->setObjectName("CompareButton");
-    written_ = new QPushButton(U("MemWriteのﾌｧｲﾙと比較"), this);
+    written_ = new QPushButton(Lang::tr("MemWriteのﾌｧｲﾙと比較"), this);
     written_->setObjectName("WrittenCompareButton");
     written_->setVisible(request_.written.has_value());
     if (request_.written) written_->setToolTip(QString::fromStdString(request_.written->path));
 
     offset_ = new QLineEdit(this);
     offset_->setObjectName("OffsetEdit");
-    offset_->setAccessibleName(U("ｵﾌｾｯﾄ(HEX)"));
+    offset_->setAccessibleName(Lang::tr("ｵﾌｾｯﾄ(HEX)"));
     offset_->setMaximumWidth(150);
-    auto* go = new QPushButton(U("移動"), this);
+    auto* go = new QPushButton(Lang::tr("移動"), this);
     go->setObjectName("GoButton");
     pattern_ = new QLineEdit(this);
     pattern_->setObjectName("PatternEdit");
-    pattern_->setAccessibleName(U("検索ﾊﾞｲﾄ列(HEX)"));
+    pattern_->setAccessibleName(Lang::tr("検索ﾊﾞｲﾄ列(HEX)"));
     pattern_->setPlaceholderText("DE AD BE EF");
-    auto* find = new QPushButton(U("次を検索"), this);
+    auto* find = new QPushButton(Lang::tr("次を検索"), this);
     find->setObjectName("FindButton");
-    auto* copy = new QPushButton(U("選択範囲をｺﾋﾟｰ"), this);
+    auto* copy = new QPushButton(Lang::tr("選択範囲をｺﾋﾟｰ"), this);
     copy->setObjectName("CopyButton");
 
     hex_ = new HexView(this);
-    hex_->setAccessibleName(U("ﾃﾞｰﾀ"));
+    hex_->setAccessibleName(Lang::tr("ﾃﾞｰﾀ"));
     plot_ = new DataPlot(this);
 
     width_ = new QComboBox(this);
     width_->setObjectName("WordWidth");
     width_->addItems({"8bit", "16bit", "32bit", "64bit"});
-    width_->setAccessibleName(U("ﾜｰﾄﾞ幅"));
-    signed_ = new QCheckBox(U("符号付き"), this);
+    width_->setAccessibleName(Lang::tr("ﾜｰﾄﾞ幅"));
+    signed_ = new QCheckBox(Lang::tr("符号付き"), this);
     signed_->setObjectName("WordSigned");
     endian_ = new QComboBox(this);
     endian_->setObjectName("WordEndian");
-    endian_->addItems({U("ﾘﾄﾙｴﾝﾃﾞｨｱﾝ"), U("ﾋﾞｯｸﾞｴﾝﾃﾞｨｱﾝ")});
-    endian_->setAccessibleName(U("ﾊﾞｲﾄ順"));
-    auto* all = new QPushButton(U("全体"), this);
+    endian_->addItems({Lang::tr("ﾘﾄﾙｴﾝﾃﾞｨｱﾝ"), Lang::tr("ﾋﾞｯｸﾞｴﾝﾃﾞｨｱﾝ")});
+    endian_->setAccessibleName(Lang::tr("ﾊﾞｲﾄ順"));
+    auto* all = new QPushButton(Lang::tr("全体"), this);
     all->setObjectName("PlotAll");
-    auto* zoomIn = new QPushButton(U("拡大"), this);
+    auto* zoomIn = new QPushButton(Lang::tr("拡大"), this);
     zoomIn->setObjectName("PlotZoomIn");
-    auto* zoomOut = new QPushButton(U("縮小"), this);
+    auto* zoomOut = new QPushButton(Lang::tr("縮小"), this);
     zoomOut->setObjectName("PlotZoomOut");
     auto* left = new QPushButton(U("◀"), this);
     left->setObjectName("PlotLeft");
-    left->setAccessibleName(U("左へ"));
+    left->setAccessibleName(Lang::tr("左へ"));
     auto* right = new QPushButton(U("▶"), this);
     right->setObjectName("PlotRight");
-    right->setAccessibleName(U("右へ"));
+    right->setAccessibleName(Lang::tr("右へ"));
     for (QPushButton* b : {left, right}) b->setFixedWidth(32);
 
     value_ = new QLabel(this);
     value_->setObjectName("WordValue");
     value_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* compareBox = new QGroupBox(U("比較"), this);
+    auto* compareBox = new QGroupBox(Lang::tr("比較"), this);
     compareBox->setObjectName("CompareGroup");
-    compareLine_ = new QLabel(U("比較するﾌｧｲﾙはありません。"), compareBox);
+    compareLine_ = new QLabel(Lang::tr("比較するﾌｧｲﾙはありません。"), compareBox);
     compareLine_->setObjectName("CompareSummary");
     compareLine_->setWordWrap(true);
     compareLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    prevDiff_ = new QPushButton(U("前の相違"), compareBox);
+    prevDiff_ = new QPushButton(Lang::tr("前の相違"), compareBox);
     prevDiff_->setObjectName("PrevDiff");
-    nextDiff_ = new QPushButton(U("次の相違"), compareBox);
+    nextDiff_ = new QPushButton(Lang::tr("次の相違"), compareBox);
     nextDiff_->setObjectName("NextDiff");
     prevDiff_->setEnabled(false);
     nextDiff_->setEnabled(false);
@@ -161,13 +162,13 @@ void TDataViewForm::BuildUi() {
     top->addWidget(compare);
     top->addWidget(written_);
     auto* nav = new QHBoxLayout;
-    auto* offsetCaption = new QLabel(U("ｵﾌｾｯﾄ(HEX)"), this);
+    auto* offsetCaption = new QLabel(Lang::tr("ｵﾌｾｯﾄ(HEX)"), this);
     offsetCaption->setBuddy(offset_);
     nav->addWidget(offsetCaption);
     nav->addWidget(offset_);
     nav->addWidget(go);
     nav->addSpacing(12);
-    auto* findCaption = new QLabel(U("検索(HEX)"), this);
+    auto* findCaption = new QLabel(Lang::tr("検索(HEX)"), this);
     findCaption->setBuddy(pattern_);
     nav->addWidget(findCaption);
     nav->addWidget(pattern_, 1);
@@ -177,7 +178,7 @@ void TDataViewForm::BuildUi() {
 
     auto* right_ = new QWidget(this);
     auto* words = new QHBoxLayout;
-    words->addWidget(new QLabel(U("ﾜｰﾄﾞ"), right_));
+    words->addWidget(new QLabel(Lang::tr("ﾜｰﾄﾞ"), right_));
     words->addWidget(width_);
     words->addWidget(signed_);
     words->addWidget(endian_);
@@ -253,7 +254,7 @@ bool TDataViewForm::LoadMain(const std::string& path) {
     }
     request_.path = path;
     file_ = std::move(file);
-    setWindowTitle(U("ﾃﾞｰﾀの表示 - ") + QFileInfo(QString::fromStdString(path)).fileName());
+    setWindowTitle(Lang::tr("ﾃﾞｰﾀの表示 - ") + QFileInfo(QString::fromStdString(path)).fileName());
     summary_.reset();
     hex_->SetFiles(file_.get(), other_.get(), compareOptions_);
     plot_->SetSource(file_.get(), nullptr);
@@ -275,7 +276,7 @@ bool TDataViewForm::SetCompare(const std::string& path, const features::CompareO
     compareOptions_ = options;
     compareOptions_.wordBytes = Format().bytes;
     compared_.reset();
-    compareLine_->setText(U("比較中..."));
+    compareLine_->setText(Lang::tr("比較中..."));
     hex_->SetFiles(file_.get(), other_.get(), compareOptions_);
     ShowFileLine();
     Watch();
@@ -296,13 +297,13 @@ void TDataViewForm::CompareWithWritten() {
 }
 
 void TDataViewForm::ShowFileLine() {
-    QString line = U("ﾌｧｲﾙ：") + QString::fromStdString(file_->path()) + "  (" +
+    QString line = Lang::tr("ﾌｧｲﾙ：") + QString::fromStdString(file_->path()) + "  (" +
                    QString::number(file_->size()) + U(" ﾊﾞｲﾄ)");
     if (other_)
         line += U("\n比較：") + QString::fromStdString(other_->path()) + "  (" +
                 QString::number(other_->size()) + U(" ﾊﾞｲﾄ)");
     fileLine_->setText(line);
-    if (file_->size() == 0) status_->setText(U("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
+    if (file_->size() == 0) status_->setText(Lang::tr("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
 }
 
 void TDataViewForm::StopWork() {
@@ -315,7 +316,7 @@ void TDataViewForm::StartWork() {
     StopWork();
     if (!file_) return;
     running_ = true;
-    status_->setText(file_->size() ? U("ﾌﾟﾛｯﾄを作成中...") : U("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
+    status_->setText(file_->size() ? Lang::tr("ﾌﾟﾛｯﾄを作成中...") : Lang::tr("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
     const std::uint64_t generation = generation_;
     auto keepGoing = [this, generation] { return generation_ == generation; };
     worker_ = std::thread(
@@ -348,12 +349,12 @@ void TDataViewForm::WorkDone(std::uint64_t generation,
         return;
     }
     if (!summary) {
-        status_->setText(U("ﾌｧｲﾙを読めませんでした：") + QString::fromStdString(file_->path()));
+        status_->setText(Lang::tr("ﾌｧｲﾙを読めませんでした：") + QString::fromStdString(file_->path()));
         return;
     }
     summary_ = std::move(summary);
     plot_->SetSource(file_.get(), summary_.get());
-    status_->setText(file_->size() ? QString() : U("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
+    status_->setText(file_->size() ? QString() : Lang::tr("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
     compared_ = compare;
     if (compared_) {
         compareLine_->setText(QString::fromStdString(
@@ -389,7 +390,7 @@ void TDataViewForm::Reload() {
     // contents whole until the new ones can be read.
     auto file = std::make_shared<features::DataFile>();
     if (!file->Open(request_.path).ok()) {
-        status_->setText(U("ﾌｧｲﾙが変更されました。読めるようになったら表示し直します。"));
+        status_->setText(Lang::tr("ﾌｧｲﾙが変更されました。読めるようになったら表示し直します。"));
         Watch();
         return;
     }
@@ -398,7 +399,7 @@ void TDataViewForm::Reload() {
         other = std::make_shared<features::DataFile>();
         if (!other->Open(other_->path()).ok()) {
             status_->setText(
-                U("比較するﾌｧｲﾙが変更されました。読めるようになったら表示し直します。"));
+                Lang::tr("比較するﾌｧｲﾙが変更されました。読めるようになったら表示し直します。"));
             Watch();
             return;
         }
@@ -412,7 +413,7 @@ void TDataViewForm::Reload() {
     hex_->SetFiles(file_.get(), other_.get(), compareOptions_);
     plot_->SetSource(file_.get(), nullptr);
     if (file_->size()) hex_->GoTo(std::min(cursor, file_->size() - 1));
-    if (other_) compareLine_->setText(U("比較中..."));
+    if (other_) compareLine_->setText(Lang::tr("比較中..."));
     ShowFileLine();
     Watch();
     StartWork();
@@ -463,7 +464,7 @@ void TDataViewForm::Find() {
     if (!hit && from > 0) hit = features::FindPattern(*file_, *pattern, 0);
     QApplication::restoreOverrideCursor();
     if (!hit) {
-        status_->setText(U("見つかりませんでした：") + pattern_->text());
+        status_->setText(Lang::tr("見つかりませんでした：") + pattern_->text());
         return;
     }
     status_->setText(U("0x") + QString::fromStdString(features::HexOffset(*hit)) +
@@ -489,8 +490,8 @@ void TDataViewForm::StepDifference(bool forward) {
     const auto at =
         features::NextDifference(*file_, *other_, hex_->cursor(), forward, compareOptions_);
     if (!at) {
-        status_->setText(forward ? U("この先に相違はありません。")
-                                 : U("この前に相違はありません。"));
+        status_->setText(forward ? Lang::tr("この先に相違はありません。")
+                                 : Lang::tr("この前に相違はありません。"));
         return;
     }
     status_->clear();
