@@ -111,7 +111,7 @@ def main():
 
     # Every page of the panel has its own section, linked from the contents.
     table = open(os.path.join(args.source, "src", "app", "page_table.cpp"), encoding="utf-8").read()
-    captions = re.findall(r'\{\d+, "([^"]+)", ', table)
+    captions = re.findall(r'\{\d+, (?:QT_TRANSLATE_NOOP\("Lang", )?"([^"]+)"\)?, ', table)
     index = open(os.path.join(manual, "index.html"), encoding="utf-8").read()
     for caption in captions:
         m = re.search(r'<a href="([^"#]+)#([^"]+)">' + re.escape(caption) + "</a>", index)
