@@ -68,13 +68,6 @@ bool OpenDataFile(const std::string& path, Reporter& r, platform::InputFile& fil
 
 }  // namespace
 
-std::optional<std::uint64_t> DataFileSize(const std::string& path) {
-    // A FIFO, a folder or a device would block or never end: only regular files.
-    platform::InputFile f;
-    if (f.Open(path) != platform::InputFile::Status::Ok) return std::nullopt;
-    return f.size();
-}
-
 bool ParFlashBusWrite(link::BoardHandle h, std::uint32_t wordAddress, std::uint16_t data) {
     return Write32(h, kAddress, wordAddress) &&
            link::VR_REG_WRITE(h, kData, link::RegWidth::Bits16, data, 0) && Control(h, {0x01, 0x00});
@@ -202,7 +195,11 @@ bool ParFlashWriteChunk(link::BoardHandle h, std::uint32_t byteAddress, std::uin
 bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
                         const std::string& path, ParFlashDisplay& display, Reporter& r) {
     platform::InputFile data;
-    if (!OpenDataFile(path, r, data)) return false;
+    return OpenDataFile(path, r, data) && ParFlashWriteImage(h, geometry, startMs, data, display, r);
+}
+
+bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
+                        platform::InputFile& data, ParFlashDisplay& display, Reporter& r) {
     const std::uint64_t fileSize = data.size();
     const std::uint64_t size = (fileSize + 1) & ~std::uint64_t{1};
     std::uint64_t chunks = size / kChunkBytes;
