@@ -132,7 +132,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     };
     // A data file that cannot be read is refused before the flash is
     // touched: erasing first would lose the flash's contents for nothing.
-    // Opened here, once: the write reads what was checked.
+    // Opened here, once: the write and the verify read what was checked.
     platform::InputFile data;
     if (data.Open(dataPath) != platform::InputFile::Status::Ok)
         return fail("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
@@ -182,7 +182,7 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     r.Pump();
     // 9.
     std::optional<VerifyMismatch> mismatch;
-    if (!ParFlashVerify(h, g, dataPath, dump, r, &mismatch)) {
+    if (!ParFlashVerify(h, g, data, dump, r, &mismatch)) {
         if (CancelRequested()) return cancelled("FLASH Memory Verifying ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Verifying ..... FAILED!!");

@@ -221,7 +221,6 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    data.Close();
 
     display.Range(static_cast<std::uint32_t>(rest != 0 ? chunks + 1 : chunks));
     display.Position(0);
@@ -251,13 +250,16 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
     return true;
 }
 
-bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const std::string& path,
-                    bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
-    if (!ParFlashBusWrite(h, 0, 0xF0F0) || !Write32(h, kAddress, 0) || !Write32(h, kCount, 0) ||
-        !Control(h, {0x00, 0x02, 0x00}))
-        return false;
-    platform::InputFile data;
-    if (!OpenDataFile(path, r, data)) return false;
+namespace {
+
+bool StartVerifyRead(link::BoardHandle h) {
+    return ParFlashBusWrite(h, 0, 0xF0F0) && Write32(h, kAddress, 0) && Write32(h, kCount, 0) &&
+           Control(h, {0x00, 0x02, 0x00});
+}
+
+bool CompareWithFlash(link::BoardHandle h, const FlashGeometry& geometry,
+                      platform::InputFile& data, bool dump, Reporter& r,
+                      std::optional<VerifyMismatch>* mismatch) {
     const std::uint64_t fileSize = data.size();
     const std::uint64_t length = (fileSize + 1) & ~std::uint64_t{1};
     const std::uint64_t compare = std::min<std::uint64_t>(geometry.totalBytes, length);
@@ -270,7 +272,6 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    data.Close();
     if (fileSize % 2 != 0 && fileSize < compare) expected[fileSize] = 0xFF;
 
     if (!link::BulkRead(h, false, 0, static_cast<std::uint32_t>(compare), read.get())) {
@@ -294,6 +295,25 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
         }
     }
     return equal;
+}
+
+}  // namespace
+
+bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const std::string& path,
+                    bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
+    if (!StartVerifyRead(h)) return false;
+    platform::InputFile data;
+    return OpenDataFile(path, r, data) && CompareWithFlash(h, geometry, data, dump, r, mismatch);
+}
+
+bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, platform::InputFile& data,
+                    bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
+    if (!StartVerifyRead(h)) return false;
+    if (!data.Rewind()) {
+        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+        return false;
+    }
+    return CompareWithFlash(h, geometry, data, dump, r, mismatch);
 }
 
 std::string VerifyDumpPath() {

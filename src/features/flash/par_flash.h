@@ -81,6 +81,11 @@ struct VerifyMismatch {
 bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const std::string& path,
                     bool dump, Reporter& r = DefaultReporter(),
                     std::optional<VerifyMismatch>* mismatch = nullptr);
+// The same against a data file the caller holds open (the one it wrote from),
+// read again from its start.
+bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, platform::InputFile& data,
+                    bool dump, Reporter& r = DefaultReporter(),
+                    std::optional<VerifyMismatch>* mismatch = nullptr);
 
 // The verify dump: "Flash_Read.bin" in the program's data folder
 // ($XDG_DATA_HOME/Quillon7).
