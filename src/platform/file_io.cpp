@@ -194,6 +194,13 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* out, std::size_t n) {
     return got;
 }
 
+bool InputFile::Rewind() {
+    if (fd_ < 0) return false;
+    if (::lseek(fd_, 0, SEEK_SET) == 0) return true;
+    SetCause(FileErrorCause(path_, errno));
+    return false;
+}
+
 void InputFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

@@ -71,6 +71,8 @@ class InputFile {
     std::uint64_t size() const { return size_; }
     // Reads until `n` bytes or the end of the file; nullopt on a read error.
     std::optional<std::size_t> Read(std::uint8_t* out, std::size_t n);
+    // Back to the start, to read the same file again (a compare after a write).
+    bool Rewind();
     void Close();
 
   private:

@@ -68,15 +68,35 @@ constexpr OptionPattern<AlertOptions> kStaOptions[] = {DecOption<&AlertOptions::
 
 }  // namespace
 
+namespace {
+
+// IW and IW2, IR and IR2: the same register access, IW and IR on the first
+// port. A port other than 0 and 1 fails like a request, without one.
+MacroOutcome I2cWriteOn(MacroContext& ctx, std::uint32_t port, const IoOptions& o) {
+    return features::I2cWriteRegister(ctx.board, static_cast<int>(port & 0xFF),
+                                      I2cAddressByte(*o.d, *o.s), static_cast<std::uint8_t>(*o.a),
+                                      static_cast<std::uint8_t>(*o.w))
+               ? MacroOutcome::Done
+               : MacroOutcome::NotDone;
+}
+MacroOutcome I2cReadOn(MacroContext& ctx, std::uint32_t port, const IoOptions& o) {
+    std::uint8_t byte = 0;
+    if (!features::I2cReadRegister(ctx.board, static_cast<int>(port & 0xFF),
+                                   I2cAddressByte(*o.d, *o.s), static_cast<std::uint8_t>(*o.a),
+                                   byte))
+        return MacroOutcome::NotDone;
+    SetVariable(ctx, "read", byte);
+    return MacroOutcome::Done;
+}
+
+}  // namespace
+
 MacroOutcome RunI2cWrite(const MacroText& text, MacroContext& ctx) {
     IoOptions given;
     if (!ScanOptions(kIwOptions, text, given, ctx)) return MacroOutcome::Failed;
     const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&d, &s, &a, &w})) return Refuse(ctx, "IW: -D, -S, -A and -W must be given");
-    return features::I2cWriteRegister(ctx.board, 0, I2cAddressByte(*d, *s),
-                                      static_cast<std::uint8_t>(*a), static_cast<std::uint8_t>(*w))
-               ? MacroOutcome::Done
-               : MacroOutcome::NotDone;
+    return I2cWriteOn(ctx, 0, given);
 }
 
 MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx) {
@@ -84,12 +104,7 @@ MacroOutcome RunI2cRead(const MacroText& text, MacroContext& ctx) {
     if (!ScanOptions(kIrOptions, text, given, ctx)) return MacroOutcome::Failed;
     const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&d, &s, &a})) return Refuse(ctx, "IR: -D, -S and -A must be given");
-    std::uint8_t byte = 0;
-    if (!features::I2cReadRegister(ctx.board, 0, I2cAddressByte(*d, *s),
-                                   static_cast<std::uint8_t>(*a), byte))
-        return MacroOutcome::NotDone;
-    SetVariable(ctx, "read", byte);
-    return MacroOutcome::Done;
+    return I2cReadOn(ctx, 0, given);
 }
 
 MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx) {
@@ -98,13 +113,7 @@ MacroOutcome RunI2cWrite2(const MacroText& text, MacroContext& ctx) {
     const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &d, &s, &a, &w}))
         return Refuse(ctx, "IW2: -P, -D, -S, -A and -W must be given");
-    const std::uint8_t address = I2cAddressByte(*d, *s);
-    const auto reg = static_cast<std::uint8_t>(*a);
-    const auto data = static_cast<std::uint8_t>(*w);
-    // A port other than 0 and 1 fails like a request, without one.
-    return features::I2cWriteRegister(ctx.board, static_cast<int>(*p & 0xFF), address, reg, data)
-               ? MacroOutcome::Done
-               : MacroOutcome::NotDone;
+    return I2cWriteOn(ctx, *p, given);
 }
 
 MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx) {
@@ -112,13 +121,7 @@ MacroOutcome RunI2cRead2(const MacroText& text, MacroContext& ctx) {
     if (!ScanOptions(kIr2Options, text, given, ctx)) return MacroOutcome::Failed;
     const auto& [p, m, c, d, s, a, w] = given;
     if (!AllGiven({&p, &d, &s, &a})) return Refuse(ctx, "IR2: -P, -D, -S and -A must be given");
-    const std::uint8_t address = I2cAddressByte(*d, *s);
-    const auto reg = static_cast<std::uint8_t>(*a);
-    std::uint8_t byte = 0;
-    if (!features::I2cReadRegister(ctx.board, static_cast<int>(*p & 0xFF), address, reg, byte))
-        return MacroOutcome::NotDone;
-    SetVariable(ctx, "read", byte);
-    return MacroOutcome::Done;
+    return I2cReadOn(ctx, *p, given);
 }
 
 MacroOutcome RunI2cWrite3(const MacroText& text, MacroContext& ctx) {

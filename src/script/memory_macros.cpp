@@ -1,6 +1,5 @@
 // UC, MW, MR, FC and WAIT: the macros that work with files and time.
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -139,10 +138,13 @@ MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     auto o = ReadMemoryOptions("MW", text, ctx);
     if (!o) return MacroOutcome::Failed;
     const std::string path = ResolveMacroPath(ctx, o->file);
-    if (!platform::PathExists(path)) {
-        SetCause(FileErrorCause(path, ENOENT));
+    // Opened once, before the board is asked: the open is the check.
+    platform::InputFile file;
+    if (const auto status = file.Open(path); status == platform::InputFile::Status::Missing) {
         ctx.reporter->Message(o->file, MsgIcon::Information);
         return MacroOutcome::Failed;
+    } else if (status != platform::InputFile::Status::Ok) {
+        return RefuseUnreadable(ctx, "MW", o->file, status);
     }
     // Only 32 bits travel in one transfer. A longer length would be cut and the
     // write reported as done, so it is refused instead.
@@ -150,9 +152,6 @@ MacroOutcome RunMemoryWrite(const MacroText& text, MacroContext& ctx) {
     const auto length = static_cast<std::uint32_t>(o->length);
     features::BusyGate::Hold hold = features::BusyGate::TryTake("MW");
     if (!hold) return Refuse(ctx, kBusy);
-    platform::InputFile file;
-    if (const auto status = file.Open(path); status != platform::InputFile::Status::Ok)
-        return RefuseUnreadable(ctx, "MW", o->file, status);
     // The file streams into the one transfer: a short file is followed by
     // zeros, a longer one is cut at the length.
     features::ProgressMeter meter(*ctx.reporter, length);
@@ -192,12 +191,15 @@ MacroOutcome RunFileCompare(const MacroText& text, MacroContext& ctx) {
     if (!first || !second) return Refuse(ctx, "FC: both -S and -D files must be given");
     const std::string a = ResolveMacroPath(ctx, *first);
     const std::string b = ResolveMacroPath(ctx, *second);
-    if (!platform::PathExists(a) || !platform::PathExists(b)) return MacroOutcome::NotDone;
+    // Opened once each: a missing file is a difference, something that is no
+    // file a refusal.
     platform::InputFile fa, fb;
     const auto sa = fa.Open(a), sb = fb.Open(b);
-    if (sa == platform::InputFile::Status::NotRegular) return RefuseUnreadable(ctx, "FC", *first, sa);
-    if (sb == platform::InputFile::Status::NotRegular) return RefuseUnreadable(ctx, "FC", *second, sb);
-    if (sa != platform::InputFile::Status::Ok || sb != platform::InputFile::Status::Ok)
+    using Status = platform::InputFile::Status;
+    if (sa == Status::Missing || sb == Status::Missing) return MacroOutcome::NotDone;
+    if (sa == Status::NotRegular) return RefuseUnreadable(ctx, "FC", *first, sa);
+    if (sb == Status::NotRegular) return RefuseUnreadable(ctx, "FC", *second, sb);
+    if (sa != Status::Ok || sb != Status::Ok)
         return MacroOutcome::NotDone;
     if (fa.size() != fb.size()) return MacroOutcome::NotDone;
     // Compared in pieces: the outcome is that of a whole-file compare without

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string_view>
 
 #include "features/long_work.h"
@@ -597,8 +596,10 @@ TclHost::RunReport TclHost::RunLogged(const std::string& path) {
 TclHost::AutoReport TclHost::RunAutoScript(const std::string& path) {
     features::Reporter& r = *State().reporter;
     AutoReport report;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    // Only a regular file runs; one that may not be read goes on to the run,
+    // whose error then says so.
+    if (const auto problem = platform::CheckFileToRead(path);
+        problem != platform::NameProblem::None && problem != platform::NameProblem::Denied) {
         r.Log("ｵｰﾄTCLｽｸﾘﾌﾟﾄ失敗(ﾌｧｲﾙ無し)");
         report.outcome = AutoOutcome::NoFile;
         return report;

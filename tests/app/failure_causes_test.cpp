@@ -15,41 +15,20 @@
 #include <csignal>
 #include <functional>
 
-#include "app/log_window.h"
-#include "app/main_window.h"
 #include "app/page_table.h"
-#include "app/qt_prompter.h"
-#include "app/secondary_windows.h"
-#include "app/startup_hooks.h"
 #include "features/board/i2c.h"
 #include "platform/cause.h"
 #include "support/feature_support.h"
+#include "support/sim_panel.h"
 
 namespace quillon::test {
 namespace {
 
-class Panel : public SimBoardFixture {
+class Panel : public SimBoardFixture, public SimPanel {
   public:
     Panel() {
-        EnsureApp();
         ClearCause();
-        app::Hooks() = {};
-        prompter.setHeadless(true);
-        SetPrompter(&prompter);
-        window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
-        window->FormCreate();
-        LogFile::AttachEcho([this](const std::string& line) {
-            const auto at = line.find("】 ");
-            log.push_back(at == std::string::npos ? line : line.substr(at + 4));
-        });
-    }
-    ~Panel() {
-        QCoreApplication::processEvents();
-        window.reset();
-        app::LogWindow::Destroy();
-        app::BusyWindow::Destroy();
-        SetPrompter(nullptr);
-        app::Hooks() = {};
+        Start();
     }
     template <typename W>
     W* Find(int page, const char* name) {
@@ -70,10 +49,6 @@ class Panel : public SimBoardFixture {
             if (*it == line) return it == log.rbegin() ? std::nullopt : std::optional(*(it - 1));
         return std::nullopt;
     }
-
-    app::QtPrompter prompter;
-    std::unique_ptr<app::MainWindow> window;
-    std::vector<std::string> log;
 };
 
 struct Failure {

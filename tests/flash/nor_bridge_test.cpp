@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -180,6 +181,30 @@ TEST(NorBridge2, NothingIsTouchedWithoutAYesOrWithoutADataFile) {
     EXPECT_EQ(run.view.result, RunResult::Failed);
     EXPECT_FALSE(run.view.running);
     EXPECT_EQ(run.Flash(), before);
+}
+
+// The file is opened once, before the erase: replaced or removed while the
+// flash is erased, the flash still gets, and is compared with, what was checked.
+TEST(NorBridge2, WritesAndVerifiesTheFileAsItWasWhenChecked) {
+    for (const bool removed : {false, true}) {
+        NorRun run;
+        const auto data = test::Pattern(16384 + 501);
+        const std::string path = run.board.File("image.bin", data);
+        bool swapped = false;
+        run.rec.onPump = [&] {
+            if (swapped || run.FromErase().empty()) return;
+            swapped = true;
+            if (removed)
+                std::filesystem::remove(path);
+            else
+                std::filesystem::rename(run.board.File("other.bin", test::Pattern(100, 3)), path);
+        };
+        ASSERT_TRUE(run.Execute(path)) << removed;
+        EXPECT_TRUE(swapped);
+        const auto flash = run.Flash();
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), flash.begin())) << removed;
+        EXPECT_EQ(run.view.result, RunResult::Successful);
+    }
 }
 
 TEST(NorBridge2, ReadCfiReportsTheQueryWithoutThePageGuard) {

@@ -15,36 +15,22 @@
 #include <QThread>
 #include <filesystem>
 
-#include "app/log_window.h"
 #include "app/main_window.h"
-#include "app/qt_prompter.h"
-#include "app/secondary_windows.h"
-#include "app/startup_hooks.h"
 #include "app/viewer/data_plot.h"
 #include "app/viewer/hex_view.h"
 #include "support/feature_support.h"
+#include "support/sim_panel.h"
 
 namespace quillon::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Viewer : public ::testing::Test {
+class Viewer : public ::testing::Test, public SimPanel {
   protected:
-    void SetUp() override {
-        EnsureApp();
-        fixture_ = std::make_unique<SimBoardFixture>();
-        app::Hooks() = {};
-        prompter.setHeadless(true);
-        SetPrompter(&prompter);
-    }
+    void SetUp() override { fixture_ = std::make_unique<SimBoardFixture>(); }
     void TearDown() override {
-        QCoreApplication::processEvents();
-        window.reset();
-        app::LogWindow::Destroy();
-        app::BusyWindow::Destroy();
-        SetPrompter(nullptr);
-        app::Hooks() = {};
+        Close();
         fixture_.reset();
     }
     static std::vector<std::uint8_t> Ramp(std::size_t n, int step = 7) {
@@ -65,8 +51,6 @@ class Viewer : public ::testing::Test {
     static std::string Row(app::TDataViewForm& form, int i) { return form.hexView()->RowText(i); }
 
     std::unique_ptr<SimBoardFixture> fixture_;
-    app::QtPrompter prompter;
-    std::unique_ptr<app::MainWindow> window;
 };
 
 TEST_F(Viewer, ShowsRowsPlotAndComparison) {

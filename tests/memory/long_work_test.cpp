@@ -18,18 +18,16 @@
 #include <functional>
 #include <iterator>
 
-#include "app/log_window.h"
 #include "app/long_work.h"
 #include "app/main_window.h"
 #include "app/memory_windows.h"
 #include "app/pages/memory_page.h"
-#include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
-#include "app/startup_hooks.h"
 #include "link/bulk.h"
 #include "script/tcl_host.h"
 #include "support/feature_support.h"
 #include "support/file_text.h"
+#include "support/sim_panel.h"
 
 namespace quillon::test {
 namespace {
@@ -40,43 +38,18 @@ constexpr const char* kWriteEnd = "B1:40";
 
 using quillon::test::FileBytes;
 
-class Window {
+class Window : public SimPanel {
   public:
-    explicit Window(SimBoardFixture& board) : board_(board) {
-        app::Hooks() = {};
-        prompter.setHeadless(true);
-        SetPrompter(&prompter);
-        window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
-        window->FormCreate();
-        LogFile::AttachEcho([this](const std::string& line) {
-            const auto at = line.find("】 ");
-            log.push_back(at == std::string::npos ? line : line.substr(at + 4));
-        });
-    }
-    ~Window() {
-        QCoreApplication::processEvents();
-        window.reset();
-        app::LogWindow::Destroy();
-        app::BusyWindow::Destroy();
-        SetPrompter(nullptr);
-        app::Hooks() = {};
-    }
+    explicit Window(SimBoardFixture& board) : board_(board) { Start(); }
     template <typename W>
     W* Find(int page, const char* name) {
         return window->page(page)->findChild<W*>(name);
-    }
-    bool Logged(const std::string& line) const {
-        return std::find(log.begin(), log.end(), line) != log.end();
     }
     std::string LastRequest() const {
         for (auto it = board_.wire().rbegin(); it != board_.wire().rend(); ++it)
             if (!it->bulk) return it->Short();
         return {};
     }
-
-    app::QtPrompter prompter;
-    std::unique_ptr<app::MainWindow> window;
-    std::vector<std::string> log;
 
   private:
     SimBoardFixture& board_;

@@ -15,38 +15,24 @@
 #include <random>
 #include <set>
 
-#include "app/log_window.h"
 #include "app/main_window.h"
 #include "app/memory_windows.h"
 #include "app/pages/memory_page.h"
 #include "app/pages/path_field.h"
-#include "app/qt_prompter.h"
 #include "app/secondary_windows.h"
-#include "app/startup_hooks.h"
 #include "support/feature_support.h"
+#include "support/sim_panel.h"
 
 namespace quillon::test {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class Panel : public ::testing::Test {
+class Panel : public ::testing::Test, public SimPanel {
   protected:
-    void SetUp() override {
-        EnsureApp();
-        fixture_ = std::make_unique<SimBoardFixture>();
-        app::Hooks() = {};
-        prompter.setHeadless(true);
-        SetPrompter(&prompter);
-    }
+    void SetUp() override { fixture_ = std::make_unique<SimBoardFixture>(); }
     void TearDown() override {
-        // Notices the board posted (an unplug) belong to this test's link.
-        QCoreApplication::processEvents();
-        window.reset();
-        app::LogWindow::Destroy();
-        app::BusyWindow::Destroy();
-        SetPrompter(nullptr);
-        app::Hooks() = {};
+        Close();
         fixture_.reset();
     }
     void Store(const char* key, const std::string& value) {
@@ -54,12 +40,7 @@ class Panel : public ::testing::Test {
     }
     std::string Stored(const char* key) { return SettingsStore().ReadString(kSetup, key, "-"); }
     void Start() {
-        window = std::make_unique<app::MainWindow>(app::MainWindow::Options{0});
-        window->FormCreate();
-        LogFile::AttachEcho([this](const std::string& line) {
-            const auto at = line.find("】 ");
-            log.push_back(at == std::string::npos ? line : line.substr(at + 4));
-        });
+        SimPanel::Start();
         window->RequestPage(app::kMemoryPage);
     }
     app::MemoryPage& page() { return *static_cast<app::MemoryPage*>(window->page(2)); }
@@ -95,9 +76,6 @@ class Panel : public ::testing::Test {
     }
 
     std::unique_ptr<SimBoardFixture> fixture_;
-    app::QtPrompter prompter;
-    std::unique_ptr<app::MainWindow> window;
-    Lines log;
     int notices = 0;
     std::unique_ptr<QTimer> answer_;
 };

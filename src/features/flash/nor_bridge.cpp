@@ -132,8 +132,10 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     };
     // A data file that cannot be read is refused before the flash is
     // touched: erasing first would lose the flash's contents for nothing.
-    const auto fileSize = DataFileSize(dataPath);
-    if (!fileSize) return fail("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
+    // Opened here, once: the write and the verify read what was checked.
+    platform::InputFile data;
+    if (data.Open(dataPath) != platform::InputFile::Status::Ok)
+        return fail("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
     // 3.
     FlashGeometry g;
     if (!ParFlashPrepare(h, targetIndex, g, r)) return fail(nullptr);
@@ -150,20 +152,19 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     view.ReplaceLastLine("FLASH Memory Block Erasing ..... DONE!!");
     // 5-6.
     r.Log("//////// FLASH WRITE\t////////");
-    const auto size = DataFileSize(dataPath);
-    if (!size) return fail("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
-    const bool partial = g.totalBytes < *size;
+    const std::uint64_t size = data.size();
+    const bool partial = g.totalBytes < size;
     if (partial)
         r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの先頭から%uﾊﾞｲﾄ分の書込みを行います。", g.totalBytes));
     else
         r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%lluﾊﾞｲﾄ)の書込みを行います。",
-                     static_cast<unsigned long long>(*size)));
-    if (*size % 2 != 0)
+                     static_cast<unsigned long long>(size)));
+    if (size % 2 != 0)
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが奇数ﾊﾞｲﾄです。最終ﾃﾞｰﾀの上位ﾊﾞｲﾄはFFhでﾗｲﾄされます。");
     r.Log("ﾃﾞｰﾀﾌｧｲﾙ ： " + dataPath);
     r.Log("FLASH Memory Writing .....");
     // 7.
-    if (!ParFlashWriteImage(h, g, startMs, dataPath, view, r)) {
+    if (!ParFlashWriteImage(h, g, startMs, data, view, r)) {
         if (CancelRequested()) return cancelled("FLASH Memory Writing ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Writing ..... FAILED!!");
@@ -176,12 +177,12 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
         r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの先頭から%uﾊﾞｲﾄ分の比較を行います。", g.totalBytes));
     else
         r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀとFLASHﾒﾓﾘの先頭から%lluﾊﾞｲﾄ分の比較を行います。",
-                     static_cast<unsigned long long>(*size)));
+                     static_cast<unsigned long long>(size)));
     r.Log("FLASH Memory Verifying .....");
     r.Pump();
     // 9.
     std::optional<VerifyMismatch> mismatch;
-    if (!ParFlashVerify(h, g, dataPath, dump, r, &mismatch)) {
+    if (!ParFlashVerify(h, g, data, dump, r, &mismatch)) {
         if (CancelRequested()) return cancelled("FLASH Memory Verifying ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Verifying ..... FAILED!!");

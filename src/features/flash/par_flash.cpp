@@ -68,13 +68,6 @@ bool OpenDataFile(const std::string& path, Reporter& r, platform::InputFile& fil
 
 }  // namespace
 
-std::optional<std::uint64_t> DataFileSize(const std::string& path) {
-    // A FIFO, a folder or a device would block or never end: only regular files.
-    platform::InputFile f;
-    if (f.Open(path) != platform::InputFile::Status::Ok) return std::nullopt;
-    return f.size();
-}
-
 bool ParFlashBusWrite(link::BoardHandle h, std::uint32_t wordAddress, std::uint16_t data) {
     return Write32(h, kAddress, wordAddress) &&
            link::VR_REG_WRITE(h, kData, link::RegWidth::Bits16, data, 0) && Control(h, {0x01, 0x00});
@@ -202,7 +195,11 @@ bool ParFlashWriteChunk(link::BoardHandle h, std::uint32_t byteAddress, std::uin
 bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
                         const std::string& path, ParFlashDisplay& display, Reporter& r) {
     platform::InputFile data;
-    if (!OpenDataFile(path, r, data)) return false;
+    return OpenDataFile(path, r, data) && ParFlashWriteImage(h, geometry, startMs, data, display, r);
+}
+
+bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
+                        platform::InputFile& data, ParFlashDisplay& display, Reporter& r) {
     const std::uint64_t fileSize = data.size();
     const std::uint64_t size = (fileSize + 1) & ~std::uint64_t{1};
     std::uint64_t chunks = size / kChunkBytes;
@@ -224,7 +221,6 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    data.Close();
 
     display.Range(static_cast<std::uint32_t>(rest != 0 ? chunks + 1 : chunks));
     display.Position(0);
@@ -254,13 +250,16 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
     return true;
 }
 
-bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const std::string& path,
-                    bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
-    if (!ParFlashBusWrite(h, 0, 0xF0F0) || !Write32(h, kAddress, 0) || !Write32(h, kCount, 0) ||
-        !Control(h, {0x00, 0x02, 0x00}))
-        return false;
-    platform::InputFile data;
-    if (!OpenDataFile(path, r, data)) return false;
+namespace {
+
+bool StartVerifyRead(link::BoardHandle h) {
+    return ParFlashBusWrite(h, 0, 0xF0F0) && Write32(h, kAddress, 0) && Write32(h, kCount, 0) &&
+           Control(h, {0x00, 0x02, 0x00});
+}
+
+bool CompareWithFlash(link::BoardHandle h, const FlashGeometry& geometry,
+                      platform::InputFile& data, bool dump, Reporter& r,
+                      std::optional<VerifyMismatch>* mismatch) {
     const std::uint64_t fileSize = data.size();
     const std::uint64_t length = (fileSize + 1) & ~std::uint64_t{1};
     const std::uint64_t compare = std::min<std::uint64_t>(geometry.totalBytes, length);
@@ -273,7 +272,6 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
         r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
         return false;
     }
-    data.Close();
     if (fileSize % 2 != 0 && fileSize < compare) expected[fileSize] = 0xFF;
 
     if (!link::BulkRead(h, false, 0, static_cast<std::uint32_t>(compare), read.get())) {
@@ -297,6 +295,25 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const st
         }
     }
     return equal;
+}
+
+}  // namespace
+
+bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const std::string& path,
+                    bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
+    if (!StartVerifyRead(h)) return false;
+    platform::InputFile data;
+    return OpenDataFile(path, r, data) && CompareWithFlash(h, geometry, data, dump, r, mismatch);
+}
+
+bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, platform::InputFile& data,
+                    bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
+    if (!StartVerifyRead(h)) return false;
+    if (!data.Rewind()) {
+        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+        return false;
+    }
+    return CompareWithFlash(h, geometry, data, dump, r, mismatch);
 }
 
 std::string VerifyDumpPath() {

@@ -16,6 +16,7 @@
 #include "features/flash/cfi.h"
 #include "features/reporter.h"
 #include "link/board_link.h"
+#include "platform/file_io.h"
 
 namespace quillon::features {
 
@@ -63,6 +64,11 @@ bool ParFlashWriteChunk(link::BoardHandle h, std::uint32_t byteAddress, std::uin
 bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
                         const std::string& path, ParFlashDisplay& display,
                         Reporter& r = DefaultReporter());
+// The same from a data file the caller opened (and so checked) before the
+// flash was erased; read from where it stands.
+bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std::int64_t startMs,
+                        platform::InputFile& data, ParFlashDisplay& display,
+                        Reporter& r = DefaultReporter());
 
 // Where a failed verify found its first difference.
 struct VerifyMismatch {
@@ -75,12 +81,14 @@ struct VerifyMismatch {
 bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, const std::string& path,
                     bool dump, Reporter& r = DefaultReporter(),
                     std::optional<VerifyMismatch>* mismatch = nullptr);
+// The same against a data file the caller holds open (the one it wrote from),
+// read again from its start.
+bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, platform::InputFile& data,
+                    bool dump, Reporter& r = DefaultReporter(),
+                    std::optional<VerifyMismatch>* mismatch = nullptr);
 
 // The verify dump: "Flash_Read.bin" in the program's data folder
 // ($XDG_DATA_HOME/Quillon7).
 std::string VerifyDumpPath();
-
-// The size of a data file, when it is a regular file that can be opened.
-std::optional<std::uint64_t> DataFileSize(const std::string& path);
 
 }  // namespace quillon::features

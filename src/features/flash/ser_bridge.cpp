@@ -83,7 +83,7 @@ class Run {
         return link::VR_REG_WRITE(h_, kCommandReg, link::RegWidth::Bits32, value, 0);
     }
     PollEnd SerFlashPoll(const Poll& p, const char* phase);
-    bool Transfer(const std::string& dataPath);
+    bool Transfer(platform::InputFile& f);
 
     link::BoardHandle h_;
     SerBridgeView& view_;
@@ -130,17 +130,13 @@ PollEnd Run::SerFlashPoll(const Poll& p, const char* phase) {
     }
 }
 
-// Steps 11 to 14: the data file into the 16 MiB image and the image into
-// the SSRAM.
-bool Run::Transfer(const std::string& dataPath) {
+// Steps 11 to 14: the data file (opened at step 6; only a regular file, a
+// FIFO or a device would block or never end) into the 16 MiB image and the
+// image into the SSRAM.
+bool Run::Transfer(platform::InputFile& f) {
     view_.SetProgress(80);
     view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ転送中");
     r_.Log("SerBridge:ﾃﾞｰﾀﾌｧｲﾙ転送中");
-    // Only a regular file: a FIFO or a device would block or never end.
-    platform::InputFile f;
-    if (f.Open(dataPath) != platform::InputFile::Status::Ok)
-        return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
-
     char line[200];
     std::uint64_t take = f.size();
     if (take <= kSerBridgeImageBytes) {
@@ -221,7 +217,9 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     Elapsed();
     r_.Pump();
     view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ確認");
-    if (!DataFileSize(dataPath)) {
+    // Opened here, once: the transfer after the erase reads what was checked.
+    platform::InputFile data;
+    if (data.Open(dataPath) != platform::InputFile::Status::Ok) {
         const std::string log = "SerBridge:" + dataPath;
         return Fail(log.c_str(),
                     "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。");
@@ -252,7 +250,7 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     r_.Log("SerBridge:ERASE Checking ...");
     if (SerFlashPoll(kCheckPoll, "ERASE Checking ...") != PollEnd::Done) return false;
     // 11-14.
-    if (!Transfer(dataPath)) return false;
+    if (!Transfer(data)) return false;
     // 15.
     view_.SetProgress(100);
     Elapsed();

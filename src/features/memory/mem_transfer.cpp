@@ -211,27 +211,6 @@ std::string TargetFolder(const std::string& path) {
 
 namespace {
 
-// Where a split read puts its pieces: a file written beside the target and
-// renamed over it when kept, or the target itself when it is a stream (a
-// FIFO with a reader, a device).
-class PieceFile {
-  public:
-    bool Open(const std::string& path) {
-        streamed_ = platform::IsStreamTarget(path);
-        return streamed_ ? stream_.Open(path) : file_.Open(path);
-    }
-    bool Write(const std::uint8_t* bytes, std::size_t n) {
-        return streamed_ ? stream_.Write(bytes, n) : file_.Write(bytes, n);
-    }
-    // Puts what was written in place (and closes).
-    bool Keep() { return streamed_ ? stream_.Close() : file_.Commit(); }
-
-  private:
-    bool streamed_ = false;
-    platform::OutputFile stream_;
-    platform::ReplacingFile file_;
-};
-
 // Whole pieces of a split read go round between the thread that reads them
 // from the board and the one that scrambles and writes them: the bus does not
 // wait while a piece goes to the file. Four buffers: two pieces in flight (the
@@ -415,8 +394,9 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     if (!queue.ok()) return false;
     // The pieces go to a file beside the target, which takes its place when
     // the read ends or is cancelled: a read that fails leaves the file that
-    // was there as it was. A FIFO or a device takes them as they come.
-    PieceFile file;
+    // was there as it was. A FIFO or a device never gets here: the read is
+    // refused before the board is asked, as the normal read is.
+    platform::ReplacingFile file;
     if (!file.Open(path)) return false;
 
     if (!SplitCommand(h, lengthFraming, link::kMemReadBegin, widthCode, length)) return false;
@@ -442,7 +422,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
         }
         // The pieces that did arrive must be in the file, or the cancel
         // would pass for a good partial read.
-        if (!file.Keep()) ClearSplitCancel();
+        if (!file.Commit()) ClearSplitCancel();
         return false;
     };
     // Takes the next whole piece from the reader and appends it to the file.
@@ -475,7 +455,7 @@ bool MemSplitRead(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCod
     reader.Join();
     reporter.Progress(length, length);
     const bool ended = SplitCommand(h, lengthFraming, link::kMemReadEnd, widthCode, length);
-    return ended && file.Keep();
+    return ended && file.Commit();
 }
 
 // --- The buttons ---------------------------------------------------------------
