@@ -61,49 +61,19 @@
 #include "features/memory/mem_transfer.h"
 #include "link/board_link.h"
 #include "platform/file_io.h"
+#include "peak_memory.h"
 #include "quiet_reporter.h"
 #include "sim/sim_backend.h"
 
 using namespace quillon;
+using bench::Peak;
+using bench::StatusKiB;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kPiece = 2u << 20;
 constexpr long kTmpfsMagic = 0x01021994;
-
-// The simulated board's bulk pace at each link speed, bytes per second (the
-// board's own figures: about 40 MB/s on USB 2, about 350 MB/s on USB 3).
-double BusRate(sim::LinkSpeed s) {
-    switch (s) {
-        case sim::LinkSpeed::Usb2:
-            return 40e6;
-        case sim::LinkSpeed::Usb3:
-            return 350e6;
-        case sim::LinkSpeed::Fast:
-            break;
-    }
-    return 0;
-}
-
-long StatusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(key, 0) == 0)
-            return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    }
-    return -1;
-}
-
-// Peak-memory window: the resident set now, and the peak since.
-struct Peak {
-    long before;
-    Peak() {
-        std::ofstream("/proc/self/clear_refs") << "5";  // resets VmHWM to VmRSS
-        before = StatusKiB("VmRSS:");
-    }
-    double GrowthMiB() const { return (StatusKiB("VmHWM:") - before) / 1024.0; }
-};
 
 bool MakeFile(const std::string& path, std::uint64_t bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -381,7 +351,7 @@ int main(int argc, char** argv) {
             allOk = allOk && v.ok;
         }
 
-        const double bus = BusRate(speed);
+        const double bus = sim::BulkRate(speed);
         if (bus > 0 && normal) {
             const Variant& split = variants[1];
             const Variant& whole = variants[3];

@@ -31,30 +31,15 @@
 #include <vector>
 
 #include "features/memory/data_view.h"
+#include "peak_memory.h"
 
 using namespace quillon;
+using bench::Peak;
+using bench::StatusKiB;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long StatusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(key, 0) == 0)
-            return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    }
-    return -1;
-}
-
-struct Peak {
-    long before;
-    Peak() {
-        std::ofstream("/proc/self/clear_refs") << "5";  // resets VmHWM to VmRSS
-        before = StatusKiB("VmRSS:");
-    }
-    double GrowthMiB() const { return (StatusKiB("VmHWM:") - before) / 1024.0; }
-};
 
 bool MakeFile(const std::string& path, std::uint64_t bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");

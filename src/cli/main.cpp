@@ -335,14 +335,6 @@ bool OpenRunLog(const std::string& logFile) {
     return false;
 }
 
-std::string LocalTimestamp() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
-    return buf;
-}
 
 std::string HostName() {
     char buf[256] = {};
@@ -438,7 +430,7 @@ int main(int argc, char** argv) {
     run.boardText = boards::BoardChoiceText(*options);
     run.report.name = scriptArg;
     run.report.file = scriptPath;
-    run.report.timestamp = LocalTimestamp();
+    run.report.timestamp = platform::LocalTimeText("%Y-%m-%dT%H:%M:%S");
     run.report.hostname = HostName();
 
     // Standard error is the run's log window: log lines are diagnostics, and

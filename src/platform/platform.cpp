@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 namespace quillon::platform {
@@ -157,6 +158,15 @@ std::optional<std::string> UsbDeviceAttribute(unsigned bus, const std::string& p
     // sysfs ends the value with a newline.
     while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
     return value;
+}
+
+std::string LocalTimeText(const char* format) {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buf[64];
+    const std::size_t n = std::strftime(buf, sizeof buf, format, &local);
+    return std::string(buf, n);
 }
 
 }  // namespace quillon::platform

@@ -61,6 +61,9 @@ std::string FileSystemName(const std::string& path);
 // Milliseconds from a steady clock.
 std::uint64_t TickMs();
 
+// The local time now in strftime's `format` (at most 63 characters out).
+std::string LocalTimeText(const char* format);
+
 // An attribute the system keeps of a USB device ("serial": the serial number
 // string the kernel read when the device was enumerated), by bus number and
 // port path ("1.4"); nullopt where the system keeps none. Needs no access to

@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <ctime>
 #include <filesystem>
 
 #include "features/file_names.h"
+#include "platform/platform.h"
 
 namespace quillon::script {
 
@@ -14,15 +14,6 @@ namespace {
 std::mutex g_mutex;  // the active recording and the running script
 std::unique_ptr<SessionRecorder> g_active;
 std::string g_runningScript;
-
-std::string Now() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-    return buf;
-}
 
 }  // namespace
 
@@ -70,7 +61,7 @@ std::unique_ptr<SessionRecorder> SessionRecorder::Start(const std::string& path,
     r->WriteLine(TclComment(std::string("Quillon Panel ") + QUILLON_VERSION +
                             " session recording"));
     r->WriteLine(TclComment("board: " + board));
-    r->WriteLine(TclComment("started: " + Now()));
+    r->WriteLine(TclComment("started: " + platform::LocalTimeText("%Y-%m-%d %H:%M:%S")));
     r->WriteLine(TclComment("replay: quillon-run --board " + board + " " + r->path_));
     if (!r->healthy()) {
         why = "ﾌｧｲﾙに書き込めません。";
@@ -111,7 +102,7 @@ void SessionRecorder::Raw(std::string_view line) {
 }
 
 bool SessionRecorder::Stop() {
-    WriteLine(TclComment("stopped: " + Now()));
+    WriteLine(TclComment("stopped: " + platform::LocalTimeText("%Y-%m-%d %H:%M:%S")));
     std::lock_guard lock(mutex_);
     const bool closed = file_.Close();
     return closed && !failed_;

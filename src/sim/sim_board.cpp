@@ -18,19 +18,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Bulk pace of the emulated links, bytes per second; 0 = no pacing.
-double BulkRate(LinkSpeed s) {
-    switch (s) {
-        case LinkSpeed::Usb2:
-            return 40e6;
-        case LinkSpeed::Usb3:
-            return 350e6;
-        case LinkSpeed::Fast:
-            break;
-    }
-    return 0;
-}
-
 std::chrono::microseconds ControlTime(LinkSpeed s) {
     switch (s) {
         case LinkSpeed::Usb2:
@@ -62,6 +49,18 @@ std::size_t FirmwareFifo(bool isOut, std::uint8_t* to, std::size_t offset, std::
 }
 
 }  // namespace
+
+double BulkRate(LinkSpeed s) {
+    switch (s) {
+        case LinkSpeed::Usb2:
+            return 40e6;
+        case LinkSpeed::Usb3:
+            return 350e6;
+        case LinkSpeed::Fast:
+            break;
+    }
+    return 0;
+}
 
 SimBoard::SimBoard(Profile profile)
     : profile_(std::move(profile)), flash_(std::make_unique<BoardFlash>(profile_.flash)) {

@@ -18,6 +18,9 @@ enum class LinkSpeed {
     Usb3,  // about 350 MB/s bulk, about 60 us a control request
 };
 
+// Bulk pace of a link, bytes per second; 0 = no pacing.
+double BulkRate(LinkSpeed s);
+
 // Faults armed on a board. Request numbers count every control transfer the
 // board has seen since it was made (1 = the first); 0 switches a fault off.
 struct Faults {
