@@ -10,6 +10,7 @@
 namespace quillon::sim::answers {
 
 using link::TransferResult;
+using link::SetupPacket;
 using link::UsbError;
 
 // Error codes as libusb numbers them (LIBUSB_ERROR_IO, _NO_DEVICE, _PIPE), so

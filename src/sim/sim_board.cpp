@@ -10,9 +10,6 @@
 
 namespace quillon::sim {
 
-using link::SetupPacket;
-using link::TransferResult;
-using link::UsbError;
 using namespace answers;
 using Clock = std::chrono::steady_clock;
 
