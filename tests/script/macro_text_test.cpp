@@ -74,45 +74,72 @@ features::RegFieldResult Quiet(features::RegFieldResult r) {
 }
 
 const Case kCases[] = {
-    {"RW", [](const Files&) { return script::RegWriteOp{2, 8, 0x5A, false}; },
-     [](link::BoardHandle h, const Files&) { Quiet(features::RegPageWrite(h, "2", 0, "5A", false)); },
+    {"RW",
+     [](const Files&) {
+         return script::RegWriteOp{2, 8, 0x5A, false};
+     },
+     [](link::BoardHandle h, const Files&) {
+         Quiet(features::RegPageWrite(h, "2", 0, "5A", false));
+     },
      "RW -A2 -W8 -D5A"},
     {"RW64extended",
-     [](const Files&) { return script::RegWriteOp{1000, 64, 0x1122334455667788ull, true}; },
+     [](const Files&) {
+         return script::RegWriteOp{1000, 64, 0x1122334455667788ull, true};
+     },
      [](link::BoardHandle h, const Files&) {
          Quiet(features::RegPageWrite(h, "1000", 3, "1122334455667788", true));
      },
      "RW -A1000 -W64 -D1122334455667788 -REGEX"},
-    {"RR", [](const Files&) { return script::RegReadOp{16383, 32, false}; },
-     [](link::BoardHandle h, const Files&) { Quiet(features::RegPageRead(h, "16383", 2, "0", false)); },
+    {"RR",
+     [](const Files&) {
+         return script::RegReadOp{16383, 32, false};
+     },
+     [](link::BoardHandle h, const Files&) {
+         Quiet(features::RegPageRead(h, "16383", 2, "0", false));
+     },
      "RR -A16383 -W32"},
-    {"RRextended", [](const Files&) { return script::RegReadOp{31, 16, true}; },
+    {"RRextended",
+     [](const Files&) {
+         return script::RegReadOp{31, 16, true};
+     },
      [](link::BoardHandle h, const Files&) { Quiet(features::RegPageRead(h, "31", 1, "0", true)); },
      "RR -A31 -W16 -REGEX"},
     // A comma in the name: the item goes in double quotes.
     {"MW",
-     [](const Files& f) { return script::MemWriteOp{f.Make("a,\"b\".bin", 100), 0x400, 16}; },
+     [](const Files& f) {
+         return script::MemWriteOp{f.Make("a,\"b\".bin", 100), 0x400, 16};
+     },
      [](link::BoardHandle h, const Files& f) {
          features::MemTransferView view;
-         EXPECT_TRUE(features::MemWriteRun(
-             h, {f.dir + "/a,\"b\".bin", "400", 1, false, false, false}, features::DefaultReporter(),
-             view));
+         EXPECT_TRUE(features::MemWriteRun(h,
+                                           {f.dir + "/a,\"b\".bin", "400", 1, false, false, false},
+                                           features::DefaultReporter(), view));
      },
      "MW -L400 -W16 \"-F@/a,\"\"b\"\".bin\""},
     // Tcl's special characters in the name: a quoted Tcl word.
-    {"MR", [](const Files& f) { return script::MemReadOp{f.dir + "/x{1}$[y]\\.bin", 0x200, 64}; },
+    {"MR",
+     [](const Files& f) {
+         return script::MemReadOp{f.dir + "/x{1}$[y]\\.bin", 0x200, 64};
+     },
      [](link::BoardHandle h, const Files& f) {
          features::MemTransferView view;
-         EXPECT_TRUE(features::MemReadRun(h, {f.dir + "/x{1}$[y]\\.bin", "200", 3, false, false, false},
-                                          features::DefaultReporter(), view));
+         EXPECT_TRUE(
+             features::MemReadRun(h, {f.dir + "/x{1}$[y]\\.bin", "200", 3, false, false, false},
+                                  features::DefaultReporter(), view));
      },
      "MR -L200 -W64 -F@/x{1}$[y]\\.bin"},
-    {"UC", [](const Files& f) { return script::ConfigureOp{f.Make("design.bin", 4096), true, true, false}; },
+    {"UC",
+     [](const Files& f) {
+         return script::ConfigureOp{f.Make("design.bin", 4096), true, true, false};
+     },
      [](link::BoardHandle h, const Files& f) {
          EXPECT_TRUE(features::FpgaConfigure(h, f.dir + "/design.bin", true, true, false));
      },
      "UC -F@/design.bin -MX -B"},
-    {"UCaltera", [](const Files& f) { return script::ConfigureOp{f.Make("d.rbf", 1000), false, false, true}; },
+    {"UCaltera",
+     [](const Files& f) {
+         return script::ConfigureOp{f.Make("d.rbf", 1000), false, false, true};
+     },
      [](link::BoardHandle h, const Files& f) {
          EXPECT_TRUE(features::FpgaConfigure(h, f.dir + "/d.rbf", false, false, true));
      },
@@ -120,9 +147,14 @@ const Case kCases[] = {
     // A device that does not answer fails the request alike both ways: the I2C
     // cases compare the requests, whatever the board answers.
     {"IW", [](const Files&) { return script::I2cWriteOp{1, 0, 3, 0xA2, 0x10, 0x55}; },
-     [](link::BoardHandle h, const Files&) { (void)features::I2cWriteRegister(h, 0, 0xA2, 0x10, 0x55); },
+     [](link::BoardHandle h, const Files&) {
+         (void)features::I2cWriteRegister(h, 0, 0xA2, 0x10, 0x55);
+     },
      "IW -DA -S1 -A10 -W55"},
-    {"IR2", [](const Files&) { return script::I2cReadOp{2, 1, 3, 0xAE, 0x7F}; },
+    {"IR2",
+     [](const Files&) {
+         return script::I2cReadOp{2, 1, 3, 0xAE, 0x7F};
+     },
      [](link::BoardHandle h, const Files&) {
          std::uint8_t d = 0;
          (void)features::I2cReadRegister(h, 1, 0xAE, 0x7F, d);
@@ -133,13 +165,19 @@ const Case kCases[] = {
          (void)features::I2cSendCommand(h, 0, 4, features::I2cCommandBytes(4, 0xA0, 0x1234, 0x99));
      },
      "IW3 -P0 -M4 -DA -S0 -A1234 -W99"},
-    {"IR3", [](const Files&) { return script::I2cReadOp{3, 1, 3, 0x50, 0x20}; },
+    {"IR3",
+     [](const Files&) {
+         return script::I2cReadOp{3, 1, 3, 0x50, 0x20};
+     },
      [](link::BoardHandle h, const Files&) {
          std::uint8_t d = 0;
          (void)features::I2cReadCommand(h, 1, 3, features::I2cCommandBytes(3, 0x50, 0x20, 0x51), d);
      },
      "IR3 -P1 -M3 -D5 -S0 -A20"},
-    {"GW", [](const Files&) { return script::GpioWriteOp{1, 0x3C}; },
+    {"GW",
+     [](const Files&) {
+         return script::GpioWriteOp{1, 0x3C};
+     },
      [](link::BoardHandle h, const Files&) { EXPECT_TRUE(features::GpioWriteByte(h, 1, 0x3C)); },
      "GW -P1 -W3C"},
     {"GR", [](const Files&) { return script::GpioReadOp{2}; },
@@ -148,7 +186,10 @@ const Case kCases[] = {
          EXPECT_TRUE(features::GpioReadByte(h, 2, v));
      },
      "GR -P2"},
-    {"GD", [](const Files&) { return script::GpioDirectionOp{0, true}; },
+    {"GD",
+     [](const Files&) {
+         return script::GpioDirectionOp{0, true};
+     },
      [](link::BoardHandle h, const Files&) { EXPECT_TRUE(features::GpioSetDirection(h, 0, true)); },
      "GD -P0 -DOUT"},
     {"STA", [](const Files&) { return script::TempAlertSetOp{44}; },
@@ -164,7 +205,9 @@ const Case kCases[] = {
     {"WAIT", [](const Files&) { return script::WaitOp{5}; }, [](link::BoardHandle, const Files&) {},
      "WAIT -T5"},
     {"FC",
-     [](const Files& f) { return script::FileCompareOp{f.Make("one.bin", 64), f.Make("two.bin", 64)}; },
+     [](const Files& f) {
+         return script::FileCompareOp{f.Make("one.bin", 64), f.Make("two.bin", 64)};
+     },
      [](link::BoardHandle, const Files&) {}, "FC -S@/one.bin -D@/two.bin"},
 };
 
@@ -174,13 +217,15 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 class RoundTrip : public ::testing::TestWithParam<Case> {
   protected:
-  public:
     static FreshHome* host_;
 
-  protected:
     static void SetUpTestSuite() {
         host_ = new FreshHome;
         ASSERT_TRUE(script::TclHost::Init());
+    }
+    static void TearDownTestSuite() {
+        delete host_;
+        host_ = nullptr;
     }
 };
 FreshHome* RoundTrip::host_ = nullptr;
@@ -222,9 +267,9 @@ TEST(RecordedLine, WhatAMacroCannotCarryBecomesAComment) {
     EXPECT_EQ(script::RecordedLine(script::MemWriteOp{"/tmp/a b.bin", 512, 8}),
               "# MemWrite 512 bytes of /tmp/a b.bin at 8bit: not replayed, a macro's file name "
               "ends at a blank or a control character");
-    EXPECT_EQ(script::RecordedLine(script::MemReadOp{"/tmp/x\nKVX_COMMAND {RW}\\", 512, 8})
-                  .find('\n'),
-              std::string::npos);
+    EXPECT_EQ(
+        script::RecordedLine(script::MemReadOp{"/tmp/x\nKVX_COMMAND {RW}\\", 512, 8}).find('\n'),
+        std::string::npos);
     EXPECT_EQ(script::TclComment("ends in \\").back(), ' ');
     EXPECT_FALSE(script::MacroTextOf(script::I2cReadOp{1, 0, 3, 0xA1, 0}));
     EXPECT_FALSE(script::MacroTextOf(script::RegWriteOp{1024, 8, 0, true}));
