@@ -623,5 +623,149 @@
         <source>ﾛｸﾞﾌｧｲﾙは｢%1｣に保存されます。</source>
         <translation>Log files are saved in &quot;%1&quot;.</translation>
     </message>
+    <message>
+        <source>USBのﾀｲﾑｱｳﾄ</source>
+        <translation>USB time-out</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが時間内に応答しませんでした。FPGAのﾃﾞｻﾞｲﾝがﾃﾞｰﾀを受け渡しているか確認して下さい</source>
+        <translation>The board did not answer in time. Check that the FPGA design sends and takes the data</translation>
+    </message>
+    <message>
+        <source>ｽﾄｰﾙ</source>
+        <translation>Stall</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが要求を受け付けませんでした。FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝされているか確認して下さい</source>
+        <translation>The board refused the request. Check that the FPGA is configured</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが取り外されました</source>
+        <translation>The board was unplugged</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞを接続し直して下さい</source>
+        <translation>Plug the board in again</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽ権がありません</source>
+        <translation>No permission</translation>
+    </message>
+    <message>
+        <source>udevﾙｰﾙ 70-quillon.rules を /etc/udev/rules.d に置いて &apos;sudo udevadm control --reload&apos; を実行し、ﾎﾞｰﾄﾞを接続し直して下さい</source>
+        <translation>Put the udev rule 70-quillon.rules into /etc/udev/rules.d, run &apos;sudo udevadm control --reload&apos; and plug the board in again</translation>
+    </message>
+    <message>
+        <source>他のﾌﾟﾛｸﾞﾗﾑが使用中</source>
+        <translation>In use by another program</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞを開いている他のﾌﾟﾛｸﾞﾗﾑ(quillon、quillon-run)を終了して下さい</source>
+        <translation>End the other program that has the board open (quillon, quillon-run)</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが要求より多くのﾃﾞｰﾀを返しました</source>
+        <translation>The board returned more data than requested</translation>
+    </message>
+    <message>
+        <source>転送が中止されました</source>
+        <translation>The transfer was stopped</translation>
+    </message>
+    <message>
+        <source>USBのﾒﾓﾘ不足</source>
+        <translation>USB out of memory</translation>
+    </message>
+    <message>
+        <source>USBを使う他のﾌﾟﾛｸﾞﾗﾑを終了するか、usbfs_memory_mb を増やして下さい</source>
+        <translation>End other programs that use USB, or raise usbfs_memory_mb</translation>
+    </message>
+    <message>
+        <source>USBの入出力ｴﾗｰ</source>
+        <translation>USB I/O error</translation>
+    </message>
+    <message>
+        <source>USBのｴﾗｰ</source>
+        <translation>USB error</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞとの転送ﾊﾞｲﾄ数が違います(%1/%2ﾊﾞｲﾄ)</source>
+        <translation>Wrong number of bytes moved with the board (%1/%2 bytes)</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが接続されていません</source>
+        <translation>No board is connected</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙ「%1」: %2</source>
+        <translation>File &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>ﾌｫﾙﾀﾞです</source>
+        <translation>it is a folder</translation>
+    </message>
+    <message>
+        <source>通常のﾌｧｲﾙではありません(FIFO、ﾃﾞﾊﾞｲｽ等)</source>
+        <translation>not a regular file (FIFO, device, ...)</translation>
+    </message>
+    <message>
+        <source>%1: 値がありません</source>
+        <translation>%1: no value</translation>
+    </message>
+    <message>
+        <source>%1: 「%2」は%3桁を超えています</source>
+        <translation>%1: &quot;%2&quot; has more than %3 digits</translation>
+    </message>
+    <message>
+        <source>%1: 「%2」は16進数ではありません</source>
+        <translation>%1: &quot;%2&quot; is not a hex number</translation>
+    </message>
+    <message>
+        <source>%1: 「%2」は整数ではありません</source>
+        <translation>%1: &quot;%2&quot; is not an integer</translation>
+    </message>
+    <message>
+        <source>%1: 「%2」は範囲外です(%3～%4)</source>
+        <translation>%1: &quot;%2&quot; is out of range (%3 to %4)</translation>
+    </message>
+    <message>
+        <source>実行中のｽｸﾘﾌﾟﾄには記録できません。</source>
+        <translation>Cannot record into the script that is running.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙを作成できません。</source>
+        <translation>Cannot create the file.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙに書き込めません。</source>
+        <translation>Cannot write to the file.</translation>
+    </message>
+    <message>
+        <source>TCLの初期化に失敗しました。</source>
+        <translation>Tcl initialization failed.</translation>
+    </message>
+    <message>
+        <source>-------- TCLｽｸﾘﾌﾟﾄ実行開始 --------</source>
+        <translation>-------- Tcl script started --------</translation>
+    </message>
+    <message>
+        <source>TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：%1</source>
+        <translation>Tcl script file: %1</translation>
+    </message>
+    <message>
+        <source>-------- TCLｽｸﾘﾌﾟﾄ実行終了 --------</source>
+        <translation>-------- Tcl script finished --------</translation>
+    </message>
+    <message>
+        <source>ｵｰﾄTCLｽｸﾘﾌﾟﾄ失敗(ﾌｧｲﾙ無し)</source>
+        <translation>Auto Tcl script failed (no file)</translation>
+    </message>
+    <message>
+        <source>ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → %1</source>
+        <translation>Auto Tcl script failed → %1</translation>
+    </message>
+    <message>
+        <source> → ｵｰﾄTCL実行時間：%1ms</source>
+        <translation> → Auto Tcl run time: %1 ms</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "link/board_link.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::link {
 
@@ -17,25 +18,33 @@ struct Words {
 // One table for every USB failure a report can name. The hints say what the
 // device layer's own hints say at the console, in a line.
 constexpr Words kWords[] = {
-    {-7, "LIBUSB_ERROR_TIMEOUT", "USBのﾀｲﾑｱｳﾄ",
-     "ﾎﾞｰﾄﾞが時間内に応答しませんでした。FPGAのﾃﾞｻﾞｲﾝがﾃﾞｰﾀを受け渡しているか確認して下さい"},
-    {-9, "LIBUSB_ERROR_PIPE", "ｽﾄｰﾙ",
-     "ﾎﾞｰﾄﾞが要求を受け付けませんでした。FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝされているか確認して下さい"},
-    {-4, "LIBUSB_ERROR_NO_DEVICE", "ﾎﾞｰﾄﾞが取り外されました", "ﾎﾞｰﾄﾞを接続し直して下さい"},
-    {-3, "LIBUSB_ERROR_ACCESS", "ｱｸｾｽ権がありません",
-     "udevﾙｰﾙ 70-quillon.rules を /etc/udev/rules.d に置いて 'sudo udevadm control --reload'"
-     " を実行し、ﾎﾞｰﾄﾞを接続し直して下さい"},
-    {-6, "LIBUSB_ERROR_BUSY", "他のﾌﾟﾛｸﾞﾗﾑが使用中",
-     "ﾎﾞｰﾄﾞを開いている他のﾌﾟﾛｸﾞﾗﾑ(quillon、quillon-run)を終了して下さい"},
-    {-8, "LIBUSB_ERROR_OVERFLOW", "ﾎﾞｰﾄﾞが要求より多くのﾃﾞｰﾀを返しました", nullptr},
-    {-10, "LIBUSB_ERROR_INTERRUPTED", "転送が中止されました", nullptr},
-    {-11, "LIBUSB_ERROR_NO_MEM", "USBのﾒﾓﾘ不足",
-     "USBを使う他のﾌﾟﾛｸﾞﾗﾑを終了するか、usbfs_memory_mb を増やして下さい"},
-    {-1, "LIBUSB_ERROR_IO", "USBの入出力ｴﾗｰ", nullptr},
-    {-2, "LIBUSB_ERROR_INVALID_PARAM", "USBのｴﾗｰ", nullptr},
-    {-5, "LIBUSB_ERROR_NOT_FOUND", "USBのｴﾗｰ", nullptr},
-    {-12, "LIBUSB_ERROR_NOT_SUPPORTED", "USBのｴﾗｰ", nullptr},
-    {-99, "LIBUSB_ERROR_OTHER", "USBのｴﾗｰ", nullptr},
+    {-7, "LIBUSB_ERROR_TIMEOUT", QT_TRANSLATE_NOOP("Lang", "USBのﾀｲﾑｱｳﾄ"),
+     QT_TRANSLATE_NOOP(
+         "Lang",
+         "ﾎﾞｰﾄﾞが時間内に応答しませんでした。FPGAのﾃﾞｻﾞｲﾝがﾃﾞｰﾀを受け渡しているか確認して下さい")},
+    {-9, "LIBUSB_ERROR_PIPE", QT_TRANSLATE_NOOP("Lang", "ｽﾄｰﾙ"),
+     QT_TRANSLATE_NOOP(
+         "Lang", "ﾎﾞｰﾄﾞが要求を受け付けませんでした。FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝされているか確認して下さい")},
+    {-4, "LIBUSB_ERROR_NO_DEVICE", QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞが取り外されました"),
+     QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞを接続し直して下さい")},
+    {-3, "LIBUSB_ERROR_ACCESS", QT_TRANSLATE_NOOP("Lang", "ｱｸｾｽ権がありません"),
+     QT_TRANSLATE_NOOP("Lang",
+                       "udevﾙｰﾙ 70-quillon.rules を /etc/udev/rules.d に置いて 'sudo udevadm "
+                       "control --reload' を実行し、ﾎﾞｰﾄﾞを接続し直して下さい")},
+    {-6, "LIBUSB_ERROR_BUSY", QT_TRANSLATE_NOOP("Lang", "他のﾌﾟﾛｸﾞﾗﾑが使用中"),
+     QT_TRANSLATE_NOOP("Lang",
+                       "ﾎﾞｰﾄﾞを開いている他のﾌﾟﾛｸﾞﾗﾑ(quillon、quillon-run)を終了して下さい")},
+    {-8, "LIBUSB_ERROR_OVERFLOW",
+     QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞが要求より多くのﾃﾞｰﾀを返しました"), nullptr},
+    {-10, "LIBUSB_ERROR_INTERRUPTED", QT_TRANSLATE_NOOP("Lang", "転送が中止されました"), nullptr},
+    {-11, "LIBUSB_ERROR_NO_MEM", QT_TRANSLATE_NOOP("Lang", "USBのﾒﾓﾘ不足"),
+     QT_TRANSLATE_NOOP("Lang",
+                       "USBを使う他のﾌﾟﾛｸﾞﾗﾑを終了するか、usbfs_memory_mb を増やして下さい")},
+    {-1, "LIBUSB_ERROR_IO", QT_TRANSLATE_NOOP("Lang", "USBの入出力ｴﾗｰ"), nullptr},
+    {-2, "LIBUSB_ERROR_INVALID_PARAM", QT_TRANSLATE_NOOP("Lang", "USBのｴﾗｰ"), nullptr},
+    {-5, "LIBUSB_ERROR_NOT_FOUND", QT_TRANSLATE_NOOP("Lang", "USBのｴﾗｰ"), nullptr},
+    {-12, "LIBUSB_ERROR_NOT_SUPPORTED", QT_TRANSLATE_NOOP("Lang", "USBのｴﾗｰ"), nullptr},
+    {-99, "LIBUSB_ERROR_OTHER", QT_TRANSLATE_NOOP("Lang", "USBのｴﾗｰ"), nullptr},
 };
 
 // The code that stands for an error when the backend gave none.
@@ -71,8 +80,8 @@ std::string UsbCauseText(UsbError error, int systemCode) {
     // A code that contradicts the error (an I/O error numbered as a time-out
     // by a device of the tests) counts less than the error.
     if (!w || (error != UsbError::Io && CodeOf(error) != systemCode)) w = Find(CodeOf(error));
-    std::string text = std::string(w->words) + " [" + w->name + "]";
-    if (w->hint) text += std::string(" → ") + w->hint;
+    std::string text = Lang::MarkedStd(w->words) + " [" + w->name + "]";
+    if (w->hint) text += " → " + Lang::MarkedStd(w->hint);
     return text;
 }
 
@@ -87,12 +96,12 @@ void NoteTransferFailure(const TransferResult& result) {
 }
 
 void NoteWrongCount(std::uint64_t moved, std::uint64_t expected) {
-    SetCause("ﾎﾞｰﾄﾞとの転送ﾊﾞｲﾄ数が違います(" + std::to_string(moved) + "/" +
-             std::to_string(expected) + "ﾊﾞｲﾄ)");
+    SetCause(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞとの転送ﾊﾞｲﾄ数が違います(%1/%2ﾊﾞｲﾄ)"),
+                        moved, expected));
 }
 
 void NoteNoBoard() {
-    SetCauseIfNone(kNoBoardCause);
+    SetCauseIfNone(Lang::MarkedStd(kNoBoardCause));
 }
 
 }  // namespace quillon::link

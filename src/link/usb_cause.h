@@ -7,11 +7,13 @@
 #include <string>
 
 #include "link/device.h"
+#include "platform/ui_text.h"
 
 namespace quillon::link {
 
-// A request on a handle whose board is gone, or that never had one.
-inline constexpr const char* kNoBoardCause = "ﾎﾞｰﾄﾞが接続されていません";
+// A request on a handle whose board is gone, or that never had one (marked
+// for translation, shown through Lang::MarkedStd).
+inline constexpr const char* kNoBoardCause = QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞが接続されていません");
 
 // "ｽﾄｰﾙ [LIBUSB_ERROR_PIPE] → ..." for a failed transfer. Both backends number
 // their codes as libusb does; a code they do not give (0) is looked up by

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ui_text.h"
+
 namespace quillon {
 
 namespace {
@@ -19,10 +21,6 @@ thread_local std::optional<std::string> t_cause;
 
 bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-std::string Quoted(std::string_view field, std::string_view text) {
-    return std::string(field) + ": 「" + std::string(text) + "」";
 }
 
 }  // namespace
@@ -61,7 +59,7 @@ std::string SystemErrorText(int error) {
 }
 
 std::string FileCause(std::string_view path, std::string_view why) {
-    return "ﾌｧｲﾙ「" + std::string(path) + "」: " + std::string(why);
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙ「%1」: %2"), path, why);
 }
 
 std::string FileErrorCause(std::string_view path, int error) {
@@ -69,29 +67,33 @@ std::string FileErrorCause(std::string_view path, int error) {
 }
 
 std::string NotRegularFileCause(std::string_view path, bool folder) {
-    return FileCause(path, folder ? "ﾌｫﾙﾀﾞです" : "通常のﾌｧｲﾙではありません(FIFO、ﾃﾞﾊﾞｲｽ等)");
+    return FileCause(
+        path, Lang::MarkedStd(
+                  folder ? QT_TRANSLATE_NOOP("Lang", "ﾌｫﾙﾀﾞです")
+                         : QT_TRANSLATE_NOOP("Lang", "通常のﾌｧｲﾙではありません(FIFO、ﾃﾞﾊﾞｲｽ等)")));
 }
 
 std::string NotHexCause(std::string_view field, std::string_view text, int maxDigits) {
-    if (text.empty()) return std::string(field) + ": 値がありません";
+    if (text.empty()) return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1: 値がありません"), field);
     bool digits = true;
     for (char c : text) digits = digits && IsHexDigit(c);
     std::size_t significant = text.find_first_not_of('0');
     significant = significant == std::string_view::npos ? 0 : text.size() - significant;
     if (digits && significant > static_cast<std::size_t>(maxDigits))
-        return Quoted(field, text) + "は" + std::to_string(maxDigits) + "桁を超えています";
-    return Quoted(field, text) + "は16進数ではありません";
+        return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1: 「%2」は%3桁を超えています"), field, text,
+                          maxDigits);
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1: 「%2」は16進数ではありません"), field, text);
 }
 
 std::string NotIntegerCause(std::string_view field, std::string_view text) {
-    if (text.empty()) return std::string(field) + ": 値がありません";
-    return Quoted(field, text) + "は整数ではありません";
+    if (text.empty()) return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1: 値がありません"), field);
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1: 「%2」は整数ではありません"), field, text);
 }
 
 std::string OutOfRangeCause(std::string_view field, std::string_view text, long long lo,
                             long long hi) {
-    return Quoted(field, text) + "は範囲外です(" + std::to_string(lo) + "～" + std::to_string(hi) +
-           ")";
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1: 「%2」は範囲外です(%3～%4)"), field, text, lo,
+                      hi);
 }
 
 }  // namespace quillon

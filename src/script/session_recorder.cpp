@@ -6,6 +6,7 @@
 
 #include "features/file_names.h"
 #include "platform/platform.h"
+#include "platform/ui_text.h"
 
 namespace quillon::script {
 
@@ -42,7 +43,7 @@ std::unique_ptr<SessionRecorder> SessionRecorder::Start(const std::string& path,
                                                         const std::string& board,
                                                         std::string& why) {
     if (SameFile(path, RunningScript())) {
-        why = "実行中のｽｸﾘﾌﾟﾄには記録できません。";
+        why = Lang::Tr("実行中のｽｸﾘﾌﾟﾄには記録できません。");
         return nullptr;
     }
     // A folder, a FIFO (it would hold the panel until a reader came), a device
@@ -55,7 +56,7 @@ std::unique_ptr<SessionRecorder> SessionRecorder::Start(const std::string& path,
     std::unique_ptr<SessionRecorder> r(new SessionRecorder);
     r->path_ = std::filesystem::absolute(path).lexically_normal().string();
     if (!r->file_.Open(path)) {
-        why = "ﾌｧｲﾙを作成できません。";
+        why = Lang::Tr("ﾌｧｲﾙを作成できません。");
         return nullptr;
     }
     r->WriteLine(TclComment(std::string("Quillon Panel ") + QUILLON_VERSION +
@@ -64,7 +65,7 @@ std::unique_ptr<SessionRecorder> SessionRecorder::Start(const std::string& path,
     r->WriteLine(TclComment("started: " + platform::LocalTimeText("%Y-%m-%d %H:%M:%S")));
     r->WriteLine(TclComment("replay: quillon-run --board " + board + " " + r->path_));
     if (!r->healthy()) {
-        why = "ﾌｧｲﾙに書き込めません。";
+        why = Lang::Tr("ﾌｧｲﾙに書き込めません。");
         return nullptr;
     }
     return r;

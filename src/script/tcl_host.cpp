@@ -14,6 +14,7 @@
 #include "platform/cause.h"
 #include "platform/file_io.h"
 #include "platform/platform.h"
+#include "platform/ui_text.h"
 #include "script/dispatcher.h"
 
 namespace quillon::script {
@@ -403,7 +404,7 @@ Tcl_Channel OpenOutput(Tcl_Interp* interp) {
 
 bool InitFailed(std::string why) {
     State().initFailure = std::move(why);
-    LogFile::Write("TCLの初期化に失敗しました。");
+    LogFile::Write(Lang::Tr("TCLの初期化に失敗しました。"));
     return false;
 }
 
@@ -550,7 +551,7 @@ int TclHost::RunFile(const std::string& path) {
 
 std::string TclHost::Result() {
     Tcl_Interp* interp = State().interp;
-    if (!interp) return "TCLの初期化に失敗しました。";
+    if (!interp) return Lang::Tr("TCLの初期化に失敗しました。");
     return Tcl_GetStringResult(interp);
 }
 
@@ -570,8 +571,8 @@ std::string TclHost::Variable(const char* name) {
 
 TclHost::RunReport TclHost::RunLogged(const std::string& path) {
     features::Reporter& r = *State().reporter;
-    r.Log("-------- TCLｽｸﾘﾌﾟﾄ実行開始 --------");
-    r.Log("TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：" + path);
+    r.Log(Lang::Tr("-------- TCLｽｸﾘﾌﾟﾄ実行開始 --------"));
+    r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "TCLｽｸﾘﾌﾟﾄﾌｧｲﾙ：%1"), path));
     RunReport report;
     const std::uint64_t start = platform::TickMs();
     report.code = RunFile(path);
@@ -587,7 +588,7 @@ TclHost::RunReport TclHost::RunLogged(const std::string& path) {
         else
             r.Fail(report.result);
     } else {
-        r.Log("-------- TCLｽｸﾘﾌﾟﾄ実行終了 --------");
+        r.Log(Lang::Tr("-------- TCLｽｸﾘﾌﾟﾄ実行終了 --------"));
     }
     RestoreKeptDirectory();
     return report;
@@ -600,13 +601,13 @@ TclHost::AutoReport TclHost::RunAutoScript(const std::string& path) {
     // whose error then says so.
     if (const auto problem = platform::CheckFileToRead(path);
         problem != platform::NameProblem::None && problem != platform::NameProblem::Denied) {
-        r.Log("ｵｰﾄTCLｽｸﾘﾌﾟﾄ失敗(ﾌｧｲﾙ無し)");
+        r.Log(Lang::Tr("ｵｰﾄTCLｽｸﾘﾌﾟﾄ失敗(ﾌｧｲﾙ無し)"));
         report.outcome = AutoOutcome::NoFile;
         return report;
     }
     if (!Ready()) {
         // Nothing can run it: reported like a run that failed.
-        r.Log("ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + path);
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → %1"), path));
         report.outcome = AutoOutcome::NoInterpreter;
         return report;
     }
@@ -615,11 +616,11 @@ TclHost::AutoReport TclHost::RunAutoScript(const std::string& path) {
     report.elapsedMs = platform::TickMs() - start;
     if (code == TCL_ERROR) {
         NoteFailure();
-        r.Fail("ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → " + path);
+        r.Fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ｵｰﾄｺTCLｽｸﾘﾌﾟﾄ失敗 → %1"), path));
         report.outcome = AutoOutcome::Failed;
     } else {
         r.Log("AUTO TCL[" + path + "]");
-        r.Log(" → ｵｰﾄTCL実行時間：" + std::to_string(report.elapsedMs) + "ms");
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", " → ｵｰﾄTCL実行時間：%1ms"), report.elapsedMs));
         report.outcome = AutoOutcome::Succeeded;
     }
     return report;
