@@ -1,10 +1,11 @@
 // Development tool: renders every page and window of the panel to PNG files,
 // for a look at fonts and clipping and as the manual's pictures.
-//   QT_QPA_PLATFORM=offscreen panel_screenshots OUT_DIR [--board sim]
+//   QT_QPA_PLATFORM=offscreen panel_screenshots OUT_DIR [--lang en] [--board sim]
 // scripts/screenshots.sh runs it in a fresh demo home; `make screenshots`
 // copies the pictures the manual shows into docs/manual/images. The names
 // written here are the names the manual uses; first-*.png are the steps of the
-// manual's first hour, made last.
+// manual's first hour, made last. With --lang en it renders the pages alone,
+// in English, as page-NAME-en.png for the manual's English half.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -221,35 +222,19 @@ void Viewer(app::MainWindow& w, const QString& out) {
     QApplication::processEvents();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    test::PanelHarness harness;
-    if (!harness.Start(argc, argv, "panel_screenshots")) return 2;
-    const QString& out = harness.out;
-    app::MainWindow& w = *harness.window;
-    app::LogWindow* log = app::LogWindow::Instance();
-
-    // The log as start-up leaves it.
-    Save(log, out + "/log-view.png");
+// Every page shown, as it opens: page-NAME.png, page-NAME-en.png in English.
+void Pages(app::MainWindow& w, const QString& out, const QString& suffix) {
     for (int n = 1; n <= app::kPageCount; ++n) {
         if (!w.pageShown(n)) continue;
         w.RequestPage(n);
-        Save(&w, QString("%1/page-%2.png").arg(out, kPageNames[n]));
+        Save(&w, QString("%1/page-%2%3.png").arg(out, kPageNames[n], suffix));
     }
-    // A recording on: the status bar's mark and the checked item of the file menu.
-    if (app::StartRecording(platform::AppDataFolder() + "/session.tcl")) {
-        w.RequestPage(1);
-        Save(&w, out + "/main-recording.png");
-        if (QMenu* file = w.menuBar()->actions().value(0)->menu())
-            SaveMenu(file,
-                     w.mapToGlobal(w.menuBar()->actionGeometry(file->menuAction()).bottomLeft()),
-                     out + "/menu-file-recording.png");
-        app::StopRecording();
-    }
-    // The temperature monitor after a minute or so of readings (the simulated
-    // sensor is told what to read).
+}
+
+// The two pages the manual shows after some work: the temperature monitor
+// after a minute or so of readings (the simulated sensor is told what to
+// read), and board information read (its result in the status bar).
+void PagesAtWork(app::MainWindow& w, const QString& out, const QString& suffix) {
     if (w.pageShown(11) && sim::ActiveSimBackend()) {
         w.RequestPage(11);
         auto* update = w.page(11)->findChild<QPushButton*>("Button34");
@@ -260,14 +245,44 @@ int main(int argc, char** argv) {
                 static_cast<std::uint16_t>((hundredths / 100) << 8 | (hundredths % 100)));
             update->click();
         }
-        Save(&w, out + "/page-temperature-chart.png");
+        Save(&w, out + "/page-temperature-chart" + suffix + ".png");
         sim::ActiveSimBackend()->board().SetTemperature(std::nullopt);
     }
-    // Board information read (its result in the status bar), and the configuration page without a
-    // board (its disabled buttons).
     w.RequestPage(4);
     if (auto* update = w.page(4)->findChild<QPushButton*>("Button18")) update->click();
-    Save(&w, out + "/page-board-info-read.png");
+    Save(&w, out + "/page-board-info-read" + suffix + ".png");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    test::PanelHarness harness;
+    if (!harness.Start(argc, argv, "panel_screenshots")) return 2;
+    const QString& out = harness.out;
+    app::MainWindow& w = *harness.window;
+    app::LogWindow* log = app::LogWindow::Instance();
+
+    if (harness.language == UiLanguage::English) {
+        Pages(w, out, "-en");
+        PagesAtWork(w, out, "-en");
+        return 0;
+    }
+    // The log as start-up leaves it.
+    Save(log, out + "/log-view.png");
+    Pages(w, out, "");
+    // A recording on: the status bar's mark and the checked item of the file menu.
+    if (app::StartRecording(platform::AppDataFolder() + "/session.tcl")) {
+        w.RequestPage(1);
+        Save(&w, out + "/main-recording.png");
+        if (QMenu* file = w.menuBar()->actions().value(0)->menu())
+            SaveMenu(file,
+                     w.mapToGlobal(w.menuBar()->actionGeometry(file->menuAction()).bottomLeft()),
+                     out + "/menu-file-recording.png");
+        app::StopRecording();
+    }
+    PagesAtWork(w, out, "");
+    // The configuration page without a board (its disabled buttons).
     w.EnableBoardControls(false);
     w.RequestPage(3);
     Save(&w, out + "/page-configuration-no-board.png");

@@ -1,20 +1,22 @@
 #pragma once
 // Start-up shared by the development tools that drive the real panel:
-//   TOOL OUT_DIR [board options]
-// A headless dialog seam, Qt's Japanese texts, the Japanese font fallbacks, the board from the
-// options, and the main window after its start-up sequence.
+//   TOOL OUT_DIR [--lang ja|en] [board options]
+// A headless dialog seam, the language (Japanese and Qt's Japanese texts unless --lang en),
+// the Japanese font fallbacks, the board from the options, and the main window after its
+// start-up sequence.
 
 #include <QApplication>
 #include <QDir>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/main_window.h"
 #include "app/qt_language.h"
-#include "app/startup_hooks.h"
 #include "app/qt_prompter.h"
+#include "app/startup_hooks.h"
 #include "app/ui_fonts.h"
 #include "boards/backends.h"
 
@@ -24,13 +26,22 @@ class PanelHarness {
   public:
     // False (after a message on standard error) for a usage or board error.
     bool Start(int argc, char** argv, const char* tool) {
-        if (argc < 2) {
-            std::fprintf(stderr, "usage: %s OUT_DIR [board options]\n", tool);
+        std::string langError;
+        const std::optional<UiLanguage> chosen = app::TakeLanguageOption(argc, argv, langError);
+        if (argc < 2 || !langError.empty()) {
+            std::fprintf(stderr, "usage: %s OUT_DIR [--lang ja|en] [board options]\n", tool);
             return false;
         }
         out = QString::fromLocal8Bit(argv[1]);
         QDir().mkpath(out);
-        app::InstallJapaneseQtTexts(*qApp);
+        language = chosen.value_or(UiLanguage::Japanese);
+        if (language == UiLanguage::Japanese) {
+            app::InstallJapaneseQtTexts(*qApp);
+        } else if (std::string problem; !app::InstallUiLanguage(*qApp, language, problem)) {
+            // Pictures meant to be English must not come out Japanese unnoticed.
+            std::fprintf(stderr, "%s: %s\n", tool, problem.c_str());
+            return false;
+        }
         prompter.setHeadless(true);
         SetPrompter(&prompter);
         app::InstallFontFallbacks();
@@ -53,6 +64,7 @@ class PanelHarness {
     ~PanelHarness() { SetPrompter(nullptr); }
 
     QString out;
+    UiLanguage language = UiLanguage::Japanese;
     app::QtPrompter prompter;
     std::unique_ptr<app::MainWindow> window;
 };
