@@ -22,8 +22,8 @@ namespace quillon::app {
 namespace {
 
 constexpr const char* kDirKey = "SerBridgeFileDir";
-constexpr const char* kNoDataFile =
-    "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。";
+constexpr const char* kNoDataFile = QT_TRANSLATE_NOOP(
+    "Lang", "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。");
 
 }  // namespace
 
@@ -90,8 +90,9 @@ void SerBridgePage::Button32Click() {
     // before the bridge design goes to the board.
     if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
         ctx().reporter().Log("SerBridge:" + path);
-        ctx().reporter().Message(features::RefusalText(kNoDataFile, path, name.reason),
-                                 MsgIcon::Warning);
+        ctx().reporter().Message(
+            features::RefusalText(Lang::MarkedStd(kNoDataFile), path, name.reason),
+            MsgIcon::Warning);
         return;
     }
     RecordNotReplayed("serial-flash bridge run", "no macro programs a flash memory");
@@ -115,7 +116,7 @@ void SerBridgePage::SetPhase(const std::string& text) {
 }
 
 void SerBridgePage::SetResult(features::RunResult result) {
-    GuiCall([&] { ShowRunResult(result_, result, "実行中"); });
+    GuiCall([&] { ShowRunResult(result_, result, QT_TRANSLATE_NOOP("Lang", "実行中")); });
 }
 
 void SerBridgePage::SetElapsed(std::optional<std::int64_t> seconds) {
