@@ -30,9 +30,9 @@ constexpr const char* kNoDataFile = QT_TRANSLATE_NOOP(
 SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("SerBridgePage");
 
-    const BridgePageLayout l =
-        LayOutBridgePage(this, "WriteDataFile :", kDirKey,
-                         {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"}, "Cansel", "Execute");
+    const BridgePageLayout l = LayOutBridgePage(
+        this, "WriteDataFile :", kDirKey, {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"},
+        Lang::tr("Cansel"), "Execute");
     file_ = l.file;
     file_->setObjectName("LabeledEdit14");
     fileBase_ = l.fileBase;
