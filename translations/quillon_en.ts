@@ -112,10 +112,6 @@
         <translation>Comparing...</translation>
     </message>
     <message>
-        <source>ﾌｧｲﾙ：</source>
-        <translation>File: </translation>
-    </message>
-    <message>
         <source>空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。</source>
         <translation>The file is empty (0 bytes).</translation>
     </message>
@@ -766,6 +762,554 @@
     <message>
         <source> → ｵｰﾄTCL実行時間：%1ms</source>
         <translation> → Auto Tcl run time: %1 ms</translation>
+    </message>
+    <message>
+        <source>%1を増やす</source>
+        <translation>Increase %1</translation>
+    </message>
+    <message>
+        <source>%1を減らす</source>
+        <translation>Decrease %1</translation>
+    </message>
+    <message>
+        <source>USBﾎﾞｰﾄﾞ(最初に見つかったもの)</source>
+        <translation>USB board (the first one found)</translation>
+    </message>
+    <message>
+        <source>%1 (接続されていません)</source>
+        <translation>%1 (not connected)</translation>
+    </message>
+    <message>
+        <source>接続されているUSBﾎﾞｰﾄﾞはありません。</source>
+        <translation>No USB board is connected.</translation>
+    </message>
+    <message>
+        <source>USBを使用できません: %1</source>
+        <translation>USB cannot be used: %1</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾌｧｲﾙ</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>空欄: 既定のﾌﾟﾛﾌｧｲﾙ</source>
+        <translation>Empty: the default profile</translation>
+    </message>
+    <message>
+        <source>ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞのﾌﾟﾛﾌｧｲﾙを選択してください。</source>
+        <translation>Choose the simulated board&apos;s profile.</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾌｧｲﾙ(*.profile);;全て(*.*)</source>
+        <translation>Profiles (*.profile);;All files (*.*)</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞの選択: %1</source>
+        <translation>Board chosen: %1</translation>
+    </message>
+    <message>
+        <source>保存されたﾎﾞｰﾄﾞの選択を使います: %1</source>
+        <translation>Using the stored board choice: %1</translation>
+    </message>
+    <message>
+        <source>設定のBOARD｢%1｣は使えないため、USBﾎﾞｰﾄﾞを使います。</source>
+        <translation>The setting BOARD &quot;%1&quot; cannot be used: using the USB board.</translation>
+    </message>
+    <message>
+        <source>保存されたﾎﾞｰﾄﾞの選択(%1)を使えないため、USBﾎﾞｰﾄﾞを使います: %2</source>
+        <translation>The stored board choice (%1) cannot be used, using the USB board: %2</translation>
+    </message>
+    <message>
+        <source>ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞのﾌﾟﾛﾌｧｲﾙを読み込めませんでした。
+%1</source>
+        <translation>Could not load the simulated board&apos;s profile.
+%1</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞの選択</source>
+        <translation>Choose board</translation>
+    </message>
+    <message>
+        <source>ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞ</source>
+        <translation>Simulated board</translation>
+    </message>
+    <message>
+        <source>2重起動は出来ません。</source>
+        <translation>The panel is already running.</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾗｲﾊﾞﾊﾞｰｼﾞｮﾝの取得に失敗しました。</source>
+        <translation>Could not get the driver version.</translation>
+    </message>
+    <message>
+        <source>Brightlink Series：Quillon Application7</source>
+        <translation>Brightlink Series: Quillon Application7</translation>
+    </message>
+    <message>
+        <source>NorBridge2実行中はﾍﾟｰｼﾞの切り換えは出来ません。</source>
+        <translation>Pages cannot be switched while NorBridge2 runs.</translation>
+    </message>
+    <message>
+        <source>分割ﾒﾓﾘ転送中...</source>
+        <translation>Split memory transfer...</translation>
+    </message>
+    <message>
+        <source>■ﾒﾓﾘ転送ﾓｰﾄﾞに関するお知らせ■</source>
+        <translation>■ About the memory transfer mode ■</translation>
+    </message>
+    <message>
+        <source>最大転送ｻｲｽﾞ ：</source>
+        <translation>Largest transfer:</translation>
+    </message>
+    <message>
+        <source>転送回数 ：</source>
+        <translation>Transfers:</translation>
+    </message>
+    <message>
+        <source>転送ﾊﾞｲﾄ数 ：</source>
+        <translation>Bytes transferred:</translation>
+    </message>
+    <message>
+        <source>Cansel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>ｺﾝﾌｨｸﾞﾓｰﾄﾞを選択して下さい。</source>
+        <translation>Choose the configuration mode.</translation>
+    </message>
+    <message>
+        <source>%1ﾎﾞｰﾄﾞ無しで試すには｢ﾎﾞｰﾄﾞの選択...｣でｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞを選べます。</source>
+        <translation>%1 To try without a board, choose the simulated board in &quot;Choose board...&quot;.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが見つかりません。</source>
+        <translation>No board found.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞをUSBに接続してください(接続すると自動で開きます)。</source>
+        <translation>Connect a board to USB (it opens by itself once connected).</translation>
+    </message>
+    <message>
+        <source>指定したﾎﾞｰﾄﾞが見つかりません。</source>
+        <translation>The chosen board is not found.</translation>
+    </message>
+    <message>
+        <source>そのﾎﾞｰﾄﾞを接続するか、｢ﾎﾞｰﾄﾞの選択...｣で接続されているﾎﾞｰﾄﾞを選んでください。</source>
+        <translation>Connect that board, or choose a connected board in &quot;Choose board...&quot;.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞはありますが、開く権限がありません。</source>
+        <translation>A board is there, but there is no permission to open it.</translation>
+    </message>
+    <message>
+        <source>udevﾙｰﾙ(70-quillon.rules)をｲﾝｽﾄｰﾙしてからﾎﾞｰﾄﾞを差し直してください(手順はﾛｸﾞにあります)。</source>
+        <translation>Install the udev rule (70-quillon.rules), then plug the board in again (the log has the steps).</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞのﾌｧｰﾑｳｪｱが動いていません(ﾌﾞｰﾄﾛｰﾀﾞ)。</source>
+        <translation>The board&apos;s firmware is not running (boot loader).</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞのﾌｧｰﾑｳｪｱをﾛｰﾄﾞしてからﾎﾞｰﾄﾞを差し直してください。</source>
+        <translation>Load the board&apos;s firmware, then plug the board in again.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞは他のﾌﾟﾛｸﾞﾗﾑが使用中です。</source>
+        <translation>Another program is using the board.</translation>
+    </message>
+    <message>
+        <source>そのﾌﾟﾛｸﾞﾗﾑ(quillon-run等)を終了してからﾎﾞｰﾄﾞを差し直してください。</source>
+        <translation>End that program (quillon-run or the like), then plug the board in again.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞはﾌﾟﾛｾｽ %1 が使用中です。</source>
+        <translation>Process %1 is using the board.</translation>
+    </message>
+    <message>
+        <source>そのﾌﾟﾛｸﾞﾗﾑ(quillon-run、Python等)がﾎﾞｰﾄﾞを閉じてから、｢ﾎﾞｰﾄﾞの選択...｣でﾎﾞｰﾄﾞを選び直してください。</source>
+        <translation>Once that program (quillon-run, Python, ...) has closed the board, choose the board again in &quot;Choose board...&quot;.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞを開けませんでした。</source>
+        <translation>Could not open the board.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞを差し直してください。</source>
+        <translation>Plug the board in again.</translation>
+    </message>
+    <message>
+        <source>USBを使用できません。</source>
+        <translation>USB cannot be used.</translation>
+    </message>
+    <message>
+        <source>USBﾃﾞﾊﾞｲｽ(/dev/bus/usb)の無い環境(ｺﾝﾃﾅ等)ではﾎﾞｰﾄﾞを開けません。</source>
+        <translation>Without USB devices (/dev/bus/usb), as in a container, no board can be opened.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞが開いていません。</source>
+        <translation>No board is open.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞを接続してください。</source>
+        <translation>Connect a board.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙがありません。</source>
+        <translation>The file does not exist.</translation>
+    </message>
+    <message>
+        <source>関連付けされたｱﾌﾟﾘｹｰｼｮﾝはありません。</source>
+        <translation>No application is associated with this file.</translation>
+    </message>
+    <message>
+        <source>表示するﾍﾟｰｼﾞ</source>
+        <translation>Pages shown</translation>
+    </message>
+    <message>
+        <source>ﾁｪｯｸしたﾍﾟｰｼﾞのﾀﾌﾞを表示します。</source>
+        <translation>The checked pages show their tabs.</translation>
+    </message>
+    <message>
+        <source>各ﾍﾟｰｼﾞが必要とするﾎﾞｰﾄﾞの機能はﾏﾆｭｱﾙの目次にあります。</source>
+        <translation>The manual&apos;s contents list the board functions each page needs.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ</source>
+        <translation>Firmware version</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾀﾞｸﾄID</source>
+        <translation>Product ID</translation>
+    </message>
+    <message>
+        <source>FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ</source>
+        <translation>FX2 chip revision</translation>
+    </message>
+    <message>
+        <source>接続ｽﾋﾟｰﾄﾞ</source>
+        <translation>Connection speed</translation>
+    </message>
+    <message>
+        <source>RBFﾌｧｲﾙ(*.rbf);;BINﾌｧｲﾙ(*.bin);;全て(*.*)</source>
+        <translation>RBF files (*.rbf);;BIN files (*.bin);;All files (*.*)</translation>
+    </message>
+    <message>
+        <source>BINﾌｧｲﾙを選択してください。</source>
+        <translation>Choose a BIN file.</translation>
+    </message>
+    <message>
+        <source>RBFﾌｧｲﾙを選択してください。</source>
+        <translation>Choose an RBF file.</translation>
+    </message>
+    <message>
+        <source>現在、この外部ｺﾝﾌｨｸﾞﾓｰﾄﾞはｻﾎﾟｰﾄされておりません。</source>
+        <translation>This external configuration mode is not supported.</translation>
+    </message>
+    <message>
+        <source>USBｺﾝﾌｨｸﾞﾓｰﾄﾞ設定に失敗しました。</source>
+        <translation>Could not set the USB configuration mode.</translation>
+    </message>
+    <message>
+        <source>FPGAｸﾘｱに失敗しました。</source>
+        <translation>FPGA clear failed.</translation>
+    </message>
+    <message>
+        <source>指定されたﾌｧｲﾙは存在しません。</source>
+        <translation>The file given does not exist.</translation>
+    </message>
+    <message>
+        <source>ｺﾝﾌｨｸﾞﾀｰｹﾞｯﾄﾚｼﾞｽﾀｱﾄﾞﾚｽ：%1</source>
+        <translation>Configuration target register address: %1</translation>
+    </message>
+    <message>
+        <source>USBｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)</source>
+        <translation>USB configuration failed (no file)</translation>
+    </message>
+    <message>
+        <source> → ｺﾝﾌｨｸﾞ時間：%1ms</source>
+        <translation> → configuration time: %1ms</translation>
+    </message>
+    <message>
+        <source>USBｺﾝﾌｨｸﾞ失敗 → %1</source>
+        <translation>USB configuration failed → %1</translation>
+    </message>
+    <message>
+        <source>FPGAをｸﾘｱしてIDLEﾓｰﾄﾞに移行させました。</source>
+        <translation>Cleared the FPGA; it is in IDLE mode.</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。</source>
+        <translation>Choose a binary file.</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)</source>
+        <translation>Binary files (*.bin);;All files (*.*)</translation>
+    </message>
+    <message>
+        <source>転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)</source>
+        <translation>Start address (register 0)</translation>
+    </message>
+    <message>
+        <source>ﾀｰｹﾞｯﾄﾒﾓﾘ(ﾚｼﾞｽﾀ1) →</source>
+        <translation>Target memory (register 1) →</translation>
+    </message>
+    <message>
+        <source>転送ﾚﾝｸﾞｽ →</source>
+        <translation>Length →</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙ設定</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘﾋﾞｯﾄ幅</source>
+        <translation>Memory bit width</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。</source>
+        <translation>Could not open the data file.</translation>
+    </message>
+    <message>
+        <source>相対ﾊﾟｽの基準：%1</source>
+        <translation>Relative paths start at: %1</translation>
+    </message>
+    <message>
+        <source>転送ｻｲｽﾞ</source>
+        <translation>Transfer size</translation>
+    </message>
+    <message>
+        <source>USBﾊﾞｽの転送ﾚｰﾄを測定します。
+FPGAはｺﾝﾌｨｸﾞﾚｰｼｮﾝされていない状態にて測定を行って下さい。
+
+AAhで埋められたﾃﾞｰﾀをPCのﾒﾓﾘ上に作成し、ﾒﾓﾘWriteを連続16回測定します。
+その後、ﾃﾞﾊﾞｲｽからPCﾒﾓﾘ上へのﾒﾓﾘReadを連続16回測定を行います。
+※HDDへのｱｸｾｽを含めない純粋なUSBﾊﾞｽ上のﾃﾞｰﾀ転送ﾚｰﾄです。</source>
+        <translation>Measures the transfer rate of the USB bus.
+Measure with the FPGA not configured.
+
+Fills PC memory with AAh and times 16 memory writes in a row,
+then 16 memory reads in a row from the device into PC memory.
+* The rate of the data on the USB bus alone, without disk access.</translation>
+    </message>
+    <message>
+        <source>指定したﾚｼﾞｽﾀｱﾄﾞﾚｽに512ﾊﾞｲﾄのﾗﾝﾀﾞﾑﾃﾞｰﾀをWrite→Read→Verifyを指定回数実行します。</source>
+        <translation>Writes 512 bytes of random data to the register address, reads them back and verifies them (Write→Read→Verify), as many times as given.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾚﾝｸﾞｽ(DEC)</source>
+        <translation>Register length (dec)</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀｱﾄﾞﾚｽ(DEC)</source>
+        <translation>Register address (dec)</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾚﾝｸﾞｽ(DEC) 1～64の範囲で指定して下さい。</source>
+        <translation>Register length (dec), from 1 to 64.</translation>
+    </message>
+    <message>
+        <source>1～64Bytesで指定してください</source>
+        <translation>Enter 1 to 64 bytes</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀｱﾄﾞﾚｽ(DEC) 0～1023の範囲で指定して下さい。</source>
+        <translation>Register address (dec), from 0 to 1023.</translation>
+    </message>
+    <message>
+        <source>0～1023で指定してください</source>
+        <translation>Enter 0 to 1023</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。</source>
+        <translation>Register read failed.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾗｲﾄに失敗しました。</source>
+        <translation>Register write failed.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。
+ﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。</source>
+        <translation>The data file does not exist.
+Check the data file&apos;s name and path.</translation>
+    </message>
+    <message>
+        <source>実行中</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>設定値が無効です。</source>
+        <translation>The setting is not valid.</translation>
+    </message>
+    <message>
+        <source>ｱﾄﾞﾚｽ(0-01FFh)</source>
+        <translation>Address (0-01FFh)</translation>
+    </message>
+    <message>
+        <source>ｱﾄﾞﾚｽ(0-FFFFFFh)</source>
+        <translation>Address (0-FFFFFFh)</translation>
+    </message>
+    <message>
+        <source>SPI操作用のｻﾝﾌﾟﾙ回路をｺﾝﾌｨｸﾞﾚｰｼｮﾝした状態で使用してください。</source>
+        <translation>Use this page with the SPI sample design configured.</translation>
+    </message>
+    <message>
+        <source>Orrickに実装されているMAX2-UFMﾒﾓﾘとM25P128に対して、</source>
+        <translation>On the Orrick board&apos;s MAX2-UFM memory and M25P128,</translation>
+    </message>
+    <message>
+        <source>BYTE/WORD単位でのRead/writeとChipEraseを実行可能です。</source>
+        <translation>it reads and writes bytes or words and erases the whole chip.</translation>
+    </message>
+    <message>
+        <source>SPIﾘｰﾄﾞに失敗しました。</source>
+        <translation>SPI read failed.</translation>
+    </message>
+    <message>
+        <source>SPIﾗｲﾄに失敗しました。</source>
+        <translation>SPI write failed.</translation>
+    </message>
+    <message>
+        <source>M25P128のﾁｯﾌﾟｲﾚｰｽを行いますか?</source>
+        <translation>Erase the whole M25P128?</translation>
+    </message>
+    <message>
+        <source>M25P128のﾁｯﾌﾟｲﾚｰｽは最大250秒かかります。</source>
+        <translation>Erasing the M25P128 takes up to 250 s.</translation>
+    </message>
+    <message>
+        <source>ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。</source>
+        <translation>Chip erase (block 0) failed.</translation>
+    </message>
+    <message>
+        <source>MAX2-UFMﾒﾓﾘのﾁｯﾌﾟｲﾚｰｽを行いますか?</source>
+        <translation>Erase the whole MAX2-UFM memory?</translation>
+    </message>
+    <message>
+        <source>ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ1)に失敗しました。</source>
+        <translation>Chip erase (block 1) failed.</translation>
+    </message>
+    <message>
+        <source>本設定はFPGAがSuspendﾓｰﾄﾞを有効にしたｺﾝﾌｨｷﾞｭﾚｰｼｮﾝﾌｧｲﾙで
+ｺﾝﾌｨｷﾞｭﾚｰｼｮﾝされている場合にのみ有効です。</source>
+        <translation>This setting works only when the FPGA was configured
+with a configuration file that enables Suspend mode.</translation>
+    </message>
+    <message>
+        <source>TCLﾌｧｲﾙ(*.tcl);;全て(*.*)</source>
+        <translation>Tcl files (*.tcl);;All files (*.*)</translation>
+    </message>
+    <message>
+        <source>TCLｽｸﾘﾌﾟﾄ実行に失敗しました。</source>
+        <translation>The Tcl script failed.</translation>
+    </message>
+    <message>
+        <source>TCLﾌｧｲﾙを選択してください。</source>
+        <translation>Choose a Tcl file.</translation>
+    </message>
+    <message>
+        <source>USB FPGA ボード用コントロールアプリケーション</source>
+        <translation>Control application for USB FPGA boards</translation>
+    </message>
+    <message>
+        <source>ｱｯﾌﾟﾃﾞｰﾄ本体を起動できませんでした。</source>
+        <translation>Could not start the updater.</translation>
+    </message>
+    <message>
+        <source>ｱｯﾌﾟﾃﾞｰﾄを起動できませんでした。</source>
+        <translation>Could not start the update.</translation>
+    </message>
+    <message>
+        <source>Quillon7はﾊﾟｯｹｰｼﾞとしてｲﾝｽﾄｰﾙされています。
+ｱｯﾌﾟﾃﾞｰﾄはｼｽﾃﾑのﾊﾟｯｹｰｼﾞﾏﾈｰｼﾞｬ(apt)で行ってください。
+(例: sudo apt update &amp;&amp; sudo apt upgrade)</source>
+        <translation>Quillon7 was installed as a package.
+Update it with the system&apos;s package manager (apt).
+(e.g. sudo apt update &amp;&amp; sudo apt upgrade)</translation>
+    </message>
+    <message>
+        <source>新しいﾊﾞｰｼﾞｮﾝはﾎｰﾑﾍﾟｰｼﾞから入手してください。</source>
+        <translation>New versions are on the home page.</translation>
+    </message>
+    <message>
+        <source>現在のﾊﾞｰｼﾞｮﾝ: </source>
+        <translation>Current version: </translation>
+    </message>
+    <message>
+        <source>ﾏﾆｭｱﾙを表示できませんでした。ﾌﾞﾗｳｻﾞで次のﾌｧｲﾙを開いてください。</source>
+        <translation>Could not show the manual. Open this file in a browser:</translation>
+    </message>
+    <message>
+        <source>ﾏﾆｭｱﾙが見つかりません。</source>
+        <translation>The manual is not found.</translation>
+    </message>
+    <message>
+        <source>記録するﾌｧｲﾙを指定してください。</source>
+        <translation>Name the file to record into.</translation>
+    </message>
+    <message>
+        <source>TCLﾌｧｲﾙ (*.tcl);;全て (*)</source>
+        <translation>Tcl files (*.tcl);;All files (*)</translation>
+    </message>
+    <message>
+        <source>操作の記録開始：%1</source>
+        <translation>Recording started: %1</translation>
+    </message>
+    <message>
+        <source>操作の記録終了：%1</source>
+        <translation>Recording ended: %1</translation>
+    </message>
+    <message>
+        <source>操作の記録終了：%1 (書き込めなかった行があります)</source>
+        <translation>Recording ended: %1 (some lines could not be written)</translation>
+    </message>
+    <message>
+        <source>操作の記録を開始できません。</source>
+        <translation>Cannot start recording.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀを表示できません。</source>
+        <translation>Cannot show the data.</translation>
+    </message>
+    <message>
+        <source>表示するﾌｧｲﾙを選択してください。</source>
+        <translation>Choose the file to view.</translation>
+    </message>
+    <message>
+        <source>比較するﾌｧｲﾙを読めません。</source>
+        <translation>Cannot read the file to compare with.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙ：%1  (%2 ﾊﾞｲﾄ)</source>
+        <translation>File: %1  (%2 bytes)</translation>
+    </message>
+    <message>
+        <source>比較：%1  (%2 ﾊﾞｲﾄ)</source>
+        <translation>Compare: %1  (%2 bytes)</translation>
+    </message>
+    <message>
+        <source>ｵﾌｾｯﾄをﾌｧｲﾙ長(%1 ﾊﾞｲﾄ)未満のHEX値で指定して下さい。</source>
+        <translation>Enter the offset in hex, below the file length (%1 bytes).</translation>
+    </message>
+    <message>
+        <source>検索するﾊﾞｲﾄ列をHEXで指定して下さい。(例: DE AD BE EF)</source>
+        <translation>Enter the bytes to find in hex (e.g. DE AD BE EF).</translation>
+    </message>
+    <message>
+        <source>0x%1 に見つかりました。</source>
+        <translation>Found at 0x%1.</translation>
+    </message>
+    <message>
+        <source>選択範囲が大きすぎます。ｺﾋﾟｰできるのは16MiBまでです。</source>
+        <translation>The selection is too large. At most 16 MiB can be copied.</translation>
+    </message>
+    <message>
+        <source>%1 ﾊﾞｲﾄをｺﾋﾟｰしました。</source>
+        <translation>Copied %1 bytes.</translation>
+    </message>
+    <message>
+        <source>比較するﾌｧｲﾙを選択してください。</source>
+        <translation>Choose the file to compare with.</translation>
     </message>
 </context>
 </TS>

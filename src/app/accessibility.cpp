@@ -272,7 +272,8 @@ QString ButtonName(QAbstractButton* b) {
     }
     if (field.isEmpty()) return {};
     const bool up = tool->arrowType() == Qt::UpArrow || tool->arrowType() == Qt::RightArrow;
-    return field + QString::fromUtf8(up ? "を増やす" : "を減らす");
+    return up ? Lang::FillQ(QT_TRANSLATE_NOOP("Lang", "%1を増やす"), field)
+              : Lang::FillQ(QT_TRANSLATE_NOOP("Lang", "%1を減らす"), field);
 }
 
 // The name of the first field or list in the row of `w` (its box layout, or

@@ -19,14 +19,17 @@ namespace quillon::app {
 
 namespace {
 
-constexpr const char* kFirstUsbCaption = "USBﾎﾞｰﾄﾞ(最初に見つかったもの)";
-constexpr const char* kNotConnected = "(接続されていません)";
-constexpr const char* kNoUsbBoards = "接続されているUSBﾎﾞｰﾄﾞはありません。";
-constexpr const char* kUsbUnusable = "USBを使用できません: ";
-constexpr const char* kProfileLabel = "ﾌﾟﾛﾌｧｲﾙ";
-constexpr const char* kProfilePlaceholder = "空欄: 既定のﾌﾟﾛﾌｧｲﾙ";
-constexpr const char* kProfileTitle = "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞのﾌﾟﾛﾌｧｲﾙを選択してください。";
-constexpr const char* kProfileFilter = "ﾌﾟﾛﾌｧｲﾙ(*.profile);;全て(*.*)";
+constexpr const char* kFirstUsbCaption =
+    QT_TRANSLATE_NOOP("Lang", "USBﾎﾞｰﾄﾞ(最初に見つかったもの)");
+constexpr const char* kNotConnected = QT_TRANSLATE_NOOP("Lang", "%1 (接続されていません)");
+constexpr const char* kNoUsbBoards =
+    QT_TRANSLATE_NOOP("Lang", "接続されているUSBﾎﾞｰﾄﾞはありません。");
+constexpr const char* kUsbUnusable = QT_TRANSLATE_NOOP("Lang", "USBを使用できません: %1");
+constexpr const char* kProfileLabel = QT_TRANSLATE_NOOP("Lang", "ﾌﾟﾛﾌｧｲﾙ");
+constexpr const char* kProfilePlaceholder = QT_TRANSLATE_NOOP("Lang", "空欄: 既定のﾌﾟﾛﾌｧｲﾙ");
+constexpr const char* kProfileTitle =
+    QT_TRANSLATE_NOOP("Lang", "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞのﾌﾟﾛﾌｧｲﾙを選択してください。");
+constexpr const char* kProfileFilter = QT_TRANSLATE_NOOP("Lang", "ﾌﾟﾛﾌｧｲﾙ(*.profile);;全て(*.*)");
 
 // "sim", "sim (FILE)", "usb", "usb:1-4.2": the choice as the log names it.
 std::string ChoiceName(const boards::BoardOptions& choice) {
@@ -38,29 +41,34 @@ std::string ChoiceName(const boards::BoardOptions& choice) {
 }  // namespace
 
 std::string BoardChosenLine(const boards::BoardOptions& choice) {
-    return "ﾎﾞｰﾄﾞの選択: " + ChoiceName(choice);
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞの選択: %1"), ChoiceName(choice));
 }
 
 std::string StoredChoiceUsedLine(const boards::BoardOptions& choice) {
-    return "保存されたﾎﾞｰﾄﾞの選択を使います: " + ChoiceName(choice);
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "保存されたﾎﾞｰﾄﾞの選択を使います: %1"),
+                      ChoiceName(choice));
 }
 
 std::string StoredChoiceUnusableLine(const std::string& stored) {
-    return "設定のBOARD｢" + stored + "｣は使えないため、USBﾎﾞｰﾄﾞを使います。";
+    return Lang::Fill(
+        QT_TRANSLATE_NOOP("Lang", "設定のBOARD｢%1｣は使えないため、USBﾎﾞｰﾄﾞを使います。"), stored);
 }
 
 std::string StoredChoiceFailedLine(const boards::BoardOptions& choice, const std::string& error) {
-    return "保存されたﾎﾞｰﾄﾞの選択(" + ChoiceName(choice) +
-           ")を使えないため、USBﾎﾞｰﾄﾞを使います: " + error;
+    return Lang::Fill(
+        QT_TRANSLATE_NOOP("Lang",
+                          "保存されたﾎﾞｰﾄﾞの選択(%1)を使えないため、USBﾎﾞｰﾄﾞを使います: %2"),
+        ChoiceName(choice), error);
 }
 
 std::string ProfileFailedText(const std::string& error) {
-    return "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞのﾌﾟﾛﾌｧｲﾙを読み込めませんでした。\n" + error;
+    return Lang::Fill(
+        QT_TRANSLATE_NOOP("Lang", "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞのﾌﾟﾛﾌｧｲﾙを読み込めませんでした。\n%1"), error);
 }
 
 BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent) : QDialog(parent) {
     setObjectName("BoardChooser");
-    setWindowTitle(U(kChooseBoardTitle));
+    setWindowTitle(Lang::Marked(kChooseBoardTitle));
     auto* top = new QVBoxLayout(this);
 
     auto* box = new QGroupBox(Lang::tr("接続するﾎﾞｰﾄﾞ"), this);
@@ -68,22 +76,22 @@ BoardChooser::BoardChooser(const boards::BoardOptions& current, QWidget* parent)
     list_ = new QVBoxLayout(box);
     list_->setSpacing(4);
     group_ = new QButtonGroup(this);
-    firstUsb_ = AddChoice(U(kFirstUsbCaption), "usb", 0);
+    firstUsb_ = AddChoice(Lang::Marked(kFirstUsbCaption), "usb", 0);
     firstUsb_->setObjectName("BoardUsb");
     listNote_ = new QLabel(box);
     listNote_->setObjectName("BoardListNote");
     listNote_->setIndent(20);
     listNote_->setWordWrap(true);
     list_->addWidget(listNote_);
-    sim_ = AddChoice(U(kSimBoardCaption), "sim", list_->count());
+    sim_ = AddChoice(Lang::Marked(kSimBoardCaption), "sim", list_->count());
     sim_->setObjectName("BoardSim");
     auto* profileRow = new QHBoxLayout;
     profileRow->setContentsMargins(20, 0, 0, 0);
-    auto* profileLabel = new QLabel(U(kProfileLabel), box);
+    auto* profileLabel = new QLabel(Lang::Marked(kProfileLabel), box);
     profile_ = new QLineEdit(QString::fromStdString(current.simProfile), box);
     profile_->setObjectName("SimProfile");
-    profile_->setAccessibleName(U(kProfileLabel));
-    profile_->setPlaceholderText(U(kProfilePlaceholder));
+    profile_->setAccessibleName(Lang::Marked(kProfileLabel));
+    profile_->setPlaceholderText(Lang::Marked(kProfilePlaceholder));
     profile_->setMinimumWidth(300);
     profileLabel->setBuddy(profile_);
     browse_ = new QPushButton(Lang::tr("参照..."), box);
@@ -163,14 +171,13 @@ void BoardChooser::Refresh() {
         }
     }
     if (!namedThere) {
-        listed_.push_back(
-            AddChoice(QString::fromStdString(named_) + " " + U(kNotConnected), named_, at++));
+        listed_.push_back(AddChoice(Lang::FillQ(kNotConnected, named_), named_, at++));
         listed_.back()->setObjectName("BoardListed");
     }
     if (!error.empty()) {
-        listNote_->setText(U(kUsbUnusable) + QString::fromStdString(error));
+        listNote_->setText(Lang::FillQ(kUsbUnusable, error));
     } else {
-        listNote_->setText(boards.empty() ? U(kNoUsbBoards) : QString());
+        listNote_->setText(boards.empty() ? Lang::Marked(kNoUsbBoards) : QString());
     }
     listNote_->setVisible(!listNote_->text().isEmpty());
     if (!was.empty()) Check(was);
@@ -206,8 +213,8 @@ boards::BoardOptions BoardChooser::choice() const {
 
 void BoardChooser::Browse() {
     FileDialogRequest request;
-    request.title = kProfileTitle;
-    request.filter = kProfileFilter;
+    request.title = Lang::MarkedStd(kProfileTitle);
+    request.filter = Lang::MarkedStd(kProfileFilter);
     const QString now = profile_->text().trimmed();
     if (!now.isEmpty()) {
         const QFileInfo info(now);

@@ -20,8 +20,8 @@ class QVBoxLayout;
 namespace quillon::app {
 
 inline constexpr const char* kChooseBoardCaption = QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞの選択...");
-inline constexpr const char* kChooseBoardTitle = "ﾎﾞｰﾄﾞの選択";
-inline constexpr const char* kSimBoardCaption = "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞ";
+inline constexpr const char* kChooseBoardTitle = QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞの選択");
+inline constexpr const char* kSimBoardCaption = QT_TRANSLATE_NOOP("Lang", "ｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞ");
 
 // The log's lines about the board chosen and about a stored choice at start-up.
 std::string BoardChosenLine(const boards::BoardOptions& choice);

@@ -4,6 +4,7 @@
 // it when the process ends, so neither a crash nor what a power loss leaves in
 // the file keeps the next start out.
 
+#include <QtGlobal>
 #include <string>
 
 #include "platform/file_io.h"
@@ -22,7 +23,8 @@ private:
     platform::FileLock lock_;
 };
 
-inline constexpr const char* kSecondInstanceText = "2重起動は出来ません。";
+inline constexpr const char* kSecondInstanceText =
+    QT_TRANSLATE_NOOP("Lang", "2重起動は出来ません。");
 inline constexpr const char* kApplicationTitle = "Quillon7 for x86";
 
 }  // namespace quillon::app

@@ -130,7 +130,8 @@ int main(int argc, char** argv) {
 
     app::InstanceLock lock;
     if (!lock.TryLock()) {
-        Prompts().Message(app::kSecondInstanceText, MsgIcon::Warning, MsgButtons::Ok);
+        Prompts().Message(Lang::MarkedStd(app::kSecondInstanceText), MsgIcon::Warning,
+                          MsgButtons::Ok);
         return 1;
     }
     QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle));

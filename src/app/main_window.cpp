@@ -85,7 +85,7 @@ void LogDriverVersion() {
     const link::Backend* backend = link::BoardLink::Instance().backend();
     const std::string version = backend ? backend->DriverVersion() : std::string();
     if (version.empty()) {
-        LogFile::Write("ﾄﾞﾗｲﾊﾞﾊﾞｰｼﾞｮﾝの取得に失敗しました。");
+        LogFile::Write(Lang::Tr("ﾄﾞﾗｲﾊﾞﾊﾞｰｼﾞｮﾝの取得に失敗しました。"));
         return;
     }
     LogFile::Write("winusb.sys = Ver" + version);
@@ -370,7 +370,7 @@ void MainWindow::FormCreate() {
     // 7-8.
     const std::string version = QUILLON_VERSION;
     if (!version.empty()) {
-        setWindowTitle(U(kSeriesTitle) + " Ver" + QString::fromStdString(version));
+        setWindowTitle(Lang::Marked(kSeriesTitle) + " Ver" + QString::fromStdString(version));
     }
     LogFile::Write(windowTitle().toStdString());
 
@@ -441,7 +441,7 @@ void MainWindow::SetBoardChoice(const boards::BoardOptions& board, const std::st
 
 void MainWindow::ChooseBoard() {
     if (LongWork::Active() || features::BusyGate::Busy()) {
-        SetStatus(U(features::kBusyRefusal));
+        SetStatus(Lang::Marked(features::kBusyRefusal));
         return;
     }
     BoardChooser dialog(board_, this);
@@ -452,7 +452,7 @@ void MainWindow::ChooseBoard() {
 bool MainWindow::SwitchBoard(const boards::BoardOptions& choice) {
     // Work under way holds the board (a script may be between two macros).
     if (LongWork::Active() || features::BusyGate::Busy()) {
-        SetStatus(U(features::kBusyRefusal));
+        SetStatus(Lang::Marked(features::kBusyRefusal));
         return false;
     }
     std::string error;
@@ -535,7 +535,7 @@ void MainWindow::EnableBoardControls(bool enabled) {
 
 bool MainWindow::RunLong(const LongWorkOptions& options, const std::function<void()>& work) {
     if (!LongWork::Run(options, work)) {
-        SetStatus(U(features::kBusyRefusal));
+        SetStatus(Lang::Marked(features::kBusyRefusal));
         return false;
     }
     return true;
@@ -617,7 +617,7 @@ void MainWindow::BoardState(bool open) {
 
 bool MainWindow::PageControl1Changing() {
     if (ParFlashRunning()) {
-        SetStatus(U(kPageGuardText));
+        SetStatus(Lang::Marked(kPageGuardText));
         return false;
     }
     return true;

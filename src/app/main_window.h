@@ -44,8 +44,10 @@ class GuiReporter : public features::Reporter {
 };
 
 inline constexpr const char* kDesignedCaption = "Quillon Panel Quillon Application 7.0 for x86";
-inline constexpr const char* kSeriesTitle = "Brightlink Series：Quillon Application7";
-inline constexpr const char* kPageGuardText = "NorBridge2実行中はﾍﾟｰｼﾞの切り換えは出来ません。";
+inline constexpr const char* kSeriesTitle =
+    QT_TRANSLATE_NOOP("Lang", "Brightlink Series：Quillon Application7");
+inline constexpr const char* kPageGuardText =
+    QT_TRANSLATE_NOOP("Lang", "NorBridge2実行中はﾍﾟｰｼﾞの切り換えは出来ません。");
 
 // "winusb.sys = Ver%s" with the USB stack's version, or the failure line.
 void LogDriverVersion();

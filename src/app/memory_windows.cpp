@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include "app/long_work.h"
@@ -21,8 +22,8 @@ namespace quillon::app {
 
 namespace {
 
-constexpr const char* kSplitCaption = "分割ﾒﾓﾘ転送中...";
-constexpr const char* kNoteCaption = "■ﾒﾓﾘ転送ﾓｰﾄﾞに関するお知らせ■";
+constexpr const char* kSplitCaption = QT_TRANSLATE_NOOP("Lang", "分割ﾒﾓﾘ転送中...");
+constexpr const char* kNoteCaption = QT_TRANSLATE_NOOP("Lang", "■ﾒﾓﾘ転送ﾓｰﾄﾞに関するお知らせ■");
 
 // A read-only text of a few lines, sized to show them all.
 QPlainTextEdit* Note(const QStringList& lines, int rows, QWidget* parent) {
@@ -43,10 +44,10 @@ QPlainTextEdit* Note(const QStringList& lines, int rows, QWidget* parent) {
 TSplitForm::TSplitForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("SplitForm");
-    setWindowTitle(U(kSplitCaption));
+    setWindowTitle(Lang::Marked(kSplitCaption));
     setModal(false);
 
-    auto* heading = new QLabel(U(kSplitCaption), this);
+    auto* heading = new QLabel(Lang::Marked(kSplitCaption), this);
     heading->setObjectName("Label1");
     QFont big = UiFont(U(kFontMeiryo), 20);
     big.setBold(true);
@@ -61,27 +62,32 @@ TSplitForm::TSplitForm(QWidget* parent)
                                  Lang::tr("分割ﾒﾓﾘ転送は2MiB単位で行われます。")},
                                 4, this);
     note->setObjectName("Memo1");
-    note->setAccessibleName(U(kSplitCaption));
+    note->setAccessibleName(Lang::Marked(kSplitCaption));
 
     auto* values = new QGridLayout;
     values->setHorizontalSpacing(6);
     values->setVerticalSpacing(2);
-    const char* captions[] = {"最大転送ｻｲｽﾞ ：", "転送回数 ：", "転送ﾊﾞｲﾄ数 ："};
+    const char* captions[] = {QT_TRANSLATE_NOOP("Lang", "最大転送ｻｲｽﾞ ："),
+                              QT_TRANSLATE_NOOP("Lang", "転送回数 ："),
+                              QT_TRANSLATE_NOOP("Lang", "転送ﾊﾞｲﾄ数 ：")};
     QLabel** labels[] = {&size_, &count_, &bytes_};
+    // The colon that ends a caption, in either language: the value's name goes without it.
+    static const QRegularExpression colon(QString::fromUtf8("\\s*[：:]$"));
     for (int i = 0; i < 3; ++i) {
-        auto* caption = new QLabel(U(captions[i]), this);
+        const QString text = Lang::Marked(captions[i]);
+        auto* caption = new QLabel(text, this);
         *labels[i] = new QLabel("-", this);
         (*labels[i])->setObjectName(QString("Label%1").arg(i + 2));
         (*labels[i])->setMinimumWidth(160);
         // Found by its caption; the value is its text.
-        (*labels[i])->setAccessibleName(U(captions[i]).remove(U(" ：")));
+        (*labels[i])->setAccessibleName(QString(text).remove(colon));
         caption->setBuddy(*labels[i]);
         values->addWidget(caption, i, 0, Qt::AlignRight);
         values->addWidget(*labels[i], i, 1);
     }
     values->setColumnStretch(2, 1);
 
-    cancel_ = new QPushButton("Cansel", this);
+    cancel_ = new QPushButton(Lang::tr("Cansel"), this);
     cancel_->setObjectName("Button1");
     cancel_->setAutoDefault(false);
     cancel_->setFixedWidth(90);
@@ -129,18 +135,19 @@ TNoteForm::TNoteForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName("NoteForm");
-    setWindowTitle(U(kNoteCaption));
+    setWindowTitle(Lang::Marked(kNoteCaption));
     setModal(true);
 
     QPlainTextEdit* note = Note(
-        {U(kNoteCaption), QString(),
+        {Lang::Marked(kNoteCaption), QString(),
          Lang::tr("ﾒﾓﾘ転送ﾓｰﾄﾞの切り換えは、切り換え後にﾎﾞｰﾄﾞﾘｾｯﾄ又は電源を切断するまで有効です。"),
          Lang::tr("ﾒﾓﾘ転送ﾓｰﾄﾞの設定情報はQuillon7又はﾎﾞｰﾄﾞ上には記憶されない不揮発性の情報です。"),
-         Lang::tr("従って、ﾎﾞｰﾄﾞﾘｾｯﾄ又は電源の再投入時には、ﾃﾞﾌｫﾙﾄのBurstﾓｰﾄﾞで転送が行われますので"),
+         Lang::tr(
+             "従って、ﾎﾞｰﾄﾞﾘｾｯﾄ又は電源の再投入時には、ﾃﾞﾌｫﾙﾄのBurstﾓｰﾄﾞで転送が行われますので"),
          Lang::tr("注意をして下さい。")},
         6, this);
     note->setObjectName("Memo1");
-    note->setAccessibleName(U(kNoteCaption));
+    note->setAccessibleName(Lang::Marked(kNoteCaption));
     suppress_ = new QCheckBox(Lang::tr("次回から表示しない。"), this);
     suppress_->setObjectName("CheckBox1");
     ok_ = new QPushButton("OK", this);

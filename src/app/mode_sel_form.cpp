@@ -20,7 +20,7 @@ namespace quillon::app {
 
 namespace {
 
-constexpr const char* kModeCaption = "ｺﾝﾌｨｸﾞﾓｰﾄﾞを選択して下さい。";
+constexpr const char* kModeCaption = QT_TRANSLATE_NOOP("Lang", "ｺﾝﾌｨｸﾞﾓｰﾄﾞを選択して下さい。");
 
 void MakeRed(QLabel* label) {
     QPalette p = label->palette();
@@ -33,7 +33,7 @@ void MakeRed(QLabel* label) {
 TModeSelForm::TModeSelForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("ModeSelForm");
-    setWindowTitle(U(kModeCaption));
+    setWindowTitle(Lang::Marked(kModeCaption));
     setModal(true);
 
     auto* text = new QLabel(Lang::tr("ｵｰﾄｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを選択して下さい。"), this);
@@ -119,7 +119,7 @@ void TModeSelForm::RadioButton2Click() {
 
 void TModeSelForm::Button1Click() {
     if (!altera_->isChecked() && !xilinx_->isChecked()) {
-        Prompts().Message(kModeCaption, MsgIcon::Warning);
+        Prompts().Message(Lang::MarkedStd(kModeCaption), MsgIcon::Warning);
         return;
     }
     {

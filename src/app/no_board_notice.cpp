@@ -13,9 +13,9 @@ namespace quillon::app {
 
 namespace {
 
-// Said after every reason: the way to work on without a board.
+// Said after every reason (%1): the way to work on without a board.
 constexpr const char* kSimulatedBoardTip =
-    "ﾎﾞｰﾄﾞ無しで試すには｢ﾎﾞｰﾄﾞの選択...｣でｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞを選べます。";
+    QT_TRANSLATE_NOOP("Lang", "%1ﾎﾞｰﾄﾞ無しで試すには｢ﾎﾞｰﾄﾞの選択...｣でｼﾐｭﾚｰｼｮﾝﾎﾞｰﾄﾞを選べます。");
 
 struct Texts {
     const char* headline;
@@ -25,50 +25,62 @@ struct Texts {
 Texts TextsOf(link::NoBoard kind) {
     switch (kind) {
         case link::NoBoard::NothingFound:
-            return {"ﾎﾞｰﾄﾞが見つかりません。",
-                    "ﾎﾞｰﾄﾞをUSBに接続してください(接続すると自動で開きます)。"};
+            return {QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞが見つかりません。"),
+                    QT_TRANSLATE_NOOP("Lang",
+                                      "ﾎﾞｰﾄﾞをUSBに接続してください(接続すると自動で開きます)。")};
         case link::NoBoard::NoMatch:
-            return {
-                "指定したﾎﾞｰﾄﾞが見つかりません。",
-                "そのﾎﾞｰﾄﾞを接続するか、｢ﾎﾞｰﾄﾞの選択...｣で接続されているﾎﾞｰﾄﾞを選んでください。"};
+            return {QT_TRANSLATE_NOOP("Lang", "指定したﾎﾞｰﾄﾞが見つかりません。"),
+                    QT_TRANSLATE_NOOP("Lang",
+                                      "そのﾎﾞｰﾄﾞを接続するか、｢ﾎﾞｰﾄﾞの選択..."
+                                      "｣で接続されているﾎﾞｰﾄﾞを選んでください。")};
         case link::NoBoard::NoAccess:
-            return {"ﾎﾞｰﾄﾞはありますが、開く権限がありません。",
-                    "udevﾙｰﾙ(70-quillon.rules)をｲﾝｽﾄｰﾙしてからﾎﾞｰﾄﾞを差し直してください"
-                    "(手順はﾛｸﾞにあります)。"};
+            return {QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞはありますが、開く権限がありません。"),
+                    QT_TRANSLATE_NOOP(
+                        "Lang",
+                        "udevﾙｰﾙ(70-quillon.rules)をｲﾝｽﾄｰﾙしてからﾎﾞｰﾄﾞを差し直してください"
+                        "(手順はﾛｸﾞにあります)。")};
         case link::NoBoard::NoFirmware:
-            return {"ﾎﾞｰﾄﾞのﾌｧｰﾑｳｪｱが動いていません(ﾌﾞｰﾄﾛｰﾀﾞ)。",
-                    "ﾎﾞｰﾄﾞのﾌｧｰﾑｳｪｱをﾛｰﾄﾞしてからﾎﾞｰﾄﾞを差し直してください。"};
+            return {QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞのﾌｧｰﾑｳｪｱが動いていません(ﾌﾞｰﾄﾛｰﾀﾞ)。"),
+                    QT_TRANSLATE_NOOP("Lang",
+                                      "ﾎﾞｰﾄﾞのﾌｧｰﾑｳｪｱをﾛｰﾄﾞしてからﾎﾞｰﾄﾞを差し直してください。")};
         case link::NoBoard::Busy:
-            return {"ﾎﾞｰﾄﾞは他のﾌﾟﾛｸﾞﾗﾑが使用中です。",
-                    "そのﾌﾟﾛｸﾞﾗﾑ(quillon-run等)を終了してからﾎﾞｰﾄﾞを差し直してください。"};
+            return {
+                QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞは他のﾌﾟﾛｸﾞﾗﾑが使用中です。"),
+                QT_TRANSLATE_NOOP(
+                    "Lang", "そのﾌﾟﾛｸﾞﾗﾑ(quillon-run等)を終了してからﾎﾞｰﾄﾞを差し直してください。")};
         case link::NoBoard::Held:
             // The headline names the process (NoBoardTextOf). Nothing opens the
             // board by itself once it is let go: a panel that took it back
             // between two tests of a lab would stop the run.
-            return {"ﾎﾞｰﾄﾞはﾌﾟﾛｾｽ %1 が使用中です。",
-                    "そのﾌﾟﾛｸﾞﾗﾑ(quillon-run、Python等)がﾎﾞｰﾄﾞを閉じてから、"
-                    "｢ﾎﾞｰﾄﾞの選択...｣でﾎﾞｰﾄﾞを選び直してください。"};
+            return {QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞはﾌﾟﾛｾｽ %1 が使用中です。"),
+                    QT_TRANSLATE_NOOP("Lang",
+                                      "そのﾌﾟﾛｸﾞﾗﾑ(quillon-run、Python等)がﾎﾞｰﾄﾞを閉じてから、"
+                                      "｢ﾎﾞｰﾄﾞの選択...｣でﾎﾞｰﾄﾞを選び直してください。")};
         case link::NoBoard::OpenFailed:
-            return {"ﾎﾞｰﾄﾞを開けませんでした。", "ﾎﾞｰﾄﾞを差し直してください。"};
+            return {QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞを開けませんでした。"),
+                    QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞを差し直してください。")};
         case link::NoBoard::NoUsb:
-            return {"USBを使用できません。",
-                    "USBﾃﾞﾊﾞｲｽ(/dev/bus/usb)の無い環境(ｺﾝﾃﾅ等)ではﾎﾞｰﾄﾞを開けません。"};
+            return {
+                QT_TRANSLATE_NOOP("Lang", "USBを使用できません。"),
+                QT_TRANSLATE_NOOP(
+                    "Lang", "USBﾃﾞﾊﾞｲｽ(/dev/bus/usb)の無い環境(ｺﾝﾃﾅ等)ではﾎﾞｰﾄﾞを開けません。")};
         case link::NoBoard::Unknown:
             break;
     }
-    return {"ﾎﾞｰﾄﾞが開いていません。", "ﾎﾞｰﾄﾞを接続してください。"};
+    return {QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞが開いていません。"),
+            QT_TRANSLATE_NOOP("Lang", "ﾎﾞｰﾄﾞを接続してください。")};
 }
 
 }  // namespace
 
 NoBoardText NoBoardTextOf(const link::NoBoardReason& reason) {
     const Texts t = TextsOf(reason.kind);
-    QString headline = U(t.headline);
+    QString headline = Lang::Marked(t.headline);
     if (reason.kind == link::NoBoard::Held) {
         headline =
             reason.holder > 0 ? headline.arg(reason.holder) : Lang::tr("ﾎﾞｰﾄﾞは他のﾌﾟﾛｾｽが使用中です。");
     }
-    return {headline, U(t.todo) + U(kSimulatedBoardTip)};
+    return {headline, Lang::FillQ(kSimulatedBoardTip, Lang::Marked(t.todo))};
 }
 
 NoBoardNotice::NoBoardNotice(QWidget* parent) : QFrame(parent) {

@@ -13,13 +13,13 @@ namespace quillon::app {
 
 PageChooser::PageChooser(QWidget* parent, const std::function<bool(int)>& shown) : QDialog(parent) {
     setObjectName("PageChooser");
-    setWindowTitle(U(kPageChooserTitle));
+    setWindowTitle(Lang::Marked(kPageChooserTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(U(kPageChooserNote), this));
+    layout->addWidget(new QLabel(Lang::Marked(kPageChooserNote), this));
 
     std::vector<int> keyed;
     for (int n = 1; n <= kPageCount; ++n)
@@ -38,7 +38,7 @@ PageChooser::PageChooser(QWidget* parent, const std::function<bool(int)>& shown)
         initial_[n] = b->isChecked();
     }
     layout->addLayout(grid);
-    layout->addWidget(new QLabel(U(kPageChooserHint), this));
+    layout->addWidget(new QLabel(Lang::Marked(kPageChooserHint), this));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName("PageChooserButtons");

@@ -14,10 +14,11 @@ class QCheckBox;
 namespace quillon::app {
 
 inline constexpr const char* kPageChooserItem = QT_TRANSLATE_NOOP("Lang", "表示するﾍﾟｰｼﾞ...");
-inline constexpr const char* kPageChooserTitle = "表示するﾍﾟｰｼﾞ";
-inline constexpr const char* kPageChooserNote = "ﾁｪｯｸしたﾍﾟｰｼﾞのﾀﾌﾞを表示します。";
+inline constexpr const char* kPageChooserTitle = QT_TRANSLATE_NOOP("Lang", "表示するﾍﾟｰｼﾞ");
+inline constexpr const char* kPageChooserNote =
+    QT_TRANSLATE_NOOP("Lang", "ﾁｪｯｸしたﾍﾟｰｼﾞのﾀﾌﾞを表示します。");
 inline constexpr const char* kPageChooserHint =
-    "各ﾍﾟｰｼﾞが必要とするﾎﾞｰﾄﾞの機能はﾏﾆｭｱﾙの目次にあります。";
+    QT_TRANSLATE_NOOP("Lang", "各ﾍﾟｰｼﾞが必要とするﾎﾞｰﾄﾞの機能はﾏﾆｭｱﾙの目次にあります。");
 
 class PageChooser : public QDialog {
     Q_OBJECT

@@ -309,12 +309,13 @@ VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner) {
     version_->setObjectName("VersionLabel");
     version_->setGeometry(180, 84, 200, 20);
 
-    const char* lines[] = {"Ardenfield Quillon Panel",
-                           "USB FPGA ボード用コントロールアプリケーション",
-                           "Copyright (C) Ardenfield. All rights reserved."};
+    const char* lines[] = {
+        "Ardenfield Quillon Panel",
+        QT_TRANSLATE_NOOP("Lang", "USB FPGA ボード用コントロールアプリケーション"),
+        "Copyright (C) Ardenfield. All rights reserved."};
     int y = 114;
     for (const char* line : lines) {
-        auto* l = new QLabel(QString::fromUtf8(line), this);
+        auto* l = new QLabel(Lang::Marked(line), this);
         l->setGeometry(104, y, 340, 18);
         y += 20;
     }
@@ -370,7 +371,7 @@ bool HelpOpen(const std::string& section, const QString& manualFolder) {
     const qsizetype hash = wanted.indexOf('#');
     const QString file = QDir(manualFolder).filePath(hash < 0 ? wanted : wanted.left(hash));
     if (!QFileInfo(file).isFile()) {
-        Prompts().Message(std::string(kHelpMissingText) + "\n" + file.toStdString(),
+        Prompts().Message(Lang::MarkedStd(kHelpMissingText) + "\n" + file.toStdString(),
                           MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
@@ -382,7 +383,7 @@ bool HelpOpen(const std::string& section, const QString& manualFolder) {
         target = url.toString();
     }
     if (Prompts().OpenWithDesktop(target.toStdString())) return true;
-    Prompts().Message(std::string(kHelpNotShownText) + "\n" + file.toStdString(),
+    Prompts().Message(Lang::MarkedStd(kHelpNotShownText) + "\n" + file.toStdString(),
                       MsgIcon::Information, MsgButtons::Ok);
     return false;
 }
@@ -399,21 +400,22 @@ bool OnlineUpdate(QWidget* mainWindow, const QString& folder) {
     if (!info.exists()) {
         // No updater here: say where a new version comes from.
         if (InstalledAsPackage(folder)) {
-            Prompts().Message(kUpdateByPackageText, MsgIcon::Information, MsgButtons::Ok);
+            Prompts().Message(Lang::MarkedStd(kUpdateByPackageText), MsgIcon::Information,
+                              MsgButtons::Ok);
         } else {
-            Prompts().Message(std::string(kUpdateFromHomePageText) + "\n" +
-                                  VersionWindow::kHomePage + "\n" + kCurrentVersionLabel +
-                                  ProgramVersion().toStdString(),
-                              MsgIcon::Information, MsgButtons::Ok);
+            Prompts().Message(
+                Lang::MarkedStd(kUpdateFromHomePageText) + "\n" + VersionWindow::kHomePage + "\n" +
+                    Lang::MarkedStd(kCurrentVersionLabel) + ProgramVersion().toStdString(),
+                MsgIcon::Information, MsgButtons::Ok);
         }
         return false;
     }
     if (!info.isFile()) {
-        Prompts().Message(kUpdaterMissingText, MsgIcon::Warning, MsgButtons::Ok);
+        Prompts().Message(Lang::MarkedStd(kUpdaterMissingText), MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
     if (!info.isExecutable() || !QProcess::startDetached(loader, {}, folder)) {
-        Prompts().Message(kUpdaterFailedText, MsgIcon::Warning, MsgButtons::Ok);
+        Prompts().Message(Lang::MarkedStd(kUpdaterFailedText), MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
     // The updater replaces this program's files: the panel must not keep running.

@@ -109,19 +109,23 @@ bool OnlineUpdate(QWidget* mainWindow, const QString& folder = ProgramFolder());
 // A program under /usr (not /usr/local) came with a package of the system.
 bool InstalledAsPackage(const QString& programFolder);
 
-inline constexpr const char* kUpdaterMissingText = "ｱｯﾌﾟﾃﾞｰﾄ本体を起動できませんでした。";
-inline constexpr const char* kUpdaterFailedText = "ｱｯﾌﾟﾃﾞｰﾄを起動できませんでした。";
+inline constexpr const char* kUpdaterMissingText =
+    QT_TRANSLATE_NOOP("Lang", "ｱｯﾌﾟﾃﾞｰﾄ本体を起動できませんでした。");
+inline constexpr const char* kUpdaterFailedText =
+    QT_TRANSLATE_NOOP("Lang", "ｱｯﾌﾟﾃﾞｰﾄを起動できませんでした。");
 inline constexpr const char* kUpdateByPackageText =
-    "Quillon7はﾊﾟｯｹｰｼﾞとしてｲﾝｽﾄｰﾙされています。\n"
-    "ｱｯﾌﾟﾃﾞｰﾄはｼｽﾃﾑのﾊﾟｯｹｰｼﾞﾏﾈｰｼﾞｬ(apt)で行ってください。\n"
-    "(例: sudo apt update && sudo apt upgrade)";
+    QT_TRANSLATE_NOOP("Lang",
+                      "Quillon7はﾊﾟｯｹｰｼﾞとしてｲﾝｽﾄｰﾙされています。\n"
+                      "ｱｯﾌﾟﾃﾞｰﾄはｼｽﾃﾑのﾊﾟｯｹｰｼﾞﾏﾈｰｼﾞｬ(apt)で行ってください。\n"
+                      "(例: sudo apt update && sudo apt upgrade)");
 // Followed by the home page's address and the running version.
 inline constexpr const char* kUpdateFromHomePageText =
-    "新しいﾊﾞｰｼﾞｮﾝはﾎｰﾑﾍﾟｰｼﾞから入手してください。";
-inline constexpr const char* kCurrentVersionLabel = "現在のﾊﾞｰｼﾞｮﾝ: ";
+    QT_TRANSLATE_NOOP("Lang", "新しいﾊﾞｰｼﾞｮﾝはﾎｰﾑﾍﾟｰｼﾞから入手してください。");
+inline constexpr const char* kCurrentVersionLabel = QT_TRANSLATE_NOOP("Lang", "現在のﾊﾞｰｼﾞｮﾝ: ");
 // Followed by the manual's file.
 inline constexpr const char* kHelpNotShownText =
-    "ﾏﾆｭｱﾙを表示できませんでした。ﾌﾞﾗｳｻﾞで次のﾌｧｲﾙを開いてください。";
-inline constexpr const char* kHelpMissingText = "ﾏﾆｭｱﾙが見つかりません。";
+    QT_TRANSLATE_NOOP("Lang", "ﾏﾆｭｱﾙを表示できませんでした。ﾌﾞﾗｳｻﾞで次のﾌｧｲﾙを開いてください。");
+inline constexpr const char* kHelpMissingText =
+    QT_TRANSLATE_NOOP("Lang", "ﾏﾆｭｱﾙが見つかりません。");
 
 }  // namespace quillon::app

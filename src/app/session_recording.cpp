@@ -41,8 +41,8 @@ void ItemTriggered(bool checked) {
         return;
     }
     FileDialogRequest request;
-    request.title = "記録するﾌｧｲﾙを指定してください。";
-    request.filter = "TCLﾌｧｲﾙ (*.tcl);;全て (*)";
+    request.title = Lang::Tr("記録するﾌｧｲﾙを指定してください。");
+    request.filter = Lang::Tr("TCLﾌｧｲﾙ (*.tcl);;全て (*)");
     request.save = true;
     request.fileName = "session.tcl";
     request.folder = SettingsStore().ReadString(kSetup, "RecordDir", "");
@@ -119,15 +119,15 @@ bool StartRecording(const std::string& path) {
     const std::string board = g_board ? g_board() : std::string("usb");
     auto recorder = script::SessionRecorder::Start(path, board, why);
     if (!recorder) {
-        Prompts().Message(features::RefusalText(kRecordFailed, path, why), MsgIcon::Warning,
-                          MsgButtons::Ok);
+        Prompts().Message(features::RefusalText(Lang::MarkedStd(kRecordFailed), path, why),
+                          MsgIcon::Warning, MsgButtons::Ok);
         ShowState();
         return false;
     }
     const std::string full = recorder->path();
     StopRecording();
     script::SetActiveRecording(std::move(recorder));
-    LogFile::Write("操作の記録開始：" + full);
+    LogFile::Write(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "操作の記録開始：%1"), full));
     ShowState();
     return true;
 }
@@ -137,9 +137,11 @@ void StopRecording() {
     if (r) {
         const std::string path = r->path();
         if (r->Stop()) {
-            LogFile::Write("操作の記録終了：" + path);
+            LogFile::Write(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "操作の記録終了：%1"), path));
         } else {
-            LogFile::Write("操作の記録終了：" + path + " (書き込めなかった行があります)");
+            LogFile::Write(Lang::Fill(
+                QT_TRANSLATE_NOOP("Lang", "操作の記録終了：%1 (書き込めなかった行があります)"),
+                path));
         }
     }
     ShowState();

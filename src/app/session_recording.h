@@ -23,7 +23,8 @@ namespace quillon::app {
 
 inline constexpr const char* kRecordItem = QT_TRANSLATE_NOOP("Lang", "操作の記録...");
 inline constexpr const char* kRecordingMark = QT_TRANSLATE_NOOP("Lang", "● 記録中");
-inline constexpr const char* kRecordFailed = "操作の記録を開始できません。";
+inline constexpr const char* kRecordFailed =
+    QT_TRANSLATE_NOOP("Lang", "操作の記録を開始できません。");
 
 // Adds the item to `menu` before `before` and the mark to the window's status
 // bar. `board` names the board for the recording's header ("sim", "usb").

@@ -38,15 +38,15 @@ BoardInfoPage::BoardInfoPage(PageContext& context, QWidget* parent) : Page(conte
         const char* name;
         QLabel*& value;
     };
-    const Row rows[] = {{"ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ", "Label3", firmware_},
-                        {"ﾌﾟﾛﾀﾞｸﾄID", "Label4", productId_},
-                        {"FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ", "Label5", revision_},
-                        {"製品名", "Label6", name},
-                        {"接続ｽﾋﾟｰﾄﾞ", "Label7", speed_}};
+    const Row rows[] = {{QT_TRANSLATE_NOOP("Lang", "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ"), "Label3", firmware_},
+                        {QT_TRANSLATE_NOOP("Lang", "ﾌﾟﾛﾀﾞｸﾄID"), "Label4", productId_},
+                        {QT_TRANSLATE_NOOP("Lang", "FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ"), "Label5", revision_},
+                        {QT_TRANSLATE_NOOP("Lang", "製品名"), "Label6", name},
+                        {QT_TRANSLATE_NOOP("Lang", "接続ｽﾋﾟｰﾄﾞ"), "Label7", speed_}};
     int r = 0;
     for (const Row& row : rows) {
-        if (!row.value) row.value = ValueLabel(group, row.name, U(row.caption));
-        grid->addWidget(Caption(group, U(row.caption), row.value), r, 0);
+        if (!row.value) row.value = ValueLabel(group, row.name, Lang::Marked(row.caption));
+        grid->addWidget(Caption(group, Lang::Marked(row.caption), row.value), r, 0);
         grid->addWidget(new QLabel(U("→"), group), r, 1);
         grid->addWidget(row.value, r, 2);
         ++r;

@@ -34,14 +34,17 @@ namespace quillon::app {
 namespace {
 
 // The file dialog's filters; 0 = RBF, 1 = BIN, 2 = all files.
-constexpr const char* kConfigFilter = "RBFﾌｧｲﾙ(*.rbf);;BINﾌｧｲﾙ(*.bin);;全て(*.*)";
-constexpr const char* kBinTitle = "BINﾌｧｲﾙを選択してください。";
-constexpr const char* kRbfTitle = "RBFﾌｧｲﾙを選択してください。";
+constexpr const char* kConfigFilter =
+    QT_TRANSLATE_NOOP("Lang", "RBFﾌｧｲﾙ(*.rbf);;BINﾌｧｲﾙ(*.bin);;全て(*.*)");
+constexpr const char* kBinTitle = QT_TRANSLATE_NOOP("Lang", "BINﾌｧｲﾙを選択してください。");
+constexpr const char* kRbfTitle = QT_TRANSLATE_NOOP("Lang", "RBFﾌｧｲﾙを選択してください。");
 
-constexpr const char* kPortRefused = "現在、この外部ｺﾝﾌｨｸﾞﾓｰﾄﾞはｻﾎﾟｰﾄされておりません。";
-constexpr const char* kTargetWriteFailed = "USBｺﾝﾌｨｸﾞﾓｰﾄﾞ設定に失敗しました。";
-constexpr const char* kClearFailed = "FPGAｸﾘｱに失敗しました。";
-constexpr const char* kNoFile = "指定されたﾌｧｲﾙは存在しません。";
+constexpr const char* kPortRefused =
+    QT_TRANSLATE_NOOP("Lang", "現在、この外部ｺﾝﾌｨｸﾞﾓｰﾄﾞはｻﾎﾟｰﾄされておりません。");
+constexpr const char* kTargetWriteFailed =
+    QT_TRANSLATE_NOOP("Lang", "USBｺﾝﾌｨｸﾞﾓｰﾄﾞ設定に失敗しました。");
+constexpr const char* kClearFailed = QT_TRANSLATE_NOOP("Lang", "FPGAｸﾘｱに失敗しました。");
+constexpr const char* kNoFile = QT_TRANSLATE_NOOP("Lang", "指定されたﾌｧｲﾙは存在しません。");
 constexpr const char* kFileDirKey = "CfgFileDir";
 
 // The colour of an enabled control's text; a disabled one keeps the
@@ -57,9 +60,9 @@ void SetTextColor(QWidget* w, const QColor& color) {
 
 FileDialogRequest ConfigFileRequest(bool xilinx, const std::string& folder) {
     FileDialogRequest req;
-    req.title = xilinx ? kBinTitle : kRbfTitle;
+    req.title = Lang::MarkedStd(xilinx ? kBinTitle : kRbfTitle);
     req.folder = folder;
-    req.filter = kConfigFilter;
+    req.filter = Lang::MarkedStd(kConfigFilter);
     req.selectedFilter = xilinx ? 1 : 0;
     return req;
 }
@@ -260,10 +263,10 @@ void ConfigPage::Button16Click() {
 void ConfigPage::WriteTargetRegister(link::BoardHandle h, std::uint32_t value, bool logAddress) {
     features::Reporter& r = ctx().reporter();
     const std::uint16_t reg = features::ConfigTargetRegister();
-    if (logAddress) r.Log("ｺﾝﾌｨｸﾞﾀｰｹﾞｯﾄﾚｼﾞｽﾀｱﾄﾞﾚｽ：" + std::to_string(reg));
+    if (logAddress) r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ｺﾝﾌｨｸﾞﾀｰｹﾞｯﾄﾚｼﾞｽﾀｱﾄﾞﾚｽ：%1"), reg));
     if (!link::VR_REG_WRITE(h, reg, link::RegWidth::Bits8, value, 0)) {
-        r.Fail(kTargetWriteFailed);
-        r.FailBox(kTargetWriteFailed, MsgIcon::Error);
+        r.Fail(Lang::MarkedStd(kTargetWriteFailed));
+        r.FailBox(Lang::MarkedStd(kTargetWriteFailed), MsgIcon::Error);
     }
 }
 
@@ -277,16 +280,17 @@ void ConfigPage::Button17Click() {
     // it whatever the External box shows.
     const std::string extMode = SettingsStore().ReadString(kSetup, "EXT_CFG_MODE", "REG");
     if (extMode == "PORT") {
-        r.Log(kPortRefused);
-        r.Message(kPortRefused, MsgIcon::Error);
+        r.Log(Lang::MarkedStd(kPortRefused));
+        r.Message(Lang::MarkedStd(kPortRefused), MsgIcon::Error);
         return;
     }
     // 2-3.
     ResetLabels();
     const std::string path = FieldPath(fileEdit_, kFileDirKey);
     if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
-        r.Log("USBｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)");
-        r.Message(features::RefusalText(kNoFile, path, name.reason), MsgIcon::Error);
+        r.Log(Lang::Tr("USBｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)"));
+        r.Message(features::RefusalText(Lang::MarkedStd(kNoFile), path, name.reason),
+                  MsgIcon::Error);
         return;
     }
     // 4. One pass of the event loop so the busy window and the disabled button
@@ -329,10 +333,10 @@ void ConfigPage::Button17Click() {
                 time_->setText(QString::number(elapsed) + "ms");
             });
             r.Log("USB Config[" + path + "]");
-            r.Log(" → ｺﾝﾌｨｸﾞ時間：" + std::to_string(elapsed) + "ms");
+            r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", " → ｺﾝﾌｨｸﾞ時間：%1ms"), elapsed));
         } else {
             GuiCall([&] { SetStatusLabel("Failed!!", kFailed); });
-            r.Fail("USBｺﾝﾌｨｸﾞ失敗 → " + path);
+            r.Fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "USBｺﾝﾌｨｸﾞ失敗 → %1"), path));
         }
 
         if (!ok) {
@@ -367,13 +371,13 @@ void ConfigPage::SpeedButton1Click() {
     if (!ctx().RunLong({.cancellable = false}, [&] { cleared = features::FpgaClear(h, r); })) return;
     if (!cleared) {
         SetStatusLabel("Failed!!", kFailed);
-        r.Fail(kClearFailed);
-        r.FailBox(kClearFailed, MsgIcon::Warning);
+        r.Fail(Lang::MarkedStd(kClearFailed));
+        r.FailBox(Lang::MarkedStd(kClearFailed), MsgIcon::Warning);
         return;
     }
     SetStatusLabel("Successfully!!", kCleared);
     RecordNotReplayed("FPGA clear", "no macro clears the FPGA");
-    r.Log("FPGAをｸﾘｱしてIDLEﾓｰﾄﾞに移行させました。");
+    r.Log(Lang::Tr("FPGAをｸﾘｱしてIDLEﾓｰﾄﾞに移行させました。"));
 }
 
 bool ConfigPage::MenuChecked() const {

@@ -90,7 +90,7 @@ void ShowRunResult(QLabel* label, features::RunResult result, const char* execut
         case features::RunResult::Dash:
             break;
         case features::RunResult::Executing:
-            text = U(executingText);
+            text = Lang::Marked(executingText);
             break;
         case features::RunResult::Successful:
             text = "Successful!!";
@@ -110,9 +110,9 @@ void ShowRunResult(QLabel* label, features::RunResult result, const char* execut
 void ChooseDataFile(QLineEdit* edit, RelativeBaseLabel* base, const char* dirKey,
                     const char* nameKey) {
     FileDialogRequest req;
-    req.title = "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。";
+    req.title = Lang::Tr("ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。");
     req.folder = RelativeBaseFolder(dirKey);
-    req.filter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
+    req.filter = Lang::Tr("ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)");
     req.selectedFilter = 0;
     const auto chosen = Prompts().FileName(req);
     if (!chosen) return;

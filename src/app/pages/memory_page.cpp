@@ -32,13 +32,13 @@ namespace quillon::app {
 
 namespace {
 
-constexpr const char* kAddressCaption = "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)";
-constexpr const char* kTargetCaption = "ﾀｰｹﾞｯﾄﾒﾓﾘ(ﾚｼﾞｽﾀ1) →";
-constexpr const char* kLengthCaption = "転送ﾚﾝｸﾞｽ →";
-constexpr const char* kFileGroup = "ﾌｧｲﾙ設定";
-constexpr const char* kWidthCaption = "ﾒﾓﾘﾋﾞｯﾄ幅";
-constexpr const char* kFileFilter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
-constexpr const char* kFileTitle = "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。";
+constexpr const char* kAddressCaption = QT_TRANSLATE_NOOP("Lang", "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)");
+constexpr const char* kTargetCaption = QT_TRANSLATE_NOOP("Lang", "ﾀｰｹﾞｯﾄﾒﾓﾘ(ﾚｼﾞｽﾀ1) →");
+constexpr const char* kLengthCaption = QT_TRANSLATE_NOOP("Lang", "転送ﾚﾝｸﾞｽ →");
+constexpr const char* kFileGroup = QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙ設定");
+constexpr const char* kWidthCaption = QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘﾋﾞｯﾄ幅");
+constexpr const char* kFileFilter = QT_TRANSLATE_NOOP("Lang", "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)");
+constexpr const char* kFileTitle = QT_TRANSLATE_NOOP("Lang", "ﾊﾞｲﾅﾘﾌｧｲﾙを選択してください。");
 constexpr const char* kFileDirKey = "MemFileDir";
 
 // The waveform items: objectName, direction, waveform.
@@ -70,7 +70,7 @@ QLineEdit* HexEdit(const char* text, int maxLength, QWidget* parent) {
 }
 
 QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
-    auto* l = new QLabel(U(text), parent);
+    auto* l = new QLabel(Lang::Marked(text), parent);
     l->setBuddy(buddy);
     return l;
 }
@@ -89,10 +89,10 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     QPalette grey = readBack_->palette();
     grey.setColor(QPalette::Base, palette().color(QPalette::Button));
     readBack_->setPalette(grey);
-    readBack_->setAccessibleName(U(kAddressCaption) + " Read");
+    readBack_->setAccessibleName(Lang::Marked(kAddressCaption) + " Read");
     address_ = HexEdit("00000000", 8, regBox);
     address_->setObjectName("Edit11");
-    address_->setAccessibleName(U(kAddressCaption));
+    address_->setAccessibleName(Lang::Marked(kAddressCaption));
     read_ = new QPushButton("Read", regBox);
     read_->setObjectName("Button10");
     write_ = new QPushButton("Write", regBox);
@@ -101,10 +101,10 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     target_ = new QComboBox(regBox);
     target_->setObjectName("ComboBox4");
     target_->setMinimumWidth(170);
-    target_->setAccessibleName(U(kTargetCaption));
+    target_->setAccessibleName(Lang::Marked(kTargetCaption));
     length_ = HexEdit("00800000", 16, regBox);
     length_->setObjectName("Edit12");
-    length_->setAccessibleName(U(kLengthCaption));
+    length_->setAccessibleName(Lang::Marked(kLengthCaption));
 
     auto* regGrid = new QGridLayout(regBox);
     regGrid->setContentsMargins(6, 2, 6, 4);
@@ -133,11 +133,11 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     regGrid->addLayout(targetRow, 1, 0);
 
     // Group "ﾌｧｲﾙ設定".
-    auto* fileBox = new QGroupBox(U(kFileGroup), this);
+    auto* fileBox = new QGroupBox(Lang::Marked(kFileGroup), this);
     fileBox->setObjectName("GroupBox4");
     file_ = new QLineEdit(U(features::kMemFileDefault), fileBox);
     file_->setObjectName("Edit13");
-    file_->setAccessibleName(U(kFileGroup));
+    file_->setAccessibleName(Lang::Marked(kFileGroup));
     choose_ = new QPushButton(Lang::tr("ﾌｧｲﾙ選択"), fileBox);
     choose_->setObjectName("Button12");
     open_ = new QPushButton(Lang::tr("開く"), fileBox);
@@ -150,7 +150,7 @@ MemoryPage::MemoryPage(PageContext& context, QWidget* parent) : Page(context, pa
     width_->setObjectName("ComboBox5");
     width_->addItems({"8bit", "16bit", "32bit", "64bit"});
     width_->setCurrentIndex(0);
-    width_->setAccessibleName(U(kWidthCaption));
+    width_->setAccessibleName(Lang::Marked(kWidthCaption));
     split_ = new QCheckBox(Lang::tr("分割ﾒﾓﾘ転送"), fileBox);
     split_->setObjectName("CheckBox4");
     split_->setChecked(true);
@@ -300,8 +300,8 @@ void MemoryPage::Edit12Change() {
 
 void MemoryPage::Button12Click() {
     FileDialogRequest req;
-    req.title = kFileTitle;
-    req.filter = kFileFilter;
+    req.title = Lang::MarkedStd(kFileTitle);
+    req.filter = Lang::MarkedStd(kFileFilter);
     req.selectedFilter = 0;
     req.folder = RelativeBaseFolder(kFileDirKey);
     // MemRead writes the file and MemWrite sends it: a new name is as good as

@@ -24,7 +24,8 @@ namespace quillon::app {
 namespace {
 
 constexpr const char* kDirKey = "NorBridge2FileDir";
-constexpr const char* kFileNotOpened = "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。";
+constexpr const char* kFileNotOpened =
+    QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
 
 }  // namespace
 
@@ -95,8 +96,9 @@ void NorBridgePage::Button46Click() {
     const std::string path = FieldPath(file_, kDirKey);
     // A data file that cannot be read is refused before the question.
     if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
-        ctx().reporter().Message(features::RefusalText(kFileNotOpened, path, name.reason),
-                                 MsgIcon::Warning);
+        ctx().reporter().Message(
+            features::RefusalText(Lang::MarkedStd(kFileNotOpened), path, name.reason),
+            MsgIcon::Warning);
         return;
     }
     // The page guard is up from the press on: the window serves events while

@@ -4,12 +4,13 @@
 
 #include "platform/platform.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 namespace quillon::app {
 
 namespace {
 
-constexpr const char* kBaseCaption = "相対ﾊﾟｽの基準：";
+constexpr const char* kBaseCaption = QT_TRANSLATE_NOOP("Lang", "相対ﾊﾟｽの基準：%1");
 
 }  // namespace
 
@@ -35,7 +36,7 @@ RelativeBaseLabel::RelativeBaseLabel(const char* dirKey, QWidget* parent)
 
 void RelativeBaseLabel::Refresh() {
     folder_ = RelativeBaseFolder(dirKey_);
-    const QString full = QString::fromUtf8(kBaseCaption) + QString::fromStdString(folder_);
+    const QString full = Lang::FillQ(kBaseCaption, folder_);
     setText(full);
     setAccessibleName(full);
 }

@@ -18,7 +18,7 @@ namespace quillon::app {
 
 namespace {
 
-constexpr const char* kSizeCaption = "転送ｻｲｽﾞ";
+constexpr const char* kSizeCaption = QT_TRANSLATE_NOOP("Lang", "転送ｻｲｽﾞ");
 
 }  // namespace
 
@@ -29,21 +29,22 @@ RatePage::RatePage(PageContext& context, QWidget* parent) : Page(context, parent
     note->setObjectName("Memo2");
     note->setReadOnly(true);
     note->setLineWrapMode(QPlainTextEdit::NoWrap);
-    note->setPlainText(U("USBﾊﾞｽの転送ﾚｰﾄを測定します。\n"
-                         "FPGAはｺﾝﾌｨｸﾞﾚｰｼｮﾝされていない状態にて測定を行って下さい。\n"
-                         "\n"
-                         "AAhで埋められたﾃﾞｰﾀをPCのﾒﾓﾘ上に作成し、ﾒﾓﾘWriteを連続16回測定します。\n"
-                         "その後、ﾃﾞﾊﾞｲｽからPCﾒﾓﾘ上へのﾒﾓﾘReadを連続16回測定を行います。\n"
-                         "※HDDへのｱｸｾｽを含めない純粋なUSBﾊﾞｽ上のﾃﾞｰﾀ転送ﾚｰﾄです。"));
+    note->setPlainText(
+        Lang::tr("USBﾊﾞｽの転送ﾚｰﾄを測定します。\n"
+                 "FPGAはｺﾝﾌｨｸﾞﾚｰｼｮﾝされていない状態にて測定を行って下さい。\n"
+                 "\n"
+                 "AAhで埋められたﾃﾞｰﾀをPCのﾒﾓﾘ上に作成し、ﾒﾓﾘWriteを連続16回測定します。\n"
+                 "その後、ﾃﾞﾊﾞｲｽからPCﾒﾓﾘ上へのﾒﾓﾘReadを連続16回測定を行います。\n"
+                 "※HDDへのｱｸｾｽを含めない純粋なUSBﾊﾞｽ上のﾃﾞｰﾀ転送ﾚｰﾄです。"));
     note->setAccessibleName(Lang::tr("転送ﾚｰﾄ測定"));
 
     size_ = new QComboBox(this);
     size_->setObjectName("ComboBox6");
     for (const auto& entry : features::kRateBlockSizes) size_->addItem(entry.label);
     size_->setCurrentIndex(0);
-    size_->setAccessibleName(U(kSizeCaption));
+    size_->setAccessibleName(Lang::Marked(kSizeCaption));
     size_->setMinimumWidth(120);
-    auto* caption = new QLabel(U(kSizeCaption), this);
+    auto* caption = new QLabel(Lang::Marked(kSizeCaption), this);
     caption->setBuddy(size_);
     start_ = new QPushButton(Lang::tr("測定開始"), this);
     start_->setObjectName("Button26");

@@ -16,8 +16,8 @@ Reg512Page::Reg512Page(PageContext& context, QWidget* parent) : Page(context, pa
     setObjectName("Reg512Page");
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(12, 8, 12, 8);
-    auto* about = new QLabel(U("指定したﾚｼﾞｽﾀｱﾄﾞﾚｽに512ﾊﾞｲﾄのﾗﾝﾀﾞﾑﾃﾞｰﾀをWrite→Read→Verifyを"
-                               "指定回数実行します。"),
+    auto* about = new QLabel(Lang::tr("指定したﾚｼﾞｽﾀｱﾄﾞﾚｽに512ﾊﾞｲﾄのﾗﾝﾀﾞﾑﾃﾞｰﾀをWrite→Read→Verifyを"
+                                      "指定回数実行します。"),
                              this);
     about->setWordWrap(true);
     page->addWidget(about);

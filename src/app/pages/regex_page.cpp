@@ -109,7 +109,7 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
     auto addBar = [&](const char* caption, QSlider*& bar, LinkLabel*& value, const char* barName,
                       const char* labelName, int min, int max, int pos, int ticks) {
         auto* line = new QHBoxLayout;
-        line->addWidget(new QLabel(U(caption), this));
+        line->addWidget(new QLabel(Lang::Marked(caption), this));
         value = new LinkLabel(this, true);
         value->setObjectName(labelName);
         value->setText(QString::number(pos));
@@ -121,8 +121,8 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
         bar = new QSlider(Qt::Horizontal, this);
         bar->setObjectName(barName);
         // The value above the bar is pressed to type a value: both carry the caption.
-        bar->setAccessibleName(U(caption));
-        value->setAccessibleName(U(caption));
+        bar->setAccessibleName(Lang::Marked(caption));
+        value->setAccessibleName(Lang::Marked(caption));
         bar->setRange(min, max);
         bar->setValue(pos);
         bar->setTickPosition(QSlider::TicksBelow);
@@ -130,8 +130,10 @@ RegExPage::RegExPage(PageContext& context, QWidget* parent) : Page(context, pare
         bar->setPageStep(ticks);
         left->addWidget(bar);
     };
-    addBar("ﾚｼﾞｽﾀﾚﾝｸﾞｽ(DEC)", length_, lengthValue_, "TrackBar1", "Label21", 1, 64, 1, 8);
-    addBar("ﾚｼﾞｽﾀｱﾄﾞﾚｽ(DEC)", address_, addressValue_, "TrackBar2", "Label22", 0, 1023, 0, 128);
+    addBar(QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀﾚﾝｸﾞｽ(DEC)"), length_, lengthValue_, "TrackBar1",
+           "Label21", 1, 64, 1, 8);
+    addBar(QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀｱﾄﾞﾚｽ(DEC)"), address_, addressValue_, "TrackBar2",
+           "Label22", 0, 1023, 0, 128);
     auto* buttons = new QHBoxLayout;
     auto* read = new QPushButton("Read", this);
     auto* write = new QPushButton("Write", this);
@@ -227,8 +229,8 @@ void RegExPage::PaintCells() {
 
 void RegExPage::Label21Click() {
     std::optional<std::string> text =
-        Prompts().Input("ﾚｼﾞｽﾀﾚﾝｸﾞｽ(DEC) 1～64の範囲で指定して下さい。",
-                        "1～64Bytesで指定してください", std::to_string(length()));
+        Prompts().Input(Lang::Tr("ﾚｼﾞｽﾀﾚﾝｸﾞｽ(DEC) 1～64の範囲で指定して下さい。"),
+                        Lang::Tr("1～64Bytesで指定してください"), std::to_string(length()));
     if (!text) return;
     if (std::optional<int> v = features::RegExRangeInput(*text, 1, 64, ctx().reporter()))
         length_->setValue(*v);
@@ -236,8 +238,8 @@ void RegExPage::Label21Click() {
 
 void RegExPage::Label22Click() {
     std::optional<std::string> text =
-        Prompts().Input("ﾚｼﾞｽﾀｱﾄﾞﾚｽ(DEC) 0～1023の範囲で指定して下さい。",
-                        "0～1023で指定してください", std::to_string(address()));
+        Prompts().Input(Lang::Tr("ﾚｼﾞｽﾀｱﾄﾞﾚｽ(DEC) 0～1023の範囲で指定して下さい。"),
+                        Lang::Tr("0～1023で指定してください"), std::to_string(address()));
     if (!text) return;
     if (std::optional<int> v = features::RegExRangeInput(*text, 0, 1023, ctx().reporter()))
         address_->setValue(*v);

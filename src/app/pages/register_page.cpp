@@ -187,7 +187,7 @@ void RegisterPage::ReadClick(int group) {
         ctx().SetStatus(Lang::tr("ﾚｼﾞｽﾘｰﾄﾞ成功"));
     } else {
         r.Fail("REG READ NG");
-        r.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
+        r.FailBox(Lang::Tr("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。"), MsgIcon::Warning);
     }
 }
 
@@ -204,7 +204,7 @@ void RegisterPage::WriteClick(int group) {
         ctx().SetStatus(Lang::tr("ﾚｼﾞｽﾀﾗｲﾄ成功"));
     } else {
         r.Fail("REG WRITE NG");
-        r.FailBox("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);
+        r.FailBox(Lang::Tr("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。"), MsgIcon::Warning);
     }
 }
 

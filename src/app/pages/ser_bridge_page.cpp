@@ -22,17 +22,17 @@ namespace quillon::app {
 namespace {
 
 constexpr const char* kDirKey = "SerBridgeFileDir";
-constexpr const char* kNoDataFile =
-    "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。";
+constexpr const char* kNoDataFile = QT_TRANSLATE_NOOP(
+    "Lang", "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。");
 
 }  // namespace
 
 SerBridgePage::SerBridgePage(PageContext& context, QWidget* parent) : Page(context, parent) {
     setObjectName("SerBridgePage");
 
-    const BridgePageLayout l =
-        LayOutBridgePage(this, "WriteDataFile :", kDirKey,
-                         {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"}, "Cansel", "Execute");
+    const BridgePageLayout l = LayOutBridgePage(
+        this, "WriteDataFile :", kDirKey, {"Orrick/EP3SL50", "Orrick/EP3SL70", "Orrick/EP3SL150"},
+        Lang::tr("Cansel"), "Execute");
     file_ = l.file;
     file_->setObjectName("LabeledEdit14");
     fileBase_ = l.fileBase;
@@ -90,8 +90,9 @@ void SerBridgePage::Button32Click() {
     // before the bridge design goes to the board.
     if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
         ctx().reporter().Log("SerBridge:" + path);
-        ctx().reporter().Message(features::RefusalText(kNoDataFile, path, name.reason),
-                                 MsgIcon::Warning);
+        ctx().reporter().Message(
+            features::RefusalText(Lang::MarkedStd(kNoDataFile), path, name.reason),
+            MsgIcon::Warning);
         return;
     }
     RecordNotReplayed("serial-flash bridge run", "no macro programs a flash memory");
@@ -115,7 +116,7 @@ void SerBridgePage::SetPhase(const std::string& text) {
 }
 
 void SerBridgePage::SetResult(features::RunResult result) {
-    GuiCall([&] { ShowRunResult(result_, result, "実行中"); });
+    GuiCall([&] { ShowRunResult(result_, result, QT_TRANSLATE_NOOP("Lang", "実行中")); });
 }
 
 void SerBridgePage::SetElapsed(std::optional<std::int64_t> seconds) {

@@ -22,9 +22,9 @@ namespace quillon::app {
 
 namespace {
 
-constexpr const char* kInvalid = "設定値が無効です。";
-constexpr const char* kUfmAddress = "ｱﾄﾞﾚｽ(0-01FFh)";
-constexpr const char* kFlashAddress = "ｱﾄﾞﾚｽ(0-FFFFFFh)";
+constexpr const char* kInvalid = QT_TRANSLATE_NOOP("Lang", "設定値が無効です。");
+constexpr const char* kUfmAddress = QT_TRANSLATE_NOOP("Lang", "ｱﾄﾞﾚｽ(0-01FFh)");
+constexpr const char* kFlashAddress = QT_TRANSLATE_NOOP("Lang", "ｱﾄﾞﾚｽ(0-FFFFFFh)");
 
 // The base register: decimal, and six registers from it must exist.
 std::optional<std::uint16_t> ParseBase(const QString& text) {
@@ -61,7 +61,7 @@ SpiPage::SpiPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     address_ = new QLineEdit("0000", this);
     address_->setObjectName("LabeledEdit11");
     address_->setMaxLength(6);
-    addressLabel_ = FieldCaption(U(kUfmAddress), address_, this);
+    addressLabel_ = FieldCaption(Lang::Marked(kUfmAddress), address_, this);
     read_ = new QLineEdit("0000", this);
     read_->setObjectName("LabeledEdit12");
     read_->setReadOnly(true);
@@ -120,10 +120,12 @@ SpiPage::SpiPage(PageContext& context, QWidget* parent) : Page(context, parent) 
     fields->setColumnStretch(4, 1);
     rows->addLayout(fields);
     rows->addStretch();
-    for (const char* line : {"SPI操作用のｻﾝﾌﾟﾙ回路をｺﾝﾌｨｸﾞﾚｰｼｮﾝした状態で使用してください。",
-                             "Orrickに実装されているMAX2-UFMﾒﾓﾘとM25P128に対して、",
-                             "BYTE/WORD単位でのRead/writeとChipEraseを実行可能です。"}) {
-        rows->addWidget(new QLabel(U(line), this));
+    for (const char* line :
+         {QT_TRANSLATE_NOOP("Lang",
+                            "SPI操作用のｻﾝﾌﾟﾙ回路をｺﾝﾌｨｸﾞﾚｰｼｮﾝした状態で使用してください。"),
+          QT_TRANSLATE_NOOP("Lang", "Orrickに実装されているMAX2-UFMﾒﾓﾘとM25P128に対して、"),
+          QT_TRANSLATE_NOOP("Lang", "BYTE/WORD単位でのRead/writeとChipEraseを実行可能です。")}) {
+        rows->addWidget(new QLabel(Lang::Marked(line), this));
     }
 
     connect(target_, &QComboBox::currentIndexChanged, this, [this] { ComboBoxChange(); });
@@ -142,11 +144,11 @@ bool SpiPage::Flash() const {
 }
 
 void SpiPage::Invalid() {
-    ctx().reporter().Message(kInvalid, MsgIcon::Warning);
+    ctx().reporter().Message(Lang::MarkedStd(kInvalid), MsgIcon::Warning);
 }
 
 void SpiPage::ShowTargetLabel() {
-    const QString text = U(Flash() ? kFlashAddress : kUfmAddress);
+    const QString text = Lang::Marked(Flash() ? kFlashAddress : kUfmAddress);
     addressLabel_->setText(text);
     address_->setAccessibleName(text);
 }
@@ -208,7 +210,7 @@ void SpiPage::Button27Click() {
         read_->setText(HexText(data, Flash() ? 2 : 4));
         ctx().SetStatus(Lang::tr("SPI-Read 成功しました。"));
     } else {
-        r.FailBox("SPIﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
+        r.FailBox(Lang::Tr("SPIﾘｰﾄﾞに失敗しました。"), MsgIcon::Warning);
     }
     readButton_->setEnabled(ctx().BoardOpen());
 }
@@ -239,19 +241,19 @@ void SpiPage::Button28Click() {
         write_->setText(HexText(*data, Flash() ? 2 : 4));
         ctx().SetStatus(Lang::tr("SPI-Write 成功しました。"));
     } else {
-        r.FailBox("SPIﾗｲﾄに失敗しました。", MsgIcon::Warning);
+        r.FailBox(Lang::Tr("SPIﾗｲﾄに失敗しました。"), MsgIcon::Warning);
     }
     writeButton_->setEnabled(ctx().BoardOpen());
 }
 
 void SpiPage::Cancelled() {
     // The memory finishes an erase or write it had begun; only the waiting stopped.
-    ctx().reporter().Log(features::kUserCancel);
-    ctx().SetStatus(U(features::kUserCancel));
+    ctx().reporter().Log(Lang::MarkedStd(features::kUserCancel));
+    ctx().SetStatus(Lang::Marked(features::kUserCancel));
 }
 
 void SpiPage::EraseFailed(const char* text) {
-    ctx().reporter().FailBox(text, MsgIcon::Warning);
+    ctx().reporter().FailBox(Lang::MarkedStd(text), MsgIcon::Warning);
 }
 
 void SpiPage::Button29Click() {
@@ -263,10 +265,10 @@ void SpiPage::Button29Click() {
     eraseButton_->setEnabled(false);
     const link::BoardHandle h = link::CurrentBoard();
     if (Flash()) {
-        if (r.Message("M25P128のﾁｯﾌﾟｲﾚｰｽを行いますか?", MsgIcon::Warning, MsgButtons::YesNo) ==
-            MsgAnswer::Yes) {
+        if (r.Message(Lang::Tr("M25P128のﾁｯﾌﾟｲﾚｰｽを行いますか?"), MsgIcon::Warning,
+                      MsgButtons::YesNo) == MsgAnswer::Yes) {
             // Only a notice: whatever the answer, the erase runs.
-            r.Message("M25P128のﾁｯﾌﾟｲﾚｰｽは最大250秒かかります。", MsgIcon::Information,
+            r.Message(Lang::Tr("M25P128のﾁｯﾌﾟｲﾚｰｽは最大250秒かかります。"), MsgIcon::Information,
                       MsgButtons::YesNo);
             QTimer* blink = ctx().Timer(1);
             erasing_->show();
@@ -286,9 +288,9 @@ void SpiPage::Button29Click() {
             else if (ok)
                 ctx().SetStatus(Lang::tr("M25P128 ChipErase成功しました。"));
             else
-                EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。");
+                EraseFailed(QT_TRANSLATE_NOOP("Lang", "ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。"));
         }
-    } else if (r.Message("MAX2-UFMﾒﾓﾘのﾁｯﾌﾟｲﾚｰｽを行いますか?", MsgIcon::Warning,
+    } else if (r.Message(Lang::Tr("MAX2-UFMﾒﾓﾘのﾁｯﾌﾟｲﾚｰｽを行いますか?"), MsgIcon::Warning,
                          MsgButtons::YesNo) == MsgAnswer::Yes) {
         int failedBlock = -1;
         bool cancelled = false;
@@ -303,9 +305,9 @@ void SpiPage::Button29Click() {
         if (cancelled)
             Cancelled();
         else if (failedBlock == 0)
-            EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。");
+            EraseFailed(QT_TRANSLATE_NOOP("Lang", "ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ0)に失敗しました。"));
         else if (failedBlock == 1)
-            EraseFailed("ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ1)に失敗しました。");
+            EraseFailed(QT_TRANSLATE_NOOP("Lang", "ﾁｯﾌﾟｲﾚｰｽ(ﾌﾞﾛｯｸ1)に失敗しました。"));
         else
             ctx().SetStatus(Lang::tr("MAX2(UFM) ChipErase成功しました。"));
     }

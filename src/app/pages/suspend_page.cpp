@@ -43,8 +43,8 @@ SuspendPage::SuspendPage(PageContext& context, QWidget* parent) : Page(context, 
     lay->addWidget(box);
     lay->addStretch(1);
     page->addLayout(lay);
-    auto* note = new QLabel(U("本設定はFPGAがSuspendﾓｰﾄﾞを有効にしたｺﾝﾌｨｷﾞｭﾚｰｼｮﾝﾌｧｲﾙで\n"
-                              "ｺﾝﾌｨｷﾞｭﾚｰｼｮﾝされている場合にのみ有効です。"),
+    auto* note = new QLabel(Lang::tr("本設定はFPGAがSuspendﾓｰﾄﾞを有効にしたｺﾝﾌｨｷﾞｭﾚｰｼｮﾝﾌｧｲﾙで\n"
+                                     "ｺﾝﾌｨｷﾞｭﾚｰｼｮﾝされている場合にのみ有効です。"),
                             this);
     note->setObjectName("Label16");
     page->addWidget(note);

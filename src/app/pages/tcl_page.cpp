@@ -29,10 +29,10 @@ namespace {
 
 constexpr const char* kScriptBusyText = "Processing for TCL Script ...";
 
-constexpr const char* kFilter = "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)";
+constexpr const char* kFilter = QT_TRANSLATE_NOOP("Lang", "TCLﾌｧｲﾙ(*.tcl);;全て(*.*)");
 constexpr const char* kDefaultName = "*.tcl";
 constexpr const char* kDirKey = "TclFileDir";
-constexpr const char* kRunFailed = "TCLｽｸﾘﾌﾟﾄ実行に失敗しました。";
+constexpr const char* kRunFailed = QT_TRANSLATE_NOOP("Lang", "TCLｽｸﾘﾌﾟﾄ実行に失敗しました。");
 constexpr int kAutoNameWidth = 390;
 
 std::string FolderOf(const std::string& path) {
@@ -179,9 +179,9 @@ void TclPage::SetStatusLabel(const QString& text, const char* colour) {
 void TclPage::Button23Click() {
     SettingsStore store;
     FileDialogRequest request;
-    request.title = "TCLﾌｧｲﾙを選択してください。";
+    request.title = Lang::Tr("TCLﾌｧｲﾙを選択してください。");
     request.folder = RelativeBaseFolder(kDirKey);
-    request.filter = kFilter;
+    request.filter = Lang::MarkedStd(kFilter);
     request.selectedFilter = 0;
     std::optional<std::string> chosen = Prompts().FileName(request);
     if (!chosen) return;
@@ -195,8 +195,8 @@ void TclPage::Button24Click() {
     // A script that cannot be read is refused before anything runs.
     const std::string path = FieldPath(edit_, kDirKey);
     if (const features::NameCheck name = features::CheckNameToRead(path); !name.ok()) {
-        ctx().reporter().Message(features::RefusalText(kRunFailed, path, name.reason),
-                                 MsgIcon::Error);
+        ctx().reporter().Message(
+            features::RefusalText(Lang::MarkedStd(kRunFailed), path, name.reason), MsgIcon::Error);
         return;
     }
     SetStatusLabel("Executing ... ", "black");
@@ -217,7 +217,7 @@ void TclPage::Button24Click() {
     }
     RecordScriptRun(path, !run.failed);
     if (run.failed) {
-        ctx().reporter().FailBox(kRunFailed, MsgIcon::Error);
+        ctx().reporter().FailBox(Lang::MarkedStd(kRunFailed), MsgIcon::Error);
     } else {
         time_->setText(QString("%1ms").arg(run.elapsedMs));
         SetStatusLabel("Successfully!!", "blue");
@@ -242,7 +242,7 @@ void TclPage::N9Click() {
         if (auto* frame = dynamic_cast<MainWindow*>(&ctx())) frame->RequestPage(kTclPage);
         FileDialogRequest request;
         request.folder = store.ReadString(kSetup, "AUTO_TCL_DIR", platform::CurrentDirectory());
-        request.filter = kFilter;
+        request.filter = Lang::MarkedStd(kFilter);
         if (std::optional<std::string> chosen = Prompts().FileName(request)) {
             store.WriteString(kSetup, "AUTO_TCL_DIR", FolderOf(*chosen));
             store.WriteString(kSetup, "AUTO_TCL_NAME", *chosen);

@@ -127,7 +127,7 @@ void TempPage::Show(const features::TempReading& reading) {
     xAxis_->setRange(chart_.xMin(), chart_.xMax());
     const auto [lo, hi] = chart_.YRange();
     yAxis_->setRange(lo, hi);
-    ctx().reporter().Status(features::kTemperatureShown);
+    ctx().reporter().Status(Lang::MarkedStd(features::kTemperatureShown));
 }
 
 void TempPage::Button34Click() {

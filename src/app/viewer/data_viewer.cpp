@@ -30,8 +30,10 @@ QString U(const char* text) {
     return QString::fromUtf8(text);
 }
 
-constexpr const char* kCannotShow = "ﾃﾞｰﾀを表示できません。";
-constexpr const char* kCannotCompare = "比較するﾌｧｲﾙを読めません。";
+constexpr const char* kCannotShow = QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀを表示できません。");
+constexpr const char* kChooseShown = QT_TRANSLATE_NOOP("Lang", "表示するﾌｧｲﾙを選択してください。");
+constexpr const char* kBinaryFilter = QT_TRANSLATE_NOOP("Lang", "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)");
+constexpr const char* kCannotCompare = QT_TRANSLATE_NOOP("Lang", "比較するﾌｧｲﾙを読めません。");
 // A copy goes through the clipboard as text: three characters a byte.
 constexpr std::uint64_t kMaxCopy = 16u << 20;
 // A MemRead writes its file whole and renames it into place; a file written
@@ -39,8 +41,8 @@ constexpr std::uint64_t kMaxCopy = 16u << 20;
 constexpr int kReloadQuietMs = 300;
 
 void Refuse(const char* failure, const std::string& path, const std::string& reason) {
-    Prompts().Message(features::RefusalText(failure, path, reason), MsgIcon::Warning,
-                      MsgButtons::Ok);
+    Prompts().Message(features::RefusalText(Lang::MarkedStd(failure), path, reason),
+                      MsgIcon::Warning, MsgButtons::Ok);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -297,11 +299,11 @@ void TDataViewForm::CompareWithWritten() {
 }
 
 void TDataViewForm::ShowFileLine() {
-    QString line = Lang::tr("ﾌｧｲﾙ：") + QString::fromStdString(file_->path()) + "  (" +
-                   QString::number(file_->size()) + U(" ﾊﾞｲﾄ)");
+    QString line =
+        Lang::FillQ(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙ：%1  (%2 ﾊﾞｲﾄ)"), file_->path(), file_->size());
     if (other_)
-        line += U("\n比較：") + QString::fromStdString(other_->path()) + "  (" +
-                QString::number(other_->size()) + U(" ﾊﾞｲﾄ)");
+        line += "\n" + Lang::FillQ(QT_TRANSLATE_NOOP("Lang", "比較：%1  (%2 ﾊﾞｲﾄ)"), other_->path(),
+                                   other_->size());
     fileLine_->setText(line);
     if (file_->size() == 0) status_->setText(Lang::tr("空のﾌｧｲﾙです(0 ﾊﾞｲﾄ)。"));
 }
@@ -443,9 +445,11 @@ void TDataViewForm::ShowValue(std::uint64_t offset) {
 void TDataViewForm::GoToOffset() {
     const auto at = features::ParseViewOffset(offset_->text().toStdString());
     if (!at || !file_ || *at >= file_->size()) {
-        Prompts().Message("ｵﾌｾｯﾄをﾌｧｲﾙ長(" + std::to_string(file_ ? file_->size() : 0) +
-                              " ﾊﾞｲﾄ)未満のHEX値で指定して下さい。",
-                          MsgIcon::Error, MsgButtons::Ok);
+        Prompts().Message(
+            Lang::Fill(
+                QT_TRANSLATE_NOOP("Lang", "ｵﾌｾｯﾄをﾌｧｲﾙ長(%1 ﾊﾞｲﾄ)未満のHEX値で指定して下さい。"),
+                file_ ? file_->size() : 0),
+            MsgIcon::Error, MsgButtons::Ok);
         return;
     }
     hex_->GoTo(*at);
@@ -454,8 +458,8 @@ void TDataViewForm::GoToOffset() {
 void TDataViewForm::Find() {
     const auto pattern = features::ParseBytePattern(pattern_->text().toStdString());
     if (!pattern) {
-        Prompts().Message("検索するﾊﾞｲﾄ列をHEXで指定して下さい。(例: DE AD BE EF)", MsgIcon::Error,
-                          MsgButtons::Ok);
+        Prompts().Message(Lang::Tr("検索するﾊﾞｲﾄ列をHEXで指定して下さい。(例: DE AD BE EF)"),
+                          MsgIcon::Error, MsgButtons::Ok);
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -467,8 +471,8 @@ void TDataViewForm::Find() {
         status_->setText(Lang::tr("見つかりませんでした：") + pattern_->text());
         return;
     }
-    status_->setText(U("0x") + QString::fromStdString(features::HexOffset(*hit)) +
-                     U(" に見つかりました。"));
+    status_->setText(Lang::FillQ(QT_TRANSLATE_NOOP("Lang", "0x%1 に見つかりました。"),
+                                 features::HexOffset(*hit)));
     hex_->GoTo(*hit, pattern->size());
 }
 
@@ -476,13 +480,14 @@ void TDataViewForm::Copy() {
     if (!file_ || file_->size() == 0) return;
     const std::uint64_t n = hex_->selectionEnd() - hex_->selectionStart() + 1;
     if (n > kMaxCopy) {
-        Prompts().Message("選択範囲が大きすぎます。ｺﾋﾟｰできるのは16MiBまでです。", MsgIcon::Warning,
-                          MsgButtons::Ok);
+        Prompts().Message(Lang::Tr("選択範囲が大きすぎます。ｺﾋﾟｰできるのは16MiBまでです。"),
+                          MsgIcon::Warning, MsgButtons::Ok);
         return;
     }
     const auto bytes = file_->ReadVector(hex_->selectionStart(), static_cast<std::size_t>(n));
     QApplication::clipboard()->setText(QString::fromStdString(features::HexLines(bytes)));
-    status_->setText(QString::number(bytes.size()) + U(" ﾊﾞｲﾄをｺﾋﾟｰしました。"));
+    status_->setText(
+        Lang::FillQ(QT_TRANSLATE_NOOP("Lang", "%1 ﾊﾞｲﾄをｺﾋﾟｰしました。"), bytes.size()));
 }
 
 void TDataViewForm::StepDifference(bool forward) {
@@ -500,8 +505,8 @@ void TDataViewForm::StepDifference(bool forward) {
 
 void TDataViewForm::ChooseMain() {
     FileDialogRequest req;
-    req.title = "表示するﾌｧｲﾙを選択してください。";
-    req.filter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
+    req.title = Lang::MarkedStd(kChooseShown);
+    req.filter = Lang::MarkedStd(kBinaryFilter);
     req.folder = file_ ? FolderOf(file_->path()) : std::string();
     const auto chosen = Prompts().FileName(req);
     if (!chosen) return;
@@ -511,8 +516,8 @@ void TDataViewForm::ChooseMain() {
 
 void TDataViewForm::ChooseCompare() {
     FileDialogRequest req;
-    req.title = "比較するﾌｧｲﾙを選択してください。";
-    req.filter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
+    req.title = Lang::Tr("比較するﾌｧｲﾙを選択してください。");
+    req.filter = Lang::MarkedStd(kBinaryFilter);
     req.folder = file_ ? FolderOf(file_->path()) : std::string();
     const auto chosen = Prompts().FileName(req);
     if (chosen) SetCompare(*chosen, {});
@@ -528,8 +533,8 @@ QString TDataViewForm::statusText() const {
 
 void ChooseAndView(QWidget* parent) {
     FileDialogRequest req;
-    req.title = "表示するﾌｧｲﾙを選択してください。";
-    req.filter = "ﾊﾞｲﾅﾘﾌｧｲﾙ(*.bin);;全て(*.*)";
+    req.title = Lang::MarkedStd(kChooseShown);
+    req.filter = Lang::MarkedStd(kBinaryFilter);
     const auto chosen = Prompts().FileName(req);
     if (!chosen) return;
     if (TDataViewForm* form = TDataViewForm::Open({*chosen, {}, {}}, parent)) form->show();
