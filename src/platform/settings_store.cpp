@@ -1,11 +1,11 @@
 #include "platform/settings_store.h"
 
+#include <sys/stat.h>
+
 #include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -30,15 +30,17 @@ constexpr off_t kMaxSettingsBytes = 4 << 20;
 // FIFO would hold the program in the INI reader's open, a device or a huge
 // file would fill its memory) is left alone: neither read nor written.
 bool FileUsable(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return true;
     return S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsBytes;
 }
 
 // The values of a run whose settings file cannot be used: kept for the run,
-// so the pages behave as usual, and forgotten at its end.
-std::map<QString, QVariant>& RunValues() {
-    static std::map<QString, QVariant> values;
+// so the pages behave as usual, and forgotten at its end. Kept by the file's
+// path: a process that looks at another settings folder (a test's fresh home)
+// starts from the defaults again and is told again.
+std::map<std::string, std::map<QString, QVariant>>& RunValues() {
+    static std::map<std::string, std::map<QString, QVariant>> values;
     return values;
 }
 std::mutex& RunValuesMutex() {
@@ -49,27 +51,28 @@ std::mutex& RunValuesMutex() {
 
 struct SettingsStore::Impl {
     std::optional<QSettings> file;
+    std::string path = SettingsStore::FilePath();
 
     Impl() {
-        const std::string path = SettingsStore::FilePath();
         if (FileUsable(path)) {
             file.emplace(QString::fromStdString(path), QSettings::IniFormat);
             return;
         }
-        static std::once_flag told;
-        std::call_once(told, [&] {
+        std::lock_guard<std::mutex> lock(RunValuesMutex());
+        if (RunValues().try_emplace(path).second) {
             std::fprintf(stderr,
                          "The settings file %s is not a regular file or is larger than 4 MiB: it is"
                          " left as it is, and this run starts from the default settings and keeps"
                          " its changes only until it ends.\n",
                          path.c_str());
-        });
+        }
     }
     QVariant Value(const QString& key) const {
         if (file) return file->value(key);
         std::lock_guard<std::mutex> lock(RunValuesMutex());
-        const auto it = RunValues().find(key);
-        return it == RunValues().end() ? QVariant() : it->second;
+        const auto& values = RunValues()[path];
+        const auto it = values.find(key);
+        return it == values.end() ? QVariant() : it->second;
     }
     void SetValue(const QString& key, const QString& value) {
         if (file) {
@@ -81,7 +84,7 @@ struct SettingsStore::Impl {
             return;
         }
         std::lock_guard<std::mutex> lock(RunValuesMutex());
-        RunValues()[key] = value;
+        RunValues()[path][key] = value;
     }
 };
 
