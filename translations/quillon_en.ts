@@ -1467,7 +1467,7 @@ Check the name and path of the data file.</translation>
     </message>
     <message>
         <source>転送時間:%1 ms, ﾚｰﾄ: %2 Kbyte/s 転送ﾊﾞｲﾄ数 %3 Byte </source>
-        <translation>Time: %1 ms, rate: %2 Kbyte/s, bytes moved: %3 Byte </translation>
+        <translation>Time: %1 ms, rate: %2 Kbyte/s, bytes moved: %3</translation>
     </message>
     <message>
         <source>%1(転送ｻｲｽﾞ不明)</source>
