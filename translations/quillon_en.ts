@@ -1311,5 +1311,1025 @@ Update it with the system&apos;s package manager (apt).
         <source>比較するﾌｧｲﾙを選択してください。</source>
         <translation>Choose the file to compare with.</translation>
     </message>
+    <message>
+        <source>該当なし</source>
+        <translation>Unknown product</translation>
+    </message>
+    <message>
+        <source>ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。</source>
+        <translation>Could not read the firmware version.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ：%1</source>
+        <translation>Firmware version: %1</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。</source>
+        <translation>Could not read the product ID.</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾀﾞｸﾄID ：%1</source>
+        <translation>Product ID: %1</translation>
+    </message>
+    <message>
+        <source>製品名 : %1</source>
+        <translation>Product name: %1</translation>
+    </message>
+    <message>
+        <source>FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝの取得に失敗しました。</source>
+        <translation>Could not read the FX2 chip revision.</translation>
+    </message>
+    <message>
+        <source>FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ ：%1</source>
+        <translation>FX2 chip revision: %1</translation>
+    </message>
+    <message>
+        <source>接続ｽﾋﾟｰﾄﾞの取得に失敗しました。</source>
+        <translation>Could not read the connection speed.</translation>
+    </message>
+    <message>
+        <source>接続ｽﾋﾟｰﾄﾞ : %1</source>
+        <translation>Connection speed: %1</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞ情報取得に成功しました。</source>
+        <translation>Board information read.</translation>
+    </message>
+    <message>
+        <source>G2M:%1の設定に失敗しました。</source>
+        <translation>G2M: could not set %1.</translation>
+    </message>
+    <message>
+        <source>G2M:%1=%2h に設定しました。</source>
+        <translation>G2M: %1 set to %2h.</translation>
+    </message>
+    <message>
+        <source>G2M:%1の取得に失敗しました。</source>
+        <translation>G2M: could not read %1.</translation>
+    </message>
+    <message>
+        <source>C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。</source>
+        <translation>C2M: could not send the CAP_START command.</translation>
+    </message>
+    <message>
+        <source>C2Mﾚｼﾞｽﾀの取得に失敗しました。</source>
+        <translation>Could not read the C2M registers.</translation>
+    </message>
+    <message>
+        <source>C2M:DMAｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。</source>
+        <translation>C2M: could not set the DMA start address.</translation>
+    </message>
+    <message>
+        <source>GPIO-DIR切り換えに失敗しました。</source>
+        <translation>Could not switch the GPIO direction.</translation>
+    </message>
+    <message>
+        <source>Port%1のDIR(%2)を切り換えました。</source>
+        <translation>Port %1 direction switched to %2.</translation>
+    </message>
+    <message>
+        <source>GPIO-Readに失敗しました。</source>
+        <translation>GPIO read failed.</translation>
+    </message>
+    <message>
+        <source>GPIO-Read成功</source>
+        <translation>GPIO read done</translation>
+    </message>
+    <message>
+        <source>ﾗｲﾄﾃﾞｰﾀが無効です。</source>
+        <translation>The write data is not valid.</translation>
+    </message>
+    <message>
+        <source>GPIO-Writeに失敗しました。</source>
+        <translation>GPIO write failed.</translation>
+    </message>
+    <message>
+        <source>GPIO-Write成功</source>
+        <translation>GPIO write done</translation>
+    </message>
+    <message>
+        <source>I2Cﾘｰﾄﾞに失敗しました。</source>
+        <translation>I2C read failed.</translation>
+    </message>
+    <message>
+        <source>I2Cﾗｲﾄに失敗しました。</source>
+        <translation>I2C write failed.</translation>
+    </message>
+    <message>
+        <source>無効な文字列です。</source>
+        <translation>Not a valid value.</translation>
+    </message>
+    <message>
+        <source>MCP4725ﾊﾟﾗﾒｰﾀｾｯﾄに失敗しました。</source>
+        <translation>Could not set the MCP4725 parameters.</translation>
+    </message>
+    <message>
+        <source>MCP4715ﾊﾟﾗﾒｰﾀｾｯﾄに失敗しました。</source>
+        <translation>Could not set the MCP4715 parameters.</translation>
+    </message>
+    <message>
+        <source>整数値で入力してください。</source>
+        <translation>Enter an integer.</translation>
+    </message>
+    <message>
+        <source>FPGA温度取得失敗しました。</source>
+        <translation>Could not read the FPGA temperature.</translation>
+    </message>
+    <message>
+        <source>ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。</source>
+        <translation>Could not switch the suspend mode.</translation>
+    </message>
+    <message>
+        <source>SUSPENDﾓｰﾄﾞを切り換えました。</source>
+        <translation>Suspend mode switched.</translation>
+    </message>
+    <message>
+        <source>温度警告設定値の変更</source>
+        <translation>Set temperature warning limit</translation>
+    </message>
+    <message>
+        <source>温度警告の設定値を整数(0-255)で入力してください｡</source>
+        <translation>Enter the temperature warning limit as an integer (0-255).</translation>
+    </message>
+    <message>
+        <source>温度警告設定値の変更に失敗しました。</source>
+        <translation>Could not set the temperature warning limit.</translation>
+    </message>
+    <message>
+        <source>温度警告温度を %1℃ に変更しました。</source>
+        <translation>Temperature warning limit set to %1 °C.</translation>
+    </message>
+    <message>
+        <source>温度警告設定値の取得に失敗しました。</source>
+        <translation>Could not read the temperature warning limit.</translation>
+    </message>
+    <message>
+        <source>現在の温度警告設定値は %1℃ です。</source>
+        <translation>The temperature warning limit is %1 °C.</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更</source>
+        <translation>Set watchdog timer</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を整数(0-255秒)で入力してください｡</source>
+        <translation>Enter the watchdog timer as an integer (0-255 s).</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更に失敗しました。</source>
+        <translation>Could not set the watchdog timer.</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏを無効に設定しました。</source>
+        <translation>Watchdog timer disabled.</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を %1秒 に変更しました。</source>
+        <translation>Watchdog timer set to %1 s.</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の取得に失敗しました。</source>
+        <translation>Could not read the watchdog timer.</translation>
+    </message>
+    <message>
+        <source>ｳｵｯﾁﾄﾞｸﾞﾀｲﾏは無効に設定されています。</source>
+        <translation>The watchdog timer is disabled.</translation>
+    </message>
+    <message>
+        <source>現在のｳｵｯﾁﾄﾞｸﾞﾀｲﾏは %1秒です。</source>
+        <translation>The watchdog timer is %1 s.</translation>
+    </message>
+    <message>
+        <source>FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。</source>
+        <translation>FX3 firmware reset sent.</translation>
+    </message>
+    <message>
+        <source>FPGA温度を取得&amp;表示しました。</source>
+        <translation>FPGA temperature read.</translation>
+    </message>
+    <message>
+        <source>他の処理を実行中のため開始できません。</source>
+        <translation>Cannot start: another operation is running.</translation>
+    </message>
+    <message>
+        <source>Xilinx+Tesseraﾓｰﾄﾞ</source>
+        <translation>Xilinx+Tessera mode</translation>
+    </message>
+    <message>
+        <source>ALTERA+Tessera+Encryptﾓｰﾄﾞ</source>
+        <translation>ALTERA+Tessera+Encrypt mode</translation>
+    </message>
+    <message>
+        <source>ALTERA+Tesseraﾓｰﾄﾞ</source>
+        <translation>ALTERA+Tessera mode</translation>
+    </message>
+    <message>
+        <source>ALTERAﾓｰﾄﾞ</source>
+        <translation>ALTERA mode</translation>
+    </message>
+    <message>
+        <source>Xilinxﾓｰﾄﾞ(+BITSWAP)</source>
+        <translation>Xilinx mode (+BITSWAP)</translation>
+    </message>
+    <message>
+        <source>Xilinxﾓｰﾄﾞ</source>
+        <translation>Xilinx mode</translation>
+    </message>
+    <message>
+        <source>Xilinxﾓｰﾄﾞ(+BITSWAP+ENCRYPT)</source>
+        <translation>Xilinx mode (+BITSWAP+ENCRYPT)</translation>
+    </message>
+    <message>
+        <source>Xilinxﾓｰﾄﾞ(+ENCRYPT)</source>
+        <translation>Xilinx mode (+ENCRYPT)</translation>
+    </message>
+    <message>
+        <source>ｵｰﾄｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)</source>
+        <translation>Auto configuration failed (no file)</translation>
+    </message>
+    <message>
+        <source>ｵｰﾄｺﾝﾌｨｸﾞ時間：%1ms</source>
+        <translation>Auto configuration time: %1 ms</translation>
+    </message>
+    <message>
+        <source>ｵｰﾄｺﾝﾌｨｸﾞ失敗 → %1</source>
+        <translation>Auto configuration failed → %1</translation>
+    </message>
+    <message>
+        <source>ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀとして大きすぎます</source>
+        <translation>too large for configuration data</translation>
+    </message>
+    <message>
+        <source>読み込み中に短くなりました</source>
+        <translation>became shorter while it was read</translation>
+    </message>
+    <message>
+        <source>FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ %1)。ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい</source>
+        <translation>The FPGA did not accept the configuration data (status %1). Check the file type (Altera/Xilinx) and the settings</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙ名が入力されていません。</source>
+        <translation>No file name given.</translation>
+    </message>
+    <message>
+        <source>ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。</source>
+        <translation>A name with wildcards (* or ?) is not a file name.</translation>
+    </message>
+    <message>
+        <source>ﾌｫﾙﾀﾞがありません：%1</source>
+        <translation>No such folder: %1</translation>
+    </message>
+    <message>
+        <source>ﾌｫﾙﾀﾞに書き込む権限がありません：%1</source>
+        <translation>No permission to write to the folder: %1</translation>
+    </message>
+    <message>
+        <source>ﾌｫﾙﾀﾞを開く権限がありません：%1</source>
+        <translation>No permission to open the folder: %1</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。</source>
+        <translation>This is a folder, not a file.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。</source>
+        <translation>This is a FIFO (named pipe), not a file.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。</source>
+        <translation>This is a device, not a file.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙに書き込む権限がありません。</source>
+        <translation>No permission to write to the file.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙを読む権限がありません。</source>
+        <translation>No permission to read the file.</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙ：%1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>空き容量を調べたﾌｫﾙﾀﾞ：%1</source>
+        <translation>Folder checked for free space: %1</translation>
+    </message>
+    <message>
+        <source>空き容量：%1 ﾊﾞｲﾄ、転送ﾚﾝｸﾞｽ：%2 ﾊﾞｲﾄ</source>
+        <translation>Free space: %1 bytes, transfer length: %2 bytes</translation>
+    </message>
+    <message>
+        <source>Page Write Mode ： not supported.</source>
+        <translation>Page write mode: not supported.</translation>
+    </message>
+    <message>
+        <source>Page Write Mode ： 8Word page.</source>
+        <translation>Page write mode: 8-word page.</translation>
+    </message>
+    <message>
+        <source>FLASH Unique Code ： %1h</source>
+        <translation>FLASH unique code: %1h</translation>
+    </message>
+    <message>
+        <source>Total FLASH Size ： %1Bytes(%2MiBytes)</source>
+        <translation>Total FLASH size: %1 bytes (%2 MiB)</translation>
+    </message>
+    <message>
+        <source>1Word Write Time(typ) ： %1us</source>
+        <translation>Word write time (typ): %1 us</translation>
+    </message>
+    <message>
+        <source>1Word Write Time(max) ： %1us</source>
+        <translation>Word write time (max): %1 us</translation>
+    </message>
+    <message>
+        <source>Block Erase Time(typ) ： %1ms</source>
+        <translation>Block erase time (typ): %1 ms</translation>
+    </message>
+    <message>
+        <source>Block Erase Time(max) ： %1s</source>
+        <translation>Block erase time (max): %1 s</translation>
+    </message>
+    <message>
+        <source>Region Block Number ： %1</source>
+        <translation>Erase block regions: %1</translation>
+    </message>
+    <message>
+        <source>Region%1 Block Number ： %2</source>
+        <translation>Region %1 blocks: %2</translation>
+    </message>
+    <message>
+        <source>Region%1 Block Size ： %2Bytes</source>
+        <translation>Region %1 block size: %2 bytes</translation>
+    </message>
+    <message>
+        <source>NorBridge2の処理を実行するとFPGAはNorBridge2用のｺﾝﾌｨｸﾞﾃﾞｰﾀで書き換えられます。
+子基板等を接続している時には注意して下さい。
+
+実行しても宜しいですか?</source>
+        <translation>Running NorBridge2 reconfigures the FPGA with the NorBridge2 design.
+Take care when a daughter board is connected.
+
+Run it now?</translation>
+    </message>
+    <message>
+        <source>このﾃﾞﾊﾞｲｽはｻﾎﾟｰﾄされておりません。</source>
+        <translation>This device is not supported.</translation>
+    </message>
+    <message>
+        <source>NorBrige2:NorBridge2用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。</source>
+        <translation>NorBridge2: the NorBridge2 configuration file is missing. Check the target device.</translation>
+    </message>
+    <message>
+        <source>NorBrige2:ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。</source>
+        <translation>NorBridge2: check the target device.</translation>
+    </message>
+    <message>
+        <source>NorBridge2用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。
+ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。</source>
+        <translation>The NorBridge2 configuration file is missing.
+Check the target device.</translation>
+    </message>
+    <message>
+        <source>NorBrige2:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.</source>
+        <translation>NorBridge2: USB configuration failed.</translation>
+    </message>
+    <message>
+        <source>USBｺﾝﾌｨｸﾞﾚｰｼｮﾝに失敗しました。
+ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。</source>
+        <translation>USB configuration failed.
+Check the target device.</translation>
+    </message>
+    <message>
+        <source>ﾘｾｯﾄｺﾏﾝﾄﾞの発行に失敗しました。</source>
+        <translation>Could not send the reset command.</translation>
+    </message>
+    <message>
+        <source>CFIｸｴﾘの読込みに失敗しました。</source>
+        <translation>Could not read the CFI query.</translation>
+    </message>
+    <message>
+        <source>CFIｸｴﾘが正常にﾘｰﾄﾞ出来ませんでした。</source>
+        <translation>The CFI query did not read correctly.</translation>
+    </message>
+    <message>
+        <source>Flashﾒﾓﾘ全ﾌﾞﾛｯｸのｲﾚｰｽを行います。</source>
+        <translation>Erasing every block of the flash memory.</translation>
+    </message>
+    <message>
+        <source>FLASHﾒﾓﾘのｲﾚｰｽに失敗しました。</source>
+        <translation>Flash memory erase failed.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙの先頭から%1ﾊﾞｲﾄ分の書込みを行います。</source>
+        <translation>Writing the first %1 bytes of the data file.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%1ﾊﾞｲﾄ)の書込みを行います。</source>
+        <translation>Writing the whole data file (%1 bytes).</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙが奇数ﾊﾞｲﾄです。最終ﾃﾞｰﾀの上位ﾊﾞｲﾄはFFhでﾗｲﾄされます。</source>
+        <translation>The data file has an odd number of bytes. The high byte of the last word is written as FFh.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙ ： %1</source>
+        <translation>Data file: %1</translation>
+    </message>
+    <message>
+        <source>FLASHﾗｲﾄに失敗しました。</source>
+        <translation>Flash write failed.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙの先頭から%1ﾊﾞｲﾄ分の比較を行います。</source>
+        <translation>Comparing the first %1 bytes of the data file.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀとFLASHﾒﾓﾘの先頭から%1ﾊﾞｲﾄ分の比較を行います。</source>
+        <translation>Comparing the whole data file with the first %1 bytes of the flash memory.</translation>
+    </message>
+    <message>
+        <source>ﾍﾞﾘﾌｧｲｴﾗｰ ： ｱﾄﾞﾚｽ %1h ﾃﾞｰﾀﾌｧｲﾙ %2h FLASH %3h</source>
+        <translation>Verify error: address %1h data file %2h FLASH %3h</translation>
+    </message>
+    <message>
+        <source>FLASHﾒﾓﾘﾍﾞﾘﾌｧｲｴﾗｰです。</source>
+        <translation>Flash memory verify error.</translation>
+    </message>
+    <message>
+        <source>VERIFY ： 100%</source>
+        <translation>VERIFY: 100%</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙが存在しません。</source>
+        <translation>The data file does not exist.</translation>
+    </message>
+    <message>
+        <source>CFIｸｴﾘのﾃﾞｰﾀが不足しています。</source>
+        <translation>The CFI query data is incomplete.</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽﾌﾞﾛｯｸのﾘｰｼﾞｮﾝがありません。</source>
+        <translation>The flash reports no erase block regions.</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽﾌﾞﾛｯｸのﾘｰｼﾞｮﾝが4つを超えるFLASHには対応していません。</source>
+        <translation>Flash with more than 4 erase block regions is not supported.</translation>
+    </message>
+    <message>
+        <source>ERASE ：%1%</source>
+        <translation>ERASE: %1%</translation>
+    </message>
+    <message>
+        <source>ﾗｲﾄﾀｲﾑｱｳﾄ</source>
+        <translation>Write time-out</translation>
+    </message>
+    <message>
+        <source>開始ｱﾄﾞﾚｽ ： %1h</source>
+        <translation>Start address: %1h</translation>
+    </message>
+    <message>
+        <source>ﾚﾝｸﾞｽ ： %1h</source>
+        <translation>Length: %1h</translation>
+    </message>
+    <message>
+        <source>ﾙｰﾌﾟﾀｲﾑ ： %1us</source>
+        <translation>Time-out: %1 us</translation>
+    </message>
+    <message>
+        <source>ﾗｲﾄｴﾗｰ</source>
+        <translation>Write error</translation>
+    </message>
+    <message>
+        <source>FLASHﾗｲﾄｴﾗｰ1</source>
+        <translation>Flash write error 1</translation>
+    </message>
+    <message>
+        <source>WRITE ： %1%</source>
+        <translation>WRITE: %1%</translation>
+    </message>
+    <message>
+        <source>FLASHﾗｲﾄｴﾗｰ2</source>
+        <translation>Flash write error 2</translation>
+    </message>
+    <message>
+        <source>WRITE ： 100%</source>
+        <translation>WRITE: 100%</translation>
+    </message>
+    <message>
+        <source>FLASHﾒﾓﾘよりﾃﾞｰﾀをﾘｰﾄﾞ出来ませんでした。</source>
+        <translation>Could not read the data from the flash memory.</translation>
+    </message>
+    <message>
+        <source>ﾀﾞﾝﾌﾟﾌｧｲﾙを作成出来ませんでした。 → %1</source>
+        <translation>Could not create the dump file → %1</translation>
+    </message>
+    <message>
+        <source>SerBridgeを実行するとFPGAがSerBridge用のｺﾝﾌｨｸﾞﾃﾞｰﾀで書き換えられます。
+子基板等を接続している時には十分に注意して下さい。
+SPIﾒﾓﾘの全ﾃﾞｰﾀも一度全消去してから新しいﾃﾞｰﾀを書込みます。
+
+実行しても宜しいですか?</source>
+        <translation>Running SerBridge reconfigures the FPGA with the SerBridge design.
+Take great care when a daughter board is connected.
+The whole SPI memory is erased before the new data is written.
+
+Run it now?</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽ実行中のｽﾃｰﾀｽ取得に失敗しました。</source>
+        <translation>Could not read the status during the erase.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ｲﾚｰｽﾀｲﾑｱｳﾄ</source>
+        <translation>SerBridge: erase time-out</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽﾀｲﾑｱｳﾄです。</source>
+        <translation>The erase timed out.</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽﾁｪｯｸ中のｽﾃｰﾀｽ取得に失敗しました。</source>
+        <translation>Could not read the status during the erase check.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄ</source>
+        <translation>SerBridge: erase check time-out</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄです。</source>
+        <translation>The erase check timed out.</translation>
+    </message>
+    <message>
+        <source>SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行中のｽﾃｰﾀｽ取得に失敗しました。</source>
+        <translation>Could not read the status during the SSRAM → flash memory write.</translation>
+    </message>
+    <message>
+        <source>SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄ</source>
+        <translation>SerBridge: SSRAM → flash memory write time-out</translation>
+    </message>
+    <message>
+        <source>SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄです。</source>
+        <translation>The SSRAM → flash memory write timed out.</translation>
+    </message>
+    <message>
+        <source>SSRAM→ﾍﾞﾘﾌｧｲ実行中のｽﾃｰﾀｽ取得に失敗しました。</source>
+        <translation>Could not read the status during the SSRAM → verify.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄ</source>
+        <translation>SerBridge: verify time-out</translation>
+    </message>
+    <message>
+        <source>ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄです。</source>
+        <translation>The verify timed out.</translation>
+    </message>
+    <message>
+        <source>SerBridgeの実行をｷｬﾝｾﾙしました。</source>
+        <translation>SerBridge run cancelled.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ｽﾃｰﾀｽ取得失敗</source>
+        <translation>SerBridge: could not read the status</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙ転送中</source>
+        <translation>Sending the data file</translation>
+    </message>
+    <message>
+        <source>SerBridge:ﾃﾞｰﾀﾌｧｲﾙ転送中</source>
+        <translation>SerBridge: sending the data file</translation>
+    </message>
+    <message>
+        <source>SerBridge:ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%1ﾊﾞｲﾄ)の書込みを行います。</source>
+        <translation>SerBridge: writing the whole data file (%1 bytes).</translation>
+    </message>
+    <message>
+        <source>SerBridge:ﾃﾞｰﾀﾌｧｲﾙの先頭から%1ﾊﾞｲﾄの書込みを行います。</source>
+        <translation>SerBridge: writing the first %1 bytes of the data file.</translation>
+    </message>
+    <message>
+        <source>GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定</source>
+        <translation>Setting the GPIF memory start address</translation>
+    </message>
+    <message>
+        <source>SerBridge:GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定</source>
+        <translation>SerBridge: setting the GPIF memory start address</translation>
+    </message>
+    <message>
+        <source>GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。</source>
+        <translation>Could not set the GPIF memory start address.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ﾒﾓﾘ転送失敗</source>
+        <translation>SerBridge: memory transfer failed</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘ転送に失敗しました。</source>
+        <translation>Memory transfer failed.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ</source>
+        <translation>SerBridge: data file open error</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ</source>
+        <translation>Data file open error</translation>
+    </message>
+    <message>
+        <source>ﾃﾞﾊﾞｲｽ選択処理</source>
+        <translation>Choosing the device</translation>
+    </message>
+    <message>
+        <source>ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙ確認</source>
+        <translation>Checking the configuration file</translation>
+    </message>
+    <message>
+        <source>SerBridge用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。
+ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。</source>
+        <translation>The SerBridge configuration file is missing.
+Check the target device.</translation>
+    </message>
+    <message>
+        <source>USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ実行</source>
+        <translation>Running the USB configuration</translation>
+    </message>
+    <message>
+        <source>SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.</source>
+        <translation>SerBridge: USB configuration failed.</translation>
+    </message>
+    <message>
+        <source>ﾎﾞｰﾄﾞにSerBridge用の制御ﾌﾟﾛｸﾞﾗﾑを転送できませんでした。
+ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。</source>
+        <translation>Could not send the SerBridge control program to the board.
+Check the target device.</translation>
+    </message>
+    <message>
+        <source>DIPSW1-BIT3のUSBｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを確認下さい。
+ﾉｰﾏﾙﾓｰﾄﾞ(OFF)になっている場合には圧縮ﾓｰﾄﾞ(ON)に設定し再度実行してください。</source>
+        <translation>Check the USB configuration mode on DIPSW1-BIT3.
+If it is in normal mode (OFF), set compressed mode (ON) and run again.</translation>
+    </message>
+    <message>
+        <source>SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ成功</source>
+        <translation>SerBridge: USB configuration done</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙ確認</source>
+        <translation>Checking the data file</translation>
+    </message>
+    <message>
+        <source>Nios2起動待機</source>
+        <translation>Waiting for Nios2 to start</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽｺﾏﾝﾄﾞ発行</source>
+        <translation>Sending the erase command</translation>
+    </message>
+    <message>
+        <source>SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行失敗</source>
+        <translation>SerBridge: could not send the erase command</translation>
+    </message>
+    <message>
+        <source>ｲﾚｰｽｺﾏﾝﾄﾞの発行に失敗しました。</source>
+        <translation>Could not send the erase command.</translation>
+    </message>
+    <message>
+        <source>SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行</source>
+        <translation>SerBridge: erase command sent</translation>
+    </message>
+    <message>
+        <source>SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行</source>
+        <translation>Sending the SSRAM → flash memory write command</translation>
+    </message>
+    <message>
+        <source>SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行失敗</source>
+        <translation>SerBridge: could not send the SSRAM → flash memory write command</translation>
+    </message>
+    <message>
+        <source>SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞの発行に失敗しました。</source>
+        <translation>Could not send the SSRAM → flash memory write command.</translation>
+    </message>
+    <message>
+        <source>SerBridge:正常終了</source>
+        <translation>SerBridge: finished</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰｷｬﾝｾﾙ</source>
+        <translation>Cancelled by the user</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙを開けませんでした。</source>
+        <translation>Could not open the file.</translation>
+    </message>
+    <message>
+        <source>比較できませんでした。</source>
+        <translation>Could not compare.</translation>
+    </message>
+    <message>
+        <source>最初の相違：0x%1  相違ﾊﾞｲﾄ数：%2  相違ﾜｰﾄﾞ数(%3bit)：%4</source>
+        <translation>First difference: 0x%1  differing bytes: %2  differing words (%3 bit): %4</translation>
+    </message>
+    <message>
+        <source>相違なし</source>
+        <translation>No differences</translation>
+    </message>
+    <message>
+        <source>比較ﾊﾞｲﾄ数：%1</source>
+        <translation>Bytes compared: %1</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙ長の差：%1 ﾊﾞｲﾄ(%2 / %3)、短い方で比較</source>
+        <translation>Length difference: %1 bytes (%2 / %3), compared up to the shorter</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘ転送のﾓｰﾄﾞ(%1-%2)を切り換えました。</source>
+        <translation>Memory transfer mode switched to %1-%2.</translation>
+    </message>
+    <message>
+        <source>GPIF-ﾒﾓﾘ転送波形切り換えに失敗しました。</source>
+        <translation>Could not switch the GPIF memory transfer waveform.</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄに失敗しました。</source>
+        <translation>Memory address write failed.</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘｱﾄﾞﾚｽﾘｰﾄﾞに失敗しました。</source>
+        <translation>Memory address read failed.</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄに失敗しました。</source>
+        <translation>Memory target write failed.</translation>
+    </message>
+    <message>
+        <source>転送ﾚﾝｸﾞｽ → %1</source>
+        <translation>Transfer length → %1</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄ成功</source>
+        <translation>Memory address written</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄ成功</source>
+        <translation>Memory target written</translation>
+    </message>
+    <message>
+        <source>ﾀｰｹﾞｯﾄﾒﾓﾘを【%1】に切り替えました。</source>
+        <translation>Target memory switched to [%1].</translation>
+    </message>
+    <message>
+        <source>転送ｻｲｽﾞをHEX値で指定して下さい。</source>
+        <translation>Give the transfer size in hex.</translation>
+    </message>
+    <message>
+        <source>転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。</source>
+        <translation>The transfer size is 0 bytes or not a multiple of 512 bytes.</translation>
+    </message>
+    <message>
+        <source>4GiB以上は分割ﾒﾓﾘ転送を使用して下さい。</source>
+        <translation>Use a split memory transfer for 4 GiB or more.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾌｧｲﾙより設定されている転送ﾚﾝｸﾞｽが大きいのでﾗｲﾄﾃﾞｰﾀの後半は｢0｣で埋められます。</source>
+        <translation>The transfer length is longer than the data file: the rest of the write data is filled with &quot;0&quot;.</translation>
+    </message>
+    <message>
+        <source>HDDの空き容量が取得できませんでした</source>
+        <translation>Could not get the free disk space</translation>
+    </message>
+    <message>
+        <source>HDDの空き容量が取得できませんでした。</source>
+        <translation>Could not get the free disk space.</translation>
+    </message>
+    <message>
+        <source>HDDの空き容量が足りません。</source>
+        <translation>Not enough free disk space.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。</source>
+        <translation>Could not get the file system type of the data drive.</translation>
+    </message>
+    <message>
+        <source>FAT32の上限ﾌｧｲﾙｻｲｽﾞを超えています。</source>
+        <translation>Larger than the FAT32 file size limit.</translation>
+    </message>
+    <message>
+        <source>転送ﾚﾝｸﾞｽ</source>
+        <translation>Transfer length</translation>
+    </message>
+    <message>
+        <source>転送ﾚﾝｸﾞｽより短いﾌｧｲﾙです</source>
+        <translation>the file is shorter than the transfer length</translation>
+    </message>
+    <message>
+        <source>FileName：[%1]</source>
+        <translation>File name: [%1]</translation>
+    </message>
+    <message>
+        <source>転送時間が｢0ms｣なので計算できませんでした。</source>
+        <translation>The transfer took &quot;0 ms&quot;: no rate to calculate.</translation>
+    </message>
+    <message>
+        <source>転送時間:%1 ms, ﾚｰﾄ: %2 Kbyte/s 転送ﾊﾞｲﾄ数 %3 Byte </source>
+        <translation>Time: %1 ms, rate: %2 Kbyte/s, bytes moved: %3</translation>
+    </message>
+    <message>
+        <source>%1(転送ｻｲｽﾞ不明)</source>
+        <translation>%1 (transfer size unknown)</translation>
+    </message>
+    <message>
+        <source>%1(転送ｻｲｽﾞｴﾗｰ)</source>
+        <translation>%1 (bad transfer size)</translation>
+    </message>
+    <message>
+        <source>転送回数:[%1]</source>
+        <translation>Pieces moved: [%1]</translation>
+    </message>
+    <message>
+        <source>転送ﾊﾞｲﾄ数:[%1]</source>
+        <translation>Bytes moved: [%1]</translation>
+    </message>
+    <message>
+        <source>%1(ﾌｧｲﾙ無し)</source>
+        <translation>%1 (no file)</translation>
+    </message>
+    <message>
+        <source>%1(ﾌｧｲﾙ作成ｴﾗｰ)</source>
+        <translation>%1 (file create error)</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘﾗｲﾄに失敗しました。</source>
+        <translation>Memory write failed.</translation>
+    </message>
+    <message>
+        <source>ﾒﾓﾘﾘｰﾄﾞに失敗しました。</source>
+        <translation>Memory read failed.</translation>
+    </message>
+    <message>
+        <source>-------- %1転送ﾚｰﾄ測定【転送ｻｲｽﾞ %2Bytes】 --------</source>
+        <translation>-------- %1 transfer rate [transfer size %2 bytes] --------</translation>
+    </message>
+    <message>
+        <source>AVERAGE転送ﾚｰﾄ → %1KBytes/s</source>
+        <translation>AVERAGE transfer rate → %1 KBytes/s</translation>
+    </message>
+    <message>
+        <source>BEST転送ﾚｰﾄ → %1KBytes/s</source>
+        <translation>BEST transfer rate → %1 KBytes/s</translation>
+    </message>
+    <message>
+        <source>WORST転送ﾚｰﾄ → %1KBytes/s</source>
+        <translation>WORST transfer rate → %1 KBytes/s</translation>
+    </message>
+    <message>
+        <source>%1%2, 転送時間:%3 ms, ﾚｰﾄ: %4 %5</source>
+        <translation>%1%2, time: %3 ms, rate: %4 %5</translation>
+    </message>
+    <message>
+        <source>転送ﾚｰﾄ測定正常終了しました。</source>
+        <translation>Transfer rate measurement finished.</translation>
+    </message>
+    <message>
+        <source>転送ﾚｰﾄ測定に失敗しました。</source>
+        <translation>Transfer rate measurement failed.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀｱﾄﾞﾚｽ</source>
+        <translation>Register address</translation>
+    </message>
+    <message>
+        <source>ﾘﾋﾟｰﾄ回数</source>
+        <translation>Repeat count</translation>
+    </message>
+    <message>
+        <source>設定値が正しくありません。</source>
+        <translation>The settings are not valid.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀｱﾄﾞﾚｽ：%1, ﾘﾋﾟｰﾄ回数：%2</source>
+        <translation>Register address: %1, repeat count: %2</translation>
+    </message>
+    <message>
+        <source>ﾙｰﾌﾟ：%1 Write Failed!!</source>
+        <translation>Loop: %1 Write Failed!!</translation>
+    </message>
+    <message>
+        <source>ﾙｰﾌﾟ：%1 Read Failed!!</source>
+        <translation>Loop: %1 Read Failed!!</translation>
+    </message>
+    <message>
+        <source>ﾙｰﾌﾟ：%1 %2</source>
+        <translation>Loop: %1 %2</translation>
+    </message>
+    <message>
+        <source>ﾗｲﾄﾃﾞｰﾀとﾘｰﾄﾞﾃﾞｰﾀが一致しませんでした。</source>
+        <translation>The data read back differs from the data written.</translation>
+    </message>
+    <message>
+        <source>ﾙｰﾌﾟ：%1 Successfully!!</source>
+        <translation>Loop: %1 Successfully!!</translation>
+    </message>
+    <message>
+        <source>正常終了</source>
+        <translation>Finished</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。</source>
+        <translation>Register read EX failed.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。</source>
+        <translation>Register write EX failed.</translation>
+    </message>
+    <message>
+        <source>ﾃﾞﾊﾞｲｽが見つかりません。</source>
+        <translation>No device found.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾘｰﾄﾞ</source>
+        <translation>Register read</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾗｲﾄ</source>
+        <translation>Register write</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました</source>
+        <translation>Could not set the register read wait</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。</source>
+        <translation>Could not set the register read wait.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました</source>
+        <translation>Could not set the register write wait</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。</source>
+        <translation>Could not set the register write wait.</translation>
+    </message>
+    <message>
+        <source>[ﾚｼﾞｽﾀﾘｰﾄﾞｳｪｲﾄ] ﾘｰﾄﾞｳｪｲﾄｻｲｸﾙを｢%1｣に設定しました。</source>
+        <translation>[Register read wait] Read wait cycles set to &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>[ﾚｼﾞｽﾀﾗｲﾄｳｪｲﾄ] ﾗｲﾄｳｪｲﾄｻｲｸﾙを｢%1｣に設定しました。</source>
+        <translation>[Register write wait] Write wait cycles set to &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀｱﾄﾞﾚｽが範囲外です。</source>
+        <translation>The register address is out of range.</translation>
+    </message>
+    <message>
+        <source>ﾚｼﾞｽﾀﾚﾝｸﾞｽが範囲外です。</source>
+        <translation>The register length is out of range.</translation>
+    </message>
+    <message>
+        <source>[ﾚｼﾞｽﾀﾘｰﾄﾞEX] ｱﾄﾞﾚｽ=%1,ﾚﾝｸﾞｽ=%2</source>
+        <translation>[Register read EX] address=%1, length=%2</translation>
+    </message>
+    <message>
+        <source>[ﾚｼﾞｽﾀﾗｲﾄEX] ｱﾄﾞﾚｽ=%1,ﾚﾝｸﾞｽ=%2</source>
+        <translation>[Register write EX] address=%1, length=%2</translation>
+    </message>
+    <message>
+        <source>[%1]は無効な数値です。
+有効な数値は0～FFです。</source>
+        <translation>[%1] is not a valid number.
+Valid numbers are 0 to FF.</translation>
+    </message>
+    <message>
+        <source>[%1]は無効な数値です。
+有効な数値は%2～%3です。</source>
+        <translation>[%1] is not a valid number.
+Valid numbers are %2 to %3.</translation>
+    </message>
+    <message>
+        <source>[%1]は範囲外です。
+有効な数値は%2～%3です。</source>
+        <translation>[%1] is out of range.
+Valid numbers are %2 to %3.</translation>
+    </message>
+    <message>
+        <source>ｱﾌﾟﾘｹｰｼｮﾝﾃﾞｨﾚｸﾄﾘの作成に失敗しました。</source>
+        <translation>Could not create the application folder.</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞﾌｧｲﾙを作成出来ませんでした。</source>
+        <translation>Could not create the log file.</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞﾌｧｲﾙが多数あります。
+適宜整理して下さい。</source>
+        <translation>There are many log files.
+Please tidy them up.</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞﾌｧｲﾙが多数あります。適宜整理して下さい。</source>
+        <translation>There are many log files. Please tidy them up.</translation>
+    </message>
 </context>
 </TS>

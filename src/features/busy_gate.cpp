@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/ui_text.h"
+
 namespace quillon::features {
 
 namespace {
@@ -52,7 +54,7 @@ std::string BusyGate::Holder() {
 
 BusyGate::Hold TakeOrRefuse(std::string_view what, Reporter& reporter) {
     BusyGate::Hold hold = BusyGate::TryTake(what);
-    if (!hold) reporter.Status(kBusyRefusal);
+    if (!hold) reporter.Status(Lang::MarkedStd(kBusyRefusal));
     return hold;
 }
 

@@ -14,6 +14,7 @@
 //
 // Any thread: the panel takes it on the worker that runs the operation.
 
+#include <QtGlobal>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,8 @@
 namespace quillon::features {
 
 // Status bar text of an operation refused because another one runs.
-inline constexpr const char* kBusyRefusal = "他の処理を実行中のため開始できません。";
+inline constexpr const char* kBusyRefusal =
+    QT_TRANSLATE_NOOP("Lang", "他の処理を実行中のため開始できません。");
 
 class BusyGate {
   public:

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "platform/ui_text.h"
+
 namespace quillon::features {
 
 namespace {
@@ -18,25 +20,31 @@ std::string Reason(NameProblem problem, const std::string& path, bool writing) {
         case NameProblem::None:
             return {};
         case NameProblem::NoName:
-            return "ﾌｧｲﾙ名が入力されていません。";
+            return Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙ名が入力されていません。"));
         case NameProblem::Pattern:
-            return "ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。";
+            return Lang::MarkedStd(
+                QT_TRANSLATE_NOOP("Lang", "ﾜｲﾙﾄﾞｶｰﾄﾞ(*や?)を含む名前はﾌｧｲﾙ名ではありません。"));
         case NameProblem::NoFolder:
-            return "ﾌｫﾙﾀﾞがありません：" + FolderOf(path);
+            return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾌｫﾙﾀﾞがありません：%1"), FolderOf(path));
         case NameProblem::FolderDenied:
-            return (writing ? "ﾌｫﾙﾀﾞに書き込む権限がありません："
-                            : "ﾌｫﾙﾀﾞを開く権限がありません：") +
-                   FolderOf(path);
+            return Lang::Fill(writing
+                                  ? QT_TRANSLATE_NOOP("Lang", "ﾌｫﾙﾀﾞに書き込む権限がありません：%1")
+                                  : QT_TRANSLATE_NOOP("Lang", "ﾌｫﾙﾀﾞを開く権限がありません：%1"),
+                              FolderOf(path));
         case NameProblem::Missing:
-            return "ﾌｧｲﾙがありません。";
+            return Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙがありません。"));
         case NameProblem::Folder:
-            return "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。";
+            return Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙではなくﾌｫﾙﾀﾞです。"));
         case NameProblem::Fifo:
-            return "ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。";
+            return Lang::MarkedStd(
+                QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙではなくFIFO(名前付きﾊﾟｲﾌﾟ)です。"));
         case NameProblem::Device:
-            return "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。";
+            return Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙではなくﾃﾞﾊﾞｲｽです。"));
         case NameProblem::Denied:
-            return writing ? "ﾌｧｲﾙに書き込む権限がありません。" : "ﾌｧｲﾙを読む権限がありません。";
+            return writing
+                       ? Lang::MarkedStd(
+                             QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙに書き込む権限がありません。"))
+                       : Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙを読む権限がありません。"));
     }
     return {};
 }
@@ -61,17 +69,18 @@ NameCheck CheckNameToWrite(const std::string& path) {
 std::string RefusalText(std::string_view failure, const std::string& path,
                         const std::string& reason) {
     std::string text(failure);
-    text += "\nﾌｧｲﾙ：" + path;
+    text += "\n" + Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙ：%1"), path);
     if (!reason.empty()) text += "\n" + reason;
     return text;
 }
 
 std::string FreeSpaceLines(const std::string& folder, const std::uint64_t* free,
                            std::uint64_t needed) {
-    std::string text = "空き容量を調べたﾌｫﾙﾀﾞ：" + folder;
+    std::string text = Lang::Fill(QT_TRANSLATE_NOOP("Lang", "空き容量を調べたﾌｫﾙﾀﾞ：%1"), folder);
     if (free)
-        text += "\n空き容量：" + std::to_string(*free) + " ﾊﾞｲﾄ、転送ﾚﾝｸﾞｽ：" +
-                std::to_string(needed) + " ﾊﾞｲﾄ";
+        text +=
+            "\n" + Lang::Fill(QT_TRANSLATE_NOOP("Lang", "空き容量：%1 ﾊﾞｲﾄ、転送ﾚﾝｸﾞｽ：%2 ﾊﾞｲﾄ"),
+                              *free, needed);
     return text;
 }
 

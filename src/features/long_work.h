@@ -14,11 +14,12 @@
 // transfers, between flash pages) and then take their cancel path: the end
 // command of a memory transfer, "ﾕｰｻﾞｰｷｬﾝｾﾙ" in the log, nothing half written.
 
+#include <QtGlobal>
 #include <functional>
 
 namespace quillon::features {
 
-inline constexpr const char* kUserCancel = "ﾕｰｻﾞｰｷｬﾝｾﾙ";
+inline constexpr const char* kUserCancel = QT_TRANSLATE_NOOP("Lang", "ﾕｰｻﾞｰｷｬﾝｾﾙ");
 
 bool CancelRequested();
 // Any thread, and signal handlers (lock-free stores only).

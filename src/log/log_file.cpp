@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "platform/ui_text.h"
 
 namespace quillon {
 
@@ -105,14 +106,14 @@ bool StartFile(const std::string& folder, const std::string& fileName) {
 bool LogFile::Open() {
     const std::string folder = platform::AppDataFolder() + "/Quillon7";
     if (!MakeFolder(folder)) {
-        Prompts().Message("ｱﾌﾟﾘｹｰｼｮﾝﾃﾞｨﾚｸﾄﾘの作成に失敗しました。", MsgIcon::Warning);
+        Prompts().Message(Lang::Tr("ｱﾌﾟﾘｹｰｼｮﾝﾃﾞｨﾚｸﾄﾘの作成に失敗しました。"), MsgIcon::Warning);
         return false;
     }
     std::tm tm = LocalNow();
     char name[32];
     std::snprintf(name, sizeof name, "LOG%02d%02d%02d%02d%02d%02d.txt", tm.tm_year % 100,
                   tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-    if (!StartFile(folder, name)) ToWindow("ﾛｸﾞﾌｧｲﾙを作成出来ませんでした。");
+    if (!StartFile(folder, name)) ToWindow(Lang::Tr("ﾛｸﾞﾌｧｲﾙを作成出来ませんでした。"));
     return true;
 }
 
@@ -184,8 +185,9 @@ void LogFile::CheckFolderCount(unsigned threshold) {
     for (; !ec && it != end; it.increment(ec)) ++count;
     if (ec) count = 0;
     if (threshold > 0 && count >= threshold) {
-        Prompts().Message("ﾛｸﾞﾌｧｲﾙが多数あります。\n適宜整理して下さい。", MsgIcon::Information);
-        Write("ﾛｸﾞﾌｧｲﾙが多数あります。適宜整理して下さい。");
+        Prompts().Message(Lang::Tr("ﾛｸﾞﾌｧｲﾙが多数あります。\n適宜整理して下さい。"),
+                          MsgIcon::Information);
+        Write(Lang::Tr("ﾛｸﾞﾌｧｲﾙが多数あります。適宜整理して下さい。"));
         Prompts().OpenWithDesktop(State().folder);
     }
 }

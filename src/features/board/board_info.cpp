@@ -4,6 +4,7 @@
 
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -67,13 +68,14 @@ std::string Hex(const char* format, unsigned value) {
     return buf;
 }
 
-// One item: its value, or the failure reported.
+// One item: its value, or the failure (marked where written) reported.
 std::optional<std::uint16_t> ReadItem(link::BoardHandle h, std::uint8_t item, const char* failure,
                                       Reporter& reporter) {
     std::uint16_t v = 0;
     if (link::VR_BOARD_INFO(h, item, v)) return v;
-    reporter.Fail(failure);
-    reporter.FailBox(failure, MsgIcon::Warning);
+    const std::string text = Lang::MarkedStd(failure);
+    reporter.Fail(text);
+    reporter.FailBox(text, MsgIcon::Warning);
     return std::nullopt;
 }
 
@@ -83,7 +85,7 @@ std::string ProductName(std::uint16_t productId) {
     for (const Product& p : kProducts) {
         if (p.id == productId) return p.name;
     }
-    return "該当なし";
+    return Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "該当なし"));
 }
 
 std::string SpeedText(std::uint16_t code) {
@@ -111,32 +113,39 @@ BoardInfoLabels BoardInfoUpdate(link::BoardHandle h, Reporter& reporter,
         if (show) show(item, *label);
     };
     const auto firmware =
-        ReadItem(h, link::kInfoFirmwareVersion, "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。", reporter);
+        ReadItem(h, link::kInfoFirmwareVersion,
+                 QT_TRANSLATE_NOOP("Lang", "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝの取得に失敗しました。"), reporter);
     if (!firmware) return out;
     set(out.firmwareVersion, BoardInfoItem::FirmwareVersion, Hex("%04Xh", *firmware));
-    reporter.Log("ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ：" + *out.firmwareVersion);
+    reporter.Log(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾌｧｰﾑｳｪｱﾊﾞｰｼﾞｮﾝ ：%1"), *out.firmwareVersion));
 
     const auto product =
-        ReadItem(h, link::kInfoProductId, "ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。", reporter);
+        ReadItem(h, link::kInfoProductId,
+                 QT_TRANSLATE_NOOP("Lang", "ﾌﾟﾛﾀﾞｸﾄIDの取得に失敗しました。"), reporter);
     if (!product) return out;
     set(out.productId, BoardInfoItem::ProductId, Hex("%04Xh", *product));
-    reporter.Log("ﾌﾟﾛﾀﾞｸﾄID ：" + *out.productId);
+    reporter.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾌﾟﾛﾀﾞｸﾄID ：%1"), *out.productId));
     set(out.productName, BoardInfoItem::ProductName, ProductName(*product));
-    reporter.Log("製品名 : " + *out.productName);
+    reporter.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "製品名 : %1"), *out.productName));
 
     const auto revision =
-        ReadItem(h, link::kInfoChipRevision, "FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝの取得に失敗しました。", reporter);
+        ReadItem(h, link::kInfoChipRevision,
+                 QT_TRANSLATE_NOOP("Lang", "FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝの取得に失敗しました。"), reporter);
     if (!revision) return out;
     // The label shows two digits, the log line four.
     set(out.chipRevision, BoardInfoItem::ChipRevision, Hex("%02Xh", *revision));
-    reporter.Log("FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ ：" + Hex("%04Xh", *revision));
+    reporter.Log(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "FX2ﾁｯﾌﾟﾘﾋﾞｼﾞｮﾝ ：%1"), Hex("%04Xh", *revision)));
 
-    const auto speed = ReadItem(h, link::kInfoSpeed, "接続ｽﾋﾟｰﾄﾞの取得に失敗しました。", reporter);
+    const auto speed =
+        ReadItem(h, link::kInfoSpeed, QT_TRANSLATE_NOOP("Lang", "接続ｽﾋﾟｰﾄﾞの取得に失敗しました。"),
+                 reporter);
     if (!speed) return out;
     set(out.speed, BoardInfoItem::Speed, SpeedText(*speed));
-    reporter.Log("接続ｽﾋﾟｰﾄﾞ : " + *out.speed);
+    reporter.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "接続ｽﾋﾟｰﾄﾞ : %1"), *out.speed));
     if (*out.speed == "Unknown Speed Mode.") reporter.Log(std::to_string(*speed));
-    reporter.Status("ﾎﾞｰﾄﾞ情報取得に成功しました。");
+    reporter.Status(Lang::Tr("ﾎﾞｰﾄﾞ情報取得に成功しました。"));
     out.ok = true;
     return out;
 }

@@ -6,6 +6,7 @@
 #include "features/hex_field.h"
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -44,12 +45,12 @@ bool G2mBaseWrite(link::BoardHandle h, G2mBase which, std::string_view input, Re
     const auto value = static_cast<std::uint32_t>(*parsed);
     const std::string name = BaseName(which);
     if (!BlockWrite32(h, BaseAddress(which), value)) {
-        Fail(reporter, "G2M:" + name + "の設定に失敗しました。");
+        Fail(reporter, Lang::Fill(QT_TRANSLATE_NOOP("Lang", "G2M:%1の設定に失敗しました。"), name));
         return false;
     }
-    char line[96];
-    std::snprintf(line, sizeof line, "G2M:%s=%08xh に設定しました。", name.c_str(), value);
-    reporter.Log(line);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08x", value);
+    reporter.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "G2M:%1=%2h に設定しました。"), name, hex));
     return true;
 }
 
@@ -57,7 +58,8 @@ std::optional<std::string> G2mBaseRead(link::BoardHandle h, G2mBase which, Repor
     ClearCause();  // a new action
     std::uint32_t value = 0;
     if (!BlockRead32(h, BaseAddress(which), value)) {
-        Fail(reporter, std::string("G2M:") + BaseName(which) + "の取得に失敗しました。");
+        Fail(reporter, Lang::Fill(QT_TRANSLATE_NOOP("Lang", "G2M:%1の取得に失敗しました。"),
+                                  BaseName(which)));
         return std::nullopt;
     }
     return HexField(value, 8);
@@ -66,7 +68,7 @@ std::optional<std::string> G2mBaseRead(link::BoardHandle h, G2mBase which, Repor
 bool CapStartIssue(link::BoardHandle h, Reporter& reporter) {
     ClearCause();  // a new action
     if (!BlockWrite32(h, kCapStart, 1)) {
-        Fail(reporter, "C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。");
+        Fail(reporter, Lang::Tr("C2M:CAP_STARTｺﾏﾝﾄﾞの発行に失敗しました。"));
         return false;
     }
     reporter.Log("CAP_START OK!!");
@@ -79,7 +81,7 @@ bool CapRegistersDump(link::BoardHandle h, Reporter& reporter) {
     for (int i = 0; i < kCapRegisterCount; ++i) {
         std::uint32_t value = 0;
         if (!BlockRead32(h, kCapRegisters + static_cast<std::uint32_t>(i), value)) {
-            Fail(reporter, "C2Mﾚｼﾞｽﾀの取得に失敗しました。");
+            Fail(reporter, Lang::Tr("C2Mﾚｼﾞｽﾀの取得に失敗しました。"));
             return false;
         }
         reporter.Log(HexField(value, 8));
@@ -90,7 +92,7 @@ bool CapRegistersDump(link::BoardHandle h, Reporter& reporter) {
 bool DmaStartSet(link::BoardHandle h, Reporter& reporter) {
     ClearCause();  // a new action
     if (!BlockWrite32(h, kDmaStartAdrs, kDmaStartValue)) {
-        Fail(reporter, "C2M:DMAｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。");
+        Fail(reporter, Lang::Tr("C2M:DMAｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。"));
         return false;
     }
     reporter.Log("SET DMA_START_ADRS OK!!");

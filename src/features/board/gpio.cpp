@@ -3,6 +3,7 @@
 #include "features/hex_field.h"
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -12,7 +13,7 @@ bool PortOk(int port) {
     return port >= 0 && port < kGpioPorts;
 }
 
-void Fail(Reporter& reporter, const char* text) {
+void Fail(Reporter& reporter, const std::string& text) {
     reporter.Fail(text);
     reporter.FailBox(text, MsgIcon::Warning);
 }
@@ -42,11 +43,11 @@ bool GpioDirectionSet(link::BoardHandle h, int port, const std::string& directio
     const bool output = direction == "OUT";
     if (port == 0) reporter.Log(output ? "OUT" : "IN");
     if (!GpioSetDirection(h, port, output)) {
-        Fail(reporter, "GPIO-DIR切り換えに失敗しました。");
+        Fail(reporter, Lang::Tr("GPIO-DIR切り換えに失敗しました。"));
         return false;
     }
-    reporter.Status(std::string("Port") + GpioPortLetter(port) + "のDIR(" + direction +
-                    ")を切り換えました。");
+    reporter.Status(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Port%1のDIR(%2)を切り換えました。"),
+                               GpioPortLetter(port), direction));
     return true;
 }
 
@@ -54,10 +55,10 @@ std::optional<std::string> GpioRead(link::BoardHandle h, int port, Reporter& rep
     ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!GpioReadByte(h, port, value)) {
-        Fail(reporter, "GPIO-Readに失敗しました。");
+        Fail(reporter, Lang::Tr("GPIO-Readに失敗しました。"));
         return std::nullopt;
     }
-    reporter.Status("GPIO-Read成功");
+    reporter.Status(Lang::Tr("GPIO-Read成功"));
     return HexField(value, 2);
 }
 
@@ -67,15 +68,15 @@ std::optional<std::string> GpioWrite(link::BoardHandle h, int port, std::string_
     const auto value = ParseHexField(field);
     if (!value) {
         SetCause(NotHexCause("Port " + std::string(GpioPortLetter(port)) + " Write", field));
-        Fail(reporter, "ﾗｲﾄﾃﾞｰﾀが無効です。");
+        Fail(reporter, Lang::Tr("ﾗｲﾄﾃﾞｰﾀが無効です。"));
         return std::nullopt;
     }
     const auto byte = static_cast<std::uint8_t>(*value);
     if (!GpioWriteByte(h, port, byte)) {
-        Fail(reporter, "GPIO-Writeに失敗しました。");
+        Fail(reporter, Lang::Tr("GPIO-Writeに失敗しました。"));
         return std::nullopt;
     }
-    reporter.Status("GPIO-Write成功");
+    reporter.Status(Lang::Tr("GPIO-Write成功"));
     return HexField(byte, 2);
 }
 

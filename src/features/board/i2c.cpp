@@ -5,17 +5,19 @@
 #include "features/hex_field.h"
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
 namespace {
 
-constexpr const char* kReadFailed = "I2Cﾘｰﾄﾞに失敗しました。";
-constexpr const char* kWriteFailed = "I2Cﾗｲﾄに失敗しました。";
+constexpr const char* kReadFailed = QT_TRANSLATE_NOOP("Lang", "I2Cﾘｰﾄﾞに失敗しました。");
+constexpr const char* kWriteFailed = QT_TRANSLATE_NOOP("Lang", "I2Cﾗｲﾄに失敗しました。");
 
+// Both texts marked where written (the English "NG" lines need no English).
 void Fail(Reporter& reporter, const char* logLine, const char* box) {
-    reporter.Fail(logLine);
-    reporter.FailBox(box, MsgIcon::Warning);
+    reporter.Fail(Lang::MarkedStd(logLine));
+    reporter.FailBox(Lang::MarkedStd(box), MsgIcon::Warning);
 }
 
 // The converted fields of a byte access.
@@ -199,14 +201,15 @@ bool DacParameterSet(link::BoardHandle h, int portIndex, const std::array<std::s
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto v = ParseHexInt(fields[i]);
         if (!v) {
-            reporter.Message("無効な文字列です。", MsgIcon::Warning);
+            reporter.Message(Lang::Tr("無効な文字列です。"), MsgIcon::Warning);
             return false;
         }
         bytes[i] = static_cast<std::uint8_t>(*v);
     }
     if (!DacSend(h, portIndex == 0 ? 0 : 1, bytes)) {
         // The box has always named the part MCP4715; the log line has it right.
-        Fail(reporter, "MCP4725ﾊﾟﾗﾒｰﾀｾｯﾄに失敗しました。", "MCP4715ﾊﾟﾗﾒｰﾀｾｯﾄに失敗しました。");
+        Fail(reporter, QT_TRANSLATE_NOOP("Lang", "MCP4725ﾊﾟﾗﾒｰﾀｾｯﾄに失敗しました。"),
+             QT_TRANSLATE_NOOP("Lang", "MCP4715ﾊﾟﾗﾒｰﾀｾｯﾄに失敗しました。"));
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
 #include "platform/prompter.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -31,12 +32,13 @@ std::string Format(const char* format, Args... args) {
 }
 
 // What the two "change" items share: the input box and the conversion.
-std::optional<std::uint8_t> AskByte(const char* caption, const char* prompt, Reporter& reporter) {
+std::optional<std::uint8_t> AskByte(const std::string& caption, const std::string& prompt,
+                                    Reporter& reporter) {
     const std::optional<std::string> text = Prompts().Input(caption, prompt, "");
     if (!text) return std::nullopt;
     const std::optional<std::int32_t> value = ParseDecimalInput(*text);
     if (!value) {
-        reporter.Message("整数値で入力してください。", MsgIcon::Warning);
+        reporter.Message(Lang::Tr("整数値で入力してください。"), MsgIcon::Warning);
         return std::nullopt;
     }
     // The board keeps one byte: 300 becomes 44, -1 becomes 255.
@@ -66,7 +68,7 @@ std::optional<TempReading> TemperatureReadAndShow(link::BoardHandle h, Reporter&
 }
 
 void TemperatureFailed(Reporter& reporter) {
-    Fail(reporter, "FPGA温度取得失敗しました。");
+    Fail(reporter, Lang::Tr("FPGA温度取得失敗しました。"));
 }
 
 bool TempChart::Append(double value) {
@@ -91,10 +93,10 @@ std::pair<double, double> TempChart::YRange() const {
 bool SuspendSet(link::BoardHandle h, bool suspend, Reporter& reporter) {
     ClearCause();  // a new action
     if (!link::VR_SUSPEND_SET(h, suspend ? 1 : 0)) {
-        Fail(reporter, "ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。");
+        Fail(reporter, Lang::Tr("ｻｽﾍﾟﾝﾄﾞﾓｰﾄﾞ切り換えに失敗しました。"));
         return false;
     }
-    reporter.Status("SUSPENDﾓｰﾄﾞを切り換えました。");
+    reporter.Status(Lang::Tr("SUSPENDﾓｰﾄﾞを切り換えました。"));
     return true;
 }
 
@@ -123,15 +125,17 @@ std::optional<std::int32_t> ParseDecimalInput(std::string_view text) {
 
 bool TempAlertChange(link::BoardHandle h, Reporter& reporter, std::uint8_t* degrees) {
     ClearCause();  // a new action
-    const auto value = AskByte("温度警告設定値の変更",
-                               "温度警告の設定値を整数(0-255)で入力してください｡", reporter);
+    const auto value =
+        AskByte(Lang::Tr("温度警告設定値の変更"),
+                Lang::Tr("温度警告の設定値を整数(0-255)で入力してください｡"), reporter);
     if (!value) return false;
     if (!TempAlertWrite(h, *value)) {
-        Fail(reporter, "温度警告設定値の変更に失敗しました。");
+        Fail(reporter, Lang::Tr("温度警告設定値の変更に失敗しました。"));
         return false;
     }
     if (degrees) *degrees = static_cast<std::uint8_t>(*value);
-    Tell(reporter, Format("温度警告温度を %d℃ に変更しました。", *value));
+    Tell(reporter, Lang::Fill(QT_TRANSLATE_NOOP("Lang", "温度警告温度を %1℃ に変更しました。"),
+                              static_cast<int>(*value)));
     return true;
 }
 
@@ -139,25 +143,30 @@ bool TempAlertShow(link::BoardHandle h, Reporter& reporter, std::uint8_t* degree
     ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!TempAlertRead(h, value)) {
-        Fail(reporter, "温度警告設定値の取得に失敗しました。");
+        Fail(reporter, Lang::Tr("温度警告設定値の取得に失敗しました。"));
         return false;
     }
     if (degrees) *degrees = value;
-    Tell(reporter, Format("現在の温度警告設定値は %d℃ です。", value));
+    Tell(reporter, Lang::Fill(QT_TRANSLATE_NOOP("Lang", "現在の温度警告設定値は %1℃ です。"),
+                              static_cast<int>(value)));
     return true;
 }
 
 bool WatchdogChange(link::BoardHandle h, Reporter& reporter) {
     ClearCause();  // a new action
-    const auto value = AskByte("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更",
-                               "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を整数(0-255秒)で入力してください｡", reporter);
+    const auto value =
+        AskByte(Lang::Tr("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更"),
+                Lang::Tr("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を整数(0-255秒)で入力してください｡"), reporter);
     if (!value) return false;
     if (!link::VR_WATCHDOG_SET(h, *value)) {
-        Fail(reporter, "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更に失敗しました。");
+        Fail(reporter, Lang::Tr("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の変更に失敗しました。"));
         return false;
     }
-    Tell(reporter, *value == 0 ? std::string("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏを無効に設定しました。")
-                               : Format("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を %d秒 に変更しました。", *value));
+    Tell(reporter,
+         *value == 0
+             ? Lang::Tr("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏを無効に設定しました。")
+             : Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏの設定値を %1秒 に変更しました。"),
+                          static_cast<int>(*value)));
     return true;
 }
 
@@ -165,11 +174,13 @@ bool WatchdogShow(link::BoardHandle h, Reporter& reporter) {
     ClearCause();  // a new action
     std::uint8_t value = 0;
     if (!link::VR_WATCHDOG_GET(h, value)) {
-        Fail(reporter, "ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の取得に失敗しました。");
+        Fail(reporter, Lang::Tr("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏ設定値の取得に失敗しました。"));
         return false;
     }
-    Tell(reporter, value == 0 ? std::string("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏは無効に設定されています。")
-                              : Format("現在のｳｵｯﾁﾄﾞｸﾞﾀｲﾏは %d秒です。", value));
+    Tell(reporter, value == 0
+                       ? Lang::Tr("ｳｵｯﾁﾄﾞｸﾞﾀｲﾏは無効に設定されています。")
+                       : Lang::Fill(QT_TRANSLATE_NOOP("Lang", "現在のｳｵｯﾁﾄﾞｸﾞﾀｲﾏは %1秒です。"),
+                                    static_cast<int>(value)));
     return true;
 }
 
@@ -180,7 +191,7 @@ bool FirmwareReset(link::BoardHandle h, Reporter& reporter) {
     if (link::VR_FW_RESET(h)) return true;
     // Not a failure: the firmware restarted before it could answer, which
     // is what a reset does. The board leaving is no cause to tell.
-    const char* done = "FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。";
+    const std::string done = Lang::Tr("FX3ﾌｧｰﾑｳｪｱﾘｾｯﾄを実行しました。");
     reporter.Log(done);
     reporter.Message(done, MsgIcon::Warning);
     ClearCause();

@@ -3,6 +3,7 @@
 // points of the monitor's chart), the FPGA's suspend mode, the temperature
 // alert threshold, the firmware's watchdog timer and the FX3 firmware reset.
 
+#include <QtGlobal>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,7 +33,8 @@ std::optional<TempReading> TemperatureReadAndShow(link::BoardHandle h,
                                                   Reporter& reporter = DefaultReporter());
 // "FPGA温度取得失敗しました。", logged and shown.
 void TemperatureFailed(Reporter& reporter = DefaultReporter());
-inline constexpr const char* kTemperatureShown = "FPGA温度を取得&表示しました。";
+inline constexpr const char* kTemperatureShown =
+    QT_TRANSLATE_NOOP("Lang", "FPGA温度を取得&表示しました。");
 
 // The monitor chart's points and view. Point i sits at x = i. The bottom axis
 // shows 50 points, starting at 0; once the series holds more than 50 points

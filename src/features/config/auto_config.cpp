@@ -5,6 +5,7 @@
 
 #include "features/config/fpga_load.h"
 #include "platform/platform.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -21,32 +22,39 @@ AutoConfigSettings AutoConfigSettings::Read(const SettingsStore& store) {
 
 namespace {
 
-std::string ModeText(bool tessera, bool xilinx, bool bitswap, bool encrypt, bool atStartup) {
+// The mode's text, marked; translated where it is handed out.
+const char* ModeText(bool tessera, bool xilinx, bool bitswap, bool encrypt, bool atStartup) {
     if (tessera) {
-        if (xilinx) return "Xilinx+Tesseraﾓｰﾄﾞ";
-        return encrypt ? "ALTERA+Tessera+Encryptﾓｰﾄﾞ" : "ALTERA+Tesseraﾓｰﾄﾞ";
+        if (xilinx) return QT_TRANSLATE_NOOP("Lang", "Xilinx+Tesseraﾓｰﾄﾞ");
+        return encrypt ? QT_TRANSLATE_NOOP("Lang", "ALTERA+Tessera+Encryptﾓｰﾄﾞ")
+                       : QT_TRANSLATE_NOOP("Lang", "ALTERA+Tesseraﾓｰﾄﾞ");
     }
-    if (!xilinx) return "ALTERAﾓｰﾄﾞ";
-    if (atStartup) return bitswap ? "Xilinxﾓｰﾄﾞ(+BITSWAP)" : "Xilinxﾓｰﾄﾞ";
-    if (bitswap) return encrypt ? "Xilinxﾓｰﾄﾞ(+BITSWAP+ENCRYPT)" : "Xilinxﾓｰﾄﾞ(+BITSWAP)";
-    return encrypt ? "Xilinxﾓｰﾄﾞ(+ENCRYPT)" : "Xilinxﾓｰﾄﾞ";
+    if (!xilinx) return QT_TRANSLATE_NOOP("Lang", "ALTERAﾓｰﾄﾞ");
+    if (atStartup)
+        return bitswap ? QT_TRANSLATE_NOOP("Lang", "Xilinxﾓｰﾄﾞ(+BITSWAP)")
+                       : QT_TRANSLATE_NOOP("Lang", "Xilinxﾓｰﾄﾞ");
+    if (bitswap)
+        return encrypt ? QT_TRANSLATE_NOOP("Lang", "Xilinxﾓｰﾄﾞ(+BITSWAP+ENCRYPT)")
+                       : QT_TRANSLATE_NOOP("Lang", "Xilinxﾓｰﾄﾞ(+BITSWAP)");
+    return encrypt ? QT_TRANSLATE_NOOP("Lang", "Xilinxﾓｰﾄﾞ(+ENCRYPT)")
+                   : QT_TRANSLATE_NOOP("Lang", "Xilinxﾓｰﾄﾞ");
 }
 
 }  // namespace
 
 std::string AutoConfigModeAfterDialog(bool tessera, bool xilinx, bool bitswap, bool encrypt) {
-    return ModeText(tessera, xilinx, bitswap, encrypt, false);
+    return Lang::MarkedStd(ModeText(tessera, xilinx, bitswap, encrypt, false));
 }
 
 std::string AutoConfigModeAtStartup(bool tessera, bool xilinx, bool bitswap, bool encrypt) {
-    return ModeText(tessera, xilinx, bitswap, encrypt, true);
+    return Lang::MarkedStd(ModeText(tessera, xilinx, bitswap, encrypt, true));
 }
 
 AutoConfigResult RunAutoConfig(link::BoardHandle h, const AutoConfigSettings& s, Reporter& r) {
     AutoConfigResult result;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(s.path, ec)) {
-        r.Log("ｵｰﾄｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)");
+        r.Log(Lang::Tr("ｵｰﾄｺﾝﾌｨｸﾞ失敗(ﾌｧｲﾙ無し)"));
         return result;
     }
     const std::uint64_t start = platform::TickMs();
@@ -56,10 +64,11 @@ AutoConfigResult RunAutoConfig(link::BoardHandle h, const AutoConfigSettings& s,
         result.outcome = AutoConfigResult::Outcome::Loaded;
         result.elapsedMs = platform::TickMs() - start;
         r.Log("AUTO Config[" + s.path + "]");
-        r.Log(" → ｵｰﾄｺﾝﾌｨｸﾞ時間：" + std::to_string(result.elapsedMs) + "ms");
+        r.Log(" → " +
+              Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ｵｰﾄｺﾝﾌｨｸﾞ時間：%1ms"), result.elapsedMs));
     } else {
         result.outcome = AutoConfigResult::Outcome::Failed;
-        r.Fail("ｵｰﾄｺﾝﾌｨｸﾞ失敗 → " + s.path);
+        r.Fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ｵｰﾄｺﾝﾌｨｸﾞ失敗 → %1"), s.path));
     }
     return result;
 }

@@ -2,6 +2,7 @@
 // Automatic configuration: a stored choice of file and options that loads the
 // FPGA once at start-up, right after the board opened.
 
+#include <QtGlobal>
 #include <cstdint>
 #include <string>
 
@@ -30,7 +31,7 @@ std::string AutoConfigModeAfterDialog(bool tessera, bool xilinx, bool bitswap, b
 std::string AutoConfigModeAtStartup(bool tessera, bool xilinx, bool bitswap, bool encrypt);
 
 // The mode text before anything has set it.
-inline constexpr const char* kAutoConfigDefaultMode = "(ALTERAﾓｰﾄﾞ)";
+inline constexpr const char* kAutoConfigDefaultMode = QT_TRANSLATE_NOOP("Lang", "(ALTERAﾓｰﾄﾞ)");
 
 struct AutoConfigResult {
     enum class Outcome { NoFile, Loaded, Failed } outcome = Outcome::NoFile;

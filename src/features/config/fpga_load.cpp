@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -15,6 +15,7 @@
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
 #include "platform/file_io.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -35,7 +36,7 @@ std::optional<FileBytes> ReadConfigFile(const std::string& path, const ConfigOpt
     platform::InputFile in;
     if (in.Open(path) != platform::InputFile::Status::Ok) return std::nullopt;
     if (!ConfigStreamLength(in.size(), options)) {
-        SetCause(FileCause(path, "ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀとして大きすぎます"));
+        SetCause(FileCause(path, Lang::Tr("ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀとして大きすぎます")));
         return std::nullopt;
     }
     FileBytes file;
@@ -43,7 +44,7 @@ std::optional<FileBytes> ReadConfigFile(const std::string& path, const ConfigOpt
     file.data.reset(new (std::nothrow) std::uint8_t[file.size ? file.size : 1]);
     if (!file.data) return std::nullopt;
     const auto got = in.Read(file.data.get(), file.size);
-    if (got && *got < file.size) SetCause(FileCause(path, "読み込み中に短くなりました"));
+    if (got && *got < file.size) SetCause(FileCause(path, Lang::Tr("読み込み中に短くなりました")));
     if (!got || *got < file.size) return std::nullopt;  // read error or short read
     return file;
 }
@@ -63,8 +64,10 @@ std::atomic<std::uint16_t> g_targetRegister{0x3FFF};
 std::string ConfigRefusedCause(std::uint32_t status) {
     char text[16];
     std::snprintf(text, sizeof text, "%02Xh", status);
-    return std::string("FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ ") + text +
-           ")。ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい";
+    return Lang::Fill(QT_TRANSLATE_NOOP("Lang",
+                                        "FPGAがｺﾝﾌｨｸﾞﾚｰｼｮﾝﾃﾞｰﾀを受け付けませんでした(ｽﾃｰﾀｽ %1)。"
+                                        "ﾌｧｲﾙの種類(Altera/Xilinx)と設定を確認して下さい"),
+                      text);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/ui_text.h"
+
 namespace quillon::features {
 
 namespace {
@@ -100,20 +102,29 @@ std::vector<std::string> CfiReportLines(const CfiQuery& query) {
     const FlashGeometry& g = query.geometry;
     std::vector<std::string> lines;
     lines.push_back("//////// Read CFI Query ////////");
-    if (query.pageModeByte == 0) lines.push_back("Page Write Mode ： not supported.");
-    if (query.pageModeByte == 2) lines.push_back("Page Write Mode ： 8Word page.");
+    if (query.pageModeByte == 0) lines.push_back(Lang::Tr("Page Write Mode ： not supported."));
+    if (query.pageModeByte == 2) lines.push_back(Lang::Tr("Page Write Mode ： 8Word page."));
     const auto& u = query.uniqueCode;
-    lines.push_back(Format("FLASH Unique Code ： %02X%02X_%02X%02X_%02X%02X_%02X%02Xh", u[0], u[1],
-                           u[2], u[3], u[4], u[5], u[6], u[7]));
-    lines.push_back(Format("Total FLASH Size ： %uBytes(%uMiBytes)", g.totalBytes, g.totalBytes >> 20));
-    lines.push_back(Format("1Word Write Time(typ) ： %uus", g.wordWriteTypUs));
-    lines.push_back(Format("1Word Write Time(max) ： %uus", g.wordWriteMaxUs));
-    lines.push_back(Format("Block Erase Time(typ) ： %ums", g.blockEraseTypMs));
-    lines.push_back(Format("Block Erase Time(max) ： %us", g.blockEraseMaxS));
-    lines.push_back(Format("Region Block Number ： %u", g.regionCount));
+    lines.push_back(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "FLASH Unique Code ： %1h"),
+                               Format("%02X%02X_%02X%02X_%02X%02X_%02X%02X", u[0], u[1], u[2], u[3],
+                                      u[4], u[5], u[6], u[7])));
+    lines.push_back(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Total FLASH Size ： %1Bytes(%2MiBytes)"),
+                               g.totalBytes, g.totalBytes >> 20));
+    lines.push_back(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "1Word Write Time(typ) ： %1us"), g.wordWriteTypUs));
+    lines.push_back(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "1Word Write Time(max) ： %1us"), g.wordWriteMaxUs));
+    lines.push_back(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Block Erase Time(typ) ： %1ms"), g.blockEraseTypMs));
+    lines.push_back(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Block Erase Time(max) ： %1s"), g.blockEraseMaxS));
+    lines.push_back(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Region Block Number ： %1"), g.regionCount));
     for (std::size_t i = 0; i < query.regions.size(); ++i) {
-        lines.push_back(Format("Region%zu Block Number ： %u", i, query.regions[i].blocks));
-        lines.push_back(Format("Region%zu Block Size ： %uBytes", i, query.regions[i].blockBytes));
+        lines.push_back(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Region%1 Block Number ： %2"), i,
+                                   query.regions[i].blocks));
+        lines.push_back(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "Region%1 Block Size ： %2Bytes"), i,
+                                   query.regions[i].blockBytes));
     }
     return lines;
 }

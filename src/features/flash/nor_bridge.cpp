@@ -9,14 +9,16 @@
 #include "features/flash/flash_time.h"
 #include "features/long_work.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
 namespace {
 
-constexpr const char* kConfirm =
+constexpr const char* kConfirm = QT_TRANSLATE_NOOP(
+    "Lang",
     "NorBridge2の処理を実行するとFPGAはNorBridge2用のｺﾝﾌｨｸﾞﾃﾞｰﾀで書き換えられます。\n"
-    "子基板等を接続している時には注意して下さい。\n\n実行しても宜しいですか?";
+    "子基板等を接続している時には注意して下さい。\n\n実行しても宜しいですか?");
 
 std::string Format(const char* format, auto... values) {
     char buf[200];
@@ -25,7 +27,8 @@ std::string Format(const char* format, auto... values) {
 }
 
 bool Confirmed(Reporter& r) {
-    return r.Message(kConfirm, MsgIcon::Warning, MsgButtons::YesNo) == MsgAnswer::Yes;
+    return r.Message(Lang::MarkedStd(kConfirm), MsgIcon::Warning, MsgButtons::YesNo) ==
+           MsgAnswer::Yes;
 }
 
 // Controls back and the page guard down whichever way a run ends.
@@ -51,26 +54,30 @@ class RunScope {
 
 bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geometry, Reporter& r) {
     if (targetIndex < 0 || targetIndex > 1) {
-        r.Message("このﾃﾞﾊﾞｲｽはｻﾎﾟｰﾄされておりません。", MsgIcon::Warning);
+        r.Message(Lang::Tr("このﾃﾞﾊﾞｲｽはｻﾎﾟｰﾄされておりません。"), MsgIcon::Warning);
         return false;
     }
     const BridgeFile design = FindBridgeFile(kNorBridgeDesigns[targetIndex]);
     if (!design.found) {
         r.Log("NorBrige2:" + design.path);
-        r.Log("NorBrige2:NorBridge2用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。");
-        r.Log("NorBrige2:ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。");
-        r.Message("NorBridge2用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。",
+        r.Log(
+            Lang::Tr("NorBrige2:NorBridge2用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。"
+                     "ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。"));
+        r.Log(Lang::Tr("NorBrige2:ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。"));
+        r.Message(Lang::Tr("NorBridge2用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。\n"
+                           "ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。"),
                   MsgIcon::Warning);
         return false;
     }
     if (!FpgaConfigure(h, design.path, false, false, false, r)) {
-        r.Fail("NorBrige2:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.");
-        r.FailBox("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝに失敗しました。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。",
-                  MsgIcon::Warning);
+        r.Fail(Lang::Tr("NorBrige2:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗."));
+        r.FailBox(
+            Lang::Tr("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝに失敗しました。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。"),
+            MsgIcon::Warning);
         return false;
     }
     if (!ParFlashBusWrite(h, 0, 0xF0F0)) {
-        r.FailBox("ﾘｾｯﾄｺﾏﾝﾄﾞの発行に失敗しました。", MsgIcon::Warning);
+        r.FailBox(Lang::Tr("ﾘｾｯﾄｺﾏﾝﾄﾞの発行に失敗しました。"), MsgIcon::Warning);
         return false;
     }
     // The first query after the bridge comes up is not trusted: read twice,
@@ -78,11 +85,11 @@ bool ParFlashPrepare(link::BoardHandle h, int targetIndex, FlashGeometry& geomet
     std::vector<std::uint8_t> buffer(kCfiBufferBytes, 0);
     (void)ParFlashReadCfi(h, buffer);
     if (!ParFlashReadCfi(h, buffer)) {
-        r.FailBox("CFIｸｴﾘの読込みに失敗しました。", MsgIcon::Warning);
+        r.FailBox(Lang::Tr("CFIｸｴﾘの読込みに失敗しました。"), MsgIcon::Warning);
         return false;
     }
     if (!ParFlashDecodeCfi(buffer, geometry, r)) {
-        r.Message("CFIｸｴﾘが正常にﾘｰﾄﾞ出来ませんでした。", MsgIcon::Warning);
+        r.Message(Lang::Tr("CFIｸｴﾘが正常にﾘｰﾄﾞ出来ませんでした。"), MsgIcon::Warning);
         return false;
     }
     return true;
@@ -116,9 +123,10 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     RunScope scope(view, true);
     view.SetResult(RunResult::Executing);
     view.SetTime(std::nullopt);
+    // `box` is marked where written and translated here.
     const auto fail = [&view, &r](const char* box) {
         view.SetResult(RunResult::Failed);
-        if (box) r.FailBox(box, MsgIcon::Warning);
+        if (box) r.FailBox(Lang::MarkedStd(box), MsgIcon::Warning);
         return false;
     };
     // A stop between blocks or chunks: what is erased or written stays so,
@@ -126,8 +134,8 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     const auto cancelled = [&view, &r](const char* line) {
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine(line);
-        r.Log(kUserCancel);
-        r.Status(kUserCancel);
+        r.Log(Lang::MarkedStd(kUserCancel));
+        r.Status(Lang::MarkedStd(kUserCancel));
         return false;
     };
     // A data file that cannot be read is refused before the flash is
@@ -135,19 +143,19 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     // Opened here, once: the write and the verify read what was checked.
     platform::InputFile data;
     if (data.Open(dataPath) != platform::InputFile::Status::Ok)
-        return fail("ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
+        return fail(QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。"));
     // 3.
     FlashGeometry g;
     if (!ParFlashPrepare(h, targetIndex, g, r)) return fail(nullptr);
     // 4.
     r.Log("//////// FLASH ERASE\t////////");
-    r.Log("Flashﾒﾓﾘ全ﾌﾞﾛｯｸのｲﾚｰｽを行います。");
+    r.Log(Lang::Tr("Flashﾒﾓﾘ全ﾌﾞﾛｯｸのｲﾚｰｽを行います。"));
     r.Log("FLASH Memory Block Erasing ..... ");
     if (!ParFlashEraseAll(h, g, startMs, view, r)) {
         if (CancelRequested()) return cancelled("FLASH Memory Block Erasing ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Block Erasing ..... FAILED!!");
-        return fail("FLASHﾒﾓﾘのｲﾚｰｽに失敗しました。");
+        return fail(QT_TRANSLATE_NOOP("Lang", "FLASHﾒﾓﾘのｲﾚｰｽに失敗しました。"));
     }
     view.ReplaceLastLine("FLASH Memory Block Erasing ..... DONE!!");
     // 5-6.
@@ -155,29 +163,34 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
     const std::uint64_t size = data.size();
     const bool partial = g.totalBytes < size;
     if (partial)
-        r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの先頭から%uﾊﾞｲﾄ分の書込みを行います。", g.totalBytes));
+        r.Log(
+            Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙの先頭から%1ﾊﾞｲﾄ分の書込みを行います。"),
+                       g.totalBytes));
     else
-        r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%lluﾊﾞｲﾄ)の書込みを行います。",
-                     static_cast<unsigned long long>(size)));
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%1ﾊﾞｲﾄ)の書込みを行います。"),
+                         static_cast<unsigned long long>(size)));
     if (size % 2 != 0)
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが奇数ﾊﾞｲﾄです。最終ﾃﾞｰﾀの上位ﾊﾞｲﾄはFFhでﾗｲﾄされます。");
-    r.Log("ﾃﾞｰﾀﾌｧｲﾙ ： " + dataPath);
+        r.Log(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙが奇数ﾊﾞｲﾄです。最終ﾃﾞｰﾀの上位ﾊﾞｲﾄはFFhでﾗｲﾄされます。"));
+    r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙ ： %1"), dataPath));
     r.Log("FLASH Memory Writing .....");
     // 7.
     if (!ParFlashWriteImage(h, g, startMs, data, view, r)) {
         if (CancelRequested()) return cancelled("FLASH Memory Writing ..... CANCELLED!!");
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Writing ..... FAILED!!");
-        return fail("FLASHﾗｲﾄに失敗しました。");
+        return fail(QT_TRANSLATE_NOOP("Lang", "FLASHﾗｲﾄに失敗しました。"));
     }
     view.ReplaceLastLine("FLASH Memory Writing ..... DONE!!");
     // 8.
     r.Log("//////// FLASH VERIFY\t////////");
     if (partial)
-        r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの先頭から%uﾊﾞｲﾄ分の比較を行います。", g.totalBytes));
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙの先頭から%1ﾊﾞｲﾄ分の比較を行います。"),
+                         g.totalBytes));
     else
-        r.Log(Format("ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀとFLASHﾒﾓﾘの先頭から%lluﾊﾞｲﾄ分の比較を行います。",
-                     static_cast<unsigned long long>(size)));
+        r.Log(Lang::Fill(
+            QT_TRANSLATE_NOOP("Lang",
+                              "ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀとFLASHﾒﾓﾘの先頭から%1ﾊﾞｲﾄ分の比較を行います。"),
+            static_cast<unsigned long long>(size)));
     r.Log("FLASH Memory Verifying .....");
     r.Pump();
     // 9.
@@ -187,13 +200,15 @@ bool NorBridge2Execute(link::BoardHandle h, int targetIndex, const std::string& 
         view.SetResult(RunResult::Failed);
         view.ReplaceLastLine("FLASH Memory Verifying ..... FAILED!!");
         if (mismatch) {
-            r.Log(Format("ﾍﾞﾘﾌｧｲｴﾗｰ ： ｱﾄﾞﾚｽ %08Xh ﾃﾞｰﾀﾌｧｲﾙ %02Xh FLASH %02Xh", mismatch->address,
-                         mismatch->expected, mismatch->read));
+            r.Log(Lang::Fill(
+                QT_TRANSLATE_NOOP("Lang", "ﾍﾞﾘﾌｧｲｴﾗｰ ： ｱﾄﾞﾚｽ %1h ﾃﾞｰﾀﾌｧｲﾙ %2h FLASH %3h"),
+                Format("%08X", mismatch->address), Format("%02X", mismatch->expected),
+                Format("%02X", mismatch->read)));
         }
-        return fail("FLASHﾒﾓﾘﾍﾞﾘﾌｧｲｴﾗｰです。");
+        return fail(QT_TRANSLATE_NOOP("Lang", "FLASHﾒﾓﾘﾍﾞﾘﾌｧｲｴﾗｰです。"));
     }
     view.ReplaceLastLine("FLASH Memory Verifying .... DONE!!");
-    view.Text("VERIFY ： 100%");
+    view.Text(Lang::Tr("VERIFY ： 100%"));
     view.ProgressToMaximum();
     view.SetResult(RunResult::Successful);
     view.SetTime(startMs);

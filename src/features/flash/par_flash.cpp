@@ -13,6 +13,7 @@
 #include "link/vendor_requests.h"
 #include "platform/file_io.h"
 #include "platform/platform.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -62,7 +63,7 @@ bool WriteDump(const std::string& path, const std::uint8_t* data, std::uint64_t 
 // saying it is not there.
 bool OpenDataFile(const std::string& path, Reporter& r, platform::InputFile& file) {
     if (file.Open(path) == platform::InputFile::Status::Ok) return true;
-    r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+    r.Log(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙが存在しません。"));
     return false;
 }
 
@@ -97,18 +98,18 @@ bool ParFlashDecodeCfi(std::span<const std::uint8_t> buffer, FlashGeometry& geom
     const CfiDecode d = DecodeCfi(buffer);
     if (d.error == CfiError::NoSignature) return false;
     if (d.error == CfiError::Truncated) {
-        r.Log("CFIｸｴﾘのﾃﾞｰﾀが不足しています。");
+        r.Log(Lang::Tr("CFIｸｴﾘのﾃﾞｰﾀが不足しています。"));
         return false;
     }
     for (const std::string& line : CfiReportLines(d.query)) r.Log(line);
     if (d.error == CfiError::NoRegions) {
-        r.Log("ｲﾚｰｽﾌﾞﾛｯｸのﾘｰｼﾞｮﾝがありません。");
+        r.Log(Lang::Tr("ｲﾚｰｽﾌﾞﾛｯｸのﾘｰｼﾞｮﾝがありません。"));
         return false;
     }
     if (d.error == CfiError::TooManyRegions) {
         // The geometry holds four regions; erasing only those would leave the
         // rest of the flash unerased under the new data.
-        r.Log("ｲﾚｰｽﾌﾞﾛｯｸのﾘｰｼﾞｮﾝが4つを超えるFLASHには対応していません。");
+        r.Log(Lang::Tr("ｲﾚｰｽﾌﾞﾛｯｸのﾘｰｼﾞｮﾝが4つを超えるFLASHには対応していません。"));
         return false;
     }
     geometry = d.query.geometry;
@@ -150,8 +151,8 @@ bool ParFlashEraseAll(link::BoardHandle h, const FlashGeometry& geometry, std::i
             address += geometry.regionBlockBytes[i] / 2;
             ++position;
             display.Position(position);
-            display.Text(Format("ERASE ：%llu%%",
-                                static_cast<unsigned long long>(position * 100ull / total)));
+            display.Text(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ERASE ：%1%"),
+                                    static_cast<unsigned long long>(position * 100ull / total)));
             display.Elapsed(startMs);
             r.Pump();
         }
@@ -175,17 +176,19 @@ bool ParFlashWriteChunk(link::BoardHandle h, std::uint32_t byteAddress, std::uin
         Time().NowMs() + static_cast<std::int64_t>((timeoutUs + 999) / 1000);
     for (;;) {
         if (Time().NowMs() >= deadline) {
-            r.Log("ﾗｲﾄﾀｲﾑｱｳﾄ");
-            r.Log(Format("開始ｱﾄﾞﾚｽ ： %08Xh", byteAddress));
-            r.Log(Format("ﾚﾝｸﾞｽ ： %08Xh", count));
-            r.Log(Format("ﾙｰﾌﾟﾀｲﾑ ： %lluus", static_cast<unsigned long long>(timeoutUs)));
+            r.Log(Lang::Tr("ﾗｲﾄﾀｲﾑｱｳﾄ"));
+            r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "開始ｱﾄﾞﾚｽ ： %1h"),
+                             Format("%08X", byteAddress)));
+            r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾚﾝｸﾞｽ ： %1h"), Format("%08X", count)));
+            r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾙｰﾌﾟﾀｲﾑ ： %1us"),
+                             static_cast<unsigned long long>(timeoutUs)));
             return false;
         }
         ParFlashStatus s;
         if (!ParFlashReadStatus(h, s)) return false;
         if (!s.busy) return true;
         if (s.error) {
-            r.Log("ﾗｲﾄｴﾗｰ");
+            r.Log(Lang::Tr("ﾗｲﾄｴﾗｰ"));
             return false;
         }
         r.Pump();
@@ -218,7 +221,7 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
     auto buffer = Allocate(length, 0xFF);
     if (!buffer) return false;
     if (!ReadInto(data, buffer.get(), std::min<std::uint64_t>(fileSize, length))) {
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+        r.Log(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙが存在しません。"));
         return false;
     }
 
@@ -229,11 +232,12 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
         if (CancelRequested()) return false;
         if (!ParFlashWriteChunk(h, static_cast<std::uint32_t>(i * kChunkBytes), kChunkBytes,
                                 geometry.wordWriteMaxUs, buffer.get() + i * kChunkBytes, r)) {
-            r.Log("FLASHﾗｲﾄｴﾗｰ1");
+            r.Log(Lang::Tr("FLASHﾗｲﾄｴﾗｰ1"));
             return false;
         }
         display.Position(static_cast<std::uint32_t>(i));
-        display.Text(Format("WRITE ： %.1f%%", static_cast<double>(i) * 100.0 / chunks));
+        display.Text(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "WRITE ： %1%"),
+                                Format("%.1f", static_cast<double>(i) * 100.0 / chunks)));
         display.Elapsed(startMs);
         r.Pump();
     }
@@ -241,11 +245,11 @@ bool ParFlashWriteImage(link::BoardHandle h, const FlashGeometry& geometry, std:
         !ParFlashWriteChunk(h, static_cast<std::uint32_t>(chunks * kChunkBytes),
                             static_cast<std::uint32_t>(rest), geometry.wordWriteMaxUs,
                             buffer.get() + chunks * kChunkBytes, r)) {
-        r.Log("FLASHﾗｲﾄｴﾗｰ2");
+        r.Log(Lang::Tr("FLASHﾗｲﾄｴﾗｰ2"));
         return false;
     }
     display.Position(static_cast<std::uint32_t>(chunks));
-    display.Text("WRITE ： 100%");
+    display.Text(Lang::Tr("WRITE ： 100%"));
     r.Pump();
     return true;
 }
@@ -269,13 +273,13 @@ bool CompareWithFlash(link::BoardHandle h, const FlashGeometry& geometry,
     auto read = Allocate(compare, 0x00);
     if (!expected || !read) return false;
     if (!ReadInto(data, expected.get(), std::min<std::uint64_t>(fileSize, compare))) {
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+        r.Log(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙが存在しません。"));
         return false;
     }
     if (fileSize % 2 != 0 && fileSize < compare) expected[fileSize] = 0xFF;
 
     if (!link::BulkRead(h, false, 0, static_cast<std::uint32_t>(compare), read.get())) {
-        r.Log("FLASHﾒﾓﾘよりﾃﾞｰﾀをﾘｰﾄﾞ出来ませんでした。");
+        r.Log(Lang::Tr("FLASHﾒﾓﾘよりﾃﾞｰﾀをﾘｰﾄﾞ出来ませんでした。"));
         return false;
     }
     if (!Control(h, {0x00, 0x20, 0x00})) return false;
@@ -290,7 +294,8 @@ bool CompareWithFlash(link::BoardHandle h, const FlashGeometry& geometry,
     if (dump) {
         const std::string dumpPath = VerifyDumpPath();
         if (!WriteDump(dumpPath, read.get(), std::min<std::uint64_t>(fileSize, compare))) {
-            r.Log("ﾀﾞﾝﾌﾟﾌｧｲﾙを作成出来ませんでした。 → " + dumpPath);
+            r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾀﾞﾝﾌﾟﾌｧｲﾙを作成出来ませんでした。 → %1"),
+                             dumpPath));
             return false;
         }
     }
@@ -310,7 +315,7 @@ bool ParFlashVerify(link::BoardHandle h, const FlashGeometry& geometry, platform
                     bool dump, Reporter& r, std::optional<VerifyMismatch>* mismatch) {
     if (!StartVerifyRead(h)) return false;
     if (!data.Rewind()) {
-        r.Log("ﾃﾞｰﾀﾌｧｲﾙが存在しません。");
+        r.Log(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙが存在しません。"));
         return false;
     }
     return CompareWithFlash(h, geometry, data, dump, r, mismatch);

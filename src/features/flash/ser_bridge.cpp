@@ -14,6 +14,7 @@
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
 #include "platform/file_io.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -25,11 +26,13 @@ constexpr std::uint16_t kCommandReg = 16;
 constexpr std::uint16_t kPhaseReg = 20;
 constexpr std::uint8_t kHardwareError = 0xEE;
 
-constexpr const char* kConfirm =
+constexpr const char* kConfirm = QT_TRANSLATE_NOOP(
+    "Lang",
     "SerBridgeを実行するとFPGAがSerBridge用のｺﾝﾌｨｸﾞﾃﾞｰﾀで書き換えられます。\n"
     "子基板等を接続している時には十分に注意して下さい。\n"
-    "SPIﾒﾓﾘの全ﾃﾞｰﾀも一度全消去してから新しいﾃﾞｰﾀを書込みます。\n\n実行しても宜しいですか?";
+    "SPIﾒﾓﾘの全ﾃﾞｰﾀも一度全消去してから新しいﾃﾞｰﾀを書込みます。\n\n実行しても宜しいですか?");
 
+// The texts are marked here and translated when shown.
 struct Poll {
     std::uint8_t threshold;
     std::int64_t timeoutMs;
@@ -39,16 +42,32 @@ struct Poll {
     const char* timeoutBox;
 };
 
-constexpr Poll kErasePoll = {2, 250000, false, "ｲﾚｰｽ実行中のｽﾃｰﾀｽ取得に失敗しました。",
-                             "SerBridge:ｲﾚｰｽﾀｲﾑｱｳﾄ", "ｲﾚｰｽﾀｲﾑｱｳﾄです。"};
-constexpr Poll kCheckPoll = {4, 120000, false, "ｲﾚｰｽﾁｪｯｸ中のｽﾃｰﾀｽ取得に失敗しました。",
-                             "SerBridge:ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄ", "ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄです。"};
-constexpr Poll kWritePoll = {6, 459000, true,
-                             "SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行中のｽﾃｰﾀｽ取得に失敗しました。",
-                             "SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄ",
-                             "SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄです。"};
-constexpr Poll kVerifyPoll = {7, 459000, true, "SSRAM→ﾍﾞﾘﾌｧｲ実行中のｽﾃｰﾀｽ取得に失敗しました。",
-                              "SerBridge:ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄ", "ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄです。"};
+constexpr Poll kErasePoll = {2,
+                             250000,
+                             false,
+                             QT_TRANSLATE_NOOP("Lang", "ｲﾚｰｽ実行中のｽﾃｰﾀｽ取得に失敗しました。"),
+                             QT_TRANSLATE_NOOP("Lang", "SerBridge:ｲﾚｰｽﾀｲﾑｱｳﾄ"),
+                             QT_TRANSLATE_NOOP("Lang", "ｲﾚｰｽﾀｲﾑｱｳﾄです。")};
+constexpr Poll kCheckPoll = {4,
+                             120000,
+                             false,
+                             QT_TRANSLATE_NOOP("Lang", "ｲﾚｰｽﾁｪｯｸ中のｽﾃｰﾀｽ取得に失敗しました。"),
+                             QT_TRANSLATE_NOOP("Lang", "SerBridge:ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄ"),
+                             QT_TRANSLATE_NOOP("Lang", "ｲﾚｰｽﾁｪｯｸﾀｲﾑｱｳﾄです。")};
+constexpr Poll kWritePoll = {
+    6,
+    459000,
+    true,
+    QT_TRANSLATE_NOOP("Lang", "SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行中のｽﾃｰﾀｽ取得に失敗しました。"),
+    QT_TRANSLATE_NOOP("Lang", "SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄ"),
+    QT_TRANSLATE_NOOP("Lang", "SSRAM→FLASHﾒﾓﾘﾗｲﾄﾀｲﾑｱｳﾄです。")};
+constexpr Poll kVerifyPoll = {
+    7,
+    459000,
+    true,
+    QT_TRANSLATE_NOOP("Lang", "SSRAM→ﾍﾞﾘﾌｧｲ実行中のｽﾃｰﾀｽ取得に失敗しました。"),
+    QT_TRANSLATE_NOOP("Lang", "SerBridge:ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄ"),
+    QT_TRANSLATE_NOOP("Lang", "ﾍﾞﾘﾌｧｲﾀｲﾑｱｳﾄです。")};
 
 enum class PollEnd { Done, Failed, Cancelled };
 
@@ -60,12 +79,13 @@ class Run {
 
   private:
     // The end of every failed step: result, the step's log line, its box,
-    // Execute back. Progress, percentage and phase keep their values.
-    bool Fail(const char* log, const std::string& box, const char* secondBox = nullptr) {
+    // Execute back. Progress, percentage and phase keep their values. The
+    // texts come translated; an empty one is not shown.
+    bool Fail(const std::string& log, const std::string& box, const std::string& secondBox = {}) {
         view_.SetResult(RunResult::Failed);
-        if (log) r_.Fail(log);
+        if (!log.empty()) r_.Fail(log);
         r_.FailBox(box, MsgIcon::Warning);
-        if (secondBox) r_.Message(secondBox, MsgIcon::Warning);
+        if (!secondBox.empty()) r_.Message(secondBox, MsgIcon::Warning);
         view_.SetExecuteEnabled(true);
         return false;
     }
@@ -74,7 +94,7 @@ class Run {
         view_.SetElapsed(std::nullopt);
         view_.SetPhase("");
         r_.Log("SerBridge:User Abort!!");
-        r_.Message("SerBridgeの実行をｷｬﾝｾﾙしました。", MsgIcon::Warning);
+        r_.Message(Lang::Tr("SerBridgeの実行をｷｬﾝｾﾙしました。"), MsgIcon::Warning);
         view_.SetExecuteEnabled(true);
         return false;
     }
@@ -95,12 +115,12 @@ PollEnd Run::SerFlashPoll(const Poll& p, const char* phase) {
     const std::int64_t deadline = Time().NowMs() + p.timeoutMs;
     for (;;) {
         if (Time().NowMs() >= deadline) {
-            Fail(p.timeoutLog, p.timeoutBox);
+            Fail(Lang::MarkedStd(p.timeoutLog), Lang::MarkedStd(p.timeoutBox));
             return PollEnd::Failed;
         }
         std::uint32_t value = 0, high = 0;
         if (!link::VR_REG_READ(h_, kPhaseReg, link::RegWidth::Bits32, value, high)) {
-            Fail("SerBridge:ｽﾃｰﾀｽ取得失敗", p.readFailedBox);
+            Fail(Lang::Tr("SerBridge:ｽﾃｰﾀｽ取得失敗"), Lang::MarkedStd(p.readFailedBox));
             return PollEnd::Failed;
         }
         const std::uint8_t phaseValue = value & 0xFF;
@@ -119,7 +139,7 @@ PollEnd Run::SerFlashPoll(const Poll& p, const char* phase) {
         if (p.progress) {
             std::uint32_t progress = 0;
             if (!link::VR_REG_READ(h_, kProgressReg, link::RegWidth::Bits16, progress, high)) {
-                Fail("SerBridge:ｽﾃｰﾀｽ取得失敗", p.readFailedBox);
+                Fail(Lang::Tr("SerBridge:ｽﾃｰﾀｽ取得失敗"), Lang::MarkedStd(p.readFailedBox));
                 return PollEnd::Failed;
             }
             view_.SetProgress(static_cast<int>(progress * 100 / 65535));
@@ -135,37 +155,41 @@ PollEnd Run::SerFlashPoll(const Poll& p, const char* phase) {
 // image into the SSRAM.
 bool Run::Transfer(platform::InputFile& f) {
     view_.SetProgress(80);
-    view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ転送中");
-    r_.Log("SerBridge:ﾃﾞｰﾀﾌｧｲﾙ転送中");
-    char line[200];
+    view_.SetPhase(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙ転送中"));
+    r_.Log(Lang::Tr("SerBridge:ﾃﾞｰﾀﾌｧｲﾙ転送中"));
+    std::string line;
     std::uint64_t take = f.size();
     if (take <= kSerBridgeImageBytes) {
-        std::snprintf(line, sizeof line, "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%lluﾊﾞｲﾄ)の書込みを行います。",
-                      static_cast<unsigned long long>(take));
+        line = Lang::Fill(
+            QT_TRANSLATE_NOOP("Lang", "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの全ﾃﾞｰﾀ(%1ﾊﾞｲﾄ)の書込みを行います。"),
+            take);
     } else {
         take = kSerBridgeImageBytes;
-        std::snprintf(line, sizeof line, "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの先頭から%luﾊﾞｲﾄの書込みを行います。",
-                      static_cast<unsigned long>(kSerBridgeImageBytes));
+        line = Lang::Fill(
+            QT_TRANSLATE_NOOP("Lang", "SerBridge:ﾃﾞｰﾀﾌｧｲﾙの先頭から%1ﾊﾞｲﾄの書込みを行います。"),
+            kSerBridgeImageBytes);
     }
     r_.Status(line);
     r_.Log(line);
 
-    view_.SetPhase("GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定");
+    view_.SetPhase(Lang::Tr("GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定"));
     if (!link::VR_REG_WRITE(h_, kStartAddressReg, link::RegWidth::Bits32, kSerBridgeSsram, 0))
-        return Fail("SerBridge:GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定", "GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。");
+        return Fail(Lang::Tr("SerBridge:GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定"),
+                    Lang::Tr("GPIFﾒﾓﾘｽﾀｰﾄｱﾄﾞﾚｽの設定に失敗しました。"));
 
     // The whole image always goes: FFh wherever the file does not reach.
     std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[kSerBridgeImageBytes]);
-    if (!image) return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
+    if (!image) return Fail(Lang::Tr("SerBridge:ﾒﾓﾘ転送失敗"), Lang::Tr("ﾒﾓﾘ転送に失敗しました。"));
     std::fill_n(image.get(), kSerBridgeImageBytes, 0xFF);
     const bool readError = !f.Read(image.get(), static_cast<std::size_t>(take));
     f.Close();
-    if (readError) return Fail("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ", "ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ");
+    if (readError)
+        return Fail(Lang::Tr("SerBridge:ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ"), Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙｵｰﾌﾟﾝｴﾗｰ"));
     if (!link::BulkWrite(h_, false, 0, kSerBridgeImageBytes, image.get())) {
         // A cancel ends the transfer with its end command; the flash was
         // erased and stays so.
         if (CancelRequested()) return Cancelled();
-        return Fail("SerBridge:ﾒﾓﾘ転送失敗", "ﾒﾓﾘ転送に失敗しました。");
+        return Fail(Lang::Tr("SerBridge:ﾒﾓﾘ転送失敗"), Lang::Tr("ﾒﾓﾘ転送に失敗しました。"));
     }
     return true;
 }
@@ -176,7 +200,9 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     const BusyGate::Hold hold = TakeOrRefuse("SerBridge", r_);
     if (!hold) return false;
     // 1.
-    if (r_.Message(kConfirm, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return false;
+    if (r_.Message(Lang::MarkedStd(kConfirm), MsgIcon::Warning, MsgButtons::YesNo) !=
+        MsgAnswer::Yes)
+        return false;
     // 2.
     const BusyBanner banner(r_, "Processing for SerBridge ...");
     view_.SetExecuteEnabled(false);
@@ -188,53 +214,59 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     startMs_ = Time().NowMs();
     view_.ShowLog();
     r_.Pump();
-    view_.SetPhase("ﾃﾞﾊﾞｲｽ選択処理");
+    view_.SetPhase(Lang::Tr("ﾃﾞﾊﾞｲｽ選択処理"));
     // 3.
-    if (targetIndex < 0 || targetIndex > 2) return Fail(nullptr, "このﾃﾞﾊﾞｲｽはｻﾎﾟｰﾄされておりません。");
+    if (targetIndex < 0 || targetIndex > 2)
+        return Fail({}, Lang::Tr("このﾃﾞﾊﾞｲｽはｻﾎﾟｰﾄされておりません。"));
     // 4.
     view_.SetProgress(10);
-    view_.SetPhase("ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙ確認");
+    view_.SetPhase(Lang::Tr("ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙ確認"));
     const BridgeFile design = FindBridgeFile(kSerBridgeDesigns[targetIndex]);
     if (!design.found) {
-        const std::string log = "SerBridge:" + design.path;
-        return Fail(log.c_str(),
-                    "SerBridge用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。\nﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。");
+        return Fail("SerBridge:" + design.path,
+                    Lang::Tr("SerBridge用ｺﾝﾌｨｸﾞﾚｰｼｮﾝﾌｧｲﾙが存在しません。\n"
+                             "ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。"));
     }
     // 5.
     view_.SetProgress(15);
-    view_.SetPhase("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ実行");
+    view_.SetPhase(Lang::Tr("USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ実行"));
     if (!FpgaConfigure(h_, design.path, false, false, false, r_)) {
-        return Fail("SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗.",
-                    "ﾎﾞｰﾄﾞにSerBridge用の制御ﾌﾟﾛｸﾞﾗﾑを転送できませんでした。\n"
-                    "ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。",
-                    targetIndex == 0 ? "DIPSW1-BIT3のUSBｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを確認下さい。\n"
-                                       "ﾉｰﾏﾙﾓｰﾄﾞ(OFF)になっている場合には圧縮ﾓｰﾄﾞ(ON)に設定し再度実行してください。"
-                                     : nullptr);
+        return Fail(
+            Lang::Tr("SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ失敗."),
+            Lang::Tr("ﾎﾞｰﾄﾞにSerBridge用の制御ﾌﾟﾛｸﾞﾗﾑを転送できませんでした。\n"
+                     "ﾀｰｹﾞｯﾄﾃﾞﾊﾞｲｽの選択を確認してください。"),
+            targetIndex == 0
+                ? Lang::Tr(
+                      "DIPSW1-BIT3のUSBｺﾝﾌｨｸﾞﾚｰｼｮﾝﾓｰﾄﾞを確認下さい。\n"
+                      "ﾉｰﾏﾙﾓｰﾄﾞ(OFF)になっている場合には圧縮ﾓｰﾄﾞ(ON)に設定し再度実行してください。")
+                : std::string());
     }
-    r_.Log("SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ成功");
+    r_.Log(Lang::Tr("SerBridge:USBｺﾝﾌｨｸﾞﾚｰｼｮﾝ成功"));
     // 6.
     view_.SetProgress(20);
     Elapsed();
     r_.Pump();
-    view_.SetPhase("ﾃﾞｰﾀﾌｧｲﾙ確認");
+    view_.SetPhase(Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙ確認"));
     // Opened here, once: the transfer after the erase reads what was checked.
     platform::InputFile data;
     if (data.Open(dataPath) != platform::InputFile::Status::Ok) {
-        const std::string log = "SerBridge:" + dataPath;
-        return Fail(log.c_str(),
-                    "ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。");
+        return Fail(
+            "SerBridge:" + dataPath,
+            Lang::Tr("ﾃﾞｰﾀﾌｧｲﾙﾌｧｲﾙが存在しません。\nﾃﾞｰﾀﾌｧｲﾙのﾌｧｲﾙ名/ﾊﾟｽを確認してください。"));
     }
     // 7. The soft CPU needs a moment to start its program.
     view_.SetProgress(25);
     r_.Pump();
-    view_.SetPhase("Nios2起動待機");
+    view_.SetPhase(Lang::Tr("Nios2起動待機"));
     Time().SleepMs(1000);
     // 8.
     view_.SetProgress(30);
     r_.Pump();
-    view_.SetPhase("ｲﾚｰｽｺﾏﾝﾄﾞ発行");
-    if (!Command(1)) return Fail("SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行失敗", "ｲﾚｰｽｺﾏﾝﾄﾞの発行に失敗しました。");
-    r_.Log("SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行");
+    view_.SetPhase(Lang::Tr("ｲﾚｰｽｺﾏﾝﾄﾞ発行"));
+    if (!Command(1))
+        return Fail(Lang::Tr("SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行失敗"),
+                    Lang::Tr("ｲﾚｰｽｺﾏﾝﾄﾞの発行に失敗しました。"));
+    r_.Log(Lang::Tr("SerBridge:ｲﾚｰｽｺﾏﾝﾄﾞ発行"));
     Time().SleepMs(100);
     // 9.
     view_.SetProgress(35);
@@ -255,10 +287,10 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     view_.SetProgress(100);
     Elapsed();
     r_.Pump();
-    view_.SetPhase("SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行");
+    view_.SetPhase(Lang::Tr("SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行"));
     if (!Command(2)) {
-        return Fail("SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行失敗",
-                    "SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞの発行に失敗しました。");
+        return Fail(Lang::Tr("SerBridge:SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞ発行失敗"),
+                    Lang::Tr("SSRAM→FLASHﾒﾓﾘﾗｲﾄ実行ｺﾏﾝﾄﾞの発行に失敗しました。"));
     }
     Time().SleepMs(100);
     // 16.
@@ -274,7 +306,7 @@ bool Run::Execute(int targetIndex, const std::string& dataPath) {
     if (SerFlashPoll(kVerifyPoll, "Verifying ...") != PollEnd::Done) return false;
     // 18.
     view_.SetProgress(100);
-    r_.Log("SerBridge:正常終了");
+    r_.Log(Lang::Tr("SerBridge:正常終了"));
     view_.SetResult(RunResult::Successful);
     view_.SetPhase("");
     view_.SetExecuteEnabled(true);

@@ -10,6 +10,7 @@
 
 #include "features/registers/reg_page_ops.h"
 #include "platform/cause.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -97,7 +98,7 @@ NameCheck DataFile::Open(const std::string& path) {
     if (!file_.Open(path)) {
         // Gone or changed kind between the check and the open.
         check.problem = platform::NameProblem::Denied;
-        check.reason = PeekCause().value_or("ﾌｧｲﾙを開けませんでした。");
+        check.reason = PeekCause().value_or(Lang::Tr("ﾌｧｲﾙを開けませんでした。"));
     }
     return check;
 }
@@ -396,21 +397,22 @@ std::optional<std::uint64_t> NextDifference(const DataFile& a, const DataFile& b
 }
 
 std::string CompareSummary(const CompareResult& r, int wordBytes) {
-    if (!r.ok) return "比較できませんでした。";
+    if (!r.ok) return Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "比較できませんでした。"));
     std::string s;
     if (r.firstDifference) {
-        s = "最初の相違：0x" + HexOffset(*r.firstDifference) + "  相違ﾊﾞｲﾄ数：" +
-            std::to_string(r.differingBytes) + "  相違ﾜｰﾄﾞ数(" + std::to_string(wordBytes * 8) +
-            "bit)：" + std::to_string(r.differingWords);
+        s = Lang::Fill(
+            QT_TRANSLATE_NOOP("Lang", "最初の相違：0x%1  相違ﾊﾞｲﾄ数：%2  相違ﾜｰﾄﾞ数(%3bit)：%4"),
+            HexOffset(*r.firstDifference), r.differingBytes, wordBytes * 8, r.differingWords);
     } else {
-        s = "相違なし";
+        s = Lang::MarkedStd(QT_TRANSLATE_NOOP("Lang", "相違なし"));
     }
-    s += "  比較ﾊﾞｲﾄ数：" + std::to_string(r.compared);
+    s += "  " + Lang::Fill(QT_TRANSLATE_NOOP("Lang", "比較ﾊﾞｲﾄ数：%1"), r.compared);
     if (r.lengthA != r.lengthB) {
         const std::uint64_t d =
             r.lengthA > r.lengthB ? r.lengthA - r.lengthB : r.lengthB - r.lengthA;
-        s += "  ﾌｧｲﾙ長の差：" + std::to_string(d) + " ﾊﾞｲﾄ(" + std::to_string(r.lengthA) + " / " +
-             std::to_string(r.lengthB) + ")、短い方で比較";
+        s += "  " +
+             Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾌｧｲﾙ長の差：%1 ﾊﾞｲﾄ(%2 / %3)、短い方で比較"), d,
+                        r.lengthA, r.lengthB);
     }
     return s;
 }

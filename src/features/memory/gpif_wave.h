@@ -3,6 +3,7 @@
 // memory reads and for memory writes). The board keeps it until it is reset;
 // the program stores nothing.
 
+#include <QtGlobal>
 #include <cstdint>
 #include <string>
 
@@ -14,7 +15,8 @@ namespace quillon::features {
 enum class GpifDirection : std::uint16_t { MemRead = 0, MemWrite = 1 };
 enum class GpifWave : std::uint16_t { Burst = 0, Word = 1 };
 
-inline constexpr const char* kGpifWaveFailed = "GPIF-ﾒﾓﾘ転送波形切り換えに失敗しました。";
+inline constexpr const char* kGpifWaveFailed =
+    QT_TRANSLATE_NOOP("Lang", "GPIF-ﾒﾓﾘ転送波形切り換えに失敗しました。");
 
 // "ﾒﾓﾘ転送のﾓｰﾄﾞ(MemRead-Burst)を切り換えました。" and the three others.
 std::string GpifWaveText(GpifDirection direction, GpifWave wave);

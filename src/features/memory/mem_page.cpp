@@ -4,17 +4,22 @@
 #include <cstdlib>
 
 #include "features/hex_field.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
 namespace {
 
-constexpr const char* kAddressWriteFailed = "ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄに失敗しました。";
-constexpr const char* kAddressReadFailed = "ﾒﾓﾘｱﾄﾞﾚｽﾘｰﾄﾞに失敗しました。";
-constexpr const char* kTargetWriteFailed = "ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄに失敗しました。";
+constexpr const char* kAddressWriteFailed =
+    QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄに失敗しました。");
+constexpr const char* kAddressReadFailed =
+    QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘｱﾄﾞﾚｽﾘｰﾄﾞに失敗しました。");
+constexpr const char* kTargetWriteFailed =
+    QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄに失敗しました。");
 
 // The field the address comes from, as the page captions it.
-constexpr RegFieldNames kAddressField{"ﾚｼﾞｽﾀ番号", "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)"};
+constexpr RegFieldNames kAddressField{QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀ番号"),
+                                      QT_TRANSLATE_NOOP("Lang", "転送開始ｱﾄﾞﾚｽ(ﾚｼﾞｽﾀ0)")};
 
 constexpr int kWidth8 = 0;
 constexpr int kWidth32 = 2;
@@ -38,17 +43,19 @@ std::string MemLengthDisplay(std::string_view lengthText) {
     const std::optional<std::uint64_t> v = ParseMemLength(lengthText);
     if (!v) return "???";
     const std::string bytes = std::to_string(*v);
-    const std::string head = "転送ﾚﾝｸﾞｽ → ";
-    if (*v < (1ull << 10)) return head + bytes + "Bytes";
+    const auto head = [](const std::string& size) {
+        return Lang::Fill(QT_TRANSLATE_NOOP("Lang", "転送ﾚﾝｸﾞｽ → %1"), size);
+    };
+    if (*v < (1ull << 10)) return head(bytes + "Bytes");
     const auto scaled = [&](int shift, const char* unit) {
-        return head + ThreeDigits(static_cast<double>(*v) / static_cast<double>(1ull << shift)) +
-               unit + "[" + bytes + "Bytes]";
+        return head(ThreeDigits(static_cast<double>(*v) / static_cast<double>(1ull << shift)) +
+                    unit + "[" + bytes + "Bytes]");
     };
     if (*v < (1ull << 20)) return scaled(10, "KiBytes");
     if (*v < (1ull << 30)) return scaled(20, "MiBytes");
     if (*v < (1ull << 40)) return scaled(30, "GiBytes");
     // Whole tebibytes only.
-    return head + std::to_string(*v >> 40) + ".00TiBytes[" + bytes + "Bytes]";
+    return head(std::to_string(*v >> 40) + ".00TiBytes[" + bytes + "Bytes]");
 }
 
 std::uint8_t MemWidthCode(int widthIndex) {
@@ -80,10 +87,10 @@ RegFieldResult MemAddressWrite(link::BoardHandle h, std::string_view field, bool
                                Reporter& reporter) {
     RegFieldResult r = RegPageWrite(h, "0", kWidth32, field, emulate, reporter, kAddressField);
     if (r.ok) {
-        reporter.Status("ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄ成功");
+        reporter.Status(Lang::Tr("ﾒﾓﾘｱﾄﾞﾚｽﾗｲﾄ成功"));
     } else {
         reporter.Fail("REG WRITE NG");
-        reporter.FailBox(kAddressWriteFailed, MsgIcon::Warning);
+        reporter.FailBox(Lang::MarkedStd(kAddressWriteFailed), MsgIcon::Warning);
     }
     return r;
 }
@@ -93,7 +100,7 @@ RegFieldResult MemAddressRead(link::BoardHandle h, std::string_view field, bool 
     RegFieldResult r = RegPageRead(h, "0", kWidth32, field, emulate, reporter, kAddressField);
     if (!r.ok) {
         reporter.Fail("REG READ NG");
-        reporter.FailBox(kAddressReadFailed, MsgIcon::Warning);
+        reporter.FailBox(Lang::MarkedStd(kAddressReadFailed), MsgIcon::Warning);
     }
     return r;
 }
@@ -105,11 +112,12 @@ bool MemTargetWrite(link::BoardHandle h, int index, const std::string& entry, bo
     const RegFieldResult r = RegPageWrite(h, "1", kWidth8, value, emulate, reporter);
     if (!r.ok) {
         reporter.Fail("REG WRITE NG");
-        reporter.FailBox(kTargetWriteFailed, MsgIcon::Warning);
+        reporter.FailBox(Lang::MarkedStd(kTargetWriteFailed), MsgIcon::Warning);
         return false;
     }
-    reporter.Status("ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄ成功");
-    reporter.Log("ﾀｰｹﾞｯﾄﾒﾓﾘを【" + entry + "】に切り替えました。");
+    reporter.Status(Lang::Tr("ﾒﾓﾘﾀｰｹﾞｯﾄﾗｲﾄ成功"));
+    reporter.Log(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾀｰｹﾞｯﾄﾒﾓﾘを【%1】に切り替えました。"), entry));
     return true;
 }
 

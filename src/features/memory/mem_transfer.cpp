@@ -24,6 +24,7 @@
 #include "platform/cause.h"
 #include "platform/file_io.h"
 #include "platform/platform.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -34,21 +35,29 @@ using Clock = std::chrono::steady_clock;
 // Set by the split window's Cancel on the GUI thread, read by the worker.
 std::atomic<bool> g_splitCancel{false};
 
-constexpr const char* kNoFile = "指定されたﾌｧｲﾙは存在しません。";
-constexpr const char* kLengthNotHex = "転送ｻｲｽﾞをHEX値で指定して下さい。";
-constexpr const char* kLengthBad = "転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。";
-constexpr const char* kUseSplit = "4GiB以上は分割ﾒﾓﾘ転送を使用して下さい。";
-constexpr const char* kFileNotOpened = "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。";
-constexpr const char* kZeroFill =
-    "ﾃﾞｰﾀﾌｧｲﾙより設定されている転送ﾚﾝｸﾞｽが大きいのでﾗｲﾄﾃﾞｰﾀの後半は｢0｣で埋められます。";
-constexpr const char* kNoFreeSpaceLog = "HDDの空き容量が取得できませんでした";
-constexpr const char* kNoFreeSpace = "HDDの空き容量が取得できませんでした。";
-constexpr const char* kDiskFull = "HDDの空き容量が足りません。";
-constexpr const char* kNoFileSystem = "ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。";
-constexpr const char* kFat32 = "FAT32の上限ﾌｧｲﾙｻｲｽﾞを超えています。";
+constexpr const char* kNoFile = QT_TRANSLATE_NOOP("Lang", "指定されたﾌｧｲﾙは存在しません。");
+constexpr const char* kLengthNotHex =
+    QT_TRANSLATE_NOOP("Lang", "転送ｻｲｽﾞをHEX値で指定して下さい。");
+constexpr const char* kLengthBad =
+    QT_TRANSLATE_NOOP("Lang", "転送ｻｲｽﾞが0ﾊﾞｲﾄ、又は512ﾊﾞｲﾄの整数倍ではありません。");
+constexpr const char* kUseSplit =
+    QT_TRANSLATE_NOOP("Lang", "4GiB以上は分割ﾒﾓﾘ転送を使用して下さい。");
+constexpr const char* kFileNotOpened =
+    QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾌｧｲﾙがｵｰﾌﾟﾝ出来ませんでした。");
+constexpr const char* kZeroFill = QT_TRANSLATE_NOOP(
+    "Lang", "ﾃﾞｰﾀﾌｧｲﾙより設定されている転送ﾚﾝｸﾞｽが大きいのでﾗｲﾄﾃﾞｰﾀの後半は｢0｣で埋められます。");
+constexpr const char* kNoFreeSpaceLog =
+    QT_TRANSLATE_NOOP("Lang", "HDDの空き容量が取得できませんでした");
+constexpr const char* kNoFreeSpace =
+    QT_TRANSLATE_NOOP("Lang", "HDDの空き容量が取得できませんでした。");
+constexpr const char* kDiskFull = QT_TRANSLATE_NOOP("Lang", "HDDの空き容量が足りません。");
+constexpr const char* kNoFileSystem =
+    QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀﾄﾞﾗｲﾌﾞのﾌｫｰﾏｯﾄ種別を取得出来ませんでした。");
+constexpr const char* kFat32 = QT_TRANSLATE_NOOP("Lang", "FAT32の上限ﾌｧｲﾙｻｲｽﾞを超えています。");
 // Causes: the length field by its caption, a file that ends before the length.
-constexpr const char* kMemLengthCaption = "転送ﾚﾝｸﾞｽ";
-constexpr const char* kFileShort = "転送ﾚﾝｸﾞｽより短いﾌｧｲﾙです";
+// All of these are marked here and translated where they are shown.
+constexpr const char* kMemLengthCaption = QT_TRANSLATE_NOOP("Lang", "転送ﾚﾝｸﾞｽ");
+constexpr const char* kFileShort = QT_TRANSLATE_NOOP("Lang", "転送ﾚﾝｸﾞｽより短いﾌｧｲﾙです");
 
 // A file longer than this on a FAT32 volume cannot exist.
 constexpr std::uint64_t kFat32Limit = 0xFFFFFFFFull;
@@ -109,34 +118,35 @@ void NotePiece(const link::TransferResult& r, std::uint32_t n) {
 void LogResult(Reporter& r, const std::string& mode, bool scramble, const std::string& path,
                std::uint64_t ms, std::uint64_t bytes) {
     r.Log(mode + (scramble ? "[SCRAMBLE ON]" : "[SCRAMBLE OFF]"));
-    r.Log(" → FileName：[" + path + "]");
+    r.Log(" → " + Lang::Fill(QT_TRANSLATE_NOOP("Lang", "FileName：[%1]"), path));
     if (ms == 0) {
-        r.Log(" → 転送時間が｢0ms｣なので計算できませんでした。");
+        r.Log(" → " + Lang::Tr("転送時間が｢0ms｣なので計算できませんでした。"));
         return;
     }
-    r.Log(" → 転送時間:" + std::to_string(ms) + " ms, ﾚｰﾄ: " + std::to_string(bytes / ms) +
-          " Kbyte/s 転送ﾊﾞｲﾄ数 " + std::to_string(bytes) + " Byte ");
+    r.Log(" → " + Lang::Fill(QT_TRANSLATE_NOOP(
+                                 "Lang", "転送時間:%1 ms, ﾚｰﾄ: %2 Kbyte/s 転送ﾊﾞｲﾄ数 %3 Byte "),
+                             ms, bytes / ms, bytes));
 }
 
 // Steps shared by both buttons: the length and the 4 GiB rule. `failed` is
-// "ﾒﾓﾘﾗｲﾄに失敗しました。" or "ﾒﾓﾘﾘｰﾄﾞに失敗しました。".
+// kMemWriteFailed or kMemReadFailed (marked, translated here).
 std::optional<std::uint64_t> CheckLength(const MemTransferRequest& req, const char* failed,
                                          Reporter& r) {
     const std::optional<std::uint64_t> length = ParseMemLength(req.lengthText);
     if (!length) {
-        SetCause(NotHexCause(kMemLengthCaption, req.lengthText));
-        r.Fail(std::string(failed) + "(転送ｻｲｽﾞ不明)");
-        r.FailBox(kLengthNotHex, MsgIcon::Error);
+        SetCause(NotHexCause(Lang::MarkedStd(kMemLengthCaption), req.lengthText));
+        r.Fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1(転送ｻｲｽﾞ不明)"), Lang::MarkedStd(failed)));
+        r.FailBox(Lang::MarkedStd(kLengthNotHex), MsgIcon::Error);
         return std::nullopt;
     }
     if (*length == 0 || *length % 512 != 0) {
-        r.Log(std::string(failed) + "(転送ｻｲｽﾞｴﾗｰ)");
-        r.Message(kLengthBad, MsgIcon::Error);
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1(転送ｻｲｽﾞｴﾗｰ)"), Lang::MarkedStd(failed)));
+        r.Message(Lang::MarkedStd(kLengthBad), MsgIcon::Error);
         return std::nullopt;
     }
     if (!req.split && *length > kNormalLimit) {
-        r.Log(kUseSplit);
-        r.Message(kUseSplit, MsgIcon::Warning);
+        r.Log(Lang::MarkedStd(kUseSplit));
+        r.Message(Lang::MarkedStd(kUseSplit), MsgIcon::Warning);
         return std::nullopt;
     }
     return length;
@@ -154,13 +164,13 @@ bool RunSplit(Reporter& r, MemTransferView& view, const char* failed, std::uint6
     SplitCount count;
     if (!split(count)) {
         if (!SplitCancelRequested()) {
-            r.Fail(failed);
-            r.FailBox(failed, MsgIcon::Warning);
+            r.Fail(Lang::MarkedStd(failed));
+            r.FailBox(Lang::MarkedStd(failed), MsgIcon::Warning);
             view.HideSplit();
             return false;
         }
-        r.Log(kUserCancel);
-        r.Log("転送回数:[" + std::to_string(count.pieces) + "]");
+        r.Log(Lang::MarkedStd(kUserCancel));
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "転送回数:[%1]"), count.pieces));
         length = count.bytes;
     }
     ms = Ms(Clock::now() - start);
@@ -168,7 +178,8 @@ bool RunSplit(Reporter& r, MemTransferView& view, const char* failed, std::uint6
     return true;
 }
 
-void Refuse(Reporter& r, const char* text) {
+void Refuse(Reporter& r, const char* marked) {
+    const std::string text = Lang::MarkedStd(marked);
     r.Log(text);
     r.Message(text, MsgIcon::Warning);
 }
@@ -176,9 +187,9 @@ void Refuse(Reporter& r, const char* text) {
 // A normal transfer stopped by the user: what moved, and nothing else (the
 // board got part of a write; a read's file was never touched).
 void LogNormalCancel(Reporter& r, std::uint64_t moved) {
-    r.Log(kUserCancel);
-    r.Log("転送ﾊﾞｲﾄ数:[" + std::to_string(moved) + "]");
-    r.Status(kUserCancel);
+    r.Log(Lang::MarkedStd(kUserCancel));
+    r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "転送ﾊﾞｲﾄ数:[%1]"), moved));
+    r.Status(Lang::MarkedStd(kUserCancel));
 }
 
 }  // namespace
@@ -351,7 +362,7 @@ bool MemSplitWrite(link::BoardHandle h, bool lengthFraming, std::uint8_t widthCo
     std::optional<std::uint64_t> aborted;
     auto send = [&](std::uint32_t n) {
         const std::optional<std::size_t> got = file.Read(buffer.get(), n);
-        if (got && *got < n) SetCause(FileCause(path, kFileShort));
+        if (got && *got < n) SetCause(FileCause(path, Lang::MarkedStd(kFileShort)));
         if (!got || *got < n) return false;
         if (scramble) MemScramble({buffer.get(), n});
         link::Device* dev = DeviceOf(h);
@@ -469,11 +480,13 @@ bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r
     // 1-4. A file that cannot be read is refused with the path and the reason.
     if (const NameCheck name = CheckNameToRead(req.path); !name.ok()) {
         if (name.absent()) {
-            r.Log(std::string(kMemWriteFailed) + "(ﾌｧｲﾙ無し)");
-            r.Message(RefusalText(kNoFile, req.path, name.reason), MsgIcon::Error);
+            r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1(ﾌｧｲﾙ無し)"),
+                             Lang::MarkedStd(kMemWriteFailed)));
+            r.Message(RefusalText(Lang::MarkedStd(kNoFile), req.path, name.reason), MsgIcon::Error);
         } else {
-            r.Log(kMemWriteFailed);
-            r.Message(RefusalText(kFileNotOpened, req.path, name.reason), MsgIcon::Warning);
+            r.Log(Lang::MarkedStd(kMemWriteFailed));
+            r.Message(RefusalText(Lang::MarkedStd(kFileNotOpened), req.path, name.reason),
+                      MsgIcon::Warning);
         }
         return false;
     }
@@ -500,14 +513,14 @@ bool MemWriteRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r
         auto fail = [&](const char* log, const char* box) {
             r.BusyHide();
             view.SetButtonEnabled(true);
-            r.Fail(log);
-            r.FailBox(box, MsgIcon::Warning);
+            r.Fail(Lang::MarkedStd(log));
+            r.FailBox(Lang::MarkedStd(box), MsgIcon::Warning);
             return false;
         };
         platform::InputFile file;
         if (file.Open(req.path) != platform::InputFile::Status::Ok)
             return fail(kMemWriteFailed, kFileNotOpened);
-        if (file.size() < *length) r.Log(kZeroFill);
+        if (file.size() < *length) r.Log(Lang::MarkedStd(kZeroFill));
         // The data streams from the file as the pipe takes it; the time counts
         // the transfer alone, as if the file had been read before.
         ProgressMeter meter(r, *length);
@@ -548,8 +561,10 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
     // folder, a FIFO or a device, a pattern) is refused before the disk and
     // the board are asked anything.
     if (const NameCheck name = CheckNameToWrite(req.path); !name.ok()) {
-        r.Log(std::string(kMemReadFailed) + "(ﾌｧｲﾙ作成ｴﾗｰ)");
-        r.Message(RefusalText(kMemReadFailed, req.path, name.reason), MsgIcon::Warning);
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1(ﾌｧｲﾙ作成ｴﾗｰ)"),
+                         Lang::MarkedStd(kMemReadFailed)));
+        r.Message(RefusalText(Lang::MarkedStd(kMemReadFailed), req.path, name.reason),
+                  MsgIcon::Warning);
         return false;
     }
     // 4-6. The drive of the file is its folder here.
@@ -557,14 +572,16 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
     const std::optional<std::uint64_t> free =
         folder.empty() ? std::nullopt : disk.freeSpace(folder);
     if (!free) {
-        r.Log(kNoFreeSpaceLog);
-        r.Message(RefusalText(kNoFreeSpace, req.path, FreeSpaceLines(folder, nullptr, *length)),
+        r.Log(Lang::MarkedStd(kNoFreeSpaceLog));
+        r.Message(RefusalText(Lang::MarkedStd(kNoFreeSpace), req.path,
+                              FreeSpaceLines(folder, nullptr, *length)),
                   MsgIcon::Warning);
         return false;
     }
     if (*free <= *length) {
-        r.Log(kDiskFull);
-        r.Message(RefusalText(kDiskFull, req.path, FreeSpaceLines(folder, &*free, *length)),
+        r.Log(Lang::MarkedStd(kDiskFull));
+        r.Message(RefusalText(Lang::MarkedStd(kDiskFull), req.path,
+                              FreeSpaceLines(folder, &*free, *length)),
                   MsgIcon::Warning);
         return false;
     }
@@ -593,7 +610,7 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
             r.BusyHide();
             view.SetButtonEnabled(true);
             r.Fail(log);
-            r.FailBox(kMemReadFailed, MsgIcon::Warning);
+            r.FailBox(Lang::MarkedStd(kMemReadFailed), MsgIcon::Warning);
             return false;
         };
         // The file is written beside its target while the data arrives and
@@ -614,10 +631,11 @@ bool MemReadRun(link::BoardHandle h, const MemTransferRequest& req, Reporter& r,
             r.BusyHide();
             return true;
         }
-        if (!got.done()) return fail(kMemReadFailed);
-        if (!created) return fail(std::string(kMemReadFailed) + "(ﾌｧｲﾙ作成ｴﾗｰ)");
+        const std::string failed = Lang::MarkedStd(kMemReadFailed);
+        if (!got.done()) return fail(failed);
+        if (!created) return fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1(ﾌｧｲﾙ作成ｴﾗｰ)"), failed));
         if (drain.writeFailed() || drain.written() != *length || !file.Commit())
-            return fail(kMemReadFailed);
+            return fail(failed);
         r.BusyHide();
         ms = Ms(spent);
         mode = "Normal Memory Read";

@@ -9,6 +9,7 @@
 // pieces with one begin and one end command, let events run after each piece
 // (progress, the Cancel button, device notices) and stop at a cancel.
 
+#include <QtGlobal>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,8 +24,8 @@ inline constexpr std::uint32_t kSplitPiece = 2u << 20;
 // Longest transfer without splitting (4 GiB - 512).
 inline constexpr std::uint64_t kNormalLimit = 0xFFFFFE00ull;
 
-inline constexpr const char* kMemWriteFailed = "ﾒﾓﾘﾗｲﾄに失敗しました。";
-inline constexpr const char* kMemReadFailed = "ﾒﾓﾘﾘｰﾄﾞに失敗しました。";
+inline constexpr const char* kMemWriteFailed = QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘﾗｲﾄに失敗しました。");
+inline constexpr const char* kMemReadFailed = QT_TRANSLATE_NOOP("Lang", "ﾒﾓﾘﾘｰﾄﾞに失敗しました。");
 
 // The process-wide cancel flag of split transfers: cleared when one starts,
 // set by the progress window's Cancel button, polled after every piece.

@@ -9,6 +9,7 @@
 #include "link/bulk.h"
 #include "platform/cause.h"
 #include "platform/platform.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -31,14 +32,16 @@ std::string N(std::uint64_t v) {
 }
 
 std::string Header(const char* direction, std::uint32_t block) {
-    return std::string("-------- ") + direction + "転送ﾚｰﾄ測定【転送ｻｲｽﾞ " + N(block) +
-           "Bytes】 --------";
+    return Lang::Fill(
+        QT_TRANSLATE_NOOP("Lang", "-------- %1転送ﾚｰﾄ測定【転送ｻｲｽﾞ %2Bytes】 --------"), direction,
+        block);
 }
 
 void LogSummary(Reporter& r, const Times& t, std::uint32_t block) {
-    r.Log("AVERAGE転送ﾚｰﾄ → " + N(std::uint64_t{kRateRepeats} * block / t.sum) + "KBytes/s");
-    r.Log("BEST転送ﾚｰﾄ → " + N(block / t.shortest) + "KBytes/s");
-    r.Log("WORST転送ﾚｰﾄ → " + N(block / t.longest) + "KBytes/s");
+    r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "AVERAGE転送ﾚｰﾄ → %1KBytes/s"),
+                     N(std::uint64_t{kRateRepeats} * block / t.sum)));
+    r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "BEST転送ﾚｰﾄ → %1KBytes/s"), N(block / t.shortest)));
+    r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "WORST転送ﾚｰﾄ → %1KBytes/s"), N(block / t.longest)));
 }
 
 // Runs one direction: `transfer` moves one block; `line` is the per-transfer
@@ -59,8 +62,8 @@ link::BulkOutcome Direction(Reporter& r, std::uint32_t block, const char* line, 
         if (t == 0) t = 1;
         char index[12];  // room for any int, so no compiler warns
         std::snprintf(index, sizeof index, "%02d", i);
-        r.Log(std::string(line) + index + ", 転送時間:" + N(t) + " ms, ﾚｰﾄ: " + N(block / t) +
-              " " + unit);
+        r.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "%1%2, 転送時間:%3 ms, ﾚｰﾄ: %4 %5"), line, index,
+                         N(t), N(block / t), unit));
         times.Add(t);
     }
     LogSummary(r, times, block);
@@ -102,15 +105,15 @@ bool RunRateMeasurement(link::BoardHandle h, int sizeIndex, bool tessera, Report
     const link::BulkOutcome outcome = MeasureRate(h, kRateBlockSizes[sizeIndex].bytes, tessera, r);
     const bool ok = outcome == link::BulkOutcome::Done;
     if (ok) {
-        r.Log("転送ﾚｰﾄ測定正常終了しました。");
+        r.Log(Lang::Tr("転送ﾚｰﾄ測定正常終了しました。"));
     } else if (outcome == link::BulkOutcome::Cancelled) {
         // The transfer in flight ended with its end command; the direction it
         // stopped in has no summary.
-        r.Log(kUserCancel);
-        r.Status(kUserCancel);
+        r.Log(Lang::MarkedStd(kUserCancel));
+        r.Status(Lang::MarkedStd(kUserCancel));
     } else {
-        r.Fail(kRateFailed);
-        r.FailBox(kRateFailed, MsgIcon::Warning);
+        r.Fail(Lang::MarkedStd(kRateFailed));
+        r.FailBox(Lang::MarkedStd(kRateFailed), MsgIcon::Warning);
     }
     r.BusyHide();
     setControlsEnabled(true);

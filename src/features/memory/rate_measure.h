@@ -5,6 +5,7 @@
 // block is held either: the bytes are made and dropped as the pipe takes and
 // gives them.
 
+#include <QtGlobal>
 #include <cstdint>
 #include <functional>
 
@@ -26,7 +27,7 @@ inline constexpr RateBlockSize kRateBlockSizes[] = {
 inline constexpr int kRateBlockCount = 8;
 inline constexpr int kRateRepeats = 16;
 
-inline constexpr const char* kRateFailed = "転送ﾚｰﾄ測定に失敗しました。";
+inline constexpr const char* kRateFailed = QT_TRANSLATE_NOOP("Lang", "転送ﾚｰﾄ測定に失敗しました。");
 
 // The measurement with blocks of `blockSize` bytes. Writes are framed with
 // length framing when `tessera` is on; reads always with the one-byte command.

@@ -8,6 +8,7 @@
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -16,8 +17,8 @@ namespace {
 std::uint64_t g_randomState = 1;
 
 // The page's captions, which name the field in the cause of a refusal.
-constexpr const char* kAddressCaption = "ﾚｼﾞｽﾀｱﾄﾞﾚｽ";
-constexpr const char* kRepeatCaption = "ﾘﾋﾟｰﾄ回数";
+constexpr const char* kAddressCaption = QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀｱﾄﾞﾚｽ");
+constexpr const char* kRepeatCaption = QT_TRANSLATE_NOOP("Lang", "ﾘﾋﾟｰﾄ回数");
 
 std::string Line(const char* format, int a, int b = 0, int c = 0) {
     char buf[160];
@@ -46,15 +47,17 @@ bool Reg512Test(link::BoardHandle h, std::string_view addressText, std::string_v
     if (!address || !repeat || *address < 0 ||
         static_cast<std::uint32_t>(*address) >= kReg512AddressLimit) {
         if (!address)
-            SetCause(NotIntegerCause(kAddressCaption, addressText));
+            SetCause(NotIntegerCause(Lang::MarkedStd(kAddressCaption), addressText));
         else if (!repeat)
-            SetCause(NotIntegerCause(kRepeatCaption, repeatText));
+            SetCause(NotIntegerCause(Lang::MarkedStd(kRepeatCaption), repeatText));
         else
-            SetCause(OutOfRangeCause(kAddressCaption, addressText, 0, kReg512AddressLimit - 1));
-        reporter.FailBox("設定値が正しくありません。", MsgIcon::Warning);
+            SetCause(OutOfRangeCause(Lang::MarkedStd(kAddressCaption), addressText, 0,
+                                     kReg512AddressLimit - 1));
+        reporter.FailBox(Lang::Tr("設定値が正しくありません。"), MsgIcon::Warning);
         return false;
     }
-    reporter.Log(Line("ﾚｼﾞｽﾀｱﾄﾞﾚｽ：%d, ﾘﾋﾟｰﾄ回数：%d", *address, *repeat));
+    reporter.Log(
+        Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀｱﾄﾞﾚｽ：%1, ﾘﾋﾟｰﾄ回数：%2"), *address, *repeat));
 
     const auto at = static_cast<std::uint32_t>(*address);
     std::array<std::uint8_t, kReg512TestBytes> written{};
@@ -65,36 +68,39 @@ bool Reg512Test(link::BoardHandle h, std::string_view addressText, std::string_v
         // A cancel ends the run between passes, like a failure: the settings
         // keep their values.
         if (CancelRequested()) {
-            reporter.Log(kUserCancel);
-            reporter.Status(kUserCancel);
+            reporter.Log(Lang::MarkedStd(kUserCancel));
+            reporter.Status(Lang::MarkedStd(kUserCancel));
             return false;
         }
         for (std::uint8_t& b : written) b = static_cast<std::uint8_t>(RegTestRandom() % 256);
         if (!link::VR_REG512_WRITE(h, at, written)) {
-            reporter.Fail(Line("ﾙｰﾌﾟ：%d Write Failed!!", pass));
-            reporter.FailBox("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。", MsgIcon::Warning);
+            reporter.Fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾙｰﾌﾟ：%1 Write Failed!!"), pass));
+            reporter.FailBox(Lang::Tr("ﾚｼﾞｽﾀﾗｲﾄに失敗しました。"), MsgIcon::Warning);
             return false;
         }
         read.fill(0);
         if (!link::VR_REG512_READ(h, at, read)) {
-            reporter.Fail(Line("ﾙｰﾌﾟ：%d Read Failed!!", pass));
-            reporter.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。", MsgIcon::Warning);
+            reporter.Fail(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾙｰﾌﾟ：%1 Read Failed!!"), pass));
+            reporter.FailBox(Lang::Tr("ﾚｼﾞｽﾀﾘｰﾄﾞに失敗しました。"), MsgIcon::Warning);
             return false;
         }
         for (std::size_t i = 0; i < kReg512TestBytes; ++i) {
             if (written[i] != read[i]) {
                 // The line names the byte index, not the pass.
-                reporter.Log(Line("ﾙｰﾌﾟ：%d %02X:%02X", static_cast<int>(i), written[i], read[i]));
-                reporter.Message("ﾗｲﾄﾃﾞｰﾀとﾘｰﾄﾞﾃﾞｰﾀが一致しませんでした。", MsgIcon::Warning);
+                reporter.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾙｰﾌﾟ：%1 %2"),
+                                        static_cast<int>(i),
+                                        Line("%02X:%02X", written[i], read[i])));
+                reporter.Message(Lang::Tr("ﾗｲﾄﾃﾞｰﾀとﾘｰﾄﾞﾃﾞｰﾀが一致しませんでした。"),
+                                 MsgIcon::Warning);
                 return false;
             }
         }
-        reporter.Log(Line("ﾙｰﾌﾟ：%d Successfully!!", pass));
+        reporter.Log(Lang::Fill(QT_TRANSLATE_NOOP("Lang", "ﾙｰﾌﾟ：%1 Successfully!!"), pass));
         // A long run keeps the window alive; a removal meanwhile makes the next
         // request fail, since `h` never reaches a later link.
         reporter.Pump();
     }
-    reporter.Log("正常終了");
+    reporter.Log(Lang::Tr("正常終了"));
     SettingsStore store;
     store.WriteInteger(kSetup, "REG512_ADRS", *address);
     store.WriteInteger(kSetup, "REG512_REPEAT", *repeat);

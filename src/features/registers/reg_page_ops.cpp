@@ -6,6 +6,7 @@
 #include "link/usb_cause.h"
 #include "platform/cause.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -39,7 +40,7 @@ std::optional<std::uint32_t> Prepare(link::BoardHandle h, std::string_view numbe
         link::NoteNoBoard();
         return std::nullopt;
     }
-    return RegNumber(numberText, emulate, names.number);
+    return RegNumber(numberText, emulate, Lang::MarkedStd(names.number));
 }
 
 }  // namespace
@@ -76,7 +77,7 @@ RegFieldResult RegPageRead(link::BoardHandle h, std::string_view numberText, int
         if (!link::VR_REGEX_READ(h, static_cast<std::uint16_t>(*number),
                                  std::span(buffer).first(static_cast<std::size_t>(w.bytes)))) {
             reporter.Fail("REG READ NG");
-            reporter.FailBox(kRegExReadFailed, MsgIcon::Warning);
+            reporter.FailBox(Lang::MarkedStd(kRegExReadFailed), MsgIcon::Warning);
             return result;
         }
         for (int i = 0; i < 8; ++i) value |= static_cast<std::uint64_t>(buffer[i]) << (8 * i);
@@ -95,7 +96,7 @@ RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, in
     if (!number) return result;
     std::optional<std::uint64_t> value = ParseHexField(field);
     if (!value) {
-        SetCause(NotHexCause(names.value, field));
+        SetCause(NotHexCause(Lang::MarkedStd(names.value), field));
         return result;
     }
     const RegPageWidth w = RegPageWidthOf(widthIndex);
@@ -113,7 +114,7 @@ RegFieldResult RegPageWrite(link::BoardHandle h, std::string_view numberText, in
                 h, static_cast<std::uint16_t>(*number),
                 std::span<const std::uint8_t>(buffer).first(static_cast<std::size_t>(w.bytes)))) {
             reporter.Fail("REG WRITE NG");
-            reporter.FailBox(kRegExWriteFailed, MsgIcon::Warning);
+            reporter.FailBox(Lang::MarkedStd(kRegExWriteFailed), MsgIcon::Warning);
             return result;
         }
     }

@@ -14,6 +14,7 @@
 // leaves its cause (log/cause.h) for that report: the field and the text that
 // is not a number, the request's USB error, no board.
 
+#include <QtGlobal>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,8 +31,10 @@ namespace quillon::features {
 inline constexpr std::uint32_t kRegNumberLimit = 0x4000;
 inline constexpr std::uint32_t kRegExNumberLimit = 1024;
 
-inline constexpr const char* kRegExReadFailed = "ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。";
-inline constexpr const char* kRegExWriteFailed = "ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。";
+inline constexpr const char* kRegExReadFailed =
+    QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀﾘｰﾄﾞEXに失敗しました。");
+inline constexpr const char* kRegExWriteFailed =
+    QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀﾗｲﾄEXに失敗しました。");
 
 // What a width list index means on the wire; any index outside 0..3 counts as 8bit.
 struct RegPageWidth {
@@ -43,10 +46,11 @@ struct RegPageWidth {
 RegPageWidth RegPageWidthOf(int widthIndex);
 
 // The captions that name the fields in the cause of a failure ("ﾃﾞｰﾀ設定
-// Write: 「1G」は16進数ではありません").
+// Write: 「1G」は16進数ではありません"), marked where written and translated
+// when the cause is made.
 struct RegFieldNames {
-    std::string_view number = "ﾚｼﾞｽﾀ番号";
-    std::string_view value = "ﾃﾞｰﾀ設定 Write";
+    const char* number = QT_TRANSLATE_NOOP("Lang", "ﾚｼﾞｽﾀ番号");
+    const char* value = QT_TRANSLATE_NOOP("Lang", "ﾃﾞｰﾀ設定 Write");
 };
 
 struct RegFieldResult {

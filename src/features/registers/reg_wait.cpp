@@ -6,6 +6,7 @@
 #include "link/vendor_requests.h"
 #include "platform/cause.h"
 #include "platform/settings_store.h"
+#include "platform/ui_text.h"
 
 namespace quillon::features {
 
@@ -13,13 +14,13 @@ bool RegWaitSet(link::BoardHandle h, RegWaitKind kind, std::string_view text, Re
     const bool read = kind == RegWaitKind::Read;
     ClearCause();  // a new action
     if (h == link::kNoBoard) {
-        reporter.Message("ﾃﾞﾊﾞｲｽが見つかりません。", MsgIcon::Warning);
+        reporter.Message(Lang::Tr("ﾃﾞﾊﾞｲｽが見つかりません。"), MsgIcon::Warning);
         return false;
     }
     std::optional<int> value = ParseStoredInteger(text);
     if (!value) {
-        SetCause(NotIntegerCause(read ? "ﾚｼﾞｽﾀﾘｰﾄﾞ" : "ﾚｼﾞｽﾀﾗｲﾄ", text));
-        reporter.FailBox("無効な文字列です。", MsgIcon::Warning);
+        SetCause(NotIntegerCause(read ? Lang::Tr("ﾚｼﾞｽﾀﾘｰﾄﾞ") : Lang::Tr("ﾚｼﾞｽﾀﾗｲﾄ"), text));
+        reporter.FailBox(Lang::Tr("無効な文字列です。"), MsgIcon::Warning);
         return false;
     }
     // The firmware takes one byte. A negative entry wraps the same way the wire
@@ -27,20 +28,18 @@ bool RegWaitSet(link::BoardHandle h, RegWaitKind kind, std::string_view text, Re
     const int cycles = ((*value % 256) + 256) % 256;
     if (!link::VR_REG_WAIT(h, read ? 0 : 1, static_cast<std::uint32_t>(cycles))) {
         if (read) {
-            reporter.Fail("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました");
-            reporter.FailBox("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。", MsgIcon::Warning);
+            reporter.Fail(Lang::Tr("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました"));
+            reporter.FailBox(Lang::Tr("ﾚｼﾞｽﾀﾘｰﾄﾞのｳｪｲﾄ設定に失敗しました。"), MsgIcon::Warning);
         } else {
-            reporter.Fail("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました");
-            reporter.FailBox("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。", MsgIcon::Warning);
+            reporter.Fail(Lang::Tr("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました"));
+            reporter.FailBox(Lang::Tr("ﾚｼﾞｽﾀﾗｲﾄのｳｪｲﾄ設定に失敗しました。"), MsgIcon::Warning);
         }
         return false;
     }
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  read ? "[ﾚｼﾞｽﾀﾘｰﾄﾞｳｪｲﾄ] ﾘｰﾄﾞｳｪｲﾄｻｲｸﾙを｢%d｣に設定しました。"
-                       : "[ﾚｼﾞｽﾀﾗｲﾄｳｪｲﾄ] ﾗｲﾄｳｪｲﾄｻｲｸﾙを｢%d｣に設定しました。",
-                  cycles);
-    reporter.Log(line);
+    reporter.Log(Lang::Fill(
+        read ? QT_TRANSLATE_NOOP("Lang", "[ﾚｼﾞｽﾀﾘｰﾄﾞｳｪｲﾄ] ﾘｰﾄﾞｳｪｲﾄｻｲｸﾙを｢%1｣に設定しました。")
+             : QT_TRANSLATE_NOOP("Lang", "[ﾚｼﾞｽﾀﾗｲﾄｳｪｲﾄ] ﾗｲﾄｳｪｲﾄｻｲｸﾙを｢%1｣に設定しました。"),
+        cycles));
     return true;
 }
 
