@@ -59,8 +59,8 @@ class TclVariables final : public MacroVariables {
         if (!Tcl_ObjSetVar2(interp_, slot->nameObj, nullptr, Value(value), TCL_GLOBAL_ONLY)) {
             return;
         }
-        slot->traced = Tcl_TraceVar2(interp_, slot->name, nullptr, kTraceFlags, Traced, slot) ==
-                       TCL_OK;
+        slot->traced =
+            Tcl_TraceVar2(interp_, slot->name, nullptr, kTraceFlags, Traced, slot) == TCL_OK;
     }
 
   private:
@@ -242,7 +242,7 @@ void NoteCancel() {
     HostState& s = State();
     if (s.cancelled) return;
     s.cancelled = true;
-    s.reporter->Log(features::kUserCancel);
+    s.reporter->Log(Lang::MarkedStd(features::kUserCancel));
 }
 
 void ServeLimit(ClientData, Tcl_Interp* interp) {
@@ -509,10 +509,11 @@ int TclHost::RunFile(const std::string& path) {
     {
         platform::InputFile script;
         const auto status = script.Open(path);
-        const char* why = status == platform::InputFile::Status::NotRegular ? "not a regular file"
-                          : status == platform::InputFile::Status::Ok && script.size() > kMaxScriptBytes
-                              ? "larger than 64 MiB"
-                              : nullptr;
+        const char* why =
+            status == platform::InputFile::Status::NotRegular ? "not a regular file"
+            : status == platform::InputFile::Status::Ok && script.size() > kMaxScriptBytes
+                ? "larger than 64 MiB"
+                : nullptr;
         if (why) {
             const std::string text = "couldn't read file \"" + path + "\": " + why;
             Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
@@ -541,7 +542,7 @@ int TclHost::RunFile(const std::string& path) {
         code = TCL_ERROR;
         Tcl_SetObjResult(interp, Tcl_NewStringObj("cancelled", -1));
         Tcl_SetVar(interp, "errorInfo", "cancelled", TCL_GLOBAL_ONLY);
-        s.failure = features::kUserCancel;
+        s.failure = Lang::MarkedStd(features::kUserCancel);
     }
     Tcl_DecrRefCount(pathObj);
     if (Tcl_Channel chan = LiveCapture()) Tcl_Flush(chan);

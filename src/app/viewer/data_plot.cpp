@@ -1,5 +1,4 @@
 #include "app/viewer/data_plot.h"
-#include "platform/ui_text.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -9,6 +8,8 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "platform/ui_text.h"
 
 namespace quillon::app {
 
@@ -34,7 +35,10 @@ DataPlot::DataPlot(QWidget* parent) : QChartView(parent) {
     chart->addAxis(y_, Qt::AlignLeft);
     series_->attachAxis(x_);
     series_->attachAxis(y_);
+    // The view lets go of the chart it made for itself without deleting it.
+    QChart* const made = QChartView::chart();
     setChart(chart);
+    delete made;
     setRenderHint(QPainter::Antialiasing, false);
     setRubberBand(QChartView::HorizontalRubberBand);
     setFocusPolicy(Qt::StrongFocus);
